@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QObject>
+#include <QThread>
+#include <functional>
+
+namespace nubo {
+
+// Runs f later on the main thread (the application's thread), from any thread.
+void runOnMain(std::function<void()> f);
+
+// Runs f later on the thread of `context`; dropped when context is destroyed first.
+void runOn(QObject* context, std::function<void()> f);
+
+// Runs f on the main thread after `ms` milliseconds; dropped when `context` (if given) dies first.
+void runAfter(int ms, std::function<void()> f, QObject* context = nullptr);
+
+bool isMainThread();
+
+// The one shared background thread with its own event loop. It carries the session's work and
+// the transfer proxies' commands. Created on first use, stopped when the application object goes.
+class KZBackgroundThread {
+public:
+    static KZBackgroundThread& shared();
+
+    // An object living on the background thread: a context for queued calls and timers.
+    QObject* context() const { return m_context; }
+    QThread* thread() const { return m_thread; }
+
+    // Runs f later on the background thread.
+    void run(std::function<void()> f) { runOn(m_context, std::move(f)); }
+    // Runs f on the background thread and waits for it; runs inline when already there.
+    void runAndWait(const std::function<void()>& f);
+
+    // Stops the thread after the work already queued; later runs are dropped.
+    void stop();
+
+private:
+    KZBackgroundThread();
+    QThread* m_thread;
+    QObject* m_context;
+};
+
+} // namespace nubo

@@ -1,0 +1,72 @@
+#include "foundation/NotificationCenter.h"
+
+#include <atomic>
+
+namespace nubo {
+
+NotificationCenter& NotificationCenter::defaultCenter() {
+    static NotificationCenter center;
+    return center;
+}
+
+quint64 NotificationCenter::addObserver(QObject* observer, const QString& name, Handler handler) {
+    if (!observer || !handler)
+        return 0;
+    quint64 token;
+    bool firstForObserver;
+    {
+        QMutexLocker lock(&m_mutex);
+        token = m_nextToken++;
+        firstForObserver = std::none_of(m_entries.begin(), m_entries.end(),
+                                        [&](const Entry& e) { return e.observer == observer; });
+        m_entries.push_back({token, observer, name, std::move(handler), std::make_shared<std::atomic<bool>>(true)});
+    }
+    if (firstForObserver) {
+        // Weak hold: forget the observer as soon as it starts being destroyed.
+        QObject::connect(observer, &QObject::destroyed, observer,
+                         [this, observer] { removeObserver(observer); }, Qt::DirectConnection);
+    }
+    return token;
+}
+
+void NotificationCenter::removeIf(const std::function<bool(const Entry&)>& pred) {
+    QMutexLocker lock(&m_mutex);
+    for (auto it = m_entries.begin(); it != m_entries.end();) {
+        if (pred(*it)) {
+            it->alive->store(false);
+            it = m_entries.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
+
+void NotificationCenter::removeObserver(QObject* observer, const QString& name) {
+    removeIf([&](const Entry& e) { return e.observer == observer && (name.isEmpty() || e.name == name); });
+}
+
+void NotificationCenter::removeObserver(quint64 token) {
+    removeIf([&](const Entry& e) { return e.token == token; });
+}
+
+void NotificationCenter::post(const QString& name, const QVariant& object, const QVariantMap& userInfo) {
+    std::vector<std::pair<Handler, std::shared_ptr<std::atomic<bool>>>> targets;
+    {
+        QMutexLocker lock(&m_mutex);
+        for (const Entry& e : m_entries)
+            if (e.name.isEmpty() || e.name == name)
+                targets.emplace_back(e.handler, e.alive);
+    }
+    const Notification note{name, object, userInfo};
+    for (auto& [handler, alive] : targets)
+        if (alive->load()) // removed during this delivery: skip
+            handler(note);
+}
+
+int NotificationCenter::observerCount(const QString& name) const {
+    QMutexLocker lock(&m_mutex);
+    return int(std::count_if(m_entries.begin(), m_entries.end(),
+                             [&](const Entry& e) { return name.isEmpty() || e.name == name; }));
+}
+
+} // namespace nubo
