@@ -1,0 +1,209 @@
+// The file page opening a folder of 100,000 children, offscreen: from the open command to the
+// first painted frame with the rows sorted, and one page of scrolling. The baseline is a plain
+// QTableView over the same 100,000 sorted rows, built in the same run.
+#include "cloud/KZSessionProxy.h"
+#include "kit/TableView.h"
+#include "kit/Window.h"
+#include "service/EmbeddedCloudService.h"
+#include "shell/KZTools.h"
+#include "storage/DataPaths.h"
+#include "storage/SingletonT.h"
+#include "storage/SystemConfig.h"
+#include "ui/files/KZFileListSort.h"
+#include "ui/files/KZFilesViewController.h"
+
+#include <QAbstractTableModel>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QHeaderView>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+constexpr int kChildren = 100000;
+constexpr int kRounds = 5;
+constexpr int kScrollPages = 20;
+
+template <class F> void spinUntil(F done) {
+    while (!done())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+double median(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+QString nameFor(qint64 i) {
+    static const char* words[] = {"report", "photo", "Budget", "notes", "IMG", "project", "Draft", "video"};
+    static const char* ext[] = {".jpg", ".txt", ".pdf", ".docx", ".png", ""};
+    const quint64 h = quint64(i) * 2654435761u;
+    return QLatin1String(words[(h >> 8) % 8]) + u'_' + QString::number(i) + QLatin1String(ext[(h >> 16) % 6]);
+}
+
+// The same four columns the page shows, over the page's own records.
+class FilesModel : public QAbstractTableModel {
+public:
+    explicit FilesModel(QList<CloudFileInfoPtr> rows) : m_rows(std::move(rows)) {}
+    int rowCount(const QModelIndex& = {}) const override { return int(m_rows.size()); }
+    int columnCount(const QModelIndex& = {}) const override { return 4; }
+    QVariant data(const QModelIndex& index, int role) const override {
+        if (role != Qt::DisplayRole)
+            return {};
+        const CloudFileInfoPtr& f = m_rows.at(index.row());
+        switch (index.column()) {
+        case 0:
+            return f->name();
+        case 1:
+            return f->isDirectory() ? QStringLiteral("-") : KZTools::convertSizeToReadable(f->m_size());
+        case 2:
+            return KZTools::fileType(f);
+        default:
+            return KZTools::getReadableTimeInterval(f->m_fmtime());
+        }
+    }
+
+private:
+    QList<CloudFileInfoPtr> m_rows;
+};
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QT_LOGGING_RULES", "nubo.*=false");
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        return 1;
+    nubo::paths::setDataFolder(dir.path() + QStringLiteral("/data"));
+
+    auto opened = nubo::EmbeddedCloudService::open(dir.path() + QStringLiteral("/service"));
+    if (!opened.ok())
+        return 1;
+    nubo::NodeList nodes;
+    nodes.reserve(kChildren + 1);
+    qint64 nid = 1;
+    const qint64 bigNid = nid;
+    {
+        nubo::NodeRecord big;
+        big.nid = nid++;
+        big.pid = 0;
+        big.name = QStringLiteral("big");
+        big.isDir = true;
+        nodes.append(big);
+    }
+    for (int i = 0; i < kChildren; ++i) {
+        nubo::NodeRecord r;
+        r.nid = nid++;
+        r.pid = bigNid;
+        r.isDir = i % 10 == 0;
+        r.name = nameFor(r.nid);
+        r.size = r.isDir ? 0 : quint64(r.nid * 37 % 10000000);
+        r.mtime = qint32(1600000000 + (r.nid * 7919) % 100000000);
+        nodes.append(r);
+    }
+    if (BWError e = opened.value->importNodes(nodes)) {
+        std::printf("seed failed: %s\n", qPrintable(e.localizedDescription()));
+        return 1;
+    }
+    nubo::CloudService::setShared(opened.value);
+    bool signedIn = false;
+    BWError error;
+    KZSessionProxy::shareSessionProxy()->loginLocal([&](const BWError& e) {
+        error = e;
+        signedIn = true;
+    });
+    spinUntil([&] { return signedIn; });
+    if (error) {
+        std::printf("sign-in failed: %s\n", qPrintable(error.localizedDescription()));
+        return 1;
+    }
+    nubo::SingletonT<nubo::SystemConfig>::instance().setFilelistViewMode(0);
+    nubo::SingletonT<nubo::SystemConfig>::instance().setCloudFileSort(0);
+
+    // ---- the page
+    auto* page = new KZFilesViewController(CloudFileInfo::rootFile());
+    kit::Window window;
+    window.setContentSize(QSizeF(1200, 800));
+    window.contentView()->addSubview(page->view());
+    page->view()->setFrame(window.contentView()->bounds());
+    window.show();
+    spinUntil([&] { return page->files().size() == 1; });
+    const CloudFileInfoPtr bigFolder = page->files().first();
+    const CloudFileInfoPtr root = CloudFileInfo::rootFile();
+
+    std::vector<double> open, scroll;
+    for (int round = 0; round < kRounds; ++round) {
+        page->openDir(root);
+        spinUntil([&] { return page->fileInfo()->nid() == 0 && page->files().size() == 1; });
+        QElapsedTimer t;
+        t.start();
+        page->openDir(bigFolder);
+        spinUntil([&] { return page->files().size() == kChildren; });
+        window.repaint();
+        open.push_back(t.nsecsElapsed() / 1e6);
+
+        kit::TableView* table = page->tableView();
+        const double pageHeight = table->visibleRect().height() - table->headerHeight();
+        t.restart();
+        for (int i = 1; i <= kScrollPages; ++i) {
+            table->scrollToPoint(QPointF(0, -32 + i * pageHeight));
+            window.repaint();
+        }
+        scroll.push_back(t.nsecsElapsed() / 1e6 / kScrollPages);
+    }
+    const QString first = page->files().first()->name();
+    const QList<CloudFileInfoPtr> rows = page->files();
+    KZSessionProxy::shareSessionProxy()->logoutLocal();
+
+    // ---- the baseline: QTableView over the same rows, sorted the same way, built here
+    std::vector<double> baseOpen, baseScroll;
+    for (int round = 0; round < kRounds; ++round) {
+        QList<CloudFileInfoPtr> copy;
+        copy.reserve(rows.size());
+        for (const auto& f : rows)
+            copy.append(f->clone());
+        QTableView view;
+        view.resize(1200, 800);
+        view.verticalHeader()->setDefaultSectionSize(44);
+        view.verticalHeader()->hide();
+        view.show();
+        QElapsedTimer t;
+        t.start();
+        KZFileListSort::sort(copy, 0);
+        FilesModel model(copy);
+        view.setModel(&model);
+        view.repaint();
+        view.viewport()->repaint();
+        baseOpen.push_back(t.nsecsElapsed() / 1e6);
+        QCoreApplication::processEvents(); // the view lays its scroll range out lazily
+        const int pageHeight = view.viewport()->height();
+        if (view.verticalScrollBar()->maximum() < kScrollPages * pageHeight)
+            std::printf("baseline scroll range too short: %d\n", view.verticalScrollBar()->maximum());
+        t.restart();
+        for (int i = 1; i <= kScrollPages; ++i) {
+            view.verticalScrollBar()->setValue(i * pageHeight);
+            view.viewport()->repaint();
+        }
+        baseScroll.push_back(t.nsecsElapsed() / 1e6 / kScrollPages);
+        view.setModel(nullptr);
+    }
+
+    const double n = median(open), b = median(baseOpen);
+    const double ns = median(scroll), bs = median(baseScroll);
+    std::printf("rows=%d first=%s\n", int(rows.size()), qPrintable(first));
+    std::printf(
+        "open_to_first_frame: nubo_median=%.1f ms (min %.1f) baseline_median=%.1f ms goal<=300 ms %s\n", n,
+        *std::min_element(open.begin(), open.end()), b, n <= 300 ? "met" : "MISSED");
+    std::printf("scroll_one_page: nubo_median=%.2f ms baseline_median=%.2f ms goal<=16 ms %s\n", ns, bs,
+                ns <= 16 ? "met" : "MISSED");
+    std::printf("RATIO name=browse_100k nubo=%.1f baseline=%.1f ratio=%.2f\n", n, b, b > 0 ? n / b : 0.0);
+    delete page;
+    return 0;
+}

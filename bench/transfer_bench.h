@@ -1,0 +1,90 @@
+// Shared set-up of the transfer benchmarks: a temporary embedded service with the transfer
+// engines signed in, big-file helpers, timing of baseline commands, and the RATIO line.
+#pragma once
+
+#include "foundation/Dispatch.h"
+#include "service/EmbeddedCloudService.h"
+#include "transfer/KZDownloadMgr.h"
+#include "transfer/KZUploadMgr.h"
+#include "transfer/TransferSession.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdio>
+
+namespace bench {
+
+using namespace nubo;
+using namespace nubo::transfer;
+
+inline constexpr qint64 kGiB = 1024LL * 1024 * 1024;
+
+// Writes `size` pseudo-random bytes (not compressible, not all alike).
+inline bool writeRandomFile(const QString& path, qint64 size) {
+    QFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray chunk(8 << 20, Qt::Uninitialized);
+    quint64 x = 0x9E3779B97F4A7C15ULL;
+    for (qint64 done = 0; done < size;) {
+        auto* p = reinterpret_cast<quint64*>(chunk.data());
+        for (qsizetype i = 0; i < chunk.size() / 8; ++i) {
+            x ^= x << 13, x ^= x >> 7, x ^= x << 17;
+            p[i] = x;
+        }
+        const qint64 n = qMin<qint64>(chunk.size(), size - done);
+        if (f.write(chunk.constData(), n) != n)
+            return false;
+        done += n;
+    }
+    return true;
+}
+
+// Seconds that a command takes (its output dropped); negative when it failed.
+inline double timeCommand(const QString& program, const QStringList& args) {
+    QElapsedTimer t;
+    t.start();
+    QProcess p;
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.start(program, args);
+    if (!p.waitForFinished(-1) || p.exitCode() != 0)
+        return -1;
+    return double(t.nsecsElapsed()) / 1e9;
+}
+
+inline void waitUntil(const std::function<bool()>& done) {
+    while (!done())
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+}
+
+inline int finishedCount(TransferEngine& e) {
+    return e.count(KZTransportJobStatusFinished) + e.count(KZTransportJobStatusError);
+}
+
+inline void ratioLine(const char* metric, double nubo, double baseline) {
+    std::printf("RATIO name=%s nubo=%.1f baseline=%.1f ratio=%.2f\n", metric, nubo, baseline,
+                baseline > 0 ? nubo / baseline : 0.0);
+    std::fflush(stdout);
+}
+
+// A service in a temporary folder with the engines signed in to it.
+struct Harness {
+    QTemporaryDir dir{QDir::tempPath() + QStringLiteral("/nubo-bench-XXXXXX")};
+    std::shared_ptr<EmbeddedCloudService> service;
+
+    bool start() {
+        auto opened = EmbeddedCloudService::open(dir.path() + QStringLiteral("/service"));
+        if (!opened.ok())
+            return false;
+        service = opened.value;
+        createTransferProxies();
+        return !signInTransfers(service, dir.path() + QStringLiteral("/user.db"));
+    }
+    ~Harness() { signOutTransfers(); }
+};
+
+} // namespace bench

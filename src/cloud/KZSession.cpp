@@ -1,0 +1,573 @@
+#include "cloud/KZSession.h"
+
+#include "cloud/CloudErrors.h"
+#include "foundation/NotificationCenter.h"
+#include "service/CloudService.h"
+#include "storage/DataPaths.h"
+#include "storage/SystemConfig.h"
+#include "storage/UserDatabase.h"
+
+#include <QSet>
+
+using namespace nubo;
+
+namespace {
+
+constexpr int kFetchPageSize = 100000;
+constexpr int kChangePageSize = 10000;
+
+QString joinPath(const QString& folder, const QString& name) {
+    return folder.endsWith(u'/') ? QString(folder + name) : QString(folder + u'/' + name);
+}
+
+} // namespace
+
+KZSession& KZSession::sharedSession() {
+    // Kept until exit: queued work on the background thread may still reach it.
+    static KZSession* session = new KZSession();
+    return *session;
+}
+
+KZSession::KZSession()
+    : m_backForwardList(std::make_shared<KZBackForwardList>()),
+      m_folderBackForwardList(std::make_shared<KZBackForwardList>()) {
+    CloudFileInfo::setNodeLookup([this](qint64 nid) { return m_tree.fileInfo(nid); });
+}
+
+bool KZSession::isLoggedIn() const {
+    QMutexLocker lock(&m_mutex);
+    return m_loggedIn;
+}
+
+QVariantMap KZSession::userDetail() const {
+    QMutexLocker lock(&m_mutex);
+    return m_userDetail;
+}
+
+// ---- account
+
+BWError KZSession::login() {
+    if (isLoggedIn())
+        logout();
+    m_service = CloudService::shared();
+    if (!m_service)
+        return cloudError::notSignedIn();
+    auto account = m_service->account();
+    auto db = account.ok()
+                  ? UserDatabase::open(paths::dataFolder(), account.value.userId, account.value.enterpriseId)
+                  : decltype(UserDatabase::open({}, {}, {}))::failure(account.error);
+    if (!db.ok()) {
+        m_service.reset();
+        return db.error;
+    }
+    m_db = std::move(db.value);
+
+    auto cursor = m_db->cloudFiles().cursor();
+    BWError error = !cursor.ok()                                ? cursor.error
+                    : (cursor.value <= 0 || m_db->wasRebuilt()) ? fullFetch()
+                                                                : loadTreeFromDatabase();
+    if (!error)
+        error = syncChanges();
+    if (error) {
+        m_tree.clear();
+        m_db.reset();
+        m_service.reset();
+        return error;
+    }
+    m_backForwardList->login();
+    m_folderBackForwardList->login();
+    m_pickerNid = -1;
+    m_pickerChildren.clear();
+    QMutexLocker lock(&m_mutex);
+    m_userDetail = account.value.userDetail;
+    m_loggedIn = true;
+    return {};
+}
+
+void KZSession::logout() {
+    m_backForwardList->logout();
+    m_folderBackForwardList->logout();
+    m_tree.clear();
+    m_db.reset();
+    m_service.reset();
+    m_pickerNid = -1;
+    m_pickerChildren.clear();
+    QMutexLocker lock(&m_mutex);
+    m_loggedIn = false;
+    m_userDetail.clear();
+}
+
+BWError KZSession::fullFetch() {
+    CloudFileTable& table = m_db->cloudFiles();
+    if (BWError e = table.beginFullLoad())
+        return e;
+    NodeList all;
+    qint64 after = 0;
+    qint64 firstVersion = -1;
+    for (;;) {
+        auto page = m_service->fetchAllNodes(after, kFetchPageSize);
+        if (!page.ok())
+            return page.error;
+        if (firstVersion < 0)
+            firstVersion = page.value.version;
+        if (BWError e = table.upsert(page.value.nodes))
+            return e;
+        all.append(page.value.nodes);
+        if (!page.value.hasMore || page.value.next <= after)
+            break;
+        after = page.value.next;
+    }
+    // Changes made while the pages were read follow from the version of the first page on.
+    if (BWError e = table.finishFullLoad(qMax<qint64>(firstVersion, 0)))
+        return e;
+    m_tree.reset(all);
+    return {};
+}
+
+BWError KZSession::loadTreeFromDatabase() {
+    CloudFileTable& table = m_db->cloudFiles();
+    NodeList all;
+    QList<qint64> folders{0};
+    QSet<qint64> seen{0};
+    while (!folders.isEmpty()) {
+        const qint64 folder = folders.takeLast();
+        auto kids = table.children(folder);
+        if (!kids.ok())
+            return kids.error;
+        for (const NodeRecord& n : kids.value) {
+            if (seen.contains(n.nid))
+                continue;
+            seen.insert(n.nid);
+            all.append(n);
+            if (n.isDir)
+                folders.append(n.nid);
+        }
+    }
+    m_tree.reset(all);
+    return {};
+}
+
+BWError KZSession::syncChanges() {
+    CloudFileTable& table = m_db->cloudFiles();
+    auto cursor = table.cursor();
+    if (!cursor.ok())
+        return cursor.error;
+    qint64 since = cursor.value;
+    QList<KZNodeTree::Change> changes;
+    for (;;) {
+        auto page = m_service->fetchChanges(since, kChangePageSize);
+        if (!page.ok()) {
+            report(changes); // what was applied stays applied and is told
+            return page.error;
+        }
+        const qint64 next = qMax(since, page.value.next);
+        if (BWError e = table.applyChanges(page.value.nodes, next)) {
+            report(changes);
+            return e;
+        }
+        changes.append(m_tree.apply(page.value.nodes));
+        if (!page.value.hasMore || next == since)
+            break;
+        since = next;
+    }
+    report(changes);
+    return {};
+}
+
+void KZSession::report(const QList<KZNodeTree::Change>& changes) {
+    if (changes.isEmpty())
+        return;
+    // Histories first, so a list asked for on hearing of the change finds them current.
+    for (const auto& c : changes) {
+        const NodeRecord& n = c.node;
+        if (n.isDeleted() && (c.wasDir || n.isDir)) {
+            const auto item = BackForwardItem::backForwardItemWithNid(n.nid, c.existed ? c.oldName : n.name);
+            m_backForwardList->deleteObeject(item);
+            m_folderBackForwardList->deleteObeject(item);
+        } else if (!n.isDeleted() && n.isDir && c.existed && c.oldName != n.name) {
+            const auto item = BackForwardItem::backForwardItemWithNid(n.nid, n.name);
+            m_backForwardList->updateItem(item);
+            m_folderBackForwardList->updateItem(item);
+        }
+    }
+    // A folder removed with an ancestor is gone as well: drop its entries too.
+    for (const auto& history : {m_backForwardList, m_folderBackForwardList}) {
+        for (qint64 nid : history->allNids())
+            if (!m_tree.contains(nid))
+                history->deleteObeject(BackForwardItem::backForwardItemWithNid(nid, {}));
+    }
+
+    // One report per parent folder, in the order the parents first appear; a move is a removal
+    // from the old parent and an addition to the new one.
+    QList<qint64> order;
+    QHash<qint64, QList<CloudFileInfoPtr>> byParent;
+    QHash<qint64, QString> paths;
+    auto folderPath = [&](qint64 nid) {
+        auto it = paths.find(nid);
+        if (it == paths.end()) {
+            const auto f = m_tree.fileInfo(nid);
+            it = paths.insert(nid, f ? f->path() : QString());
+        }
+        return *it;
+    };
+    auto add = [&](qint64 parent, const CloudFileInfoPtr& f) {
+        if (!byParent.contains(parent))
+            order.append(parent);
+        byParent[parent].append(f);
+    };
+    for (const auto& c : changes) {
+        const NodeRecord& n = c.node;
+        const qint64 oldParent = c.existed ? c.oldPid : n.pid;
+        if (n.isDeleted()) {
+            auto gone = KZNodeTree::fileInfoFromRecord(
+                n, joinPath(folderPath(oldParent), c.existed ? c.oldName : n.name));
+            gone->setPid(oldParent);
+            add(oldParent, gone);
+            continue;
+        }
+        if (c.existed && c.oldPid != n.pid) {
+            NodeRecord old = n;
+            old.pid = c.oldPid;
+            old.name = c.oldName;
+            old.status = 1;
+            add(c.oldPid, KZNodeTree::fileInfoFromRecord(old, joinPath(folderPath(c.oldPid), c.oldName)));
+        }
+        auto now = m_tree.fileInfo(n.nid);
+        add(n.pid, now ? now : KZNodeTree::fileInfoFromRecord(n, joinPath(folderPath(n.pid), n.name)));
+    }
+    for (qint64 parent : order)
+        emitChange(parent, false, byParent.value(parent));
+}
+
+void KZSession::emitChange(qint64 nid, bool needReset, const QList<CloudFileInfoPtr>& children) {
+    QList<ChangeListener> listeners;
+    {
+        QMutexLocker lock(&m_mutex);
+        listeners = m_listeners;
+    }
+    for (const auto& l : listeners)
+        l(nid, needReset, children);
+}
+
+void KZSession::addChangeListener(ChangeListener listener) {
+    QMutexLocker lock(&m_mutex);
+    m_listeners.append(std::move(listener));
+}
+
+// ---- listings
+
+void KZSession::storeSort(int sort) {
+    SingletonT<SystemConfig>::instance().setCloudFileSort(sort);
+}
+
+KZSession::ListReply KZSession::listEntry(const BackForwardItemPtr& entry, int sort, bool foldersOnly) {
+    ListReply reply;
+    if (!entry) {
+        reply.error = cloudError::fileListFailed();
+        return reply;
+    }
+    if (entry->isSearch()) {
+        if (!m_tree.contains(entry->nid()) || !m_tree.contains(entry->searchNid())) {
+            reply.error = cloudError::fileListFailed();
+            return reply;
+        }
+        reply.cloudFile = CloudFileInfo::searchFileWithNid(entry->nid(), entry->searchNid(), entry->name());
+        reply.fileList = m_tree.search(entry->searchNid(), entry->name(), sort);
+        if (foldersOnly)
+            reply.fileList.removeIf([](const CloudFileInfoPtr& f) { return !f->isDirectory(); });
+        return reply;
+    }
+    reply.cloudFile = m_tree.fileInfo(entry->nid());
+    if (!reply.cloudFile || !reply.cloudFile->isDirectory()) {
+        reply.cloudFile.reset();
+        reply.error = cloudError::fileListFailed();
+        return reply;
+    }
+    reply.fileList = m_tree.list(entry->nid(), foldersOnly, sort);
+    return reply;
+}
+
+KZSession::ListReply KZSession::listFolder(KZBackForwardList& history, qint64 nid, const QString& path,
+                                           int sort, bool foldersOnly) {
+    storeSort(sort);
+    ListReply reply;
+    if (!isLoggedIn()) {
+        reply.error = cloudError::fileListFailed();
+        return reply;
+    }
+    BackForwardItemPtr entry;
+    if (nid > 0 || nid == KZFileListNavigationJump) {
+        // Open or jump: resolve the folder first, so a failure leaves the history alone.
+        const qint64 target = nid > 0 ? nid : m_tree.nidForPath(path);
+        const auto folder = target >= 0 ? m_tree.fileInfo(target) : nullptr;
+        if (!folder || !folder->isDirectory()) {
+            reply.error = cloudError::fileListFailed();
+            return reply;
+        }
+        history.insertNode(BackForwardItem::backForwardItemWithNid(folder->nid(), folder->name()));
+        entry = history.curNode();
+    } else if (nid == KZFileListNavigationForward) {
+        entry = history.goForward();
+    } else if (nid == KZFileListNavigationBack) {
+        entry = history.goBack();
+    } else if (nid == KZFileListNavigationReload) {
+        entry = history.curNode();
+    } else {
+        entry = BackForwardItem::backForwardItemWithNid(0, QStringLiteral("/"));
+    }
+    reply = listEntry(entry, sort, foldersOnly);
+    reply.backForward = history.backForward();
+    return reply;
+}
+
+KZSession::ListReply KZSession::getFileListByNid(qint64 nid, const QString& path, int sort) {
+    return listFolder(*m_backForwardList, nid, path, sort, false);
+}
+
+KZSession::ListReply KZSession::getFolderListByNid(qint64 nid, const QString& path, int sort) {
+    storeSort(sort);
+    if (nid == KZFileListNavigationForgetPicker) {
+        m_pickerNid = -1;
+        m_pickerChildren.clear();
+        ListReply reply;
+        reply.silent = true;
+        return reply;
+    }
+    ListReply reply = listFolder(*m_folderBackForwardList, nid, path, sort, true);
+    if (!reply.error && reply.cloudFile) {
+        m_pickerNid = reply.cloudFile->nid();
+        m_pickerChildren.clear();
+        for (const auto& f : reply.fileList)
+            m_pickerChildren.append(f->nid());
+    }
+    return reply;
+}
+
+KZSession::ListReply KZSession::searchFileListByFileInfo(const CloudFileInfoPtr& fileInfo,
+                                                         const QString& searchKey, int sort) {
+    storeSort(sort);
+    ListReply reply;
+    if (!isLoggedIn() || !fileInfo || !m_tree.contains(fileInfo->nid())) {
+        reply.error = cloudError::fileListFailed();
+        return reply;
+    }
+    // The scope: a search result keeps its own (0 the whole tree); a folder searches itself.
+    const qint64 scope = fileInfo->isSearch() ? fileInfo->searchNid() : fileInfo->nid();
+    if (!m_tree.isFolder(scope)) {
+        reply.error = cloudError::fileListFailed();
+        return reply;
+    }
+    KZBackForwardList& history = *m_backForwardList;
+    const auto& current = history.curNode();
+    if (current && current->isSearch()) {
+        current->setName(searchKey);
+        current->setSearchNid(scope);
+    } else {
+        history.insertNode(BackForwardItem::searchItem(fileInfo->nid(), scope, searchKey));
+    }
+    reply = listEntry(history.curNode(), sort, false);
+    reply.backForward = history.backForward();
+    return reply;
+}
+
+// ---- changes and operations
+
+BWError KZSession::requestIncrNode() {
+    if (!isLoggedIn())
+        return cloudError::notSignedIn();
+    return syncChanges();
+}
+
+Result<QByteArray> KZSession::requestThumb(qint64 nid, int width, int height) {
+    if (!isLoggedIn())
+        return Result<QByteArray>::failure(cloudError::notSignedIn());
+    if (width <= 0 || height <= 0)
+        return Result<QByteArray>::failure(cloudError::badArgument(QStringLiteral("缩略图尺寸无效")));
+    return m_service->thumbnail(nid, width, height);
+}
+
+BWError KZSession::requestCreateDir(const QString& path) {
+    if (!isLoggedIn())
+        return cloudError::notSignedIn();
+    auto created = m_service->createFolderAtPath(path);
+    if (!created.ok())
+        return created.error;
+    const NodeRecord node = created.value;
+    syncChanges(); // brings the folder in as a change of its parent, like any other change
+    if (!m_tree.contains(node.nid)) {
+        // The change log could not be read now: store and report the folder by itself.
+        m_db->cloudFiles().upsert({node});
+        report(m_tree.apply({node}));
+    }
+    if (node.pid == m_pickerNid && !m_pickerChildren.contains(node.nid))
+        m_pickerChildren.append(node.nid);
+    return {};
+}
+
+BWError KZSession::requestRenameFile(const CloudFileInfoPtr& file, const QString& newName) {
+    if (!isLoggedIn())
+        return cloudError::notSignedIn();
+    if (!file)
+        return cloudError::badArgument(QStringLiteral("文件不存在"));
+    auto renamed = m_service->rename(file->nid(), newName);
+    if (!renamed.ok())
+        return renamed.error;
+    syncChanges();
+    return {};
+}
+
+BWError KZSession::requestDeleteFile(const QList<CloudFileInfoPtr>& files) {
+    if (!isLoggedIn())
+        return cloudError::notSignedIn();
+    QList<qint64> nids;
+    for (const auto& f : files)
+        if (f)
+            nids.append(f->nid());
+    if (nids.isEmpty())
+        return cloudError::badArgument(QStringLiteral("请选择要删除的文件"));
+    if (BWError e = m_service->remove(nids))
+        return e;
+    syncChanges();
+    return {};
+}
+
+Result<ShareInfoPtr> KZSession::requestShareFiles(const QList<CloudFileInfoPtr>& files,
+                                                  const QVariantMap& userInfo) {
+    using R = Result<ShareInfoPtr>;
+    if (!isLoggedIn())
+        return R::failure(cloudError::notSignedIn());
+    if (userInfo.value(kShareTypeKey).toString() != kShareTypePath)
+        return R::failure(cloudError::badArgument(QStringLiteral("分享类型无效")));
+    QList<qint64> nids;
+    for (const auto& f : files)
+        if (f)
+            nids.append(f->nid());
+    if (nids.isEmpty())
+        return R::failure(cloudError::badArgument(QStringLiteral("请选择要分享的文件")));
+    auto record = m_service->createShare(nids);
+    if (!record.ok())
+        return R::failure(record.error);
+    return R{ShareInfo::initWithDict(record.value), {}};
+}
+
+Result<ShareInfoPtr> KZSession::requestShareFiles(const QList<ShareInfoPtr>& shares,
+                                                  const QVariantMap& userInfo) {
+    using R = Result<ShareInfoPtr>;
+    if (!isLoggedIn())
+        return R::failure(cloudError::notSignedIn());
+    if (userInfo.value(kShareTypeKey).toString() == kShareTypePath || shares.isEmpty() || !shares.first())
+        return R::failure(cloudError::badArgument(QStringLiteral("分享类型无效")));
+    auto record = m_service->share(shares.first()->sid());
+    if (!record.ok())
+        return R::failure(record.error);
+    return R{ShareInfo::initWithDict(record.value), {}};
+}
+
+BWError KZSession::requestCancelShare(const QList<CloudFileInfoPtr>& files, const QVariantMap& userInfo) {
+    if (!isLoggedIn())
+        return cloudError::notSignedIn();
+    if (userInfo.value(kShareTypeKey).toString() != kShareCancelTypePath)
+        return cloudError::badArgument(QStringLiteral("取消分享类型无效"));
+    QStringList paths;
+    for (const auto& f : files)
+        if (f)
+            paths.append(f->path());
+    if (paths.isEmpty())
+        return cloudError::badArgument(QStringLiteral("请选择要取消分享的文件"));
+    return m_service->cancelSharesByPaths(paths);
+}
+
+BWError KZSession::requestCancelShare(const QList<ShareInfoPtr>& shares, const QVariantMap& userInfo) {
+    if (!isLoggedIn())
+        return cloudError::notSignedIn();
+    const QString type = userInfo.value(kShareTypeKey).toString();
+    if (type != kShareCancelTypeShortUrl && type != kShareDeleteTypeShortUrl)
+        return cloudError::badArgument(QStringLiteral("取消分享类型无效"));
+    if (shares.isEmpty())
+        return cloudError::badArgument(QStringLiteral("请选择要取消的分享"));
+    // One request per record, in order; the first failure ends the run.
+    for (const auto& s : shares) {
+        if (!s)
+            return cloudError::badArgument(QStringLiteral("请选择要取消的分享"));
+        const BWError e = type == kShareCancelTypeShortUrl ? m_service->cancelShare(s->shorturl())
+                                                           : m_service->deleteShare(s->shorturl());
+        if (e)
+            return e;
+    }
+    return {};
+}
+
+Result<QVariantList> KZSession::requestShareGetList() {
+    using R = Result<QVariantList>;
+    if (!isLoggedIn())
+        return R::failure(cloudError::notSignedIn());
+    QVariantList all;
+    for (int start = 0;; start += kSharePageSize) {
+        auto page = m_service->listShares(start, kSharePageSize);
+        if (!page.ok())
+            return R::failure(page.error); // the pages already fetched are dropped
+        all.append(page.value);
+        if (page.value.size() != kSharePageSize)
+            break;
+    }
+    return R{all, {}};
+}
+
+Result<QString> KZSession::requestSetPwd(const QString& pwd, const QString& shortUrl) {
+    using R = Result<QString>;
+    if (!isLoggedIn())
+        return R::failure(cloudError::notSignedIn());
+    auto set = m_service->setSharePassword(shortUrl, pwd);
+    if (!set.ok())
+        return R::failure(set.error);
+    return R{pwd, {}};
+}
+
+Result<ShareExpireInfoPtr> KZSession::requestShareSetExpire(const QString& expireId,
+                                                            const QString& shortUrl) {
+    using R = Result<ShareExpireInfoPtr>;
+    if (!isLoggedIn())
+        return R::failure(cloudError::notSignedIn());
+    auto set = m_service->setShareExpire(shortUrl, expireId);
+    if (!set.ok())
+        return R::failure(set.error);
+    auto info = ShareExpireInfo::initWithDict(set.value);
+    info->setExpireId(expireId);
+    info->setSelected(true);
+    return R{info, {}};
+}
+
+Result<QUrl> KZSession::loginJumpUrl(const QString& key) {
+    using R = Result<QUrl>;
+    if (!isLoggedIn())
+        return R::failure(cloudError::notSignedIn());
+    auto url = m_service->loginJumpUrl(key);
+    if (!url.ok())
+        return R::failure(url.error);
+    const QUrl parsed(url.value);
+    if (!parsed.isValid() || parsed.scheme().isEmpty())
+        return R::failure(cloudError::badArgument(QStringLiteral("网页地址无效")));
+    return R{parsed, {}};
+}
+
+// ---- transfer counts
+
+void KZSession::setTransportCountProvider(std::function<QVariantMap()> provider) {
+    QMutexLocker lock(&m_mutex);
+    m_countProvider = std::move(provider);
+}
+
+void KZSession::postNotificationForTransportCount() {
+    std::function<QVariantMap()> provider;
+    {
+        QMutexLocker lock(&m_mutex);
+        provider = m_countProvider;
+    }
+    QVariantMap counts{{kUploadCountKey, 0}, {kDownloadCountKey, 0}, {kFinishedCountKey, 0}};
+    if (provider) {
+        const QVariantMap given = provider();
+        for (const QString& key : {kUploadCountKey, kDownloadCountKey, kFinishedCountKey})
+            counts.insert(key, given.value(key, 0).toInt());
+    }
+    NotificationCenter::defaultCenter().post(kNotificationTransportJobCount, counts);
+}

@@ -1,0 +1,360 @@
+#include "cloud/KZSessionProxy.h"
+
+#include "cloud/CloudErrors.h"
+#include "cloud/KZSession.h"
+#include "foundation/Dispatch.h"
+
+#include <QDesktopServices>
+#include <QMutex>
+
+using nubo::KZBackgroundThread;
+using nubo::runOnMain;
+
+KZSessionProxy* KZSessionProxy::shareSessionProxy() {
+    static QMutex mutex;
+    static KZSessionProxy* proxy = nullptr;
+    QMutexLocker lock(&mutex);
+    if (!proxy)
+        proxy = new KZSessionProxy(); // kept until exit, like the session it fronts
+    return proxy;
+}
+
+KZSessionProxy::KZSessionProxy()
+    : m_urlOpener([](const QUrl& url) { return QDesktopServices::openUrl(url); }) {
+    KZSession::sharedSession().addChangeListener(
+        [this](qint64 nid, bool needReset, const QList<CloudFileInfoPtr>& children) {
+            runOnMain([this, nid, needReset, children] { relayChange(nid, needReset, children); });
+        });
+}
+
+void KZSessionProxy::relayChange(qint64 nid, bool needReset, const QList<CloudFileInfoPtr>& children) {
+    m_observers.forEach([&](KZSessionDelegate* o) {
+        // Observers mark their rows (selection): each gets records of its own.
+        QList<CloudFileInfoPtr> copies;
+        copies.reserve(children.size());
+        for (const auto& c : children)
+            copies.append(c->clone());
+        o->didKZSessionIncrNodeChanged(this, nid, needReset, copies);
+    });
+}
+
+// Runs `work` on the background thread with the session, then `deliver` on the main thread
+// with the delegate, the request id and the result, unless the delegate is gone by then.
+template <class D, class Work, class Deliver>
+qint64 KZSessionProxy::run(D* delegate, Work work, Deliver deliver) {
+    const qint64 id = m_nextRequestId++;
+    nubo::Weak<D> weak(delegate);
+    KZBackgroundThread::shared().run([id, weak, work, deliver]() {
+        auto result = work(KZSession::sharedSession(), id);
+        runOnMain([id, weak, result, deliver]() {
+            if (D* d = weak.get())
+                deliver(d, id, result);
+        });
+    });
+    return id;
+}
+
+// ---- account
+
+void KZSessionProxy::loginLocal(std::function<void(const BWError&)> done) {
+    KZBackgroundThread::shared().run([this, done] {
+        KZSession& session = KZSession::sharedSession();
+        const BWError error = session.login();
+        const QVariantMap detail = session.userDetail();
+        runOnMain([this, done, error, detail] {
+            m_userDetail = detail;
+            m_observers.forEach([&](KZSessionDelegate* o) { o->didKZSessionLogin(this, error); });
+            if (done)
+                done(error);
+        });
+    });
+}
+
+void KZSessionProxy::logoutLocal(std::function<void()> done) {
+    KZBackgroundThread::shared().run([this, done] {
+        KZSession::sharedSession().logout();
+        runOnMain([this, done] {
+            m_userDetail.clear();
+            m_observers.forEach([&](KZSessionDelegate* o) { o->didKZSessionLogout(this); });
+            if (done)
+                done();
+        });
+    });
+}
+
+bool KZSessionProxy::addSessionObserver(KZSessionDelegate* observer) {
+    return m_observers.add(observer);
+}
+
+bool KZSessionProxy::removeSessionObserver(KZSessionDelegate* observer) {
+    return m_observers.remove(observer);
+}
+
+std::shared_ptr<KZBackForwardList> KZSessionProxy::backForwordList() const {
+    return KZSession::sharedSession().backForwordList();
+}
+
+std::shared_ptr<KZBackForwardList> KZSessionProxy::folderBackForwordList() const {
+    return KZSession::sharedSession().folderBackForwordList();
+}
+
+// ---- listings
+
+namespace {
+template <class D>
+void deliverList(KZAbstractSession* s, D* d, qint64 id, const KZSession::ListReply& r,
+                 const QVariantMap& userInfo) {
+    if (r.silent)
+        return;
+    if (r.error)
+        d->kzSessionRequestFileListFail(s, id, userInfo, r.error);
+    else
+        d->kzSessionRequestFileList(s, id, r.cloudFile, r.fileList, r.backForward, userInfo);
+}
+} // namespace
+
+qint64 KZSessionProxy::getFileListByNid(qint64 nid, const QString& path, int sort,
+                                        KZRequestFileListDelegate* delegate, const QVariantMap& userInfo) {
+    return run(
+        delegate, [nid, path, sort](KZSession& s, qint64) { return s.getFileListByNid(nid, path, sort); },
+        [this, userInfo](KZRequestFileListDelegate* d, qint64 id, const KZSession::ListReply& r) {
+            deliverList(this, d, id, r, userInfo);
+        });
+}
+
+qint64 KZSessionProxy::getFolderListByNid(qint64 nid, const QString& path, int sort,
+                                          KZRequestFileListDelegate* delegate, const QVariantMap& userInfo) {
+    return run(
+        delegate, [nid, path, sort](KZSession& s, qint64) { return s.getFolderListByNid(nid, path, sort); },
+        [this, userInfo](KZRequestFileListDelegate* d, qint64 id, const KZSession::ListReply& r) {
+            deliverList(this, d, id, r, userInfo);
+        });
+}
+
+qint64 KZSessionProxy::searchFileListByFileInfo(const CloudFileInfoPtr& fileInfo, const QString& searchKey,
+                                                int sort, KZRequestFileListDelegate* delegate,
+                                                const QVariantMap& userInfo) {
+    // The caller keeps its record; the session works on a copy.
+    const CloudFileInfoPtr copy = fileInfo ? fileInfo->clone() : nullptr;
+    return run(
+        delegate,
+        [copy, searchKey, sort](KZSession& s, qint64) {
+            return s.searchFileListByFileInfo(copy, searchKey, sort);
+        },
+        [this, userInfo](KZRequestFileListDelegate* d, qint64 id, const KZSession::ListReply& r) {
+            deliverList(this, d, id, r, userInfo);
+        });
+}
+
+// ---- node changes and thumbnails
+
+qint64 KZSessionProxy::requestIncrNodeDelegate(KZRequestIncrNodeDelegate* delegate, bool isCache,
+                                               const QVariantMap& userInfo) {
+    Q_UNUSED(isCache); // the tree is always answered from the node database; nothing to skip
+    return run(
+        delegate, [](KZSession& s, qint64) { return s.requestIncrNode(); },
+        [this, userInfo](KZRequestIncrNodeDelegate* d, qint64 id, const BWError& e) {
+            if (e)
+                d->kzSessionRequestGetIncrNodeFail(this, id, userInfo, e);
+            else
+                d->kzSessionRequestGetIncrNode(this, id, userInfo);
+        });
+}
+
+qint64 KZSessionProxy::requestThumbDelegate(KZRequestThumbDelegate* delegate, const QString& path, qint64 nid,
+                                            int width, int height, const QVariantMap& userInfo,
+                                            bool fromCacheOnly) {
+    Q_UNUSED(path);
+    Q_UNUSED(fromCacheOnly);
+    const qint64 id = m_nextRequestId; // the id run() is about to hand out
+    m_pendingThumbs.insert(id);
+    return run(
+        delegate,
+        [this, nid, width, height](KZSession& s, qint64 requestId) {
+            {
+                QMutexLocker lock(&m_cancelMutex);
+                if (m_cancelledThumbs.contains(requestId))
+                    return nubo::Result<QByteArray>::failure(BWError(BWError::kDomainApplication, 0));
+            }
+            return s.requestThumb(nid, width, height);
+        },
+        [this, nid, userInfo](KZRequestThumbDelegate* d, qint64 requestId,
+                              const nubo::Result<QByteArray>& r) {
+            {
+                QMutexLocker lock(&m_cancelMutex);
+                m_cancelledThumbs.remove(requestId);
+            }
+            if (!m_pendingThumbs.remove(requestId))
+                return; // cancelled
+            if (r.ok())
+                d->kzSessionRequestThumb(this, requestId, r.value, nid, userInfo);
+            else
+                d->kzSessionRequestThumbFail(this, requestId, nid, userInfo, r.error);
+        });
+}
+
+bool KZSessionProxy::cancelThumbRequest(qint64 requestId) {
+    if (!m_pendingThumbs.remove(requestId))
+        return false;
+    QMutexLocker lock(&m_cancelMutex);
+    m_cancelledThumbs.insert(requestId);
+    return true;
+}
+
+// ---- operations
+
+namespace {
+// Delivers a plain outcome to a delegate's success or failure member.
+template <class D>
+auto outcome(KZAbstractSession* s, const QVariantMap& userInfo,
+             void (D::*success)(KZAbstractSession*, qint64, const QVariantMap&),
+             void (D::*failure)(KZAbstractSession*, qint64, const QVariantMap&, const BWError&)) {
+    return [s, userInfo, success, failure](D* d, qint64 id, const BWError& e) {
+        if (e)
+            (d->*failure)(s, id, userInfo, e);
+        else
+            (d->*success)(s, id, userInfo);
+    };
+}
+} // namespace
+
+qint64 KZSessionProxy::requestCreateDir(const QString& path, KZRequestCreateDirDelegate* delegate,
+                                        const QVariantMap& userInfo) {
+    return run(
+        delegate, [path](KZSession& s, qint64) { return s.requestCreateDir(path); },
+        outcome(this, userInfo, &KZRequestCreateDirDelegate::kzSessionRequestCreateDir,
+                &KZRequestCreateDirDelegate::kzSessionRequestCreateDirFail));
+}
+
+qint64 KZSessionProxy::requestRenameFile(const CloudFileInfoPtr& file, const QString& newName,
+                                         KZRequestRenameFileDelegate* delegate, const QVariantMap& userInfo) {
+    const CloudFileInfoPtr copy = file ? file->clone() : nullptr;
+    return run(
+        delegate, [copy, newName](KZSession& s, qint64) { return s.requestRenameFile(copy, newName); },
+        outcome(this, userInfo, &KZRequestRenameFileDelegate::kzSessionRequestRenameFile,
+                &KZRequestRenameFileDelegate::kzSessionRequestRenameFileFail));
+}
+
+namespace {
+template <class T> QList<std::shared_ptr<T>> copies(const QList<std::shared_ptr<T>>& items) {
+    QList<std::shared_ptr<T>> out;
+    for (const auto& i : items)
+        out.append(i ? std::make_shared<T>(*i) : nullptr);
+    return out;
+}
+} // namespace
+
+qint64 KZSessionProxy::requestDeleteFile(const QList<CloudFileInfoPtr>& files,
+                                         KZRequestDeleteFileDelegate* delegate, const QVariantMap& userInfo) {
+    const auto list = copies(files);
+    return run(
+        delegate, [list](KZSession& s, qint64) { return s.requestDeleteFile(list); },
+        outcome(this, userInfo, &KZRequestDeleteFileDelegate::kzSessionRequestDeleteFile,
+                &KZRequestDeleteFileDelegate::kzSessionRequestDeleteFileFail));
+}
+
+// ---- share links
+
+namespace {
+auto shareAnswer(KZAbstractSession* s, const QVariantMap& userInfo) {
+    return [s, userInfo](KZRequestShareFilesDelegate* d, qint64 id, const nubo::Result<ShareInfoPtr>& r) {
+        if (r.ok())
+            d->kzSessionRequestShareFiles(s, id, r.value, userInfo);
+        else
+            d->kzSessionRequestShareFilesFail(s, id, userInfo, r.error);
+    };
+}
+} // namespace
+
+qint64 KZSessionProxy::requestShareFiles(const QList<CloudFileInfoPtr>& files,
+                                         KZRequestShareFilesDelegate* delegate, const QVariantMap& userInfo) {
+    const auto list = copies(files);
+    return run(
+        delegate, [list, userInfo](KZSession& s, qint64) { return s.requestShareFiles(list, userInfo); },
+        shareAnswer(this, userInfo));
+}
+
+qint64 KZSessionProxy::requestShareFiles(const QList<ShareInfoPtr>& shares,
+                                         KZRequestShareFilesDelegate* delegate, const QVariantMap& userInfo) {
+    const auto list = copies(shares);
+    return run(
+        delegate, [list, userInfo](KZSession& s, qint64) { return s.requestShareFiles(list, userInfo); },
+        shareAnswer(this, userInfo));
+}
+
+qint64 KZSessionProxy::requestCancelShare(const QList<CloudFileInfoPtr>& files,
+                                          KZRequestCancelShareDelegate* delegate,
+                                          const QVariantMap& userInfo) {
+    const auto list = copies(files);
+    return run(
+        delegate, [list, userInfo](KZSession& s, qint64) { return s.requestCancelShare(list, userInfo); },
+        outcome(this, userInfo, &KZRequestCancelShareDelegate::kzSessionRequestCancelShare,
+                &KZRequestCancelShareDelegate::kzSessionRequestCancelShareFail));
+}
+
+qint64 KZSessionProxy::requestCancelShare(const QList<ShareInfoPtr>& shares,
+                                          KZRequestCancelShareDelegate* delegate,
+                                          const QVariantMap& userInfo) {
+    const auto list = copies(shares);
+    return run(
+        delegate, [list, userInfo](KZSession& s, qint64) { return s.requestCancelShare(list, userInfo); },
+        outcome(this, userInfo, &KZRequestCancelShareDelegate::kzSessionRequestCancelShare,
+                &KZRequestCancelShareDelegate::kzSessionRequestCancelShareFail));
+}
+
+qint64 KZSessionProxy::requestShareGetList(KZrequestShareGetListDelegate* delegate,
+                                           const QVariantMap& userInfo) {
+    return run(
+        delegate, [](KZSession& s, qint64) { return s.requestShareGetList(); },
+        [this, userInfo](KZrequestShareGetListDelegate* d, qint64 id, const nubo::Result<QVariantList>& r) {
+            if (r.ok())
+                d->kzSessionRequestShareGetList(this, id, r.value, userInfo);
+            else
+                d->kzSessionRequestShareGetListFail(this, id, userInfo, r.error);
+        });
+}
+
+qint64 KZSessionProxy::requestSetPwd(const QString& pwd, const QString& shortUrl,
+                                     KZRequestShareSetPwdDelegate* delegate, const QVariantMap& userInfo) {
+    return run(
+        delegate, [pwd, shortUrl](KZSession& s, qint64) { return s.requestSetPwd(pwd, shortUrl); },
+        [this, userInfo](KZRequestShareSetPwdDelegate* d, qint64 id, const nubo::Result<QString>& r) {
+            if (r.ok())
+                d->kzSessionRequestShareSetPwd(this, id, r.value, userInfo);
+            else
+                d->kzSessionRequestShareSetPwdFail(this, id, userInfo, r.error);
+        });
+}
+
+qint64 KZSessionProxy::requestShareSetExpire(const QString& expireId, const QString& shortUrl,
+                                             KZrequestShareSetExpireDelegate* delegate,
+                                             const QVariantMap& userInfo) {
+    return run(
+        delegate,
+        [expireId, shortUrl](KZSession& s, qint64) { return s.requestShareSetExpire(expireId, shortUrl); },
+        [this, userInfo](KZrequestShareSetExpireDelegate* d, qint64 id,
+                         const nubo::Result<ShareExpireInfoPtr>& r) {
+            if (r.ok())
+                d->kzSessionRequestShareSetExpire(this, id, r.value, userInfo);
+            else
+                d->kzSessionRequestShareSetExpireFail(this, id, userInfo, r.error);
+        });
+}
+
+qint64 KZSessionProxy::loginJumpDelegate(KZLoginJumpDelegate* delegate, const QString& key,
+                                         const QVariantMap& userInfo) {
+    return run(
+        delegate, [key](KZSession& s, qint64) { return s.loginJumpUrl(key); },
+        [this, userInfo](KZLoginJumpDelegate* d, qint64 id, const nubo::Result<QUrl>& r) {
+            // The browser is opened from the main thread, where the desktop services live.
+            if (r.ok() && m_urlOpener && m_urlOpener(r.value))
+                d->kzSessionLoginJump(this, id, userInfo);
+            else
+                d->kzSessionLoginJumpFail(this, id, userInfo,
+                                          r.ok() ? nubo::cloudError::openUrlFailed() : r.error);
+        });
+}
+
+void KZSessionProxy::setUrlOpener(std::function<bool(const QUrl&)> opener) {
+    m_urlOpener = std::move(opener);
+}

@@ -1,0 +1,88 @@
+#pragma once
+
+#include "cloud/KZAbstractSession.h"
+#include "foundation/Weak.h"
+
+#include <QMutex>
+#include <QSet>
+#include <QUrl>
+#include <functional>
+
+// The interface's door to the session. Every request returns a request id at once, runs on the
+// shared background thread and answers its delegate (held weakly: a delegate that is gone gets
+// nothing) on the main thread with the caller's user info unchanged. Observers hear of node
+// changes on the main thread, each with its own copies of the changed records. Main thread only.
+class KZSessionProxy : public KZAbstractSession {
+public:
+    static KZSessionProxy* shareSessionProxy();
+
+    // ---- account
+    // Signs in to the service's account by itself (there is no sign-in window): the session
+    // opens the per-user database, fetches the nodes and starts its histories. `done` runs on the
+    // main thread with the outcome, after the observers heard of it.
+    void loginLocal(std::function<void(const BWError&)> done = {});
+    // Signs out: the histories are emptied and the node tree dropped.
+    void logoutLocal(std::function<void()> done = {});
+
+    // KZAbstractSession
+    bool addSessionObserver(KZSessionDelegate* observer) override;
+    bool removeSessionObserver(KZSessionDelegate* observer) override;
+    QVariantMap userDetail() const override { return m_userDetail; }
+    std::shared_ptr<KZBackForwardList> backForwordList() const override;
+    std::shared_ptr<KZBackForwardList> folderBackForwordList() const override;
+    bool cancelThumbRequest(qint64 requestId) override;
+
+    // ---- folder listings and search (nid read as a KZFileListNavigation command)
+    qint64 getFileListByNid(qint64 nid, const QString& path, int sort, KZRequestFileListDelegate* delegate,
+                            const QVariantMap& userInfo);
+    qint64 getFolderListByNid(qint64 nid, const QString& path, int sort, KZRequestFileListDelegate* delegate,
+                              const QVariantMap& userInfo);
+    qint64 searchFileListByFileInfo(const CloudFileInfoPtr& fileInfo, const QString& searchKey, int sort,
+                                    KZRequestFileListDelegate* delegate, const QVariantMap& userInfo);
+
+    // ---- node changes, thumbnails, operations
+    qint64 requestIncrNodeDelegate(KZRequestIncrNodeDelegate* delegate, bool isCache,
+                                   const QVariantMap& userInfo);
+    // The request goes to the service whatever `fromCacheOnly` says.
+    qint64 requestThumbDelegate(KZRequestThumbDelegate* delegate, const QString& path, qint64 nid, int width,
+                                int height, const QVariantMap& userInfo, bool fromCacheOnly);
+    qint64 requestCreateDir(const QString& path, KZRequestCreateDirDelegate* delegate,
+                            const QVariantMap& userInfo);
+    qint64 requestRenameFile(const CloudFileInfoPtr& file, const QString& newName,
+                             KZRequestRenameFileDelegate* delegate, const QVariantMap& userInfo);
+    qint64 requestDeleteFile(const QList<CloudFileInfoPtr>& files, KZRequestDeleteFileDelegate* delegate,
+                             const QVariantMap& userInfo);
+
+    // ---- share links; userInfo["type"] picks the operation (see KZSession's kShare* names)
+    qint64 requestShareFiles(const QList<CloudFileInfoPtr>& files, KZRequestShareFilesDelegate* delegate,
+                             const QVariantMap& userInfo);
+    qint64 requestShareFiles(const QList<ShareInfoPtr>& shares, KZRequestShareFilesDelegate* delegate,
+                             const QVariantMap& userInfo);
+    qint64 requestCancelShare(const QList<CloudFileInfoPtr>& files, KZRequestCancelShareDelegate* delegate,
+                              const QVariantMap& userInfo);
+    qint64 requestCancelShare(const QList<ShareInfoPtr>& shares, KZRequestCancelShareDelegate* delegate,
+                              const QVariantMap& userInfo);
+    qint64 requestShareGetList(KZrequestShareGetListDelegate* delegate, const QVariantMap& userInfo);
+    qint64 requestSetPwd(const QString& pwd, const QString& shortUrl, KZRequestShareSetPwdDelegate* delegate,
+                         const QVariantMap& userInfo);
+    qint64 requestShareSetExpire(const QString& expireId, const QString& shortUrl,
+                                 KZrequestShareSetExpireDelegate* delegate, const QVariantMap& userInfo);
+    // Opens the signed address of `key` in the user's web browser.
+    qint64 loginJumpDelegate(KZLoginJumpDelegate* delegate, const QString& key, const QVariantMap& userInfo);
+
+    // How addresses are opened (tests replace the desktop's browser); answers whether it opened.
+    void setUrlOpener(std::function<bool(const QUrl&)> opener);
+
+private:
+    KZSessionProxy();
+    template <class D, class Work, class Deliver> qint64 run(D* delegate, Work work, Deliver deliver);
+    void relayChange(qint64 nid, bool needReset, const QList<CloudFileInfoPtr>& children);
+
+    qint64 m_nextRequestId = 1;
+    nubo::WeakList<KZSessionDelegate> m_observers;
+    QVariantMap m_userDetail;
+    QSet<qint64> m_pendingThumbs;
+    QMutex m_cancelMutex;
+    QSet<qint64> m_cancelledThumbs; // read by the background thread before it asks the service
+    std::function<bool(const QUrl&)> m_urlOpener;
+};

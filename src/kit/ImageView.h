@@ -1,0 +1,53 @@
+#pragma once
+
+#include "kit/Image.h"
+#include "kit/View.h"
+
+namespace kit {
+
+enum class ImageScaling { ProportionallyDown, AxesIndependently, None, ProportionallyUpOrDown, AspectFill };
+
+// Shows an image centred in its bounds, scaled as asked.
+class ImageView : public View {
+    Q_OBJECT
+public:
+    explicit ImageView(QWidget* parent = nullptr);
+    Image image() const { return m_image; }
+    void setImage(const Image& image);
+    ImageScaling imageScaling() const { return m_scaling; }
+    void setImageScaling(ImageScaling s);
+    // Where the image is drawn, for the current bounds.
+    QRectF imageRect() const;
+
+protected:
+    void draw(QPainter& p) override;
+
+private:
+    Image m_image;
+    ImageScaling m_scaling = ImageScaling::ProportionallyDown;
+};
+
+// A spinning progress indicator.
+class Spinner : public View {
+    Q_OBJECT
+public:
+    explicit Spinner(QWidget* parent = nullptr);
+    void startAnimation();
+    void stopAnimation();
+    bool isAnimating() const { return m_timer != 0; }
+    // Whether it is drawn while stopped (default no).
+    void setDisplayedWhenStopped(bool shown);
+    void setColor(const QColor& c);
+
+protected:
+    void draw(QPainter& p) override;
+    void timerEvent(QTimerEvent* e) override;
+
+private:
+    int m_timer = 0;
+    int m_step = 0;
+    bool m_displayedWhenStopped = false;
+    QColor m_color = QColor(0x63, 0x73, 0x87);
+};
+
+} // namespace kit

@@ -1,0 +1,298 @@
+#include "kit/Window.h"
+
+#include "kit/View.h"
+#include "kit/WindowController.h"
+
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QWindow>
+#include <cmath>
+
+namespace kit {
+
+namespace {
+int rounded(qreal v) {
+    return int(std::lround(v));
+}
+} // namespace
+
+Window::Window(StyleMask style) : QWidget(nullptr, Qt::Window) {
+    if (style == Borderless)
+        setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setContentView(new View);
+}
+
+Window::~Window() {
+    for (const QPointer<Window>& c : std::as_const(m_children))
+        if (c)
+            c->m_parentWindow = nullptr;
+    if (m_parentWindow)
+        m_parentWindow->m_children.removeAll(this);
+    if (m_sheet)
+        m_sheet->m_sheetParent = nullptr;
+}
+
+Window* Window::of(const QWidget* w) {
+    if (!w)
+        return nullptr;
+    return qobject_cast<Window*>(const_cast<QWidget*>(w->window()));
+}
+
+void Window::setContentView(View* view) {
+    if (view == m_content)
+        return;
+    View* old = m_content;
+    m_content = view;
+    if (view) {
+        view->setParent(this);
+        view->setGeometry(rect());
+        view->show();
+    }
+    delete old;
+}
+
+qreal Window::screenHeight() {
+    QScreen* s = QGuiApplication::primaryScreen();
+    return s ? s->geometry().y() + s->geometry().height() : 0;
+}
+
+QRectF Window::screenRectFromGlobal(const QRect& g) {
+    return QRectF(g.x(), screenHeight() - (g.y() + g.height()), g.width(), g.height());
+}
+
+QRect Window::globalRectFromScreen(const QRectF& s) {
+    return QRect(rounded(s.x()), rounded(screenHeight() - (s.y() + s.height())), rounded(s.width()),
+                 rounded(s.height()));
+}
+
+QPointF Window::screenPointFromGlobal(const QPointF& g) {
+    return QPointF(g.x(), screenHeight() - g.y());
+}
+
+QRectF Window::frame() const {
+    return screenRectFromGlobal(geometry());
+}
+
+void Window::setFrame(const QRectF& f) {
+    const QRect g = globalRectFromScreen(f);
+    setGeometry(g.x(), g.y(), std::max(0, g.width()), std::max(0, g.height()));
+}
+
+void Window::setFrameOrigin(const QPointF& o) {
+    QRectF f = frame();
+    f.moveTopLeft(o); // in screen terms: x and the lower edge
+    setFrame(f);
+}
+
+void Window::setContentSize(const QSizeF& s) {
+    // Keeps the upper edge in place, as a window that grows downwards on screen does.
+    QRectF f = frame();
+    const qreal upper = f.y() + f.height();
+    f.setSize(s);
+    f.moveTop(upper - s.height());
+    setFrame(f);
+}
+
+void Window::setLeft(qreal v) {
+    QRectF f = frame();
+    f.moveLeft(v);
+    setFrame(f);
+}
+
+void Window::setRight(qreal v) {
+    QRectF f = frame();
+    f.moveLeft(v - f.width());
+    setFrame(f);
+}
+
+void Window::setTop(qreal v) {
+    QRectF f = frame();
+    f.moveTop(v);
+    setFrame(f);
+}
+
+void Window::setBottom(qreal v) {
+    QRectF f = frame();
+    f.moveTop(v - f.height());
+    setFrame(f);
+}
+
+void Window::setWidth(qreal v) {
+    QRectF f = frame();
+    f.setWidth(std::max<qreal>(0, v));
+    setFrame(f);
+}
+
+void Window::setHeight(qreal v) {
+    // The origin (lower edge) stays, the upper edge moves.
+    QRectF f = frame();
+    f.setHeight(std::max<qreal>(0, v));
+    setFrame(f);
+}
+
+void Window::setCenterY(qreal v) {
+    QRectF f = frame();
+    f.moveTop(v - f.height() / 2);
+    setFrame(f);
+}
+
+void Window::center() {
+    QScreen* s = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!s)
+        return;
+    QRect g = geometry();
+    g.moveCenter(s->availableGeometry().center());
+    move(g.topLeft());
+}
+
+void Window::orderFront() {
+    show();
+    raise();
+}
+
+void Window::makeKeyAndOrderFront() {
+    orderFront();
+    activateWindow();
+}
+
+void Window::orderOut() {
+    hide();
+}
+
+void Window::attachTransient(Window* parent) {
+    winId();
+    if (parent)
+        parent->winId();
+    if (QWindow* h = windowHandle())
+        h->setTransientParent(parent ? parent->windowHandle() : nullptr);
+}
+
+void Window::addChildWindow(Window* child) {
+    if (!child || child == this || m_children.contains(child))
+        return;
+    if (child->m_parentWindow)
+        child->m_parentWindow->removeChildWindow(child);
+    child->m_parentWindow = this;
+    m_children.append(child);
+    child->attachTransient(this);
+    if (isVisible())
+        child->orderFront();
+}
+
+void Window::removeChildWindow(Window* child) {
+    if (!child || !m_children.removeAll(child))
+        return;
+    child->m_parentWindow = nullptr;
+    child->attachTransient(nullptr);
+}
+
+QList<Window*> Window::childWindows() const {
+    QList<Window*> out;
+    for (const QPointer<Window>& c : m_children)
+        if (c)
+            out.append(c);
+    return out;
+}
+
+void Window::beginSheet(Window* sheet, std::function<void(int)> completion) {
+    if (!sheet || sheet == this || m_sheet)
+        return;
+    m_sheet = sheet;
+    m_sheetCompletion = std::move(completion);
+    sheet->m_sheetParent = this;
+    sheet->setWindowModality(Qt::WindowModal);
+    sheet->attachTransient(this);
+    // A sheet hangs from the upper edge of its parent, centred horizontally.
+    const QRectF pf = frame();
+    QRectF sf = sheet->frame();
+    sf.moveLeft(pf.x() + (pf.width() - sf.width()) / 2);
+    sf.moveTop(pf.y() + pf.height() - sf.height());
+    sheet->setFrame(sf);
+    sheet->orderFront();
+}
+
+void Window::endSheet(Window* sheet, int returnCode) {
+    if (!sheet || sheet != m_sheet)
+        return;
+    m_sheet = nullptr;
+    sheet->m_sheetParent = nullptr;
+    auto completion = std::move(m_sheetCompletion);
+    m_sheetCompletion = {};
+    sheet->hide();
+    sheet->setWindowModality(Qt::NonModal);
+    if (completion)
+        completion(returnCode);
+}
+
+bool Window::makeFirstResponder(View* view) {
+    if (view == m_firstResponder)
+        return true;
+    if (view && (Window::of(view) != this || !view->acceptsFirstResponder()))
+        return false;
+    if (QPointer<View> old = m_firstResponder) {
+        if (!old->resignFirstResponder())
+            return false;
+        if (m_firstResponder != old) // the old responder handed over during its resignation
+            return m_firstResponder == view;
+    }
+    m_firstResponder = nullptr;
+    if (!view)
+        return true;
+    if (!view->becomeFirstResponder())
+        return false;
+    m_firstResponder = view;
+    return true;
+}
+
+void Window::resizeEvent(QResizeEvent* e) {
+    QWidget::resizeEvent(e);
+    if (m_content)
+        m_content->setGeometry(rect());
+    if (auto* d = m_delegate.get())
+        d->windowDidResize(this);
+}
+
+void Window::moveEvent(QMoveEvent* e) {
+    QWidget::moveEvent(e);
+    if (auto* d = m_delegate.get())
+        d->windowDidMove(this);
+}
+
+void Window::closeEvent(QCloseEvent* e) {
+    if (e->spontaneous()) {
+        if (auto* d = m_delegate.get(); d && !d->windowShouldClose(this)) {
+            e->ignore();
+            return;
+        }
+    }
+    if (auto* d = m_delegate.get())
+        d->windowWillClose(this);
+    if (m_sheet)
+        endSheet(m_sheet, -1);
+    if (m_sheetParent)
+        m_sheetParent->endSheet(this, -1);
+    e->accept();
+}
+
+void Window::hideEvent(QHideEvent* e) {
+    QWidget::hideEvent(e);
+    if (e->spontaneous())
+        return;
+    for (Window* c : childWindows())
+        c->hide();
+}
+
+void Window::changeEvent(QEvent* e) {
+    QWidget::changeEvent(e);
+    if (e->type() != QEvent::ActivationChange)
+        return;
+    if (auto* d = m_delegate.get()) {
+        if (isActiveWindow())
+            d->windowDidBecomeKey(this);
+        else
+            d->windowDidResignKey(this);
+    }
+}
+
+} // namespace kit

@@ -1,0 +1,124 @@
+#pragma once
+
+#include "foundation/Weak.h"
+#include "kit/View.h"
+#include "kit/WindowController.h"
+
+#include <QPointer>
+#include <QRectF>
+#include <QWidget>
+#include <functional>
+
+namespace kit {
+
+class Window;
+
+// Optional messages a window sends to its delegate (a QObject implementing this interface).
+class WindowDelegate {
+public:
+    virtual ~WindowDelegate() = default;
+    virtual void windowDidResize(Window*) {}
+    virtual void windowDidMove(Window*) {}
+    // Asked when the user closes the window from its title bar; false keeps it open.
+    virtual bool windowShouldClose(Window*) { return true; }
+    virtual void windowWillClose(Window*) {}
+    virtual void windowDidBecomeKey(Window*) {}
+    virtual void windowDidResignKey(Window*) {}
+};
+
+// A top-level window. Its frame and the frame accessors use screen coordinates with the
+// bottom-left origin of the primary screen, y growing upwards: `top` is the lower edge and
+// `bottom` the upper edge. Its content view fills it. Closing hides it; its owner deletes it.
+class Window : public QWidget {
+    Q_OBJECT
+public:
+    enum StyleMask { Titled = 0, Borderless = 1 };
+
+    explicit Window(StyleMask style = Titled);
+    ~Window() override;
+
+    // The kit window that shows `w` (w itself when it is one), or null.
+    static Window* of(const QWidget* w);
+
+    View* contentView() const { return m_content; }
+    // Replaces the content view; the window takes ownership and deletes the old one.
+    void setContentView(View* view);
+
+    // Screen coordinates, bottom-left origin.
+    QRectF frame() const;
+    void setFrame(const QRectF& frame);
+    void setFrameOrigin(const QPointF& origin);
+    void setContentSize(const QSizeF& size);
+    qreal left() const { return frame().x(); }
+    void setLeft(qreal v);
+    qreal right() const { return frame().right(); }
+    void setRight(qreal v);
+    qreal top() const { return frame().y(); }
+    void setTop(qreal v);
+    qreal bottom() const { return frame().y() + frame().height(); }
+    void setBottom(qreal v);
+    qreal width() const { return QWidget::width(); }
+    void setWidth(qreal v);
+    qreal height() const { return QWidget::height(); }
+    void setHeight(qreal v);
+    void setCenterY(qreal v);
+    // Centres the window on its screen.
+    void center();
+
+    // Conversions between Qt's global coordinates (top-left origin) and screen coordinates.
+    static QRectF screenRectFromGlobal(const QRect& global);
+    static QRect globalRectFromScreen(const QRectF& screen);
+    static QPointF screenPointFromGlobal(const QPointF& global);
+    static qreal screenHeight();
+
+    void orderFront();           // shows it above the others
+    void makeKeyAndOrderFront(); // also activates it
+    void orderOut();             // hides it without closing
+    bool isKeyWindow() const { return isActiveWindow(); }
+
+    // Child windows stay above their parent and are hidden with it (the pop-up menus).
+    void addChildWindow(Window* child);
+    void removeChildWindow(Window* child);
+    QList<Window*> childWindows() const;
+    Window* parentWindow() const { return m_parentWindow; }
+
+    // Sheets: a window-modal panel on this window; `completion` gets the code given to endSheet.
+    void beginSheet(Window* sheet, std::function<void(int)> completion = {});
+    void endSheet(Window* sheet, int returnCode = 0);
+    Window* attachedSheet() const { return m_sheet; }
+    Window* sheetParent() const { return m_sheetParent; }
+    bool isSheet() const { return m_sheetParent != nullptr; }
+
+    // The first responder: the view that receives keys. Making a view first responder asks the
+    // current one to resign and the new one to accept and become it; null leaves no responder
+    // (ending any text editing). Returns false when either refuses.
+    bool makeFirstResponder(View* view);
+    View* firstResponder() const { return m_firstResponder; }
+
+    void setDelegate(WindowDelegate* delegate) { m_delegate = delegate; }
+    WindowDelegate* delegate() const { return m_delegate.get(); }
+    WindowController* windowController() const { return m_controller; }
+
+protected:
+    void resizeEvent(QResizeEvent* e) override;
+    void moveEvent(QMoveEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    void hideEvent(QHideEvent* e) override;
+    void changeEvent(QEvent* e) override;
+
+private:
+    friend class WindowController;
+    void attachTransient(Window* parent);
+
+    View* m_content = nullptr;
+    nubo::Weak<WindowDelegate> m_delegate;
+    QPointer<WindowController> m_controller;
+    QPointer<View> m_firstResponder;
+    QPointer<Window> m_parentWindow;
+    QList<QPointer<Window>> m_children;
+    QPointer<Window> m_sheet;
+    QPointer<Window> m_sheetParent;
+    std::function<void(int)> m_sheetCompletion;
+};
+
+} // namespace kit

@@ -1,0 +1,118 @@
+#pragma once
+
+#include "service/CloudService.h"
+#include "storage/Database.h"
+
+#include <QHash>
+#include <QMutex>
+
+namespace nubo {
+
+class BlobStore;
+
+// The cloud service that runs inside Nubo: a SQLite database ("service.db") and a blob folder
+// ("blocks") under its own folder. Calls from several threads are serialised on its database;
+// block bytes are written, synced and renamed into place outside that lock, before the row that
+// points to them commits.
+class EmbeddedCloudService : public CloudService {
+public:
+    // Opens (creating when needed) the service in `folder`.
+    static Result<std::shared_ptr<EmbeddedCloudService>> open(const QString& folder);
+    ~EmbeddedCloudService() override;
+
+    const QString& folder() const { return m_folder; }
+
+    // ---- account (settable in tests)
+    BWError setAccount(const ServiceAccount& account);
+
+    // ---- fault injection (tests)
+    // The next `count` calls of `op` fail with `error` before doing anything.
+    void failNext(ServiceOp op, int count, const BWError& error);
+    // Every later call of `op` waits `ms` milliseconds before it runs (0 stops the delay).
+    void setDelay(ServiceOp op, int ms);
+    BWError setSyncLocked(qint64 nid, bool locked);
+    BWError setEditLocked(qint64 nid, bool locked);
+    // While frozen, readRange of the file fails with kCloudErrorFrozen.
+    BWError setFrozen(qint64 nid, bool frozen);
+    void clearFaults();
+
+    // Adds ready-made nodes in one transaction (seeding trees for tests and benchmarks). Each
+    // node's nid, pid, name, isDir, size, mtime and category are taken; the path is derived, the
+    // parent must exist or come earlier in the list; files get no content.
+    BWError importNodes(const NodeList& nodes);
+
+    // The database, for checks in tests.
+    Database& database() { return *m_db; }
+    // Every committed file's blocks are present and match their SHA-1, and the file's SHA-1
+    // matches its blocks; the first problem found, else a null error.
+    BWError verifyContent();
+
+    // CloudService
+    Result<ServiceAccount> account() override;
+    Result<NodePage> fetchAllNodes(qint64 afterNid, int limit) override;
+    Result<NodePage> fetchChanges(qint64 sinceVersion, int limit) override;
+    Result<qint64> currentVersion() override;
+    Result<ServiceNode> node(qint64 nid) override;
+    Result<ServiceNode> nodeByPath(const QString& path) override;
+    Result<NodeList> children(qint64 folderId) override;
+    Result<ServiceNode> createFolder(qint64 parentId, const QString& name) override;
+    Result<ServiceNode> createFolderAtPath(const QString& path) override;
+    Result<ServiceNode> rename(qint64 nid, const QString& newName) override;
+    Result<ServiceNode> move(qint64 nid, qint64 newParentId, const QString& newName = {}) override;
+    Result<ServiceNode> copy(qint64 nid, qint64 newParentId, const QString& newName = {}) override;
+    BWError remove(const QList<qint64>& nids) override;
+    Result<UploadSession> beginUpload(qint64 parentId, const QString& name, quint64 size,
+                                      const QString& fileSha1, const QStringList& blockSha1s) override;
+    BWError putBlock(const QString& uploadId, int index, const QByteArray& bytes,
+                     const QString& sha1) override;
+    Result<ServiceNode> commitUpload(const QString& uploadId, bool replaceExisting = false) override;
+    BWError cancelUpload(const QString& uploadId) override;
+    Result<QByteArray> readRange(qint64 nid, quint64 offset, quint64 length) override;
+    Result<QByteArray> thumbnail(qint64 nid, int width, int height) override;
+    Result<QVariantMap> createShare(const QList<qint64>& nids) override;
+    Result<QVariantMap> share(const QString& sid) override;
+    BWError cancelSharesByPaths(const QStringList& paths) override;
+    BWError cancelShare(const QString& shortUrl) override;
+    BWError deleteShare(const QString& shortUrl) override;
+    Result<QVariantList> listShares(int start, int count) override;
+    Result<QString> setSharePassword(const QString& shortUrl, const QString& password) override;
+    Result<QVariantMap> setShareExpire(const QString& shortUrl, const QString& expireId) override;
+    Result<QString> loginJumpUrl(const QString& key) override;
+
+private:
+    EmbeddedCloudService(QString folder, std::unique_ptr<Database> db, std::unique_ptr<BlobStore> blobs);
+    BWError createSchema();
+    // Applies injected faults and delays for `op`; a set error means "fail now".
+    BWError enterOp(ServiceOp op);
+    BWError setFlag(qint64 nid, const char* column, bool on);
+
+    Result<ServiceNode> loadNode(qint64 nid);
+    Result<ServiceNode> liveNode(qint64 nid);
+    Result<ServiceNode> liveFolder(qint64 nid);
+    Result<qint64> childIdByName(qint64 pid, const QString& name);
+    Result<qint64> nextVersion();
+    Result<ServiceNode> relocate(qint64 nid, qint64 newParentId, const QString& newName);
+    BWError checkPlacement(const ServiceNode& node, const ServiceNode& dest, const QString& name,
+                           bool allowSelf);
+    BWError insertCopy(const ServiceNode& src, qint64 pid, const QString& name, const QString& path,
+                       qint64 version, qint64* newId);
+    Result<QByteArray> readBlock(const QString& sha1, qint64 expectedSize);
+    Result<QByteArray> readContent(const ServiceNode& file, quint64 offset, quint64 length);
+    Result<QString> uploadPlacement(qint64 parentId, const QString& name, bool replaceExisting,
+                                    qint64* replacedId);
+    BWError refreshLinkFlags(const QList<qint64>& nids);
+    Result<QVariantMap> shareRecord(const QString& column, const QString& key);
+    Result<qint64> sidOf(const QString& shortUrl);
+    BWError endShares(const QList<qint64>& sids, bool deleteRecords);
+    BWError endShareByShortUrl(const QString& shortUrl, bool deleteRecord);
+
+    QString m_folder;
+    std::unique_ptr<Database> m_db;
+    std::unique_ptr<BlobStore> m_blobs;
+
+    QMutex m_faultMutex;
+    QHash<int, QPair<int, BWError>> m_failures;
+    QHash<int, int> m_delays;
+};
+
+} // namespace nubo

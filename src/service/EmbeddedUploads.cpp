@@ -1,0 +1,422 @@
+// Content of the embedded service: uploads by block, range reads, thumbnails and the content check.
+#include "service/BlobStore.h"
+#include "service/EmbeddedCloudService.h"
+#include "service/ServiceInternal.h"
+#include "service/Sha1.h"
+
+#include <QBuffer>
+#include <QDateTime>
+#include <QImage>
+#include <QRandomGenerator>
+
+namespace nubo {
+
+using namespace service_detail;
+
+namespace {
+
+constexpr quint64 kMaxFileSize = quint64(1) << 50;
+constexpr quint64 kMaxReadLength = 64 * 1024 * 1024;
+
+qint64 blockCountFor(quint64 size) {
+    return qint64((size + CloudService::kBlockSize - 1) / CloudService::kBlockSize);
+}
+
+qint64 blockSizeAt(quint64 size, qint64 index) {
+    const quint64 start = quint64(index) * CloudService::kBlockSize;
+    return qint64(qMin<quint64>(CloudService::kBlockSize, size - start));
+}
+
+BWError badArgument(const QString& msg) {
+    return cloudError(kCloudErrorInvalidArgument, msg);
+}
+
+BWError uploadNotFound() {
+    return cloudError(kCloudErrorUploadNotFound, QStringLiteral("上传任务不存在或已结束"));
+}
+
+BWError corrupt(const QString& what) {
+    return cloudError(kCloudErrorDataCorrupt, QStringLiteral("文件数据已损坏：%1").arg(what));
+}
+
+struct UploadRow {
+    qint64 pid = 0;
+    QString name;
+    quint64 size = 0;
+    QString sha1;
+    QStringList blocks;
+};
+
+} // namespace
+
+Result<UploadSession> EmbeddedCloudService::beginUpload(qint64 parentId, const QString& name, quint64 size,
+                                                        const QString& fileSha1,
+                                                        const QStringList& blockSha1s) {
+    using R = Result<UploadSession>;
+    if (BWError err = enterOp(ServiceOp::BeginUpload))
+        return R::failure(err);
+    if (BWError err = validateName(name))
+        return R::failure(err);
+    if (size > kMaxFileSize)
+        return R::failure(badArgument(QStringLiteral("文件过大")));
+    if (!Sha1::isValidHex(fileSha1))
+        return R::failure(badArgument(QStringLiteral("文件校验值无效")));
+    if (blockSha1s.size() != blockCountFor(size))
+        return R::failure(badArgument(QStringLiteral("分块数量与文件大小不符")));
+    QStringList blocks;
+    blocks.reserve(blockSha1s.size());
+    for (const QString& b : blockSha1s) {
+        if (!Sha1::isValidHex(b))
+            return R::failure(badArgument(QStringLiteral("分块校验值无效")));
+        blocks.append(b.toLower());
+    }
+    const QString sha1 = fileSha1.toLower();
+    const QString blockList = blocks.join(QLatin1Char(','));
+
+    Database::Transaction t(*m_db);
+    if (t.error())
+        return R::failure(storageFailure(t.error()));
+    auto parent = liveFolder(parentId);
+    if (!parent.ok())
+        return R::failure(parent.error);
+    UploadSession session;
+    {
+        // The same file to the same place resumes the upload already begun.
+        Query q =
+            m_db->query(QStringLiteral("SELECT upload_id FROM uploads WHERE pid = ? AND name = ? AND size = ?"
+                                       " AND sha1 = ? AND block_list = ?"));
+        q.bind(1, parentId).bind(2, name).bind(3, qint64(size)).bind(4, sha1).bind(5, blockList);
+        if (q.next())
+            session.uploadId = q.text(0);
+        else if (q.error())
+            return R::failure(storageFailure(q.error()));
+    }
+    if (session.uploadId.isEmpty()) {
+        auto* rng = QRandomGenerator::system();
+        session.uploadId = QString::number(rng->generate64(), 16).rightJustified(16, QLatin1Char('0')) +
+                           QString::number(rng->generate64(), 16).rightJustified(16, QLatin1Char('0'));
+        Query ins = m_db->query(QStringLiteral("INSERT INTO uploads (upload_id, pid, name, size, sha1, "
+                                               "block_list, ctime) VALUES (?, ?, ?, ?, ?, ?, ?)"));
+        ins.bind(1, session.uploadId).bind(2, parentId).bind(3, name).bind(4, qint64(size)).bind(5, sha1);
+        if (BWError err = ins.bind(6, blockList).bind(7, qint64(QDateTime::currentSecsSinceEpoch())).exec())
+            return R::failure(storageFailure(err));
+    }
+    session.blockCount = int(blocks.size());
+    Query has = m_db->query(QStringLiteral("SELECT 1 FROM blocks WHERE sha1 = ?"));
+    for (const QString& b : blocks) {
+        has.bind(1, b);
+        session.present.append(has.next());
+        if (has.error())
+            return R::failure(storageFailure(has.error()));
+        has.reset();
+    }
+    if (BWError err = t.commit())
+        return R::failure(storageFailure(err));
+    return {session, {}};
+}
+
+static Result<UploadRow> loadUpload(Database& db, const QString& uploadId) {
+    Query q =
+        db.query(QStringLiteral("SELECT pid, name, size, sha1, block_list FROM uploads WHERE upload_id = ?"));
+    q.bind(1, uploadId);
+    if (!q.next())
+        return Result<UploadRow>::failure(q.error() ? storageFailure(q.error()) : uploadNotFound());
+    UploadRow row;
+    row.pid = q.int64(0);
+    row.name = q.text(1);
+    row.size = quint64(q.int64(2));
+    row.sha1 = q.text(3);
+    const QString list = q.text(4);
+    if (!list.isEmpty())
+        row.blocks = list.split(QLatin1Char(','));
+    return {row, {}};
+}
+
+BWError EmbeddedCloudService::putBlock(const QString& uploadId, int index, const QByteArray& bytes,
+                                       const QString& sha1) {
+    if (BWError err = enterOp(ServiceOp::PutBlock))
+        return err;
+    auto up = loadUpload(*m_db, uploadId);
+    if (!up.ok())
+        return up.error;
+    if (index < 0 || index >= up.value.blocks.size())
+        return badArgument(QStringLiteral("分块序号无效：%1").arg(index));
+    const QString declared = up.value.blocks.at(index);
+    if (bytes.size() != blockSizeAt(up.value.size, index))
+        return badArgument(QStringLiteral("分块%1大小不符").arg(index));
+    const QString actual = Sha1::of(bytes);
+    if (sha1.toLower() != actual || declared != actual)
+        return cloudError(kCloudErrorBlockHashMismatch, QStringLiteral("分块%1校验失败").arg(index));
+    {
+        Query has = m_db->query(QStringLiteral("SELECT 1 FROM blocks WHERE sha1 = ?"));
+        has.bind(1, actual);
+        if (has.next())
+            return {};
+    }
+    // The bytes are on disk under their final name before the row that vouches for them.
+    if (BWError err = m_blobs->write(actual, bytes))
+        return err;
+    Query ins = m_db->query(QStringLiteral("INSERT OR IGNORE INTO blocks (sha1, size) VALUES (?, ?)"));
+    if (BWError err = ins.bind(1, actual).bind(2, qint64(bytes.size())).exec())
+        return storageFailure(err);
+    return {};
+}
+
+Result<QByteArray> EmbeddedCloudService::readBlock(const QString& sha1, qint64 expectedSize) {
+    auto bytes = m_blobs->read(sha1);
+    if (!bytes.ok())
+        return Result<QByteArray>::failure(corrupt(bytes.error.localizedDescription()));
+    if (bytes.value.size() != expectedSize || Sha1::of(bytes.value) != sha1)
+        return Result<QByteArray>::failure(corrupt(sha1));
+    return bytes;
+}
+
+Result<QString> EmbeddedCloudService::uploadPlacement(qint64 parentId, const QString& name,
+                                                      bool replaceExisting, qint64* replacedId) {
+    *replacedId = -1;
+    auto parent = liveFolder(parentId);
+    if (!parent.ok())
+        return Result<QString>::failure(parent.error);
+    auto existing = childIdByName(parentId, name);
+    if (!existing.ok())
+        return Result<QString>::failure(existing.error);
+    if (existing.value >= 0) {
+        auto other = loadNode(existing.value);
+        if (!other.ok())
+            return Result<QString>::failure(other.error);
+        if (!replaceExisting || other.value.isDir)
+            return Result<QString>::failure(
+                cloudError(kCloudErrorNameExists, QStringLiteral("已存在同名文件：%1").arg(name)));
+        *replacedId = existing.value;
+    }
+    return {childPath(parent.value.path, name), {}};
+}
+
+Result<ServiceNode> EmbeddedCloudService::commitUpload(const QString& uploadId, bool replaceExisting) {
+    using R = Result<ServiceNode>;
+    if (BWError err = enterOp(ServiceOp::CommitUpload))
+        return R::failure(err);
+    auto up = loadUpload(*m_db, uploadId);
+    if (!up.ok())
+        return R::failure(up.error);
+    const UploadRow& row = up.value;
+    {
+        QVariantList missing;
+        Query has = m_db->query(QStringLiteral("SELECT 1 FROM blocks WHERE sha1 = ?"));
+        for (int i = 0; i < row.blocks.size(); ++i) {
+            has.bind(1, row.blocks.at(i));
+            if (!has.next())
+                missing.append(i);
+            if (has.error())
+                return R::failure(storageFailure(has.error()));
+            has.reset();
+        }
+        if (!missing.isEmpty()) {
+            BWError err(
+                BWError::kDomainCloud, kCloudErrorBlockMissing,
+                {{BWError::kErrMsgKey, QStringLiteral("文件分块不完整，缺少%1块").arg(missing.size())},
+                 {QStringLiteral("missing"), missing}});
+            return R::failure(err);
+        }
+    }
+    // The blocks were each checked when put; the whole must also be the file that was declared.
+    Sha1 whole;
+    for (int i = 0; i < row.blocks.size(); ++i) {
+        auto bytes = readBlock(row.blocks.at(i), blockSizeAt(row.size, i));
+        if (!bytes.ok())
+            return R::failure(bytes.error);
+        whole.add(bytes.value);
+    }
+    if (whole.hex() != row.sha1)
+        return R::failure(
+            cloudError(kCloudErrorFileHashMismatch, QStringLiteral("文件校验失败，请重新上传")));
+
+    Database::Transaction t(*m_db);
+    if (t.error())
+        return R::failure(storageFailure(t.error()));
+    if (auto again = loadUpload(*m_db, uploadId); !again.ok())
+        return R::failure(again.error); // committed or cancelled meanwhile by another thread
+    qint64 replaced = -1;
+    auto path = uploadPlacement(row.pid, row.name, replaceExisting, &replaced);
+    if (!path.ok())
+        return R::failure(path.error);
+    auto v = nextVersion();
+    if (!v.ok())
+        return R::failure(v.error);
+    const qint32 ts = qint32(QDateTime::currentSecsSinceEpoch());
+    if (replaced >= 0) {
+        Query rm = m_db->query(QStringLiteral("UPDATE nodes SET status = 1, version = ? WHERE nid = ?"));
+        if (BWError err = rm.bind(1, v.value).bind(2, replaced).exec())
+            return R::failure(storageFailure(err));
+        Query rec = m_db->query(QStringLiteral("INSERT INTO recycle (nid, path, dtime) VALUES (?, ?, ?)"));
+        if (BWError err = rec.bind(1, replaced).bind(2, path.value).bind(3, ts).exec())
+            return R::failure(storageFailure(err));
+    }
+    Query ins = m_db->query(QStringLiteral(
+        "INSERT INTO nodes (pid, name, path, is_dir, size, mtime, ctime, category, file_hash, version)"
+        " VALUES (?, ?, ?, 0, ?, ?, ?, ?, ?, ?)"));
+    ins.bind(1, row.pid)
+        .bind(2, row.name)
+        .bind(3, path.value)
+        .bind(4, qint64(row.size))
+        .bind(5, ts)
+        .bind(6, ts);
+    if (BWError err = ins.bind(7, categoryOf(row.name)).bind(8, row.sha1).bind(9, v.value).exec())
+        return R::failure(storageFailure(err));
+    const qint64 nid = m_db->lastInsertId();
+    Query blk = m_db->query(QStringLiteral("INSERT INTO file_blocks (nid, idx, sha1) VALUES (?, ?, ?)"));
+    for (int i = 0; i < row.blocks.size(); ++i) {
+        if (BWError err = blk.bind(1, nid).bind(2, i).bind(3, row.blocks.at(i)).exec())
+            return R::failure(storageFailure(err));
+        blk.reset();
+    }
+    Query del = m_db->query(QStringLiteral("DELETE FROM uploads WHERE upload_id = ?"));
+    if (BWError err = del.bind(1, uploadId).exec())
+        return R::failure(storageFailure(err));
+    auto created = loadNode(nid);
+    if (!created.ok())
+        return created;
+    if (BWError err = t.commit())
+        return R::failure(storageFailure(err));
+    return created;
+}
+
+BWError EmbeddedCloudService::cancelUpload(const QString& uploadId) {
+    Query del = m_db->query(QStringLiteral("DELETE FROM uploads WHERE upload_id = ?"));
+    if (BWError err = del.bind(1, uploadId).exec())
+        return storageFailure(err);
+    return m_db->changes() > 0 ? BWError() : uploadNotFound();
+}
+
+Result<QByteArray> EmbeddedCloudService::readContent(const ServiceNode& file, quint64 offset,
+                                                     quint64 length) {
+    using R = Result<QByteArray>;
+    if (offset > file.size)
+        return R::failure(badArgument(QStringLiteral("读取位置超出文件大小")));
+    const quint64 end = offset + qMin(length, file.size - offset);
+    QByteArray out;
+    if (end == offset)
+        return {out, {}};
+    if (file.fileHash.isEmpty())
+        return R::failure(corrupt(QStringLiteral("文件内容不存在")));
+    const qint64 first = qint64(offset / kBlockSize);
+    const qint64 last = qint64((end - 1) / kBlockSize);
+    QList<QPair<qint64, QString>> blocks;
+    {
+        Query q = m_db->query(QStringLiteral(
+            "SELECT idx, sha1 FROM file_blocks WHERE nid = ? AND idx BETWEEN ? AND ? ORDER BY idx"));
+        q.bind(1, file.nid).bind(2, first).bind(3, last);
+        while (q.next())
+            blocks.append({q.int64(0), q.text(1)});
+        if (q.error())
+            return R::failure(storageFailure(q.error()));
+    }
+    if (blocks.size() != last - first + 1)
+        return R::failure(corrupt(file.path));
+    out.reserve(qsizetype(end - offset));
+    for (const auto& [idx, sha1] : blocks) {
+        auto bytes = readBlock(sha1, blockSizeAt(file.size, idx));
+        if (!bytes.ok())
+            return bytes;
+        const quint64 blockStart = quint64(idx) * kBlockSize;
+        const quint64 from = qMax(offset, blockStart) - blockStart;
+        const quint64 to = qMin(end, blockStart + quint64(bytes.value.size())) - blockStart;
+        out.append(bytes.value.constData() + from, qsizetype(to - from));
+    }
+    return {out, {}};
+}
+
+Result<QByteArray> EmbeddedCloudService::readRange(qint64 nid, quint64 offset, quint64 length) {
+    using R = Result<QByteArray>;
+    if (BWError err = enterOp(ServiceOp::ReadRange))
+        return R::failure(err);
+    auto n = liveNode(nid);
+    if (!n.ok())
+        return R::failure(n.error);
+    if (n.value.isDir)
+        return R::failure(cloudError(kCloudErrorNotFile, QStringLiteral("不能下载文件夹的内容")));
+    // A length reaching past the end is clipped first: "the rest of the file" is a fair request.
+    if (offset <= n.value.size && qMin(length, n.value.size - offset) > kMaxReadLength)
+        return R::failure(badArgument(QStringLiteral("一次读取的长度过大")));
+    bool frozen = false;
+    {
+        Query fz = m_db->query(QStringLiteral("SELECT frozen FROM nodes WHERE nid = ?"));
+        fz.bind(1, nid);
+        frozen = fz.next() && fz.int64(0) != 0;
+    }
+    if (frozen)
+        return R::failure(cloudError(kCloudErrorFrozen, QStringLiteral("文件已冻结，请等待解冻后下载")));
+    // Blocks are read outside the database lock: they never change once written.
+    return readContent(n.value, offset, length);
+}
+
+Result<QByteArray> EmbeddedCloudService::thumbnail(qint64 nid, int width, int height) {
+    using R = Result<QByteArray>;
+    if (BWError err = enterOp(ServiceOp::Thumbnail))
+        return R::failure(err);
+    if (width < 1 || height < 1 || width > 4096 || height > 4096)
+        return R::failure(badArgument(QStringLiteral("缩略图尺寸无效")));
+    auto n = liveNode(nid);
+    if (!n.ok())
+        return R::failure(n.error);
+    const BWError notImage = cloudError(kCloudErrorNotImage, QStringLiteral("该文件没有缩略图"));
+    if (n.value.isDir || n.value.category != 1 || n.value.size > kMaxReadLength)
+        return R::failure(notImage);
+    auto bytes = readContent(n.value, 0, n.value.size);
+    if (!bytes.ok())
+        return bytes;
+    QImage image = QImage::fromData(bytes.value);
+    if (image.isNull())
+        return R::failure(notImage);
+    if (image.width() > width || image.height() > height)
+        image = image.scaled(width, height, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    QByteArray out;
+    QBuffer buffer(&out);
+    buffer.open(QIODevice::WriteOnly);
+    const bool alpha = image.hasAlphaChannel();
+    if (!image.save(&buffer, alpha ? "PNG" : "JPG", alpha ? -1 : 85))
+        return R::failure(notImage);
+    return {out, {}};
+}
+
+BWError EmbeddedCloudService::verifyContent() {
+    NodeList files;
+    {
+        Query q =
+            m_db->query(QStringLiteral("SELECT ") + nodeColumns() +
+                        QStringLiteral(" FROM nodes WHERE is_dir = 0 AND file_hash != '' ORDER BY nid"));
+        while (q.next())
+            files.append(readNodeRow(q));
+        if (q.error())
+            return storageFailure(q.error());
+    }
+    for (const ServiceNode& f : files) {
+        QStringList blocks;
+        {
+            Query q =
+                m_db->query(QStringLiteral("SELECT idx, sha1 FROM file_blocks WHERE nid = ? ORDER BY idx"));
+            q.bind(1, f.nid);
+            while (q.next()) {
+                if (q.int64(0) != blocks.size())
+                    return corrupt(f.path);
+                blocks.append(q.text(1));
+            }
+            if (q.error())
+                return storageFailure(q.error());
+        }
+        if (blocks.size() != blockCountFor(f.size))
+            return corrupt(f.path);
+        Sha1 whole;
+        for (int i = 0; i < blocks.size(); ++i) {
+            auto bytes = readBlock(blocks.at(i), blockSizeAt(f.size, i));
+            if (!bytes.ok())
+                return bytes.error;
+            whole.add(bytes.value);
+        }
+        if (whole.hex() != f.fileHash)
+            return corrupt(f.path);
+    }
+    return {};
+}
+
+} // namespace nubo

@@ -1,0 +1,61 @@
+#include "KZCheckBoxButton.h"
+
+#include "KZStyle.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+#include <QPainterPath>
+
+namespace {
+constexpr qreal kBox = 14;
+}
+
+KZCheckBoxButton::KZCheckBoxButton(QWidget* parent) : KZButton(parent) {
+    setFont(KZStyle::fontOfSize(12));
+}
+
+KZCheckBoxButton::KZCheckBoxButton(const QRectF& frame, QWidget* parent) : KZCheckBoxButton(parent) {
+    setFrame(frame);
+}
+
+void KZCheckBoxButton::setChecked(bool checked) {
+    m_checked = checked;
+    update();
+}
+
+void KZCheckBoxButton::mouseUp(const kit::Event& event) {
+    if (!isHighlighted())
+        return KZButton::mouseUp(event);
+    const QPointF p = convertFromWindow(event.locationInWindow());
+    if (isEnabled() && bounds().contains(p))
+        setChecked(!m_checked);
+    KZButton::mouseUp(event); // sends the action with the new state
+}
+
+void KZCheckBoxButton::draw(QPainter& painter) {
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setOpacity(isEnabled() ? 1.0 : 0.4);
+    const QRectF box(0.5, (height() - kBox) / 2 + 0.5, kBox - 1, kBox - 1);
+    if (m_checked) {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(KZStyle::themeColor());
+        painter.drawRoundedRect(box, 3, 3);
+        QPainterPath tick;
+        tick.moveTo(box.left() + 3, box.center().y());
+        tick.lineTo(box.left() + 5.8, box.bottom() - 3.5);
+        tick.lineTo(box.right() - 3, box.top() + 3.5);
+        painter.setPen(QPen(Qt::white, 1.6, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawPath(tick);
+    } else {
+        painter.setPen(QPen(KZStyle::lightGray3Color(), 1));
+        painter.setBrush(Qt::white);
+        painter.drawRoundedRect(box, 3, 3);
+    }
+    if (!title().isEmpty()) {
+        painter.setFont(font());
+        painter.setPen(titleNormalColor());
+        painter.drawText(QRectF(kBox + 6, 0, width() - kBox - 6, height()), Qt::AlignLeft | Qt::AlignVCenter,
+                         QFontMetricsF(font()).elidedText(title(), Qt::ElideRight, width() - kBox - 6));
+    }
+}

@@ -1,0 +1,35 @@
+#include "KZMainMenuManager.h"
+
+#include "KZBaseWindowController.h"
+#include "KZRouter.h"
+#include "KZWindowsManager.h"
+#include "kit/Application.h"
+#include "kit/Window.h"
+
+#include <QMenuBar>
+
+KZMainMenuManager& KZMainMenuManager::shareInstance() {
+    static KZMainMenuManager manager;
+    return manager;
+}
+
+QMenuBar* KZMainMenuManager::makeMenuBar(QWidget* window) {
+    auto* bar = new QMenuBar(window);
+    QMenu* app = bar->addMenu(QStringLiteral("Nubo"));
+    QAction* settings = app->addAction(QStringLiteral("设置…"));
+    settings->setMenuRole(QAction::PreferencesRole);
+    QObject::connect(settings, &QAction::triggered, bar,
+                     [] { KZMainMenuManager::shareInstance().setting(); });
+    return bar;
+}
+
+void KZMainMenuManager::setting() {
+    kit::Application::activate();
+    if (m_setting) {
+        m_setting->window()->orderFront();
+        return;
+    }
+    m_setting = KZRouter::shareInstance().entityWithClass<KZBaseWindowController>(kSettingWindowClass);
+    if (m_setting)
+        KZWindowsManager::shareInstance().showWindow(m_setting);
+}

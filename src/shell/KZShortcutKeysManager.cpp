@@ -1,0 +1,52 @@
+#include "KZShortcutKeysManager.h"
+
+#include "kit/Application.h"
+#include "kit/Event.h"
+
+KZShortcutKeysManager& KZShortcutKeysManager::shareInstance() {
+    static KZShortcutKeysManager manager;
+    return manager;
+}
+
+KZShortcutKeysManager::KZShortcutKeysManager() {
+    resume();
+}
+
+void KZShortcutKeysManager::resume() {
+    if (m_monitor)
+        return;
+    m_monitor =
+        kit::Application::addLocalKeyDownMonitor([this](const kit::Event& e) { handleKeyDownEvent(e); });
+}
+
+void KZShortcutKeysManager::suspend() {
+    if (!m_monitor)
+        return;
+    kit::Application::removeMonitor(m_monitor);
+    m_monitor = 0;
+}
+
+void KZShortcutKeysManager::handleKeyDownEvent(const kit::Event& event) {
+    // The desktop's Command key is Control here.
+    if (!(event.modifierFlags() & Qt::ControlModifier))
+        return;
+    const QString key = event.charactersIgnoringModifiers().toLower();
+    if (key.isEmpty())
+        return;
+    m_observers.forEach([&key](KZShortcutKeysDelegate* o) {
+        if (!o->shouldPerformKeyDownEvent())
+            return;
+        if (key == u"r")
+            o->didPressCmdR();
+        else if (key == u"a")
+            o->didPressCmdA();
+        else if (key == u"x")
+            o->didPressCmdX();
+        else if (key == u"c")
+            o->didPressCmdC();
+        else if (key == u"v")
+            o->didPressCmdV();
+        else
+            o->didPressCmdAndOtherKey(key);
+    });
+}

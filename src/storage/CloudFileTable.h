@@ -1,0 +1,51 @@
+#pragma once
+
+#include "storage/Database.h"
+#include "storage/NodeRecord.h"
+
+namespace nubo {
+
+// The per-user copy of the cloud node tree (live nodes only; the root is not stored), filled by
+// the full fetch and kept current from the change log.
+class CloudFileTable {
+public:
+    explicit CloudFileTable(Database& db) : m_db(db) {}
+
+    BWError create();
+
+    // Inserts or replaces the nodes, in one transaction.
+    BWError upsert(const NodeList& nodes);
+    // Deletes the nodes and everything below them, in one transaction.
+    BWError remove(const QList<qint64>& nids);
+    // Applies a change-log page: removed nodes (status != 0) are deleted with their subtrees, the
+    // others upserted; `cursor` (when >= 0) is stored as the sync cursor in the same transaction.
+    BWError applyChanges(const NodeList& changes, qint64 cursor);
+    BWError clear();
+
+    // A full fetch into an emptied table: beginFullLoad() empties it and sets its indexes aside
+    // so that the pages upserted next are plain appends; finishFullLoad() builds the indexes in
+    // one pass and stores the cursor. A load that never finishes leaves no cursor (the next
+    // start fetches fully again) and the indexes come back when the table is next created.
+    BWError beginFullLoad();
+    BWError finishFullLoad(qint64 cursor);
+
+    Result<NodeRecord> byId(qint64 nid);
+    Result<NodeRecord> byPath(const QString& path); // "/" gives the root
+    Result<NodeList> children(qint64 pid);
+    // Nodes under `folderPath` (all of them for "/") whose name contains `key`, case-insensitively.
+    Result<NodeList> search(const QString& folderPath, const QString& key);
+    Result<qint64> count();
+
+    // The change-log cursor of this user's copy; 0 when a full fetch is needed.
+    Result<qint64> cursor();
+    BWError setCursor(qint64 cursor);
+
+    static NodeRecord rootRecord();
+
+private:
+    BWError upsertLocked(const NodeList& nodes);
+    BWError removeLocked(const QList<qint64>& nids);
+    Database& m_db;
+};
+
+} // namespace nubo

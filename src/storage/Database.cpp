@@ -1,0 +1,276 @@
+#include "storage/Database.h"
+#include "storage/DataPaths.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+namespace nubo {
+
+namespace {
+
+BWError storageError(int code, const QString& msg) {
+    return BWError::application(code, msg);
+}
+
+} // namespace
+
+// ---- Query
+
+Query::Query(Database* db, sqlite3_stmt* stmt, BWError error)
+    : m_lock(db->m_mutex), m_db(db), m_stmt(stmt), m_error(std::move(error)) {}
+
+Query::Query(Query&& o) noexcept
+    : m_lock(std::move(o.m_lock)), m_db(o.m_db), m_stmt(o.m_stmt), m_error(std::move(o.m_error)) {
+    o.m_stmt = nullptr;
+}
+
+Query::~Query() {
+    if (m_stmt) {
+        sqlite3_reset(m_stmt);
+        sqlite3_clear_bindings(m_stmt);
+    }
+}
+
+Query& Query::bind(int index, qint64 v) {
+    if (m_stmt)
+        sqlite3_bind_int64(m_stmt, index, v);
+    return *this;
+}
+
+Query& Query::bind(int index, double v) {
+    if (m_stmt)
+        sqlite3_bind_double(m_stmt, index, v);
+    return *this;
+}
+
+Query& Query::bind(int index, const QString& v) {
+    if (m_stmt) {
+        const QByteArray utf8 = v.toUtf8();
+        sqlite3_bind_text(m_stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+    }
+    return *this;
+}
+
+Query& Query::bind(int index, const QByteArray& v) {
+    if (m_stmt)
+        sqlite3_bind_blob(m_stmt, index, v.constData(), int(v.size()), SQLITE_TRANSIENT);
+    return *this;
+}
+
+Query& Query::bindNull(int index) {
+    if (m_stmt)
+        sqlite3_bind_null(m_stmt, index);
+    return *this;
+}
+
+bool Query::next() {
+    if (!m_stmt || m_error)
+        return false;
+    const int rc = sqlite3_step(m_stmt);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc != SQLITE_DONE)
+        m_error = m_db->lastError(QString::fromUtf8(sqlite3_sql(m_stmt)));
+    return false;
+}
+
+BWError Query::exec() {
+    while (next()) {
+    }
+    return m_error;
+}
+
+void Query::reset() {
+    if (m_stmt)
+        sqlite3_reset(m_stmt);
+    m_error = {};
+}
+
+qint64 Query::int64(int col) const {
+    return m_stmt ? sqlite3_column_int64(m_stmt, col) : 0;
+}
+double Query::real(int col) const {
+    return m_stmt ? sqlite3_column_double(m_stmt, col) : 0.0;
+}
+
+QString Query::text(int col) const {
+    if (!m_stmt)
+        return {};
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, col));
+    return p ? QString::fromUtf8(p, sqlite3_column_bytes(m_stmt, col)) : QString();
+}
+
+QByteArray Query::blob(int col) const {
+    if (!m_stmt)
+        return {};
+    const auto* p = static_cast<const char*>(sqlite3_column_blob(m_stmt, col));
+    return p ? QByteArray(p, sqlite3_column_bytes(m_stmt, col)) : QByteArray();
+}
+
+bool Query::isNull(int col) const {
+    return !m_stmt || sqlite3_column_type(m_stmt, col) == SQLITE_NULL;
+}
+
+// ---- Database
+
+Database::Database(sqlite3* handle, QString path) : m_handle(handle), m_path(std::move(path)) {}
+
+Database::~Database() {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    for (auto& [sql, stmt] : m_cache)
+        sqlite3_finalize(stmt);
+    sqlite3_close_v2(m_handle);
+}
+
+Result<std::unique_ptr<Database>> Database::open(const QString& path, const Options& options) {
+    using R = Result<std::unique_ptr<Database>>;
+    const QString folder = QFileInfo(path).absolutePath();
+    if (!paths::makePrivateFolder(folder))
+        return R::failure(
+            storageError(kStorageErrorOpen, QStringLiteral("无法创建数据目录：%1").arg(folder)));
+
+    // SQLite gives its -wal and -shm files the mode of the database file, so creating that file
+    // private first keeps every companion private too.
+    if (!QFile::exists(path)) {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+        if (fd < 0)
+            return R::failure(
+                storageError(kStorageErrorOpen, QStringLiteral("无法创建数据库：%1").arg(path)));
+        ::close(fd);
+    }
+    paths::makePrivateFile(path);
+    sqlite3* handle = nullptr;
+    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &handle,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString msg =
+            handle ? QString::fromUtf8(sqlite3_errmsg(handle)) : QStringLiteral("out of memory");
+        sqlite3_close_v2(handle);
+        return R::failure(storageError(kStorageErrorOpen, QStringLiteral("无法打开数据库：%1").arg(msg)));
+    }
+    std::unique_ptr<Database> db(new Database(handle, path));
+    sqlite3_busy_timeout(handle, options.busyTimeoutMs);
+    sqlite3_extended_result_codes(handle, 1);
+
+    BWError err = db->exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+    if (!err) {
+        err = db->exec(options.durability == Durability::Full ? QStringLiteral("PRAGMA synchronous=FULL")
+                                                              : QStringLiteral("PRAGMA synchronous=NORMAL"));
+    }
+    if (!err)
+        err = db->exec(
+            QStringLiteral("PRAGMA foreign_keys=ON; PRAGMA cache_size=-%1").arg(options.cacheSizeKiB));
+    if (!err && options.checkIntegrity) {
+        const QString check = db->integrityCheck();
+        if (check != QLatin1String("ok"))
+            err = storageError(kStorageErrorCorrupt, QStringLiteral("数据库已损坏：%1").arg(check));
+    }
+    if (err) {
+        // Reading a file that is not a database fails with SQLITE_NOTADB: report it as corrupt.
+        if (err.code() == kStorageErrorSql) {
+            const int ec = sqlite3_errcode(handle) & 0xff;
+            if (ec == SQLITE_NOTADB || ec == SQLITE_CORRUPT)
+                err = storageError(kStorageErrorCorrupt, err.localizedDescription());
+        }
+        return R::failure(err);
+    }
+    db->protectFiles();
+    return R{std::move(db), {}};
+}
+
+void Database::protectFiles() const {
+    for (const char* suffix : {"", "-wal", "-shm"}) {
+        const QString f = m_path + QLatin1String(suffix);
+        if (QFile::exists(f))
+            paths::makePrivateFile(f);
+    }
+}
+
+BWError Database::lastError(const QString& what) const {
+    const int ec = sqlite3_errcode(m_handle) & 0xff;
+    const int code = (ec == SQLITE_CORRUPT || ec == SQLITE_NOTADB) ? kStorageErrorCorrupt : kStorageErrorSql;
+    return storageError(code, QStringLiteral("数据库错误：%1 (%2)")
+                                  .arg(QString::fromUtf8(sqlite3_errmsg(m_handle)), what.left(200)));
+}
+
+BWError Database::exec(const QString& sql) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    char* msg = nullptr;
+    const int rc = sqlite3_exec(m_handle, sql.toUtf8().constData(), nullptr, nullptr, &msg);
+    sqlite3_free(msg);
+    if (rc != SQLITE_OK)
+        return lastError(sql);
+    return {};
+}
+
+Query Database::query(const QString& sql) {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    const std::string key = sql.toStdString();
+    auto it = m_cache.find(key);
+    if (it != m_cache.end())
+        return Query(this, it->second, {});
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v3(m_handle, key.c_str(), int(key.size()), SQLITE_PREPARE_PERSISTENT, &stmt,
+                           nullptr) != SQLITE_OK) {
+        BWError err = lastError(sql);
+        sqlite3_finalize(stmt);
+        return Query(this, nullptr, err);
+    }
+    m_cache.emplace(key, stmt);
+    return Query(this, stmt, {});
+}
+
+QString Database::integrityCheck() {
+    Query q = query(QStringLiteral("PRAGMA integrity_check"));
+    QString result;
+    while (q.next()) {
+        if (result.isEmpty())
+            result = q.text(0);
+    }
+    if (q.error())
+        return q.error().localizedDescription();
+    return result.isEmpty() ? QStringLiteral("no answer") : result;
+}
+
+bool Database::tableExists(const QString& table) {
+    Query q = query(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type='table' AND name=?"));
+    q.bind(1, table);
+    return q.next();
+}
+
+qint64 Database::lastInsertId() {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    return sqlite3_last_insert_rowid(m_handle);
+}
+
+int Database::changes() {
+    std::lock_guard<std::recursive_mutex> lock(m_mutex);
+    return sqlite3_changes(m_handle);
+}
+
+// ---- Transaction
+
+Database::Transaction::Transaction(Database& db) : m_db(db), m_lock(db.m_mutex) {
+    m_error = m_db.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    m_open = m_error.isNull();
+}
+
+Database::Transaction::~Transaction() {
+    if (m_open)
+        m_db.exec(QStringLiteral("ROLLBACK"));
+}
+
+BWError Database::Transaction::commit() {
+    if (!m_open)
+        return m_error ? m_error : storageError(kStorageErrorSql, QStringLiteral("事务未开始"));
+    BWError err = m_db.exec(QStringLiteral("COMMIT"));
+    if (err)
+        return err; // still open: the destructor rolls back
+    m_open = false;
+    return {};
+}
+
+} // namespace nubo

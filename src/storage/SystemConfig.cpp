@@ -1,0 +1,97 @@
+#include "storage/SystemConfig.h"
+#include "storage/DataPaths.h"
+
+#include <QStandardPaths>
+
+namespace nubo {
+
+SystemConfig::SystemConfig() : SystemConfig(paths::dataFolder()) {}
+
+SystemConfig::SystemConfig(const QString& folder) {
+    // The Downloads folder is looked up once; it is the default while no path is saved.
+    m_downloadPath = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    auto opened = SystemDatabase::open(folder);
+    if (!opened.ok()) {
+        m_error = opened.error;
+        return;
+    }
+    m_db = std::move(opened.value);
+    const auto loaded = m_db->configInfo().loadAll();
+    if (!loaded.ok()) {
+        m_error = loaded.error;
+        return;
+    }
+    const QMap<QString, QString>& v = loaded.value;
+    bool ok = false;
+    if (int n = v.value(kCloudFileSort).toInt(&ok); ok)
+        m_sort = n;
+    if (int n = v.value(kFilelistViewMode).toInt(&ok); ok)
+        m_viewMode = n;
+    if (v.contains(kShouldSelectDownloadPath))
+        m_shouldSelect = v.value(kShouldSelectDownloadPath) != QLatin1String("0");
+    if (v.contains(kDownloadPath))
+        m_downloadPath = v.value(kDownloadPath);
+}
+
+void SystemConfig::save(const QString& key, const QString& value) {
+    // Called with m_mutex held.
+    if (!m_db)
+        return;
+    m_error = m_db->configInfo().setValue(key, value);
+}
+
+int SystemConfig::getCloudFileSort() const {
+    QMutexLocker lock(&m_mutex);
+    return m_sort;
+}
+
+void SystemConfig::setCloudFileSort(int mode) {
+    QMutexLocker lock(&m_mutex);
+    m_sort = mode;
+    save(kCloudFileSort, QString::number(mode));
+}
+
+int SystemConfig::getFilelistViewMode() const {
+    QMutexLocker lock(&m_mutex);
+    return m_viewMode;
+}
+
+void SystemConfig::setFilelistViewMode(int mode) {
+    QMutexLocker lock(&m_mutex);
+    m_viewMode = mode;
+    save(kFilelistViewMode, QString::number(mode));
+}
+
+bool SystemConfig::getShouldSelectDownloadPath() const {
+    QMutexLocker lock(&m_mutex);
+    return m_shouldSelect;
+}
+
+void SystemConfig::setShouldSelectDownloadPath(bool ask) {
+    QMutexLocker lock(&m_mutex);
+    m_shouldSelect = ask;
+    save(kShouldSelectDownloadPath, ask ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+QString SystemConfig::getDownloadPath() const {
+    QMutexLocker lock(&m_mutex);
+    return m_downloadPath;
+}
+
+void SystemConfig::setDownloadPath(const QString& path) {
+    QMutexLocker lock(&m_mutex);
+    m_downloadPath = path;
+    save(kDownloadPath, path);
+}
+
+BWError SystemConfig::lastError() const {
+    QMutexLocker lock(&m_mutex);
+    return m_error;
+}
+
+bool SystemConfig::wasRebuilt() const {
+    QMutexLocker lock(&m_mutex);
+    return m_db && m_db->wasRebuilt();
+}
+
+} // namespace nubo

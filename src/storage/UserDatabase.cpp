@@ -1,0 +1,43 @@
+#include "storage/UserDatabase.h"
+#include "storage/SystemDatabase.h"
+
+#include <QDir>
+#include <QRegularExpression>
+
+namespace nubo {
+
+QString UserDatabase::fileName(const QString& userId, const QString& enterpriseId) {
+    // The ids come from the service: only plain ids may become part of a file name.
+    static const QRegularExpression safe(QStringLiteral("^[A-Za-z0-9_-]{1,64}$"));
+    if (!safe.match(userId).hasMatch() || !safe.match(enterpriseId).hasMatch())
+        return {};
+    return QStringLiteral("%1_%2.db").arg(userId, enterpriseId);
+}
+
+UserDatabase::UserDatabase(std::unique_ptr<Database> db, bool rebuilt, BWError reason)
+    : m_db(std::move(db)), m_files(*m_db), m_config(*m_db), m_rebuilt(rebuilt),
+      m_rebuildReason(std::move(reason)) {}
+
+Result<std::unique_ptr<UserDatabase>> UserDatabase::open(const QString& folder, const QString& userId,
+                                                         const QString& enterpriseId) {
+    using R = Result<std::unique_ptr<UserDatabase>>;
+    const QString name = fileName(userId, enterpriseId);
+    if (name.isEmpty()) {
+        return R::failure(BWError::application(
+            kStorageErrorArgument,
+            QStringLiteral("无效的用户标识：%1_%2").arg(userId.left(80), enterpriseId.left(80))));
+    }
+    bool rebuilt = false;
+    BWError reason;
+    auto r = openOrRebuild(QDir(folder).filePath(name), Database::Options(), &rebuilt, &reason);
+    if (!r.ok())
+        return R::failure(r.error);
+    std::unique_ptr<UserDatabase> udb(new UserDatabase(std::move(r.value), rebuilt, reason));
+    if (BWError err = udb->m_files.create())
+        return R::failure(err);
+    if (BWError err = udb->m_config.create())
+        return R::failure(err);
+    return R{std::move(udb), {}};
+}
+
+} // namespace nubo

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "storage/CloudFileTable.h"
+#include "storage/ConfigInfoTable.h"
+#include "storage/Database.h"
+
+namespace nubo {
+
+// The per-user database "<userId>_<enterpriseId>.db" in the data folder, with the node table.
+// A corrupt file is moved aside (".corrupt") and made afresh: `wasRebuilt()` then tells the
+// session that its node table is empty and needs a full fetch.
+class UserDatabase {
+public:
+    // The file name for a user; empty when the ids are not safe as a file name.
+    static QString fileName(const QString& userId, const QString& enterpriseId);
+    static Result<std::unique_ptr<UserDatabase>> open(const QString& folder, const QString& userId,
+                                                      const QString& enterpriseId);
+
+    Database& db() { return *m_db; }
+    CloudFileTable& cloudFiles() { return m_files; }
+    ConfigInfoTable& configInfo() { return m_config; }
+    bool wasRebuilt() const { return m_rebuilt; }
+    const BWError& rebuildReason() const { return m_rebuildReason; }
+
+private:
+    UserDatabase(std::unique_ptr<Database> db, bool rebuilt, BWError reason);
+    std::unique_ptr<Database> m_db;
+    CloudFileTable m_files;
+    ConfigInfoTable m_config;
+    bool m_rebuilt;
+    BWError m_rebuildReason;
+};
+
+} // namespace nubo

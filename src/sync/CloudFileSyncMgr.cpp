@@ -1,0 +1,280 @@
+#include "sync/CloudFileSyncMgr.h"
+
+#include "foundation/Dispatch.h"
+#include "transfer/CloudPaths.h"
+#include "transfer/KZUploadMgr.h"
+#include "transfer/SessionBridge.h"
+#include "transfer/TransferErrors.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+
+using namespace nubo;
+using namespace nubo::sync;
+using namespace nubo::transfer;
+
+namespace {
+
+// Upload jobs reach the engine in batches, so a big tree shows up while it is still walked.
+constexpr int kJobBatch = 256;
+
+// The children of a folder by name.
+Result<QHash<QString, ServiceNode>> childrenByName(CloudService& svc, qint64 nid) {
+    Result<QHash<QString, ServiceNode>> r;
+    auto children = svc.children(nid);
+    if (!children.ok())
+        return Result<QHash<QString, ServiceNode>>::failure(children.error);
+    for (const ServiceNode& n : children.value)
+        r.value.insert(n.name, n);
+    return r;
+}
+
+// The folder given by a node of the interface, read afresh from the service.
+Result<ServiceNode> freshFolder(CloudService& svc, const CloudFileInfoPtr& folder) {
+    if (!folder)
+        return Result<ServiceNode>::failure(transferError(kErrSourceMissing));
+    auto r = svc.node(folder->nid());
+    if (!r.ok() && !folder->path().isEmpty())
+        r = svc.nodeByPath(folder->path());
+    if (r.ok() && !r.value.isDir)
+        return Result<ServiceNode>::failure(transferError(kErrSourceMissing, folder->path()));
+    return r;
+}
+
+class CloudOperation : public SyncOperation {
+public:
+    CloudOperation(QString name, int type, std::shared_ptr<CloudService> svc)
+        : SyncOperation(std::move(name), type), m_svc(std::move(svc)) {}
+
+protected:
+    std::shared_ptr<CloudService> m_svc;
+};
+
+class UploadOperation : public CloudOperation {
+public:
+    UploadOperation(std::shared_ptr<CloudService> svc, QString disk, CloudFileInfoPtr dest)
+        : CloudOperation(QStringLiteral("upload:%1>%2").arg(disk, dest ? dest->path() : QString()),
+                         KZCloudFileSyncTypeUpload, std::move(svc)),
+          m_disk(std::move(disk)), m_dest(std::move(dest)) {}
+
+    void run() override {
+        auto dest = freshFolder(*m_svc, m_dest);
+        if (!dest.ok())
+            return fail(dest.error);
+        const QFileInfo fi(m_disk);
+        if (fi.isDir() && !fi.isSymLink())
+            uploadFolder(fi, dest.value);
+        else if (fi.isFile())
+            uploadFile(fi, dest.value);
+        else
+            fail(transferError(kErrSourceMissing, m_disk));
+        flush();
+        if (ctrlCount > filesCount)
+            cloudTreeChanged();
+    }
+
+private:
+    Result<ServiceNode> existing(const ServiceNode& parent, const QString& name) {
+        if (!m_children.contains(parent.nid)) {
+            auto r = childrenByName(*m_svc, parent.nid);
+            if (!r.ok())
+                return Result<ServiceNode>::failure(r.error);
+            m_children.insert(parent.nid, r.value);
+        }
+        Result<ServiceNode> out;
+        out.value = m_children[parent.nid].value(name);
+        return out;
+    }
+
+    void uploadFolder(const QFileInfo& dir, const ServiceNode& parent) {
+        const QString name = dir.fileName();
+        auto ex = existing(parent, name);
+        if (!ex.ok())
+            return fail(ex.error);
+        ServiceNode target;
+        if (ex.value.nid >= 0 && ex.value.isDir) {
+            if (ask(conflictError(kErrConflictFolderUpload, ex.value.path), true) != SyncAnswer::Merge)
+                return;
+            target = ex.value;
+        } else {
+            if (ex.value.nid >= 0) {
+                if (ask(conflictError(kErrConflictFileCloud, ex.value.path), false) != SyncAnswer::Cover)
+                    return;
+                if (BWError e = m_svc->remove({ex.value.nid}))
+                    return fail(e);
+            }
+            auto made = m_svc->createFolder(parent.nid, name);
+            if (!made.ok())
+                return fail(made.error);
+            target = made.value;
+            m_children.insert(target.nid, {}); // a new folder has no children to meet
+            ++ctrlCount;
+        }
+        const QFileInfoList entries =
+            QDir(dir.filePath())
+                .entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                               QDir::Name);
+        for (const QFileInfo& e : entries) {
+            if (stopped())
+                return;
+            if (e.isDir()) {
+                if (!e.isSymLink()) // a linked folder could lead into a loop
+                    uploadFolder(e, target);
+            } else if (e.isFile()) {
+                uploadFile(e, target);
+            }
+        }
+    }
+
+    void uploadFile(const QFileInfo& file, const ServiceNode& parent) {
+        const QString name = file.fileName();
+        auto ex = existing(parent, name);
+        if (!ex.ok())
+            return fail(ex.error);
+        bool replace = false;
+        if (ex.value.nid >= 0) {
+            if (ask(conflictError(kErrConflictFileCloud, ex.value.path), false) != SyncAnswer::Cover)
+                return;
+            if (ex.value.isDir) {
+                if (BWError e = m_svc->remove({ex.value.nid}))
+                    return fail(e);
+            } else {
+                replace = true; // the commit replaces the file, so it is never missing meanwhile
+            }
+        }
+        m_jobs.append(KZUploadMgr::makeJob(file.absoluteFilePath(), cloudJoin(parent.path, name), file.size(),
+                                           replace));
+        ++filesCount;
+        ++ctrlCount;
+        if (m_jobs.size() >= kJobBatch)
+            flush();
+    }
+
+    void flush() {
+        if (m_jobs.isEmpty())
+            return;
+        QList<TransferJobRecord> batch;
+        batch.swap(m_jobs);
+        KZBackgroundThread::shared().run([batch] { KZUploadMgr::shared().addJobs(batch); });
+    }
+
+    QString m_disk;
+    CloudFileInfoPtr m_dest;
+    QHash<qint64, QHash<QString, ServiceNode>> m_children;
+    QList<TransferJobRecord> m_jobs;
+};
+
+// Moves (type 1) and copies (type 4) of one cloud node into a folder.
+class MoveCopyOperation : public CloudOperation {
+public:
+    MoveCopyOperation(std::shared_ptr<CloudService> svc, CloudFileInfoPtr src, CloudFileInfoPtr dest,
+                      int type)
+        : CloudOperation(
+              QStringLiteral("%1:%2>%3")
+                  .arg(type == KZCloudFileSyncTypeMove ? QStringLiteral("move") : QStringLiteral("copy"))
+                  .arg(src->nid())
+                  .arg(dest ? dest->nid() : -1),
+              type, std::move(svc)),
+          m_src(std::move(src)), m_dest(std::move(dest)) {}
+
+    void run() override {
+        auto src = m_svc->node(m_src->nid());
+        if (!src.ok())
+            return fail(src.error);
+        auto dest = freshFolder(*m_svc, m_dest);
+        if (!dest.ok())
+            return fail(dest.error);
+        auto children = childrenByName(*m_svc, dest.value.nid);
+        if (!children.ok())
+            return fail(children.error);
+        const bool move = type() == KZCloudFileSyncTypeMove;
+        const ServiceNode ex = children.value.value(src.value.name);
+        if (ex.nid < 0) {
+            if (BWError e = place(src.value, dest.value.nid, {}))
+                return fail(e);
+        } else if (move && ex.nid == src.value.nid) {
+            return; // already there
+        } else if (move && src.value.isDir) {
+            // A folder is never merged by a move: it stays where it is once the user has seen it.
+            ask(conflictError(kErrConflictFolderMove, ex.path), true);
+            return;
+        } else {
+            const SyncAnswer a = ask(conflictError(kErrConflictFileCloud, ex.path), false);
+            auto taken = [&](const QString& n) { return children.value.contains(n); };
+            if (a == SyncAnswer::Keep && !move) {
+                if (BWError e = place(src.value, dest.value.nid, freeName(src.value.name, taken)))
+                    return fail(e);
+            } else if (a == SyncAnswer::Cover) {
+                if (ex.nid == src.value.nid)
+                    return; // a copy over itself changes nothing
+                // Into place under a free name first, then the old item goes and the new one takes
+                // its name: a failure on the way never loses both, even when one holds the other.
+                const QString temp = freeName(src.value.name, taken);
+                auto placed = placeNode(src.value, dest.value.nid, temp);
+                if (!placed.ok())
+                    return fail(placed.error);
+                if (BWError e = m_svc->remove({ex.nid}))
+                    return fail(e);
+                auto renamed = m_svc->rename(placed.value.nid, src.value.name);
+                if (!renamed.ok())
+                    return fail(renamed.error);
+            } else {
+                return;
+            }
+        }
+        ++ctrlCount;
+        if (!src.value.isDir)
+            ++filesCount;
+        cloudTreeChanged();
+    }
+
+private:
+    Result<ServiceNode> placeNode(const ServiceNode& src, qint64 destNid, const QString& name) {
+        return type() == KZCloudFileSyncTypeMove ? m_svc->move(src.nid, destNid, name)
+                                                 : m_svc->copy(src.nid, destNid, name);
+    }
+    BWError place(const ServiceNode& src, qint64 destNid, const QString& name) {
+        return placeNode(src, destNid, name).error;
+    }
+
+    CloudFileInfoPtr m_src;
+    CloudFileInfoPtr m_dest;
+};
+
+} // namespace
+
+CloudFileSyncMgr& CloudFileSyncMgr::shared() {
+    static CloudFileSyncMgr* instance = new CloudFileSyncMgr;
+    return *instance;
+}
+
+void CloudFileSyncMgr::setService(std::shared_ptr<CloudService> service) {
+    std::lock_guard<std::mutex> l(m_mutex);
+    m_service = std::move(service);
+}
+
+std::shared_ptr<CloudService> CloudFileSyncMgr::service() const {
+    std::lock_guard<std::mutex> l(m_mutex);
+    return m_service ? m_service : CloudService::shared();
+}
+
+void CloudFileSyncMgr::uploadFileByDiskFile(const QString& diskPath, const CloudFileInfoPtr& destFolder) {
+    m_queue.add(std::make_shared<UploadOperation>(service(), diskPath, destFolder));
+}
+
+void CloudFileSyncMgr::moveWithSrcCloudFile(const QList<CloudFileInfoPtr>& srcs,
+                                            const CloudFileInfoPtr& destFolder) {
+    for (const auto& src : srcs)
+        if (src)
+            m_queue.add(
+                std::make_shared<MoveCopyOperation>(service(), src, destFolder, KZCloudFileSyncTypeMove));
+}
+
+void CloudFileSyncMgr::copyWithSrcCloudFile(const QList<CloudFileInfoPtr>& srcs,
+                                            const CloudFileInfoPtr& destFolder) {
+    for (const auto& src : srcs)
+        if (src)
+            m_queue.add(
+                std::make_shared<MoveCopyOperation>(service(), src, destFolder, KZCloudFileSyncTypeCopy));
+}

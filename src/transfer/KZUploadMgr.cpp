@@ -1,0 +1,181 @@
+#include "transfer/KZUploadMgr.h"
+
+#include "transfer/BlockHasher.h"
+#include "transfer/CloudPaths.h"
+#include "transfer/SessionBridge.h"
+#include "transfer/PosixFile.h"
+#include "transfer/TransferErrors.h"
+
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace nubo::transfer {
+
+KZUploadMgr& KZUploadMgr::shared() {
+    // Lives until exit: workers and queued reports may still refer to it while the program ends.
+    static KZUploadMgr* instance = new KZUploadMgr;
+    return *instance;
+}
+
+TransferJobRecord KZUploadMgr::makeJob(const QString& diskPath, const QString& cloudPath, qint64 size,
+                                       bool replace) {
+    TransferJobRecord rec;
+    rec.path = cloudPath;
+    rec.source = diskPath;
+    rec.size = size;
+    rec.replace = replace;
+    return rec;
+}
+
+namespace {
+
+
+QStringList toHex(const QList<QByteArray>& raw) {
+    QStringList out;
+    out.reserve(raw.size());
+    for (const QByteArray& b : raw)
+        out.append(QString::fromLatin1(b.toHex()));
+    return out;
+}
+
+// Sends the blocks the service does not hold yet, a few at a time; each block is recorded as
+// sent the moment the service has taken it.
+BWError sendBlocks(int fd, const TransferJobRecord& rec, const UploadSession& session,
+                   const QStringList& sha1s, WorkerContext& ctx) {
+    const int n = int(sha1s.size());
+    std::atomic<int> nextIndex{0};
+    std::atomic<qint64> doneBytes{0};
+    for (int i = 0; i < n; ++i)
+        if (i < session.present.size() && session.present[i])
+            doneBytes += qMin(kBlockSize, rec.size - qint64(i) * kBlockSize);
+    ctx.progress(doneBytes);
+
+    auto lane = [&]() -> BWError {
+        QByteArray buffer(int(kBlockSize), Qt::Uninitialized);
+        for (;;) {
+            if (ctx.stopped())
+                return transferError(kErrCancelled, rec.source);
+            const int i = nextIndex++;
+            if (i >= n)
+                return {};
+            if (i < session.present.size() && session.present[i])
+                continue;
+            const qint64 off = qint64(i) * kBlockSize;
+            const qint64 len = qMin(kBlockSize, rec.size - off);
+            if (!readFully(fd, buffer.data(), len, off))
+                return transferError(kErrLocalChanged, rec.source);
+            const QByteArray bytes = QByteArray::fromRawData(buffer.constData(), int(len));
+            if (BWError e = ctx.service().putBlock(session.uploadId, i, bytes, sha1s[i])) {
+                // The service refuses bytes that differ from their hash: the file changed.
+                if (e.domain() == BWError::kDomainCloud && e.code() == kCloudErrorBlockHashMismatch)
+                    return transferError(kErrLocalChanged, rec.source);
+                return e;
+            }
+            ctx.table().markBlockDone(rec.id, i);
+            ctx.progress(doneBytes += len);
+        }
+    };
+    std::future<BWError> lanes[KZUploadMgr::kParallelBlocks - 1];
+    for (auto& f : lanes)
+        f = std::async(std::launch::async, lane);
+    BWError error = lane();
+    for (auto& f : lanes) {
+        BWError e = f.get();
+        if (!error)
+            error = e;
+    }
+    return error;
+}
+
+} // namespace
+
+BWError KZUploadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
+    // Split and hash, unless the stored hashes still describe the file.
+    struct stat st {};
+    if (::stat(QFile::encodeName(rec.source).constData(), &st) != 0)
+        return transferError(kErrSourceMissing, rec.source);
+    if (!S_ISREG(st.st_mode))
+        return transferError(kErrLocalRead, rec.source);
+    Fd fd(::open(QFile::encodeName(rec.source).constData(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0)
+        return transferError(kErrLocalRead, rec.source);
+    const qint64 size = st.st_size;
+    const qint64 mtime = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+
+    QString fileSha1 = rec.fileSha1;
+    QStringList sha1s;
+    if (!fileSha1.isEmpty() && rec.size == size && rec.sourceMtime == mtime) {
+        auto stored = ctx.table().blockSha1s(rec.id);
+        if (stored.ok())
+            sha1s = stored.value;
+    }
+    if (fileSha1.isEmpty() || sha1s.size() != blockCountForSize(size)) {
+        FileDigest digest;
+        if (BWError e = hashFile(rec.source, digest, ctx.stopFlag()))
+            return e;
+        if (digest.size != size)
+            return transferError(kErrLocalChanged, rec.source);
+        fileSha1 = QString::fromLatin1(digest.fileSha1.toHex());
+        sha1s = toHex(digest.blockSha1s);
+        if (BWError e = ctx.table().setBlocks(rec.id, sha1s))
+            return e;
+        ctx.updateRecord([fileSha1, size, mtime](TransferJobRecord& r) {
+            r.fileSha1 = fileSha1;
+            r.size = size;
+            r.sourceMtime = mtime;
+        });
+    }
+    if (ctx.stopped())
+        return transferError(kErrCancelled, rec.source);
+
+    // Upload address: the destination folder.
+    auto parent = ctx.service().nodeByPath(cloudParentPath(rec.path));
+    if (!parent.ok())
+        return parent.error;
+
+    // Upload request: the service answers which blocks it already holds. An upload that the
+    // service no longer knows (cancelled by a job of the same file that went) is begun again.
+    const QString name = cloudFileName(rec.path);
+    TransferJobRecord current = rec;
+    current.size = size;
+    BWError error;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        auto session = ctx.service().beginUpload(parent.value.nid, name, quint64(size), fileSha1, sha1s);
+        if (!session.ok())
+            return session.error;
+        if (session.value.uploadId != current.uploadId) {
+            const QString id = session.value.uploadId;
+            current.uploadId = id;
+            ctx.updateRecord([id](TransferJobRecord& r) { r.uploadId = id; });
+        }
+        error = sendBlocks(fd.get(), current, session.value, sha1s, ctx);
+        if (!error && ctx.stopped())
+            return transferError(kErrCancelled, rec.source);
+        // Commit: the service makes the file node (and adds it to the tree).
+        if (!error)
+            error = ctx.service().commitUpload(session.value.uploadId, rec.replace).error;
+        if (!(error.domain() == BWError::kDomainCloud && error.code() == kCloudErrorUploadNotFound))
+            break;
+    }
+    if (error.domain() == BWError::kDomainCloud && error.code() == kCloudErrorNameExists) {
+        // The very file is there already (an earlier run of this job committed it just before
+        // it stopped): the job's work is done.
+        auto there = ctx.service().nodeByPath(rec.path);
+        if (there.ok() && !there.value.isDir && there.value.fileHash == fileSha1)
+            return {};
+    }
+    return error;
+}
+
+void KZUploadMgr::discard(const TransferJobRecord& rec) {
+    if (!rec.uploadId.isEmpty() && service())
+        service()->cancelUpload(rec.uploadId);
+}
+
+void KZUploadMgr::jobFinished(const TransferJobRecord&) {
+    cloudTreeChanged();
+}
+
+} // namespace nubo::transfer

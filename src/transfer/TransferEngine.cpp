@@ -1,0 +1,489 @@
+#include "transfer/TransferEngine.h"
+
+#include "foundation/Dispatch.h"
+#include "foundation/NetworkMonitor.h"
+#include "foundation/NotificationCenter.h"
+#include "transfer/SessionBridge.h"
+#include "transfer/TransferErrors.h"
+
+#include <QDateTime>
+#include <QTimer>
+
+namespace nubo::transfer {
+
+namespace {
+
+// Progress reports of one job reach the pages at most this often; status changes always do.
+constexpr qint64 kReportIntervalMs = 200;
+// A speed sample spans at least this long; the shown speed is a smoothed average of samples.
+constexpr qint64 kSpeedSampleMs = 500;
+// Transient failures are retried this many times in a row before the job fails.
+constexpr int kMaxRetries = 5;
+
+} // namespace
+
+void WorkerContext::progress(qint64 doneBytes) {
+    m_progress(doneBytes);
+}
+
+void WorkerContext::updateRecord(std::function<void(TransferJobRecord&)> change) {
+    m_update(std::move(change));
+}
+
+TransferEngine::TransferEngine(QString prefix) : m_prefix(std::move(prefix)) {
+    m_pool.setMaxThreadCount(2 * kMaxRunning);
+    m_clock.start();
+    m_context = new QObject;
+    m_context->moveToThread(KZBackgroundThread::shared().thread());
+    // The network's state is read on every change; the engine acts on it on its own thread.
+    NotificationCenter::defaultCenter().addObserver(
+        m_context, NetworkMonitor::kNetworkReachabilityChangedNotification, [this](const Notification& n) {
+            const bool paused = n.userInfo.value(QStringLiteral("paused")).toBool();
+            runOn(m_context, [this, paused] { setNetworkPaused(paused); });
+        });
+}
+
+TransferEngine::~TransferEngine() {
+    NotificationCenter::defaultCenter().removeObserver(m_context);
+    for (auto& j : m_jobs)
+        if (j->stop)
+            j->stop->store(true);
+    m_pool.waitForDone();
+    m_context->deleteLater();
+}
+
+bool TransferEngine::isTransient(const BWError& e) {
+    if (e.domain() == BWError::kDomainNetwork)
+        return true;
+    if (e.domain() == BWError::kDomainHTTP)
+        return e.code() >= 500;
+    return e.domain() == BWError::kDomainCloud && e.code() == kCloudErrorStorage;
+}
+
+BWError TransferEngine::signIn(std::shared_ptr<CloudService> service, const QString& databasePath) {
+    signOut();
+    auto db = Database::open(databasePath);
+    if (!db.ok())
+        return db.error;
+    auto table = std::make_unique<TransferJobTable>(*db.value, m_prefix);
+    if (BWError e = table->create())
+        return e;
+    auto records = table->all();
+    if (!records.ok())
+        return records.error;
+    m_service = std::move(service);
+    m_db = std::move(db.value);
+    m_table = std::move(table);
+    m_networkPaused = NetworkMonitor::getInstance()->isNetworkPaused();
+    // What was running or waiting when the program stopped waits again; a file that was
+    // frozen is checked again; pauses and errors stay as they were.
+    for (TransferJobRecord& rec : records.value) {
+        auto j = std::make_shared<EngineJob>();
+        j->rec = rec;
+        if (rec.status == KZTransportJobStatusRunning || rec.status == KZTransportJobStatusWaitingThaw ||
+            (rec.status == KZTransportJobStatusPaused &&
+             rec.pausedReason == KZTransportPausedReasonNetwork)) {
+            j->rec.status = KZTransportJobStatusWaiting;
+            j->rec.pausedReason = KZTransportPausedReasonNone;
+            m_table->save(j->rec);
+        } else if (rec.status == KZTransportJobStatusCancelled) {
+            m_table->remove(rec.id);
+            continue;
+        }
+        j->progress = rec.size > 0 ? double(rec.finishedSize) / double(rec.size)
+                                   : (rec.status == KZTransportJobStatusFinished ? 1.0 : 0.0);
+        m_jobs.append(j);
+    }
+    recount();
+    emitEvent(Event::Reset, {});
+    schedule();
+    return {};
+}
+
+void TransferEngine::signOut() {
+    for (auto& j : m_jobs) {
+        j->removed = true;
+        if (j->stop)
+            j->stop->store(true);
+    }
+    m_pool.waitForDone();
+    const bool had = !m_jobs.isEmpty();
+    m_jobs.clear();
+    m_table.reset();
+    m_db.reset();
+    m_service.reset();
+    recount();
+    if (had)
+        emitEvent(Event::Reset, {});
+}
+
+EngineJobPtr TransferEngine::find(const QString& key) const {
+    for (const auto& j : m_jobs)
+        if (j->rec.path == key)
+            return j;
+    return nullptr;
+}
+
+void TransferEngine::save(EngineJob& j) {
+    if (m_table)
+        m_table->save(j.rec);
+}
+
+void TransferEngine::setStatus(EngineJob& j, int status, int reason) {
+    j.rec.status = status;
+    j.rec.pausedReason = status == KZTransportJobStatusPaused ? reason : KZTransportPausedReasonNone;
+    if (status != KZTransportJobStatusRunning)
+        j.speed = 0;
+    if (status != KZTransportJobStatusError && status != KZTransportJobStatusWaitingThaw)
+        j.rec.error = BWError();
+    save(j);
+    recount();
+}
+
+void TransferEngine::emitEvent(Event e, const QList<JobView>& jobs) {
+    if (m_listener)
+        m_listener(e, jobs);
+}
+
+int TransferEngine::runningCount() const {
+    int n = 0;
+    for (const auto& j : m_jobs)
+        n += j->rec.status == KZTransportJobStatusRunning;
+    return n;
+}
+
+void TransferEngine::recount() {
+    int c[8] = {};
+    for (const auto& j : m_jobs)
+        if (j->rec.status >= 0 && j->rec.status < 8)
+            ++c[j->rec.status];
+    for (int i = 0; i < 8; ++i)
+        m_counts[i].store(c[i]);
+}
+
+QList<TransferEngine::JobView> TransferEngine::addJobs(QList<TransferJobRecord> records) {
+    QList<JobView> added;
+    if (!m_table)
+        return added;
+    for (TransferJobRecord& rec : records) {
+        if (EngineJobPtr old = find(rec.path)) {
+            if (old->rec.status != KZTransportJobStatusFinished)
+                continue;
+            m_table->remove(old->rec.id);
+            m_jobs.removeOne(old);
+            old->removed = true;
+            old->rec.status = KZTransportJobStatusCancelled;
+            recount();
+            emitJob(Event::Cancelled, *old);
+        }
+        rec.id = 0;
+        rec.status = KZTransportJobStatusWaiting;
+        rec.pausedReason = KZTransportPausedReasonNone;
+        rec.finishedSize = 0;
+        rec.finishedTime = 0;
+        rec.error = BWError();
+        if (BWError e = m_table->save(rec))
+            continue;
+        auto j = std::make_shared<EngineJob>();
+        j->rec = rec;
+        m_jobs.append(j);
+        added.append(view(*j));
+    }
+    recount();
+    if (!added.isEmpty()) {
+        emitEvent(Event::Added, added);
+        postTransportCount();
+        schedule();
+    }
+    return added;
+}
+
+void TransferEngine::schedule() {
+    if (m_networkPaused || !m_table)
+        return;
+    int running = runningCount();
+    for (const auto& j : m_jobs) {
+        if (running >= kMaxRunning)
+            break;
+        if (j->rec.status != KZTransportJobStatusWaiting)
+            continue;
+        setStatus(*j, KZTransportJobStatusRunning);
+        launch(j);
+        emitJob(Event::Changed, *j);
+        postTransportCount();
+        ++running;
+    }
+}
+
+void TransferEngine::launch(const EngineJobPtr& j) {
+    if (j->workerBusy) {
+        j->restartWhenIdle = true;
+        return;
+    }
+    j->restartWhenIdle = false;
+    j->workerBusy = true;
+    j->stop = std::make_shared<std::atomic<bool>>(false);
+    const quint64 gen = ++j->generation;
+    j->speedAtMs = m_clock.elapsed();
+    j->speedBytes = 0;
+
+    auto ctx = std::make_shared<WorkerContext>();
+    ctx->m_stop = j->stop;
+    ctx->m_service = m_service;
+    ctx->m_table = m_table.get();
+    QObject* context = m_context;
+    ctx->m_progress = [this, context, j, gen](qint64 bytes) {
+        runOn(context, [this, j, gen, bytes] { workerProgress(j, gen, bytes); });
+    };
+    ctx->m_update = [this, context, j, gen](std::function<void(TransferJobRecord&)> change) {
+        runOn(context, [this, j, gen, change = std::move(change)] {
+            if (j->removed || j->generation != gen || !m_table)
+                return;
+            change(j->rec);
+            save(*j);
+        });
+    };
+    const TransferJobRecord rec = j->rec;
+    m_pool.start([this, context, j, gen, ctx, rec] {
+        const BWError error = work(rec, *ctx);
+        runOn(context, [this, j, gen, error] { workerDone(j, gen, error); });
+    });
+}
+
+void TransferEngine::stopWorker(EngineJob& j) {
+    if (j.stop)
+        j.stop->store(true);
+    ++j.generation; // later reports of that worker are stale
+    j.restartWhenIdle = false;
+}
+
+void TransferEngine::workerProgress(const EngineJobPtr& j, quint64 gen, qint64 doneBytes) {
+    if (j->removed || j->generation != gen || j->rec.status != KZTransportJobStatusRunning)
+        return;
+    const qint64 bytes = qMax<qint64>(0, doneBytes - j->rec.finishedSize);
+    j->rec.finishedSize = qBound<qint64>(0, doneBytes, qMax<qint64>(j->rec.size, 0));
+    j->progress = j->rec.size > 0 ? double(j->rec.finishedSize) / double(j->rec.size) : 0;
+    j->speedBytes += bytes;
+    const qint64 now = m_clock.elapsed();
+    if (now - j->speedAtMs >= kSpeedSampleMs) {
+        const double sample = double(j->speedBytes) * 1000.0 / double(now - j->speedAtMs);
+        j->speed = j->speed <= 0 ? sample : 0.7 * j->speed + 0.3 * sample;
+        j->speedAtMs = now;
+        j->speedBytes = 0;
+    }
+    if (now - j->lastReportMs >= kReportIntervalMs) {
+        j->lastReportMs = now;
+        emitJob(Event::Changed, *j);
+    }
+}
+
+void TransferEngine::workerDone(const EngineJobPtr& j, quint64 gen, const BWError& error) {
+    j->workerBusy = false;
+    if (j->removed) {
+        // A job cancelled while its worker ran is tidied once the worker is out of the way.
+        if (j->rec.status == KZTransportJobStatusCancelled)
+            discard(j->rec);
+        return;
+    }
+    if (j->generation != gen) {
+        // Stopped by a command; it may have been started again meanwhile.
+        if (j->restartWhenIdle && j->rec.status == KZTransportJobStatusRunning)
+            launch(j);
+        return;
+    }
+    if (!error) {
+        j->retries = 0;
+        j->rec.finishedSize = j->rec.size;
+        j->progress = 1;
+        j->rec.finishedTime = quint32(QDateTime::currentSecsSinceEpoch());
+        setStatus(*j, KZTransportJobStatusFinished);
+        if (m_table)
+            m_table->clearBlocks(j->rec.id);
+        jobFinished(j->rec);
+        emitJob(Event::Finished, *j);
+        postTransportCount();
+        schedule();
+        return;
+    }
+    if (supportsThaw() && error.domain() == BWError::kDomainCloud && error.code() == kCloudErrorFrozen) {
+        j->rec.error = error;
+        setStatus(*j, KZTransportJobStatusWaitingThaw);
+        emitJob(Event::Changed, *j);
+        postTransportCount();
+        runAfter(
+            m_retryDelayMs, [this, j] { checkThaw(j); }, m_context);
+        schedule();
+        return;
+    }
+    if (isTransient(error) && j->retries < kMaxRetries) {
+        ++j->retries;
+        const quint64 next = j->generation;
+        runAfter(
+            m_retryDelayMs,
+            [this, j, next] {
+                if (!j->removed && j->generation == next && j->rec.status == KZTransportJobStatusRunning)
+                    launch(j);
+            },
+            m_context);
+        return;
+    }
+    j->retries = 0;
+    j->rec.error = error;
+    setStatus(*j, KZTransportJobStatusError);
+    emitJob(Event::Error, *j);
+    postTransportCount();
+    schedule();
+}
+
+void TransferEngine::checkThaw(const EngineJobPtr& j) {
+    if (j->removed || j->rec.status != KZTransportJobStatusWaitingThaw)
+        return;
+    if (!thawed(j->rec)) {
+        runAfter(
+            m_retryDelayMs, [this, j] { checkThaw(j); }, m_context);
+        return;
+    }
+    setStatus(*j, KZTransportJobStatusWaiting);
+    emitJob(Event::Changed, *j);
+    postTransportCount();
+    schedule();
+}
+
+void TransferEngine::pauseJob(const EngineJobPtr& j, int reason) {
+    const int s = j->rec.status;
+    if (s == KZTransportJobStatusRunning)
+        stopWorker(*j);
+    else if (s != KZTransportJobStatusWaiting && s != KZTransportJobStatusError)
+        return;
+    setStatus(*j, KZTransportJobStatusPaused, reason);
+    emitJob(Event::Changed, *j);
+    postTransportCount();
+}
+
+void TransferEngine::resumeJob(const EngineJobPtr& j) {
+    const int s = j->rec.status;
+    if (s != KZTransportJobStatusPaused && s != KZTransportJobStatusError)
+        return;
+    j->retries = 0;
+    if (runningCount() < kMaxRunning && !m_networkPaused) {
+        setStatus(*j, KZTransportJobStatusRunning);
+        launch(j);
+    } else {
+        setStatus(*j, KZTransportJobStatusWaiting);
+    }
+    emitJob(Event::Changed, *j);
+    postTransportCount();
+}
+
+void TransferEngine::cancelJob(const EngineJobPtr& j) {
+    const bool finished = j->rec.status == KZTransportJobStatusFinished;
+    stopWorker(*j);
+    m_jobs.removeOne(j);
+    j->removed = true;
+    if (m_table)
+        m_table->remove(j->rec.id);
+    j->rec.status = KZTransportJobStatusCancelled;
+    if (!finished && !j->workerBusy)
+        discard(j->rec);
+    recount();
+    emitJob(Event::Cancelled, *j);
+    postTransportCount();
+}
+
+void TransferEngine::pause(const QString& key) {
+    if (EngineJobPtr j = find(key)) {
+        pauseJob(j, KZTransportPausedReasonUser);
+        schedule();
+    }
+}
+
+void TransferEngine::resume(const QString& key) {
+    if (EngineJobPtr j = find(key))
+        resumeJob(j);
+}
+
+void TransferEngine::cancel(const QString& key) {
+    if (EngineJobPtr j = find(key)) {
+        cancelJob(j);
+        schedule();
+    }
+}
+
+void TransferEngine::pauseAll() {
+    const auto all = m_jobs;
+    for (const auto& j : all)
+        pauseJob(j, KZTransportPausedReasonUser);
+}
+
+void TransferEngine::resumeAll() {
+    const auto all = m_jobs;
+    for (const auto& j : all)
+        resumeJob(j);
+}
+
+void TransferEngine::cancelAll() {
+    const auto all = m_jobs;
+    for (const auto& j : all)
+        if (j->rec.status != KZTransportJobStatusFinished)
+            cancelJob(j);
+}
+
+void TransferEngine::cancelFinishedAll() {
+    if (!m_table)
+        return;
+    m_table->removeFinished();
+    const int before = int(m_jobs.size());
+    m_jobs.removeIf([](const EngineJobPtr& j) {
+        j->removed = j->rec.status == KZTransportJobStatusFinished;
+        return j->removed;
+    });
+    recount();
+    if (m_jobs.size() != before) {
+        // The pages read both lists again: the engine names no single job here.
+        emitEvent(Event::Reset, {});
+        postTransportCount();
+    }
+}
+
+QList<TransferEngine::JobView> TransferEngine::jobs() const {
+    QList<JobView> out;
+    for (const auto& j : m_jobs)
+        out.append(view(*j));
+    return out;
+}
+
+QList<TransferEngine::JobView> TransferEngine::finishedJobs() const {
+    QList<JobView> out;
+    for (const auto& j : m_jobs)
+        if (j->rec.status == KZTransportJobStatusFinished)
+            out.append(view(*j));
+    return out;
+}
+
+QList<TransferEngine::JobView> TransferEngine::unfinishedJobs() const {
+    QList<JobView> out;
+    for (const auto& j : m_jobs)
+        if (j->rec.status != KZTransportJobStatusFinished)
+            out.append(view(*j));
+    return out;
+}
+
+void TransferEngine::setNetworkPaused(bool paused) {
+    if (paused == m_networkPaused)
+        return;
+    m_networkPaused = paused;
+    const auto all = m_jobs;
+    if (paused) {
+        for (const auto& j : all)
+            if (j->rec.status == KZTransportJobStatusRunning)
+                pauseJob(j, KZTransportPausedReasonNetwork);
+        return;
+    }
+    for (const auto& j : all)
+        if (j->rec.status == KZTransportJobStatusPaused &&
+            j->rec.pausedReason == KZTransportPausedReasonNetwork)
+            resumeJob(j);
+    schedule();
+}
+
+} // namespace nubo::transfer

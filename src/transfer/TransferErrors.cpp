@@ -1,0 +1,49 @@
+#include "transfer/TransferErrors.h"
+
+namespace nubo::transfer {
+
+namespace {
+
+QString textFor(int code) {
+    switch (code) {
+    case kErrLocalRead:
+        return QStringLiteral("读取本地文件失败");
+    case kErrLocalWrite:
+        return QStringLiteral("写入本地文件失败");
+    case kErrLocalChanged:
+        return QStringLiteral("本地文件已被修改");
+    case kErrUnsafeName:
+        return QStringLiteral("文件名不合法，已拒绝保存");
+    case kErrUnsafeTarget:
+        return QStringLiteral("目标位置不是普通文件，已拒绝写入");
+    case kErrBlockHash:
+        return QStringLiteral("下载的数据校验失败");
+    case kErrCancelled:
+        return QStringLiteral("任务已取消");
+    case kErrNotSignedIn:
+        return QStringLiteral("尚未登录");
+    case kErrSourceMissing:
+        return QStringLiteral("文件不存在");
+    default:
+        return QStringLiteral("传输失败");
+    }
+}
+
+} // namespace
+
+BWError transferError(int code, const QString& detail) {
+    QVariantMap info{{BWError::kErrMsgKey, textFor(code)}};
+    if (!detail.isEmpty())
+        info.insert(QStringLiteral("path"), detail);
+    return BWError(BWError::kDomainApplication, code, info);
+}
+
+BWError conflictError(int code, const QString& path) {
+    return BWError::withMessage(BWError::kDomainApplication, code, path);
+}
+
+bool isConflictCode(int code) {
+    return code <= -121 && code >= -125;
+}
+
+} // namespace nubo::transfer

@@ -1,0 +1,254 @@
+#include "ui/files/KZFileInfoCell.h"
+
+#include "cloud/KZImageCache.h"
+#include "cloud/KZSessionProxy.h"
+#include "foundation/DisplayText.h"
+#include "kit/ImageView.h"
+#include "kit/Window.h"
+#include "shell/KZLabel.h"
+#include "shell/KZStyle.h"
+#include "shell/KZTextFieldCell.h"
+#include "shell/KZTools.h"
+#include "shell/KZWindowsManager.h"
+#include "ui/files/KZSearchHighlight.h"
+
+namespace {
+constexpr double kIconBoxLeft = 12;
+constexpr double kIconBoxSide = 28;
+constexpr double kTextGap = 10;
+constexpr double kFieldHeight = 22;
+constexpr int kThumbSide = 128;
+} // namespace
+
+KZFileInfoCell::KZFileInfoCell(QWidget* parent) : kit::View(parent) {
+    m_imageBox = new kit::View(this);
+    m_iconImageView = new kit::ImageView(m_imageBox);
+    m_iconImageView->setImageScaling(kit::ImageScaling::ProportionallyUpOrDown);
+    m_iconImageView->setCornerRadius(4);
+    m_iconImageView->setHidden(true);
+
+    m_infoLabel = new KZLabel(this);
+    m_infoLabel->setFont(KZStyle::fontOfSize(12));
+    m_infoLabel->setTextColor(KZStyle::titleColor());
+    m_infoLabel->setLineBreakMode(kit::LineBreakMode::TruncateMiddle);
+    m_infoLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
+
+    m_nameTextField = new KZTextFieldCell(QString(), this);
+    m_nameTextField->setEditable(true);
+    m_nameTextField->setFont(KZStyle::fontOfSize(12));
+    m_nameTextField->setTextColor(KZStyle::titleColor());
+    m_nameTextField->setCustomBackgroundColor(Qt::white);
+    m_nameTextField->setBorderWidth(1);
+    m_nameTextField->setBorderColor(KZStyle::separatorColor());
+    m_nameTextField->setCornerRadius(4);
+    m_nameTextField->setBordered(false);
+    m_nameTextField->setDelegate(this);
+    m_formatter = std::make_shared<KZLimitedCharactersFormatter>();
+    m_formatter->setDelegate(this);
+    m_nameTextField->setFormatter(m_formatter);
+    m_nameTextField->setHidden(true);
+}
+
+KZFileInfoCell::~KZFileInfoCell() {
+    cancelLoadImage();
+}
+
+void KZFileInfoCell::layout() {
+    m_imageBox->setFrame(QRectF(kIconBoxLeft, (height() - kIconBoxSide) / 2, kIconBoxSide, kIconBoxSide));
+    m_iconImageView->setFrame(m_imageBox->bounds());
+    const double x = m_iconImageView->isHidden() ? kTextGap : m_imageBox->right() + kTextGap;
+    const double w = std::max(0.0, width() - x - kTextGap);
+    // The label draws from its top: give it one line's height, centred in the cell.
+    const double lineHeight = std::min(height(), m_infoLabel->sizeThatFits(QSizeF(0, 0)).height());
+    m_infoLabel->setFrame(QRectF(x, (height() - lineHeight) / 2, w, lineHeight));
+    m_nameTextField->setFrame(QRectF(x, height() / 2 - kFieldHeight / 2, w, kFieldHeight));
+}
+
+void KZFileInfoCell::showInfo(const QString& text, const QColor& color) {
+    m_infoLabel->setTextColor(color);
+    m_infoLabel->setText(text);
+}
+
+void KZFileInfoCell::setFileInfo(const CloudFileInfoPtr& fileInfo) {
+    m_fileInfo = fileInfo;
+    m_iconImageView->setHidden(true);
+    if (m_fileInfo) {
+        switch (m_type) {
+        case KZFileInfoCellTypeName:
+            m_iconImageView->setHidden(false);
+            showInfo(m_fileInfo->name(), KZStyle::titleColor());
+            m_nameTextField->setStringValue(m_fileInfo->name());
+            break;
+        case KZFileInfoCellTypeSize:
+            showInfo(m_fileInfo->isDirectory() ? QStringLiteral("-")
+                                               : KZTools::convertSizeToReadable(m_fileInfo->m_size()),
+                     KZStyle::darkGray2Color());
+            break;
+        case KZFileInfoCellTypeFileType:
+            showInfo(KZTools::fileType(m_fileInfo), KZStyle::darkGray2Color());
+            break;
+        case KZFileInfoCellTypeModifyTime:
+            showInfo(KZTools::getReadableTimeInterval(m_fileInfo->m_fmtime()), KZStyle::darkGray2Color());
+            break;
+        default:
+            showInfo(QString(), KZStyle::darkGray2Color());
+        }
+    }
+    layout();
+}
+
+void KZFileInfoCell::setUploadJobInfo(const KZUploadJobOpenInfoPtr& job) {
+    m_uploadJobInfo = job;
+    m_iconImageView->setHidden(true);
+    if (job) {
+        if (m_type == KZFileInfoCellTypeName) {
+            m_iconImageView->setHidden(false);
+            m_iconImageView->setImage(KZTools::getIconForFile(job->m_disk_path));
+            showInfo(nubo::text::lastPathComponent(job->m_path), KZStyle::titleColor());
+            m_nameTextField->setStringValue(QString());
+        } else if (m_type == KZFileInfoCellTypeSize) {
+            showInfo(KZTools::convertSizeToReadable(job->m_fsize), KZStyle::darkGray2Color());
+        }
+    }
+    layout();
+}
+
+void KZFileInfoCell::setDownloadJobInfo(const KZDownloadJobOpenInfoPtr& job) {
+    m_downloadJobInfo = job;
+    m_iconImageView->setHidden(true);
+    if (job) {
+        if (m_type == KZFileInfoCellTypeName) {
+            m_iconImageView->setHidden(false);
+            m_iconImageView->setImage(KZTools::getIconForFile(job->m_path));
+            showInfo(nubo::text::lastPathComponent(job->m_path), KZStyle::titleColor());
+            m_nameTextField->setStringValue(QString());
+        } else if (m_type == KZFileInfoCellTypeSize) {
+            // A negative size from a damaged record reads as nothing rather than as 16 EiB.
+            showInfo(KZTools::convertSizeToReadable(quint64(std::max<qint64>(0, job->m_fsize))),
+                     KZStyle::darkGray2Color());
+        }
+    }
+    layout();
+}
+
+void KZFileInfoCell::makeWordsHighlight(const QString& searchText) {
+    if (!m_fileInfo || searchText.isEmpty())
+        return;
+    kit::AttributedString text(m_fileInfo->name());
+    for (const auto& [start, length] : KZSearchHighlight::ranges(m_fileInfo->name(), searchText))
+        text.setColor(KZStyle::warningColor(), start, length);
+    m_infoLabel->setAttributedText(text);
+}
+
+bool KZFileInfoCell::hasThumbnail(const CloudFileInfo& f) {
+    const int c = f.m_category();
+    return c == 1 || c == 3 || c == 4;
+}
+
+kit::Image KZFileInfoCell::thumbInMemory() const {
+    if (!m_fileInfo || !hasThumbnail(*m_fileInfo))
+        return {};
+    const QImage image = KZImageCache::shareInstance()->imageForCloudFile(*m_fileInfo);
+    return image.isNull() ? kit::Image() : kit::Image(image);
+}
+
+void KZFileInfoCell::loadImage() {
+    if (!m_fileInfo)
+        return;
+    const kit::Image thumb = thumbInMemory();
+    if (!thumb.isNull()) {
+        setImage(thumb);
+        return;
+    }
+    const kit::Image icon = KZTools::getDefaultIconForFileInfo(m_fileInfo);
+    loadImageFromCacheOnly(false);
+    setImage(icon);
+}
+
+void KZFileInfoCell::loadImageFromCacheOnly(bool fromCacheOnly) {
+    if (!m_fileInfo || !hasThumbnail(*m_fileInfo))
+        return;
+    cancelLoadImage(); // one request per cell: a reused cell drops its former record's request
+    m_reqID = KZSessionProxy::shareSessionProxy()->requestThumbDelegate(
+        this, m_fileInfo->path(), m_fileInfo->nid(), kThumbSide, kThumbSide, {}, fromCacheOnly);
+}
+
+void KZFileInfoCell::cancelLoadImage() {
+    if (m_reqID != 0)
+        KZSessionProxy::shareSessionProxy()->cancelThumbRequest(m_reqID);
+    m_reqID = 0;
+}
+
+void KZFileInfoCell::setImage(const kit::Image& image) {
+    m_iconImageView->setImage(image);
+}
+
+void KZFileInfoCell::kzSessionRequestThumb(KZAbstractSession*, qint64 requestId, const QByteArray& thumb,
+                                           qint64 nid, const QVariantMap&) {
+    if (requestId == m_reqID)
+        m_reqID = 0;
+    // A reused cell ignores the answer for its former record.
+    if (!m_fileInfo || nid != m_fileInfo->nid())
+        return;
+    const kit::Image image = kit::Image::fromData(thumb);
+    if (image.isNull())
+        return;
+    setImage(image);
+    KZImageCache::shareInstance()->setImage(image.toImage(), *m_fileInfo);
+}
+
+void KZFileInfoCell::kzSessionRequestThumbFail(KZAbstractSession*, qint64 requestId, qint64,
+                                               const QVariantMap&, const BWError&) {
+    if (requestId == m_reqID)
+        m_reqID = 0;
+}
+
+QString KZFileInfoCell::textFieldContent() const {
+    return m_nameTextField->stringValue();
+}
+
+int KZFileInfoCell::editableNameLength(const QString& name) {
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    // A leading dot starts a hidden name, not an extension; a trailing dot has no extension.
+    if (dot <= 0 || dot == name.size() - 1)
+        return int(name.size());
+    return int(dot);
+}
+
+void KZFileInfoCell::focus() {
+    m_infoLabel->setHidden(true);
+    m_nameTextField->setHidden(false);
+    const QString name = m_fileInfo ? m_fileInfo->name() : QString();
+    if (kit::Window* w = kitWindow())
+        w->makeFirstResponder(m_nameTextField);
+    m_nameTextField->setStringValue(name);
+    m_nameTextField->selectRange(0, editableNameLength(name));
+}
+
+void KZFileInfoCell::unfocus() {
+    m_infoLabel->setHidden(false);
+    m_nameTextField->setHidden(true);
+    if (kit::Window* w = kitWindow())
+        w->makeFirstResponder(nullptr);
+    m_infoLabel->setText(m_nameTextField->stringValue());
+}
+
+void KZFileInfoCell::didInputLimitedCharacter(KZLimitedCharactersFormatter*) {
+    KZWindowsManager::shareInstance().showWarningToast(kLimitedCharacterWarning);
+}
+
+bool KZFileInfoCell::controlDoCommand(kit::TextField*, kit::TextCommand command) {
+    if (command != kit::TextCommand::InsertNewline)
+        return false;
+    // Return ends the edit by giving up the first responder; the field need do nothing more.
+    if (kit::Window* w = kitWindow())
+        w->makeFirstResponder(nullptr);
+    return true;
+}
+
+void KZFileInfoCell::controlTextDidEndEditing(kit::TextField*) {
+    if (m_nameTextField->stringValue().trimmed().isEmpty())
+        m_nameTextField->setStringValue(m_fileInfo ? m_fileInfo->name() : QString());
+    if (m_delegate)
+        m_delegate->textFieldDidResignFirstResponder(this);
+}

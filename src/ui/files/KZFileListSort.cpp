@@ -1,0 +1,32 @@
+#include "ui/files/KZFileListSort.h"
+
+#include "ui/files/KZLocalFileInfo.h"
+
+#include <algorithm>
+
+namespace KZFileListSort {
+
+int compare(const CloudFileInfo& a, const CloudFileInfo& b, int sortMode) {
+    const bool la = KZLocalFileInfo::isLocal(&a);
+    const bool lb = KZLocalFileInfo::isLocal(&b);
+    if (la && lb)
+        return 0;
+    if (la != lb)
+        return la ? -1 : 1;
+    return a.compareBySortMode(b, sortMode);
+}
+
+void sort(QList<CloudFileInfoPtr>& files, int sortMode) {
+    // Name keys are computed once per record, not per comparison.
+    if (sortMode == 0 || sortMode == 1)
+        for (const auto& f : std::as_const(files))
+            f->nameSortKey();
+    const auto less = [sortMode](const CloudFileInfoPtr& a, const CloudFileInfoPtr& b) {
+        return compare(*a, *b, sortMode) < 0;
+    };
+    // The session answers in this order already; checking is one pass, sorting is not.
+    if (!std::is_sorted(files.begin(), files.end(), less))
+        std::stable_sort(files.begin(), files.end(), less);
+}
+
+} // namespace KZFileListSort

@@ -1,0 +1,104 @@
+#include "ui/files/KZFileRowView.h"
+
+#include "foundation/NotificationCenter.h"
+#include "kit/Window.h"
+#include "shell/KZCheckBoxButton.h"
+#include "shell/KZStyle.h"
+
+#include <QPainter>
+
+namespace {
+constexpr double kCheckBoxSide = 16;
+constexpr double kCheckBoxLeft = 16; // under the header's select-all box
+constexpr double kContentLeft = 36;  // the cells start after the check box
+} // namespace
+
+KZFileRowView::KZFileRowView(QWidget* parent) : kit::TableRowView(parent) {
+    m_backgroundView = new kit::View(this);
+    m_backgroundView->setCornerRadius(4);
+    m_backgroundView->setCustomBackgroundColor(Qt::white);
+    m_backgroundView->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_backgroundView->lower();
+    m_bottomLine = new kit::View(this);
+    m_bottomLine->setCustomBackgroundColor(KZStyle::separatorColor());
+    m_bottomLine->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_checkBox = new KZCheckBoxButton(this);
+    m_checkBox->setAction([this](KZButton*) { checkBoxClicked(); });
+
+    auto& center = nubo::NotificationCenter::defaultCenter();
+    center.addObserver(this, kDidDropInApplication, [this](const nubo::Notification&) {
+        m_draggingOutsideFiles = false;
+        m_draggingOutsideFilesView = false;
+    });
+    center.addObserver(this, kWillDropInApplication, [this](const nubo::Notification&) {
+        m_draggingOutsideFiles = true;
+        m_draggingOutsideFilesView = false;
+    });
+    center.addObserver(this, kWillDropOutFilesView, [this](const nubo::Notification&) {
+        m_draggingOutsideFiles = false;
+        m_draggingOutsideFilesView = true;
+    });
+}
+
+void KZFileRowView::layout() {
+    m_backgroundView->setFrame(bounds().adjusted(4, 1, -4, -1));
+    m_bottomLine->setFrame(QRectF(kContentLeft, height() - 1, std::max(0.0, width() - kContentLeft), 1));
+    m_checkBox->setFrame(QRectF(kCheckBoxLeft, (height() - kCheckBoxSide) / 2, kCheckBoxSide, kCheckBoxSide));
+    m_checkBox->raise();
+}
+
+void KZFileRowView::applyBackground() {
+    QColor c(Qt::white);
+    if (isSelected())
+        c = KZStyle::tabbarTintColor();
+    if (isSelected())
+        c.setAlphaF(0.1);
+    else if (isMouseInside())
+        c = KZStyle::VCBackgroundColor();
+    m_backgroundView->setCustomBackgroundColor(c);
+}
+
+void KZFileRowView::setSelected(bool selected) {
+    kit::TableRowView::setSelected(selected);
+    if (m_draggingOutsideFilesView)
+        return;
+    // While outside files are dragged over the list only folder rows take the highlight.
+    if (m_draggingOutsideFiles && !(m_fileInfo && m_fileInfo->isDirectory()))
+        return;
+    m_checkBox->setChecked(selected);
+    applyBackground();
+}
+
+void KZFileRowView::mouseEntered(const kit::Event& event) {
+    kit::TableRowView::mouseEntered(event);
+    applyBackground();
+}
+
+void KZFileRowView::mouseExited(const kit::Event& event) {
+    kit::TableRowView::mouseExited(event);
+    applyBackground();
+}
+
+void KZFileRowView::checkBoxClicked() {
+    if (kit::Window* w = kitWindow())
+        w->makeFirstResponder(nullptr); // ends any renaming first
+    if (m_uploadJobInfo)
+        m_uploadJobInfo->m_selected = !m_uploadJobInfo->m_selected;
+    if (m_downloadJobInfo)
+        m_downloadJobInfo->m_selected = !m_downloadJobInfo->m_selected;
+    if (m_fileInfo)
+        m_fileInfo->setSelected(!m_fileInfo->selected());
+    if (m_delegate)
+        m_delegate->fileRowViewDidClickCheckBox(this, m_checkBox);
+}
+
+void KZFileRowView::rightMouseUp(const kit::Event& event) {
+    if (m_delegate)
+        m_delegate->fileRowViewRightMouseUp(this, event);
+}
+
+void KZFileRowView::drawSelection(QPainter& p, const QRectF& rect) {
+    if (selectionHighlightStyle() == kit::SelectionHighlightStyle::None)
+        return;
+    p.fillRect(rect, KZStyle::cellSelectedColor());
+}

@@ -1,0 +1,416 @@
+#include "ui/files/KZFilesViewController.h"
+
+#include "cloud/KZSessionProxy.h"
+#include "foundation/Dispatch.h"
+#include "foundation/NotificationCenter.h"
+#include "shell/KZButton.h"
+#include "shell/KZCheckBoxButton.h"
+#include "shell/KZMessageSet.h"
+#include "shell/KZRouter.h"
+#include "shell/KZStyle.h"
+#include "shell/KZTools.h"
+#include "shell/KZWindowsManager.h"
+#include "storage/SingletonT.h"
+#include "storage/SystemConfig.h"
+#include "ui/files/KZFileInfoCell.h"
+#include "ui/files/KZFilesImages.h"
+
+#include <QFontMetricsF>
+#include <QPainter>
+
+namespace {
+
+constexpr double kNavigationBarHeight = 48;
+constexpr double kToolBarHeight = 44;
+constexpr double kRowHeight = 44;
+constexpr double kCheckColumnWidth = 40;
+const QString kCheckColumn = QStringLiteral("KZCheckColumn");
+
+// The page's root view: it lays the bars and the list out on every resize.
+class KZFilesPageView : public kit::View {
+public:
+    explicit KZFilesPageView(std::function<void()> onLayout) : m_onLayout(std::move(onLayout)) {}
+
+protected:
+    void layout() override {
+        if (m_onLayout)
+            m_onLayout();
+    }
+
+private:
+    std::function<void()> m_onLayout;
+};
+
+// The list's header: the select-all box over the check boxes, then the column titles, 4 points
+// in for the first titled column and 10 for the others.
+class KZFilesTableHeaderView : public KZTableCheckboxHeaderView {
+public:
+    explicit KZFilesTableHeaderView(kit::TableView* table) : m_table(table) {}
+
+protected:
+    void draw(QPainter& p) override {
+        KZTableCheckboxHeaderView::draw(p);
+        if (!m_table)
+            return;
+        const QFont font = KZStyle::subTitleFont();
+        p.setFont(font);
+        p.setPen(KZStyle::lightGray3Color());
+        const QFontMetricsF fm(font);
+        double x = 0;
+        bool first = true;
+        for (kit::TableColumn* c : m_table->tableColumns()) {
+            if (!c->title().isEmpty()) {
+                p.drawText(QPointF(x + (first ? 4 : 10), (height() - fm.height()) / 2 + fm.ascent()),
+                           c->title());
+                first = false;
+            }
+            x += c->width();
+        }
+    }
+
+private:
+    QPointer<kit::TableView> m_table;
+};
+
+KZButton* makeNavigationButton(const QString& image, std::function<void()> action) {
+    auto* b = new KZButton;
+    b->setImage(KZFilesImages::named(image).toImage());
+    b->setAction([action = std::move(action)](KZButton*) { action(); });
+    b->setEnabled(false);
+    return b;
+}
+
+} // namespace
+
+void KZFilesViewController::registerWithRouter() {
+    KZInitializer init(kClassName, [](const QVariantMap&) -> QObject* {
+        return new KZFilesViewController(CloudFileInfo::rootFile());
+    });
+    init.setLongLife(true);
+    KZRouter::shareInstance().registerEntityInitializer(init);
+}
+
+KZFilesViewController::KZFilesViewController(const CloudFileInfoPtr& fileInfo, QObject* parent)
+    : KZBaseViewController(parent), m_fileInfo(fileInfo ? fileInfo : CloudFileInfo::rootFile()) {
+    initData();
+}
+
+KZFilesViewController::~KZFilesViewController() {
+    KZSessionProxy::shareSessionProxy()->removeSessionObserver(this);
+    KZUploadMgrProxy::shareUploadMgrProxy()->removeUploadMgrProxyObserver(this);
+    KZDownloadMgrProxy::shareDownloadMgrProxy()->removeDownloadMgrProxyObserver(this);
+    nubo::NotificationCenter::defaultCenter().removeObserver(this);
+    KZShortcutKeysManager::shareInstance().removeShortcutKeysObserver(this);
+}
+
+void KZFilesViewController::initData() {
+    m_fileListSortMode = nubo::SingletonT<nubo::SystemConfig>::instance().getCloudFileSort();
+    m_files.clear();
+    m_selectedFiles.clear();
+    m_nodeIndexs.clear();
+    m_tableViewOffsets.clear();
+    m_collectionViewOffsets.clear();
+    m_creatingFiles.clear();
+}
+
+uint KZFilesViewController::filesContainerStyle() const {
+    return m_switcher ? m_switcher->style() : uint(KZFileListStyleList);
+}
+
+void KZFilesViewController::loadView() {
+    auto* page = new KZFilesPageView([this] { layoutPage(); });
+    m_navigationBar = new kit::View;
+    m_navigationBarSeprator = new kit::View;
+    m_toolBarContainer = new kit::View;
+    m_contentView = new kit::View;
+    m_centerView = new kit::View;
+    m_goBackButton = makeNavigationButton(QStringLiteral("files_go_back"), [this] { actionGoback(); });
+    m_goForwardButton =
+        makeNavigationButton(QStringLiteral("files_go_forward"), [this] { actionGoForward(); });
+    m_folderCrumbs = new KZFolderCrumbs;
+    m_toolBar = new KZFilesToolBar;
+    m_switcher = new KZFileListStyleSwitcher;
+    m_tableView = new kit::TableView;
+    m_collectionView = new kit::CollectionView;
+
+    page->addSubview(m_navigationBar);
+    page->addSubview(m_navigationBarSeprator);
+    page->addSubview(m_toolBarContainer);
+    page->addSubview(m_contentView);
+    m_navigationBar->addSubview(m_goBackButton);
+    m_navigationBar->addSubview(m_goForwardButton);
+    m_navigationBar->addSubview(m_folderCrumbs);
+    m_toolBarContainer->addSubview(m_toolBar);
+    m_toolBarContainer->addSubview(m_switcher);
+    m_contentView->addSubview(m_centerView);
+    m_centerView->addSubview(m_tableView);
+    m_centerView->addSubview(m_collectionView);
+    setView(page);
+}
+
+void KZFilesViewController::viewDidLoad() {
+    KZBaseViewController::viewDidLoad();
+    initUI();
+    addObservers();
+    view()->setCustomBackgroundColor(Qt::transparent);
+}
+
+void KZFilesViewController::initUI() {
+    initToolBarUI();
+    initContentViewUI();
+    initNavigationBarUI();
+    view()->setCornerRadius(12.0);
+}
+
+void KZFilesViewController::initToolBarUI() {
+    m_toolBarContainer->setCustomBackgroundColor(Qt::white);
+    m_switcher->setDelegate(this);
+    auto item = [this](const QString& title, const QString& image, std::function<void()> action) {
+        return KZFilesToolBarItem::toolBarItemWithTitle(
+            title, image, false, this, [action = std::move(action)](KZFilesToolBarItemView*) {
+                if (action)
+                    action();
+            });
+    };
+    // The operations behind these items are the operation commands' part; until they are
+    // there the items only keep their enabled state.
+    m_uploadItem =
+        item(QStringLiteral("上传"), QStringLiteral("files_upload"), [this] { uploadFilesButtonsAction(); });
+    m_folderItem = item(QStringLiteral("新建"), QStringLiteral("files_new"), [this] { closeAllMenus(); });
+    m_downloadItem =
+        item(QStringLiteral("下载"), QStringLiteral("files_download"), [this] { closeAllMenus(); });
+    m_deleteItem = item(QStringLiteral("删除"), QStringLiteral("files_delete"), [this] { closeAllMenus(); });
+    m_moreItem = item(QStringLiteral("更多"), QStringLiteral("files_more"), [this] { closeAllMenus(); });
+    m_sortItem = item(QStringLiteral("排序"), QStringLiteral("files_sorts"), [this] { closeAllMenus(); });
+    m_toolBar->setLeftItems({m_uploadItem, m_folderItem, m_downloadItem, m_deleteItem, m_moreItem});
+    m_toolBar->setRightItems({m_sortItem});
+    refreshToolbarItemState();
+}
+
+void KZFilesViewController::initContentViewUI() {
+    m_centerView->setCustomBackgroundColor(Qt::white);
+
+    m_tableView->addTableColumn(kCheckColumn, QString(), kCheckColumnWidth);
+    m_tableView->addTableColumn(QStringLiteral("name"), kColumnName, 360);
+    m_tableView->addTableColumn(QStringLiteral("size"), kColumnSize, 110);
+    m_tableView->addTableColumn(QStringLiteral("type"), kColumnType, 140);
+    m_tableView->addTableColumn(QStringLiteral("mtime"), kColumnModifyTime, 170);
+    auto* header = new KZFilesTableHeaderView(m_tableView);
+    header->setDelegate(this);
+    header->setFrameSize(QSizeF(header->width(), kTableHeaderHeight));
+    m_tableHeaderView = header;
+    m_tableView->setHeaderView(header);
+    m_tableView->setRowHeight(kRowHeight);
+    m_tableView->setAllowsMultipleSelection(true);
+    m_tableView->setSelectionHighlightStyle(kit::SelectionHighlightStyle::None);
+    m_tableView->registerView(KZFileRowView::kIdentifier, [] { return new KZFileRowView; });
+    m_tableView->registerView(KZFileInfoCell::kIdentifier, [] { return new KZFileInfoCell; });
+    m_tableView->setDoubleAction([this] { actionDoubleClick(); });
+    m_tableView->setAction([this] { closeAllMenus(); });
+
+    m_collectionView->setSelectable(true);
+    m_collectionView->setAllowsMultipleSelection(true);
+    m_collectionView->setItemSize(QSizeF(120, 130));
+    // The grid's tiles belong to the grid; until they are there an empty tile stands in.
+    m_collectionView->registerItem(QStringLiteral("KZFileInfoItemView"),
+                                   [] { return new kit::CollectionViewItem; });
+
+    // The saved style picks the container (the switcher tells us at once).
+    m_switcher->setStyle(uint(nubo::SingletonT<nubo::SystemConfig>::instance().getFilelistViewMode()));
+}
+
+void KZFilesViewController::initNavigationBarUI() {
+    m_navigationBar->setCustomBackgroundColor(Qt::white);
+    m_navigationBarSeprator->setCustomBackgroundColor(KZStyle::separatorColor());
+    m_folderCrumbs->setDelegate(this);
+    refreshFolderCrumbs();
+}
+
+void KZFilesViewController::layoutPage() {
+    kit::View* page = view();
+    const double w = page->width();
+    m_navigationBar->setFrame(QRectF(0, 0, w, kNavigationBarHeight));
+    m_goBackButton->setFrame(QRectF(16, (kNavigationBarHeight - 24) / 2, 24, 24));
+    m_goForwardButton->setFrame(QRectF(48, (kNavigationBarHeight - 24) / 2, 24, 24));
+    const double crumbsLeft = 88;
+    const double oldCrumbsWidth = m_folderCrumbs->width();
+    m_folderCrumbs->setFrame(QRectF(crumbsLeft, 0, std::max(0.0, w - crumbsLeft - 16), kNavigationBarHeight));
+    // The crumbs are chosen for the bar's width: choose again once the bar first has one.
+    if (oldCrumbsWidth <= 0 && m_folderCrumbs->width() > 0)
+        refreshFolderCrumbs();
+    m_navigationBarSeprator->setFrame(QRectF(0, kNavigationBarHeight, w, 1));
+    m_toolBarContainer->setFrame(QRectF(0, kNavigationBarHeight + 1, w, kToolBarHeight));
+    m_switcher->setFrame(QRectF(w - 16 - 49, (kToolBarHeight - 26) / 2, 49, 26));
+    m_toolBar->setFrame(QRectF(16, 0, std::max(0.0, m_switcher->left() - 16 - 24), kToolBarHeight));
+    const double top = m_toolBarContainer->bottom();
+    m_contentView->setFrame(QRectF(0, top, w, std::max(0.0, page->height() - top)));
+    m_centerView->setFrame(m_contentView->bounds());
+    m_tableView->setFrame(m_centerView->bounds());
+    m_collectionView->setFrame(m_centerView->bounds());
+}
+
+void KZFilesViewController::addObservers() {
+    KZSessionProxy::shareSessionProxy()->addSessionObserver(this);
+    KZUploadMgrProxy::shareUploadMgrProxy()->addUploadMgrProxyObserver(this);
+    KZDownloadMgrProxy::shareDownloadMgrProxy()->addDownloadMgrProxyObserver(this);
+    nubo::NotificationCenter::defaultCenter().addObserver(
+        this, kUploadFilesNotification,
+        [this](const nubo::Notification&) { nubo::runOn(this, [this] { uploadFilesButtonsAction(); }); });
+}
+
+void KZFilesViewController::uploadFilesButtonsAction() {
+    closeAllMenus();
+}
+
+void KZFilesViewController::viewDidAppear() {
+    if (!m_expectFilePath.isEmpty()) {
+        while (m_expectFilePath.size() > 1 && m_expectFilePath.endsWith(QLatin1Char('/')))
+            m_expectFilePath.chop(1);
+        QString parent = m_expectFilePath.section(QLatin1Char('/'), 0, -2);
+        if (parent.isEmpty())
+            parent = QStringLiteral("/");
+        openDirWithJumpPath(parent, m_expectFilePath, false);
+        m_expectFilePath.clear();
+    } else {
+        reloadFiles();
+    }
+    KZShortcutKeysManager::shareInstance().addShortcutKeysObserver(this);
+}
+
+void KZFilesViewController::viewWillDisappear() {
+    deselectAllRows();
+    m_homeToolBarMessage.clear();
+    KZWindowsManager::showMessageInBottomBarRightArea(QString());
+    KZShortcutKeysManager::shareInstance().removeShortcutKeysObserver(this);
+    closeAllMenus();
+}
+
+void KZFilesViewController::closeAllMenus() {
+    KZWindowsManager::shareInstance().closeUserInfoWindow();
+}
+
+// ---- refresh routines
+
+void KZFilesViewController::refreshFolderCrumbs() {
+    if (!m_folderCrumbs || !m_fileInfo)
+        return;
+    QString path = m_fileInfo->path();
+    if (m_fileInfo->isSearch()) {
+        if (!path.endsWith(QLatin1Char('/')))
+            path += QLatin1Char('/');
+        path += QStringLiteral("“%1”的搜索结果").arg(m_fileInfo->searchKey());
+    }
+    m_folderCrumbs->setFullPath(path);
+}
+
+void KZFilesViewController::refreshToolbarItemState() {
+    if (!m_toolBar)
+        return;
+    const bool search = m_fileInfo && m_fileInfo->isSearch();
+    m_toolBar->setEnable(!search, m_uploadItem);
+    m_toolBar->setEnable(!search, m_folderItem);
+    const bool any = !m_selectedFiles.isEmpty();
+    m_toolBar->setEnable(any, m_downloadItem);
+    m_toolBar->setEnable(any, m_deleteItem);
+    m_toolBar->setEnable(any, m_moreItem);
+}
+
+void KZFilesViewController::refreshTableHeaderViewState() {
+    if (!m_tableHeaderView)
+        return;
+    const bool any = !m_files.isEmpty();
+    m_tableHeaderView->setEnable(any);
+    m_tableHeaderView->setSelected(any && m_selectedFiles.size() == m_files.size());
+}
+
+void KZFilesViewController::refreshHomeToolBarMessage() {
+    QString text;
+    if (m_selectedFiles.isEmpty()) {
+        text = QStringLiteral("共%1个文件").arg(m_files.size());
+    } else if (m_selectedFiles.size() == 1) {
+        const CloudFileInfoPtr& f = m_selectedFiles.first();
+        text = QStringLiteral("%1 %2  修改日期：%3")
+                   .arg(KZTools::fileType(f), f->name(), KZTools::getReadableTimeInterval(f->m_fmtime()));
+    } else {
+        text = QStringLiteral("已选中%1个文件").arg(m_selectedFiles.size());
+    }
+    m_homeToolBarMessage = text;
+    KZWindowsManager::showMessageInBottomBarRightArea(text);
+}
+
+void KZFilesViewController::reloadData() {
+    if (!isViewLoaded())
+        return;
+    if (filesContainerStyle() == KZFileListStyleGrid)
+        m_collectionView->reloadData();
+    else
+        m_tableView->reloadData();
+    KZMessageSet::reloadMessageSet(view());
+}
+
+// ---- commands of the views
+
+void KZFilesViewController::actionGoback() {
+    closeAllMenus();
+    openDirForGoBack();
+}
+
+void KZFilesViewController::actionGoForward() {
+    closeAllMenus();
+    openDirForGoForword();
+}
+
+void KZFilesViewController::actionDoubleClick() {
+    const CloudFileInfoPtr f = convertFileFromClickPosition();
+    if (!f)
+        return;
+    if (f->isDirectory())
+        openDir(f);
+    else if (f->m_category() == 1)
+        previewImage(f);
+}
+
+void KZFilesViewController::didPressCmdA() {
+    selectAllRows();
+}
+
+void KZFilesViewController::textFieldDidResignFirstResponder(KZTextFieldFocuse* sender) {
+    if (sender)
+        sender->unfocus();
+    m_isEditing = false;
+}
+
+void KZFilesViewController::folderCrumbsDidClickDirectoryPath(const QString& path) {
+    closeAllMenus();
+    requestFileList(-3, path, {{kRestoreOffsetKey, 1}});
+}
+
+void KZFilesViewController::fileRowViewDidClickCheckBox(KZFileRowView* rowView, KZCheckBoxButton* checkBox) {
+    closeAllMenus();
+    const CloudFileInfoPtr f = rowView->fileInfo();
+    const int row = f ? int(m_files.indexOf(f)) : -1;
+    if (row < 0)
+        return;
+    if (checkBox->checked()) {
+        if (!m_selectedFiles.contains(f))
+            m_selectedFiles.append(f);
+        m_tableView->selectRowIndexes(kit::IndexSet(row), true);
+    } else {
+        m_selectedFiles.removeAll(f);
+        m_tableView->deselectRow(row);
+    }
+    refreshToolbarItemState();
+    refreshHomeToolBarMessage();
+}
+
+void KZFilesViewController::fileRowViewRightMouseUp(KZFileRowView*, const kit::Event&) {
+    closeAllMenus();
+}
+
+void KZFilesViewController::tableCheckBoxHeaderViewDidPressSelectButton(KZTableCheckboxHeaderView*,
+                                                                        KZCheckBoxButton* button) {
+    if (button->checked())
+        selectAllRows();
+    else
+        deselectAllRows();
+}

@@ -1,0 +1,248 @@
+#pragma once
+
+#include "cloud/KZSessionDelegates.h"
+#include "kit/CollectionView.h"
+#include "kit/IndexSet.h"
+#include "kit/TableView.h"
+#include "shell/KZBaseViewController.h"
+#include "shell/KZHomePages.h"
+#include "shell/KZShortcutKeysManager.h"
+#include "shell/KZTableCheckboxHeaderView.h"
+#include "transfer/KZDownloadMgrProxy.h"
+#include "transfer/KZUploadMgrProxy.h"
+#include "ui/files/KZFileListStyleSwitcher.h"
+#include "ui/files/KZFileRowView.h"
+#include "ui/files/KZFileViewProtocols.h"
+#include "ui/files/KZFilesToolBar.h"
+#include "ui/files/KZFolderCrumbs.h"
+#include "ui/files/KZLocalFileInfo.h"
+
+#include <QHash>
+#include <QPointer>
+
+#include "shell/KZButton.h"
+
+// 0 name ascending, 1 name descending, 2 time ascending, anything else time descending.
+using KZFileListSortMode = qint32;
+
+// The "文件" page: one cloud folder (or one search result) as a list or a grid, with the
+// back/forward buttons and folder crumbs, the toolbar and the bottom-bar status line. It never
+// lists a folder itself: it sends navigation commands to the session proxy and shows the answers.
+class KZFilesViewController : public KZBaseViewController,
+                              public KZFilesPage,
+                              public KZRequestFileListDelegate,
+                              public KZSessionDelegate,
+                              public KZUploadMgrProxyDelegate,
+                              public KZDownloadMgrProxyDelegate,
+                              public kit::TableViewDataSource,
+                              public kit::TableViewDelegate,
+                              public kit::CollectionViewDataSource,
+                              public kit::CollectionViewDelegate,
+                              public KZShortcutKeysDelegate,
+                              public KZFolderCrumbsDelegate,
+                              public KZTextFieldDelegate,
+                              public KZFileRowViewDelegate,
+                              public KZTableCheckboxHeaderViewDelegate,
+                              public KZFileListStyleSwitcherDelegate {
+    Q_OBJECT
+public:
+    static inline const QString kClassName = QStringLiteral("KZFilesViewController");
+    static inline const QString kUploadFilesNotification =
+        QStringLiteral("KZFilesViewUploadFilesNotification");
+    static inline const QString kRestoreOffsetKey = QStringLiteral("restoreOffset");
+    static inline const QString kExpectFilePathKey = QStringLiteral("expectFilePath");
+    // The list's header height; the top of the list is the scroll origin (0, -32).
+    static constexpr double kTableHeaderHeight = 32.0;
+    // Column titles; any other title is the name column.
+    static inline const QString kColumnName = QStringLiteral("名称");
+    static inline const QString kColumnSize = QStringLiteral("大小");
+    static inline const QString kColumnType = QStringLiteral("类型");
+    static inline const QString kColumnModifyTime = QStringLiteral("修改日期");
+
+    // Registers the page with the router: made by class name with the root folder, kept for life.
+    static void registerWithRouter();
+
+    explicit KZFilesViewController(const CloudFileInfoPtr& fileInfo, QObject* parent = nullptr);
+    ~KZFilesViewController() override;
+
+    // ---- state
+    const CloudFileInfoPtr& fileInfo() const { return m_fileInfo; }
+    void setFileInfo(const CloudFileInfoPtr& f) { m_fileInfo = f; }
+    const QList<CloudFileInfoPtr>& files() const { return m_files; }
+    void setFiles(const QList<CloudFileInfoPtr>& files) { m_files = files; }
+    const QList<CloudFileInfoPtr>& selectedFiles() const { return m_selectedFiles; }
+    void setSelectedFiles(const QList<CloudFileInfoPtr>& files) { m_selectedFiles = files; }
+    const QHash<QString, int>& nodeIndexs() const { return m_nodeIndexs; }
+    const QHash<QString, float>& tableViewOffsets() const { return m_tableViewOffsets; }
+    const QHash<QString, float>& collectionViewOffsets() const { return m_collectionViewOffsets; }
+    const QList<std::shared_ptr<KZLocalFileInfo>>& creatingFiles() const { return m_creatingFiles; }
+    KZFileListSortMode fileListSortMode() const { return m_fileListSortMode; }
+    void setFileListSortMode(KZFileListSortMode m) { m_fileListSortMode = m; }
+    KZFileListSortMode sortMode() const { return m_fileListSortMode; }
+    bool isEditing() const { return m_isEditing; }
+    void setIsEditing(bool e) { m_isEditing = e; }
+    QString expectFilePath() const { return m_expectFilePath; }
+    void setExpectFilePath(const QString& path) override { m_expectFilePath = path; }
+    uint filesContainerStyle() const;
+
+    // ---- views
+    KZFilesToolBar* toolBar() const { return m_toolBar; }
+    KZFileListStyleSwitcher* switcher() const { return m_switcher; }
+    KZFolderCrumbs* folderCrumbs() const { return m_folderCrumbs; }
+    KZButton* goBackButton() const { return m_goBackButton; }
+    KZButton* goForwardButton() const { return m_goForwardButton; }
+    kit::TableView* tableView() const { return m_tableView; }
+    KZTableCheckboxHeaderView* tableHeaderView() const { return m_tableHeaderView; }
+    kit::CollectionView* collectionView() const { return m_collectionView; }
+    const KZFilesToolBarItemPtr& uploadItem() const { return m_uploadItem; }
+    const KZFilesToolBarItemPtr& folderItem() const { return m_folderItem; }
+    const KZFilesToolBarItemPtr& downloadItem() const { return m_downloadItem; }
+    const KZFilesToolBarItemPtr& deleteItem() const { return m_deleteItem; }
+    const KZFilesToolBarItemPtr& moreItem() const { return m_moreItem; }
+    const KZFilesToolBarItemPtr& sortItem() const { return m_sortItem; }
+    // The text last sent to the bottom bar's right area.
+    QString homeToolBarMessage() const { return m_homeToolBarMessage; }
+
+    // ---- refresh routines
+    void refreshFolderCrumbs();
+    void refreshToolbarItemState();
+    void refreshTableHeaderViewState();
+    void refreshHomeToolBarMessage();
+    void reloadData();
+
+    // ---- navigation
+    void openDir(const CloudFileInfoPtr& folder);
+    void openDirForGoForword();
+    void openDirForGoBack();
+    void openDirWithJumpPath(const QString& path, const QString& expectFilePath, bool restoreOffset);
+    void openDirToRoot() override;
+    void resetCurrentFileList();
+    void refreshBackForward(int backForward);
+
+    // ---- list display
+    void reloadFiles();
+    void resortAllFileList();
+    void switchFilesContainerView();
+    void recordLastOffset();
+    void checkStoreOffset(const QVariantMap& userInfo);
+    void scrollToOriginalOffset();
+    void checkSelectExpectFile(const QVariantMap& userInfo);
+    void selectExpectFile(int index);
+    void scrollToTopItem();
+    // The row under the last click, or null.
+    CloudFileInfoPtr convertFileFromClickPosition() const;
+    void previewImage(const CloudFileInfoPtr& file);
+    // The images previewImage hands on (rows of category 1 in row order) and the file's index
+    // among them (-1 when it is not one of them).
+    QPair<QList<CloudFileInfoPtr>, int> previewImageInfos(const CloudFileInfoPtr& file) const;
+
+    // ---- selection and rows
+    void deselectAllRows();
+    void selectAllRows();
+    void selectRowsAtIndexes(const kit::IndexSet& indexes);
+    void insertRowsAtIndexs(const kit::IndexSet& indexes);
+    void deleteRowsAtIndexs(const kit::IndexSet& indexes);
+    void makeRenameFileFocus();
+    QList<kit::IndexPath> getCollectionViewSelectedIndexPathsFromTableView() const;
+    kit::IndexSet getTableViewSelectedRowIndexsFromCollectionView() const;
+    // The column of the names in the list.
+    int nameColumn() const;
+
+    // ---- commands of the views
+    void actionGoback();
+    void actionGoForward();
+    void actionDoubleClick();
+    void closeAllMenus();
+    // The empty state's "上传文件" button; starting uploads belongs to the operation commands.
+    void uploadFilesButtonsAction();
+
+    // KZFilesPage
+    void resizeContent() override {}
+    void closeFilesMenus() override { closeAllMenus(); }
+
+    // kit::ViewController
+    void viewDidAppear() override;
+    void viewWillDisappear() override;
+
+    // KZRequestFileListDelegate
+    void kzSessionRequestFileList(KZAbstractSession* session, qint64 requestId,
+                                  const CloudFileInfoPtr& cloudFile, const QList<CloudFileInfoPtr>& fileList,
+                                  KZBackForwardState backForward, const QVariantMap& userInfo) override;
+    void kzSessionRequestFileListFail(KZAbstractSession* session, qint64 requestId,
+                                      const QVariantMap& userInfo, const BWError& error) override;
+
+    // kit::TableViewDataSource / Delegate
+    int numberOfRowsInTableView(kit::TableView*) override;
+    kit::View* tableViewViewForTableColumn(kit::TableView*, kit::TableColumn* column, int row) override;
+    kit::TableRowView* tableViewRowViewForRow(kit::TableView*, int row) override;
+    void tableViewDidAddRowView(kit::TableView*, kit::TableRowView* rowView, int row) override;
+    void tableViewDidRemoveRowView(kit::TableView*, kit::TableRowView* rowView, int row) override;
+    void tableViewSelectionDidChange(kit::TableView*) override;
+
+    // kit::CollectionViewDataSource / Delegate
+    int collectionViewNumberOfItemsInSection(kit::CollectionView*, int) override;
+    kit::CollectionViewItem* collectionViewItemForRepresentedObjectAtIndexPath(kit::CollectionView*,
+                                                                               kit::IndexPath path) override;
+    void collectionViewDidSelectItemsAtIndexPaths(kit::CollectionView*,
+                                                  const QList<kit::IndexPath>&) override;
+    void collectionViewDidDeselectItemsAtIndexPaths(kit::CollectionView*,
+                                                    const QList<kit::IndexPath>&) override;
+
+    // Views' delegates
+    void didPressCmdA() override;
+    // A name field ended editing: the field closes and editing ends (sending a rename is the
+    // operation commands' part).
+    void textFieldDidResignFirstResponder(KZTextFieldFocuse* sender) override;
+    void folderCrumbsDidClickDirectoryPath(const QString& path) override;
+    void fileRowViewDidClickCheckBox(KZFileRowView* rowView, KZCheckBoxButton* checkBox) override;
+    void fileRowViewRightMouseUp(KZFileRowView* rowView, const kit::Event& event) override;
+    void tableCheckBoxHeaderViewDidPressSelectButton(KZTableCheckboxHeaderView* header,
+                                                     KZCheckBoxButton* button) override;
+    void switcherValueChanged(KZFileListStyleSwitcher* switcher) override;
+
+protected:
+    void loadView() override;
+    void viewDidLoad() override;
+
+private:
+    void initData();
+    void initUI();
+    void initToolBarUI();
+    void initContentViewUI();
+    void initNavigationBarUI();
+    void addObservers();
+    void layoutPage();
+    qint64 requestFileList(qint64 nid, const QString& path, const QVariantMap& userInfo);
+    static QString offsetKey(qint64 nid);
+
+    // state
+    CloudFileInfoPtr m_fileInfo;
+    QList<CloudFileInfoPtr> m_files;
+    QList<CloudFileInfoPtr> m_selectedFiles;
+    QHash<QString, int> m_nodeIndexs;
+    QHash<QString, float> m_tableViewOffsets;
+    QHash<QString, float> m_collectionViewOffsets;
+    QList<std::shared_ptr<KZLocalFileInfo>> m_creatingFiles;
+    KZFileListSortMode m_fileListSortMode = 3;
+    bool m_isEditing = false;
+    QString m_expectFilePath;
+    QString m_homeToolBarMessage;
+
+    // toolbar items
+    KZFilesToolBarItemPtr m_uploadItem, m_folderItem, m_downloadItem, m_deleteItem, m_moreItem, m_sortItem;
+
+    // views (owned by the page view)
+    QPointer<kit::View> m_navigationBar;
+    QPointer<kit::View> m_navigationBarSeprator;
+    QPointer<kit::View> m_toolBarContainer;
+    QPointer<kit::View> m_contentView;
+    QPointer<kit::View> m_centerView;
+    QPointer<KZButton> m_goBackButton;
+    QPointer<KZButton> m_goForwardButton;
+    QPointer<KZFolderCrumbs> m_folderCrumbs;
+    QPointer<KZFilesToolBar> m_toolBar;
+    QPointer<KZFileListStyleSwitcher> m_switcher;
+    QPointer<kit::TableView> m_tableView;
+    QPointer<KZTableCheckboxHeaderView> m_tableHeaderView;
+    QPointer<kit::CollectionView> m_collectionView;
+};

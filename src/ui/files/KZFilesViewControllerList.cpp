@@ -1,0 +1,315 @@
+// The file page's navigation commands, its list replies, data sources, sorting and scroll memory.
+#include "ui/files/KZFilesViewController.h"
+
+#include "cloud/KZSessionProxy.h"
+#include "foundation/Dispatch.h"
+#include "shell/KZBaseWindowController.h"
+#include "shell/KZToast.h"
+#include "shell/KZWindowsManager.h"
+#include "storage/SingletonT.h"
+#include "storage/SystemConfig.h"
+#include "ui/files/KZFileInfoCell.h"
+#include "ui/files/KZFileListSort.h"
+#include "ui/files/KZImagesPreviewing.h"
+
+QString KZFilesViewController::offsetKey(qint64 nid) {
+    return QString::number(nid);
+}
+
+qint64 KZFilesViewController::requestFileList(qint64 nid, const QString& path, const QVariantMap& userInfo) {
+    return KZSessionProxy::shareSessionProxy()->getFileListByNid(nid, path, m_fileListSortMode, this,
+                                                                 userInfo);
+}
+
+// ---- navigation
+
+void KZFilesViewController::openDir(const CloudFileInfoPtr& folder) {
+    if (!folder)
+        return;
+    recordLastOffset();
+    requestFileList(folder->nid(), folder->path(), {{kRestoreOffsetKey, 1}});
+}
+
+void KZFilesViewController::openDirForGoForword() {
+    requestFileList(-1, m_fileInfo ? m_fileInfo->path() : QString(), {{kRestoreOffsetKey, 1}});
+}
+
+void KZFilesViewController::openDirForGoBack() {
+    requestFileList(-2, m_fileInfo ? m_fileInfo->path() : QString(), {{kRestoreOffsetKey, 1}});
+}
+
+void KZFilesViewController::openDirWithJumpPath(const QString& path, const QString& expectFilePath,
+                                                bool restoreOffset) {
+    QVariantMap userInfo;
+    if (!expectFilePath.isEmpty())
+        userInfo.insert(kExpectFilePathKey, expectFilePath);
+    if (restoreOffset)
+        userInfo.insert(kRestoreOffsetKey, true);
+    requestFileList(-3, path, userInfo);
+}
+
+void KZFilesViewController::openDirToRoot() {
+    requestFileList(0, QStringLiteral("/"), {{kRestoreOffsetKey, 1}});
+}
+
+void KZFilesViewController::resetCurrentFileList() {
+    requestFileList(-4, QString(), {});
+}
+
+void KZFilesViewController::refreshBackForward(int backForward) {
+    if (m_goForwardButton)
+        m_goForwardButton->setEnabled(backForward & 1);
+    if (m_goBackButton)
+        m_goBackButton->setEnabled(backForward & 2);
+}
+
+// ---- list replies
+
+void KZFilesViewController::kzSessionRequestFileList(KZAbstractSession*, qint64,
+                                                     const CloudFileInfoPtr& cloudFile,
+                                                     const QList<CloudFileInfoPtr>& fileList,
+                                                     KZBackForwardState backForward,
+                                                     const QVariantMap& userInfo) {
+    if (!cloudFile)
+        return;
+    view(); // the reply may come before the page was first shown
+    m_fileInfo = cloudFile;
+    m_files = fileList;
+    m_files.removeAll(nullptr);
+    m_nodeIndexs.clear();
+    deselectAllRows();
+    resortAllFileList();
+    reloadData();
+    refreshFolderCrumbs();
+    refreshToolbarItemState();
+    refreshHomeToolBarMessage();
+    refreshTableHeaderViewState();
+    refreshBackForward(int(backForward));
+    // After the views have taken the new rows.
+    nubo::runOn(this, [this, userInfo] {
+        checkStoreOffset(userInfo);
+        checkSelectExpectFile(userInfo);
+    });
+}
+
+void KZFilesViewController::kzSessionRequestFileListFail(KZAbstractSession*, qint64, const QVariantMap&,
+                                                         const BWError& error) {
+    KZToast::showToastWithErrorMessage(view(), error.localizedDescription());
+}
+
+void KZFilesViewController::reloadFiles() {
+    if (m_fileInfo && m_fileInfo->isSearch())
+        KZSessionProxy::shareSessionProxy()->searchFileListByFileInfo(m_fileInfo, m_fileInfo->searchKey(),
+                                                                      m_fileListSortMode, this, {});
+    else
+        openDir(m_fileInfo);
+}
+
+void KZFilesViewController::resortAllFileList() {
+    KZFileListSort::sort(m_files, m_fileListSortMode);
+}
+
+// ---- list and grid
+
+void KZFilesViewController::switchFilesContainerView() {
+    const bool grid = filesContainerStyle() == KZFileListStyleGrid;
+    m_tableView->setHidden(grid);
+    m_collectionView->setHidden(!grid);
+    m_collectionView->setDelegate(grid ? this : nullptr);
+    m_collectionView->setDataSource(grid ? this : nullptr);
+    m_tableView->setDataSource(grid ? nullptr : this);
+    m_tableView->setDelegate(grid ? nullptr : this);
+    nubo::SingletonT<nubo::SystemConfig>::instance().setFilelistViewMode(int(filesContainerStyle()));
+}
+
+void KZFilesViewController::switcherValueChanged(KZFileListStyleSwitcher*) {
+    closeAllMenus();
+    const bool grid = filesContainerStyle() == KZFileListStyleGrid;
+    const bool allSelected = m_selectedFiles.size() == m_files.size();
+    kit::IndexSet carried;
+    if (!allSelected) {
+        if (grid) {
+            for (const kit::IndexPath& p : getCollectionViewSelectedIndexPathsFromTableView())
+                carried.add(p.item);
+        } else {
+            carried = getTableViewSelectedRowIndexsFromCollectionView();
+        }
+    }
+    switchFilesContainerView();
+    reloadData();
+    // The view that comes back keeps its selection from before; it takes the carried one instead.
+    if (grid) {
+        m_collectionView->deselectAll();
+        if (allSelected) {
+            m_collectionView->selectAll();
+        } else {
+            QList<kit::IndexPath> paths;
+            carried.forEach([&paths](int i) { paths.append(kit::IndexPath{0, i}); });
+            m_collectionView->selectItems(paths, kit::ScrollPosition::None);
+        }
+    } else {
+        m_tableView->deselectAll();
+        if (allSelected)
+            m_tableView->selectAll();
+        else
+            m_tableView->selectRowIndexes(carried, true);
+    }
+}
+
+int KZFilesViewController::numberOfRowsInTableView(kit::TableView*) {
+    return int(m_files.size());
+}
+
+int KZFilesViewController::nameColumn() const {
+    return m_tableView ? m_tableView->columnWithIdentifier(QStringLiteral("name")) : -1;
+}
+
+kit::View* KZFilesViewController::tableViewViewForTableColumn(kit::TableView* table, kit::TableColumn* column,
+                                                              int row) {
+    if (!column || row < 0 || row >= m_files.size() || column->title().isEmpty())
+        return nullptr;
+    auto* cell = table->makeView<KZFileInfoCell>(KZFileInfoCell::kIdentifier);
+    if (!cell)
+        return nullptr;
+    const QString title = column->title();
+    uint type = KZFileInfoCellTypeName;
+    if (title == kColumnSize)
+        type = KZFileInfoCellTypeSize;
+    else if (title == kColumnType)
+        type = KZFileInfoCellTypeFileType;
+    else if (title == kColumnModifyTime)
+        type = KZFileInfoCellTypeModifyTime;
+    cell->setType(type);
+    cell->setDelegate(this);
+    cell->setFileInfo(m_files.at(row));
+    if (type == KZFileInfoCellTypeName && m_fileInfo)
+        cell->makeWordsHighlight(m_fileInfo->searchKey());
+    return cell;
+}
+
+kit::TableRowView* KZFilesViewController::tableViewRowViewForRow(kit::TableView* table, int row) {
+    auto* rowView = table->makeView<KZFileRowView>(KZFileRowView::kIdentifier);
+    if (!rowView)
+        return nullptr;
+    rowView->setDelegate(this);
+    rowView->setFileInfo(row >= 0 && row < m_files.size() ? m_files.at(row) : nullptr);
+    return rowView;
+}
+
+void KZFilesViewController::tableViewDidAddRowView(kit::TableView*, kit::TableRowView* rowView, int) {
+    if (auto* cell = qobject_cast<KZFileInfoCell*>(rowView->viewAtColumn(nameColumn())))
+        cell->loadImage();
+}
+
+void KZFilesViewController::tableViewDidRemoveRowView(kit::TableView*, kit::TableRowView* rowView, int) {
+    if (auto* cell = qobject_cast<KZFileInfoCell*>(rowView->viewAtColumn(nameColumn())))
+        cell->cancelLoadImage();
+}
+
+int KZFilesViewController::collectionViewNumberOfItemsInSection(kit::CollectionView*, int) {
+    return int(m_files.size());
+}
+
+kit::CollectionViewItem*
+KZFilesViewController::collectionViewItemForRepresentedObjectAtIndexPath(kit::CollectionView* collection,
+                                                                         kit::IndexPath path) {
+    return collection->makeItem(QStringLiteral("KZFileInfoItemView"), path);
+}
+
+// ---- scroll memory
+
+void KZFilesViewController::recordLastOffset() {
+    if (!m_fileInfo || !isViewLoaded())
+        return;
+    const QString key = offsetKey(m_fileInfo->nid());
+    if (filesContainerStyle() == KZFileListStyleGrid)
+        m_collectionViewOffsets.insert(key, float(m_collectionView->visibleRect().y()));
+    else
+        m_tableViewOffsets.insert(key, float(m_tableView->visibleRect().y()));
+}
+
+void KZFilesViewController::checkStoreOffset(const QVariantMap& userInfo) {
+    if (userInfo.value(kRestoreOffsetKey).toBool())
+        scrollToOriginalOffset();
+}
+
+void KZFilesViewController::scrollToOriginalOffset() {
+    if (!m_fileInfo)
+        return;
+    const QString key = offsetKey(m_fileInfo->nid());
+    if (filesContainerStyle() == KZFileListStyleGrid)
+        m_collectionView->scrollToPoint(QPointF(0, m_collectionViewOffsets.value(key, 0.0f)));
+    else
+        m_tableView->scrollToPoint(QPointF(0, m_tableViewOffsets.value(key, float(-kTableHeaderHeight))));
+}
+
+void KZFilesViewController::checkSelectExpectFile(const QVariantMap& userInfo) {
+    if (!userInfo.contains(kExpectFilePathKey))
+        return;
+    const QString path = userInfo.value(kExpectFilePathKey).toString();
+    int index = -1;
+    for (int i = 0; i < m_files.size(); ++i) {
+        if (m_files.at(i)->path() == path) {
+            index = i;
+            break;
+        }
+    }
+    if (index >= 0)
+        selectExpectFile(index);
+}
+
+void KZFilesViewController::selectExpectFile(int index) {
+    if (index < 0 || index >= m_files.size())
+        return;
+    selectRowsAtIndexes(kit::IndexSet(index));
+    if (filesContainerStyle() == KZFileListStyleGrid) {
+        m_collectionView->selectItems({kit::IndexPath{0, index}}, kit::ScrollPosition::CenteredVertically);
+    } else {
+        m_tableView->scrollRowToVisible(index);
+        m_tableView->selectRowIndexes(kit::IndexSet(index), true);
+    }
+}
+
+void KZFilesViewController::scrollToTopItem() {
+    if (m_files.isEmpty())
+        return;
+    if (filesContainerStyle() == KZFileListStyleGrid)
+        m_collectionView->scrollToItems({kit::IndexPath{0, 0}}, kit::ScrollPosition::Top);
+    else
+        m_tableView->scrollRowToVisible(0);
+}
+
+CloudFileInfoPtr KZFilesViewController::convertFileFromClickPosition() const {
+    int row = -1;
+    if (filesContainerStyle() == KZFileListStyleList) {
+        row = m_tableView ? m_tableView->clickedRow() : -1;
+    }
+    // The grid reports clicks through its items, which hand over their own record.
+    if (row < 0 || row >= m_files.size())
+        return nullptr;
+    return m_files.at(row);
+}
+
+QPair<QList<CloudFileInfoPtr>, int>
+KZFilesViewController::previewImageInfos(const CloudFileInfoPtr& file) const {
+    QList<CloudFileInfoPtr> images;
+    int index = -1;
+    for (const CloudFileInfoPtr& f : m_files) {
+        if (f->m_category() != 1)
+            continue;
+        if (file && f->nid() == file->nid())
+            index = int(images.size());
+        images.append(f);
+    }
+    return {images, index};
+}
+
+void KZFilesViewController::previewImage(const CloudFileInfoPtr& file) {
+    const auto [images, index] = previewImageInfos(file);
+    KZBaseWindowController* window = KZWindowsManager::shareInstance().imagesPreviewWindow();
+    auto* preview = dynamic_cast<KZImagesPreviewing*>(window);
+    if (!preview)
+        return; // no preview window in this build
+    preview->updateImageInfos(images, std::max(0, index));
+    KZWindowsManager::shareInstance().showWindow(window);
+}

@@ -1,0 +1,150 @@
+// The file page's selection, kept both in the visible view and in `selectedFiles` with each
+// row's `selected` flag, and the insertion and removal of rows in whichever view is shown.
+#include "ui/files/KZFilesViewController.h"
+
+#include "shell/KZMessageSet.h"
+#include "ui/files/KZFileInfoCell.h"
+
+void KZFilesViewController::deselectAllRows() {
+    if (isViewLoaded()) {
+        if (filesContainerStyle() == KZFileListStyleGrid)
+            m_collectionView->deselectAll();
+        else
+            m_tableView->deselectAll();
+    }
+    for (const CloudFileInfoPtr& f : std::as_const(m_selectedFiles))
+        f->setSelected(false);
+    m_selectedFiles.clear();
+    refreshToolbarItemState();
+    refreshHomeToolBarMessage();
+    refreshTableHeaderViewState();
+}
+
+void KZFilesViewController::selectAllRows() {
+    if (isViewLoaded()) {
+        if (filesContainerStyle() == KZFileListStyleGrid)
+            m_collectionView->selectAll();
+        else
+            m_tableView->selectAll();
+    }
+    for (const CloudFileInfoPtr& f : std::as_const(m_files))
+        f->setSelected(true);
+    m_selectedFiles = m_files;
+    refreshToolbarItemState();
+    refreshHomeToolBarMessage();
+    refreshTableHeaderViewState();
+}
+
+void KZFilesViewController::selectRowsAtIndexes(const kit::IndexSet& indexes) {
+    for (const CloudFileInfoPtr& f : std::as_const(m_selectedFiles))
+        f->setSelected(false);
+    m_selectedFiles.clear();
+    const int count = int(m_files.size());
+    indexes.intersectedWithRange(0, count).forEach([this](int i) {
+        const CloudFileInfoPtr& f = m_files.at(i);
+        f->setSelected(true);
+        m_selectedFiles.append(f);
+    });
+    refreshToolbarItemState();
+    refreshHomeToolBarMessage();
+    refreshTableHeaderViewState();
+}
+
+void KZFilesViewController::tableViewSelectionDidChange(kit::TableView* table) {
+    selectRowsAtIndexes(table->selectedRowIndexes());
+}
+
+void KZFilesViewController::collectionViewDidSelectItemsAtIndexPaths(kit::CollectionView* collection,
+                                                                     const QList<kit::IndexPath>&) {
+    closeAllMenus();
+    selectRowsAtIndexes(collection->selectionIndexes());
+}
+
+void KZFilesViewController::collectionViewDidDeselectItemsAtIndexPaths(kit::CollectionView* collection,
+                                                                       const QList<kit::IndexPath>&) {
+    selectRowsAtIndexes(collection->selectionIndexes());
+}
+
+void KZFilesViewController::insertRowsAtIndexs(const kit::IndexSet& indexes) {
+    if (indexes.isEmpty() || !isViewLoaded())
+        return;
+    KZMessageSet::reloadMessageSet(view());
+    const int count = int(m_files.size());
+    kit::IndexSet flagged;
+    indexes.intersectedWithRange(0, count).forEach([this, &flagged](int i) {
+        if (m_files.at(i)->selected())
+            flagged.add(i);
+    });
+    if (filesContainerStyle() == KZFileListStyleGrid) {
+        QList<kit::IndexPath> paths;
+        indexes.forEach([&paths](int i) { paths.append(kit::IndexPath{0, i}); });
+        QPointer<KZFilesViewController> self(this);
+        m_collectionView->performBatchUpdates(
+            [this, paths] { m_collectionView->insertItems(paths); },
+            [self, flagged](bool) {
+                if (!self)
+                    return;
+                QList<kit::IndexPath> selected;
+                flagged.forEach([&selected](int i) { selected.append(kit::IndexPath{0, i}); });
+                self->m_collectionView->selectItems(selected);
+                self->selectRowsAtIndexes(self->m_collectionView->selectionIndexes());
+            });
+    } else {
+        m_tableView->beginUpdates();
+        m_tableView->insertRows(indexes);
+        m_tableView->endUpdates();
+        if (!flagged.isEmpty())
+            m_tableView->selectRowIndexes(flagged, true);
+    }
+}
+
+void KZFilesViewController::deleteRowsAtIndexs(const kit::IndexSet& indexes) {
+    if (indexes.isEmpty() || !isViewLoaded())
+        return;
+    KZMessageSet::reloadMessageSet(view());
+    if (filesContainerStyle() == KZFileListStyleGrid) {
+        QList<kit::IndexPath> paths;
+        indexes.forEach([&paths](int i) { paths.append(kit::IndexPath{0, i}); });
+        QPointer<KZFilesViewController> self(this);
+        m_collectionView->performBatchUpdates([this, paths] { m_collectionView->deleteItems(paths); },
+                                              [self](bool) {
+                                                  if (self)
+                                                      self->selectRowsAtIndexes(
+                                                          self->m_collectionView->selectionIndexes());
+                                              });
+    } else {
+        m_tableView->beginUpdates();
+        m_tableView->removeRows(indexes);
+        m_tableView->endUpdates();
+    }
+}
+
+void KZFilesViewController::makeRenameFileFocus() {
+    if (m_selectedFiles.size() != 1 || !isViewLoaded())
+        return;
+    const int row = int(m_files.indexOf(m_selectedFiles.first()));
+    if (row < 0)
+        return;
+    KZTextFieldFocuse* target = nullptr;
+    if (filesContainerStyle() == KZFileListStyleGrid)
+        target = dynamic_cast<KZTextFieldFocuse*>(m_collectionView->itemAtIndexPath(kit::IndexPath{0, row}));
+    else
+        target = qobject_cast<KZFileInfoCell*>(m_tableView->viewAtColumn(nameColumn(), row, false));
+    if (target)
+        target->focus();
+    m_isEditing = true;
+}
+
+QList<kit::IndexPath> KZFilesViewController::getCollectionViewSelectedIndexPathsFromTableView() const {
+    QList<kit::IndexPath> paths;
+    if (filesContainerStyle() != KZFileListStyleGrid)
+        return paths;
+    m_tableView->selectedRowIndexes().forEach([&paths](int i) { paths.append(kit::IndexPath{0, i}); });
+    return paths;
+}
+
+kit::IndexSet KZFilesViewController::getTableViewSelectedRowIndexsFromCollectionView() const {
+    if (filesContainerStyle() != KZFileListStyleList)
+        return {};
+    return m_collectionView->selectionIndexes();
+}

@@ -1,0 +1,142 @@
+#include "cloud/KZNodeTree.h"
+
+#include <QRandomGenerator>
+#include <algorithm>
+#include <gtest/gtest.h>
+
+using nubo::KZNodeTree;
+using nubo::NodeList;
+using nubo::NodeRecord;
+
+namespace {
+
+NodeRecord rec(qint64 nid, qint64 pid, const QString& name, bool dir = false, qint32 mtime = 0) {
+    NodeRecord r;
+    r.nid = nid;
+    r.pid = pid;
+    r.name = name;
+    r.isDir = dir;
+    r.mtime = mtime;
+    return r;
+}
+
+NodeRecord removed(qint64 nid, qint64 pid, const QString& name) {
+    NodeRecord r = rec(nid, pid, name);
+    r.status = 1;
+    return r;
+}
+
+QStringList names(const QList<CloudFileInfoPtr>& files) {
+    QStringList out;
+    for (const auto& f : files)
+        out << f->name();
+    return out;
+}
+
+std::vector<qint64> sorted(std::vector<qint64> v) {
+    std::sort(v.begin(), v.end());
+    return v;
+}
+
+} // namespace
+
+TEST(NodeTree, SearchFindsExactlyTheCaseInsensitiveSubstringMatches) {
+    // Random names over a small alphabet of Latin letters of both cases, digits and Chinese
+    // characters, so that partial and overlapping matches are common.
+    const QString alphabet = QStringLiteral("aAbBcC01 ._报告文件夹照片Ää");
+    QRandomGenerator rng(7);
+    NodeList nodes;
+    QHash<qint64, QString> all;
+    for (qint64 nid = 1; nid <= 3000; ++nid) {
+        QString name;
+        const int len = 1 + rng.bounded(8);
+        for (int i = 0; i < len; ++i)
+            name += alphabet[rng.bounded(int(alphabet.size()))];
+        const qint64 pid = nid <= 20 ? 0 : 1 + rng.bounded(20);
+        nodes << rec(nid, pid, name, nid <= 20);
+        all.insert(nid, name);
+    }
+    KZNodeTree tree;
+    tree.reset(nodes);
+    ASSERT_EQ(tree.count(), 3000);
+
+    // Renames and removals on the way must not leave stale names findable.
+    NodeList changes;
+    for (qint64 nid = 100; nid < 400; nid += 3) {
+        changes << rec(nid, nodes[nid - 1].pid, QStringLiteral("报告a") + QString::number(nid));
+        all[nid] = changes.last().name;
+    }
+    for (qint64 nid = 401; nid < 600; nid += 5) {
+        changes << removed(nid, nodes[nid - 1].pid, all[nid]);
+        all.remove(nid);
+    }
+    tree.apply(changes);
+
+    for (const char* k : {"a", "A", "ab", "报告", "报", "ä", "Ä", "1", "a.", " ", "zz", "报告a1", "aAbB"}) {
+        const QString key = QString::fromUtf8(k);
+        std::vector<qint64> expected;
+        for (auto it = all.cbegin(); it != all.cend(); ++it)
+            if (it.value().contains(key, Qt::CaseInsensitive))
+                expected.push_back(it.key());
+        EXPECT_EQ(sorted(tree.searchNids(0, key)), sorted(expected)) << key.toStdString();
+    }
+
+    // Under a folder only its subtree counts.
+    std::vector<qint64> underFive;
+    for (auto it = all.cbegin(); it != all.cend(); ++it)
+        if (it.key() > 20 && nodes[it.key() - 1].pid == 5 && it.value().contains("a", Qt::CaseInsensitive))
+            underFive.push_back(it.key());
+    EXPECT_EQ(sorted(tree.searchNids(5, "a")), sorted(underFive));
+    EXPECT_TRUE(tree.searchNids(0, "").empty());
+}
+
+TEST(NodeTree, ChildrenFollowMovesRenamesAndRemovals) {
+    KZNodeTree tree;
+    // Children listed before their parents still find them.
+    tree.reset({rec(11, 10, "x.txt"), rec(10, 1, "inner", true), rec(1, 0, "top", true), rec(2, 0, "b", true),
+                rec(50, 99, "orphan")});
+    EXPECT_EQ(tree.count(), 4);
+    EXPECT_FALSE(tree.contains(50));
+    EXPECT_EQ(tree.fileInfo(11)->path(), "/top/inner/x.txt");
+    EXPECT_EQ(tree.nidForPath("/top/inner"), 10);
+    EXPECT_EQ(tree.nidForPath("/top/none"), -1);
+
+    auto changes = tree.apply({rec(10, 2, "moved", true)});
+    ASSERT_EQ(changes.size(), 1);
+    EXPECT_TRUE(changes[0].existed);
+    EXPECT_EQ(changes[0].oldPid, 1);
+    EXPECT_EQ(changes[0].oldName, "inner");
+    EXPECT_EQ(tree.fileInfo(11)->path(), "/b/moved/x.txt");
+    EXPECT_TRUE(tree.list(1, false, 0).isEmpty());
+    EXPECT_EQ(names(tree.list(2, false, 0)), QStringList({"moved"}));
+    EXPECT_TRUE(tree.searchNids(0, "inner").empty());
+    EXPECT_EQ(tree.searchNids(0, "moved"), std::vector<qint64>({10}));
+
+    // A move into its own subtree cannot be placed: the node is dropped, never looped.
+    changes = tree.apply({rec(2, 10, "b", true)});
+    ASSERT_EQ(changes.size(), 1);
+    EXPECT_TRUE(changes[0].node.isDeleted());
+    EXPECT_FALSE(tree.contains(2));
+    EXPECT_FALSE(tree.contains(11));
+
+    tree.apply({removed(1, 0, "top")});
+    EXPECT_EQ(tree.count(), 0);
+    EXPECT_TRUE(tree.list(0, false, 0).isEmpty());
+}
+
+TEST(NodeTree, ListingsSortLikeTheRowComparators) {
+    KZNodeTree tree;
+    tree.reset({rec(1, 0, "b", true, 30), rec(2, 0, "a10", true, 10), rec(3, 0, "a2", false, 5),
+                rec(4, 0, "a1", false, 50), rec(5, 0, "A1", false, 50)});
+    const auto asc = tree.list(0, false, 0);
+    EXPECT_EQ(names(asc), QStringList({"a10", "b", "A1", "a1", "a2"})); // case ties: a fixed order
+    EXPECT_EQ(names(tree.list(0, true, 1)), QStringList({"b", "a10"}));
+    EXPECT_EQ(names(tree.list(0, false, 2)), QStringList({"a10", "b", "a2", "a1", "A1"}));
+    EXPECT_EQ(names(tree.list(0, false, 3)).mid(0, 3), QStringList({"b", "a10", "A1"}));
+    // The session's order and the rows' comparator agree.
+    for (int mode = 0; mode < 2; ++mode) {
+        const auto rows = tree.list(0, false, mode);
+        for (int i = 1; i < rows.size(); ++i)
+            EXPECT_LT(rows[i - 1]->compareBySortMode(*rows[i], mode), 0) << mode << " " << i;
+    }
+}

@@ -1,0 +1,250 @@
+#pragma once
+
+#include "cloud/KZSession.h"
+#include "cloud/KZSessionProxy.h"
+#include "foundation/Dispatch.h"
+#include "storage/DataPaths.h"
+#include "storage/SingletonT.h"
+#include "storage/SystemConfig.h"
+#include "support/EventLoop.h"
+#include "support/ServiceFixture.h"
+
+#include <QObject>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <optional>
+
+namespace nubo::test {
+
+// One answer of any request, as a delegate or observer heard it.
+struct Answer {
+    QString kind; // the callback's name without the "kzSession" prefix
+    qint64 requestId = 0;
+    CloudFileInfoPtr cloudFile;
+    QList<CloudFileInfoPtr> files;
+    KZBackForwardState backForward = -1;
+    QVariantMap userInfo;
+    BWError error;
+    QByteArray thumb;
+    qint64 nid = 0;
+    ShareInfoPtr share;
+    ShareExpireInfoPtr expire;
+    QVariantList shareList;
+    QString pwd;
+    bool onMainThread = false;
+    bool needReset = false;
+};
+
+// A delegate of every request and an observer of the session that records what it hears.
+class Recorder : public QObject,
+                 public KZRequestFileListDelegate,
+                 public KZRequestIncrNodeDelegate,
+                 public KZRequestThumbDelegate,
+                 public KZRequestCreateDirDelegate,
+                 public KZRequestRenameFileDelegate,
+                 public KZRequestDeleteFileDelegate,
+                 public KZRequestShareFilesDelegate,
+                 public KZRequestCancelShareDelegate,
+                 public KZrequestShareGetListDelegate,
+                 public KZRequestShareSetPwdDelegate,
+                 public KZrequestShareSetExpireDelegate,
+                 public KZLoginJumpDelegate,
+                 public KZSessionDelegate {
+public:
+    QList<Answer> answers;
+    QList<Answer> changes; // node changes heard as an observer
+
+    Answer& add(const QString& kind, qint64 id, const QVariantMap& userInfo, const BWError& error = {}) {
+        Answer a;
+        a.kind = kind;
+        a.requestId = id;
+        a.userInfo = userInfo;
+        a.error = error;
+        a.onMainThread = isMainThread();
+        answers.append(a);
+        return answers.last();
+    }
+    // Waits for the answer to request `id`.
+    std::optional<Answer> wait(qint64 id, int timeoutMs = 10000) {
+        auto find = [&]() -> const Answer* {
+            for (const auto& a : answers)
+                if (a.requestId == id)
+                    return &a;
+            return nullptr;
+        };
+        if (!waitUntil([&] { return find() != nullptr; }, timeoutMs))
+            return std::nullopt;
+        return *find();
+    }
+
+    void kzSessionRequestFileList(KZAbstractSession*, qint64 id, const CloudFileInfoPtr& cloudFile,
+                                  const QList<CloudFileInfoPtr>& fileList, KZBackForwardState backForward,
+                                  const QVariantMap& userInfo) override {
+        auto& a = add("RequestFileList", id, userInfo);
+        a.cloudFile = cloudFile;
+        a.files = fileList;
+        a.backForward = backForward;
+    }
+    void kzSessionRequestFileListFail(KZAbstractSession*, qint64 id, const QVariantMap& userInfo,
+                                      const BWError& error) override {
+        add("RequestFileListFail", id, userInfo, error);
+    }
+    void kzSessionRequestGetIncrNode(KZAbstractSession*, qint64 id, const QVariantMap& userInfo) override {
+        add("RequestGetIncrNode", id, userInfo);
+    }
+    void kzSessionRequestGetIncrNodeFail(KZAbstractSession*, qint64 id, const QVariantMap& userInfo,
+                                         const BWError& error) override {
+        add("RequestGetIncrNodeFail", id, userInfo, error);
+    }
+    void kzSessionRequestThumb(KZAbstractSession*, qint64 id, const QByteArray& thumb, qint64 nid,
+                               const QVariantMap& userInfo) override {
+        auto& a = add("RequestThumb", id, userInfo);
+        a.thumb = thumb;
+        a.nid = nid;
+    }
+    void kzSessionRequestThumbFail(KZAbstractSession*, qint64 id, qint64 nid, const QVariantMap& userInfo,
+                                   const BWError& error) override {
+        add("RequestThumbFail", id, userInfo, error).nid = nid;
+    }
+    void kzSessionRequestCreateDir(KZAbstractSession*, qint64 id, const QVariantMap& userInfo) override {
+        add("RequestCreateDir", id, userInfo);
+    }
+    void kzSessionRequestCreateDirFail(KZAbstractSession*, qint64 id, const QVariantMap& userInfo,
+                                       const BWError& error) override {
+        add("RequestCreateDirFail", id, userInfo, error);
+    }
+    void kzSessionRequestRenameFile(KZAbstractSession*, qint64 id, const QVariantMap& userInfo) override {
+        add("RequestRenameFile", id, userInfo);
+    }
+    void kzSessionRequestRenameFileFail(KZAbstractSession*, qint64 id, const QVariantMap& userInfo,
+                                        const BWError& error) override {
+        add("RequestRenameFileFail", id, userInfo, error);
+    }
+    void kzSessionRequestDeleteFile(KZAbstractSession*, qint64 id, const QVariantMap& userInfo) override {
+        add("RequestDeleteFile", id, userInfo);
+    }
+    void kzSessionRequestDeleteFileFail(KZAbstractSession*, qint64 id, const QVariantMap& userInfo,
+                                        const BWError& error) override {
+        add("RequestDeleteFileFail", id, userInfo, error);
+    }
+    void kzSessionRequestShareFiles(KZAbstractSession*, qint64 id, const ShareInfoPtr& shareInfo,
+                                    const QVariantMap& userInfo) override {
+        add("RequestShareFiles", id, userInfo).share = shareInfo;
+    }
+    void kzSessionRequestShareFilesFail(KZAbstractSession*, qint64 id, const QVariantMap& userInfo,
+                                        const BWError& error) override {
+        add("RequestShareFilesFail", id, userInfo, error);
+    }
+    void kzSessionRequestCancelShare(KZAbstractSession*, qint64 id, const QVariantMap& userInfo) override {
+        add("RequestCancelShare", id, userInfo);
+    }
+    void kzSessionRequestCancelShareFail(KZAbstractSession*, qint64 id, const QVariantMap& userInfo,
+                                         const BWError& error) override {
+        add("RequestCancelShareFail", id, userInfo, error);
+    }
+    void kzSessionRequestShareGetList(KZAbstractSession*, qint64 id, const QVariantList& shareList,
+                                      const QVariantMap& userInfo) override {
+        add("RequestShareGetList", id, userInfo).shareList = shareList;
+    }
+    void kzSessionRequestShareGetListFail(KZAbstractSession*, qint64 id, const QVariantMap& userInfo,
+                                          const BWError& error) override {
+        add("RequestShareGetListFail", id, userInfo, error);
+    }
+    void kzSessionRequestShareSetPwd(KZAbstractSession*, qint64 id, const QString& pwd,
+                                     const QVariantMap& userInfo) override {
+        add("RequestShareSetPwd", id, userInfo).pwd = pwd;
+    }
+    void kzSessionRequestShareSetPwdFail(KZAbstractSession*, qint64 id, const QVariantMap& userInfo,
+                                         const BWError& error) override {
+        add("RequestShareSetPwdFail", id, userInfo, error);
+    }
+    void kzSessionRequestShareSetExpire(KZAbstractSession*, qint64 id, const ShareExpireInfoPtr& expireInfo,
+                                        const QVariantMap& userInfo) override {
+        add("RequestShareSetExpire", id, userInfo).expire = expireInfo;
+    }
+    void kzSessionRequestShareSetExpireFail(KZAbstractSession*, qint64 id, const QVariantMap& userInfo,
+                                            const BWError& error) override {
+        add("RequestShareSetExpireFail", id, userInfo, error);
+    }
+    void kzSessionLoginJump(KZAbstractSession*, qint64 id, const QVariantMap& userInfo) override {
+        add("LoginJump", id, userInfo);
+    }
+    void kzSessionLoginJumpFail(KZAbstractSession*, qint64 id, const QVariantMap& userInfo,
+                                const BWError& error) override {
+        add("LoginJumpFail", id, userInfo, error);
+    }
+    void didKZSessionIncrNodeChanged(KZAbstractSession*, qint64 nid, bool needReset,
+                                     const QList<CloudFileInfoPtr>& children) override {
+        Answer a;
+        a.kind = "IncrNodeChanged";
+        a.nid = nid;
+        a.needReset = needReset;
+        a.files = children;
+        a.onMainThread = isMainThread();
+        changes.append(a);
+        answers.append(a); // keeps the order of changes and answers
+    }
+};
+
+// A signed-in session over a fresh embedded service and a fresh data folder.
+class SessionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_data.isValid());
+        paths::setDataFolder(m_data.path());
+        SingletonT<SystemConfig>::reset();
+        m_service.installAsShared();
+        seed();
+        login();
+        proxy()->addSessionObserver(&recorder);
+    }
+    void TearDown() override {
+        proxy()->removeSessionObserver(&recorder);
+        bool out = false;
+        proxy()->logoutLocal([&] { out = true; });
+        EXPECT_TRUE(waitUntil([&] { return out; }));
+        SingletonT<SystemConfig>::reset();
+        paths::setDataFolder({});
+    }
+    // Seeds the tree before the session signs in.
+    virtual void seed() {}
+    void login() {
+        bool done = false;
+        BWError error;
+        proxy()->loginLocal([&](const BWError& e) {
+            error = e;
+            done = true;
+        });
+        ASSERT_TRUE(waitUntil([&] { return done; }, 20000));
+        ASSERT_TRUE(error.isNull()) << error.localizedDescription().toStdString();
+    }
+    static KZSessionProxy* proxy() { return KZSessionProxy::shareSessionProxy(); }
+    EmbeddedCloudService& service() { return m_service.service(); }
+
+    // Runs a list command and waits for its answer.
+    Answer list(qint64 nid, const QString& path = {}, int sort = 0, const QVariantMap& userInfo = {}) {
+        const qint64 id = proxy()->getFileListByNid(nid, path, sort, &recorder, userInfo);
+        auto a = recorder.wait(id);
+        EXPECT_TRUE(a.has_value());
+        return a.value_or(Answer{});
+    }
+    Answer search(const CloudFileInfoPtr& from, const QString& key, int sort = 0) {
+        const qint64 id = proxy()->searchFileListByFileInfo(from, key, sort, &recorder, {});
+        auto a = recorder.wait(id);
+        EXPECT_TRUE(a.has_value());
+        return a.value_or(Answer{});
+    }
+
+    QTemporaryDir m_data;
+    ServiceFixture m_service;
+    Recorder recorder;
+};
+
+inline QStringList names(const QList<CloudFileInfoPtr>& files) {
+    QStringList out;
+    for (const auto& f : files)
+        out << f->name();
+    return out;
+}
+
+} // namespace nubo::test

@@ -1,0 +1,226 @@
+#include "support/ServiceFixture.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <limits>
+#include <thread>
+
+using namespace nubo;
+using test::ServiceFixture;
+
+namespace {
+
+constexpr qint64 B = CloudService::kBlockSize;
+
+class Content : public ::testing::Test {
+protected:
+    ServiceFixture fx;
+    EmbeddedCloudService& s = fx.service();
+    QByteArray data = ServiceFixture::randomBytes(3 * B + 1000, 7); // four blocks, the last one short
+    QStringList blocks = ServiceFixture::blockHashes(data);
+
+    QByteArray block(int i) const { return data.mid(i * B, B); }
+    UploadSession begin(const QString& name = QStringLiteral("f.bin")) {
+        auto up = s.beginUpload(0, name, quint64(data.size()), ServiceFixture::sha1(data), blocks);
+        EXPECT_TRUE(up.ok()) << up.error.localizedDescription().toStdString();
+        return up.value;
+    }
+};
+
+} // namespace
+
+TEST_F(Content, UploadOutOfOrderAndResumed) {
+    UploadSession up = begin();
+    EXPECT_EQ(up.blockCount, 4);
+    EXPECT_EQ(up.missingCount(), 4);
+    ASSERT_FALSE(s.putBlock(up.uploadId, 3, block(3), blocks[3]));
+    ASSERT_FALSE(s.putBlock(up.uploadId, 1, block(1), blocks[1]));
+
+    // Beginning the same upload again resumes it and tells which blocks are there.
+    UploadSession again = begin();
+    EXPECT_EQ(again.uploadId, up.uploadId);
+    EXPECT_EQ(again.present, (QList<bool>{false, true, false, true}));
+
+    ASSERT_FALSE(s.putBlock(up.uploadId, 2, block(2), blocks[2]));
+    ASSERT_FALSE(s.putBlock(up.uploadId, 0, block(0), blocks[0]));
+    auto node = s.commitUpload(up.uploadId);
+    ASSERT_TRUE(node.ok()) << node.error.localizedDescription().toStdString();
+    EXPECT_EQ(node.value.size, quint64(data.size()));
+    EXPECT_EQ(node.value.fileHash, ServiceFixture::sha1(data));
+    EXPECT_EQ(fx.readAll(node.value.nid), data);
+    EXPECT_EQ(s.commitUpload(up.uploadId).error.code(), kCloudErrorUploadNotFound);
+
+    // Another file with the same blocks needs none of them sent.
+    auto dup =
+        s.beginUpload(0, QStringLiteral("g.bin"), quint64(data.size()), ServiceFixture::sha1(data), blocks);
+    EXPECT_EQ(dup.value.missingCount(), 0);
+    EXPECT_TRUE(s.commitUpload(dup.value.uploadId).ok());
+    EXPECT_FALSE(s.verifyContent());
+}
+
+TEST_F(Content, BadBlocksAndIncompleteCommitsAreRefused) {
+    UploadSession up = begin();
+    QByteArray tampered = block(1);
+    tampered[17] = char(tampered[17] ^ 1);
+    // Bytes that do not match their hash, and a right hash for the wrong slot.
+    EXPECT_EQ(s.putBlock(up.uploadId, 1, tampered, blocks[1]).code(), kCloudErrorBlockHashMismatch);
+    EXPECT_EQ(s.putBlock(up.uploadId, 1, block(2), blocks[2]).code(), kCloudErrorBlockHashMismatch);
+    EXPECT_EQ(s.putBlock(up.uploadId, 3, block(3) + "x", blocks[3]).code(), kCloudErrorInvalidArgument);
+    EXPECT_EQ(s.putBlock(up.uploadId, 4, block(3), blocks[3]).code(), kCloudErrorInvalidArgument);
+    EXPECT_EQ(s.putBlock(QStringLiteral("nope"), 0, block(0), blocks[0]).code(), kCloudErrorUploadNotFound);
+
+    ASSERT_FALSE(s.putBlock(up.uploadId, 0, block(0), blocks[0]));
+    ASSERT_FALSE(s.putBlock(up.uploadId, 2, block(2), blocks[2]));
+    auto commit = s.commitUpload(up.uploadId);
+    EXPECT_EQ(commit.error.code(), kCloudErrorBlockMissing);
+    EXPECT_EQ(commit.error.userInfo().value(QStringLiteral("missing")).toList(), (QVariantList{1, 3}));
+    EXPECT_TRUE(s.children(0).value.isEmpty());
+
+    // Blocks that are each sound but do not make up the declared file.
+    QStringList swapped = blocks;
+    swapped.swapItemsAt(0, 1);
+    auto wrong =
+        s.beginUpload(0, QStringLiteral("w.bin"), quint64(data.size()), ServiceFixture::sha1(data), swapped);
+    ASSERT_TRUE(wrong.ok());
+    ASSERT_FALSE(s.putBlock(wrong.value.uploadId, 0, block(1), blocks[1]));
+    ASSERT_FALSE(s.putBlock(wrong.value.uploadId, 3, block(3), blocks[3]));
+    EXPECT_EQ(s.commitUpload(wrong.value.uploadId).error.code(), kCloudErrorFileHashMismatch);
+    EXPECT_TRUE(s.children(0).value.isEmpty());
+
+    // Malformed declarations.
+    EXPECT_EQ(s.beginUpload(0, QStringLiteral("x"), 10, QStringLiteral("zz"), {}).error.code(),
+              kCloudErrorInvalidArgument);
+    EXPECT_EQ(
+        s.beginUpload(0, QStringLiteral("x"), B + 1, ServiceFixture::sha1(data), {blocks[0]}).error.code(),
+        kCloudErrorInvalidArgument);
+}
+
+TEST_F(Content, CommitPlacesTheFileOnlyWhereAllowed) {
+    ServiceNode first = fx.putFile(QStringLiteral("/d/f.bin"), "old");
+    const QByteArray next = "new content";
+    auto up = s.beginUpload(first.pid, QStringLiteral("f.bin"), quint64(next.size()),
+                            ServiceFixture::sha1(next), ServiceFixture::blockHashes(next));
+    ASSERT_FALSE(s.putBlock(up.value.uploadId, 0, next, ServiceFixture::blockHashes(next)[0]));
+    EXPECT_EQ(s.commitUpload(up.value.uploadId).error.code(), kCloudErrorNameExists);
+    auto replaced = s.commitUpload(up.value.uploadId, true);
+    ASSERT_TRUE(replaced.ok());
+    EXPECT_EQ(fx.readAll(replaced.value.nid), next);
+    EXPECT_EQ(s.node(first.nid).error.code(), kCloudErrorNotFound);
+    // A folder is never replaced by a file.
+    fx.mkdir(QStringLiteral("/d/sub"));
+    auto up2 = s.beginUpload(first.pid, QStringLiteral("sub"), 0, ServiceFixture::sha1({}), {});
+    EXPECT_EQ(s.commitUpload(up2.value.uploadId, true).error.code(), kCloudErrorNameExists);
+    // An empty file has no blocks at all.
+    ServiceNode empty = fx.putFile(QStringLiteral("/d/empty"), {});
+    EXPECT_EQ(empty.size, 0u);
+    EXPECT_TRUE(s.readRange(empty.nid, 0, 100).value.isEmpty());
+}
+
+TEST_F(Content, RangeReadsAndFrozenFiles) {
+    ServiceNode f = fx.putFile(QStringLiteral("/f.bin"), data);
+    const QList<QPair<quint64, quint64>> ranges = {{0, 10},
+                                                   {quint64(B - 5), 10},
+                                                   {quint64(B), quint64(B)},
+                                                   {100, quint64(2 * B + 7)},
+                                                   {quint64(data.size() - 3), 100},
+                                                   {quint64(data.size()), 5}};
+    for (const auto& [off, len] : ranges) {
+        auto r = s.readRange(f.nid, off, len);
+        ASSERT_TRUE(r.ok()) << off;
+        EXPECT_EQ(r.value, data.mid(qsizetype(off), qsizetype(len))) << off << "+" << len;
+    }
+    EXPECT_EQ(s.readRange(f.nid, quint64(data.size()) + 1, 1).error.code(), kCloudErrorInvalidArgument);
+    EXPECT_EQ(s.readRange(f.nid, 10, std::numeric_limits<quint64>::max()).value, data.mid(10));
+    EXPECT_EQ(s.readRange(fx.mkdir(QStringLiteral("/dir")).nid, 0, 1).error.code(), kCloudErrorNotFile);
+
+    ASSERT_FALSE(s.setFrozen(f.nid, true));
+    EXPECT_EQ(s.readRange(f.nid, 0, 10).error.code(), kCloudErrorFrozen);
+    ASSERT_FALSE(s.setFrozen(f.nid, false));
+    EXPECT_TRUE(s.readRange(f.nid, 0, 10).ok());
+}
+
+TEST_F(Content, DamagedBlockIsReportedNotServed) {
+    ServiceNode f = fx.putFile(QStringLiteral("/f.bin"), data);
+    const QString path =
+        s.folder() + QStringLiteral("/blocks/") + blocks[1].left(2) + QLatin1Char('/') + blocks[1];
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+    file.seek(5);
+    file.write("XY");
+    file.close();
+    EXPECT_EQ(s.readRange(f.nid, quint64(B), 10).error.code(), kCloudErrorDataCorrupt);
+    EXPECT_TRUE(s.readRange(f.nid, 0, 10).ok());
+    EXPECT_EQ(s.verifyContent().code(), kCloudErrorDataCorrupt);
+}
+
+TEST_F(Content, ThumbnailsFitTheAskedBox) {
+    QImage image(400, 200, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    QByteArray png;
+    QBuffer buf(&png);
+    buf.open(QIODevice::WriteOnly);
+    image.save(&buf, "PNG");
+    ServiceNode pic = fx.putFile(QStringLiteral("/pic.png"), png);
+    EXPECT_EQ(pic.category, 1);
+    auto thumb = s.thumbnail(pic.nid, 128, 128);
+    ASSERT_TRUE(thumb.ok()) << thumb.error.localizedDescription().toStdString();
+    QImage small = QImage::fromData(thumb.value);
+    EXPECT_EQ(small.size(), QSize(128, 64));
+    // Smaller images are not blown up.
+    EXPECT_EQ(QImage::fromData(s.thumbnail(pic.nid, 1280, 1280).value).size(), QSize(400, 200));
+    ServiceNode fake = fx.putFile(QStringLiteral("/fake.jpg"), "not an image");
+    EXPECT_EQ(s.thumbnail(fake.nid, 128, 128).error.code(), kCloudErrorNotImage);
+    EXPECT_EQ(s.thumbnail(pic.nid, 0, 128).error.code(), kCloudErrorInvalidArgument);
+}
+
+TEST_F(Content, ConcurrentClientsOnOneService) {
+    std::vector<std::thread> threads;
+    std::atomic<int> failures{0};
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            auto dir = s.createFolder(0, QStringLiteral("t%1").arg(t));
+            if (!dir.ok())
+                ++failures;
+            for (int i = 0; i < 10; ++i) {
+                const QByteArray content = ServiceFixture::randomBytes(B / 2 + i, quint32(t * 100 + i));
+                const QStringList bh = ServiceFixture::blockHashes(content);
+                auto up = s.beginUpload(dir.value.nid, QString::number(i), quint64(content.size()),
+                                        ServiceFixture::sha1(content), bh);
+                if (!up.ok() || s.putBlock(up.value.uploadId, 0, content, bh[0]) ||
+                    !s.commitUpload(up.value.uploadId).ok() || !s.fetchChanges(0, 100).ok())
+                    ++failures;
+            }
+        });
+    }
+    for (auto& t : threads)
+        t.join();
+    EXPECT_EQ(failures.load(), 0);
+    auto all = s.fetchAllNodes(0, 1000);
+    EXPECT_EQ(all.value.nodes.size(), 44);
+    EXPECT_EQ(s.database().integrityCheck(), QStringLiteral("ok"));
+    EXPECT_FALSE(s.verifyContent());
+}
+
+TEST(ServiceDatabase, UnsoundDatabaseIsReportedAndKept) {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QStringLiteral("/service");
+    {
+        auto s = EmbeddedCloudService::open(folder);
+        ASSERT_TRUE(s.ok());
+    }
+    QFile::remove(folder + QStringLiteral("/service.db-wal"));
+    QFile::remove(folder + QStringLiteral("/service.db-shm"));
+    QFile f(folder + QStringLiteral("/service.db"));
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    f.write(QByteArray(512, '\x01'));
+    f.close();
+    auto s = EmbeddedCloudService::open(folder);
+    ASSERT_FALSE(s.ok());
+    EXPECT_EQ(s.error.code(), kCloudErrorStorage);
+    // The user's files are never silently replaced by an empty service.
+    EXPECT_TRUE(QFile::exists(folder + QStringLiteral("/service.db")));
+    EXPECT_FALSE(QFile::exists(folder + QStringLiteral("/service.db.corrupt")));
+}

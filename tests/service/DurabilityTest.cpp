@@ -1,0 +1,124 @@
+// Kills a process that is writing to the service at random points and checks, after every
+// restart, that the database is sound and every committed file is intact.
+#include "support/ServiceFixture.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <csignal>
+#include <cstdio>
+#include <gtest/gtest.h>
+
+using namespace nubo;
+using test::ServiceFixture;
+
+namespace {
+
+const char* kFolderVar = "NUBO_DURABILITY_FOLDER";
+const QByteArray kCommitTag = "NUBO-COMMIT ";
+const QByteArray kReadyTag = "NUBO-READY";
+
+} // namespace
+
+// The child: writes until it is killed. Run only by the test below, as a separate process.
+TEST(DurabilityChild, DISABLED_Writer) {
+    const QString folder = qEnvironmentVariable(kFolderVar);
+    ASSERT_FALSE(folder.isEmpty());
+    auto opened = EmbeddedCloudService::open(folder);
+    ASSERT_TRUE(opened.ok());
+    EmbeddedCloudService& s = *opened.value;
+    QRandomGenerator rng(QRandomGenerator::system()->generate());
+    std::printf("%s\n", kReadyTag.constData());
+    std::fflush(stdout);
+    for (quint64 round = 0;; ++round) {
+        auto dir = s.createFolder(0, QStringLiteral("d%1").arg(rng.generate64(), 0, 16));
+        if (!dir.ok())
+            continue;
+        const qint64 size = rng.bounded(3 * CloudService::kBlockSize);
+        const QByteArray content = ServiceFixture::randomBytes(size, rng.generate());
+        const QStringList blocks = ServiceFixture::blockHashes(content);
+        const QString sha1 = ServiceFixture::sha1(content);
+        auto up = s.beginUpload(dir.value.nid, QStringLiteral("f"), quint64(size), sha1, blocks);
+        ASSERT_TRUE(up.ok());
+        for (int i = int(blocks.size()) - 1; i >= 0; --i)
+            ASSERT_FALSE(s.putBlock(up.value.uploadId, i,
+                                    content.mid(i * CloudService::kBlockSize, CloudService::kBlockSize),
+                                    blocks[i]));
+        auto node = s.commitUpload(up.value.uploadId);
+        ASSERT_TRUE(node.ok());
+        std::printf("%s%lld %s\n", kCommitTag.constData(), qlonglong(node.value.nid), qPrintable(sha1));
+        std::fflush(stdout);
+        // Tree changes around the committed files: renames, copies and removals of folders.
+        if (round % 3 == 1)
+            s.rename(dir.value.nid, QStringLiteral("r%1").arg(rng.generate64(), 0, 16));
+        if (round % 4 == 2)
+            s.copy(dir.value.nid, 0, QStringLiteral("c%1").arg(rng.generate64(), 0, 16));
+        if (round % 5 == 3) {
+            auto extra = s.createFolder(dir.value.nid, QStringLiteral("tmp"));
+            if (extra.ok())
+                s.remove({extra.value.nid});
+        }
+    }
+}
+
+TEST(Durability, SurvivesSigkillAtRandomPoints) {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QStringLiteral("/service");
+    QMap<qint64, QString> committed;
+    const int rounds = 15;
+    for (int round = 0; round < rounds; ++round) {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QString::fromLatin1(kFolderVar), folder);
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::SeparateChannels);
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--gtest_also_run_disabled_tests"),
+                     QStringLiteral("--gtest_filter=DurabilityChild.DISABLED_Writer")});
+        ASSERT_TRUE(child.waitForStarted(10000));
+        QByteArray out;
+        QDeadlineTimer ready(10000);
+        while (!out.contains(kReadyTag) && !ready.hasExpired() && child.state() == QProcess::Running) {
+            child.waitForReadyRead(100);
+            out += child.readAllStandardOutput();
+        }
+        ASSERT_TRUE(out.contains(kReadyTag))
+            << out.toStdString() << child.readAllStandardError().toStdString();
+        // Let it write for a random while, then kill it where it stands.
+        QDeadlineTimer run(QRandomGenerator::global()->bounded(20, 400));
+        while (!run.hasExpired() && child.state() == QProcess::Running) {
+            child.waitForReadyRead(int(qMax<qint64>(1, run.remainingTime())));
+            out += child.readAllStandardOutput();
+        }
+        ASSERT_EQ(child.state(), QProcess::Running) << "the writer stopped by itself: " << out.toStdString();
+        ::kill(pid_t(child.processId()), SIGKILL);
+        child.waitForFinished(10000);
+        out += child.readAllStandardOutput();
+
+        for (const QByteArray& line : out.split('\n')) {
+            if (!line.startsWith(kCommitTag))
+                continue;
+            const QList<QByteArray> parts = line.mid(kCommitTag.size()).split(' ');
+            if (parts.size() == 2 && parts[1].size() == 40)
+                committed.insert(parts[0].toLongLong(), QString::fromLatin1(parts[1]));
+        }
+
+        auto opened = EmbeddedCloudService::open(folder);
+        ASSERT_TRUE(opened.ok()) << "round " << round << ": "
+                                 << opened.error.localizedDescription().toStdString();
+        EmbeddedCloudService& s = *opened.value;
+        ASSERT_EQ(s.database().integrityCheck(), QStringLiteral("ok")) << "round " << round;
+        ASSERT_FALSE(s.verifyContent()) << "round " << round;
+        for (auto it = committed.cbegin(); it != committed.cend(); ++it) {
+            auto n = s.node(it.key());
+            ASSERT_TRUE(n.ok()) << "round " << round << ": committed file " << it.key() << " is gone";
+            EXPECT_EQ(n.value.fileHash, it.value());
+            auto bytes = s.readRange(it.key(), 0, n.value.size);
+            ASSERT_TRUE(bytes.ok());
+            EXPECT_EQ(ServiceFixture::sha1(bytes.value), it.value());
+        }
+    }
+    EXPECT_GT(committed.size(), rounds); // the kills did land among real writes
+}

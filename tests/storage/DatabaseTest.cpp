@@ -1,0 +1,167 @@
+#include "storage/Database.h"
+#include "storage/DataPaths.h"
+#include "storage/SingletonT.h"
+#include "storage/SystemConfig.h"
+
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <thread>
+
+using namespace nubo;
+
+namespace {
+
+int modeOf(const QString& path) {
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return -1;
+    return int(st.st_mode & 0777);
+}
+
+void writeGarbage(const QString& path) {
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(QByteArray(8192, '\x5a'));
+}
+
+} // namespace
+
+TEST(Database, FoldersAndFilesArePrivate) {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QStringLiteral("/nested/data");
+    auto db = Database::open(folder + QStringLiteral("/a.db"));
+    ASSERT_TRUE(db.ok()) << db.error.localizedDescription().toStdString();
+    ASSERT_FALSE(db.value->exec(QStringLiteral("CREATE TABLE t (x INTEGER); INSERT INTO t VALUES (1);")));
+    EXPECT_EQ(modeOf(folder), 0700);
+    EXPECT_EQ(modeOf(folder + QStringLiteral("/a.db")), 0600);
+    ASSERT_TRUE(QFile::exists(folder + QStringLiteral("/a.db-wal")));
+    EXPECT_EQ(modeOf(folder + QStringLiteral("/a.db-wal")), 0600);
+    EXPECT_EQ(modeOf(folder + QStringLiteral("/a.db-shm")), 0600);
+}
+
+TEST(Database, TransactionRollsBackUnlessCommitted) {
+    QTemporaryDir dir;
+    auto db = Database::open(dir.filePath(QStringLiteral("t.db")));
+    ASSERT_TRUE(db.ok());
+    Database& d = *db.value;
+    ASSERT_FALSE(d.exec(QStringLiteral("CREATE TABLE t (x INTEGER)")));
+    {
+        Database::Transaction t(d);
+        d.query(QStringLiteral("INSERT INTO t VALUES (?)")).bind(1, 1).exec();
+    }
+    {
+        Database::Transaction t(d);
+        d.query(QStringLiteral("INSERT INTO t VALUES (?)")).bind(1, 2).exec();
+        EXPECT_FALSE(t.commit());
+    }
+    Query q = d.query(QStringLiteral("SELECT group_concat(x) FROM t"));
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.text(0), QStringLiteral("2"));
+}
+
+TEST(Database, BadStatementIsAnErrorNotACrash) {
+    QTemporaryDir dir;
+    auto db = Database::open(dir.filePath(QStringLiteral("t.db")));
+    ASSERT_TRUE(db.ok());
+    Query q = db.value->query(QStringLiteral("SELECT * FROM missing_table"));
+    EXPECT_FALSE(q.next());
+    EXPECT_EQ(q.error().code(), kStorageErrorSql);
+    EXPECT_EQ(db.value->exec(QStringLiteral("NOT SQL")).code(), kStorageErrorSql);
+}
+
+TEST(Database, CorruptFileIsReportedAsCorrupt) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("bad.db"));
+    writeGarbage(path);
+    auto db = Database::open(path);
+    ASSERT_FALSE(db.ok());
+    EXPECT_EQ(db.error.code(), kStorageErrorCorrupt);
+}
+
+TEST(Database, ConcurrentWritersOnOneConnection) {
+    QTemporaryDir dir;
+    auto db = Database::open(dir.filePath(QStringLiteral("t.db")));
+    ASSERT_TRUE(db.ok());
+    Database& d = *db.value;
+    ASSERT_FALSE(d.exec(QStringLiteral("CREATE TABLE t (k INTEGER, v INTEGER)")));
+    std::vector<std::thread> threads;
+    for (int k = 0; k < 4; ++k) {
+        threads.emplace_back([&d, k] {
+            for (int i = 0; i < 200; ++i) {
+                Database::Transaction t(d);
+                d.query(QStringLiteral("INSERT INTO t VALUES (?, ?)")).bind(1, k).bind(2, i).exec();
+                t.commit();
+            }
+        });
+    }
+    for (auto& t : threads)
+        t.join();
+    Query q = d.query(QStringLiteral("SELECT count(*), count(DISTINCT k) FROM t"));
+    ASSERT_TRUE(q.next());
+    EXPECT_EQ(q.int64(0), 800);
+    EXPECT_EQ(q.int64(1), 4);
+}
+
+TEST(SystemConfig, DefaultsWhenNothingIsSaved) {
+    QTemporaryDir dir;
+    SystemConfig config(dir.path());
+    EXPECT_FALSE(config.lastError());
+    EXPECT_EQ(config.getCloudFileSort(), 3);
+    EXPECT_EQ(config.getFilelistViewMode(), 0);
+    EXPECT_TRUE(config.getShouldSelectDownloadPath());
+    EXPECT_EQ(config.getDownloadPath(), QStandardPaths::writableLocation(QStandardPaths::DownloadLocation));
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("system.db"))));
+}
+
+TEST(SystemConfig, ChangesAreWrittenThroughAndSurviveReopen) {
+    QTemporaryDir dir;
+    {
+        SystemConfig config(dir.path());
+        config.setCloudFileSort(0);
+        config.setFilelistViewMode(1);
+        config.setShouldSelectDownloadPath(false);
+        config.setDownloadPath(QStringLiteral("/tmp/下载 folder"));
+        EXPECT_FALSE(config.lastError());
+    }
+    SystemConfig again(dir.path());
+    EXPECT_EQ(again.getCloudFileSort(), 0);
+    EXPECT_EQ(again.getFilelistViewMode(), 1);
+    EXPECT_FALSE(again.getShouldSelectDownloadPath());
+    EXPECT_EQ(again.getDownloadPath(), QStringLiteral("/tmp/下载 folder"));
+}
+
+TEST(SystemConfig, CorruptSystemDatabaseIsRebuiltWithDefaults) {
+    QTemporaryDir dir;
+    {
+        SystemConfig config(dir.path());
+        config.setCloudFileSort(1);
+    }
+    QFile::remove(dir.filePath(QStringLiteral("system.db-wal")));
+    QFile::remove(dir.filePath(QStringLiteral("system.db-shm")));
+    writeGarbage(dir.filePath(QStringLiteral("system.db")));
+    SystemConfig config(dir.path());
+    EXPECT_TRUE(config.wasRebuilt());
+    EXPECT_FALSE(config.lastError());
+    EXPECT_EQ(config.getCloudFileSort(), 3);
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("system.db.corrupt"))));
+    config.setCloudFileSort(2);
+    EXPECT_EQ(SystemConfig(dir.path()).getCloudFileSort(), 2);
+}
+
+TEST(SystemConfig, SingletonUsesTheDataFolder) {
+    QTemporaryDir dir;
+    paths::setDataFolder(dir.path());
+    SingletonT<SystemConfig>::reset();
+    SystemConfig& a = SingletonT<SystemConfig>::instance();
+    EXPECT_EQ(&a, &SingletonT<SystemConfig>::instance());
+    a.setFilelistViewMode(1);
+    EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("system.db"))));
+    SingletonT<SystemConfig>::reset();
+    EXPECT_EQ(SingletonT<SystemConfig>::instance().getFilelistViewMode(), 1);
+    SingletonT<SystemConfig>::reset();
+    paths::setDataFolder({});
+}

@@ -1,0 +1,226 @@
+// Transfers killed with SIGKILL at random points resume after each restart and complete intact.
+// The test runs this same binary as the child process (a disabled test, selected by a flag).
+#include "TransferFixture.h"
+
+#include "storage/Database.h"
+#include "transfer/BlockHasher.h"
+#include "transfer/KZDownloadMgr.h"
+#include "transfer/KZUploadMgr.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QSet>
+#include <csignal>
+
+using namespace nubo;
+using namespace nubo::test;
+using namespace nubo::transfer;
+
+namespace {
+
+constexpr qint64 kFileSize = 64 * CloudService::kBlockSize + 1234;
+const char* const kDirVar = "NUBO_CRASH_DIR";
+const char* const kRoundVar = "NUBO_CRASH_ROUND";
+
+// The service as the child sees it: every block the service has taken is logged, after it took
+// it, so the parent can tell which blocks were sent in which run.
+class LoggingService : public CloudService {
+public:
+    LoggingService(std::shared_ptr<EmbeddedCloudService> inner, const QString& log)
+        : m(std::move(inner)), m_log(log) {
+        m_log.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
+    }
+    BWError putBlock(const QString& id, int index, const QByteArray& bytes, const QString& sha1) override {
+        BWError e = m->putBlock(id, index, bytes, sha1);
+        if (!e) {
+            std::lock_guard<std::mutex> l(m_mutex);
+            m_log.write(QByteArray::number(index) + '\n');
+        }
+        return e;
+    }
+    // Everything else passes through.
+    Result<ServiceAccount> account() override { return m->account(); }
+    Result<NodePage> fetchAllNodes(qint64 a, int l) override { return m->fetchAllNodes(a, l); }
+    Result<NodePage> fetchChanges(qint64 v, int l) override { return m->fetchChanges(v, l); }
+    Result<qint64> currentVersion() override { return m->currentVersion(); }
+    Result<ServiceNode> node(qint64 n) override { return m->node(n); }
+    Result<ServiceNode> nodeByPath(const QString& p) override { return m->nodeByPath(p); }
+    Result<NodeList> children(qint64 n) override { return m->children(n); }
+    Result<ServiceNode> createFolder(qint64 p, const QString& n) override { return m->createFolder(p, n); }
+    Result<ServiceNode> createFolderAtPath(const QString& p) override { return m->createFolderAtPath(p); }
+    Result<ServiceNode> rename(qint64 n, const QString& s) override { return m->rename(n, s); }
+    Result<ServiceNode> move(qint64 n, qint64 p, const QString& s) override { return m->move(n, p, s); }
+    Result<ServiceNode> copy(qint64 n, qint64 p, const QString& s) override { return m->copy(n, p, s); }
+    BWError remove(const QList<qint64>& n) override { return m->remove(n); }
+    Result<UploadSession> beginUpload(qint64 p, const QString& n, quint64 s, const QString& h,
+                                      const QStringList& b) override {
+        return m->beginUpload(p, n, s, h, b);
+    }
+    Result<ServiceNode> commitUpload(const QString& id, bool r) override { return m->commitUpload(id, r); }
+    BWError cancelUpload(const QString& id) override { return m->cancelUpload(id); }
+    Result<QByteArray> readRange(qint64 n, quint64 o, quint64 l) override { return m->readRange(n, o, l); }
+    Result<QByteArray> thumbnail(qint64 n, int w, int h) override { return m->thumbnail(n, w, h); }
+    Result<QVariantMap> createShare(const QList<qint64>& n) override { return m->createShare(n); }
+    Result<QVariantMap> share(const QString& s) override { return m->share(s); }
+    BWError cancelSharesByPaths(const QStringList& p) override { return m->cancelSharesByPaths(p); }
+    BWError cancelShare(const QString& s) override { return m->cancelShare(s); }
+    BWError deleteShare(const QString& s) override { return m->deleteShare(s); }
+    Result<QVariantList> listShares(int s, int c) override { return m->listShares(s, c); }
+    Result<QString> setSharePassword(const QString& s, const QString& p) override {
+        return m->setSharePassword(s, p);
+    }
+    Result<QVariantMap> setShareExpire(const QString& s, const QString& e) override {
+        return m->setShareExpire(s, e);
+    }
+    Result<QString> loginJumpUrl(const QString& k) override { return m->loginJumpUrl(k); }
+
+private:
+    std::shared_ptr<EmbeddedCloudService> m;
+    std::mutex m_mutex;
+    QFile m_log;
+};
+
+QString sha1Hex(const QByteArray& b) {
+    return QString::fromLatin1(Sha1::of(b).toHex());
+}
+
+QSet<int> recordedUploadBlocks(const QString& dbPath) {
+    QSet<int> done;
+    auto db = Database::open(dbPath);
+    if (!db.ok())
+        return done;
+    Query q = db.value->query(QStringLiteral("SELECT idx FROM upload_block WHERE done=1"));
+    while (q.next())
+        done.insert(int(q.int64(0)));
+    return done;
+}
+
+} // namespace
+
+// The child: resumes (or starts) one upload and one download and runs them to the end.
+TEST(CrashChild, DISABLED_Run) {
+    const QString dir = qEnvironmentVariable(kDirVar);
+    ASSERT_FALSE(dir.isEmpty());
+    auto opened = EmbeddedCloudService::open(dir + QStringLiteral("/service"));
+    ASSERT_TRUE(opened.ok());
+    opened.value->setDelay(ServiceOp::PutBlock, 25);
+    opened.value->setDelay(ServiceOp::ReadRange, 10);
+    auto svc = std::make_shared<LoggingService>(
+        opened.value, dir + QStringLiteral("/puts-%1.log").arg(qEnvironmentVariable(kRoundVar)));
+    createTransferProxies();
+    ASSERT_FALSE(signInTransfers(svc, dir + QStringLiteral("/user.db")));
+    KZBackgroundThread::shared().runAndWait([&] {
+        if (KZUploadMgr::shared().jobs().isEmpty())
+            KZUploadMgr::shared().addJobs({KZUploadMgr::makeJob(
+                dir + QStringLiteral("/big.bin"), QStringLiteral("/up/big.bin"), kFileSize, false)});
+        if (KZDownloadMgr::shared().jobs().isEmpty()) {
+            auto node = svc->nodeByPath(QStringLiteral("/cloud.bin"));
+            KZDownloadMgr::shared().addJobs({KZDownloadMgr::makeJob(
+                node.value, dir + QStringLiteral("/dl"), dir + QStringLiteral("/dl/cloud.bin"), false)});
+        }
+    });
+    auto finished = [] {
+        return KZUploadMgr::shared().count(KZTransportJobStatusFinished) == 1 &&
+               KZDownloadMgr::shared().count(KZTransportJobStatusFinished) == 1;
+    };
+    ASSERT_TRUE(waitUntil(finished, 20000));
+    signOutTransfers();
+}
+
+TEST(CrashSafety, TransfersSurviveRepeatedKills) {
+    QTemporaryDir dir;
+    const QByteArray upContent = ServiceFixture::randomBytes(kFileSize, 11);
+    const QByteArray downContent = ServiceFixture::randomBytes(kFileSize - 999, 12);
+    {
+        QFile f(dir.path() + QStringLiteral("/big.bin"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(upContent);
+    }
+    QDir().mkpath(dir.path() + QStringLiteral("/dl"));
+    {
+        auto svc = EmbeddedCloudService::open(dir.path() + QStringLiteral("/service"));
+        ASSERT_TRUE(svc.ok());
+        ASSERT_TRUE(svc.value->createFolder(CloudService::kRootId, QStringLiteral("up")).ok());
+        auto up = svc.value->beginUpload(CloudService::kRootId, QStringLiteral("cloud.bin"),
+                                         quint64(downContent.size()), ServiceFixture::sha1(downContent),
+                                         ServiceFixture::blockHashes(downContent));
+        ASSERT_TRUE(up.ok());
+        const QStringList blocks = ServiceFixture::blockHashes(downContent);
+        for (int i = 0; i < blocks.size(); ++i)
+            ASSERT_FALSE(svc.value->putBlock(
+                up.value.uploadId, i, downContent.mid(i * CloudService::kBlockSize, CloudService::kBlockSize),
+                blocks[i]));
+        ASSERT_TRUE(svc.value->commitUpload(up.value.uploadId).ok());
+    }
+
+    const QString dbPath = dir.path() + QStringLiteral("/user.db");
+    auto runChild = [&](int round, int killAfterMs) -> int {
+        QProcess child;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QString::fromLatin1(kDirVar), dir.path());
+        env.insert(QString::fromLatin1(kRoundVar), QString::number(round));
+        child.setProcessEnvironment(env);
+        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        child.setStandardOutputFile(QProcess::nullDevice());
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--gtest_also_run_disabled_tests"),
+                     QStringLiteral("--gtest_filter=CrashChild.*")});
+        if (!child.waitForStarted(5000))
+            return -1;
+        if (killAfterMs > 0 && !child.waitForFinished(killAfterMs)) {
+            ::kill(pid_t(child.processId()), SIGKILL);
+            child.waitForFinished(5000);
+            return -2;
+        }
+        child.waitForFinished(30000);
+        return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -3;
+    };
+
+    // Kill at random points; after each kill, remember which blocks were recorded as sent.
+    QList<QSet<int>> recordedAfter;
+    const int kills = 12;
+    for (int round = 0; round < kills; ++round) {
+        const int result = runChild(round, 40 + int(QRandomGenerator::global()->bounded(260)));
+        recordedAfter << recordedUploadBlocks(dbPath);
+        if (result == 0)
+            break; // it finished before the kill came
+    }
+    ASSERT_EQ(runChild(kills, 0), 0);
+    // The kills must have come while blocks were on their way, not only before or after.
+    int partial = 0;
+    for (const QSet<int>& r : recordedAfter)
+        partial += !r.isEmpty() && r.size() < blockCountForSize(kFileSize);
+    EXPECT_GE(partial, 2);
+
+    // No block recorded as sent was sent again by a later run.
+    for (int round = 0; round < recordedAfter.size(); ++round) {
+        for (int later = round + 1; later <= kills; ++later) {
+            QFile log(dir.path() + QStringLiteral("/puts-%1.log").arg(later));
+            if (!log.open(QIODevice::ReadOnly))
+                continue;
+            for (const QByteArray& line : log.readAll().split('\n')) {
+                if (!line.isEmpty()) {
+                    EXPECT_FALSE(recordedAfter[round].contains(line.toInt()))
+                        << "block " << line.toInt() << " resent in run " << later;
+                }
+            }
+        }
+    }
+
+    auto svc = EmbeddedCloudService::open(dir.path() + QStringLiteral("/service"));
+    ASSERT_TRUE(svc.ok());
+    EXPECT_FALSE(svc.value->verifyContent());
+    EXPECT_EQ(svc.value->database().integrityCheck(), QStringLiteral("ok"));
+    auto node = svc.value->nodeByPath(QStringLiteral("/up/big.bin"));
+    ASSERT_TRUE(node.ok());
+    EXPECT_EQ(node.value.fileHash, sha1Hex(upContent));
+    QFile downloaded(dir.path() + QStringLiteral("/dl/cloud.bin"));
+    ASSERT_TRUE(downloaded.open(QIODevice::ReadOnly));
+    EXPECT_EQ(sha1Hex(downloaded.readAll()), sha1Hex(downContent));
+    EXPECT_FALSE(QFileInfo::exists(dir.path() + QStringLiteral("/dl/.Download")));
+    auto db = Database::open(dbPath);
+    ASSERT_TRUE(db.ok());
+    EXPECT_EQ(db.value->integrityCheck(), QStringLiteral("ok"));
+}

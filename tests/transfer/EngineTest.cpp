@@ -1,0 +1,391 @@
+#include "TransferFixture.h"
+
+#include "foundation/NetworkMonitor.h"
+#include "foundation/NotificationCenter.h"
+#include "transfer/KZDownloadMgr.h"
+#include "transfer/KZUploadMgr.h"
+#include "transfer/TransferErrors.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace nubo;
+using namespace nubo::test;
+using namespace nubo::transfer;
+
+namespace {
+
+constexpr qint64 kBlock = CloudService::kBlockSize;
+
+// Uploads files straight through the engine (the sync manager is tested on its own).
+void addUploads(const QList<TransferJobRecord>& jobs) {
+    KZBackgroundThread::shared().runAndWait([&] { KZUploadMgr::shared().addJobs(jobs); });
+}
+
+void addDownloads(const QList<TransferJobRecord>& jobs) {
+    KZBackgroundThread::shared().runAndWait([&] { KZDownloadMgr::shared().addJobs(jobs); });
+}
+
+int count(TransferEngine& e, int status) {
+    return e.count(status);
+}
+
+QByteArray cloudContentOf(ServiceFixture& svc, const QString& path) {
+    auto node = svc.service().nodeByPath(path);
+    return node.ok() ? svc.readAll(node.value.nid) : QByteArray();
+}
+
+} // namespace
+
+TEST_F(TransferTest, UploadsFilesOfEverySizeIntact) {
+    svc.mkdir(QStringLiteral("/up"));
+    QList<TransferJobRecord> jobs;
+    QList<QByteArray> contents;
+    const qint64 sizes[] = {0, 1, kBlock, 3 * kBlock + 5};
+    for (int i = 0; i < 4; ++i) {
+        contents << ServiceFixture::randomBytes(sizes[i], quint32(i + 7));
+        const QString path = writeLocal(QStringLiteral("f%1").arg(i), contents[i]);
+        jobs << KZUploadMgr::makeJob(path, QStringLiteral("/up/f%1").arg(i), sizes[i], false);
+    }
+    addUploads(jobs);
+    ASSERT_TRUE(waitUploadsSettled());
+    ASSERT_TRUE(waitUntil([&] { return rec.uploadFinishedList.size() == 4; }));
+    for (int i = 0; i < 4; ++i) {
+        auto node = svc.service().nodeByPath(QStringLiteral("/up/f%1").arg(i));
+        ASSERT_TRUE(node.ok()) << i;
+        EXPECT_EQ(svc.readAll(node.value.nid), contents[i]) << i;
+    }
+    // Each callback passes the proxy's own object of the job, and a finished job changes lists.
+    ASSERT_EQ(rec.uploadAdded.size(), 4);
+    for (const auto& info : rec.uploadFinishedList) {
+        EXPECT_TRUE(rec.uploadAdded.contains(info));
+        EXPECT_EQ(info->m_status, quint32(KZTransportJobStatusFinished));
+        EXPECT_EQ(info->m_progress, 1.0);
+        EXPECT_GT(info->m_jobFinishedTime, 0u);
+        EXPECT_TRUE(up->finishedUploadJobOpenInfos().contains(info));
+        EXPECT_FALSE(up->unFinishedUploadJobOpenInfos().contains(info));
+    }
+    for (const auto& info : rec.uploadChanged)
+        EXPECT_TRUE(rec.uploadAdded.contains(info));
+    EXPECT_EQ(up->getFinishedJobCount(), 4);
+}
+
+TEST_F(TransferTest, AtMostFiveRunAndPauseResumeCancelFollowTheRules) {
+    svc.mkdir(QStringLiteral("/up"));
+    svc.service().setDelay(ServiceOp::PutBlock, 400);
+    QList<TransferJobRecord> jobs;
+    for (int i = 0; i < 7; ++i) {
+        const QString path =
+            writeLocal(QStringLiteral("f%1").arg(i), ServiceFixture::randomBytes(8 * kBlock, i));
+        jobs << KZUploadMgr::makeJob(path, QStringLiteral("/up/f%1").arg(i), 8 * kBlock, false);
+    }
+    addUploads(jobs);
+    TransferEngine& e = KZUploadMgr::shared();
+    EXPECT_EQ(count(e, KZTransportJobStatusRunning), 5);
+    EXPECT_EQ(count(e, KZTransportJobStatusWaiting), 2);
+    EXPECT_EQ(uploadStatus(QStringLiteral("/up/f5")), KZTransportJobStatusWaiting);
+
+    auto run = [](const std::function<void(TransferEngine&)>& f) {
+        KZBackgroundThread::shared().runAndWait([&] { f(KZUploadMgr::shared()); });
+    };
+    // Pausing a running job starts the next waiting one.
+    run([](TransferEngine& x) { x.pause(QStringLiteral("/up/f0")); });
+    EXPECT_EQ(uploadStatus(QStringLiteral("/up/f0")), KZTransportJobStatusPaused);
+    EXPECT_EQ(uploadStatus(QStringLiteral("/up/f5")), KZTransportJobStatusRunning);
+    // Pausing a waiting job pauses it.
+    run([](TransferEngine& x) { x.pause(QStringLiteral("/up/f6")); });
+    EXPECT_EQ(uploadStatus(QStringLiteral("/up/f6")), KZTransportJobStatusPaused);
+    EXPECT_EQ(count(e, KZTransportJobStatusRunning), 5);
+    // Resuming with five running makes the job wait; a running job is left as it is.
+    run([](TransferEngine& x) {
+        x.resume(QStringLiteral("/up/f0"));
+        x.resume(QStringLiteral("/up/f1"));
+    });
+    EXPECT_EQ(uploadStatus(QStringLiteral("/up/f0")), KZTransportJobStatusWaiting);
+    EXPECT_EQ(uploadStatus(QStringLiteral("/up/f1")), KZTransportJobStatusRunning);
+    // Pausing the waiting job again, then cancelling a running one frees a slot.
+    run([](TransferEngine& x) {
+        x.pause(QStringLiteral("/up/f0"));
+        x.cancel(QStringLiteral("/up/f1"));
+    });
+    EXPECT_EQ(uploadStatus(QStringLiteral("/up/f1")), 0); // gone
+    EXPECT_EQ(count(e, KZTransportJobStatusRunning), 4);
+    // A resumed job runs when a slot is free.
+    run([](TransferEngine& x) { x.resume(QStringLiteral("/up/f0")); });
+    EXPECT_EQ(uploadStatus(QStringLiteral("/up/f0")), KZTransportJobStatusRunning);
+    EXPECT_EQ(up->getRunningJobCount(), 5);
+    EXPECT_EQ(up->getPausedJobCount(), 1);
+
+    // pauseAll, resumeAll.
+    run([](TransferEngine& x) { x.pauseAll(); });
+    EXPECT_EQ(count(e, KZTransportJobStatusPaused), 6);
+    run([](TransferEngine& x) { x.resumeAll(); });
+    EXPECT_EQ(count(e, KZTransportJobStatusRunning), 5);
+    EXPECT_EQ(count(e, KZTransportJobStatusWaiting), 1);
+
+    // The callbacks say what happened: the cancel passes the object that left the lists.
+    ASSERT_TRUE(waitUntil([&] { return rec.uploadCancelled.size() == 1; }));
+    EXPECT_EQ(rec.uploadCancelled[0]->m_path, QStringLiteral("/up/f1"));
+    EXPECT_TRUE(rec.uploadAdded.contains(rec.uploadCancelled[0]));
+    EXPECT_FALSE(up->unFinishedUploadJobOpenInfos().contains(rec.uploadCancelled[0]));
+
+    svc.service().setDelay(ServiceOp::PutBlock, 0);
+    ASSERT_TRUE(waitUploadsSettled(20000));
+    EXPECT_EQ(count(e, KZTransportJobStatusFinished), 6);
+
+    // Finished jobs: pause and resume change nothing, cancel deletes the record.
+    run([](TransferEngine& x) {
+        x.pause(QStringLiteral("/up/f2"));
+        x.resume(QStringLiteral("/up/f2"));
+    });
+    EXPECT_EQ(uploadStatus(QStringLiteral("/up/f2")), KZTransportJobStatusFinished);
+    run([](TransferEngine& x) { x.cancel(QStringLiteral("/up/f2")); });
+    run([](TransferEngine& x) { x.cancelFinishedAll(); });
+    EXPECT_EQ(count(e, KZTransportJobStatusFinished), 0);
+    // The records are gone too: a new sign-in finds nothing.
+    signOutTransfers();
+    ASSERT_FALSE(signInTransfers(svc.shared(), dbPath));
+    EXPECT_EQ(count(e, KZTransportJobStatusFinished), 0);
+}
+
+TEST_F(TransferTest, ErrorsPauseResumeAndRetry) {
+    svc.mkdir(QStringLiteral("/up"));
+    // A transient failure is retried and the job completes.
+    svc.service().failNext(ServiceOp::PutBlock, 2, BWError(BWError::kDomainNetwork, -1001));
+    const QByteArray a = ServiceFixture::randomBytes(2 * kBlock, 1);
+    addUploads(
+        {KZUploadMgr::makeJob(writeLocal(QStringLiteral("a"), a), QStringLiteral("/up/a"), a.size(), false)});
+    ASSERT_TRUE(waitUploadsSettled());
+    EXPECT_EQ(uploadStatus(QStringLiteral("/up/a")), KZTransportJobStatusFinished);
+
+    // A lasting failure: status 4 with the error; pause then makes it paused, resume runs it.
+    svc.mkdir(QStringLiteral("/up/b"));
+    const QByteArray b = ServiceFixture::randomBytes(100, 2);
+    addUploads(
+        {KZUploadMgr::makeJob(writeLocal(QStringLiteral("b"), b), QStringLiteral("/up/b"), b.size(), false)});
+    ASSERT_TRUE(waitUntil([&] { return rec.uploadErrors.size() == 1; }));
+    const auto info = rec.uploadErrors[0];
+    EXPECT_EQ(info->m_status, quint32(KZTransportJobStatusError));
+    EXPECT_TRUE(info->m_error);
+    EXPECT_EQ(up->getErrorJobCount(), 1);
+    up->pause(QStringLiteral("/up/b"));
+    ASSERT_TRUE(waitUntil([&] { return info->m_status == KZTransportJobStatusPaused; }));
+    up->resume(QStringLiteral("/up/b"));
+    ASSERT_TRUE(waitUntil([&] { return info->m_status == KZTransportJobStatusError; }));
+    // A failed job can also be resumed straight away, once the cause is gone.
+    auto folder = svc.service().nodeByPath(QStringLiteral("/up/b"));
+    ASSERT_FALSE(svc.service().remove({folder.value.nid}));
+    up->resume(QStringLiteral("/up/b"));
+    ASSERT_TRUE(waitUntil([&] { return info->m_status == KZTransportJobStatusFinished; }));
+    EXPECT_FALSE(info->m_error);
+}
+
+TEST_F(TransferTest, NetworkLossPausesRunningJobsAndItsReturnResumesThem) {
+    svc.mkdir(QStringLiteral("/up"));
+    svc.service().setDelay(ServiceOp::PutBlock, 100);
+    QList<TransferJobRecord> jobs;
+    for (int i = 0; i < 3; ++i) {
+        const QByteArray c = ServiceFixture::randomBytes(6 * kBlock, i + 20);
+        jobs << KZUploadMgr::makeJob(writeLocal(QStringLiteral("n%1").arg(i), c),
+                                     QStringLiteral("/up/n%1").arg(i), c.size(), false);
+    }
+    addUploads(jobs);
+    // A job the user paused stays paused when the network comes back.
+    KZBackgroundThread::shared().runAndWait([] { KZUploadMgr::shared().pause(QStringLiteral("/up/n2")); });
+    NetworkMonitor::getInstance()->setNetworkPausedForTesting(true);
+    TransferEngine& e = KZUploadMgr::shared();
+    ASSERT_TRUE(waitUntil([&] { return e.count(KZTransportJobStatusPaused) == 3; }));
+    for (const auto& info : up->unFinishedUploadJobOpenInfos()) {
+        if (info->m_path != QLatin1String("/up/n2")) {
+            EXPECT_TRUE(waitUntil([&] { return info->m_pausedReason == KZTransportPausedReasonNetwork; }));
+        }
+    }
+    svc.service().setDelay(ServiceOp::PutBlock, 0);
+    NetworkMonitor::getInstance()->setNetworkPausedForTesting(false);
+    ASSERT_TRUE(waitUntil([&] { return e.count(KZTransportJobStatusFinished) == 2; }, 15000));
+    EXPECT_EQ(uploadStatus(QStringLiteral("/up/n2")), KZTransportJobStatusPaused);
+    for (int i = 0; i < 2; ++i) {
+        auto node = svc.service().nodeByPath(QStringLiteral("/up/n%1").arg(i));
+        ASSERT_TRUE(node.ok());
+        EXPECT_EQ(svc.readAll(node.value.nid), ServiceFixture::randomBytes(6 * kBlock, i + 20));
+    }
+}
+
+TEST_F(TransferTest, DownloadsIntoPlaceThroughTheHiddenFolder) {
+    const QByteArray big = ServiceFixture::randomBytes(5 * kBlock + 3, 9);
+    const ServiceNode a = svc.putFile(QStringLiteral("/d/a.bin"), big);
+    const ServiceNode empty = svc.putFile(QStringLiteral("/d/empty"), QByteArray());
+    const QString root = local.path();
+    addDownloads({KZDownloadMgr::makeJob(a, root, root + QStringLiteral("/a.bin"), false),
+                  KZDownloadMgr::makeJob(empty, root, root + QStringLiteral("/empty"), false)});
+    ASSERT_TRUE(waitDownloadsSettled());
+    EXPECT_EQ(downloadStatus(root + QStringLiteral("/a.bin")), KZTransportJobStatusFinished);
+    EXPECT_EQ(readLocal(root + QStringLiteral("/a.bin")), big);
+    EXPECT_TRUE(QFileInfo::exists(root + QStringLiteral("/empty")));
+    EXPECT_FALSE(QFileInfo::exists(root + QStringLiteral("/.Download")));
+    ASSERT_TRUE(waitUntil([&] { return rec.downloadFinishedList.size() == 2; }));
+    for (const auto& info : rec.downloadFinishedList) {
+        EXPECT_EQ(info->m_cloudFile, info->m_path.endsWith(QLatin1String("a.bin"))
+                                         ? QStringLiteral("/d/a.bin")
+                                         : QStringLiteral("/d/empty"));
+        EXPECT_TRUE(down->finishedDownloadJobOpenInfos().contains(info));
+    }
+
+    // A second download of the same file over an existing one replaces it only when asked to.
+    QFile::remove(root + QStringLiteral("/a.bin"));
+    writeLocal(QStringLiteral("a.bin"), "old");
+    addDownloads({KZDownloadMgr::makeJob(a, root, root + QStringLiteral("/a.bin"), false)});
+    ASSERT_TRUE(waitDownloadsSettled());
+    EXPECT_EQ(downloadStatus(root + QStringLiteral("/a.bin")), KZTransportJobStatusError);
+    EXPECT_EQ(readLocal(root + QStringLiteral("/a.bin")), QByteArray("old"));
+    KZBackgroundThread::shared().runAndWait(
+        [&] { KZDownloadMgr::shared().cancel(root + QStringLiteral("/a.bin")); });
+    addDownloads({KZDownloadMgr::makeJob(a, root, root + QStringLiteral("/a.bin"), true)});
+    ASSERT_TRUE(waitDownloadsSettled());
+    EXPECT_EQ(readLocal(root + QStringLiteral("/a.bin")), big);
+}
+
+TEST_F(TransferTest, FrozenFileWaitsInStatusSevenUntilThawed) {
+    const QByteArray c = ServiceFixture::randomBytes(kBlock + 1, 4);
+    const ServiceNode n = svc.putFile(QStringLiteral("/frozen.bin"), c);
+    ASSERT_FALSE(svc.service().setFrozen(n.nid, true));
+    const QString path = local.path() + QStringLiteral("/frozen.bin");
+    addDownloads({KZDownloadMgr::makeJob(n, local.path(), path, false)});
+    ASSERT_TRUE(waitUntil([&] { return downloadStatus(path) == KZTransportJobStatusWaitingThaw; }));
+    EXPECT_EQ(KZDownloadMgr::shared().count(KZTransportJobStatusRunning), 0); // its slot is free
+    drainEvents();
+    ASSERT_FALSE(rec.downloadAdded.isEmpty());
+    EXPECT_EQ(rec.downloadAdded[0]->m_status, KZTransportJobStatusWaitingThaw);
+    EXPECT_EQ(rec.downloadAdded[0]->m_error.code(), kCloudErrorFrozen);
+    ASSERT_FALSE(svc.service().setFrozen(n.nid, false));
+    ASSERT_TRUE(waitUntil([&] { return downloadStatus(path) == KZTransportJobStatusFinished; }));
+    EXPECT_EQ(readLocal(path), c);
+}
+
+TEST_F(TransferTest, HostileNamesAndPlantedLinksWriteNothing) {
+    const QByteArray c("secret");
+    ServiceNode n = svc.putFile(QStringLiteral("/x"), c);
+    QTemporaryDir outside;
+    const QString root = local.path() + QStringLiteral("/dl");
+    QDir().mkpath(root);
+    // Names the service would never give, as a tampered record could carry them.
+    QList<TransferJobRecord> jobs;
+    const QStringList badNames{QStringLiteral(".."), QStringLiteral("../escape"),
+                               QStringLiteral("a/../../escape"), QStringLiteral("nul") + QChar(0),
+                               outside.path() + QStringLiteral("/abs")};
+    for (const QString& bad : badNames) {
+        n.name = bad;
+        jobs << KZDownloadMgr::makeJob(n, root, root + QLatin1Char('/') + bad, false);
+    }
+    // A link planted where the file goes, and one planted as a folder on the way.
+    ASSERT_EQ(::symlink(QFile::encodeName(outside.path() + QStringLiteral("/target")).constData(),
+                        QFile::encodeName(root + QStringLiteral("/link")).constData()),
+              0);
+    ASSERT_EQ(::symlink(QFile::encodeName(outside.path()).constData(),
+                        QFile::encodeName(root + QStringLiteral("/sub")).constData()),
+              0);
+    n.name = QStringLiteral("link");
+    jobs << KZDownloadMgr::makeJob(n, root, root + QStringLiteral("/link"), true);
+    n.name = QStringLiteral("f");
+    jobs << KZDownloadMgr::makeJob(n, root, root + QStringLiteral("/sub/f"), true);
+    addDownloads(jobs);
+    ASSERT_TRUE(waitDownloadsSettled());
+    ASSERT_TRUE(waitUntil([&] { return rec.downloadErrors.size() == jobs.size(); }));
+    for (const auto& info : rec.downloadErrors) {
+        EXPECT_EQ(info->m_status, KZTransportJobStatusError) << info->m_path.toStdString();
+        EXPECT_TRUE(info->m_error.code() == kErrUnsafeName || info->m_error.code() == kErrUnsafeTarget)
+            << info->m_path.toStdString() << " " << info->m_error.code();
+        EXPECT_FALSE(info->m_error.localizedDescription().isEmpty());
+    }
+    EXPECT_TRUE(
+        QDir(outside.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden).isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(local.path() + QStringLiteral("/escape")));
+    EXPECT_FALSE(QFileInfo::exists(root + QStringLiteral("/.Download")));
+}
+
+TEST_F(TransferTest, CountsNotificationFollowsEveryChange) {
+    QList<QVariantMap> posted;
+    QObject observer;
+    NotificationCenter::defaultCenter().addObserver(
+        &observer, QStringLiteral("KZNotificationTransportJobCount"), [&](const Notification& n) {
+            const QVariantMap m = n.object.toMap();
+            runOnMain([&posted, m] { posted << m; });
+        });
+    svc.mkdir(QStringLiteral("/up"));
+    const QByteArray c = ServiceFixture::randomBytes(10, 1);
+    addUploads(
+        {KZUploadMgr::makeJob(writeLocal(QStringLiteral("c"), c), QStringLiteral("/up/c"), c.size(), false)});
+    ASSERT_TRUE(waitUploadsSettled());
+    ASSERT_TRUE(waitUntil([&] {
+        return !posted.isEmpty() && posted.last().value(QStringLiteral("KEY_FINISHED_COUNT")).toInt() == 1;
+    }));
+    EXPECT_EQ(posted.first().value(QStringLiteral("KEY_UPLOAD_COUNT")).toInt(), 1);
+    EXPECT_EQ(posted.last().value(QStringLiteral("KEY_UPLOAD_COUNT")).toInt(), 0);
+    EXPECT_EQ(posted.last().value(QStringLiteral("KEY_DOWNLOAD_COUNT")).toInt(), 0);
+    up->cancelFinishedAll();
+    ASSERT_TRUE(
+        waitUntil([&] { return posted.last().value(QStringLiteral("KEY_FINISHED_COUNT")).toInt() == 0; }));
+    NotificationCenter::defaultCenter().removeObserver(&observer);
+}
+
+TEST_F(TransferTest, ListFetchesReadTheEngineOnlyWhenEmpty) {
+    svc.mkdir(QStringLiteral("/up"));
+    const QByteArray c = ServiceFixture::randomBytes(10, 1);
+    addUploads(
+        {KZUploadMgr::makeJob(writeLocal(QStringLiteral("c"), c), QStringLiteral("/up/c"), c.size(), false)});
+    ASSERT_TRUE(waitUploadsSettled());
+    drainEvents();
+    // Restart: the proxy's lists are read again from the restored engine.
+    signOutTransfers();
+    ASSERT_FALSE(signInTransfers(svc.shared(), dbPath));
+    ASSERT_TRUE(
+        waitUntil([&] { return rec.finishedUploadAnswers >= 1 && rec.lastFinishedUploads.size() == 1; }));
+    const auto same = rec.lastFinishedUploads[0];
+    // A non-empty list is answered within the call, with the same objects.
+    const int before = rec.finishedUploadAnswers;
+    up->getFinishedUploadJobOpenInfo();
+    EXPECT_EQ(rec.finishedUploadAnswers, before + 1);
+    EXPECT_EQ(rec.lastFinishedUploads[0], same);
+    // An empty list is read from the engine, later; a second call meanwhile does nothing.
+    const int unfinishedBefore = rec.unfinishedUploadAnswers;
+    up->getUnFinishedUploadJobOpenInfo();
+    up->getUnFinishedUploadJobOpenInfo();
+    EXPECT_EQ(rec.unfinishedUploadAnswers, unfinishedBefore);
+    ASSERT_TRUE(waitUntil([&] { return rec.unfinishedUploadAnswers == unfinishedBefore + 1; }));
+    drainEvents();
+    EXPECT_EQ(rec.unfinishedUploadAnswers, unfinishedBefore + 1);
+    EXPECT_TRUE(rec.lastUnfinishedUploads.isEmpty());
+}
+
+TEST_F(TransferTest, ACancelledUploadAddedAgainCompletes) {
+    // The cancelled job's tidy-up ends the service's upload, which the new job of the same file
+    // shares: the new job begins it again instead of failing. Cancelled mid-way, and again
+    // after the blocks were all sent (its commit may land first: the new job then finds the
+    // same file there).
+    svc.mkdir(QStringLiteral("/up"));
+    svc.service().setDelay(ServiceOp::PutBlock, 100);
+    const QByteArray c = ServiceFixture::randomBytes(24 * kBlock, 5);
+    const QString disk = writeLocal(QStringLiteral("again"), c);
+    const auto job = KZUploadMgr::makeJob(disk, QStringLiteral("/up/again"), c.size(), false);
+    addUploads({job});
+    ASSERT_TRUE(waitUntil(
+        [&] { return !rec.uploadChanged.isEmpty() && rec.uploadChanged.last()->m_finishedSize > 0; }));
+    KZBackgroundThread::shared().runAndWait([&] {
+        KZUploadMgr::shared().cancel(job.path);
+        KZUploadMgr::shared().addJobs({job});
+    });
+    svc.service().setDelay(ServiceOp::PutBlock, 0);
+    ASSERT_TRUE(waitUploadsSettled());
+    EXPECT_EQ(uploadStatus(QStringLiteral("/up/again")), KZTransportJobStatusFinished);
+    EXPECT_EQ(cloudContentOf(svc, QStringLiteral("/up/again")), c);
+
+    KZBackgroundThread::shared().runAndWait([&] {
+        KZUploadMgr::shared().cancel(job.path);
+        KZUploadMgr::shared().addJobs({job});
+    });
+    ASSERT_TRUE(waitUploadsSettled());
+    EXPECT_EQ(uploadStatus(QStringLiteral("/up/again")), KZTransportJobStatusFinished);
+}

@@ -1,0 +1,278 @@
+#include "TransferFixture.h"
+
+#include "sync/CloudFileSyncMgr.h"
+#include "sync/LocalFileSyncMgr.h"
+#include "transfer/TransferErrors.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+using namespace nubo;
+using namespace nubo::test;
+using namespace nubo::transfer;
+
+namespace {
+
+QStringList childNames(EmbeddedCloudService& s, const QString& path) {
+    QStringList names;
+    auto node = s.nodeByPath(path);
+    if (!node.ok())
+        return names;
+    for (const ServiceNode& c : s.children(node.value.nid).value)
+        names << c.name;
+    names.sort();
+    return names;
+}
+
+QByteArray cloudContent(ServiceFixture& svc, const QString& path) {
+    auto node = svc.service().nodeByPath(path);
+    return node.ok() ? svc.readAll(node.value.nid) : QByteArray("<missing>");
+}
+
+} // namespace
+
+TEST_F(TransferTest, UploadsATreeAndAnEmptyTree) {
+    writeLocal(QStringLiteral("tree/a.txt"), "A");
+    writeLocal(QStringLiteral("tree/sub/b.txt"), "B");
+    QDir().mkpath(local.path() + QStringLiteral("/tree/empty"));
+    QDir().mkpath(local.path() + QStringLiteral("/bare/inner"));
+    up->uploadFileByDiskFile(local.path() + QStringLiteral("/tree"), CloudFileInfo::rootFile());
+    up->uploadFileByDiskFile(local.path() + QStringLiteral("/bare"), CloudFileInfo::rootFile());
+    ASSERT_TRUE(waitCloudIdle());
+    ASSERT_TRUE(waitUntil([&] { return rec.uploadFinishedList.size() == 2; }));
+    EXPECT_EQ(cloudContent(svc, QStringLiteral("/tree/a.txt")), QByteArray("A"));
+    EXPECT_EQ(cloudContent(svc, QStringLiteral("/tree/sub/b.txt")), QByteArray("B"));
+    EXPECT_TRUE(svc.service().nodeByPath(QStringLiteral("/tree/empty")).value.isDir);
+    EXPECT_TRUE(svc.service().nodeByPath(QStringLiteral("/bare/inner")).value.isDir);
+
+    QList<TransferRecorder::Sync> successes;
+    int completions = 0;
+    for (const auto& s : rec.cloudSync) {
+        if (s.kind == QLatin1String("success"))
+            successes << s;
+        completions += s.kind == QLatin1String("completion");
+        EXPECT_EQ(s.type, KZCloudFileSyncTypeUpload);
+    }
+    ASSERT_EQ(successes.size(), 2);
+    EXPECT_EQ(successes[0].files, 2u); // two files and three folders
+    EXPECT_EQ(successes[0].ctrl, 5u);
+    EXPECT_EQ(successes[1].files, 0u); // the empty tree still made its folders
+    EXPECT_EQ(successes[1].ctrl, 2u);
+    EXPECT_GE(completions, 1);
+    EXPECT_EQ(rec.cloudSync.last().kind, QStringLiteral("completion"));
+}
+
+TEST_F(TransferTest, UploadConflictsAskAndRememberAllAnswers) {
+    svc.putFile(QStringLiteral("/t/a.txt"), "old a");
+    svc.putFile(QStringLiteral("/t/b.txt"), "old b");
+    svc.putFile(QStringLiteral("/t/sub/c.txt"), "old c");
+    svc.putFile(QStringLiteral("/t/sub2/d.txt"), "old d");
+    writeLocal(QStringLiteral("t/a.txt"), "new a");
+    writeLocal(QStringLiteral("t/b.txt"), "new b");
+    writeLocal(QStringLiteral("t/new.txt"), "new");
+    writeLocal(QStringLiteral("t/sub/c.txt"), "new c");
+    writeLocal(QStringLiteral("t/sub2/d.txt"), "new d");
+    up->uploadFileByDiskFile(local.path() + QStringLiteral("/t"), CloudFileInfo::rootFile());
+
+    // The folder meets a folder: merge.
+    auto f = waitCloudFail();
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->error.code(), -121);
+    EXPECT_EQ(f->error.domain(), BWError::kDomainApplication);
+    EXPECT_EQ(f->error.localizedDescription(), QStringLiteral("/t"));
+    up->mergeCurrentOperation(f->name);
+    // A file meets a file: replace this one only.
+    f = waitCloudFail();
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->error.code(), -122);
+    EXPECT_EQ(f->error.localizedDescription(), QStringLiteral("/t/a.txt"));
+    up->coverCurrentOperation(f->name);
+    // The next file asks again; skip it and every later file conflict.
+    f = waitCloudFail();
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->error.localizedDescription(), QStringLiteral("/t/b.txt"));
+    up->skipAllCoverOperation(f->name);
+    // A sub-folder asks (folder answers are their own kind): merge all.
+    f = waitCloudFail();
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->error.code(), -121);
+    EXPECT_EQ(f->error.localizedDescription(), QStringLiteral("/t/sub"));
+    up->mergeAllOperation(f->name);
+    // /t/sub/c.txt and /t/sub2 with its file are settled without asking.
+    ASSERT_TRUE(waitCloudIdle());
+    EXPECT_FALSE(waitCloudFail(100));
+    ASSERT_TRUE(waitUploadsSettled());
+    EXPECT_EQ(cloudContent(svc, QStringLiteral("/t/a.txt")), QByteArray("new a"));
+    EXPECT_EQ(cloudContent(svc, QStringLiteral("/t/b.txt")), QByteArray("old b"));
+    EXPECT_EQ(cloudContent(svc, QStringLiteral("/t/new.txt")), QByteArray("new"));
+    EXPECT_EQ(cloudContent(svc, QStringLiteral("/t/sub/c.txt")), QByteArray("old c"));
+    EXPECT_EQ(cloudContent(svc, QStringLiteral("/t/sub2/d.txt")), QByteArray("old d"));
+
+    // Skipping a folder leaves it out entirely.
+    writeLocal(QStringLiteral("t/sub/e.txt"), "e");
+    up->uploadFileByDiskFile(local.path() + QStringLiteral("/t"), CloudFileInfo::rootFile());
+    f = waitCloudFail();
+    ASSERT_TRUE(f);
+    up->skipCurrentMergeOperation(f->name);
+    ASSERT_TRUE(waitCloudIdle());
+    EXPECT_FALSE(svc.service().nodeByPath(QStringLiteral("/t/sub/e.txt")).ok());
+}
+
+TEST_F(TransferTest, AQueuedDuplicateIsDropped) {
+    svc.putFile(QStringLiteral("/q/x.txt"), "x");
+    writeLocal(QStringLiteral("q/x.txt"), "x2");
+    writeLocal(QStringLiteral("other.txt"), "o");
+    const auto root = CloudFileInfo::rootFile();
+    up->uploadFileByDiskFile(local.path() + QStringLiteral("/q"), root); // waits on its conflict
+    auto f = waitCloudFail();
+    ASSERT_TRUE(f);
+    up->uploadFileByDiskFile(local.path() + QStringLiteral("/other.txt"), root);
+    up->uploadFileByDiskFile(local.path() + QStringLiteral("/other.txt"), root);
+    ASSERT_TRUE(waitUntil([] { return CloudFileSyncMgr::shared().operationCount() == 2; }));
+    drainEvents();
+    EXPECT_EQ(CloudFileSyncMgr::shared().operationCount(), 2);
+    up->skipAllMergeOperation(f->name);
+    ASSERT_TRUE(waitCloudIdle());
+    int successes = 0;
+    for (const auto& s : rec.cloudSync)
+        successes += s.kind == QLatin1String("success");
+    EXPECT_EQ(successes, 2);
+}
+
+TEST_F(TransferTest, MovesAskPerNodeAndNeverMergeFolders) {
+    const ServiceNode a = svc.putFile(QStringLiteral("/src/a.txt"), "moved a");
+    const ServiceNode b = svc.putFile(QStringLiteral("/src/b.txt"), "moved b");
+    const ServiceNode c = svc.putFile(QStringLiteral("/src/c.txt"), "moved c");
+    const ServiceNode dir = svc.putFile(QStringLiteral("/src/dir/inner.txt"), "i");
+    svc.putFile(QStringLiteral("/dst/a.txt"), "old a");
+    svc.putFile(QStringLiteral("/dst/b.txt"), "old b");
+    svc.putFile(QStringLiteral("/dst/dir/other.txt"), "o");
+    const auto dst = cloudFolder(QStringLiteral("/dst"));
+    auto dirNode = svc.service().nodeByPath(QStringLiteral("/src/dir")).value;
+    up->moveWithSrcCloudFile({cloudNode(a), cloudNode(b), cloudNode(c), cloudNode(dirNode)}, dst);
+
+    auto f = waitCloudFail();
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->error.code(), -122);
+    EXPECT_EQ(f->type, KZCloudFileSyncTypeMove);
+    up->coverAllOperation(f->name); // "all" belongs to this node's operation only
+    f = waitCloudFail();
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->error.localizedDescription(), QStringLiteral("/dst/b.txt"));
+    up->skipCurrentCoverOperation(f->name);
+    f = waitCloudFail();
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->error.code(), -125);
+    EXPECT_EQ(f->error.localizedDescription(), QStringLiteral("/dst/dir"));
+    up->skipCurrentMergeOperation(f->name);
+    ASSERT_TRUE(waitCloudIdle());
+
+    EXPECT_EQ(cloudContent(svc, QStringLiteral("/dst/a.txt")), QByteArray("moved a"));
+    EXPECT_EQ(cloudContent(svc, QStringLiteral("/dst/b.txt")), QByteArray("old b"));
+    EXPECT_EQ(cloudContent(svc, QStringLiteral("/dst/c.txt")), QByteArray("moved c"));
+    EXPECT_EQ(childNames(svc.service(), QStringLiteral("/src")), (QStringList{"b.txt", "dir"}));
+    EXPECT_EQ(childNames(svc.service(), QStringLiteral("/dst/dir")), QStringList{"other.txt"});
+    (void)dir;
+    EXPECT_EQ(rec.cloudSync.last().kind, QStringLiteral("completion"));
+    EXPECT_EQ(rec.cloudSync.last().type, KZCloudFileSyncTypeMove);
+}
+
+TEST_F(TransferTest, CopiesKeepBothReplaceAndSkip) {
+    const ServiceNode a = svc.putFile(QStringLiteral("/c/a.txt"), "a");
+    const auto folder = cloudFolder(QStringLiteral("/c"));
+    // A copy into its own folder meets itself: keep both makes "a(1).txt", then "a(2).txt".
+    up->copyWithSrcCloudFile({cloudNode(a)}, folder);
+    auto f = waitCloudFail();
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->error.code(), -122);
+    EXPECT_EQ(f->type, KZCloudFileSyncTypeCopy);
+    up->keepCurrentOperation(f->name);
+    ASSERT_TRUE(waitCloudIdle());
+    up->copyWithSrcCloudFile({cloudNode(a)}, folder);
+    f = waitCloudFail();
+    ASSERT_TRUE(f);
+    up->keepAllOperation(f->name);
+    ASSERT_TRUE(waitCloudIdle());
+    EXPECT_EQ(childNames(svc.service(), QStringLiteral("/c")),
+              (QStringList{"a(1).txt", "a(2).txt", "a.txt"}));
+    // Replacing a node by itself changes nothing (and loses nothing).
+    up->copyWithSrcCloudFile({cloudNode(a)}, folder);
+    f = waitCloudFail();
+    ASSERT_TRUE(f);
+    up->coverCurrentOperation(f->name);
+    ASSERT_TRUE(waitCloudIdle());
+    EXPECT_EQ(cloudContent(svc, QStringLiteral("/c/a.txt")), QByteArray("a"));
+
+    // A folder copied over a folder that holds the source: replaced, the source's copy in place.
+    svc.putFile(QStringLiteral("/p/x/x/f.txt"), "deep");
+    const ServiceNode inner = svc.service().nodeByPath(QStringLiteral("/p/x/x")).value;
+    up->copyWithSrcCloudFile({cloudNode(inner)}, cloudFolder(QStringLiteral("/p")));
+    f = waitCloudFail();
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->error.localizedDescription(), QStringLiteral("/p/x"));
+    up->coverCurrentOperation(f->name);
+    ASSERT_TRUE(waitCloudIdle());
+    EXPECT_EQ(cloudContent(svc, QStringLiteral("/p/x/f.txt")), QByteArray("deep"));
+    EXPECT_EQ(childNames(svc.service(), QStringLiteral("/p")), QStringList{"x"});
+    EXPECT_EQ(rec.cloudSync.last().kind, QStringLiteral("completion"));
+    EXPECT_EQ(rec.cloudSync.last().type, KZCloudFileSyncTypeCopy);
+}
+
+TEST_F(TransferTest, DownloadsATreeAndAsksAboutLocalItems) {
+    svc.putFile(QStringLiteral("/dt/a.txt"), "cloud a");
+    svc.putFile(QStringLiteral("/dt/b.txt"), "cloud b");
+    svc.putFile(QStringLiteral("/dt/sub/c.txt"), "cloud c");
+    svc.mkdir(QStringLiteral("/dt/empty"));
+    const auto dt = cloudNode(svc.service().nodeByPath(QStringLiteral("/dt")).value);
+    const QString root = local.path();
+    down->downloadFileByCloudFile(dt, root);
+    ASSERT_TRUE(waitLocalIdle());
+    ASSERT_TRUE(waitDownloadsSettled());
+    EXPECT_EQ(readLocal(root + QStringLiteral("/dt/a.txt")), QByteArray("cloud a"));
+    EXPECT_EQ(readLocal(root + QStringLiteral("/dt/sub/c.txt")), QByteArray("cloud c"));
+    EXPECT_TRUE(QFileInfo(root + QStringLiteral("/dt/empty")).isDir());
+    ASSERT_FALSE(rec.localSync.isEmpty());
+    EXPECT_EQ(rec.localSync.last().kind, QStringLiteral("state"));
+    bool sawSuccess = false;
+    for (const auto& s : rec.localSync)
+        if (s.kind == QLatin1String("success")) {
+            sawSuccess = true;
+            EXPECT_EQ(s.files, 3u);
+        }
+    EXPECT_TRUE(sawSuccess);
+
+    // Again, with local changes: the folder asks (merge), each file asks (replace one, skip rest).
+    writeLocal(QStringLiteral("dt/a.txt"), "local a");
+    writeLocal(QStringLiteral("dt/b.txt"), "local b");
+    writeLocal(QStringLiteral("dt/sub/c.txt"), "local c");
+    down->downloadFileByCloudFile(dt, root);
+    auto f = waitLocalFail();
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->error.code(), -123);
+    EXPECT_EQ(f->error.localizedDescription(), root + QStringLiteral("/dt"));
+    down->mergeAllOperation(f->name);
+    f = waitLocalFail();
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->error.code(), -124);
+    EXPECT_EQ(f->error.localizedDescription(), root + QStringLiteral("/dt/a.txt"));
+    down->coverCurrentOperation(f->name);
+    f = waitLocalFail();
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->error.localizedDescription(), root + QStringLiteral("/dt/b.txt"));
+    down->skipAllCoverOperation(f->name);
+    ASSERT_TRUE(waitLocalIdle());
+    EXPECT_FALSE(waitLocalFail(100)); // sub merged, c.txt skipped, without asking
+    ASSERT_TRUE(waitDownloadsSettled());
+    EXPECT_EQ(readLocal(root + QStringLiteral("/dt/a.txt")), QByteArray("cloud a"));
+    EXPECT_EQ(readLocal(root + QStringLiteral("/dt/b.txt")), QByteArray("local b"));
+    EXPECT_EQ(readLocal(root + QStringLiteral("/dt/sub/c.txt")), QByteArray("local c"));
+
+    // Skipping the folder downloads nothing.
+    QFile::remove(root + QStringLiteral("/dt/b.txt"));
+    down->downloadFileByCloudFile(dt, root);
+    f = waitLocalFail();
+    ASSERT_TRUE(f);
+    down->skipCurrentMergeOperation(f->name);
+    ASSERT_TRUE(waitLocalIdle());
+    EXPECT_FALSE(QFileInfo::exists(root + QStringLiteral("/dt/b.txt")));
+}

@@ -1,0 +1,136 @@
+#include "TransferFixture.h"
+
+#include "foundation/NetworkMonitor.h"
+#include "sync/CloudFileSyncMgr.h"
+#include "sync/LocalFileSyncMgr.h"
+#include "transfer/KZDownloadMgr.h"
+#include "transfer/KZUploadMgr.h"
+#include "transfer/TransferSession.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace nubo::test {
+
+using namespace nubo::transfer;
+
+void TransferTest::SetUp() {
+    svc.installAsShared();
+    dbPath = svc.folder() + QStringLiteral("/user.db");
+    createTransferProxies();
+    up = KZUploadMgrProxy::shareUploadMgrProxy();
+    down = KZDownloadMgrProxy::shareDownloadMgrProxy();
+    KZBackgroundThread::shared().runAndWait([] {
+        KZUploadMgr::shared().setRetryDelayMs(50);
+        KZDownloadMgr::shared().setRetryDelayMs(50);
+    });
+    ASSERT_FALSE(signInTransfers(svc.shared(), dbPath));
+    drainEvents();
+    up->addUploadMgrProxyObserver(&rec);
+    down->addDownloadMgrProxyObserver(&rec);
+}
+
+void TransferTest::TearDown() {
+    NetworkMonitor::getInstance()->setNetworkPausedForTesting(std::nullopt);
+    signOutTransfers();
+    drainEvents();
+    up->removeUploadMgrProxyObserver(&rec);
+    down->removeDownloadMgrProxyObserver(&rec);
+}
+
+QString TransferTest::writeLocal(const QString& relative, const QByteArray& content) {
+    const QString path = local.path() + QLatin1Char('/') + relative;
+    QDir().mkpath(QFileInfo(path).path());
+    QFile f(path);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(content);
+    return path;
+}
+
+QByteArray TransferTest::readLocal(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+CloudFileInfoPtr TransferTest::cloudNode(const ServiceNode& node) {
+    auto f = CloudFileInfo::create();
+    f->setNid(node.nid);
+    f->setPid(node.pid);
+    f->setName(node.name);
+    f->setPath(node.path);
+    f->setIsDirectory(node.isDir);
+    f->setM_size(node.size);
+    return f;
+}
+
+CloudFileInfoPtr TransferTest::cloudFolder(const QString& path) {
+    if (path == QLatin1String("/"))
+        return CloudFileInfo::rootFile();
+    return cloudNode(svc.mkdir(path));
+}
+
+namespace {
+bool settled(const TransferEngine& e) {
+    return e.count(KZTransportJobStatusRunning) == 0 && e.count(KZTransportJobStatusWaiting) == 0;
+}
+} // namespace
+
+bool TransferTest::waitUploadsSettled(int ms) {
+    KZBackgroundThread::shared().runAndWait([] {}); // jobs handed over before are in the engine
+    return waitUntil([] { return settled(KZUploadMgr::shared()); }, ms);
+}
+
+bool TransferTest::waitDownloadsSettled(int ms) {
+    KZBackgroundThread::shared().runAndWait([] {});
+    return waitUntil([] { return settled(KZDownloadMgr::shared()); }, ms);
+}
+
+int TransferTest::uploadStatus(const QString& cloudPath) {
+    int status = 0;
+    KZBackgroundThread::shared().runAndWait([&] {
+        for (const auto& j : KZUploadMgr::shared().jobs())
+            if (j.rec.path == cloudPath)
+                status = j.rec.status;
+    });
+    return status;
+}
+
+int TransferTest::downloadStatus(const QString& localPath) {
+    int status = 0;
+    KZBackgroundThread::shared().runAndWait([&] {
+        for (const auto& j : KZDownloadMgr::shared().jobs())
+            if (j.rec.path == localPath)
+                status = j.rec.status;
+    });
+    return status;
+}
+
+std::optional<TransferRecorder::Sync> TransferTest::waitCloudFail(int ms) {
+    std::optional<TransferRecorder::Sync> s;
+    // waitUntil may ask more than once: the failure found first is kept.
+    waitUntil([&] { return s || (s = rec.nextFail(rec.cloudSync, cloudFailSeen)).has_value(); }, ms);
+    return s;
+}
+
+std::optional<TransferRecorder::Sync> TransferTest::waitLocalFail(int ms) {
+    std::optional<TransferRecorder::Sync> s;
+    waitUntil([&] { return s || (s = rec.nextFail(rec.localSync, localFailSeen)).has_value(); }, ms);
+    return s;
+}
+
+bool TransferTest::waitCloudIdle(int ms) {
+    KZBackgroundThread::shared().runAndWait([] {}); // requests handed over before reach the queue
+    const bool ok = waitUntil([] { return CloudFileSyncMgr::shared().operationCount() == 0; }, ms);
+    drainEvents();
+    return ok;
+}
+
+bool TransferTest::waitLocalIdle(int ms) {
+    KZBackgroundThread::shared().runAndWait([] {}); // requests handed over before reach the queue
+    const bool ok = waitUntil([] { return LocalFileSyncMgr::shared().operationCount() == 0; }, ms);
+    drainEvents();
+    return ok;
+}
+
+} // namespace nubo::test

@@ -1,0 +1,53 @@
+#include "ui/files/KZFileListSort.h"
+#include "ui/files/KZLocalFileInfo.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+CloudFileInfoPtr node(const QString& name, bool dir, qint32 mtime = 0, qint64 nid = 0) {
+    auto f = CloudFileInfo::create();
+    f->setName(name);
+    f->setIsDirectory(dir);
+    f->setM_fmtime(mtime);
+    f->setNid(nid ? nid : qHash(name));
+    return f;
+}
+
+QStringList names(const QList<CloudFileInfoPtr>& files) {
+    QStringList out;
+    for (const auto& f : files)
+        out.append(f->name());
+    return out;
+}
+
+} // namespace
+
+TEST(FileListSort, NamesInNaturalOrderWithFoldersFirst) {
+    QList<CloudFileInfoPtr> files{node("a2", false), node("b", true), node("a1", false), node("a10", true)};
+    KZFileListSort::sort(files, 0);
+    EXPECT_EQ(names(files), (QStringList{"a10", "b", "a1", "a2"}));
+    KZFileListSort::sort(files, 1);
+    EXPECT_EQ(names(files), (QStringList{"b", "a10", "a2", "a1"}));
+}
+
+TEST(FileListSort, TimesWithFoldersFirstAndUnknownModesDescending) {
+    QList<CloudFileInfoPtr> files{node("old", false, 100), node("new", false, 300), node("dir", true, 50),
+                                  node("mid", false, 200)};
+    KZFileListSort::sort(files, 2);
+    EXPECT_EQ(names(files), (QStringList{"dir", "old", "mid", "new"}));
+    KZFileListSort::sort(files, 3);
+    EXPECT_EQ(names(files), (QStringList{"dir", "new", "mid", "old"}));
+    KZFileListSort::sort(files, 42);
+    EXPECT_EQ(names(files), (QStringList{"dir", "new", "mid", "old"}));
+}
+
+TEST(FileListSort, FolderBeingCreatedStaysFirstInEveryMode) {
+    for (int mode : {0, 1, 2, 3}) {
+        QList<CloudFileInfoPtr> files{node("a", true, 10), node("z", false, 999),
+                                      KZLocalFileInfo::localFileInfoWithName(QStringLiteral("新建文件夹"), 0),
+                                      node("b", true, 20)};
+        KZFileListSort::sort(files, mode);
+        EXPECT_TRUE(KZLocalFileInfo::isLocal(files.first().get())) << "mode " << mode;
+    }
+}

@@ -1,0 +1,370 @@
+// The file page driven against the real session and embedded service on a temporary folder.
+#include "cloud/KZSessionProxy.h"
+#include "kit/Window.h"
+#include "shell/KZCheckBoxButton.h"
+#include "shell/KZToast.h"
+#include "storage/SingletonT.h"
+#include "storage/SystemConfig.h"
+#include "support/EventLoop.h"
+#include "support/ServiceFixture.h"
+#include "ui/files/KZFileListStyleSwitcher.h"
+#include "ui/files/KZFilesViewController.h"
+#include "ui/files/KZFolderToken.h"
+
+#include <QApplication>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using nubo::test::drainEvents;
+using nubo::test::waitUntil;
+
+namespace {
+
+nubo::test::ServiceFixture* s_service = nullptr;
+
+CloudFileInfoPtr named(const QList<CloudFileInfoPtr>& files, const QString& name) {
+    for (const auto& f : files)
+        if (f->name() == name)
+            return f;
+    return nullptr;
+}
+
+// A double click as the desktop delivers it: press, release, a second press that reports the
+// double click, release. QTest leaves half a second between its releases and presses, so the
+// double-click interval is widened for the duration.
+void doubleClick(QWidget* w, QPoint pos) {
+    const int interval = QApplication::doubleClickInterval();
+    QApplication::setDoubleClickInterval(5000);
+    QTest::mousePress(w, Qt::LeftButton, {}, pos);
+    QTest::mouseRelease(w, Qt::LeftButton, {}, pos);
+    QTest::mouseDClick(w, Qt::LeftButton, {}, pos);
+    QTest::mouseRelease(w, Qt::LeftButton, {}, pos);
+    QApplication::setDoubleClickInterval(interval);
+}
+
+CloudFileInfoPtr made(const QString& name, qint32 category, qint64 nid) {
+    auto f = CloudFileInfo::create();
+    f->setName(name);
+    f->setPath(QStringLiteral("/x/") + name);
+    f->setNid(nid);
+    f->setPid(900);
+    f->setM_category(category);
+    return f;
+}
+
+class FilesPage : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        s_service = new nubo::test::ServiceFixture;
+        s_service->installAsShared();
+        s_service->mkdir(QStringLiteral("/empty"));
+        for (const char* n : {"a", "b", "c", "d", "e"})
+            s_service->putFile(QStringLiteral("/five/%1.txt").arg(QLatin1String(n)), QByteArray(n));
+        s_service->mkdir(QStringLiteral("/nav/A/deep"));
+        s_service->mkdir(QStringLiteral("/nav/B"));
+        s_service->mkdir(QStringLiteral("/big/sub"));
+        for (int i = 0; i < 60; ++i)
+            s_service->putFile(QStringLiteral("/big/f%1.txt").arg(i, 2, 10, QLatin1Char('0')),
+                               QByteArray::number(i));
+        bool done = false;
+        BWError error;
+        KZSessionProxy::shareSessionProxy()->loginLocal([&](const BWError& e) {
+            error = e;
+            done = true;
+        });
+        ASSERT_TRUE(waitUntil([&] { return done; }, 20000));
+        ASSERT_TRUE(error.isNull()) << error.localizedDescription().toStdString();
+    }
+
+    static void TearDownTestSuite() {
+        bool done = false;
+        KZSessionProxy::shareSessionProxy()->logoutLocal([&] { done = true; });
+        waitUntil([&] { return done; }, 10000);
+        delete s_service;
+        s_service = nullptr;
+    }
+
+    void SetUp() override {
+        auto& config = nubo::SingletonT<nubo::SystemConfig>::instance();
+        config.setFilelistViewMode(0);
+        config.setCloudFileSort(0);
+        page = new KZFilesViewController(CloudFileInfo::rootFile());
+        window = new kit::Window;
+        window->setContentSize(QSizeF(1000, 640));
+        window->contentView()->addSubview(page->view());
+        page->view()->setFrame(window->contentView()->bounds());
+        window->show();
+        ASSERT_TRUE(waitUntil([&] { return named(page->files(), QStringLiteral("five")) != nullptr; }));
+        drainEvents();
+    }
+
+    void TearDown() override {
+        delete window;
+        delete page;
+        drainEvents();
+    }
+
+    // Opens a folder of the current list as a user's double click would.
+    void openNamed(const QString& name) {
+        const CloudFileInfoPtr folder = named(page->files(), name);
+        ASSERT_NE(folder, nullptr) << name.toStdString();
+        const QString path = folder->path();
+        page->openDir(folder);
+        waitForPath(path);
+    }
+    void jump(const QString& path) {
+        page->openDirWithJumpPath(path, QString(), false);
+        waitForPath(path);
+    }
+    void waitForPath(const QString& path) {
+        ASSERT_TRUE(waitUntil([&] { return page->fileInfo()->path() == path; })) << path.toStdString();
+        drainEvents(); // the offset and expected-file steps run after the reply
+    }
+    bool enabled(const KZFilesToolBarItemPtr& item) const {
+        return page->toolBar()->viewOfItem(item)->enable();
+    }
+
+    KZFilesViewController* page = nullptr;
+    kit::Window* window = nullptr;
+};
+
+} // namespace
+
+TEST_F(FilesPage, EmptyFolderDisablesHeaderAndSelectionCommands) {
+    jump(QStringLiteral("/empty"));
+    EXPECT_TRUE(page->files().isEmpty());
+    EXPECT_FALSE(page->tableHeaderView()->isEnable());
+    EXPECT_FALSE(page->tableHeaderView()->isSelected());
+    EXPECT_EQ(page->homeToolBarMessage(), QStringLiteral("共0个文件"));
+    EXPECT_TRUE(enabled(page->uploadItem()));
+    EXPECT_TRUE(enabled(page->folderItem()));
+    EXPECT_FALSE(enabled(page->downloadItem()));
+    EXPECT_FALSE(enabled(page->deleteItem()));
+    EXPECT_FALSE(enabled(page->moreItem()));
+}
+
+TEST_F(FilesPage, SelectingEveryRowChecksTheHeader) {
+    jump(QStringLiteral("/five"));
+    ASSERT_EQ(page->files().size(), 5);
+    page->didPressCmdA();
+    EXPECT_TRUE(page->tableHeaderView()->isSelected());
+    EXPECT_EQ(page->tableView()->numberOfSelectedRows(), 5);
+    EXPECT_EQ(page->homeToolBarMessage(), QStringLiteral("已选中5个文件"));
+    EXPECT_TRUE(enabled(page->deleteItem()));
+
+    page->tableView()->deselectRow(0);
+    EXPECT_FALSE(page->tableHeaderView()->isSelected());
+    EXPECT_EQ(page->selectedFiles().size(), 4);
+    EXPECT_FALSE(page->files().first()->selected());
+
+    page->tableHeaderView()->checkBox()->setChecked(false);
+    page->tableCheckBoxHeaderViewDidPressSelectButton(page->tableHeaderView(),
+                                                      page->tableHeaderView()->checkBox());
+    EXPECT_TRUE(page->selectedFiles().isEmpty());
+    EXPECT_EQ(page->tableView()->numberOfSelectedRows(), 0);
+}
+
+TEST_F(FilesPage, SearchResultDisablesUploadAndNewFolder) {
+    KZSessionProxy::shareSessionProxy()->searchFileListByFileInfo(page->fileInfo(), QStringLiteral("b"), 0,
+                                                                  page, {});
+    ASSERT_TRUE(waitUntil([&] { return page->fileInfo()->isSearch(); }));
+    EXPECT_FALSE(enabled(page->uploadItem()));
+    EXPECT_FALSE(enabled(page->folderItem()));
+    ASSERT_FALSE(page->files().isEmpty());
+    page->selectAllRows();
+    EXPECT_FALSE(enabled(page->uploadItem()));
+    EXPECT_TRUE(enabled(page->downloadItem()));
+    const auto& tokens = page->folderCrumbs()->tokens();
+    EXPECT_EQ(tokens.last()->title(), QStringLiteral("“b”的搜索结果"));
+}
+
+TEST_F(FilesPage, ExpectFilePathOpensTheParentAndSelectsTheFile) {
+    page->setExpectFilePath(QStringLiteral("/five/c.txt"));
+    page->viewDidAppear();
+    EXPECT_TRUE(page->expectFilePath().isEmpty());
+    waitForPath(QStringLiteral("/five"));
+    ASSERT_TRUE(waitUntil([&] { return page->selectedFiles().size() == 1; }));
+    EXPECT_EQ(page->selectedFiles().first()->path(), QStringLiteral("/five/c.txt"));
+    const int row = int(page->files().indexOf(page->selectedFiles().first()));
+    EXPECT_TRUE(page->tableView()->isRowSelected(row));
+
+    // The next showing reloads the folder instead.
+    page->viewDidAppear();
+    ASSERT_TRUE(waitUntil([&] { return page->selectedFiles().isEmpty(); }));
+    EXPECT_EQ(page->fileInfo()->path(), QStringLiteral("/five"));
+}
+
+TEST_F(FilesPage, ScrollOffsetsAreRememberedPerFolder) {
+    openNamed(QStringLiteral("big"));
+    EXPECT_DOUBLE_EQ(page->tableView()->visibleRect().y(), -32.0);
+    page->tableView()->scrollToPoint(QPointF(0, 400));
+    ASSERT_DOUBLE_EQ(page->tableView()->visibleRect().y(), 400.0);
+
+    openNamed(QStringLiteral("sub"));
+    EXPECT_DOUBLE_EQ(page->tableView()->visibleRect().y(), -32.0);
+    page->actionGoback();
+    waitForPath(QStringLiteral("/big"));
+    EXPECT_DOUBLE_EQ(page->tableView()->visibleRect().y(), 400.0);
+    EXPECT_TRUE(page->goForwardButton()->isEnabled());
+    EXPECT_TRUE(page->goBackButton()->isEnabled());
+}
+
+TEST_F(FilesPage, GridOpensAtItsTop) {
+    page->switcher()->setStyle(KZFileListStyleGrid);
+    openNamed(QStringLiteral("big"));
+    EXPECT_DOUBLE_EQ(page->collectionView()->visibleRect().y(), 0.0);
+    EXPECT_EQ(page->collectionView()->numberOfItems(), page->files().size());
+}
+
+TEST_F(FilesPage, SwitchingStyleCarriesTheSelection) {
+    jump(QStringLiteral("/five"));
+    page->tableView()->selectRowIndexes(kit::IndexSet{1, 3}, false);
+    ASSERT_EQ(page->selectedFiles().size(), 2);
+
+    page->switcher()->gridItemViewClicked();
+    EXPECT_EQ(page->filesContainerStyle(), uint(KZFileListStyleGrid));
+    EXPECT_EQ(page->collectionView()->selectionIndexes(), (kit::IndexSet{1, 3}));
+    EXPECT_EQ(page->selectedFiles().size(), 2);
+    EXPECT_EQ(nubo::SingletonT<nubo::SystemConfig>::instance().getFilelistViewMode(), 1);
+
+    page->switcher()->listItemViewClicked();
+    EXPECT_EQ(page->tableView()->selectedRowIndexes(), (kit::IndexSet{1, 3}));
+    EXPECT_TRUE(page->files().at(1)->selected() && page->files().at(3)->selected());
+
+    page->selectAllRows();
+    page->switcher()->gridItemViewClicked();
+    EXPECT_EQ(page->collectionView()->selectionIndexes().count(), 5);
+}
+
+TEST_F(FilesPage, ClicksFindTheirRowAndDoubleClickOpensFolders) {
+    jump(QStringLiteral("/nav"));
+    ASSERT_EQ(page->files().size(), 2); // A and B
+    kit::TableView* table = page->tableView();
+    const int header = int(table->headerHeight());
+    const int rowHeight = int(table->rowHeight());
+    QTest::mouseClick(table, Qt::LeftButton, {}, QPoint(200, header + rowHeight + rowHeight / 2));
+    EXPECT_EQ(page->convertFileFromClickPosition(), page->files().at(1));
+
+    doubleClick(table, QPoint(200, header + 5 * rowHeight));
+    drainEvents();
+    EXPECT_EQ(page->convertFileFromClickPosition(), nullptr);
+    EXPECT_EQ(page->fileInfo()->path(), QStringLiteral("/nav"));
+
+    doubleClick(table, QPoint(200, header + rowHeight / 2));
+    waitForPath(QStringLiteral("/nav/A"));
+}
+
+TEST_F(FilesPage, CrumbsAndHistoryNavigate) {
+    openNamed(QStringLiteral("nav"));
+    openNamed(QStringLiteral("A"));
+    openNamed(QStringLiteral("deep"));
+    const auto& tokens = page->folderCrumbs()->tokens();
+    ASSERT_EQ(tokens.size(), 7);
+    EXPECT_EQ(tokens.at(2)->title(), QStringLiteral("nav"));
+    page->folderCrumbsDidClickDirectoryPath(QStringLiteral("/nav"));
+    waitForPath(QStringLiteral("/nav"));
+    page->actionGoback();
+    waitForPath(QStringLiteral("/nav/A/deep"));
+    EXPECT_TRUE(page->goForwardButton()->isEnabled());
+    page->actionGoForward();
+    waitForPath(QStringLiteral("/nav"));
+    EXPECT_FALSE(page->goForwardButton()->isEnabled());
+    page->openDirToRoot();
+    waitForPath(QStringLiteral("/"));
+}
+
+TEST_F(FilesPage, FailedListKeepsTheRows) {
+    jump(QStringLiteral("/five"));
+    const auto rows = page->files();
+    page->openDirWithJumpPath(QStringLiteral("/no/such/folder"), QString(), false);
+    ASSERT_TRUE(waitUntil([&] { return KZToast::toastOf(page->view()) != nullptr; }));
+    EXPECT_EQ(KZToast::toastOf(page->view())->text(), QStringLiteral("读取文件失败，请重试"));
+    EXPECT_EQ(page->files(), rows);
+}
+
+TEST_F(FilesPage, SelectionOperationsKeepFlagsAndViewInStep) {
+    jump(QStringLiteral("/five"));
+    page->selectRowsAtIndexes(kit::IndexSet{0, 2});
+    page->selectRowsAtIndexes(kit::IndexSet(1));
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(page->files().at(i)->selected(), i == 1) << i;
+    EXPECT_TRUE(page->homeToolBarMessage().contains(QStringLiteral("b.txt  修改日期：")));
+
+    page->selectRowsAtIndexes({});
+    EXPECT_TRUE(page->selectedFiles().isEmpty());
+    EXPECT_FALSE(enabled(page->downloadItem()));
+    EXPECT_EQ(page->homeToolBarMessage(), QStringLiteral("共5个文件"));
+
+    // A row that arrives flagged is selected in the view and in the page.
+    auto extra = made(QStringLiteral("zz.txt"), 0, 777777);
+    extra->setSelected(true);
+    auto rows = page->files();
+    rows.append(extra);
+    page->setFiles(rows);
+    page->insertRowsAtIndexs(kit::IndexSet(5));
+    EXPECT_TRUE(page->tableView()->isRowSelected(5));
+    EXPECT_EQ(page->selectedFiles(), QList<CloudFileInfoPtr>{extra});
+
+    rows.removeLast();
+    page->setFiles(rows);
+    page->deleteRowsAtIndexs(kit::IndexSet(5));
+    EXPECT_EQ(page->tableView()->numberOfRows(), 5);
+    EXPECT_TRUE(page->selectedFiles().isEmpty());
+
+    page->tableView()->selectRowIndexes(kit::IndexSet{0, 1}, false);
+    page->makeRenameFileFocus();
+    EXPECT_FALSE(page->isEditing());
+    page->tableView()->selectRowIndexes(kit::IndexSet(0), false);
+    page->makeRenameFileFocus();
+    EXPECT_TRUE(page->isEditing());
+}
+
+TEST_F(FilesPage, RowCheckBoxSelectsItsRow) {
+    jump(QStringLiteral("/five"));
+    auto* row = qobject_cast<KZFileRowView*>(page->tableView()->rowViewAtRow(2, false));
+    ASSERT_NE(row, nullptr);
+    row->checkBox()->setChecked(true);
+    row->checkBoxClicked();
+    EXPECT_EQ(page->selectedFiles(), QList<CloudFileInfoPtr>{page->files().at(2)});
+    EXPECT_TRUE(page->tableView()->isRowSelected(2));
+    row->checkBox()->setChecked(false);
+    row->checkBoxClicked();
+    EXPECT_TRUE(page->selectedFiles().isEmpty());
+    EXPECT_FALSE(page->tableView()->isRowSelected(2));
+}
+
+TEST_F(FilesPage, RepliesAreSortedWithPlaceholdersFirstAndPreviewCountsImagesOnly) {
+    auto folder = made(QStringLiteral("x"), 0, 900);
+    folder->setIsDirectory(true);
+    folder->setPath(QStringLiteral("/x"));
+    const QList<CloudFileInfoPtr> rows{
+        made(QStringLiteral("4.png"), 1, 904), made(QStringLiteral("2.txt"), 0, 902),
+        made(QStringLiteral("1.png"), 1, 901), made(QStringLiteral("3.png"), 1, 903),
+        KZLocalFileInfo::localFileInfoWithName(QStringLiteral("新建文件夹"), 900)};
+    page->kzSessionRequestFileList(nullptr, 1, folder, rows, 0, {});
+    QStringList order;
+    for (const auto& f : page->files())
+        order.append(f->name());
+    EXPECT_EQ(order, (QStringList{"新建文件夹", "1.png", "2.txt", "3.png", "4.png"}));
+    const auto [images, index] = page->previewImageInfos(named(page->files(), QStringLiteral("4.png")));
+    EXPECT_EQ(images.size(), 3);
+    EXPECT_EQ(index, 2);
+    EXPECT_EQ(page->tableView()->numberOfRows(), 5);
+    EXPECT_FALSE(page->goBackButton()->isEnabled());
+}
+
+TEST_F(FilesPage, HidingThePageClearsSelectionAndStatusShowingItReloads) {
+    jump(QStringLiteral("/five"));
+    page->selectAllRows();
+    window->hide();
+    drainEvents();
+    EXPECT_TRUE(page->selectedFiles().isEmpty());
+    EXPECT_FALSE(page->files().first()->selected());
+    EXPECT_TRUE(page->homeToolBarMessage().isEmpty());
+
+    const CloudFileInfoPtr before = page->files().first();
+    window->show();
+    // Shown again: the folder is listed afresh (new records), not kept from before.
+    ASSERT_TRUE(waitUntil([&] { return !page->files().isEmpty() && page->files().first() != before; }));
+    EXPECT_EQ(page->fileInfo()->path(), QStringLiteral("/five"));
+}
