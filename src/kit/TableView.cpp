@@ -446,7 +446,7 @@ void TableView::tile() {
     const auto cols = columnSpans(clipW);
     const int rowWidth = cols.empty() ? clipW : cols.back().first + cols.back().second;
     for (auto& [r, rv] : m_displayed) {
-                const int rh = int(heightOf(r));
+        const int rh = int(heightOf(r));
         rv->setGeometry(0, int(topOf(r)) - m_offset, rowWidth, rh);
         for (int c = 0; c < int(cols.size()) && c < int(rv->m_cells.size()); ++c)
             if (View* cell = rv->m_cells[c])

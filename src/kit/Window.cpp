@@ -147,12 +147,18 @@ void Window::center() {
 }
 
 void Window::orderFront() {
-    show();
+    // Ordering front does not take the keyboard from the key window (pop-ups rely on that).
+    if (!isVisible()) {
+        setAttribute(Qt::WA_ShowWithoutActivating, true);
+        show();
+        setAttribute(Qt::WA_ShowWithoutActivating, false);
+    }
     raise();
 }
 
 void Window::makeKeyAndOrderFront() {
-    orderFront();
+    show();
+    raise();
     activateWindow();
 }
 
@@ -201,6 +207,8 @@ void Window::beginSheet(Window* sheet, std::function<void(int)> completion) {
     m_sheet = sheet;
     m_sheetCompletion = std::move(completion);
     sheet->m_sheetParent = this;
+    if (sheet->isVisible())
+        sheet->hide(); // modality takes effect when a window is shown
     sheet->setWindowModality(Qt::WindowModal);
     sheet->attachTransient(this);
     // A sheet hangs from the upper edge of its parent, centred horizontally.
@@ -209,7 +217,7 @@ void Window::beginSheet(Window* sheet, std::function<void(int)> completion) {
     sf.moveLeft(pf.x() + (pf.width() - sf.width()) / 2);
     sf.moveTop(pf.y() + pf.height() - sf.height());
     sheet->setFrame(sf);
-    sheet->orderFront();
+    sheet->makeKeyAndOrderFront();
 }
 
 void Window::endSheet(Window* sheet, int returnCode) {
@@ -281,6 +289,8 @@ void Window::hideEvent(QHideEvent* e) {
         return;
     for (Window* c : childWindows())
         c->hide();
+    if (m_sheet)
+        m_sheet->hide();
 }
 
 void Window::changeEvent(QEvent* e) {

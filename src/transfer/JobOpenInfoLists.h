@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QList>
+#include <functional>
 
 namespace nubo::transfer {
 
@@ -78,6 +79,39 @@ public:
         if (finished)
             m_finished = newFinished;
         m_map = map;
+    }
+
+    // What a proxy tells its observers about one engine event.
+    struct Callbacks {
+        std::function<void(const QList<Ptr>&)> added;
+        std::function<void(const Ptr&)> changed, finished, cancelled, failed;
+        std::function<void()> reset; // the engine named no job: both lists are read again
+    };
+
+    // Brings the lists up to date with an engine event and calls the matching callback.
+    void handle(TransferEngine::Event e, const QList<TransferEngine::JobView>& jobs, const Callbacks& cb) {
+        using Event = TransferEngine::Event;
+        if (e == Event::Reset)
+            return cb.reset();
+        if (e == Event::Added) {
+            QList<Ptr> infos;
+            for (const auto& v : jobs)
+                infos.append(apply(v));
+            return cb.added(infos);
+        }
+        for (const auto& v : jobs) {
+            if (e == Event::Cancelled) {
+                cb.cancelled(remove(v));
+                continue;
+            }
+            const Ptr info = apply(v);
+            if (e == Event::Finished)
+                cb.finished(info);
+            else if (e == Event::Error)
+                cb.failed(info);
+            else
+                cb.changed(info);
+        }
     }
 
 private:

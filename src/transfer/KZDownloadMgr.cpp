@@ -42,7 +42,6 @@ QByteArray native(const QString& p) {
     return QFile::encodeName(p);
 }
 
-
 // Blocks written so far, in any order, and a hasher that follows the written prefix in order.
 class BlockBoard {
 public:

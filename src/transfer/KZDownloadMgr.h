@@ -17,7 +17,7 @@ public:
                                      bool replace);
 
     // Blocks of one job fetched at the same time.
-    static constexpr int kParallelBlocks = 8;
+    static constexpr int kParallelBlocks = 4;
 
 protected:
     KZDownloadMgr() : TransferEngine(QStringLiteral("download")) {}

@@ -63,41 +63,25 @@ KZDownloadMgrProxy::KZDownloadMgrProxy() : m_lists(&toInfo) {
 }
 
 void KZDownloadMgrProxy::engineEvent(TransferEngine::Event e, const QList<TransferEngine::JobView>& jobs) {
-    using Event = TransferEngine::Event;
-    switch (e) {
-    case Event::Added: {
-        QList<KZDownloadJobOpenInfoPtr> infos;
-        for (const auto& v : jobs)
-            infos.append(m_lists.apply(v));
-        notify([&](auto* o) { o->downloadAdd(infos); });
-        break;
-    }
-    case Event::Reset:
-        KZBackgroundThread::shared().run([this] {
-            const auto all = KZDownloadMgr::shared().jobs();
-            nubo::runOn(this, [this, all] {
-                m_lists.rebuild(all, true, true);
-                notify([&](auto* o) { o->didUpdateFinishedDownloadJobOpenInfos(m_lists.finished()); });
-                notify([&](auto* o) { o->didUpdateUnFinishedDownloadJobOpenInfos(m_lists.unfinished()); });
-            });
-        });
-        break;
-    default:
-        for (const auto& v : jobs) {
-            if (e == Event::Cancelled) {
-                const auto info = m_lists.remove(v);
-                notify([&](auto* o) { o->downloadCancel(info); });
-                continue;
-            }
-            const auto info = m_lists.apply(v);
-            if (e == Event::Finished)
-                notify([&](auto* o) { o->downloadFinished(info); });
-            else if (e == Event::Error)
-                notify([&](auto* o) { o->downloadError(info); });
-            else
-                notify([&](auto* o) { o->downloadStateChanged(info); });
-        }
-    }
+    using Ptr = KZDownloadJobOpenInfoPtr;
+    m_lists.handle(
+        e, jobs,
+        {[this](const QList<Ptr>& infos) { notify([&](auto* o) { o->downloadAdd(infos); }); },
+         [this](const Ptr& info) { notify([&](auto* o) { o->downloadStateChanged(info); }); },
+         [this](const Ptr& info) { notify([&](auto* o) { o->downloadFinished(info); }); },
+         [this](const Ptr& info) { notify([&](auto* o) { o->downloadCancel(info); }); },
+         [this](const Ptr& info) { notify([&](auto* o) { o->downloadError(info); }); },
+         [this] {
+             KZBackgroundThread::shared().run([this] {
+                 const auto all = KZDownloadMgr::shared().jobs();
+                 nubo::runOn(this, [this, all] {
+                     m_lists.rebuild(all, true, true);
+                     notify([&](auto* o) { o->didUpdateFinishedDownloadJobOpenInfos(m_lists.finished()); });
+                     notify(
+                         [&](auto* o) { o->didUpdateUnFinishedDownloadJobOpenInfos(m_lists.unfinished()); });
+                 });
+             });
+         }});
 }
 
 void KZDownloadMgrProxy::fetch(bool unfinished) {

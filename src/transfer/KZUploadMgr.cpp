@@ -2,10 +2,11 @@
 
 #include "transfer/BlockHasher.h"
 #include "transfer/CloudPaths.h"
-#include "transfer/SessionBridge.h"
 #include "transfer/PosixFile.h"
+#include "transfer/SessionBridge.h"
 #include "transfer/TransferErrors.h"
 
+#include <QFile>
 #include <fcntl.h>
 #include <future>
 #include <sys/stat.h>
@@ -30,7 +31,6 @@ TransferJobRecord KZUploadMgr::makeJob(const QString& diskPath, const QString& c
 }
 
 namespace {
-
 
 QStringList toHex(const QList<QByteArray>& raw) {
     QStringList out;

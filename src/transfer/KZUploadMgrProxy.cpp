@@ -66,41 +66,24 @@ KZUploadMgrProxy::KZUploadMgrProxy() : m_lists(&toInfo) {
 }
 
 void KZUploadMgrProxy::engineEvent(TransferEngine::Event e, const QList<TransferEngine::JobView>& jobs) {
-    using Event = TransferEngine::Event;
-    switch (e) {
-    case Event::Added: {
-        QList<KZUploadJobOpenInfoPtr> infos;
-        for (const auto& v : jobs)
-            infos.append(m_lists.apply(v));
-        notify([&](auto* o) { o->uploadAdd(infos); });
-        break;
-    }
-    case Event::Reset:
-        KZBackgroundThread::shared().run([this] {
-            const auto all = KZUploadMgr::shared().jobs();
-            nubo::runOn(this, [this, all] {
-                m_lists.rebuild(all, true, true);
-                notify([&](auto* o) { o->didUpdateFinishedUploadJobOpenInfos(m_lists.finished()); });
-                notify([&](auto* o) { o->didUpdateUnFinishedUploadJobOpenInfos(m_lists.unfinished()); });
-            });
-        });
-        break;
-    default:
-        for (const auto& v : jobs) {
-            if (e == Event::Cancelled) {
-                const auto info = m_lists.remove(v);
-                notify([&](auto* o) { o->uploadCancel(info); });
-                continue;
-            }
-            const auto info = m_lists.apply(v);
-            if (e == Event::Finished)
-                notify([&](auto* o) { o->uploadFinished(info); });
-            else if (e == Event::Error)
-                notify([&](auto* o) { o->uploadError(info); });
-            else
-                notify([&](auto* o) { o->uploadStateChanged(info); });
-        }
-    }
+    using Ptr = KZUploadJobOpenInfoPtr;
+    m_lists.handle(
+        e, jobs,
+        {[this](const QList<Ptr>& infos) { notify([&](auto* o) { o->uploadAdd(infos); }); },
+         [this](const Ptr& info) { notify([&](auto* o) { o->uploadStateChanged(info); }); },
+         [this](const Ptr& info) { notify([&](auto* o) { o->uploadFinished(info); }); },
+         [this](const Ptr& info) { notify([&](auto* o) { o->uploadCancel(info); }); },
+         [this](const Ptr& info) { notify([&](auto* o) { o->uploadError(info); }); },
+         [this] {
+             KZBackgroundThread::shared().run([this] {
+                 const auto all = KZUploadMgr::shared().jobs();
+                 nubo::runOn(this, [this, all] {
+                     m_lists.rebuild(all, true, true);
+                     notify([&](auto* o) { o->didUpdateFinishedUploadJobOpenInfos(m_lists.finished()); });
+                     notify([&](auto* o) { o->didUpdateUnFinishedUploadJobOpenInfos(m_lists.unfinished()); });
+                 });
+             });
+         }});
 }
 
 void KZUploadMgrProxy::fetch(bool unfinished) {

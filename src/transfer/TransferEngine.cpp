@@ -93,6 +93,7 @@ BWError TransferEngine::signIn(std::shared_ptr<CloudService> service, const QStr
         j->progress = rec.size > 0 ? double(rec.finishedSize) / double(rec.size)
                                    : (rec.status == KZTransportJobStatusFinished ? 1.0 : 0.0);
         m_jobs.append(j);
+        m_index.insert(j->rec.path, j);
     }
     recount();
     emitEvent(Event::Reset, {});
@@ -109,6 +110,7 @@ void TransferEngine::signOut() {
     m_pool.waitForDone();
     const bool had = !m_jobs.isEmpty();
     m_jobs.clear();
+    m_index.clear();
     m_table.reset();
     m_db.reset();
     m_service.reset();
@@ -118,10 +120,7 @@ void TransferEngine::signOut() {
 }
 
 EngineJobPtr TransferEngine::find(const QString& key) const {
-    for (const auto& j : m_jobs)
-        if (j->rec.path == key)
-            return j;
-    return nullptr;
+    return m_index.value(key);
 }
 
 void TransferEngine::save(EngineJob& j) {
@@ -130,6 +129,7 @@ void TransferEngine::save(EngineJob& j) {
 }
 
 void TransferEngine::setStatus(EngineJob& j, int status, int reason) {
+    countMove(j.rec.status, status);
     j.rec.status = status;
     j.rec.pausedReason = status == KZTransportJobStatusPaused ? reason : KZTransportPausedReasonNone;
     if (status != KZTransportJobStatusRunning)
@@ -137,7 +137,6 @@ void TransferEngine::setStatus(EngineJob& j, int status, int reason) {
     if (status != KZTransportJobStatusError && status != KZTransportJobStatusWaitingThaw)
         j.rec.error = BWError();
     save(j);
-    recount();
 }
 
 void TransferEngine::emitEvent(Event e, const QList<JobView>& jobs) {
@@ -146,10 +145,14 @@ void TransferEngine::emitEvent(Event e, const QList<JobView>& jobs) {
 }
 
 int TransferEngine::runningCount() const {
-    int n = 0;
-    for (const auto& j : m_jobs)
-        n += j->rec.status == KZTransportJobStatusRunning;
-    return n;
+    return m_counts[KZTransportJobStatusRunning].load();
+}
+
+void TransferEngine::countMove(int from, int to) {
+    if (from >= 0 && from < 8)
+        --m_counts[from];
+    if (to >= 0 && to < 8)
+        ++m_counts[to];
 }
 
 void TransferEngine::recount() {
@@ -171,6 +174,7 @@ QList<TransferEngine::JobView> TransferEngine::addJobs(QList<TransferJobRecord> 
                 continue;
             m_table->remove(old->rec.id);
             m_jobs.removeOne(old);
+            m_index.remove(old->rec.path);
             old->removed = true;
             old->rec.status = KZTransportJobStatusCancelled;
             recount();
@@ -187,6 +191,7 @@ QList<TransferEngine::JobView> TransferEngine::addJobs(QList<TransferJobRecord> 
         auto j = std::make_shared<EngineJob>();
         j->rec = rec;
         m_jobs.append(j);
+        m_index.insert(j->rec.path, j);
         added.append(view(*j));
     }
     recount();
@@ -379,13 +384,14 @@ void TransferEngine::cancelJob(const EngineJobPtr& j) {
     const bool finished = j->rec.status == KZTransportJobStatusFinished;
     stopWorker(*j);
     m_jobs.removeOne(j);
+    m_index.remove(j->rec.path);
     j->removed = true;
     if (m_table)
         m_table->remove(j->rec.id);
+    countMove(j->rec.status, -1); // out of the list
     j->rec.status = KZTransportJobStatusCancelled;
     if (!finished && !j->workerBusy)
         discard(j->rec);
-    recount();
     emitJob(Event::Cancelled, *j);
     postTransportCount();
 }
@@ -433,8 +439,10 @@ void TransferEngine::cancelFinishedAll() {
         return;
     m_table->removeFinished();
     const int before = int(m_jobs.size());
-    m_jobs.removeIf([](const EngineJobPtr& j) {
+    m_jobs.removeIf([this](const EngineJobPtr& j) {
         j->removed = j->rec.status == KZTransportJobStatusFinished;
+        if (j->removed)
+            m_index.remove(j->rec.path);
         return j->removed;
     });
     recount();

@@ -5,6 +5,7 @@
 #include "transfer/TransferJobTable.h"
 
 #include <QElapsedTimer>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QThreadPool>
@@ -131,7 +132,9 @@ private:
     void emitEvent(Event e, const QList<JobView>& jobs);
     void emitJob(Event e, EngineJob& j) { emitEvent(e, {view(j)}); }
     int runningCount() const;
+    // Counts by status: recounted after changes of the list, moved by status changes.
     void recount();
+    void countMove(int from, int to);
     void schedule();
     void launch(const EngineJobPtr& j);
     void stopWorker(EngineJob& j);
@@ -148,7 +151,8 @@ private:
     std::shared_ptr<CloudService> m_service;
     std::unique_ptr<Database> m_db;
     std::unique_ptr<TransferJobTable> m_table;
-    QList<EngineJobPtr> m_jobs;
+    QList<EngineJobPtr> m_jobs;           // in adding order
+    QHash<QString, EngineJobPtr> m_index; // the same jobs by key
     QThreadPool m_pool;
     QObject* m_context = nullptr; // lives on the background thread; queued calls and timers
     QElapsedTimer m_clock;

@@ -386,3 +386,24 @@ TEST(TableViewRows, ARightClickReachesTheRowViewAfterTheTableMarkedTheClickedRow
     EXPECT_EQ(source.rightUps, 1);
     EXPECT_EQ(table->clickedRow(), 2);
 }
+
+TEST_F(Fixture, PerRowHeightsFollowInsertionsAndArrowKeysMoveTheSelection) {
+    source.rows = 3;
+    source.heights = {10, 20, 30};
+    table->reloadData();
+    source.rows = 4;
+    source.heights = {10, 40, 20, 30}; // a 40-point row inserted at 1
+    table->insertRows(IndexSet(1));
+    EXPECT_EQ(table->rectOfRow(2).y(), 50.0);
+    EXPECT_EQ(table->rowAtPoint(QPointF(5, 32 + 49)), 1);
+
+    table->selectRowIndexes(IndexSet(1), false);
+    QApplication::setActiveWindow(&window);
+    window.makeFirstResponder(table);
+    QTest::keyClick(window.windowHandle(), Qt::Key_Down);
+    EXPECT_EQ(table->selectedRowIndexes(), IndexSet(2));
+    QTest::keyClick(window.windowHandle(), Qt::Key_Down, Qt::ShiftModifier);
+    EXPECT_EQ(table->selectedRowIndexes(), (IndexSet{2, 3}));
+    QTest::keyClick(window.windowHandle(), Qt::Key_Down); // stays on the last row
+    EXPECT_EQ(table->selectedRowIndexes(), IndexSet(3));
+}

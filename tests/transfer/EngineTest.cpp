@@ -260,6 +260,12 @@ TEST_F(TransferTest, FrozenFileWaitsInStatusSevenUntilThawed) {
     ASSERT_FALSE(rec.downloadAdded.isEmpty());
     EXPECT_EQ(rec.downloadAdded[0]->m_status, KZTransportJobStatusWaitingThaw);
     EXPECT_EQ(rec.downloadAdded[0]->m_error.code(), kCloudErrorFrozen);
+    // Pause and resume leave a job waiting for the thaw as it is.
+    KZBackgroundThread::shared().runAndWait([&] {
+        KZDownloadMgr::shared().pause(path);
+        KZDownloadMgr::shared().resume(path);
+    });
+    EXPECT_EQ(downloadStatus(path), KZTransportJobStatusWaitingThaw);
     ASSERT_FALSE(svc.service().setFrozen(n.nid, false));
     ASSERT_TRUE(waitUntil([&] { return downloadStatus(path) == KZTransportJobStatusFinished; }));
     EXPECT_EQ(readLocal(path), c);

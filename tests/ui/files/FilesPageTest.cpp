@@ -1,4 +1,5 @@
 // The file page driven against the real session and embedded service on a temporary folder.
+#include "cloud/KZImageCache.h"
 #include "cloud/KZSessionProxy.h"
 #include "kit/Window.h"
 #include "shell/KZCheckBoxButton.h"
@@ -7,11 +8,14 @@
 #include "storage/SystemConfig.h"
 #include "support/EventLoop.h"
 #include "support/ServiceFixture.h"
+#include "ui/files/KZFileInfoCell.h"
 #include "ui/files/KZFileListStyleSwitcher.h"
 #include "ui/files/KZFilesViewController.h"
 #include "ui/files/KZFolderToken.h"
 
 #include <QApplication>
+#include <QBuffer>
+#include <QImage>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -63,6 +67,13 @@ protected:
         s_service->mkdir(QStringLiteral("/nav/A/deep"));
         s_service->mkdir(QStringLiteral("/nav/B"));
         s_service->mkdir(QStringLiteral("/big/sub"));
+        QImage picture(40, 30, QImage::Format_RGB32);
+        picture.fill(Qt::darkGreen);
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        picture.save(&buffer, "PNG");
+        s_service->putFile(QStringLiteral("/pics/p.png"), png);
         for (int i = 0; i < 60; ++i)
             s_service->putFile(QStringLiteral("/big/f%1.txt").arg(i, 2, 10, QLatin1Char('0')),
                                QByteArray::number(i));
@@ -367,4 +378,18 @@ TEST_F(FilesPage, HidingThePageClearsSelectionAndStatusShowingItReloads) {
     // Shown again: the folder is listed afresh (new records), not kept from before.
     ASSERT_TRUE(waitUntil([&] { return !page->files().isEmpty() && page->files().first() != before; }));
     EXPECT_EQ(page->fileInfo()->path(), QStringLiteral("/five"));
+}
+
+TEST_F(FilesPage, ImageRowsShowTheirThumbnailAndKeepIt) {
+    KZImageCache::shareInstance()->setMemoryCacheSize(64 << 20);
+    jump(QStringLiteral("/pics"));
+    ASSERT_EQ(page->files().size(), 1);
+    const CloudFileInfoPtr picture = page->files().first();
+    ASSERT_EQ(picture->m_category(), 1);
+    ASSERT_TRUE(
+        waitUntil([&] { return !KZImageCache::shareInstance()->imageForCloudFile(*picture).isNull(); }));
+    auto* cell = qobject_cast<KZFileInfoCell*>(page->tableView()->viewAtColumn(page->nameColumn(), 0, false));
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(cell->reqID(), 0); // answered
+    EXPECT_FALSE(cell->thumbInMemory().isNull());
 }
