@@ -14,6 +14,7 @@
 
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <csignal>
 #include <cstdio>
@@ -67,7 +68,7 @@ bool KZAppDelegate::quitEarlierCopy() {
     qint64 pid = 0;
     QString host, app;
     if (m_instanceLock->getLockInfo(&pid, &host, &app) && pid > 0 && pid != qint64(::getpid()) &&
-        app == QCoreApplication::applicationName()) {
+        app == QFileInfo(QCoreApplication::applicationFilePath()).fileName()) {
         std::fprintf(stderr, "Nubo: asking the running copy (pid %lld) to quit.\n",
                      static_cast<long long>(pid));
         ::kill(pid_t(pid), SIGTERM);
