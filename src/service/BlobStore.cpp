@@ -5,13 +5,19 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QSet>
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace nubo {
 
 namespace {
+
+constexpr int kSyncThreads = 8;
 
 BWError ioError(const QString& what) {
     return BWError::withMessage(
@@ -67,21 +73,46 @@ BWError BlobStore::write(const QString& sha1, const QByteArray& bytes) {
         p += n;
         left -= n;
     }
-    if (::fsync(fd) != 0) {
-        BWError err = ioError(target);
-        ::close(fd);
-        ::unlink(tmp.constData());
-        return err;
-    }
+    // Writeback starts now, so that the sync before the commit mostly finds it done.
+    ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
     ::close(fd);
     if (::rename(tmp.constData(), QFile::encodeName(target).constData()) != 0) {
         BWError err = ioError(target);
         ::unlink(tmp.constData());
         return err;
     }
-    if (!syncFolder(QFile::encodeName(folder)))
-        return ioError(folder);
     return {};
+}
+
+BWError BlobStore::sync(const QStringList& sha1s) {
+    QList<QByteArray> files;
+    QSet<QString> folders;
+    for (const QString& sha1 : sha1s) {
+        files.append(QFile::encodeName(pathOf(sha1)));
+        folders.insert(m_folder + QLatin1Char('/') + sha1.left(2));
+    }
+    for (const QString& folder : folders)
+        files.append(QFile::encodeName(folder));
+    // Syncs run side by side: the file system groups them into fewer journal commits.
+    std::atomic<qsizetype> next{0};
+    std::atomic<bool> failed{false};
+    auto worker = [&] {
+        for (qsizetype i = next++; i < files.size() && !failed; i = next++) {
+            const int fd = ::open(files[i].constData(), O_RDONLY | O_CLOEXEC);
+            if (fd < 0 || ::fsync(fd) != 0)
+                failed = true;
+            if (fd >= 0)
+                ::close(fd);
+        }
+    };
+    const int threads = int(qBound<qsizetype>(1, files.size() / 16, qsizetype(kSyncThreads)));
+    std::vector<std::thread> helpers;
+    for (int t = 1; t < threads; ++t)
+        helpers.emplace_back(worker);
+    worker();
+    for (auto& h : helpers)
+        h.join();
+    return failed ? ioError(m_folder) : BWError();
 }
 
 Result<QByteArray> BlobStore::read(const QString& sha1) const {

@@ -8,13 +8,18 @@
 namespace nubo {
 
 // Block bytes kept by their SHA-1 in a folder ("ab/abcdef..."). A block is written to a
-// temporary name, synced, renamed into place and its folder synced, so a block that is visible
-// under its name is complete. Blocks are never changed once written.
+// temporary name and renamed into place, so a block visible under its name was written whole
+// (a crash of the process cannot tear it). Reaching the disk is a separate step: `sync` makes
+// many blocks durable at once, and must come before anything durable points at them. Blocks
+// are never changed once written, except that a damaged one may be written again.
 class BlobStore {
 public:
     explicit BlobStore(QString folder) : m_folder(std::move(folder)) {}
 
+    // Writes the block and starts (without waiting for) its way to the disk.
     BWError write(const QString& sha1, const QByteArray& bytes);
+    // Makes the blocks and their names durable: every file and folder synced, several at a time.
+    BWError sync(const QStringList& sha1s);
     Result<QByteArray> read(const QString& sha1) const;
     bool exists(const QString& sha1) const;
     QString pathOf(const QString& sha1) const;

@@ -9,11 +9,13 @@
 namespace nubo {
 
 class BlobStore;
+class UploadProgress;
 
 // The cloud service that runs inside Nubo: a SQLite database ("service.db") and a blob folder
 // ("blocks") under its own folder. Calls from several threads are serialised on its database;
-// block bytes are written, synced and renamed into place outside that lock, before the row that
-// points to them commits.
+// block bytes are written and renamed into place outside that lock. A file's blocks are synced
+// to the disk (and checked, where this process did not write them) before the row of the file
+// that points to them commits.
 class EmbeddedCloudService : public CloudService {
 public:
     // Opens (creating when needed) the service in `folder`.
@@ -97,6 +99,9 @@ private:
     BWError insertCopy(const ServiceNode& src, qint64 pid, const QString& name, const QString& path,
                        qint64 version, qint64* newId);
     Result<QByteArray> readBlock(const QString& sha1, qint64 expectedSize);
+    // This process's progress of an upload (made on first use); forgotten when it ends.
+    std::shared_ptr<UploadProgress> uploadProgress(const QString& uploadId, int blockCount);
+    void forgetProgress(const QString& uploadId);
     Result<QByteArray> readContent(const ServiceNode& file, quint64 offset, quint64 length);
     Result<QString> uploadPlacement(qint64 parentId, const QString& name, bool replaceExisting,
                                     qint64* replacedId);
@@ -109,6 +114,9 @@ private:
     QString m_folder;
     std::unique_ptr<Database> m_db;
     std::unique_ptr<BlobStore> m_blobs;
+
+    QMutex m_progressMutex;
+    QHash<QString, std::shared_ptr<UploadProgress>> m_progress;
 
     QMutex m_faultMutex;
     QHash<int, QPair<int, BWError>> m_failures;

@@ -3,11 +3,16 @@
 #include "service/EmbeddedCloudService.h"
 #include "service/ServiceInternal.h"
 #include "service/Sha1.h"
+#include "service/UploadProgress.h"
 
 #include <QBuffer>
 #include <QDateTime>
 #include <QImage>
 #include <QRandomGenerator>
+#include <atomic>
+#include <functional>
+#include <thread>
+#include <vector>
 
 namespace nubo {
 
@@ -37,6 +42,28 @@ BWError uploadNotFound() {
 
 BWError corrupt(const QString& what) {
     return cloudError(kCloudErrorDataCorrupt, QStringLiteral("文件数据已损坏：%1").arg(what));
+}
+
+// A commit refused for want of blocks; "missing" lists their indexes.
+BWError blocksMissing(const QVariantList& missing) {
+    return BWError(BWError::kDomainCloud, kCloudErrorBlockMissing,
+                   {{BWError::kErrMsgKey, QStringLiteral("文件分块不完整，缺少%1块").arg(missing.size())},
+                    {QStringLiteral("missing"), missing}});
+}
+
+// Runs fn(0) ... fn(n - 1) on a few threads.
+void forEachParallel(int n, const std::function<void(int)>& fn) {
+    std::atomic<int> next{0};
+    auto worker = [&] {
+        for (int i = next++; i < n; i = next++)
+            fn(i);
+    };
+    std::vector<std::thread> helpers;
+    for (int t = 1; t < qMin(n, 8); ++t)
+        helpers.emplace_back(worker);
+    worker();
+    for (auto& h : helpers)
+        h.join();
 }
 
 struct UploadRow {
@@ -147,18 +174,30 @@ BWError EmbeddedCloudService::putBlock(const QString& uploadId, int index, const
     const QString actual = Sha1::of(bytes);
     if (sha1.toLower() != actual || declared != actual)
         return cloudError(kCloudErrorBlockHashMismatch, QStringLiteral("分块%1校验失败").arg(index));
-    {
-        Query has = m_db->query(QStringLiteral("SELECT 1 FROM blocks WHERE sha1 = ?"));
-        has.bind(1, actual);
-        if (has.next())
-            return {};
+    auto progress = uploadProgress(uploadId, int(up.value.blocks.size()));
+    if (!progress->isOnDisk(actual)) {
+        bool held = false;
+        {
+            Query has = m_db->query(QStringLiteral("SELECT 1 FROM blocks WHERE sha1 = ?"));
+            has.bind(1, actual);
+            held = has.next();
+        }
+        // A block held already is written again only when its stored copy is not sound (one
+        // that never reached the disk before a power cut, say).
+        if (!held || !readBlock(actual, bytes.size()).ok()) {
+            if (BWError err = m_blobs->write(actual, bytes))
+                return err;
+        }
+        if (!held) {
+            // The row only spares sending the block again; the commit syncs the block itself.
+            Query ins =
+                m_db->query(QStringLiteral("INSERT OR IGNORE INTO blocks (sha1, size) VALUES (?, ?)"));
+            if (BWError err = ins.bind(1, actual).bind(2, qint64(bytes.size())).execUnsynced())
+                return storageFailure(err);
+        }
+        progress->markOnDisk(actual);
     }
-    // The bytes are on disk under their final name before the row that vouches for them.
-    if (BWError err = m_blobs->write(actual, bytes))
-        return err;
-    Query ins = m_db->query(QStringLiteral("INSERT OR IGNORE INTO blocks (sha1, size) VALUES (?, ?)"));
-    if (BWError err = ins.bind(1, actual).bind(2, qint64(bytes.size())).exec())
-        return storageFailure(err);
+    progress->add(index, bytes);
     return {};
 }
 
@@ -211,25 +250,64 @@ Result<ServiceNode> EmbeddedCloudService::commitUpload(const QString& uploadId, 
                 return R::failure(storageFailure(has.error()));
             has.reset();
         }
-        if (!missing.isEmpty()) {
-            BWError err(
-                BWError::kDomainCloud, kCloudErrorBlockMissing,
-                {{BWError::kErrMsgKey, QStringLiteral("文件分块不完整，缺少%1块").arg(missing.size())},
-                 {QStringLiteral("missing"), missing}});
-            return R::failure(err);
+        if (!missing.isEmpty())
+            return R::failure(blocksMissing(missing));
+    }
+    auto progress = uploadProgress(uploadId, int(row.blocks.size()));
+    // Blocks this process has neither written nor checked (sent before a restart, or held for
+    // another file) are checked on disk now. One that is missing or damaged loses its row, so
+    // that the next upload request asks for it again.
+    {
+        QHash<QString, int> firstIndex;
+        for (int i = 0; i < row.blocks.size(); ++i)
+            if (!progress->isOnDisk(row.blocks.at(i)))
+                firstIndex.insert(row.blocks.at(i), int(firstIndex.value(row.blocks.at(i), i)));
+        const QStringList unchecked = firstIndex.keys();
+        QList<bool> sound(unchecked.size(), false);
+        forEachParallel(int(unchecked.size()), [&](int k) {
+            const QString& sha1 = unchecked.at(k);
+            sound[k] = readBlock(sha1, blockSizeAt(row.size, firstIndex.value(sha1))).ok();
+            if (sound[k])
+                progress->markOnDisk(sha1);
+        });
+        QSet<QString> damaged;
+        for (int k = 0; k < unchecked.size(); ++k)
+            if (!sound[k])
+                damaged.insert(unchecked.at(k));
+        if (!damaged.isEmpty()) {
+            QVariantList missing;
+            for (int i = 0; i < row.blocks.size(); ++i)
+                if (damaged.contains(row.blocks.at(i)))
+                    missing.append(i);
+            Query drop = m_db->query(QStringLiteral("DELETE FROM blocks WHERE sha1 = ?"));
+            for (const QString& sha1 : damaged) {
+                if (BWError err = drop.bind(1, sha1).exec())
+                    return R::failure(storageFailure(err));
+                drop.reset();
+            }
+            return R::failure(blocksMissing(missing));
         }
     }
-    // The blocks were each checked when put; the whole must also be the file that was declared.
-    Sha1 whole;
-    for (int i = 0; i < row.blocks.size(); ++i) {
-        auto bytes = readBlock(row.blocks.at(i), blockSizeAt(row.size, i));
-        if (!bytes.ok())
-            return R::failure(bytes.error);
-        whole.add(bytes.value);
-    }
-    if (whole.hex() != row.sha1)
+    // The whole must also be the file that was declared. Most of it was hashed as the blocks
+    // came in; what was not is read back here.
+    auto whole = progress->finish([&](int i) -> Result<QByteArray> {
+        auto bytes = m_blobs->read(row.blocks.at(i));
+        if (bytes.ok() && bytes.value.size() != blockSizeAt(row.size, i))
+            return Result<QByteArray>::failure(corrupt(row.blocks.at(i)));
+        return bytes;
+    });
+    if (!whole.ok())
+        return R::failure(whole.error);
+    if (whole.value != row.sha1)
         return R::failure(
             cloudError(kCloudErrorFileHashMismatch, QStringLiteral("文件校验失败，请重新上传")));
+    // Every block reaches the disk before the row that points to it.
+    {
+        QStringList distinct = row.blocks;
+        distinct.removeDuplicates();
+        if (BWError err = m_blobs->sync(distinct))
+            return R::failure(err);
+    }
 
     Database::Transaction t(*m_db);
     if (t.error())
@@ -278,10 +356,26 @@ Result<ServiceNode> EmbeddedCloudService::commitUpload(const QString& uploadId, 
         return created;
     if (BWError err = t.commit())
         return R::failure(storageFailure(err));
+    forgetProgress(uploadId);
     return created;
 }
 
+std::shared_ptr<UploadProgress> EmbeddedCloudService::uploadProgress(const QString& uploadId,
+                                                                     int blockCount) {
+    QMutexLocker lock(&m_progressMutex);
+    auto& p = m_progress[uploadId];
+    if (!p)
+        p = std::make_shared<UploadProgress>(blockCount);
+    return p;
+}
+
+void EmbeddedCloudService::forgetProgress(const QString& uploadId) {
+    QMutexLocker lock(&m_progressMutex);
+    m_progress.remove(uploadId);
+}
+
 BWError EmbeddedCloudService::cancelUpload(const QString& uploadId) {
+    forgetProgress(uploadId);
     Query del = m_db->query(QStringLiteral("DELETE FROM uploads WHERE upload_id = ?"));
     if (BWError err = del.bind(1, uploadId).exec())
         return storageFailure(err);

@@ -83,6 +83,17 @@ BWError Query::exec() {
     return m_error;
 }
 
+BWError Query::execUnsynced() {
+    if (!m_db->m_fullSync)
+        return exec();
+    if (BWError err = m_db->exec(QStringLiteral("PRAGMA synchronous=NORMAL")))
+        return err;
+    BWError err = exec();
+    if (BWError restore = m_db->exec(QStringLiteral("PRAGMA synchronous=FULL")); restore && !err)
+        err = restore;
+    return err;
+}
+
 void Query::reset() {
     if (m_stmt)
         sqlite3_reset(m_stmt);
@@ -156,6 +167,7 @@ Result<std::unique_ptr<Database>> Database::open(const QString& path, const Opti
     sqlite3_extended_result_codes(handle, 1);
 
     BWError err = db->exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+    db->m_fullSync = options.durability == Durability::Full;
     if (!err) {
         err = db->exec(options.durability == Durability::Full ? QStringLiteral("PRAGMA synchronous=FULL")
                                                               : QStringLiteral("PRAGMA synchronous=NORMAL"));

@@ -44,6 +44,10 @@ public:
     bool next();
     // Runs the statement to its end; the error, or a null error on success.
     BWError exec();
+    // Like exec(), outside any transaction, but its commit does not wait for the disk however
+    // the connection is set: for rows whose loss in a power cut costs only repeated work. The
+    // next commit that does wait makes these rows durable too, as the log keeps their order.
+    BWError execUnsynced();
     // Makes the statement ready to be bound and run again (bindings are kept until rebound).
     void reset();
 
@@ -131,6 +135,7 @@ private:
     sqlite3* m_handle;
     QString m_path;
     std::recursive_mutex m_mutex;
+    bool m_fullSync = false;
     std::unordered_map<std::string, sqlite3_stmt*> m_cache;
 };
 

@@ -7,6 +7,8 @@
 #include "transfer/TransferErrors.h"
 
 #include <QFile>
+#include <QElapsedTimer>
+#include <cstdio>
 #include <fcntl.h>
 #include <future>
 #include <sys/stat.h>
@@ -91,7 +93,10 @@ BWError sendBlocks(int fd, const TransferJobRecord& rec, const UploadSession& se
 
 } // namespace
 
+static QElapsedTimer g_t;
+#define TMARK(x) fprintf(stderr, "TMARK %s %.3f\n", x, g_t.nsecsElapsed() / 1e9)
 BWError KZUploadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
+    g_t.start();
     // Split and hash, unless the stored hashes still describe the file.
     struct stat st {};
     if (::stat(QFile::encodeName(rec.source).constData(), &st) != 0)
@@ -129,7 +134,7 @@ BWError KZUploadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
     }
     if (ctx.stopped())
         return transferError(kErrCancelled, rec.source);
-
+TMARK("hashed");
     // Upload address: the destination folder.
     auto parent = ctx.service().nodeByPath(cloudParentPath(rec.path));
     if (!parent.ok())
@@ -153,12 +158,14 @@ BWError KZUploadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
         error = sendBlocks(fd.get(), current, session.value, sha1s, ctx);
         if (!error && ctx.stopped())
             return transferError(kErrCancelled, rec.source);
+TMARK("sent");
         // Commit: the service makes the file node (and adds it to the tree).
         if (!error)
             error = ctx.service().commitUpload(session.value.uploadId, rec.replace).error;
         if (!(error.domain() == BWError::kDomainCloud && error.code() == kCloudErrorUploadNotFound))
             break;
     }
+TMARK("committed");
     if (error.domain() == BWError::kDomainCloud && error.code() == kCloudErrorNameExists) {
         // The very file is there already (an earlier run of this job committed it just before
         // it stopped): the job's work is done.

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "service/Sha1.h"
+#include "storage/Result.h"
+
+#include <QByteArray>
+#include <QMap>
+#include <QSet>
+#include <QString>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+
+namespace nubo {
+
+// What this process has learnt of one upload while its blocks arrive, so that the commit need
+// not read the whole file back:
+// - the SHA-1 of the whole content, folded in block order as the blocks come in (a block that
+//   comes ahead of its turn waits in memory, up to a bound; the rest is read back at the end);
+// - which blocks are known to hold the right bytes on disk (written or checked by this process).
+// Safe from several threads.
+class UploadProgress {
+public:
+    // Blocks that may wait in memory for their turn (8 MiB per upload).
+    static constexpr int kMaxAhead = 16;
+
+    explicit UploadProgress(int blockCount) : m_count(blockCount) {}
+
+    // Block `index` arrived with `bytes` (already checked against its SHA-1).
+    void add(int index, const QByteArray& bytes);
+    // Folds the blocks still missing from the hash, taking each that is not held from `read`;
+    // the whole content's SHA-1 as hex, or the first read error (the fold can be finished later).
+    Result<QString> finish(const std::function<Result<QByteArray>(int)>& read);
+
+    void markOnDisk(const QString& sha1);
+    bool isOnDisk(const QString& sha1) const;
+
+private:
+    mutable std::mutex m_mutex;
+    std::condition_variable m_idle;
+    const int m_count;
+    int m_next = 0;         // the first block not yet folded
+    bool m_folding = false; // a thread is hashing outside the lock
+    QMap<int, QByteArray> m_ahead;
+    Sha1 m_hash;
+    QString m_result;
+    QSet<QString> m_onDisk;
+};
+
+} // namespace nubo
