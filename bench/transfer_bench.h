@@ -13,6 +13,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QProcess>
+#include <QTimer>
 #include <QTemporaryDir>
 #include <cstdio>
 
@@ -56,9 +57,14 @@ inline double timeCommand(const QString& program, const QStringList& args) {
     return double(t.nsecsElapsed()) / 1e9;
 }
 
+// Runs the event loop until `done`, sleeping between events as the program's own loop does (a
+// timed processEvents() returns at once when idle, and spinning on it would take a core from the
+// transfer being measured).
 inline void waitUntil(const std::function<bool()>& done) {
+    QTimer tick;
+    tick.start(20);
     while (!done())
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents, 20);
+        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 
 inline int finishedCount(TransferEngine& e) {

@@ -4,7 +4,6 @@
 
 #include <QHash>
 #include <algorithm>
-#include <functional>
 #include <string.h>
 
 namespace nubo {
@@ -420,20 +419,33 @@ QList<CloudFileInfoPtr> KZNodeTree::list(qint64 folder, bool foldersOnly, int so
 
 std::vector<int> KZNodeTree::searchSlots(int scopeSlot, const QByteArray& needle) const {
     std::vector<int> hits;
-    if (needle.isEmpty() || scopeSlot < 0)
+    // A zero byte separates the names in the buffer: a key holding one would match across two.
+    if (needle.isEmpty() || needle.contains('\0') || scopeSlot < 0)
         return hits;
-    // Whether a folder lies in the scope, remembered per folder: hits share their parents.
+    // Whether a folder lies in the scope, remembered per folder: hits share their parents. The
+    // climb is a loop, so a very deep tree cannot exhaust the stack.
     QHash<int, bool> inScope;
-    std::function<bool(int)> under = [&](int folder) -> bool {
-        if (folder == scopeSlot)
-            return true;
-        if (folder <= 0)
-            return false;
-        auto it = inScope.constFind(folder);
-        if (it != inScope.constEnd())
-            return *it;
-        const bool r = under(slotOf(m_entries[folder].rec.pid));
-        inScope.insert(folder, r);
+    std::vector<int> climbed;
+    auto under = [&](int folder) -> bool {
+        climbed.clear();
+        bool r = false;
+        for (;;) {
+            if (folder == scopeSlot) {
+                r = true;
+                break;
+            }
+            if (folder <= 0)
+                break;
+            auto it = inScope.constFind(folder);
+            if (it != inScope.constEnd()) {
+                r = *it;
+                break;
+            }
+            climbed.push_back(folder);
+            folder = slotOf(m_entries[folder].rec.pid);
+        }
+        for (int f : climbed)
+            inScope.insert(f, r);
         return r;
     };
     const char* base = m_names.constData();

@@ -41,13 +41,14 @@ void KZSessionProxy::relayChange(qint64 nid, bool needReset, const QList<CloudFi
 // Runs `work` on the background thread with the session, then `deliver` on the main thread
 // with the delegate, the request id and the result, unless the delegate is gone by then.
 template <class D, class Work, class Deliver>
-qint64 KZSessionProxy::run(D* delegate, Work work, Deliver deliver) {
+qint64 KZSessionProxy::run(D* delegate, Work work, Deliver deliver, std::function<bool(qint64)> settle) {
     const qint64 id = m_nextRequestId++;
     nubo::Weak<D> weak(delegate);
-    KZBackgroundThread::shared().run([id, weak, work, deliver]() {
+    KZBackgroundThread::shared().run([id, weak, work, deliver, settle]() {
         auto result = work(KZSession::sharedSession(), id);
-        runOnMain([id, weak, result, deliver]() {
-            if (D* d = weak.get())
+        runOnMain([id, weak, result, deliver, settle]() {
+            const bool wanted = !settle || settle(id);
+            if (D* d = weak.get(); d && wanted)
                 deliver(d, id, result);
         });
     });
@@ -180,16 +181,18 @@ qint64 KZSessionProxy::requestThumbDelegate(KZRequestThumbDelegate* delegate, co
         },
         [this, nid, userInfo](KZRequestThumbDelegate* d, qint64 requestId,
                               const nubo::Result<QByteArray>& r) {
-            {
-                QMutexLocker lock(&m_cancelMutex);
-                m_cancelledThumbs.remove(requestId);
-            }
-            if (!m_pendingThumbs.remove(requestId))
-                return; // cancelled
             if (r.ok())
                 d->kzSessionRequestThumb(this, requestId, r.value, nid, userInfo);
             else
                 d->kzSessionRequestThumbFail(this, requestId, nid, userInfo, r.error);
+        },
+        // The request's marks go also when its delegate is gone; a cancelled one answers nothing.
+        [this](qint64 requestId) {
+            {
+                QMutexLocker lock(&m_cancelMutex);
+                m_cancelledThumbs.remove(requestId);
+            }
+            return m_pendingThumbs.remove(requestId);
         });
 }
 

@@ -75,7 +75,10 @@ public:
 
 private:
     KZSessionProxy();
-    template <class D, class Work, class Deliver> qint64 run(D* delegate, Work work, Deliver deliver);
+    // `settle`, when given, runs on the main thread with the request id whether or not the
+    // delegate is still there, and says whether the answer is still wanted.
+    template <class D, class Work, class Deliver>
+    qint64 run(D* delegate, Work work, Deliver deliver, std::function<bool(qint64)> settle = {});
     void relayChange(qint64 nid, bool needReset, const QList<CloudFileInfoPtr>& children);
 
     qint64 m_nextRequestId = 1;

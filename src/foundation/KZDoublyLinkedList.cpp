@@ -3,8 +3,13 @@
 namespace nubo {
 
 Node::~Node() {
-    // Unlink iteratively: a long chain must not free itself by deep recursion.
-    delNext();
+    // Free the chain iteratively (a long one must not recurse deeply), but only the nodes that
+    // die with this one: a later node still held elsewhere (a new head) keeps its links.
+    std::shared_ptr<Node> rest = std::move(m_next);
+    while (rest && rest.use_count() == 1) {
+        std::shared_ptr<Node> after = std::move(rest->m_next);
+        rest = std::move(after);
+    }
 }
 
 void Node::delNext() {

@@ -19,7 +19,7 @@ quint64 NotificationCenter::addObserver(QObject* observer, const QString& name, 
         token = m_nextToken++;
         firstForObserver = std::none_of(m_entries.begin(), m_entries.end(),
                                         [&](const Entry& e) { return e.observer == observer; });
-        m_entries.push_back({token, observer, name, std::move(handler), std::make_shared<std::atomic<bool>>(true)});
+        m_entries.push_back({token, observer, name, std::move(handler), std::make_shared<State>()});
     }
     if (firstForObserver) {
         // Weak hold: forget the observer as soon as it starts being destroyed.
@@ -30,15 +30,22 @@ quint64 NotificationCenter::addObserver(QObject* observer, const QString& name, 
 }
 
 void NotificationCenter::removeIf(const std::function<bool(const Entry&)>& pred) {
-    QMutexLocker lock(&m_mutex);
-    for (auto it = m_entries.begin(); it != m_entries.end();) {
-        if (pred(*it)) {
-            it->alive->store(false);
-            it = m_entries.erase(it);
-        } else {
-            ++it;
+    std::vector<std::shared_ptr<State>> removed;
+    {
+        QMutexLocker lock(&m_mutex);
+        for (auto it = m_entries.begin(); it != m_entries.end();) {
+            if (pred(*it)) {
+                it->state->alive.store(false);
+                removed.push_back(it->state);
+                it = m_entries.erase(it);
+            } else {
+                ++it;
+            }
         }
     }
+    // Wait for deliveries on other threads (a removal from inside its own handler passes).
+    for (const auto& state : removed)
+        QMutexLocker wait(&state->delivering);
 }
 
 void NotificationCenter::removeObserver(QObject* observer, const QString& name) {
@@ -50,17 +57,19 @@ void NotificationCenter::removeObserver(quint64 token) {
 }
 
 void NotificationCenter::post(const QString& name, const QVariant& object, const QVariantMap& userInfo) {
-    std::vector<std::pair<Handler, std::shared_ptr<std::atomic<bool>>>> targets;
+    std::vector<std::pair<Handler, std::shared_ptr<State>>> targets;
     {
         QMutexLocker lock(&m_mutex);
         for (const Entry& e : m_entries)
             if (e.name.isEmpty() || e.name == name)
-                targets.emplace_back(e.handler, e.alive);
+                targets.emplace_back(e.handler, e.state);
     }
     const Notification note{name, object, userInfo};
-    for (auto& [handler, alive] : targets)
-        if (alive->load()) // removed during this delivery: skip
+    for (auto& [handler, state] : targets) {
+        QMutexLocker running(&state->delivering);
+        if (state->alive.load()) // removed during this delivery: skip
             handler(note);
+    }
 }
 
 int NotificationCenter::observerCount(const QString& name) const {

@@ -3,6 +3,7 @@
 #include <QMutex>
 #include <QObject>
 #include <QPointer>
+#include <QRecursiveMutex>
 #include <QString>
 #include <QVariant>
 #include <QVariantMap>
@@ -23,7 +24,9 @@ struct Notification {
 // Posts named notifications to observers. A post is delivered synchronously on the posting
 // thread (receivers that need the main thread hop there themselves). Observers are QObjects
 // held weakly: an observer that is destroyed is removed by itself. Observers may be added or
-// removed from any thread, also from inside a delivery.
+// removed from any thread, also from inside a delivery. A removal returns only once deliveries
+// of that registration running on other threads have finished, so an observer that removes
+// itself (or is destroyed) is not called afterwards.
 class NotificationCenter {
 public:
     using Handler = std::function<void(const Notification&)>;
@@ -45,12 +48,17 @@ public:
     int observerCount(const QString& name = {}) const;
 
 private:
+    // Shared by a registration and its deliveries in flight.
+    struct State {
+        std::atomic<bool> alive{true};
+        QRecursiveMutex delivering; // held while the handler runs; a removal waits for it
+    };
     struct Entry {
         quint64 token;
         QObject* observer;
         QString name;
         Handler handler;
-        std::shared_ptr<std::atomic<bool>> alive;
+        std::shared_ptr<State> state;
     };
     void removeIf(const std::function<bool(const Entry&)>& pred);
 

@@ -1,5 +1,6 @@
 #include "foundation/SafeAccess.h"
 
+#include <QLocale>
 #include <cmath>
 
 namespace nubo::safe {
@@ -49,19 +50,39 @@ double toDouble(const QVariant& v, double def) {
     if (v.typeId() == QMetaType::Bool)
         return v.toBool() ? 1.0 : 0.0;
     if (isText(v)) {
-        // Like a C reader: the leading number of the text, 0 when there is none.
+        // Like a C reader: the leading number of the text, 0 when there is none. The prefix is
+        // found in one pass, so a long text from the service costs linear time.
         const QString s = v.toString().trimmed();
-        int end = 0;
-        while (end < s.size() && (s[end].isDigit() || s[end] == u'.' || s[end] == u'-' || s[end] == u'+' ||
-                                  s[end] == u'e' || s[end] == u'E'))
-            ++end;
-        for (int n = end; n > 0; --n) {
-            bool ok = false;
-            const double d = s.left(n).toDouble(&ok);
-            if (ok)
-                return std::isfinite(d) ? d : 0.0;
+        const qsizetype n = s.size();
+        auto digits = [&](qsizetype i) {
+            while (i < n && s[i] >= u'0' && s[i] <= u'9')
+                ++i;
+            return i;
+        };
+        qsizetype i = n > 0 && (s[0] == u'+' || s[0] == u'-') ? 1 : 0;
+        const qsizetype intStart = i;
+        i = digits(i);
+        bool any = i > intStart;
+        if (i < n && s[i] == u'.') {
+            const qsizetype fracEnd = digits(i + 1);
+            if (any || fracEnd > i + 1) {
+                any = true;
+                i = fracEnd;
+            }
         }
-        return 0.0;
+        if (!any)
+            return 0.0;
+        if (i < n && (s[i] == u'e' || s[i] == u'E')) {
+            qsizetype e = i + 1;
+            if (e < n && (s[e] == u'+' || s[e] == u'-'))
+                ++e;
+            const qsizetype expEnd = digits(e);
+            if (expEnd > e)
+                i = expEnd;
+        }
+        bool ok = false;
+        const double d = QLocale::c().toDouble(QStringView(s).left(i), &ok);
+        return ok && std::isfinite(d) ? d : 0.0;
     }
     return def;
 }

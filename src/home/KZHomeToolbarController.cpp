@@ -5,17 +5,23 @@
 #include "shell/KZStyle.h"
 
 #include <QPainter>
+#include <algorithm>
 
 namespace {
-// Places the two labels: the middle one centred, the right one against the right edge.
+// Places the two labels: the middle one centred, the right one against the right edge. While no
+// transfer message is shown the right text may take the whole bar, so that the file page's status
+// of a file with a long name still ends with its modification date.
 class ToolbarView : public kit::View {
 public:
     KZLabel* middle = nullptr;
     KZLabel* right = nullptr;
     void layout() override {
         const qreal w = width(), h = height();
-        if (right)
-            right->setFrame(QRectF(w * 0.65, 0, w * 0.35 - 16, h));
+        const bool middleShown = middle && !middle->text().isEmpty();
+        if (right) {
+            const qreal left = middleShown ? w * 0.65 : 16;
+            right->setFrame(QRectF(left, 0, std::max<qreal>(0, w - 16 - left), h));
+        }
         if (middle)
             middle->setFrame(QRectF(w * 0.2, 0, w * 0.45, h));
     }
@@ -46,6 +52,9 @@ void KZHomeToolbarController::loadView() {
     };
     v->middle = label(kit::TextAlignment::Center);
     v->right = label(kit::TextAlignment::Right);
+    // A status ends with what matters most (a date, a count); a name too long for the bar gives
+    // way in its middle.
+    v->right->setLineBreakMode(kit::LineBreakMode::TruncateMiddle);
     m_middleLabel = v->middle;
     m_rightLabel = v->right;
     setView(v);
@@ -65,6 +74,8 @@ void KZHomeToolbarController::refresh() {
         m_middleLabel->setText(middleText());
     if (m_rightLabel)
         m_rightLabel->setText(m_right);
+    if (isViewLoaded())
+        view()->layout(); // the right area's width follows the middle text
 }
 
 void KZHomeToolbarController::showMessageInRightArea(const QString& text) {

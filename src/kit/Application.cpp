@@ -80,12 +80,16 @@ public:
             break;
         }
         // One key press is offered to the window and then to each widget up the parent chain;
-        // the monitor sees it once.
-        if (ke == m_lastEvent && ke->timestamp() == m_lastTimestamp && ke->key() == m_lastKey)
+        // the monitor sees it once. A later press may reuse the same event address and time
+        // (events sent by the program carry no time), so only a delivery that goes on from the
+        // last receiver to its window's widgets or to its parents counts as the same press.
+        if (ke == m_lastEvent && ke->timestamp() == m_lastTimestamp && ke->key() == m_lastKey &&
+            continuesDelivery(m_lastReceiver, o))
             return false;
         m_lastEvent = ke;
         m_lastTimestamp = ke->timestamp();
         m_lastKey = ke->key();
+        m_lastReceiver = o;
         QWidget* receiver = nullptr;
         if (o->isWidgetType())
             receiver = static_cast<QWidget*>(o);
@@ -107,11 +111,23 @@ public:
     }
 
 private:
+    static bool continuesDelivery(const QObject* last, QObject* next) {
+        if (!last || !next || last == next || !next->isWidgetType())
+            return false;
+        auto* widget = static_cast<QWidget*>(next);
+        if (auto* window = qobject_cast<const QWindow*>(last))
+            return widget->window()->windowHandle() == window;
+        if (!last->isWidgetType())
+            return false;
+        return widget->isAncestorOf(static_cast<const QWidget*>(last));
+    }
+
     std::map<quint64, Application::KeyHandler> m_handlers;
     quint64 m_next = 1;
     const QKeyEvent* m_lastEvent = nullptr;
     quint64 m_lastTimestamp = 0;
     int m_lastKey = 0;
+    QPointer<QObject> m_lastReceiver;
 };
 
 } // namespace

@@ -1,6 +1,8 @@
 #include "kit/IndexSet.h"
 
+#include <QtGlobal>
 #include <algorithm>
+#include <limits>
 
 namespace kit {
 
@@ -26,17 +28,26 @@ IndexSet IndexSet::fromList(const QList<int>& indexes) {
     return s;
 }
 
+namespace {
+// The end of [first, first + count), kept within int so that huge indexes cannot overflow.
+int endOf(int first, int count) {
+    return int(std::min<qint64>(qint64(first) + count, std::numeric_limits<int>::max()));
+}
+} // namespace
+
 void IndexSet::addRange(int first, int count) {
     if (count <= 0)
         return;
     if (first < 0) {
-        count += first;
+        count = endOf(first, count);
         first = 0;
         if (count <= 0)
             return;
     }
     int a = first;
-    int b = first + count;
+    int b = endOf(first, count);
+    if (a >= b)
+        return;
     // The first range that ends at or after a (touching ranges merge).
     auto it = std::lower_bound(m_ranges.begin(), m_ranges.end(), a,
                                [](const std::pair<int, int>& r, int v) { return r.second < v; });
@@ -59,7 +70,7 @@ void IndexSet::removeRange(int first, int count) {
     if (count <= 0)
         return;
     const int a = first;
-    const int b = first + count;
+    const int b = endOf(first, count);
     std::vector<std::pair<int, int>> out;
     out.reserve(m_ranges.size() + 1);
     for (const auto& r : m_ranges) {
@@ -105,7 +116,7 @@ int IndexSet::count() const {
 
 IndexSet IndexSet::intersectedWithRange(int first, int count) const {
     IndexSet s;
-    const int end = first + count;
+    const int end = endOf(first, count);
     for (const auto& [a, b] : m_ranges) {
         const int lo = std::max(a, first);
         const int hi = std::min(b, end);

@@ -1,5 +1,6 @@
 #include "service/BlobStore.h"
 #include "service/CloudService.h"
+#include "service/Sha1.h"
 #include "storage/DataPaths.h"
 
 #include <QFile>
@@ -8,6 +9,7 @@
 #include <QSet>
 #include <atomic>
 #include <cerrno>
+#include <cstdio>
 #include <fcntl.h>
 #include <thread>
 #include <unistd.h>
@@ -76,12 +78,28 @@ BWError BlobStore::write(const QString& sha1, const QByteArray& bytes) {
     // Writeback starts now, so that the sync before the commit mostly finds it done.
     ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
     ::close(fd);
-    if (::rename(tmp.constData(), QFile::encodeName(target).constData()) != 0) {
+    // A block already under the name may be durable and pointed at by a committed file: it is
+    // never replaced by a copy that has not reached the disk, unless it is itself unsound (a
+    // leftover of a crash, or damaged).
+    const QByteArray name = QFile::encodeName(target);
+    int rc = ::renameat2(AT_FDCWD, tmp.constData(), AT_FDCWD, name.constData(), RENAME_NOREPLACE);
+    if (rc != 0 && errno == EEXIST && isSound(sha1, bytes.size())) {
+        ::unlink(tmp.constData());
+        return {};
+    }
+    if (rc != 0 && (errno == EEXIST || errno == EINVAL)) // EINVAL: a file system without the flag
+        rc = ::rename(tmp.constData(), name.constData());
+    if (rc != 0) {
         BWError err = ioError(target);
         ::unlink(tmp.constData());
         return err;
     }
     return {};
+}
+
+bool BlobStore::isSound(const QString& sha1, qint64 size) const {
+    auto bytes = read(sha1);
+    return bytes.ok() && bytes.value.size() == size && Sha1::of(bytes.value) == sha1;
 }
 
 BWError BlobStore::sync(const QStringList& sha1s) {

@@ -21,6 +21,8 @@ public:
     // Makes the blocks and their names durable: every file and folder synced, several at a time.
     BWError sync(const QStringList& sha1s);
     Result<QByteArray> read(const QString& sha1) const;
+    // Whether the block under the name holds `size` bytes that match its SHA-1.
+    bool isSound(const QString& sha1, qint64 size) const;
     bool exists(const QString& sha1) const;
     QString pathOf(const QString& sha1) const;
 

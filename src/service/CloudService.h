@@ -139,14 +139,18 @@ public:
     // ---- content
     // Starts (or resumes, for the same parent, name, size and hashes) an upload. Hashes are SHA-1
     // as 40 hex digits; blockSha1s has one entry per kBlockSize block (none for an empty file).
+    // fileSha1 may be left empty and given to the commit instead, so that a client can send
+    // blocks while it still hashes the whole file.
     virtual Result<UploadSession> beginUpload(qint64 parentId, const QString& name, quint64 size,
                                               const QString& fileSha1, const QStringList& blockSha1s) = 0;
     // Stores block `index`; refused when the bytes do not match sha1 or the declared block.
     virtual BWError putBlock(const QString& uploadId, int index, const QByteArray& bytes,
                              const QString& sha1) = 0;
-    // Makes the file node once every block is there and they make up the declared file hash.
+    // Makes the file node once every block is there and they make up the file hash, declared at
+    // the begin or here (one of the two is required; when both are given they must agree).
     // With replaceExisting, a file of the same name in the folder goes to the recycle bin.
-    virtual Result<ServiceNode> commitUpload(const QString& uploadId, bool replaceExisting = false) = 0;
+    virtual Result<ServiceNode> commitUpload(const QString& uploadId, bool replaceExisting = false,
+                                             const QString& fileSha1 = {}) = 0;
     virtual BWError cancelUpload(const QString& uploadId) = 0;
     // Bytes [offset, offset + length) of a file, clipped at its end. kCloudErrorFrozen while the
     // file is frozen.

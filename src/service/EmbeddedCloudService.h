@@ -67,7 +67,8 @@ public:
                                       const QString& fileSha1, const QStringList& blockSha1s) override;
     BWError putBlock(const QString& uploadId, int index, const QByteArray& bytes,
                      const QString& sha1) override;
-    Result<ServiceNode> commitUpload(const QString& uploadId, bool replaceExisting = false) override;
+    Result<ServiceNode> commitUpload(const QString& uploadId, bool replaceExisting = false,
+                                     const QString& fileSha1 = {}) override;
     BWError cancelUpload(const QString& uploadId) override;
     Result<QByteArray> readRange(qint64 nid, quint64 offset, quint64 length) override;
     Result<QByteArray> thumbnail(qint64 nid, int width, int height) override;
@@ -99,8 +100,9 @@ private:
     BWError insertCopy(const ServiceNode& src, qint64 pid, const QString& name, const QString& path,
                        qint64 version, qint64* newId);
     Result<QByteArray> readBlock(const QString& sha1, qint64 expectedSize);
-    // This process's progress of an upload (made on first use); forgotten when it ends.
-    std::shared_ptr<UploadProgress> uploadProgress(const QString& uploadId, int blockCount);
+    // This process's progress of an upload (made from its row on first use, which saves reading
+    // the declaration for every block); forgotten when the upload ends.
+    Result<std::shared_ptr<UploadProgress>> uploadProgress(const QString& uploadId);
     void forgetProgress(const QString& uploadId);
     Result<QByteArray> readContent(const ServiceNode& file, quint64 offset, quint64 length);
     Result<QString> uploadPlacement(qint64 parentId, const QString& name, bool replaceExisting,

@@ -86,7 +86,7 @@ Result<UploadSession> EmbeddedCloudService::beginUpload(qint64 parentId, const Q
         return R::failure(err);
     if (size > kMaxFileSize)
         return R::failure(badArgument(QStringLiteral("文件过大")));
-    if (!Sha1::isValidHex(fileSha1))
+    if (!fileSha1.isEmpty() && !Sha1::isValidHex(fileSha1))
         return R::failure(badArgument(QStringLiteral("文件校验值无效")));
     if (blockSha1s.size() != blockCountFor(size))
         return R::failure(badArgument(QStringLiteral("分块数量与文件大小不符")));
@@ -163,19 +163,19 @@ BWError EmbeddedCloudService::putBlock(const QString& uploadId, int index, const
                                        const QString& sha1) {
     if (BWError err = enterOp(ServiceOp::PutBlock))
         return err;
-    auto up = loadUpload(*m_db, uploadId);
-    if (!up.ok())
-        return up.error;
-    if (index < 0 || index >= up.value.blocks.size())
+    auto found = uploadProgress(uploadId);
+    if (!found.ok())
+        return found.error;
+    UploadProgress& progress = *found.value;
+    if (index < 0 || index >= progress.blocks().size())
         return badArgument(QStringLiteral("分块序号无效：%1").arg(index));
-    const QString declared = up.value.blocks.at(index);
-    if (bytes.size() != blockSizeAt(up.value.size, index))
+    const QString& declared = progress.blocks().at(index);
+    if (bytes.size() != blockSizeAt(progress.size(), index))
         return badArgument(QStringLiteral("分块%1大小不符").arg(index));
     const QString actual = Sha1::of(bytes);
     if (sha1.toLower() != actual || declared != actual)
         return cloudError(kCloudErrorBlockHashMismatch, QStringLiteral("分块%1校验失败").arg(index));
-    auto progress = uploadProgress(uploadId, int(up.value.blocks.size()));
-    if (!progress->isOnDisk(actual)) {
+    if (!progress.isOnDisk(actual)) {
         bool held = false;
         {
             Query has = m_db->query(QStringLiteral("SELECT 1 FROM blocks WHERE sha1 = ?"));
@@ -195,9 +195,9 @@ BWError EmbeddedCloudService::putBlock(const QString& uploadId, int index, const
             if (BWError err = ins.bind(1, actual).bind(2, qint64(bytes.size())).execUnsynced())
                 return storageFailure(err);
         }
-        progress->markOnDisk(actual);
+        progress.markOnDisk(actual);
     }
-    progress->add(index, bytes);
+    progress.add(index, bytes);
     return {};
 }
 
@@ -231,7 +231,8 @@ Result<QString> EmbeddedCloudService::uploadPlacement(qint64 parentId, const QSt
     return {childPath(parent.value.path, name), {}};
 }
 
-Result<ServiceNode> EmbeddedCloudService::commitUpload(const QString& uploadId, bool replaceExisting) {
+Result<ServiceNode> EmbeddedCloudService::commitUpload(const QString& uploadId, bool replaceExisting,
+                                                       const QString& fileSha1) {
     using R = Result<ServiceNode>;
     if (BWError err = enterOp(ServiceOp::CommitUpload))
         return R::failure(err);
@@ -239,6 +240,14 @@ Result<ServiceNode> EmbeddedCloudService::commitUpload(const QString& uploadId, 
     if (!up.ok())
         return R::failure(up.error);
     const UploadRow& row = up.value;
+    if (!fileSha1.isEmpty() && !Sha1::isValidHex(fileSha1))
+        return R::failure(badArgument(QStringLiteral("文件校验值无效")));
+    if (row.sha1.isEmpty() && fileSha1.isEmpty())
+        return R::failure(badArgument(QStringLiteral("缺少文件校验值")));
+    const QString declared = row.sha1.isEmpty() ? fileSha1.toLower() : row.sha1;
+    if (!fileSha1.isEmpty() && fileSha1.toLower() != declared)
+        return R::failure(
+            cloudError(kCloudErrorFileHashMismatch, QStringLiteral("文件校验失败，请重新上传")));
     {
         QVariantList missing;
         Query has = m_db->query(QStringLiteral("SELECT 1 FROM blocks WHERE sha1 = ?"));
@@ -253,7 +262,10 @@ Result<ServiceNode> EmbeddedCloudService::commitUpload(const QString& uploadId, 
         if (!missing.isEmpty())
             return R::failure(blocksMissing(missing));
     }
-    auto progress = uploadProgress(uploadId, int(row.blocks.size()));
+    auto found = uploadProgress(uploadId);
+    if (!found.ok())
+        return R::failure(found.error);
+    UploadProgress* progress = found.value.get();
     // Blocks this process has neither written nor checked (sent before a restart, or held for
     // another file) are checked on disk now. One that is missing or damaged loses its row, so
     // that the next upload request asks for it again.
@@ -298,7 +310,7 @@ Result<ServiceNode> EmbeddedCloudService::commitUpload(const QString& uploadId, 
     });
     if (!whole.ok())
         return R::failure(whole.error);
-    if (whole.value != row.sha1)
+    if (whole.value != declared)
         return R::failure(
             cloudError(kCloudErrorFileHashMismatch, QStringLiteral("文件校验失败，请重新上传")));
     // Every block reaches the disk before the row that points to it.
@@ -339,7 +351,7 @@ Result<ServiceNode> EmbeddedCloudService::commitUpload(const QString& uploadId, 
         .bind(4, qint64(row.size))
         .bind(5, ts)
         .bind(6, ts);
-    if (BWError err = ins.bind(7, categoryOf(row.name)).bind(8, row.sha1).bind(9, v.value).exec())
+    if (BWError err = ins.bind(7, categoryOf(row.name)).bind(8, declared).bind(9, v.value).exec())
         return R::failure(storageFailure(err));
     const qint64 nid = m_db->lastInsertId();
     Query blk = m_db->query(QStringLiteral("INSERT INTO file_blocks (nid, idx, sha1) VALUES (?, ?, ?)"));
@@ -360,13 +372,29 @@ Result<ServiceNode> EmbeddedCloudService::commitUpload(const QString& uploadId, 
     return created;
 }
 
-std::shared_ptr<UploadProgress> EmbeddedCloudService::uploadProgress(const QString& uploadId,
-                                                                     int blockCount) {
+Result<std::shared_ptr<UploadProgress>> EmbeddedCloudService::uploadProgress(const QString& uploadId) {
+    using R = Result<std::shared_ptr<UploadProgress>>;
+    std::shared_ptr<UploadProgress> known;
+    {
+        QMutexLocker lock(&m_progressMutex);
+        known = m_progress.value(uploadId);
+    }
+    if (known) {
+        // Still open? (It may have been committed or cancelled meanwhile.)
+        Query q = m_db->query(QStringLiteral("SELECT 1 FROM uploads WHERE upload_id = ?"));
+        q.bind(1, uploadId);
+        if (q.next())
+            return {known, {}};
+        return R::failure(q.error() ? storageFailure(q.error()) : uploadNotFound());
+    }
+    auto up = loadUpload(*m_db, uploadId);
+    if (!up.ok())
+        return R::failure(up.error);
     QMutexLocker lock(&m_progressMutex);
     auto& p = m_progress[uploadId];
     if (!p)
-        p = std::make_shared<UploadProgress>(blockCount);
-    return p;
+        p = std::make_shared<UploadProgress>(up.value.size, up.value.blocks);
+    return {p, {}};
 }
 
 void EmbeddedCloudService::forgetProgress(const QString& uploadId) {
@@ -415,6 +443,8 @@ Result<QByteArray> EmbeddedCloudService::readContent(const ServiceNode& file, qu
         const quint64 blockStart = quint64(idx) * kBlockSize;
         const quint64 from = qMax(offset, blockStart) - blockStart;
         const quint64 to = qMin(end, blockStart + quint64(bytes.value.size())) - blockStart;
+        if (blocks.size() == 1 && from == 0 && to == quint64(bytes.value.size()))
+            return bytes; // exactly one whole block: no copy
         out.append(bytes.value.constData() + from, qsizetype(to - from));
     }
     return {out, {}};

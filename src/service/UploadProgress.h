@@ -7,6 +7,7 @@
 #include <QMap>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -24,7 +25,12 @@ public:
     // Blocks that may wait in memory for their turn (8 MiB per upload).
     static constexpr int kMaxAhead = 16;
 
-    explicit UploadProgress(int blockCount) : m_count(blockCount) {}
+    // The upload as it was declared: its size and block hashes (lowercase hex).
+    UploadProgress(quint64 size, QStringList blocks)
+        : m_size(size), m_blocks(std::move(blocks)), m_count(int(m_blocks.size())) {}
+
+    quint64 size() const { return m_size; }
+    const QStringList& blocks() const { return m_blocks; }
 
     // Block `index` arrived with `bytes` (already checked against its SHA-1).
     void add(int index, const QByteArray& bytes);
@@ -36,9 +42,11 @@ public:
     bool isOnDisk(const QString& sha1) const;
 
 private:
+    const quint64 m_size;
+    const QStringList m_blocks;
+    const int m_count;
     mutable std::mutex m_mutex;
     std::condition_variable m_idle;
-    const int m_count;
     int m_next = 0;         // the first block not yet folded
     bool m_folding = false; // a thread is hashing outside the lock
     QMap<int, QByteArray> m_ahead;

@@ -1,10 +1,15 @@
 #include "transfer/BlockHasher.h"
 
+#include "transfer/PosixFile.h"
 #include "transfer/TransferErrors.h"
 
 #include <QFile>
-#include <future>
+#include <atomic>
+#include <fcntl.h>
 #include <openssl/evp.h>
+#include <sys/stat.h>
+#include <thread>
+#include <vector>
 
 namespace nubo::transfer {
 
@@ -37,68 +42,75 @@ QByteArray Sha1::of(const char* data, qint64 len) {
 
 namespace {
 
-// Blocks hashed per read: big enough to keep the helper threads busy, small enough for memory.
-constexpr qint64 kChunkBlocks = 32;
-constexpr int kHelpers = 2;
-
-void hashBlocks(const char* data, qint64 len, QByteArray* out, int count) {
-    for (int i = 0; i < count; ++i) {
-        const qint64 off = i * kBlockSize;
-        out[i] = Sha1::of(data + off, qMin(kBlockSize, len - off));
-    }
-}
+constexpr int kHashThreads = 4;
+constexpr qint64 kWholeChunk = 4 * 1024 * 1024;
 
 } // namespace
 
-BWError hashFile(const QString& path, FileDigest& out, const std::atomic<bool>* cancel) {
+BWError hashBlocks(const QString& path, FileDigest& out, const CancelCheck& cancelled) {
     out = FileDigest();
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    Fd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0)
         return transferError(kErrLocalRead, path);
-    const qint64 size = file.size();
+    const qint64 size = st.st_size;
     const int blocks = blockCountForSize(size);
     out.size = size;
     out.blockSha1s.resize(blocks);
 
-    QByteArray buffer(int(kChunkBlocks * kBlockSize), Qt::Uninitialized);
-    Sha1 whole;
-    qint64 done = 0;
-    int block = 0;
-    while (done < size) {
-        if (cancel && cancel->load())
-            return transferError(kErrCancelled, path);
-        const qint64 want = qMin<qint64>(buffer.size(), size - done);
-        qint64 got = 0;
-        while (got < want) {
-            const qint64 n = file.read(buffer.data() + got, want - got);
-            if (n <= 0)
-                return transferError(kErrLocalRead, path);
-            got += n;
+    // Each thread takes the next block, reads it and hashes it.
+    std::atomic<int> next{0};
+    std::atomic<int> failure{0};
+    auto worker = [&] {
+        QByteArray buffer(int(kBlockSize), Qt::Uninitialized);
+        for (int i = next++; i < blocks && !failure; i = next++) {
+            if (cancelled && cancelled()) {
+                failure = kErrCancelled;
+                return;
+            }
+            const qint64 off = qint64(i) * kBlockSize;
+            const qint64 len = qMin(kBlockSize, size - off);
+            if (!readFully(fd.get(), buffer.data(), len, off)) {
+                failure = kErrLocalChanged;
+                return;
+            }
+            out.blockSha1s[i] = Sha1::of(buffer.constData(), len);
         }
-        const int chunkBlocks = blockCountForSize(got);
-        // Split the chunk's blocks among the helpers while this thread hashes the whole file.
-        std::future<void> helpers[kHelpers];
-        const int per = (chunkBlocks + kHelpers - 1) / kHelpers;
-        for (int h = 0; h < kHelpers; ++h) {
-            const int first = h * per;
-            const int count = qMin(per, chunkBlocks - first);
-            if (count <= 0)
-                continue;
-            const char* data = buffer.constData() + first * kBlockSize;
-            const qint64 len = got - first * kBlockSize;
-            QByteArray* dest = out.blockSha1s.data() + block + first;
-            helpers[h] = std::async(std::launch::async, hashBlocks, data, len, dest, count);
-        }
-        whole.add(buffer.constData(), got);
-        for (auto& f : helpers)
-            if (f.valid())
-                f.get();
-        done += got;
-        block += chunkBlocks;
-    }
-    if (file.size() != size)
+    };
+    std::vector<std::thread> helpers;
+    for (int t = 1; t < qMin(blocks, kHashThreads); ++t)
+        helpers.emplace_back(worker);
+    worker();
+    for (auto& h : helpers)
+        h.join();
+    if (failure)
+        return transferError(failure, path);
+    if (::fstat(fd.get(), &st) != 0 || st.st_size != size)
         return transferError(kErrLocalChanged, path);
-    out.fileSha1 = whole.result();
+    return {};
+}
+
+BWError hashWhole(const QString& path, qint64 size, QByteArray& out, const CancelCheck& cancelled) {
+    out.clear();
+    Fd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0)
+        return transferError(kErrLocalRead, path);
+    ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
+    QByteArray buffer(int(qMin(kWholeChunk, qMax<qint64>(size, 1))), Qt::Uninitialized);
+    Sha1 whole;
+    for (qint64 done = 0; done < size;) {
+        if (cancelled && cancelled())
+            return transferError(kErrCancelled, path);
+        const qint64 len = qMin<qint64>(buffer.size(), size - done);
+        if (!readFully(fd.get(), buffer.data(), len, done))
+            return transferError(kErrLocalChanged, path);
+        whole.add(buffer.constData(), len);
+        done += len;
+    }
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0 || st.st_size != size)
+        return transferError(kErrLocalChanged, path);
+    out = whole.result();
     return {};
 }
 

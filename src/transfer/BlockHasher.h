@@ -5,7 +5,7 @@
 #include <QByteArray>
 #include <QList>
 #include <QString>
-#include <atomic>
+#include <functional>
 
 namespace nubo::transfer {
 
@@ -36,13 +36,17 @@ private:
 
 struct FileDigest {
     qint64 size = 0;
-    QByteArray fileSha1;          // raw 20 bytes
     QList<QByteArray> blockSha1s; // raw 20 bytes each
 };
 
-// Splits a file into blocks and hashes each block and the whole file in one read. Block hashes
-// run on a few threads beside the whole-file hash, so the pass costs about one SHA-1 of the file.
-// `cancel` (optional) stops it early with an error.
-BWError hashFile(const QString& path, FileDigest& out, const std::atomic<bool>* cancel = nullptr);
+// Called now and then by the hashers; true stops them early with an error.
+using CancelCheck = std::function<bool()>;
+
+// Splits a file into blocks and hashes them, several blocks at a time on a few threads.
+BWError hashBlocks(const QString& path, FileDigest& out, const CancelCheck& cancelled = {});
+
+// The SHA-1 of the first `size` bytes of a file, which must have exactly that size (raw 20 bytes).
+// A single pass in order: the caller may run it beside other work.
+BWError hashWhole(const QString& path, qint64 size, QByteArray& out, const CancelCheck& cancelled = {});
 
 } // namespace nubo::transfer

@@ -7,8 +7,7 @@
 #include "transfer/TransferErrors.h"
 
 #include <QFile>
-#include <QElapsedTimer>
-#include <cstdio>
+#include <atomic>
 #include <fcntl.h>
 #include <future>
 #include <sys/stat.h>
@@ -93,11 +92,7 @@ BWError sendBlocks(int fd, const TransferJobRecord& rec, const UploadSession& se
 
 } // namespace
 
-static QElapsedTimer g_t;
-#define TMARK(x) fprintf(stderr, "TMARK %s %.3f\n", x, g_t.nsecsElapsed() / 1e9)
 BWError KZUploadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
-    g_t.start();
-    // Split and hash, unless the stored hashes still describe the file.
     struct stat st {};
     if (::stat(QFile::encodeName(rec.source).constData(), &st) != 0)
         return transferError(kErrSourceMissing, rec.source);
@@ -109,45 +104,78 @@ BWError KZUploadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
     const qint64 size = st.st_size;
     const qint64 mtime = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
 
-    QString fileSha1 = rec.fileSha1;
+    // Split and hash the blocks, unless the stored hashes still describe the file. The whole
+    // file's hash is only needed at the commit: it is worked out while the blocks are sent.
+    QString fileSha1;
     QStringList sha1s;
-    if (!fileSha1.isEmpty() && rec.size == size && rec.sourceMtime == mtime) {
+    if (rec.size == size && rec.sourceMtime == mtime) {
         auto stored = ctx.table().blockSha1s(rec.id);
-        if (stored.ok())
+        if (stored.ok() && stored.value.size() == blockCountForSize(size)) {
             sha1s = stored.value;
+            fileSha1 = rec.fileSha1;
+        }
     }
-    if (fileSha1.isEmpty() || sha1s.size() != blockCountForSize(size)) {
+    if (sha1s.size() != blockCountForSize(size)) {
         FileDigest digest;
-        if (BWError e = hashFile(rec.source, digest, ctx.stopFlag()))
+        if (BWError e = hashBlocks(rec.source, digest, [&ctx] { return ctx.stopped(); }))
             return e;
         if (digest.size != size)
             return transferError(kErrLocalChanged, rec.source);
-        fileSha1 = QString::fromLatin1(digest.fileSha1.toHex());
         sha1s = toHex(digest.blockSha1s);
         if (BWError e = ctx.table().setBlocks(rec.id, sha1s))
             return e;
-        ctx.updateRecord([fileSha1, size, mtime](TransferJobRecord& r) {
-            r.fileSha1 = fileSha1;
+        ctx.updateRecord([size, mtime](TransferJobRecord& r) {
+            r.fileSha1.clear();
             r.size = size;
             r.sourceMtime = mtime;
         });
     }
     if (ctx.stopped())
         return transferError(kErrCancelled, rec.source);
-TMARK("hashed");
+    std::atomic<bool> giveUp{false};
+    std::future<BWError> wholeHash;
+    QByteArray wholeRaw;
+    if (fileSha1.isEmpty()) {
+        wholeHash = std::async(std::launch::async, [&] {
+            return hashWhole(rec.source, size, wholeRaw, [&] { return giveUp || ctx.stopped(); });
+        });
+    }
+    // The whole file's hash, once the blocks are sent (waits for the hashing thread).
+    auto finishWholeHash = [&]() -> BWError {
+        if (!wholeHash.valid())
+            return {};
+        if (BWError e = wholeHash.get())
+            return e;
+        fileSha1 = QString::fromLatin1(wholeRaw.toHex());
+        const QString known = fileSha1;
+        ctx.updateRecord([known](TransferJobRecord& r) { r.fileSha1 = known; });
+        return {};
+    };
+    // Every way out stops the hashing thread and waits for it, so it never outlives the job's data.
+    struct StopHash {
+        std::atomic<bool>& flag;
+        std::future<BWError>& f;
+        ~StopHash() {
+            flag = true;
+            if (f.valid())
+                f.wait();
+        }
+    } stopHash{giveUp, wholeHash};
+
     // Upload address: the destination folder.
     auto parent = ctx.service().nodeByPath(cloudParentPath(rec.path));
     if (!parent.ok())
         return parent.error;
 
     // Upload request: the service answers which blocks it already holds. An upload that the
-    // service no longer knows (cancelled by a job of the same file that went) is begun again.
+    // service no longer knows (cancelled by a job of the same file that went) is begun again,
+    // and so is one whose commit found some held block missing or damaged (sent again then).
     const QString name = cloudFileName(rec.path);
     TransferJobRecord current = rec;
     current.size = size;
     BWError error;
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        auto session = ctx.service().beginUpload(parent.value.nid, name, quint64(size), fileSha1, sha1s);
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        auto session = ctx.service().beginUpload(parent.value.nid, name, quint64(size), QString(), sha1s);
         if (!session.ok())
             return session.error;
         if (session.value.uploadId != current.uploadId) {
@@ -158,14 +186,21 @@ TMARK("hashed");
         error = sendBlocks(fd.get(), current, session.value, sha1s, ctx);
         if (!error && ctx.stopped())
             return transferError(kErrCancelled, rec.source);
-TMARK("sent");
+        if (!error)
+            error = finishWholeHash();
         // Commit: the service makes the file node (and adds it to the tree).
         if (!error)
-            error = ctx.service().commitUpload(session.value.uploadId, rec.replace).error;
-        if (!(error.domain() == BWError::kDomainCloud && error.code() == kCloudErrorUploadNotFound))
+            error = ctx.service().commitUpload(session.value.uploadId, rec.replace, fileSha1).error;
+        if (!(error.domain() == BWError::kDomainCloud &&
+              (error.code() == kCloudErrorUploadNotFound || error.code() == kCloudErrorBlockMissing)))
             break;
     }
-TMARK("committed");
+    if (error.domain() == BWError::kDomainCloud && error.code() == kCloudErrorFileHashMismatch) {
+        // The blocks were hashed in one read and the whole file in another: it changed between
+        // them. The next attempt hashes it afresh.
+        ctx.updateRecord([](TransferJobRecord& r) { r.sourceMtime = 0; });
+        return transferError(kErrLocalChanged, rec.source);
+    }
     if (error.domain() == BWError::kDomainCloud && error.code() == kCloudErrorNameExists) {
         // The very file is there already (an earlier run of this job committed it just before
         // it stopped): the job's work is done.

@@ -112,3 +112,19 @@ TEST(BackForwardList, LogoutEmptiesAndLoginRestores) {
     EXPECT_EQ(entries(list), QList<qint64>({0}));
     EXPECT_EQ(list.backForward(), 0);
 }
+
+TEST(BackForwardList, DeletingTheHeadKeepsTheEntriesAfterIt) {
+    // A list restarted after sign-out has an ordinary folder as its head.
+    KZBackForwardList list;
+    list.login();
+    list.logout();
+    for (qint64 nid : {1, 2, 3})
+        list.insertNode(folder(nid));
+    list.goBack(); // current 2
+    list.deleteObeject(folder(1));
+    EXPECT_EQ(entries(list), QList<qint64>({2, 3}));
+    EXPECT_EQ(list.head()->pre(), nullptr);
+    EXPECT_EQ(list.curNode()->nid(), 2);
+    EXPECT_EQ(list.backForward(), 1);
+    EXPECT_EQ(list.goForward()->nid(), 3);
+}

@@ -4,6 +4,7 @@
 
 #include <QBuffer>
 #include <QImage>
+#include <memory>
 
 using namespace nubo;
 using namespace nubo::test;
@@ -212,6 +213,15 @@ TEST_F(Changes, ThumbnailsAnswerUnlessCancelled) {
     for (const auto& a : recorder.answers)
         EXPECT_NE(a.requestId, cancelled);
     EXPECT_FALSE(proxy()->cancelThumbRequest(small)); // answered: no longer pending
+
+    // A request whose delegate went away before the answer is no longer pending either.
+    auto gone = std::make_unique<Recorder>();
+    const qint64 orphan =
+        proxy()->requestThumbDelegate(gone.get(), "/Docs/pic.png", pic, 128, 128, {}, false);
+    gone.reset();
+    ASSERT_TRUE(
+        recorder.wait(proxy()->requestThumbDelegate(&recorder, "/Docs/pic.png", pic, 128, 128, {}, false)));
+    EXPECT_FALSE(proxy()->cancelThumbRequest(orphan));
 
     auto notImage = recorder.wait(
         proxy()->requestThumbDelegate(&recorder, "/Docs/Report.txt", report, 128, 128, {}, false));

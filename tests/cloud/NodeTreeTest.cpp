@@ -140,3 +140,25 @@ TEST(NodeTree, ListingsSortLikeTheRowComparators) {
             EXPECT_LT(rows[i - 1]->compareBySortMode(*rows[i], mode), 0) << mode << " " << i;
     }
 }
+
+TEST(NodeTree, SearchKeysNeverMatchAcrossNamesAndDeepTreesAreSearched) {
+    KZNodeTree tree;
+    NodeList nodes{rec(1, 0, "xa"), rec(2, 0, "bx")};
+    // A chain of 200,000 nested folders with a file at the bottom.
+    const qint64 depth = 200'000;
+    for (qint64 i = 0; i < depth; ++i)
+        nodes << rec(10 + i, i == 0 ? 0 : 9 + i, QStringLiteral("d"), true);
+    nodes << rec(5, 9 + depth, QStringLiteral("deep-target"));
+    tree.reset(nodes);
+
+    EXPECT_TRUE(tree.searchNids(0, QStringLiteral("a") + QChar(0) + QStringLiteral("b")).empty());
+    EXPECT_TRUE(tree.searchNids(0, QString(QChar(0))).empty());
+    EXPECT_EQ(tree.searchNids(0, "xa"), std::vector<qint64>{1});
+    // Special characters are plain text.
+    EXPECT_TRUE(tree.searchNids(0, "%").empty());
+    EXPECT_TRUE(tree.searchNids(0, "*").empty());
+
+    EXPECT_EQ(tree.searchNids(10, "target"), std::vector<qint64>{5});
+    EXPECT_EQ(tree.searchNids(9 + depth, "target"), std::vector<qint64>{5});
+    EXPECT_TRUE(tree.searchNids(1, "target").empty());
+}

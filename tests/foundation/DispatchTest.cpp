@@ -4,6 +4,7 @@
 #include "support/EventLoop.h"
 
 #include <QThread>
+#include <atomic>
 #include <gtest/gtest.h>
 
 using namespace nubo;
@@ -44,6 +45,28 @@ TEST(NotificationCenter, AnObserverRemovedDuringDeliveryIsNotCalled) {
     center.addObserver(&second, QStringLiteral("N"), [&](const Notification&) { ++secondCalls; });
     center.post(QStringLiteral("N"));
     EXPECT_EQ(secondCalls, 0);
+}
+
+TEST(NotificationCenter, RemovalWaitsForADeliveryOnAnotherThread) {
+    // The background thread is inside the observer's handler when the main thread removes the
+    // observer (as its destructor would): the removal must not return before the handler ends.
+    NotificationCenter center;
+    QObject observer;
+    std::atomic<bool> entered{false}, removing{false}, finished{false};
+    center.addObserver(&observer, QStringLiteral("N"), [&](const Notification&) {
+        entered = true;
+        while (!removing)
+            QThread::yieldCurrentThread();
+        QThread::msleep(50); // a handler still at work while the removal is asked for
+        finished = true;
+    });
+    KZBackgroundThread::shared().run([&] { center.post(QStringLiteral("N")); });
+    EXPECT_TRUE(test::waitUntil([&] { return entered.load(); }));
+    removing = true;
+    center.removeObserver(&observer);
+    EXPECT_TRUE(finished);
+    EXPECT_EQ(center.observerCount(), 0);
+    KZBackgroundThread::shared().runAndWait([] {}); // the post is over before the centre goes
 }
 
 namespace {

@@ -5,11 +5,13 @@
 #include "kit/View.h"
 #include "kit/Window.h"
 #include "shell/KZBaseViewController.h"
+#include "shell/KZLabel.h"
 #include "shell/KZRouter.h"
 #include "shell/KZWindowsManager.h"
 #include "support/EventLoop.h"
 
 #include <QApplication>
+#include <QFontMetricsF>
 #include <gtest/gtest.h>
 
 using nubo::test::waitUntil;
@@ -121,4 +123,27 @@ TEST_F(HomeFixture, BottomBarShowsUploadThenDownloadAndTheRightText) {
     KZWindowsManager::showMessageInBottomBarRightArea(QString());
     EXPECT_EQ(bar->middleText(), u"");
     EXPECT_EQ(bar->rightMessage(), u"");
+}
+
+// A selected file's status ends with its modification date: with no transfer message beside it,
+// a long file name must not push the date out of the bar; with one, the two texts do not overlap.
+TEST_F(HomeFixture, BottomBarRightTextKeepsItsEndWhileTheMiddleIsEmpty) {
+    KZHomeViewController* h = home();
+    KZWindowsManager::shareInstance().showWindow(h);
+    const QString status = QStringLiteral("plain text document ") + QString(48, QLatin1Char('n')) +
+                           QStringLiteral(".txt  修改日期：2026-12-7 05:36");
+    KZWindowsManager::showMessageInBottomBarRightArea(status);
+    KZLabel* right = nullptr;
+    KZLabel* middle = nullptr;
+    for (KZLabel* l : h->toolbar()->view()->findChildren<KZLabel*>())
+        (l->text() == status ? right : middle) = l;
+    ASSERT_NE(right, nullptr);
+    ASSERT_NE(middle, nullptr);
+    EXPECT_GE(right->width(), QFontMetricsF(right->font()).horizontalAdvance(status));
+
+    KZWindowsManager::showUploadMessageInBottomBarMiddleArea(QStringLiteral("正在上传 3 个文件"));
+    EXPECT_GE(right->frame().left(), middle->frame().right());
+    KZWindowsManager::showUploadMessageInBottomBarMiddleArea(QString());
+    EXPECT_GE(right->width(), QFontMetricsF(right->font()).horizontalAdvance(status));
+    KZWindowsManager::showMessageInBottomBarRightArea(QString());
 }

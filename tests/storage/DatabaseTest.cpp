@@ -165,3 +165,35 @@ TEST(SystemConfig, SingletonUsesTheDataFolder) {
     SingletonT<SystemConfig>::reset();
     paths::setDataFolder({});
 }
+
+// Rows written without waiting for the disk are there like any others, and the connection's own
+// durability comes back for the commits that follow.
+TEST(Database, UnsyncedRowsKeepTheConnectionsDurability) {
+    QTemporaryDir dir;
+    const QString path = dir.path() + QStringLiteral("/full.db");
+    Database::Options options;
+    options.durability = Database::Durability::Full;
+    auto synchronous = [](Database& db) {
+        Query q = db.query(QStringLiteral("PRAGMA synchronous"));
+        return q.next() ? q.int64(0) : -1;
+    };
+    {
+        auto db = Database::open(path, options);
+        ASSERT_TRUE(db.ok());
+        ASSERT_FALSE(db.value->exec(QStringLiteral("CREATE TABLE t (x INTEGER PRIMARY KEY)")));
+        const qint64 full = synchronous(*db.value);
+        Query ins = db.value->query(QStringLiteral("INSERT INTO t (x) VALUES (?)"));
+        for (int i = 0; i < 3; ++i) {
+            ASSERT_FALSE(ins.bind(1, i).execUnsynced());
+            ins.reset();
+        }
+        EXPECT_TRUE(ins.bind(1, 1).execUnsynced()); // a failure is reported as such
+        ins.reset();
+        EXPECT_EQ(synchronous(*db.value), full);
+    }
+    auto again = Database::open(path, options);
+    ASSERT_TRUE(again.ok());
+    Query count = again.value->query(QStringLiteral("SELECT COUNT(*) FROM t"));
+    ASSERT_TRUE(count.next());
+    EXPECT_EQ(count.int64(0), 3);
+}

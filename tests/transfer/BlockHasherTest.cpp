@@ -1,6 +1,7 @@
 #include "transfer/BlockHasher.h"
 #include "support/ServiceFixture.h"
 #include "transfer/CloudPaths.h"
+#include "transfer/TransferErrors.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -23,9 +24,11 @@ TEST(BlockHasher, MatchesPlainSha1AtEveryEdge) {
         f.write(content);
         f.close();
         FileDigest d;
-        ASSERT_FALSE(hashFile(path, d)) << size;
+        ASSERT_FALSE(hashBlocks(path, d)) << size;
         EXPECT_EQ(d.size, size);
-        EXPECT_EQ(QString::fromLatin1(d.fileSha1.toHex()), ServiceFixture::sha1(content)) << size;
+        QByteArray whole;
+        ASSERT_FALSE(hashWhole(path, size, whole)) << size;
+        EXPECT_EQ(QString::fromLatin1(whole.toHex()), ServiceFixture::sha1(content)) << size;
         QStringList blocks;
         for (const QByteArray& b : d.blockSha1s)
             blocks << QString::fromLatin1(b.toHex());
@@ -33,16 +36,21 @@ TEST(BlockHasher, MatchesPlainSha1AtEveryEdge) {
     }
 }
 
-TEST(BlockHasher, MissingFileIsAnErrorAndCancelStops) {
+TEST(BlockHasher, MissingOrChangedFileIsAnErrorAndCancelStops) {
     FileDigest d;
-    EXPECT_TRUE(hashFile(QStringLiteral("/nonexistent/nubo-file"), d));
+    QByteArray whole;
+    EXPECT_TRUE(hashBlocks(QStringLiteral("/nonexistent/nubo-file"), d));
+    EXPECT_TRUE(hashWhole(QStringLiteral("/nonexistent/nubo-file"), 0, whole));
     QTemporaryDir dir;
     QFile f(dir.path() + QStringLiteral("/f"));
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write(QByteArray(int(kBlockSize) * 3, 'x'));
     f.close();
-    std::atomic<bool> cancel{true};
-    EXPECT_TRUE(hashFile(f.fileName(), d, &cancel));
+    // The whole-file pass comes later than the block pass: a size that no longer holds is a change.
+    EXPECT_EQ(hashWhole(f.fileName(), kBlockSize * 3 + 1, whole).code(), kErrLocalChanged);
+    EXPECT_EQ(hashWhole(f.fileName(), kBlockSize * 3 - 1, whole).code(), kErrLocalChanged);
+    EXPECT_EQ(hashBlocks(f.fileName(), d, [] { return true; }).code(), kErrCancelled);
+    EXPECT_EQ(hashWhole(f.fileName(), kBlockSize * 3, whole, [] { return true; }).code(), kErrCancelled);
 }
 
 TEST(CloudPaths, SplitsJoinsAndRefusesEscapingNames) {

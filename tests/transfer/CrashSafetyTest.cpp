@@ -60,7 +60,9 @@ public:
                                       const QStringList& b) override {
         return m->beginUpload(p, n, s, h, b);
     }
-    Result<ServiceNode> commitUpload(const QString& id, bool r) override { return m->commitUpload(id, r); }
+    Result<ServiceNode> commitUpload(const QString& id, bool r, const QString& h) override {
+        return m->commitUpload(id, r, h);
+    }
     BWError cancelUpload(const QString& id) override { return m->cancelUpload(id); }
     Result<QByteArray> readRange(qint64 n, quint64 o, quint64 l) override { return m->readRange(n, o, l); }
     Result<QByteArray> thumbnail(qint64 n, int w, int h) override { return m->thumbnail(n, w, h); }

@@ -395,3 +395,41 @@ TEST_F(TransferTest, ACancelledUploadAddedAgainCompletes) {
     ASSERT_TRUE(waitUploadsSettled());
     EXPECT_EQ(uploadStatus(QStringLiteral("/up/again")), KZTransportJobStatusFinished);
 }
+
+// The service checks held blocks that the upload did not send; one found damaged is asked for
+// again, and the engine sends it on the same run.
+TEST_F(TransferTest, AHeldBlockFoundDamagedAtTheCommitIsSentAgain) {
+    const QByteArray data = ServiceFixture::randomBytes(3 * kBlock + 11, 31);
+    const ServiceNode first = svc.putFile(QStringLiteral("/a.bin"), data);
+    const QString damaged = ServiceFixture::blockHashes(data)[1];
+    QFile blob(svc.service().folder() + QStringLiteral("/blocks/") + damaged.left(2) + QLatin1Char('/') +
+               damaged);
+    ASSERT_TRUE(blob.open(QIODevice::ReadWrite));
+    blob.write("XY");
+    blob.close();
+    addUploads({KZUploadMgr::makeJob(writeLocal(QStringLiteral("b.bin"), data), QStringLiteral("/b.bin"),
+                                     data.size(), false)});
+    ASSERT_TRUE(waitUploadsSettled());
+    EXPECT_EQ(uploadStatus(QStringLiteral("/b.bin")), KZTransportJobStatusFinished);
+    EXPECT_EQ(cloudContentOf(svc, QStringLiteral("/b.bin")), data);
+    EXPECT_EQ(svc.readAll(first.nid), data); // the file that shares the block is whole again
+    EXPECT_FALSE(svc.service().verifyContent());
+}
+
+// A download whose block fetches fail while others are under way stops cleanly (no stage waits
+// for a block that will not come), leaves nothing at the destination, and completes when resumed.
+TEST_F(TransferTest, ADownloadFailingMidwayStopsCleanlyAndResumes) {
+    const QByteArray big = ServiceFixture::randomBytes(40 * kBlock + 5, 32);
+    const ServiceNode a = svc.putFile(QStringLiteral("/big.bin"), big);
+    const QString path = local.path() + QStringLiteral("/big.bin");
+    svc.service().setDelay(ServiceOp::ReadRange, 2);
+    svc.service().failNext(ServiceOp::ReadRange, 3, BWError(BWError::kDomainCloud, kCloudErrorDataCorrupt));
+    addDownloads({KZDownloadMgr::makeJob(a, local.path(), path, false)});
+    ASSERT_TRUE(waitDownloadsSettled());
+    EXPECT_EQ(downloadStatus(path), KZTransportJobStatusError);
+    EXPECT_FALSE(QFileInfo::exists(path));
+    svc.service().setDelay(ServiceOp::ReadRange, 0);
+    down->resume(path);
+    ASSERT_TRUE(waitUntil([&] { return downloadStatus(path) == KZTransportJobStatusFinished; }));
+    EXPECT_EQ(readLocal(path), big);
+}

@@ -5,6 +5,7 @@
 #include "shell/KZCheckBoxButton.h"
 #include "shell/KZStyle.h"
 
+#include <QCursor>
 #include <QPainter>
 
 namespace {
@@ -53,7 +54,7 @@ void KZFileRowView::applyBackground() {
         c = KZStyle::tabbarTintColor();
     if (isSelected())
         c.setAlphaF(0.1);
-    else if (isMouseInside())
+    else if (m_hovered)
         c = KZStyle::VCBackgroundColor();
     m_backgroundView->setCustomBackgroundColor(c);
 }
@@ -71,12 +72,36 @@ void KZFileRowView::setSelected(bool selected) {
 
 void KZFileRowView::mouseEntered(const kit::Event& event) {
     kit::TableRowView::mouseEntered(event);
+    m_hovered = true;
     applyBackground();
 }
 
 void KZFileRowView::mouseExited(const kit::Event& event) {
     kit::TableRowView::mouseExited(event);
+    m_hovered = false;
     applyBackground();
+}
+
+// Scrolling moves rows under a resting pointer and hands pooled rows to other records; the
+// desktop reports no entering or leaving then, so the hover look follows the pointer itself. The
+// pointer is asked for (a round trip to the display) only while it is over the list.
+void KZFileRowView::updateHoverFromPointer() {
+    const bool hovered = isVisible() && parentWidget() && parentWidget()->underMouse() &&
+                         visibleRegion().contains(mapFromGlobal(QCursor::pos()));
+    if (hovered == m_hovered)
+        return;
+    m_hovered = hovered;
+    applyBackground();
+}
+
+void KZFileRowView::moveEvent(QMoveEvent* event) {
+    kit::TableRowView::moveEvent(event);
+    updateHoverFromPointer();
+}
+
+void KZFileRowView::showEvent(QShowEvent* event) {
+    kit::TableRowView::showEvent(event);
+    updateHoverFromPointer();
 }
 
 void KZFileRowView::checkBoxClicked() {

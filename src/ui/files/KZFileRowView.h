@@ -55,12 +55,16 @@ public:
 protected:
     void drawSelection(QPainter& p, const QRectF& rect) override;
     void layout() override;
+    void moveEvent(QMoveEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void applyBackground();
+    void updateHoverFromPointer();
 
     bool m_draggingOutsideFiles = false;
     bool m_draggingOutsideFilesView = false;
+    bool m_hovered = false;
     nubo::Weak<KZFileRowViewDelegate> m_delegate;
     CloudFileInfoPtr m_fileInfo;
     KZUploadJobOpenInfoPtr m_uploadJobInfo;

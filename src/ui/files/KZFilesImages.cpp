@@ -8,24 +8,28 @@
 namespace KZFilesImages {
 
 namespace {
-// A theme icon by name; when the desktop names no theme (as on the offscreen platform), the
-// installed fallback theme's scalable picture is read directly.
+// A theme icon by name; when the desktop's themes lack it (with no desktop running, Qt names
+// "hicolor", which holds no symbolic icons), the scalable picture is read directly from the
+// desktop's theme, its fallback or the Adwaita theme that Nubo's setup installs.
 kit::Image themeImage(const QString& name) {
     kit::Image image = kit::Image::named(name);
     if (!image.isNull())
         return image;
-    const QString theme =
-        QIcon::fallbackThemeName().isEmpty() ? QStringLiteral("Adwaita") : QIcon::fallbackThemeName();
+    QStringList themes{QIcon::themeName(), QIcon::fallbackThemeName(), QStringLiteral("Adwaita")};
+    themes.removeAll(QString());
+    themes.removeDuplicates();
     QStringList roots = QIcon::themeSearchPaths();
     roots += QStandardPaths::locateAll(QStandardPaths::GenericDataLocation, QStringLiteral("icons"),
                                        QStandardPaths::LocateDirectory);
-    for (const QString& root : std::as_const(roots)) {
-        const QDir scalable(root + QLatin1Char('/') + theme + QStringLiteral("/scalable"));
-        for (const QString& category : scalable.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-            const QString file =
-                scalable.filePath(category + QLatin1Char('/') + name + QStringLiteral(".svg"));
-            if (QFile::exists(file))
-                return kit::Image::fromFile(file);
+    for (const QString& theme : std::as_const(themes)) {
+        for (const QString& root : std::as_const(roots)) {
+            const QDir scalable(root + QLatin1Char('/') + theme + QStringLiteral("/scalable"));
+            for (const QString& category : scalable.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+                const QString file =
+                    scalable.filePath(category + QLatin1Char('/') + name + QStringLiteral(".svg"));
+                if (QFile::exists(file))
+                    return kit::Image::fromFile(file);
+            }
         }
     }
     return {};
@@ -34,7 +38,7 @@ kit::Image themeImage(const QString& name) {
 
 kit::Image named(const QString& name, const QSizeF& size) {
     static const QHash<QString, QString> theme{
-        {QStringLiteral("files_upload"), QStringLiteral("go-up-symbolic")},
+        {QStringLiteral("files_upload"), QStringLiteral("send-to-symbolic")},
         {QStringLiteral("files_new"), QStringLiteral("folder-new-symbolic")},
         {QStringLiteral("files_download"), QStringLiteral("folder-download-symbolic")},
         {QStringLiteral("files_delete"), QStringLiteral("user-trash-symbolic")},

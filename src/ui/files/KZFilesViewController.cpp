@@ -17,6 +17,7 @@
 
 #include <QFontMetricsF>
 #include <QPainter>
+#include <QStyle>
 
 namespace {
 
@@ -24,6 +25,7 @@ constexpr double kNavigationBarHeight = 48;
 constexpr double kToolBarHeight = 44;
 constexpr double kRowHeight = 44;
 constexpr double kCheckColumnWidth = 40;
+constexpr double kNameColumnMinWidth = 140;
 const QString kCheckColumn = QStringLiteral("KZCheckColumn");
 
 // The page's root view: it lays the bars and the list out on every resize.
@@ -217,6 +219,8 @@ void KZFilesViewController::initContentViewUI() {
 
     // The saved style picks the container (the switcher tells us at once).
     m_switcher->setStyle(uint(nubo::SingletonT<nubo::SystemConfig>::instance().getFilelistViewMode()));
+    // No rows until the first list arrives (which may fail): nothing to select yet.
+    refreshTableHeaderViewState();
 }
 
 void KZFilesViewController::initNavigationBarUI() {
@@ -245,8 +249,24 @@ void KZFilesViewController::layoutPage() {
     const double top = m_toolBarContainer->bottom();
     m_contentView->setFrame(QRectF(0, top, w, std::max(0.0, page->height() - top)));
     m_centerView->setFrame(m_contentView->bounds());
+    fitNameColumn(m_centerView->width());
     m_tableView->setFrame(m_centerView->bounds());
     m_collectionView->setFrame(m_centerView->bounds());
+}
+
+// The table does not scroll sideways: the name column takes what the other columns leave (less a
+// scroll bar), so the last column stays in view at the window's smallest width and a wider window
+// gives its room to the names.
+void KZFilesViewController::fitNameColumn(double tableWidth) {
+    const int name = nameColumn();
+    if (name < 0)
+        return;
+    double others = m_tableView->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, m_tableView);
+    const QList<kit::TableColumn*> columns = m_tableView->tableColumns();
+    for (int i = 0; i < columns.size(); ++i)
+        if (i != name)
+            others += columns.at(i)->width();
+    columns.at(name)->setWidth(std::max(kNameColumnMinWidth, tableWidth - others));
 }
 
 void KZFilesViewController::addObservers() {

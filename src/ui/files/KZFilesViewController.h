@@ -212,6 +212,7 @@ private:
     void initNavigationBarUI();
     void addObservers();
     void layoutPage();
+    void fitNameColumn(double tableWidth);
     qint64 requestFileList(qint64 nid, const QString& path, const QVariantMap& userInfo);
     static QString offsetKey(qint64 nid);
 

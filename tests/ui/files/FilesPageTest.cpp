@@ -3,6 +3,7 @@
 #include "cloud/KZSessionProxy.h"
 #include "kit/Window.h"
 #include "shell/KZCheckBoxButton.h"
+#include "shell/KZStyle.h"
 #include "shell/KZToast.h"
 #include "storage/SingletonT.h"
 #include "storage/SystemConfig.h"
@@ -10,11 +11,13 @@
 #include "support/ServiceFixture.h"
 #include "ui/files/KZFileInfoCell.h"
 #include "ui/files/KZFileListStyleSwitcher.h"
+#include "ui/files/KZFileRowView.h"
 #include "ui/files/KZFilesViewController.h"
 #include "ui/files/KZFolderToken.h"
 
 #include <QApplication>
 #include <QBuffer>
+#include <QCursor>
 #include <QImage>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -392,4 +395,53 @@ TEST_F(FilesPage, ImageRowsShowTheirThumbnailAndKeepIt) {
     ASSERT_NE(cell, nullptr);
     EXPECT_EQ(cell->reqID(), 0); // answered
     EXPECT_FALSE(cell->thumbInMemory().isNull());
+}
+
+// The list does not scroll sideways: at the window's smallest width every column must still be
+// in view, and a wider window must give its room to the names rather than to the last column.
+TEST_F(FilesPage, NameColumnTakesTheWidthTheOtherColumnsLeave) {
+    kit::TableView* table = page->tableView();
+    const int name = table->columnWithIdentifier(QStringLiteral("name"));
+    const int last = int(table->tableColumns().size()) - 1;
+    ASSERT_GE(name, 0);
+
+    page->view()->setFrame(QRectF(0, 0, 620, 500)); // the page in the smallest home window
+    drainEvents();
+    EXPECT_LE(table->rectOfColumn(last).right(), table->width());
+    EXPECT_GE(table->tableColumns().at(name)->width(), 140);
+    const double narrowName = table->tableColumns().at(name)->width();
+
+    page->view()->setFrame(QRectF(0, 0, 1260, 500));
+    drainEvents();
+    EXPECT_DOUBLE_EQ(table->tableColumns().at(name)->width(), narrowName + 640);
+    EXPECT_LE(table->rectOfColumn(last).right(), table->width());
+}
+
+// Scrolling under a resting pointer: the hover look leaves the row that moved away and goes to
+// the row that is now under the pointer, though the desktop reports no entering or leaving.
+TEST_F(FilesPage, HoverFollowsThePointerWhenRowsScrollUnderIt) {
+    jump(QStringLiteral("/big"));
+    kit::TableView* table = page->tableView();
+    auto row = [table](int r) { return qobject_cast<KZFileRowView*>(table->rowViewAtRow(r, false)); };
+    const QColor hover = KZStyle::VCBackgroundColor();
+    ASSERT_NE(row(4), nullptr);
+    const QPoint local = row(4)->rect().center();
+    QCursor::setPos(row(4)->mapToGlobal(local));
+    QTest::mouseMove(window->windowHandle(), row(4)->mapTo(window, local));
+    drainEvents();
+    ASSERT_EQ(row(4)->backgroundView()->customBackgroundColor(), hover);
+
+    table->scrollToPoint(QPointF(0, -KZFilesViewController::kTableHeaderHeight + 2 * table->rowHeight()));
+    drainEvents();
+    EXPECT_EQ(row(4)->backgroundView()->customBackgroundColor(), QColor(Qt::white));
+    EXPECT_EQ(row(6)->backgroundView()->customBackgroundColor(), hover);
+}
+
+// Until a list has arrived (or when it fails) there is nothing to select: the select-all box is
+// off, as for an empty folder.
+TEST(FilesPageBeforeAnyList, SelectAllBoxStartsDisabled) {
+    KZFilesViewController page(CloudFileInfo::rootFile());
+    page.view();
+    EXPECT_TRUE(page.files().isEmpty());
+    EXPECT_FALSE(page.tableHeaderView()->isEnable());
 }

@@ -1,0 +1,165 @@
+// What the commit of an upload relies on: the whole-file hash folded as blocks arrive, the file
+// hash given late, and held blocks that this process never wrote checked before they are used.
+#include "service/UploadProgress.h"
+#include "support/ServiceFixture.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <algorithm>
+#include <gtest/gtest.h>
+#include <random>
+#include <thread>
+
+using namespace nubo;
+using test::ServiceFixture;
+
+namespace {
+
+constexpr qint64 B = CloudService::kBlockSize;
+
+QByteArray slice(const QByteArray& data, int i, qint64 blockSize) {
+    return data.mid(i * blockSize, blockSize);
+}
+
+QString blobPath(EmbeddedCloudService& s, const QString& sha1) {
+    return s.folder() + QStringLiteral("/blocks/") + sha1.left(2) + QLatin1Char('/') + sha1;
+}
+
+} // namespace
+
+// Small blocks in a scrambled order from several threads, some never handed in (read back at
+// the end), more ahead of their turn than may wait in memory.
+TEST(UploadProgress, FoldsTheWholeInOrderWhateverTheArrival) {
+    constexpr qint64 kSmall = 1000;
+    const int n = 3 * UploadProgress::kMaxAhead + 5;
+    const QByteArray data = ServiceFixture::randomBytes(n * kSmall - 17, 3);
+    UploadProgress progress(quint64(data.size()), QStringList(n, QString()));
+    std::vector<int> order(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        order[size_t(i)] = i;
+    std::shuffle(order.begin(), order.end(), std::mt19937(5));
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            for (size_t k = size_t(t); k < order.size(); k += 4)
+                if (order[k] % 7 != 3) // these never arrive
+                    progress.add(order[k], slice(data, order[k], kSmall));
+        });
+    }
+    for (auto& th : threads)
+        th.join();
+    QList<int> readBack;
+    bool failOnce = true;
+    auto read = [&](int i) -> Result<QByteArray> {
+        if (failOnce) {
+            failOnce = false;
+            return Result<QByteArray>::failure(BWError(BWError::kDomainCloud, kCloudErrorStorage));
+        }
+        readBack << i;
+        return {slice(data, i, kSmall), {}};
+    };
+    EXPECT_TRUE(progress.finish(read).error); // a failed read leaves the fold to be finished later
+    auto whole = progress.finish(read);
+    ASSERT_TRUE(whole.ok());
+    EXPECT_EQ(whole.value, ServiceFixture::sha1(data));
+    for (int i = 3; i < n; i += 7)
+        EXPECT_TRUE(readBack.contains(i)) << i;
+    EXPECT_LT(readBack.size(), n); // most of it came from the blocks as they arrived
+    EXPECT_EQ(progress.finish(read).value, whole.value);
+}
+
+TEST(UploadCommit, TheFileHashMayComeWithTheCommit) {
+    ServiceFixture fx;
+    EmbeddedCloudService& s = fx.service();
+    const QByteArray data = ServiceFixture::randomBytes(2 * B + 9, 21);
+    const QStringList blocks = ServiceFixture::blockHashes(data);
+    auto up = s.beginUpload(0, QStringLiteral("late.bin"), quint64(data.size()), QString(), blocks);
+    ASSERT_TRUE(up.ok());
+    for (int i = 0; i < blocks.size(); ++i)
+        ASSERT_FALSE(s.putBlock(up.value.uploadId, i, slice(data, i, B), blocks[i]));
+    const QString other = ServiceFixture::sha1("other");
+    EXPECT_EQ(s.commitUpload(up.value.uploadId).error.code(), kCloudErrorInvalidArgument);
+    EXPECT_EQ(s.commitUpload(up.value.uploadId, false, QStringLiteral("xyz")).error.code(),
+              kCloudErrorInvalidArgument);
+    EXPECT_EQ(s.commitUpload(up.value.uploadId, false, other).error.code(), kCloudErrorFileHashMismatch);
+    auto node = s.commitUpload(up.value.uploadId, false, ServiceFixture::sha1(data).toUpper());
+    ASSERT_TRUE(node.ok()) << node.error.localizedDescription().toStdString();
+    EXPECT_EQ(node.value.fileHash, ServiceFixture::sha1(data));
+    EXPECT_EQ(fx.readAll(node.value.nid), data);
+
+    // Declared at the begin, a different one at the commit is refused.
+    auto early = s.beginUpload(0, QStringLiteral("early.bin"), quint64(data.size()),
+                               ServiceFixture::sha1(data), blocks);
+    ASSERT_TRUE(early.ok());
+    EXPECT_EQ(s.commitUpload(early.value.uploadId, false, other).error.code(), kCloudErrorFileHashMismatch);
+    EXPECT_TRUE(s.commitUpload(early.value.uploadId, false, ServiceFixture::sha1(data)).ok());
+    EXPECT_FALSE(s.verifyContent());
+}
+
+// Blocks taken by a process that then died may not have reached the disk: a later process checks
+// them at the commit, drops the missing and damaged ones and asks for them again.
+TEST(UploadCommit, HeldBlocksLostBeforeTheCommitAreAskedForAgain) {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QStringLiteral("/service");
+    const QByteArray data = ServiceFixture::randomBytes(4 * B + 77, 22);
+    const QStringList blocks = ServiceFixture::blockHashes(data);
+    const QString sha1 = ServiceFixture::sha1(data);
+    QString uploadId;
+    {
+        auto first = EmbeddedCloudService::open(folder);
+        ASSERT_TRUE(first.ok());
+        auto up = first.value->beginUpload(0, QStringLiteral("f.bin"), quint64(data.size()), sha1, blocks);
+        ASSERT_TRUE(up.ok());
+        uploadId = up.value.uploadId;
+        for (int i = 0; i < blocks.size(); ++i)
+            ASSERT_FALSE(first.value->putBlock(uploadId, i, slice(data, i, B), blocks[i]));
+        // Torn and lost blocks, as a power cut could leave them.
+        QFile torn(blobPath(*first.value, blocks[1]));
+        ASSERT_TRUE(torn.open(QIODevice::ReadWrite));
+        torn.seek(B / 2);
+        torn.write("torn");
+        torn.close();
+        ASSERT_TRUE(QFile::remove(blobPath(*first.value, blocks[3])));
+    }
+    auto opened = EmbeddedCloudService::open(folder);
+    ASSERT_TRUE(opened.ok());
+    EmbeddedCloudService& s = *opened.value;
+    auto refused = s.commitUpload(uploadId);
+    EXPECT_EQ(refused.error.code(), kCloudErrorBlockMissing);
+    EXPECT_EQ(refused.error.userInfo().value(QStringLiteral("missing")).toList(), (QVariantList{1, 3}));
+    EXPECT_TRUE(s.children(0).value.isEmpty());
+
+    auto again = s.beginUpload(0, QStringLiteral("f.bin"), quint64(data.size()), sha1, blocks);
+    ASSERT_TRUE(again.ok());
+    EXPECT_EQ(again.value.uploadId, uploadId);
+    EXPECT_EQ(again.value.present, (QList<bool>{true, false, true, false, true}));
+    ASSERT_FALSE(s.putBlock(uploadId, 1, slice(data, 1, B), blocks[1]));
+    ASSERT_FALSE(s.putBlock(uploadId, 3, slice(data, 3, B), blocks[3]));
+    auto node = s.commitUpload(uploadId);
+    ASSERT_TRUE(node.ok()) << node.error.localizedDescription().toStdString();
+    auto bytes = s.readRange(node.value.nid, 0, quint64(data.size()));
+    ASSERT_TRUE(bytes.ok());
+    EXPECT_EQ(bytes.value, data);
+    EXPECT_FALSE(s.verifyContent());
+}
+
+// A block held for another file and damaged since is written again from the bytes sent.
+TEST(UploadCommit, ABlockSentAgainRepairsADamagedCopy) {
+    ServiceFixture fx;
+    EmbeddedCloudService& s = fx.service();
+    const QByteArray data = ServiceFixture::randomBytes(2 * B, 23);
+    const QStringList blocks = ServiceFixture::blockHashes(data);
+    ServiceNode first = fx.putFile(QStringLiteral("/a.bin"), data);
+    QFile damaged(blobPath(s, blocks[0]));
+    ASSERT_TRUE(damaged.open(QIODevice::ReadWrite));
+    damaged.write("XY");
+    damaged.close();
+    EXPECT_EQ(s.verifyContent().code(), kCloudErrorDataCorrupt);
+    auto up =
+        s.beginUpload(0, QStringLiteral("b.bin"), quint64(data.size()), ServiceFixture::sha1(data), blocks);
+    ASSERT_TRUE(up.ok());
+    ASSERT_FALSE(s.putBlock(up.value.uploadId, 0, slice(data, 0, B), blocks[0]));
+    ASSERT_TRUE(s.commitUpload(up.value.uploadId).ok());
+    EXPECT_EQ(fx.readAll(first.nid), data);
+    EXPECT_FALSE(s.verifyContent());
+}
