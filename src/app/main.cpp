@@ -1,6 +1,7 @@
 #include "KZAppDelegate.h"
 
 #include <QApplication>
+#include <QLocale>
 #include <QSocketNotifier>
 #include <csignal>
 #include <sys/socket.h>
@@ -34,6 +35,10 @@ int main(int argc, char** argv) {
     QCoreApplication::setOrganizationName(QStringLiteral("Nubo"));
     QCoreApplication::setApplicationName(QStringLiteral("Nubo"));
     quitOnSignals(app);
+    // Nubo's own texts are Chinese; with no locale set, texts from the system (file type
+    // descriptions) follow them instead of falling back to English.
+    if (QLocale::system().language() == QLocale::C)
+        QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
 
     int code = 1;
     {

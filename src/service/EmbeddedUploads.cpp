@@ -184,7 +184,7 @@ BWError EmbeddedCloudService::putBlock(const QString& uploadId, int index, const
         }
         // A block held already is written again only when its stored copy is not sound (one
         // that never reached the disk before a power cut, say).
-        if (!held || !readBlock(actual, bytes.size()).ok()) {
+        if (!held || !m_blobs->isSound(actual, bytes.size())) {
             if (BWError err = m_blobs->write(actual, bytes))
                 return err;
         }
@@ -278,7 +278,7 @@ Result<ServiceNode> EmbeddedCloudService::commitUpload(const QString& uploadId, 
         QList<bool> sound(unchecked.size(), false);
         forEachParallel(int(unchecked.size()), [&](int k) {
             const QString& sha1 = unchecked.at(k);
-            sound[k] = readBlock(sha1, blockSizeAt(row.size, firstIndex.value(sha1))).ok();
+            sound[k] = m_blobs->isSound(sha1, blockSizeAt(row.size, firstIndex.value(sha1)));
             if (sound[k])
                 progress->markOnDisk(sha1);
         });

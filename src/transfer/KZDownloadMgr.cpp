@@ -87,9 +87,6 @@ BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
     Fd fd(opened);
     if (fd.get() < 0)
         return transferError(kErrLocalWrite, partial);
-    // Space reserved up front makes the block writes cheaper (and a full disk fails here).
-    if (size > 0 && ::fallocate(fd.get(), 0, 0, size) != 0 && errno != EOPNOTSUPP)
-        return transferError(kErrLocalWrite, partial);
     if (::ftruncate(fd.get(), size) != 0)
         return transferError(kErrLocalWrite, partial);
 

@@ -3,7 +3,9 @@
 #include "service/UploadProgress.h"
 #include "support/ServiceFixture.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <algorithm>
 #include <gtest/gtest.h>
@@ -161,5 +163,23 @@ TEST(UploadCommit, ABlockSentAgainRepairsADamagedCopy) {
     ASSERT_FALSE(s.putBlock(up.value.uploadId, 0, slice(data, 0, B), blocks[0]));
     ASSERT_TRUE(s.commitUpload(up.value.uploadId).ok());
     EXPECT_EQ(fx.readAll(first.nid), data);
+    EXPECT_FALSE(s.verifyContent());
+}
+
+// A file left under a block's name by a crash, with no row for it, is not taken for the block.
+TEST(UploadCommit, ALeftoverFileUnderABlocksNameIsReplaced) {
+    ServiceFixture fx;
+    EmbeddedCloudService& s = fx.service();
+    const QByteArray data = ServiceFixture::randomBytes(B + 3, 24);
+    const QStringList blocks = ServiceFixture::blockHashes(data);
+    for (const QString& sha1 : blocks) {
+        const QString path = blobPath(s, sha1);
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(path).absolutePath()));
+        QFile leftover(path);
+        ASSERT_TRUE(leftover.open(QIODevice::WriteOnly));
+        leftover.write(QByteArray(int(sha1 == blocks[0] ? B : 3), '\0')); // right size, wrong bytes
+    }
+    ServiceNode node = fx.putFile(QStringLiteral("/f.bin"), data);
+    EXPECT_EQ(fx.readAll(node.nid), data);
     EXPECT_FALSE(s.verifyContent());
 }
