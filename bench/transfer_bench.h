@@ -13,8 +13,8 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QProcess>
-#include <QTimer>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <cstdio>
 
 namespace bench {

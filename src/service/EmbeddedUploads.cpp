@@ -270,21 +270,26 @@ Result<ServiceNode> EmbeddedCloudService::commitUpload(const QString& uploadId, 
     // another file) are checked on disk now. One that is missing or damaged loses its row, so
     // that the next upload request asks for it again.
     {
-        QHash<QString, int> firstIndex;
-        for (int i = 0; i < row.blocks.size(); ++i)
-            if (!progress->isOnDisk(row.blocks.at(i)))
-                firstIndex.insert(row.blocks.at(i), int(firstIndex.value(row.blocks.at(i), i)));
-        const QStringList unchecked = firstIndex.keys();
-        QList<bool> sound(unchecked.size(), false);
+        QStringList unchecked;
+        QList<qint64> sizes;
+        QSet<QString> seen;
+        for (int i = 0; i < row.blocks.size(); ++i) {
+            const QString& sha1 = row.blocks.at(i);
+            if (!progress->isOnDisk(sha1) && !seen.contains(sha1)) {
+                seen.insert(sha1);
+                unchecked.append(sha1);
+                sizes.append(blockSizeAt(row.size, i));
+            }
+        }
+        std::vector<char> sound(size_t(unchecked.size()), 0);
         forEachParallel(int(unchecked.size()), [&](int k) {
-            const QString& sha1 = unchecked.at(k);
-            sound[k] = m_blobs->isSound(sha1, blockSizeAt(row.size, firstIndex.value(sha1)));
-            if (sound[k])
-                progress->markOnDisk(sha1);
+            sound[size_t(k)] = m_blobs->isSound(unchecked.at(k), sizes.at(k));
+            if (sound[size_t(k)])
+                progress->markOnDisk(unchecked.at(k));
         });
         QSet<QString> damaged;
         for (int k = 0; k < unchecked.size(); ++k)
-            if (!sound[k])
+            if (!sound[size_t(k)])
                 damaged.insert(unchecked.at(k));
         if (!damaged.isEmpty()) {
             QVariantList missing;

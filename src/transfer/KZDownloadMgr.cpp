@@ -2,16 +2,16 @@
 
 #include "transfer/BlockHasher.h"
 #include "transfer/LocalTarget.h"
-#include "transfer/OrderedBlocks.h"
 #include "transfer/PosixFile.h"
 #include "transfer/TransferErrors.h"
 
 #include <QFile>
-#include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <fcntl.h>
 #include <future>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,6 +41,38 @@ namespace {
 QByteArray native(const QString& p) {
     return QFile::encodeName(p);
 }
+
+// Blocks written so far, in any order, and a hasher that follows the written prefix in order.
+class BlockBoard {
+public:
+    explicit BlockBoard(int n) : m_done(n, false) {}
+    void set(int i) {
+        std::lock_guard<std::mutex> l(m_mutex);
+        m_done[i] = true;
+        m_cv.notify_all();
+    }
+    void fail() {
+        std::lock_guard<std::mutex> l(m_mutex);
+        m_failed = true;
+        m_cv.notify_all();
+    }
+    // Waits until block i is written; false when the fetch failed.
+    bool waitFor(int i) {
+        std::unique_lock<std::mutex> l(m_mutex);
+        m_cv.wait(l, [&] { return m_done[i] || m_failed; });
+        return m_done[i];
+    }
+    bool isDone(int i) {
+        std::lock_guard<std::mutex> l(m_mutex);
+        return m_done[i];
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    std::vector<bool> m_done;
+    bool m_failed = false;
+};
 
 } // namespace
 
@@ -92,7 +124,7 @@ BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
 
     // Blocks written before: kept when the partial file still holds what was recorded.
     const int n = blockCountForSize(size);
-    std::vector<char> writtenBefore(size_t(n), 0);
+    BlockBoard board(n);
     auto done = ctx.table().doneBlocks(rec.id);
     if (!done.ok())
         return done.error;
@@ -106,17 +138,14 @@ BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
             const qint64 len = qMin(kBlockSize, size - qint64(i) * kBlockSize);
             if (readFully(fd.get(), buffer.data(), len, qint64(i) * kBlockSize) &&
                 QString::fromLatin1(Sha1::of(buffer.constData(), len).toHex()) == it.value()) {
-                writtenBefore[size_t(i)] = 1;
+                board.set(i);
                 doneBytes += len;
             }
         }
     }
     ctx.progress(doneBytes);
 
-    // Fetch lanes take blocks in any order, write and record each; a hasher folds the whole
-    // file's SHA-1 from the same bytes, handed to it in order, so nothing is read twice. A block
-    // written before is read back for the hasher.
-    OrderedBlocks toHasher(kWindowBlocks);
+    // Fetch lanes write blocks in any order; the hasher follows them in order.
     std::atomic<int> nextIndex{0};
     std::atomic<qint64> progressBytes{doneBytes};
     auto lane = [&]() -> BWError {
@@ -126,54 +155,47 @@ BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
             const int i = nextIndex++;
             if (i >= n)
                 return {};
+            if (board.isDone(i))
+                continue;
             const qint64 off = qint64(i) * kBlockSize;
             const qint64 len = qMin(kBlockSize, size - off);
-            BlockData block;
-            if (writtenBefore[size_t(i)]) {
-                block.bytes.resize(len);
-                if (!readFully(fd.get(), block.bytes.data(), len, off))
-                    return transferError(kErrLocalWrite, partial);
-            } else {
-                auto bytes = ctx.service().readRange(rec.nid, quint64(off), quint64(len));
-                if (!bytes.ok())
-                    return bytes.error;
-                if (bytes.value.size() != len)
-                    return transferError(kErrBlockHash, rec.source);
-                block.bytes = std::move(bytes.value);
-                if (!writeFully(fd.get(), block.bytes.constData(), len, off))
-                    return transferError(kErrLocalWrite, partial);
-                ctx.table().markBlockDone(rec.id, i, QString::fromLatin1(Sha1::of(block.bytes).toHex()));
-                ctx.progress(progressBytes += len);
-            }
-            if (!toHasher.put(i, std::move(block)))
-                return {}; // the job failed elsewhere, and reports why there
+            auto bytes = ctx.service().readRange(rec.nid, quint64(off), quint64(len));
+            if (!bytes.ok())
+                return bytes.error;
+            if (bytes.value.size() != len)
+                return transferError(kErrBlockHash, rec.source);
+            if (!writeFully(fd.get(), bytes.value.constData(), len, off))
+                return transferError(kErrLocalWrite, partial);
+            const QString sha1 = QString::fromLatin1(Sha1::of(bytes.value).toHex());
+            ctx.table().markBlockDone(rec.id, i, sha1);
+            board.set(i);
+            ctx.progress(progressBytes += len);
         }
     };
     auto hasher = std::async(std::launch::async, [&]() -> QString {
         Sha1 whole;
-        BlockData block;
+        QByteArray buffer(int(kBlockSize), Qt::Uninitialized);
         for (int i = 0; i < n; ++i) {
-            if (!toHasher.take(&block))
+            if (!board.waitFor(i))
                 return {};
-            whole.add(block.bytes);
+            const qint64 len = qMin(kBlockSize, size - qint64(i) * kBlockSize);
+            if (!readFully(fd.get(), buffer.data(), len, qint64(i) * kBlockSize))
+                return {};
+            whole.add(buffer.constData(), len);
         }
         return QString::fromLatin1(whole.result().toHex());
     });
     std::future<BWError> lanes[kParallelBlocks - 1];
-    auto runLane = [&] {
-        BWError e = lane();
-        if (e)
-            toHasher.fail(); // neither the hasher nor the other lanes wait for blocks that will not come
-        return e;
-    };
     for (auto& f : lanes)
-        f = std::async(std::launch::async, runLane);
-    BWError error = runLane();
+        f = std::async(std::launch::async, lane);
+    BWError error = lane();
     for (auto& f : lanes) {
         BWError e = f.get();
         if (!error)
             error = e;
     }
+    if (error)
+        board.fail();
     const QString got = hasher.get();
     if (error)
         return error;

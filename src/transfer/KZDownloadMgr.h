@@ -6,9 +6,8 @@ namespace nubo::transfer {
 
 // The download engine. A job fetches the blocks it has not written yet into a partial file in
 // ".Download" beside its destination (each block's SHA-1 is recorded, and checked again when a
-// job resumes over an earlier partial file), hashes the whole file in order from the same bytes
-// as they are written, checks the whole against the cloud file's SHA-1, and renames it into
-// place. A frozen file waits in status 7.
+// job resumes over an earlier partial file), hashes the file as it grows, checks the whole
+// against the cloud file's SHA-1, and renames it into place. A frozen file waits in status 7.
 class KZDownloadMgr : public TransferEngine {
 public:
     static KZDownloadMgr& shared();
@@ -19,8 +18,6 @@ public:
 
     // Blocks of one job fetched at the same time.
     static constexpr int kParallelBlocks = 4;
-    // Blocks of one job that may wait, written, for the hasher.
-    static constexpr int kWindowBlocks = 16;
 
 protected:
     KZDownloadMgr() : TransferEngine(QStringLiteral("download")) {}
