@@ -258,9 +258,13 @@ BWError EmbeddedCloudService::setAccount(const ServiceAccount& account) {
 
 // ---- reads
 
+Query EmbeddedCloudService::nodeQuery(const QString& where) {
+    return m_db->query(QStringLiteral("SELECT ") + nodeColumns() + QStringLiteral(" FROM nodes WHERE ") +
+                       where);
+}
+
 Result<ServiceNode> EmbeddedCloudService::loadNode(qint64 nid) {
-    Query q =
-        m_db->query(QStringLiteral("SELECT ") + nodeColumns() + QStringLiteral(" FROM nodes WHERE nid = ?"));
+    Query q = nodeQuery(QStringLiteral("nid = ?"));
     q.bind(1, nid);
     if (q.next())
         return {readNodeRow(q), {}};
@@ -322,14 +326,11 @@ Result<NodePage> EmbeddedCloudService::fetchAllNodes(qint64 afterNid, int limit)
         return R::failure(v.error);
     NodePage page;
     page.version = v.value;
-    Query q = m_db->query(QStringLiteral("SELECT ") + nodeColumns() +
-                          QStringLiteral(" FROM nodes WHERE nid > ? AND status = 0 ORDER BY nid LIMIT ?"));
+    Query q = nodeQuery(QStringLiteral("nid > ? AND status = 0 ORDER BY nid LIMIT ?"));
     q.bind(1, afterNid).bind(2, limit);
     page.nodes.reserve(limit);
-    while (q.next())
-        page.nodes.append(readNodeRow(q));
-    if (q.error())
-        return R::failure(storageFailure(q.error()));
+    if (BWError err = readNodeRows(q, page.nodes))
+        return R::failure(err);
     page.hasMore = page.nodes.size() == limit;
     page.next = page.nodes.isEmpty() ? afterNid : page.nodes.last().nid;
     return {std::move(page), {}};
@@ -348,28 +349,20 @@ Result<NodePage> EmbeddedCloudService::fetchChanges(qint64 sinceVersion, int lim
     NodePage page;
     page.version = v.value;
     {
-        Query q = m_db->query(
-            QStringLiteral("SELECT ") + nodeColumns() +
-            QStringLiteral(" FROM nodes WHERE version > ? AND nid > 0 ORDER BY version, nid LIMIT ?"));
+        Query q = nodeQuery(QStringLiteral("version > ? AND nid > 0 ORDER BY version, nid LIMIT ?"));
         q.bind(1, sinceVersion).bind(2, limit);
-        while (q.next())
-            page.nodes.append(readNodeRow(q));
-        if (q.error())
-            return R::failure(storageFailure(q.error()));
+        if (BWError err = readNodeRows(q, page.nodes))
+            return R::failure(err);
     }
     page.hasMore = page.nodes.size() == limit;
     if (page.hasMore) {
         // A page never ends inside one version, so the cursor never skips part of a change.
         const qint64 last = page.nodes.last().version;
         if (page.nodes.first().version == last) {
-            Query rest =
-                m_db->query(QStringLiteral("SELECT ") + nodeColumns() +
-                            QStringLiteral(" FROM nodes WHERE version = ? AND nid > ? ORDER BY nid"));
+            Query rest = nodeQuery(QStringLiteral("version = ? AND nid > ? ORDER BY nid"));
             rest.bind(1, last).bind(2, page.nodes.last().nid);
-            while (rest.next())
-                page.nodes.append(readNodeRow(rest));
-            if (rest.error())
-                return R::failure(storageFailure(rest.error()));
+            if (BWError err = readNodeRows(rest, page.nodes))
+                return R::failure(err);
         } else {
             while (page.nodes.last().version == last)
                 page.nodes.removeLast();
@@ -395,8 +388,7 @@ Result<ServiceNode> EmbeddedCloudService::nodeByPath(const QString& path) {
     const QString p = normalizePath(path);
     if (p.isEmpty())
         return R::failure(cloudError(kCloudErrorInvalidArgument, QStringLiteral("路径无效：%1").arg(path)));
-    Query q = m_db->query(QStringLiteral("SELECT ") + nodeColumns() +
-                          QStringLiteral(" FROM nodes WHERE path = ? AND status = 0"));
+    Query q = nodeQuery(QStringLiteral("path = ? AND status = 0"));
     q.bind(1, p);
     if (q.next())
         return {readNodeRow(q), {}};
@@ -411,15 +403,10 @@ Result<NodeList> EmbeddedCloudService::children(qint64 folderId) {
     auto f = liveFolder(folderId);
     if (!f.ok())
         return R::failure(f.error);
-    Query q =
-        m_db->query(QStringLiteral("SELECT ") + nodeColumns() +
-                    QStringLiteral(" FROM nodes WHERE pid = ? AND status = 0 AND nid > 0 ORDER BY name"));
+    Query q = nodeQuery(QStringLiteral("pid = ? AND status = 0 AND nid > 0 ORDER BY name"));
     q.bind(1, folderId);
     R r;
-    while (q.next())
-        r.value.append(readNodeRow(q));
-    if (q.error())
-        r.error = storageFailure(q.error());
+    r.error = readNodeRows(q, r.value);
     return r;
 }
 
@@ -616,14 +603,10 @@ Result<ServiceNode> EmbeddedCloudService::copy(qint64 nid, qint64 newParentId, c
         // Sorted by path, every folder comes before what it holds.
         NodeList below;
         {
-            Query q = m_db->query(
-                QStringLiteral("SELECT ") + nodeColumns() +
-                QStringLiteral(" FROM nodes WHERE status = 0 AND path >= ? AND path < ? ORDER BY path"));
+            Query q = nodeQuery(QStringLiteral("status = 0 AND path >= ? AND path < ? ORDER BY path"));
             q.bind(1, subtreeLow(n.value.path)).bind(2, subtreeHigh(n.value.path));
-            while (q.next())
-                below.append(readNodeRow(q));
-            if (q.error())
-                return R::failure(storageFailure(q.error()));
+            if (BWError err = readNodeRows(q, below))
+                return R::failure(err);
         }
         QHash<qint64, qint64> newIds{{nid, rootId}};
         const qsizetype cut = n.value.path.size();

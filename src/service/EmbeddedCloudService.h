@@ -89,6 +89,8 @@ private:
     BWError enterOp(ServiceOp op);
     BWError setFlag(qint64 nid, const char* column, bool on);
 
+    // Whole node rows; `where` follows "FROM nodes WHERE".
+    Query nodeQuery(const QString& where);
     Result<ServiceNode> loadNode(qint64 nid);
     Result<ServiceNode> liveNode(qint64 nid);
     Result<ServiceNode> liveFolder(qint64 nid);

@@ -511,13 +511,9 @@ Result<QByteArray> EmbeddedCloudService::thumbnail(qint64 nid, int width, int he
 BWError EmbeddedCloudService::verifyContent() {
     NodeList files;
     {
-        Query q =
-            m_db->query(QStringLiteral("SELECT ") + nodeColumns() +
-                        QStringLiteral(" FROM nodes WHERE is_dir = 0 AND file_hash != '' ORDER BY nid"));
-        while (q.next())
-            files.append(readNodeRow(q));
-        if (q.error())
-            return storageFailure(q.error());
+        Query q = nodeQuery(QStringLiteral("is_dir = 0 AND file_hash != '' ORDER BY nid"));
+        if (BWError err = readNodeRows(q, files))
+            return err;
     }
     for (const ServiceNode& f : files) {
         QStringList blocks;

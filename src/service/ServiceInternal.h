@@ -17,6 +17,13 @@ inline BWError storageFailure(const BWError& cause) {
                       QStringLiteral("服务存储失败：%1").arg(cause.localizedDescription()));
 }
 
+// Reads every row of `q` as a node into `out`: a storage failure, or none.
+inline BWError readNodeRows(Query& q, NodeList& out) {
+    while (q.next())
+        out.append(readNodeRow(q));
+    return q.error() ? storageFailure(q.error()) : BWError();
+}
+
 inline QString childPath(const QString& parentPath, const QString& name) {
     return parentPath == QLatin1String("/") ? QString(QLatin1Char('/') + name)
                                             : QString(parentPath + QLatin1Char('/') + name);

@@ -249,16 +249,6 @@ CloudFileSyncMgr& CloudFileSyncMgr::shared() {
     return *instance;
 }
 
-void CloudFileSyncMgr::setService(std::shared_ptr<CloudService> service) {
-    std::lock_guard<std::mutex> l(m_mutex);
-    m_service = std::move(service);
-}
-
-std::shared_ptr<CloudService> CloudFileSyncMgr::service() const {
-    std::lock_guard<std::mutex> l(m_mutex);
-    return m_service ? m_service : CloudService::shared();
-}
-
 void CloudFileSyncMgr::uploadFileByDiskFile(const QString& diskPath, const CloudFileInfoPtr& destFolder) {
     m_queue.add(std::make_shared<UploadOperation>(service(), diskPath, destFolder));
 }

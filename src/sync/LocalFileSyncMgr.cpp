@@ -121,16 +121,6 @@ LocalFileSyncMgr& LocalFileSyncMgr::shared() {
     return *instance;
 }
 
-void LocalFileSyncMgr::setService(std::shared_ptr<CloudService> service) {
-    std::lock_guard<std::mutex> l(m_mutex);
-    m_service = std::move(service);
-}
-
-std::shared_ptr<CloudService> LocalFileSyncMgr::service() const {
-    std::lock_guard<std::mutex> l(m_mutex);
-    return m_service ? m_service : CloudService::shared();
-}
-
 void LocalFileSyncMgr::downloadFileByCloudFile(const CloudFileInfoPtr& file,
                                                const QString& destDiskFilePath) {
     if (file)

@@ -11,8 +11,9 @@ namespace nubo::transfer {
 
 // Main-thread state of a transfer proxy: one open info per job keyed by its path, updated in
 // place, and the unfinished and finished lists that hold those same objects.
-template <class OpenInfo, class Info> class JobOpenInfoLists {
+template <class Info> class JobOpenInfoLists {
 public:
+    using OpenInfo = KZJobOpenInfo<Info>;
     using Ptr = std::shared_ptr<OpenInfo>;
     using Convert = Info (*)(const TransferEngine::JobView&);
 

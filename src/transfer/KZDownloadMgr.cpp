@@ -1,6 +1,7 @@
 #include "transfer/KZDownloadMgr.h"
 
 #include "transfer/BlockHasher.h"
+#include "transfer/Lanes.h"
 #include "transfer/LocalTarget.h"
 #include "transfer/PosixFile.h"
 #include "transfer/TransferErrors.h"
@@ -185,15 +186,7 @@ BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
         }
         return QString::fromLatin1(whole.result().toHex());
     });
-    std::future<BWError> lanes[kParallelBlocks - 1];
-    for (auto& f : lanes)
-        f = std::async(std::launch::async, lane);
-    BWError error = lane();
-    for (auto& f : lanes) {
-        BWError e = f.get();
-        if (!error)
-            error = e;
-    }
+    BWError error = runLanes(kParallelBlocks, lane);
     if (error)
         board.fail();
     const QString got = hasher.get();

@@ -2,12 +2,12 @@
 
 #include "cloud/CloudFileInfo.h"
 #include "foundation/BWError.h"
-#include "foundation/Weak.h"
-#include "transfer/JobOpenInfoLists.h"
+#include "sync/LocalFileSyncMgr.h"
+#include "transfer/KZDownloadMgr.h"
 #include "transfer/KZTransportJobInfo.h"
+#include "transfer/TransferMgrProxy.h"
 
 #include <QList>
-#include <QObject>
 
 // Observers of the download proxy; every callback is optional and arrives on the main thread.
 class KZDownloadMgrProxyDelegate {
@@ -49,9 +49,14 @@ public:
     }
 };
 
+namespace nubo::transfer {
+using DownloadProxyBase =
+    TransferMgrProxy<KZDownloadMgr, LocalFileSyncMgr, KZDownloadMgrProxyDelegate, KZDownloadJobInfo>;
+}
+
 // The interface's door to downloads of cloud files and folder trees. Created on the main thread,
 // which is where it answers; commands return at once and run on the shared background thread.
-class KZDownloadMgrProxy : public QObject {
+class KZDownloadMgrProxy : public nubo::transfer::DownloadProxyBase {
     Q_OBJECT
 public:
     static KZDownloadMgrProxy* shareDownloadMgrProxy();
@@ -73,37 +78,6 @@ public:
     }
     const QList<KZDownloadJobOpenInfoPtr>& finishedDownloadJobOpenInfos() const { return m_lists.finished(); }
 
-    int getRunningJobCount() const;
-    int getWaitingJobCount() const;
-    int getPausedJobCount() const;
-    int getErrorJobCount() const;
-    int getFinishedJobCount() const;
-
-    void pause(const QString& path);
-    void resume(const QString& path);
-    void cancel(const QString& path);
-    void pauseAll();
-    void resumeAll();
-    void cancelAll();
-    void cancelFinishedAll();
-
-    void coverCurrentOperation(const QString& operation);
-    void coverAllOperation(const QString& operation);
-    void mergeCurrentOperation(const QString& operation);
-    void mergeAllOperation(const QString& operation);
-    void skipCurrentCoverOperation(const QString& operation);
-    void skipAllCoverOperation(const QString& operation);
-    void skipCurrentMergeOperation(const QString& operation);
-    void skipAllMergeOperation(const QString& operation);
-
 private:
     KZDownloadMgrProxy();
-    void engineEvent(nubo::transfer::TransferEngine::Event e,
-                     const QList<nubo::transfer::TransferEngine::JobView>& jobs);
-    void fetch(bool unfinished);
-    template <class F> void notify(F&& f) { m_observers.forEach(f); }
-
-    nubo::WeakList<KZDownloadMgrProxyDelegate> m_observers;
-    mutable nubo::transfer::JobOpenInfoLists<KZDownloadJobOpenInfo, KZDownloadJobInfo> m_lists;
-    bool m_busy = false;
 };

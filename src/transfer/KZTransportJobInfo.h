@@ -56,17 +56,14 @@ struct KZDownloadJobInfo {
 
 // The proxies keep one open info per job and update it in place, so that the pages find a job
 // by the identity of this object.
-struct KZUploadJobOpenInfo : KZUploadJobInfo {
-    explicit KZUploadJobOpenInfo(const KZUploadJobInfo& info) : KZUploadJobInfo(info) {}
-    void update(const KZUploadJobInfo& info) { static_cast<KZUploadJobInfo&>(*this) = info; }
+template <class Info> struct KZJobOpenInfo : Info {
+    explicit KZJobOpenInfo(const Info& info) : Info(info) {}
+    void update(const Info& info) { static_cast<Info&>(*this) = info; }
     bool m_selected = false;
 };
 
-struct KZDownloadJobOpenInfo : KZDownloadJobInfo {
-    explicit KZDownloadJobOpenInfo(const KZDownloadJobInfo& info) : KZDownloadJobInfo(info) {}
-    void update(const KZDownloadJobInfo& info) { static_cast<KZDownloadJobInfo&>(*this) = info; }
-    bool m_selected = false;
-};
+using KZUploadJobOpenInfo = KZJobOpenInfo<KZUploadJobInfo>;
+using KZDownloadJobOpenInfo = KZJobOpenInfo<KZDownloadJobInfo>;
 
 using KZUploadJobOpenInfoPtr = std::shared_ptr<KZUploadJobOpenInfo>;
 using KZDownloadJobOpenInfoPtr = std::shared_ptr<KZDownloadJobOpenInfo>;

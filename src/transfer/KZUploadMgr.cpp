@@ -2,6 +2,7 @@
 
 #include "transfer/BlockHasher.h"
 #include "transfer/CloudPaths.h"
+#include "transfer/Lanes.h"
 #include "transfer/PosixFile.h"
 #include "transfer/SessionBridge.h"
 #include "transfer/TransferErrors.h"
@@ -9,7 +10,6 @@
 #include <QFile>
 #include <atomic>
 #include <fcntl.h>
-#include <future>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -78,16 +78,7 @@ BWError sendBlocks(int fd, const TransferJobRecord& rec, const UploadSession& se
             ctx.progress(doneBytes += len);
         }
     };
-    std::future<BWError> lanes[KZUploadMgr::kParallelBlocks - 1];
-    for (auto& f : lanes)
-        f = std::async(std::launch::async, lane);
-    BWError error = lane();
-    for (auto& f : lanes) {
-        BWError e = f.get();
-        if (!error)
-            error = e;
-    }
-    return error;
+    return runLanes(KZUploadMgr::kParallelBlocks, lane);
 }
 
 } // namespace

@@ -2,12 +2,12 @@
 
 #include "cloud/CloudFileInfo.h"
 #include "foundation/BWError.h"
-#include "foundation/Weak.h"
-#include "transfer/JobOpenInfoLists.h"
+#include "sync/CloudFileSyncMgr.h"
 #include "transfer/KZTransportJobInfo.h"
+#include "transfer/KZUploadMgr.h"
+#include "transfer/TransferMgrProxy.h"
 
 #include <QList>
-#include <QObject>
 
 // Observers of the upload proxy; every callback is optional and arrives on the main thread.
 class KZUploadMgrProxyDelegate {
@@ -51,9 +51,14 @@ public:
     virtual void cloudFileSyncCompletion(int type) { (void)type; }
 };
 
+namespace nubo::transfer {
+using UploadProxyBase =
+    TransferMgrProxy<KZUploadMgr, CloudFileSyncMgr, KZUploadMgrProxyDelegate, KZUploadJobInfo>;
+}
+
 // The interface's door to uploads and cloud-side moves and copies. Created on the main thread,
 // which is where it answers; commands return at once and run on the shared background thread.
-class KZUploadMgrProxy : public QObject {
+class KZUploadMgrProxy : public nubo::transfer::UploadProxyBase {
     Q_OBJECT
 public:
     static KZUploadMgrProxy* shareUploadMgrProxy();
@@ -73,39 +78,9 @@ public:
     const QList<KZUploadJobOpenInfoPtr>& unFinishedUploadJobOpenInfos() const { return m_lists.unfinished(); }
     const QList<KZUploadJobOpenInfoPtr>& finishedUploadJobOpenInfos() const { return m_lists.finished(); }
 
-    int getRunningJobCount() const;
-    int getWaitingJobCount() const;
-    int getPausedJobCount() const;
-    int getErrorJobCount() const;
-    int getFinishedJobCount() const;
-
-    void pause(const QString& path);
-    void resume(const QString& path);
-    void cancel(const QString& path);
-    void pauseAll();
-    void resumeAll();
-    void cancelAll();
-    void cancelFinishedAll();
-
-    void coverCurrentOperation(const QString& operation);
-    void coverAllOperation(const QString& operation);
     void keepCurrentOperation(const QString& operation);
     void keepAllOperation(const QString& operation);
-    void mergeCurrentOperation(const QString& operation);
-    void mergeAllOperation(const QString& operation);
-    void skipCurrentCoverOperation(const QString& operation);
-    void skipAllCoverOperation(const QString& operation);
-    void skipCurrentMergeOperation(const QString& operation);
-    void skipAllMergeOperation(const QString& operation);
 
 private:
     KZUploadMgrProxy();
-    void engineEvent(nubo::transfer::TransferEngine::Event e,
-                     const QList<nubo::transfer::TransferEngine::JobView>& jobs);
-    void fetch(bool unfinished);
-    template <class F> void notify(F&& f) { m_observers.forEach(f); }
-
-    nubo::WeakList<KZUploadMgrProxyDelegate> m_observers;
-    mutable nubo::transfer::JobOpenInfoLists<KZUploadJobOpenInfo, KZUploadJobInfo> m_lists;
-    bool m_busy = false;
 };

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "service/CloudService.h"
+#include "sync/SyncOperationQueue.h"
+
+#include <memory>
+#include <mutex>
+
+namespace nubo::sync {
+
+// What the cloud-side and the local-side sync managers share: their queue, the service their
+// operations use, and the answers to a conflict that the queue's thread waits for.
+class FileSyncMgr {
+public:
+    void setService(std::shared_ptr<CloudService> service);
+    void setListener(SyncOperationQueue::Listener l) { m_queue.setListener(std::move(l)); }
+
+    void coverCurrentOperation(const QString& name) { answer(name, SyncAnswer::Cover, false); }
+    void coverAllOperation(const QString& name) { answer(name, SyncAnswer::Cover, true); }
+    void mergeCurrentOperation(const QString& name) { answer(name, SyncAnswer::Merge, false); }
+    void mergeAllOperation(const QString& name) { answer(name, SyncAnswer::Merge, true); }
+    void skipCurrentCoverOperation(const QString& name) { answer(name, SyncAnswer::SkipCover, false); }
+    void skipAllCoverOperation(const QString& name) { answer(name, SyncAnswer::SkipCover, true); }
+    void skipCurrentMergeOperation(const QString& name) { answer(name, SyncAnswer::SkipMerge, false); }
+    void skipAllMergeOperation(const QString& name) { answer(name, SyncAnswer::SkipMerge, true); }
+
+    // Drops the queued operations and stops the running one (sign-out).
+    void stopAll() { m_queue.stopAll(); }
+    int operationCount() const { return m_queue.count(); }
+
+protected:
+    explicit FileSyncMgr(const QString& queueName) : m_queue(queueName) {}
+    ~FileSyncMgr() = default;
+    void answer(const QString& name, SyncAnswer a, bool all) { m_queue.answer(name, a, all); }
+    std::shared_ptr<CloudService> service() const;
+
+    SyncOperationQueue m_queue;
+
+private:
+    mutable std::mutex m_mutex;
+    std::shared_ptr<CloudService> m_service;
+};
+
+} // namespace nubo::sync

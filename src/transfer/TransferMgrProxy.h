@@ -1,0 +1,159 @@
+#pragma once
+
+#include "foundation/Dispatch.h"
+#include "foundation/Weak.h"
+#include "transfer/JobOpenInfoLists.h"
+
+#include <QObject>
+
+namespace nubo::transfer {
+
+// What the upload and the download proxies share: the engine's commands and counts, the open-info
+// lists kept on the main thread, the observer calls about jobs and the answers to a sync
+// manager's conflicts. `Engine` and `Sync` are singletons; `Delegate` is the proxy's observer class,
+// whose callbacks are named in `Calls`.
+template <class Engine, class Sync, class Delegate, class Info> class TransferMgrProxy : public QObject {
+public:
+    using Lists = JobOpenInfoLists<Info>;
+    using Ptr = typename Lists::Ptr;
+
+    struct Calls {
+        int (Delegate::*added)(const QList<Ptr>&);
+        void (Delegate::*changed)(const Ptr&);
+        int (Delegate::*finished)(const Ptr&);
+        int (Delegate::*cancelled)(const Ptr&);
+        int (Delegate::*failed)(const Ptr&);
+        void (Delegate::*unfinishedList)(const QList<Ptr>&);
+        void (Delegate::*finishedList)(const QList<Ptr>&);
+    };
+
+    int getRunningJobCount() const { return Engine::shared().count(KZTransportJobStatusRunning); }
+    int getWaitingJobCount() const { return Engine::shared().count(KZTransportJobStatusWaiting); }
+    int getPausedJobCount() const { return Engine::shared().count(KZTransportJobStatusPaused); }
+    int getErrorJobCount() const { return Engine::shared().count(KZTransportJobStatusError); }
+    int getFinishedJobCount() const { return Engine::shared().count(KZTransportJobStatusFinished); }
+
+    void pause(const QString& path) {
+        onEngine([=](Engine& m) { m.pause(path); });
+    }
+    void resume(const QString& path) {
+        onEngine([=](Engine& m) { m.resume(path); });
+    }
+    void cancel(const QString& path) {
+        onEngine([=](Engine& m) { m.cancel(path); });
+    }
+    void pauseAll() {
+        onEngine([](Engine& m) { m.pauseAll(); });
+    }
+    void resumeAll() {
+        onEngine([](Engine& m) { m.resumeAll(); });
+    }
+    void cancelAll() {
+        onEngine([](Engine& m) { m.cancelAll(); });
+    }
+    void cancelFinishedAll() {
+        onEngine([](Engine& m) { m.cancelFinishedAll(); });
+    }
+
+    void coverCurrentOperation(const QString& op) {
+        onSync([=](Sync& m) { m.coverCurrentOperation(op); });
+    }
+    void coverAllOperation(const QString& op) {
+        onSync([=](Sync& m) { m.coverAllOperation(op); });
+    }
+    void mergeCurrentOperation(const QString& op) {
+        onSync([=](Sync& m) { m.mergeCurrentOperation(op); });
+    }
+    void mergeAllOperation(const QString& op) {
+        onSync([=](Sync& m) { m.mergeAllOperation(op); });
+    }
+    void skipCurrentCoverOperation(const QString& op) {
+        onSync([=](Sync& m) { m.skipCurrentCoverOperation(op); });
+    }
+    void skipAllCoverOperation(const QString& op) {
+        onSync([=](Sync& m) { m.skipAllCoverOperation(op); });
+    }
+    void skipCurrentMergeOperation(const QString& op) {
+        onSync([=](Sync& m) { m.skipCurrentMergeOperation(op); });
+    }
+    void skipAllMergeOperation(const QString& op) {
+        onSync([=](Sync& m) { m.skipAllMergeOperation(op); });
+    }
+
+protected:
+    // Main thread; the engine's events come back to this object queued.
+    TransferMgrProxy(typename Lists::Convert convert, const Calls& calls) : m_lists(convert), m_calls(calls) {
+        KZBackgroundThread::shared().runAndWait([this] {
+            Engine::shared().setListener(
+                [this](TransferEngine::Event e, const QList<TransferEngine::JobView>& jobs) {
+                    runOn(this, [this, e, jobs] { engineEvent(e, jobs); });
+                });
+        });
+    }
+
+    template <class F> void notify(F&& f) { m_observers.forEach(f); }
+    // Calls one of the observers' callbacks named in `Calls` on every observer.
+    template <class M, class... V> void call(M f, const V&... v) {
+        notify([&](Delegate* o) { (o->*f)(v...); });
+    }
+
+    // Answers with the list as it stands, or reads it from the engine when it is empty; a request
+    // made while one is being read is dropped.
+    void fetch(bool unfinished) {
+        if (m_busy)
+            return;
+        auto answer = [this, unfinished] {
+            if (unfinished)
+                call(m_calls.unfinishedList, m_lists.unfinished());
+            else
+                call(m_calls.finishedList, m_lists.finished());
+        };
+        if (!(unfinished ? m_lists.unfinished() : m_lists.finished()).isEmpty())
+            return answer();
+        m_busy = true;
+        KZBackgroundThread::shared().run([this, unfinished, answer] {
+            const auto all = Engine::shared().jobs();
+            runOn(this, [this, all, unfinished, answer] {
+                m_lists.rebuild(all, unfinished, !unfinished);
+                m_busy = false;
+                answer();
+            });
+        });
+    }
+
+    static void onSync(const std::function<void(Sync&)>& f) {
+        KZBackgroundThread::shared().run([f] { f(Sync::shared()); });
+    }
+
+    WeakList<Delegate> m_observers;
+    mutable Lists m_lists;
+
+private:
+    static void onEngine(const std::function<void(Engine&)>& f) {
+        KZBackgroundThread::shared().run([f] { f(Engine::shared()); });
+    }
+
+    void engineEvent(TransferEngine::Event e, const QList<TransferEngine::JobView>& jobs) {
+        m_lists.handle(e, jobs,
+                       {[this](const QList<Ptr>& infos) { call(m_calls.added, infos); },
+                        [this](const Ptr& info) { call(m_calls.changed, info); },
+                        [this](const Ptr& info) { call(m_calls.finished, info); },
+                        [this](const Ptr& info) { call(m_calls.cancelled, info); },
+                        [this](const Ptr& info) { call(m_calls.failed, info); },
+                        [this] {
+                            KZBackgroundThread::shared().run([this] {
+                                const auto all = Engine::shared().jobs();
+                                runOn(this, [this, all] {
+                                    m_lists.rebuild(all, true, true);
+                                    call(m_calls.finishedList, m_lists.finished());
+                                    call(m_calls.unfinishedList, m_lists.unfinished());
+                                });
+                            });
+                        }});
+    }
+
+    const Calls m_calls;
+    bool m_busy = false;
+};
+
+} // namespace nubo::transfer
