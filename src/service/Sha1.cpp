@@ -20,18 +20,23 @@ void Sha1::add(const char* data, qint64 size) {
         EVP_DigestUpdate(m_state->ctx, data, size_t(size));
 }
 
-QString Sha1::hex() {
+QByteArray Sha1::result() {
     unsigned char md[EVP_MAX_MD_SIZE];
     unsigned int len = 0;
     EVP_DigestFinal_ex(m_state->ctx, md, &len);
     EVP_DigestInit_ex(m_state->ctx, EVP_sha1(), nullptr);
-    return QString::fromLatin1(QByteArray(reinterpret_cast<const char*>(md), int(len)).toHex());
+    return QByteArray(reinterpret_cast<const char*>(md), int(len));
 }
 
 QString Sha1::of(const QByteArray& data) {
-    Sha1 h;
-    h.add(data);
-    return h.hex();
+    return QString::fromLatin1(raw(data.constData(), data.size()).toHex());
+}
+
+QByteArray Sha1::raw(const char* data, qint64 size) {
+    unsigned char md[EVP_MAX_MD_SIZE];
+    unsigned int len = 0;
+    EVP_Digest(data, size_t(qMax<qint64>(size, 0)), md, &len, EVP_sha1(), nullptr);
+    return QByteArray(reinterpret_cast<const char*>(md), int(len));
 }
 
 bool Sha1::isValidHex(const QString& s) {

@@ -16,9 +16,12 @@ public:
 
     void add(const char* data, qint64 size);
     void add(const QByteArray& data) { add(data.constData(), data.size()); }
-    QString hex();
+    // The digest so far as 20 raw bytes, or as hex; either starts the object afresh.
+    QByteArray result();
+    QString hex() { return QString::fromLatin1(result().toHex()); }
 
     static QString of(const QByteArray& data);
+    static QByteArray raw(const char* data, qint64 size);
     // True for 40 hex digits (either case).
     static bool isValidHex(const QString& s);
 

@@ -184,17 +184,6 @@ Result<NodeList> CloudFileTable::children(qint64 pid) {
     return readAll(q);
 }
 
-Result<NodeList> CloudFileTable::search(const QString& folderPath, const QString& key) {
-    Query q = m_db.query(QStringLiteral("SELECT ") + nodeColumns() +
-                         QStringLiteral(" FROM cloud_file WHERE path >= ? AND path < ? AND "
-                                        "instr(lower(name), lower(?)) > 0"));
-    QString p = folderPath.isEmpty() ? QStringLiteral("/") : folderPath;
-    while (p.size() > 1 && p.endsWith(QLatin1Char('/')))
-        p.chop(1);
-    q.bind(1, subtreeLow(p)).bind(2, subtreeHigh(p)).bind(3, key);
-    return readAll(q);
-}
-
 Result<qint64> CloudFileTable::count() {
     Query q = m_db.query(QStringLiteral("SELECT count(*) FROM cloud_file"));
     Result<qint64> r;

@@ -32,8 +32,6 @@ public:
     Result<NodeRecord> byId(qint64 nid);
     Result<NodeRecord> byPath(const QString& path); // "/" gives the root
     Result<NodeList> children(qint64 pid);
-    // Nodes under `folderPath` (all of them for "/") whose name contains `key`, case-insensitively.
-    Result<NodeList> search(const QString& folderPath, const QString& key);
     Result<qint64> count();
 
     // The change-log cursor of this user's copy; 0 when a full fetch is needed.

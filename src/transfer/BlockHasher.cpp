@@ -6,39 +6,11 @@
 #include <QFile>
 #include <atomic>
 #include <fcntl.h>
-#include <openssl/evp.h>
 #include <sys/stat.h>
 #include <thread>
 #include <vector>
 
 namespace nubo::transfer {
-
-Sha1::Sha1() : m_ctx(EVP_MD_CTX_new()) {
-    EVP_DigestInit_ex(static_cast<EVP_MD_CTX*>(m_ctx), EVP_sha1(), nullptr);
-}
-
-Sha1::~Sha1() {
-    EVP_MD_CTX_free(static_cast<EVP_MD_CTX*>(m_ctx));
-}
-
-void Sha1::add(const char* data, qint64 len) {
-    if (len > 0)
-        EVP_DigestUpdate(static_cast<EVP_MD_CTX*>(m_ctx), data, size_t(len));
-}
-
-QByteArray Sha1::result() {
-    unsigned char md[EVP_MAX_MD_SIZE];
-    unsigned int n = 0;
-    EVP_DigestFinal_ex(static_cast<EVP_MD_CTX*>(m_ctx), md, &n);
-    return QByteArray(reinterpret_cast<const char*>(md), int(n));
-}
-
-QByteArray Sha1::of(const char* data, qint64 len) {
-    unsigned char md[EVP_MAX_MD_SIZE];
-    unsigned int n = 0;
-    EVP_Digest(data, size_t(len), md, &n, EVP_sha1(), nullptr);
-    return QByteArray(reinterpret_cast<const char*>(md), int(n));
-}
 
 namespace {
 
@@ -74,7 +46,7 @@ BWError hashBlocks(const QString& path, FileDigest& out, const CancelCheck& canc
                 failure = kErrLocalChanged;
                 return;
             }
-            out.blockSha1s[i] = Sha1::of(buffer.constData(), len);
+            out.blockSha1s[i] = Sha1::raw(buffer.constData(), len);
         }
     };
     std::vector<std::thread> helpers;

@@ -138,7 +138,7 @@ BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
                 continue;
             const qint64 len = qMin(kBlockSize, size - qint64(i) * kBlockSize);
             if (readFully(fd.get(), buffer.data(), len, qint64(i) * kBlockSize) &&
-                QString::fromLatin1(Sha1::of(buffer.constData(), len).toHex()) == it.value()) {
+                QString::fromLatin1(Sha1::raw(buffer.constData(), len).toHex()) == it.value()) {
                 board.set(i);
                 doneBytes += len;
             }
@@ -173,7 +173,7 @@ BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
                 if (!writeFully(fd.get(), bytes.value.constData(), len, off))
                     return transferError(kErrLocalWrite, partial);
             }
-            const QString sha1 = QString::fromLatin1(Sha1::of(bytes.value).toHex());
+            const QString sha1 = Sha1::of(bytes.value);
             ctx.table().markBlockDone(rec.id, i, sha1);
             board.set(i);
             ctx.progress(progressBytes += len);

@@ -79,8 +79,6 @@ TEST(CloudFileTable, LookupsByIdParentAndPath) {
     EXPECT_EQ(t.byPath(QStringLiteral("/docs/")).value.nid, 1);
     EXPECT_EQ(ids(t.children(1).value), (QList<qint64>{2, 3}));
     EXPECT_EQ(ids(t.children(0).value), (QList<qint64>{1, 4}));
-    EXPECT_EQ(ids(t.search(QStringLiteral("/"), QStringLiteral("b")).value), (QList<qint64>{3, 4}));
-    EXPECT_EQ(ids(t.search(QStringLiteral("/docs"), QStringLiteral("TXT")).value), (QList<qint64>{2, 3}));
 }
 
 TEST(CloudFileTable, RemovedFolderTakesItsSubtreeButNotPrefixSiblings) {

@@ -9,8 +9,8 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSet>
@@ -87,7 +87,7 @@ private:
 };
 
 QString sha1Hex(const QByteArray& b) {
-    return QString::fromLatin1(Sha1::of(b).toHex());
+    return Sha1::of(b);
 }
 
 QSet<int> recordedUploadBlocks(const QString& dbPath) {
