@@ -303,6 +303,7 @@ TEST(Window, FramesAreMovedOntoTheScreen) {
     const QRectF inside(area.x() + 20, area.y() + 20, 110, 97);
     EXPECT_EQ(Window::constrainFrameToScreen(inside), inside);
     // Taller than the screen: the upper edge stays visible.
-    const QRectF tall = Window::constrainFrameToScreen(QRectF(area.x(), area.y() - 100, 50, area.height() + 200));
+    const QRectF tall =
+        Window::constrainFrameToScreen(QRectF(area.x(), area.y() - 100, 50, area.height() + 200));
     EXPECT_EQ(tall.bottom(), area.bottom());
 }

@@ -39,7 +39,8 @@ void KZFileOperateCellView::layout() {
     const double lineWidth = std::max(0.0, width() - 2 * kLineInset);
     m_topLineView->setFrame(QRectF(kLineInset, 0, lineWidth, 1));
     m_bottomLineView->setFrame(QRectF(kLineInset, std::floor(h / 2), lineWidth, 1));
-    m_rightArrowView->setFrame(QRectF(width() - kArrowRight - kArrowSide, (h - kArrowSide) / 2, kArrowSide, kArrowSide));
+    m_rightArrowView->setFrame(
+        QRectF(width() - kArrowRight - kArrowSide, (h - kArrowSide) / 2, kArrowSide, kArrowSide));
     const double textHeight = QFontMetricsF(m_titleLabel->font()).height();
     m_titleLabel->setFrame(QRectF(kTextLeft, std::round((h - textHeight) / 2),
                                   std::max(0.0, m_rightArrowView->left() - kTextLeft), textHeight));
@@ -50,6 +51,7 @@ void KZFileOperateCellView::setItem(const KZFileOperateMenuItemPtr& item) {
     const quint64 type = item ? quint64(item->type()) : quint64(KZFileOperateItemTypeSeparator);
     m_titleLabel->setText(item ? item->title() : QString());
     m_topLineView->setVisible(false);
-    m_rightArrowView->setVisible(type == KZFileOperateItemTypeDisplayMode || type == KZFileOperateItemTypeSort);
+    m_rightArrowView->setVisible(type == KZFileOperateItemTypeDisplayMode ||
+                                 type == KZFileOperateItemTypeSort);
     m_bottomLineView->setVisible(type == KZFileOperateItemTypeSeparator);
 }

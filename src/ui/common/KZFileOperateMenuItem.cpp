@@ -1,6 +1,7 @@
 #include "ui/common/KZFileOperateMenuItem.h"
 
-KZFileOperateMenuItemPtr KZFileOperateMenuItem::itemWithTitle(const QString& title, KZFileOperateItemType type) {
+KZFileOperateMenuItemPtr KZFileOperateMenuItem::itemWithTitle(const QString& title,
+                                                              KZFileOperateItemType type) {
     return std::make_shared<KZFileOperateMenuItem>(title, type);
 }
 

@@ -49,7 +49,8 @@ public:
     static constexpr double kVerticalPadding = 16.0;
 
     KZFileOperateMenuItem() = default;
-    KZFileOperateMenuItem(QString title, KZFileOperateItemType type) : m_title(std::move(title)), m_type(type) {}
+    KZFileOperateMenuItem(QString title, KZFileOperateItemType type)
+        : m_title(std::move(title)), m_type(type) {}
 
     static KZFileOperateMenuItemPtr itemWithTitle(const QString& title, KZFileOperateItemType type);
     static KZFileOperateMenuItemPtr separatorItem();

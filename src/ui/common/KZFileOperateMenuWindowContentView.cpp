@@ -35,7 +35,8 @@ kit::Window* KZFileOperateMenuWindowContentView::makeMenuWindow(kit::TableViewDa
     return window;
 }
 
-void KZFileOperateMenuWindowContentView::placeAbove(kit::Window* menu, kit::Window* parent, const QRectF& frame) {
+void KZFileOperateMenuWindowContentView::placeAbove(kit::Window* menu, kit::Window* parent,
+                                                    const QRectF& frame) {
     if (!menu)
         return;
     menu->setFrame(kit::Window::constrainFrameToScreen(frame));

@@ -19,12 +19,12 @@ public:
 
     // Makes a pop-up window with this content and a header-less table that shows `owner`'s
     // rows without a selection look. The window's owner is the caller.
-    template <class Owner>
-    static kit::Window* makeMenuWindow(Owner* owner) {
+    template <class Owner> static kit::Window* makeMenuWindow(Owner* owner) {
         return makeMenuWindow(static_cast<kit::TableViewDataSource*>(owner),
                               static_cast<kit::TableViewDelegate*>(owner));
     }
-    static kit::Window* makeMenuWindow(kit::TableViewDataSource* dataSource, kit::TableViewDelegate* delegate);
+    static kit::Window* makeMenuWindow(kit::TableViewDataSource* dataSource,
+                                       kit::TableViewDelegate* delegate);
 
     // Gives `menu` the frame (moved onto the screen where it would leave it) and shows it as a
     // child window above `parent`. Without a parent the menu only takes its frame.

@@ -70,8 +70,8 @@ void KZFileOperateMenuWindowController::showInWindow(kit::Window* parentWindow, 
     showInWindow(parentWindow, point, items);
 }
 
-void KZFileOperateMenuWindowController::moreOperateMenuShowInWindow(kit::Window* window, const QPointF& screenPoint,
-                                                                    const QList<KZFileOperateMenuItemPtr>& items) {
+void KZFileOperateMenuWindowController::moreOperateMenuShowInWindow(
+    kit::Window* window, const QPointF& screenPoint, const QList<KZFileOperateMenuItemPtr>& items) {
     setDataArray(items);
     updateMoreOperateMenuFrameWithPoint(screenPoint);
     attach(window);
@@ -113,8 +113,8 @@ int KZFileOperateMenuWindowController::numberOfRowsInTableView(kit::TableView*) 
     return int(m_dataArray.size());
 }
 
-kit::View* KZFileOperateMenuWindowController::tableViewViewForTableColumn(kit::TableView* table, kit::TableColumn*,
-                                                                          int row) {
+kit::View* KZFileOperateMenuWindowController::tableViewViewForTableColumn(kit::TableView* table,
+                                                                          kit::TableColumn*, int row) {
     auto* cell = table->makeView<KZFileOperateCellView>(KZFileOperateCellView::kIdentifier);
     if (cell)
         cell->setItem(m_dataArray.value(row));

@@ -55,9 +55,10 @@ public:
 
     // `point` is in the parent window's coordinates (bottom-left origin); the menu's upper edge
     // comes 10 points above it.
-    void showInWindow(kit::Window* parentWindow, const QPointF& point, const QList<KZFileOperateMenuItemPtr>& items);
-    void showInWindow(kit::Window* parentWindow, const QPointF& point, const QList<KZFileOperateMenuItemPtr>& items,
-                      qint32 sortMode, quint64 listMode);
+    void showInWindow(kit::Window* parentWindow, const QPointF& point,
+                      const QList<KZFileOperateMenuItemPtr>& items);
+    void showInWindow(kit::Window* parentWindow, const QPointF& point,
+                      const QList<KZFileOperateMenuItemPtr>& items, qint32 sortMode, quint64 listMode);
     // The toolbar's "more" menu: `screenPoint` is where its upper edge starts.
     void moreOperateMenuShowInWindow(kit::Window* window, const QPointF& screenPoint,
                                      const QList<KZFileOperateMenuItemPtr>& items);
@@ -76,8 +77,10 @@ public:
     void tableViewSelectionDidChange(kit::TableView*) override;
 
     // KZFileOperateRowViewDelegate
-    void fileOperateRowItemMouseEntered(const KZFileOperateMenuItemPtr& item, const kit::Event& event) override;
-    void fileOperateRowItemMouseExited(const KZFileOperateMenuItemPtr& item, const kit::Event& event) override;
+    void fileOperateRowItemMouseEntered(const KZFileOperateMenuItemPtr& item,
+                                        const kit::Event& event) override;
+    void fileOperateRowItemMouseExited(const KZFileOperateMenuItemPtr& item,
+                                       const kit::Event& event) override;
 
     // KZFileSortWindowMenuDelegate
     void fileSortMenuItem(const KZFileOperateMenuItemPtr& item, kit::TableView* tableView) override;

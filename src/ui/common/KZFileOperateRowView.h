@@ -7,8 +7,10 @@
 class KZFileOperateRowViewDelegate {
 public:
     virtual ~KZFileOperateRowViewDelegate() = default;
-    virtual void fileOperateRowItemMouseEntered(const KZFileOperateMenuItemPtr& item, const kit::Event& event) = 0;
-    virtual void fileOperateRowItemMouseExited(const KZFileOperateMenuItemPtr& item, const kit::Event& event) = 0;
+    virtual void fileOperateRowItemMouseEntered(const KZFileOperateMenuItemPtr& item,
+                                                const kit::Event& event) = 0;
+    virtual void fileOperateRowItemMouseExited(const KZFileOperateMenuItemPtr& item,
+                                               const kit::Event& event) = 0;
 };
 
 // A row of an operation menu or pop-up: a rounded background that shows the pointer, and the

@@ -39,7 +39,8 @@ KZFileSortCellView::KZFileSortCellView(QWidget* parent) : kit::View(parent) {
 void KZFileSortCellView::layout() {
     const double h = height();
     m_lineView->setFrame(QRectF(kLineInset, std::floor(h / 2), std::max(0.0, width() - 2 * kLineInset), 1));
-    m_markImageView->setFrame(QRectF(width() - kMarkRight - kMarkSide, (h - kMarkSide) / 2, kMarkSide, kMarkSide));
+    m_markImageView->setFrame(
+        QRectF(width() - kMarkRight - kMarkSide, (h - kMarkSide) / 2, kMarkSide, kMarkSide));
     const double textHeight = QFontMetricsF(m_titleLabel->font()).height();
     m_titleLabel->setFrame(QRectF(kTextLeft, std::round((h - textHeight) / 2),
                                   std::max(0.0, m_markImageView->left() - kTextLeft), textHeight));
@@ -54,7 +55,8 @@ void KZFileSortCellView::setItem(const KZFileOperateMenuItemPtr& item) {
 
 // ---- controller
 
-KZFileSortWindowController::KZFileSortWindowController(QObject* parent) : KZBaseWindowController(kNibName, parent) {}
+KZFileSortWindowController::KZFileSortWindowController(QObject* parent)
+    : KZBaseWindowController(kNibName, parent) {}
 
 void KZFileSortWindowController::loadWindow() {
     setWindow(KZFileOperateMenuWindowContentView::makeMenuWindow(this));
@@ -119,7 +121,8 @@ void KZFileSortWindowController::updateFrameInWindow(kit::Window* parentWindow, 
 }
 
 void KZFileSortWindowController::updateFrameWithPoint(const QPointF& point) {
-    window()->setFrame(QRectF(point.x(), point.y(), kWidth, KZFileOperateMenuItem::menuHeightForItems(m_dataArray)));
+    window()->setFrame(
+        QRectF(point.x(), point.y(), kWidth, KZFileOperateMenuItem::menuHeightForItems(m_dataArray)));
     window()->update();
 }
 

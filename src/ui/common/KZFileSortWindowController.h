@@ -89,7 +89,8 @@ protected:
     void windowDidLoad() override;
 
 private:
-    void showItems(kit::Window* parentWindow, const QPointF& point, const QList<KZFileOperateMenuItemPtr>& items);
+    void showItems(kit::Window* parentWindow, const QPointF& point,
+                   const QList<KZFileOperateMenuItemPtr>& items);
 
     QPointer<kit::TableView> m_tableView;
     QList<KZFileOperateMenuItemPtr> m_dataArray;

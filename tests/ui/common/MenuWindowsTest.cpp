@@ -46,7 +46,8 @@ public:
     }
     void note() {
         anyOpenWhenTold = anyOpenWhenTold || menu->window()->isVisible() ||
-                          menu->fileSortMenu()->window()->isVisible() || menu->modeMenu()->window()->isVisible();
+                          menu->fileSortMenu()->window()->isVisible() ||
+                          menu->modeMenu()->window()->isVisible();
     }
 };
 
@@ -99,7 +100,8 @@ TEST_F(MenuFixture, MenuHangsTenPointsAboveThePointAndTheMoreMenuFromIt) {
 }
 
 TEST_F(MenuFixture, MenusNearTheScreenEdgeStayOnScreen) {
-    const QRectF area = kit::Window::screenRectFromGlobal(QGuiApplication::primaryScreen()->availableGeometry());
+    const QRectF area =
+        kit::Window::screenRectFromGlobal(QGuiApplication::primaryScreen()->availableGeometry());
     parent.setFrame(QRectF(area.right() - 200, area.top(), 200, 300));
     menu.showInWindow(&parent, QPointF(190, 20), withPopUpEntries());
     const QRectF f = menu.window()->frame();
@@ -192,7 +194,9 @@ TEST_F(MenuFixture, PopUpsOpenBesideTheirRowsOnHoverAndStayOpenOnlyThroughTheirB
 namespace {
 struct SortRecorder : QObject, KZFileSortWindowMenuDelegate {
     QList<quint64> chosen;
-    void fileSortMenuItem(const KZFileOperateMenuItemPtr& i, kit::TableView*) override { chosen.append(i->type()); }
+    void fileSortMenuItem(const KZFileOperateMenuItemPtr& i, kit::TableView*) override {
+        chosen.append(i->type());
+    }
 };
 
 QStringList marked(const QList<KZFileOperateMenuItemPtr>& items) {
@@ -208,8 +212,9 @@ TEST(SortPopUp, MarksTheCurrentSortAndDisplayMode) {
     KZFileSortWindowController popUp;
     const QString name = QStringLiteral("按名称排序"), time = QStringLiteral("按时间排序");
     const QString up = QStringLiteral("递增"), down = QStringLiteral("递减");
-    const QList<std::pair<qint32, QStringList>> sorts = {
-        {0, {name, up}}, {1, {name, down}}, {2, {time, up}}, {3, {time, down}}, {7, {time, down}}, {-1, {time, down}}};
+    const QList<std::pair<qint32, QStringList>> sorts = {{0, {name, up}},   {1, {name, down}},
+                                                         {2, {time, up}},   {3, {time, down}},
+                                                         {7, {time, down}}, {-1, {time, down}}};
     for (const auto& [mode, expected] : sorts) {
         popUp.setSortMode(mode);
         EXPECT_EQ(marked(popUp.getFileSortItems()), expected) << mode;
