@@ -5,6 +5,7 @@
 #include "transfer/JobOpenInfoLists.h"
 
 #include <QObject>
+#include <utility>
 
 namespace nubo::transfer {
 
@@ -97,26 +98,28 @@ protected:
         notify([&](Delegate* o) { (o->*f)(v...); });
     }
 
-    // Answers with the list as it stands, or reads it from the engine when it is empty; a request
-    // made while one is being read is dropped.
+    // Answers with the list as it stands, or reads it from the engine when it is empty. A request
+    // made while a read runs is answered when that read ends, from what it read.
     void fetch(bool unfinished) {
-        if (m_busy)
+        if (m_reading) {
+            ++(unfinished ? m_pendingUnfinished : m_pendingFinished);
             return;
-        auto answer = [this, unfinished] {
-            if (unfinished)
-                call(m_calls.unfinishedList, m_lists.unfinished());
-            else
-                call(m_calls.finishedList, m_lists.finished());
-        };
+        }
         if (!(unfinished ? m_lists.unfinished() : m_lists.finished()).isEmpty())
-            return answer();
-        m_busy = true;
-        KZBackgroundThread::shared().run([this, unfinished, answer] {
+            return answer(unfinished);
+        m_reading = true;
+        ++(unfinished ? m_pendingUnfinished : m_pendingFinished);
+        KZBackgroundThread::shared().run([this] {
             const auto all = Engine::shared().jobs();
-            runOn(this, [this, all, unfinished, answer] {
-                m_lists.rebuild(all, unfinished, !unfinished);
-                m_busy = false;
-                answer();
+            runOn(this, [this, all] {
+                const int u = std::exchange(m_pendingUnfinished, 0);
+                const int f = std::exchange(m_pendingFinished, 0);
+                m_lists.rebuild(all, u > 0, f > 0);
+                m_reading = false;
+                for (int i = 0; i < f; ++i)
+                    answer(false);
+                for (int i = 0; i < u; ++i)
+                    answer(true);
             });
         });
     }
@@ -152,8 +155,16 @@ private:
                         }});
     }
 
+    void answer(bool unfinished) {
+        if (unfinished)
+            call(m_calls.unfinishedList, m_lists.unfinished());
+        else
+            call(m_calls.finishedList, m_lists.finished());
+    }
+
     const Calls m_calls;
-    bool m_busy = false;
+    bool m_reading = false;
+    int m_pendingUnfinished = 0, m_pendingFinished = 0;
 };
 
 } // namespace nubo::transfer

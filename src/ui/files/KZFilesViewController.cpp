@@ -282,18 +282,31 @@ void KZFilesViewController::uploadFilesButtonsAction() {
     closeAllMenus();
 }
 
+void KZFilesViewController::setExpectFilePath(const QString& path) {
+    m_expectFilePath = path;
+    // On screen already: no appearing is coming to pick the path up.
+    if (isViewVisible())
+        openExpectFilePath();
+}
+
+void KZFilesViewController::openExpectFilePath() {
+    QString path = m_expectFilePath;
+    m_expectFilePath.clear();
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    if (path.isEmpty())
+        return;
+    QString parent = path.section(QLatin1Char('/'), 0, -2);
+    if (parent.isEmpty())
+        parent = QStringLiteral("/");
+    openDirWithJumpPath(parent, path, false);
+}
+
 void KZFilesViewController::viewDidAppear() {
-    if (!m_expectFilePath.isEmpty()) {
-        while (m_expectFilePath.size() > 1 && m_expectFilePath.endsWith(QLatin1Char('/')))
-            m_expectFilePath.chop(1);
-        QString parent = m_expectFilePath.section(QLatin1Char('/'), 0, -2);
-        if (parent.isEmpty())
-            parent = QStringLiteral("/");
-        openDirWithJumpPath(parent, m_expectFilePath, false);
-        m_expectFilePath.clear();
-    } else {
+    if (!m_expectFilePath.isEmpty())
+        openExpectFilePath();
+    else
         reloadFiles();
-    }
     KZShortcutKeysManager::shareInstance().addShortcutKeysObserver(this);
 }
 

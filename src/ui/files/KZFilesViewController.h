@@ -82,7 +82,9 @@ public:
     bool isEditing() const { return m_isEditing; }
     void setIsEditing(bool e) { m_isEditing = e; }
     QString expectFilePath() const { return m_expectFilePath; }
-    void setExpectFilePath(const QString& path) override { m_expectFilePath = path; }
+    // Opens the path's parent folder and selects the item when the page next appears, or at once
+    // when the page is on screen already.
+    void setExpectFilePath(const QString& path) override;
     uint filesContainerStyle() const;
 
     // ---- views
@@ -115,6 +117,8 @@ public:
     void openDirForGoForword();
     void openDirForGoBack();
     void openDirWithJumpPath(const QString& path, const QString& expectFilePath, bool restoreOffset);
+    // Jumps to the stored expected path's folder and forgets the path.
+    void openExpectFilePath();
     void openDirToRoot() override;
     void resetCurrentFileList();
     void refreshBackForward(int backForward);
