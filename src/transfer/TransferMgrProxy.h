@@ -5,6 +5,7 @@
 #include "transfer/JobOpenInfoLists.h"
 
 #include <QObject>
+#include <functional>
 #include <utility>
 
 namespace nubo::transfer {
@@ -35,26 +36,30 @@ public:
     int getFinishedJobCount() const { return Engine::shared().count(KZTransportJobStatusFinished); }
 
     void pause(const QString& path) {
-        onEngine([=](Engine& m) { m.pause(path); });
+        command(QStringLiteral("pause"), path, [=](Engine& m) { m.pause(path); });
     }
     void resume(const QString& path) {
-        onEngine([=](Engine& m) { m.resume(path); });
+        command(QStringLiteral("resume"), path, [=](Engine& m) { m.resume(path); });
     }
     void cancel(const QString& path) {
-        onEngine([=](Engine& m) { m.cancel(path); });
+        command(QStringLiteral("cancel"), path, [=](Engine& m) { m.cancel(path); });
     }
     void pauseAll() {
-        onEngine([](Engine& m) { m.pauseAll(); });
+        command(QStringLiteral("pauseAll"), {}, [](Engine& m) { m.pauseAll(); });
     }
     void resumeAll() {
-        onEngine([](Engine& m) { m.resumeAll(); });
+        command(QStringLiteral("resumeAll"), {}, [](Engine& m) { m.resumeAll(); });
     }
     void cancelAll() {
-        onEngine([](Engine& m) { m.cancelAll(); });
+        command(QStringLiteral("cancelAll"), {}, [](Engine& m) { m.cancelAll(); });
     }
     void cancelFinishedAll() {
-        onEngine([](Engine& m) { m.cancelFinishedAll(); });
+        command(QStringLiteral("cancelFinishedAll"), {}, [](Engine& m) { m.cancelFinishedAll(); });
     }
+
+    // Sees every job command (its name and path) as it is sent; tests count what the pages send.
+    using CommandWatcher = std::function<void(const QString& command, const QString& path)>;
+    void setCommandWatcher(CommandWatcher watcher) { m_watcher = std::move(watcher); }
 
     void coverCurrentOperation(const QString& op) {
         onSync([=](Sync& m) { m.coverCurrentOperation(op); });
@@ -135,6 +140,11 @@ private:
     static void onEngine(const std::function<void(Engine&)>& f) {
         KZBackgroundThread::shared().run([f] { f(Engine::shared()); });
     }
+    void command(const QString& name, const QString& path, const std::function<void(Engine&)>& f) {
+        if (m_watcher)
+            m_watcher(name, path);
+        onEngine(f);
+    }
 
     void engineEvent(TransferEngine::Event e, const QList<TransferEngine::JobView>& jobs) {
         m_lists.handle(e, jobs,
@@ -163,6 +173,7 @@ private:
     }
 
     const Calls m_calls;
+    CommandWatcher m_watcher;
     bool m_reading = false;
     int m_pendingUnfinished = 0, m_pendingFinished = 0;
 };

@@ -44,37 +44,6 @@ private:
     std::function<void()> m_onLayout;
 };
 
-// The list's header: the select-all box over the check boxes, then the column titles, 4 points
-// in for the first titled column and 10 for the others.
-class KZFilesTableHeaderView : public KZTableCheckboxHeaderView {
-public:
-    explicit KZFilesTableHeaderView(kit::TableView* table) : m_table(table) {}
-
-protected:
-    void draw(QPainter& p) override {
-        KZTableCheckboxHeaderView::draw(p);
-        if (!m_table)
-            return;
-        const QFont font = KZStyle::subTitleFont();
-        p.setFont(font);
-        p.setPen(KZStyle::lightGray3Color());
-        const QFontMetricsF fm(font);
-        double x = 0;
-        bool first = true;
-        for (kit::TableColumn* c : m_table->tableColumns()) {
-            if (!c->title().isEmpty()) {
-                p.drawText(QPointF(x + (first ? 4 : 10), (height() - fm.height()) / 2 + fm.ascent()),
-                           c->title());
-                first = false;
-            }
-            x += c->width();
-        }
-    }
-
-private:
-    QPointer<kit::TableView> m_table;
-};
-
 KZButton* makeNavigationButton(const QString& image, std::function<void()> action) {
     auto* b = new KZButton;
     b->setImage(KZFilesImages::named(image).toImage());
@@ -207,7 +176,8 @@ void KZFilesViewController::initContentViewUI() {
     m_tableView->addTableColumn(QStringLiteral("size"), kColumnSize, 110);
     m_tableView->addTableColumn(QStringLiteral("type"), kColumnType, 140);
     m_tableView->addTableColumn(QStringLiteral("mtime"), kColumnModifyTime, 170);
-    auto* header = new KZFilesTableHeaderView(m_tableView);
+    auto* header = new KZTableCheckboxHeaderView;
+    header->setTableView(m_tableView);
     header->setDelegate(this);
     header->setFrameSize(QSizeF(header->width(), kTableHeaderHeight));
     m_tableHeaderView = header;
