@@ -79,9 +79,11 @@ KZShareWindowControler::KZShareWindowControler(const QString& windowNibName, con
                                                QObject* parent)
     : KZBaseWindowController(windowNibName, parent), m_shareInfo(shareInfo) {
     m_warnTimer.setSingleShot(true);
+    m_warnTimer.setTimerType(Qt::PreciseTimer);
     m_warnTimer.setInterval(kMessageHideMs);
     connect(&m_warnTimer, &QTimer::timeout, this, [this] { hideWarnLabel(); });
     m_errorTimer.setSingleShot(true);
+    m_errorTimer.setTimerType(Qt::PreciseTimer);
     m_errorTimer.setInterval(kMessageHideMs);
     connect(&m_errorTimer, &QTimer::timeout, this, [this] { hideErrorLabel(); });
 }
