@@ -13,6 +13,8 @@
 #include "transfer/TransferSession.h"
 #include "ui/files/KZFilesViewController.h"
 #include "ui/share/KZShareWindowControler.h"
+#include "ui/transport/KZTransportSettingWindowController.h"
+#include "ui/transport/KZTransportViewController.h"
 
 #include <cstdio>
 
@@ -99,6 +101,8 @@ bool KZAppDelegate::openSystemDatabase() {
 void KZAppDelegate::registerPages() {
     KZHomeViewController::registerWithRouter();
     KZFilesViewController::registerWithRouter();
+    KZTransportViewController::registerWithRouter();
+    KZTransportSettingWindowController::registerWithRouter();
     KZShareWindowControler::registerWithRouter();
 }
 
