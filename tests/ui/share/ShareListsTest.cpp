@@ -319,8 +319,9 @@ TEST_F(SharePage, ALapsedPlanCoversThePage) {
         ASSERT_NE(cover, nullptr);
         EXPECT_TRUE(cover->interceptsEvents());
         EXPECT_EQ(cover->buttons().size(), admin ? 1 : 0);
-        if (admin)
+        if (admin) {
             EXPECT_EQ(cover->buttons().first()->title(), QStringLiteral("去购买"));
+        }
     }
     ASSERT_TRUE(service().setAccount(plain).isNull());
     login();
