@@ -14,6 +14,8 @@
 #include "storage/SystemConfig.h"
 #include "ui/files/KZFileInfoCell.h"
 #include "ui/files/KZFilesImages.h"
+#include "ui/files/KZNewFolderNameGenerator.h"
+#include "ui/files/KZSpinnerView.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -93,7 +95,8 @@ void KZFilesViewController::registerWithRouter() {
 }
 
 KZFilesViewController::KZFilesViewController(const CloudFileInfoPtr& fileInfo, QObject* parent)
-    : KZBaseViewController(parent), m_fileInfo(fileInfo ? fileInfo : CloudFileInfo::rootFile()) {
+    : KZBaseViewController(parent), m_fileInfo(fileInfo ? fileInfo : CloudFileInfo::rootFile()),
+      m_folderNameGenerator(std::make_unique<KZNewFolderNameGenerator>()) {
     initData();
 }
 
@@ -130,6 +133,13 @@ void KZFilesViewController::loadView() {
     m_goForwardButton =
         makeNavigationButton(QStringLiteral("files_go_forward"), [this] { actionGoForward(); });
     m_folderCrumbs = new KZFolderCrumbs;
+    m_refreshButton = makeNavigationButton(QStringLiteral("files_refresh"), [this] {
+        closeAllMenus();
+        if (!KZTools::isNetworkPaused())
+            requestIncrFiles();
+    });
+    m_refreshButton->setEnabled(true);
+    m_refreshProgressIndicator = new KZSpinnerView;
     m_toolBar = new KZFilesToolBar;
     m_switcher = new KZFileListStyleSwitcher;
     m_tableView = new kit::TableView;
@@ -142,6 +152,8 @@ void KZFilesViewController::loadView() {
     m_navigationBar->addSubview(m_goBackButton);
     m_navigationBar->addSubview(m_goForwardButton);
     m_navigationBar->addSubview(m_folderCrumbs);
+    m_navigationBar->addSubview(m_refreshButton);
+    m_navigationBar->addSubview(m_refreshProgressIndicator);
     m_toolBarContainer->addSubview(m_toolBar);
     m_toolBarContainer->addSubview(m_switcher);
     m_contentView->addSubview(m_centerView);
@@ -174,14 +186,14 @@ void KZFilesViewController::initToolBarUI() {
                     action();
             });
     };
-    // The operations behind these items are the operation commands' part; until they are
-    // there the items only keep their enabled state.
     m_uploadItem =
-        item(QStringLiteral("上传"), QStringLiteral("files_upload"), [this] { uploadFilesButtonsAction(); });
-    m_folderItem = item(QStringLiteral("新建"), QStringLiteral("files_new"), [this] { closeAllMenus(); });
+        item(QStringLiteral("上传"), QStringLiteral("files_upload"), [this] { actionUploadFile(); });
+    m_folderItem = item(QStringLiteral("新建"), QStringLiteral("files_new"), [this] { actionCreateDir(); });
     m_downloadItem =
-        item(QStringLiteral("下载"), QStringLiteral("files_download"), [this] { closeAllMenus(); });
-    m_deleteItem = item(QStringLiteral("删除"), QStringLiteral("files_delete"), [this] { closeAllMenus(); });
+        item(QStringLiteral("下载"), QStringLiteral("files_download"), [this] { actionDownloadFile(); });
+    m_deleteItem =
+        item(QStringLiteral("删除"), QStringLiteral("files_delete"), [this] { actionDeleteFile(); });
+    // "更多" and "排序" open their pop-up menus (the menu windows' part).
     m_moreItem = item(QStringLiteral("更多"), QStringLiteral("files_more"), [this] { closeAllMenus(); });
     m_sortItem = item(QStringLiteral("排序"), QStringLiteral("files_sorts"), [this] { closeAllMenus(); });
     m_toolBar->setLeftItems({m_uploadItem, m_folderItem, m_downloadItem, m_deleteItem, m_moreItem});
@@ -238,7 +250,11 @@ void KZFilesViewController::layoutPage() {
     m_goForwardButton->setFrame(QRectF(48, (kNavigationBarHeight - 24) / 2, 24, 24));
     const double crumbsLeft = 88;
     const double oldCrumbsWidth = m_folderCrumbs->width();
-    m_folderCrumbs->setFrame(QRectF(crumbsLeft, 0, std::max(0.0, w - crumbsLeft - 16), kNavigationBarHeight));
+    const QRectF refresh(w - 16 - 24, (kNavigationBarHeight - 24) / 2, 24, 24);
+    m_refreshButton->setFrame(refresh);
+    m_refreshProgressIndicator->setFrame(refresh);
+    m_folderCrumbs->setFrame(
+        QRectF(crumbsLeft, 0, std::max(0.0, refresh.left() - 8 - crumbsLeft), kNavigationBarHeight));
     // The crumbs are chosen for the bar's width: choose again once the bar first has one.
     if (oldCrumbsWidth <= 0 && m_folderCrumbs->width() > 0)
         refreshFolderCrumbs();
@@ -276,10 +292,6 @@ void KZFilesViewController::addObservers() {
     nubo::NotificationCenter::defaultCenter().addObserver(
         this, kUploadFilesNotification,
         [this](const nubo::Notification&) { nubo::runOn(this, [this] { uploadFilesButtonsAction(); }); });
-}
-
-void KZFilesViewController::uploadFilesButtonsAction() {
-    closeAllMenus();
 }
 
 void KZFilesViewController::viewDidAppear() {
@@ -382,7 +394,8 @@ void KZFilesViewController::actionGoForward() {
 
 void KZFilesViewController::actionDoubleClick() {
     const CloudFileInfoPtr f = convertFileFromClickPosition();
-    if (!f)
+    // A folder still being created has no node to open.
+    if (!f || KZLocalFileInfo::isLocal(f.get()))
         return;
     if (f->isDirectory())
         openDir(f);
@@ -392,12 +405,6 @@ void KZFilesViewController::actionDoubleClick() {
 
 void KZFilesViewController::didPressCmdA() {
     selectAllRows();
-}
-
-void KZFilesViewController::textFieldDidResignFirstResponder(KZTextFieldFocuse* sender) {
-    if (sender)
-        sender->unfocus();
-    m_isEditing = false;
 }
 
 void KZFilesViewController::folderCrumbsDidClickDirectoryPath(const QString& path) {
