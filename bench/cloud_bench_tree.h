@@ -3,6 +3,7 @@
 // in-memory tree). Shared by list_100k and search_1m.
 #pragma once
 
+#include "bench_common.h"
 #include "cloud/KZSession.h"
 #include "cloud/KZSessionProxy.h"
 #include "service/EmbeddedCloudService.h"
@@ -120,9 +121,6 @@ inline bool setUp(const QString& folder, Tree& tree) {
     return true;
 }
 
-inline double median(std::vector<double> v) {
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
+using benchcommon::median;
 
 } // namespace cloudbench

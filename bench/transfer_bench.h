@@ -2,6 +2,7 @@
 // engines signed in, big-file helpers, timing of baseline commands, and the RATIO line.
 #pragma once
 
+#include "bench_common.h"
 #include "foundation/Dispatch.h"
 #include "service/EmbeddedCloudService.h"
 #include "transfer/KZDownloadMgr.h"
@@ -71,13 +72,14 @@ inline int finishedCount(TransferEngine& e) {
     return e.count(KZTransportJobStatusFinished) + e.count(KZTransportJobStatusError);
 }
 
-inline void ratioLine(const char* metric, double nubo, double baseline) {
-    std::printf("RATIO name=%s nubo=%.1f baseline=%.1f ratio=%.2f\n", metric, nubo, baseline,
-                baseline > 0 ? nubo / baseline : 0.0);
-    std::fflush(stdout);
-}
+// A folder under the temporary folder for the benchmark's own files, removed at the end.
+struct WorkDir {
+    QTemporaryDir dir{QDir::tempPath() + QStringLiteral("/nubo-bench-XXXXXX")};
+    QString path(const QString& name) const { return dir.path() + u'/' + name; }
+};
 
-// A service in a temporary folder with the engines signed in to it.
+// A fresh service in a temporary folder with the engines signed in to it; every run gets its
+// own, so that no run finds the blocks of an earlier one.
 struct Harness {
     QTemporaryDir dir{QDir::tempPath() + QStringLiteral("/nubo-bench-XXXXXX")};
     std::shared_ptr<EmbeddedCloudService> service;

@@ -59,7 +59,8 @@ void KZBackForwardList::insertNode(const BackForwardItemPtr& item) {
     }
     if (m_curNode->isEqual(*item))
         return;
-    if (tail() && tail()->isEqual(*m_curNode)) {
+    // Identity, not equality: an earlier visit of the same folder is not the end of the history.
+    if (tail() == m_curNode) {
         insertTail(item);
         m_curNode = std::static_pointer_cast<BackForwardItem>(tail());
         return;

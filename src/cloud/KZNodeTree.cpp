@@ -1,10 +1,14 @@
 #include "cloud/KZNodeTree.h"
 
 #include "cloud/NameCollation.h"
+#include "foundation/ParallelFor.h"
 
 #include <QHash>
 #include <algorithm>
 #include <string.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace nubo {
 
@@ -18,6 +22,42 @@ NodeRecord rootRecord() {
     root.path = QStringLiteral("/");
     root.isDir = true;
     return root;
+}
+
+// Calls onHit(at) for each match of `needle` in base[begin, end) from left to right; onHit says
+// where to go on (past `at`). Checks 16 places at once for the needle's first and last bytes, so
+// a dense run of hits costs no set-up per hit as repeated memmem calls do.
+template <class F>
+void forEachMatch(const char* base, qsizetype begin, qsizetype end, const QByteArray& needle, F onHit) {
+    const qsizetype n = needle.size();
+    const char* k = needle.constData();
+    qsizetype i = begin;
+#if defined(__SSE2__)
+    const __m128i first = _mm_set1_epi8(k[0]);
+    const __m128i lastByte = _mm_set1_epi8(k[n - 1]);
+    while (i + n - 1 + 16 <= end) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(base + i + n - 1));
+        unsigned mask =
+            unsigned(_mm_movemask_epi8(_mm_and_si128(_mm_cmpeq_epi8(a, first), _mm_cmpeq_epi8(b, lastByte))));
+        qsizetype next = i + 16;
+        while (mask) {
+            const qsizetype at = i + __builtin_ctz(mask);
+            if (n <= 2 || memcmp(base + at + 1, k + 1, size_t(n - 2)) == 0) {
+                next = onHit(at);
+                break;
+            }
+            mask &= mask - 1;
+        }
+        i = next;
+    }
+#endif
+    while (i + n <= end) {
+        const void* hit = memmem(base + i, size_t(end - i), k, size_t(n));
+        if (!hit)
+            return;
+        i = onHit(static_cast<const char*>(hit) - base);
+    }
 }
 
 } // namespace
@@ -82,7 +122,7 @@ void KZNodeTree::reset(const NodeList& nodes) {
             m_entries[slot].alive = false;
             m_slots.remove(m_entries[slot].rec.nid);
             m_free.push_back(slot);
-            ++m_deadSegments;
+            dropSegment(m_entries[slot]);
             --m_live;
         }
     compactIfNeeded();
@@ -111,13 +151,20 @@ int KZNodeTree::addEntry(const NodeRecord& rec) {
 
 void KZNodeTree::addSegment(int slot) {
     Entry& e = m_entries[slot];
-    if (e.segment >= 0)
-        ++m_deadSegments;
+    dropSegment(e);
     e.segment = int(m_segStart.size());
     m_segStart.push_back(m_names.size());
     m_segSlot.push_back(slot);
     m_names.append('\0');
     m_names.append(collation::searchFold(e.rec.name));
+}
+
+void KZNodeTree::dropSegment(Entry& e) {
+    if (e.segment < 0)
+        return;
+    m_segSlot[size_t(e.segment)] = -1; // a search skips it without reading the entry
+    e.segment = -1;
+    ++m_deadSegments;
 }
 
 void KZNodeTree::link(int slot) {
@@ -151,7 +198,7 @@ void KZNodeTree::removeSubtree(int slot) {
         e.alive = false;
         m_slots.remove(e.rec.nid);
         m_free.push_back(s);
-        ++m_deadSegments;
+        dropSegment(e);
         --m_live;
     }
 }
@@ -234,9 +281,9 @@ void KZNodeTree::compactIfNeeded() {
     slots.reserve(size_t(m_live));
     for (size_t seg = 0; seg < m_segStart.size(); ++seg) {
         const int slot = m_segSlot[seg];
-        Entry& e = m_entries[slot];
-        if (!e.alive || e.segment != int(seg))
+        if (slot < 0)
             continue;
+        Entry& e = m_entries[slot];
         const qsizetype begin = m_segStart[seg];
         const qsizetype end = seg + 1 < m_segStart.size() ? m_segStart[seg + 1] : m_names.size();
         e.segment = int(starts.size());
@@ -417,11 +464,58 @@ QList<CloudFileInfoPtr> KZNodeTree::list(qint64 folder, bool foldersOnly, int so
     return out;
 }
 
+void KZNodeTree::scanSegments(size_t first, size_t last, const QByteArray& needle,
+                              std::vector<int>& hits) const {
+    const qsizetype begin = first < m_segStart.size() ? m_segStart[first] : m_names.size();
+    const qsizetype end = last < m_segStart.size() ? m_segStart[last] : m_names.size();
+    size_t seg = first;
+    forEachMatch(m_names.constData(), begin, end, needle, [&](qsizetype at) -> qsizetype {
+        // Hits come in order and mostly close together: gallop forward from the last segment.
+        size_t step = 1, lo = seg, hi = seg + 1;
+        while (hi < last && m_segStart[hi] <= at) {
+            lo = hi;
+            step *= 2;
+            hi = std::min(last, hi + step);
+        }
+        seg = size_t(std::upper_bound(m_segStart.begin() + qsizetype(lo), m_segStart.begin() + qsizetype(hi),
+                                      at) -
+                     m_segStart.begin()) -
+              1;
+        if (m_segSlot[seg] >= 0)
+            hits.push_back(m_segSlot[seg]);
+        ++seg; // one hit per name: go on at the next one
+        return seg < last ? m_segStart[seg] : end;
+    });
+}
+
 std::vector<int> KZNodeTree::searchSlots(int scopeSlot, const QByteArray& needle) const {
     std::vector<int> hits;
     // A zero byte separates the names in the buffer: a key holding one would match across two.
     if (needle.isEmpty() || needle.contains('\0') || scopeSlot < 0)
         return hits;
+    // The scan is bound by memory bandwidth: each core takes a run of whole names (a key holds no
+    // zero byte, so no match crosses a name's start).
+    const int parts = parallelParts(m_names.size(), 1 << 20);
+    std::vector<size_t> bounds(size_t(parts) + 1, m_segStart.size());
+    for (int p = 1; p < parts; ++p) {
+        const qsizetype at = m_names.size() / parts * p;
+        bounds[size_t(p)] =
+            size_t(std::lower_bound(m_segStart.begin(), m_segStart.end(), at) - m_segStart.begin());
+    }
+    bounds[0] = 0;
+    std::vector<std::vector<int>> found(static_cast<size_t>(parts));
+    parallelFor(parts, [&](int p) {
+        scanSegments(bounds[size_t(p)], bounds[size_t(p) + 1], needle, found[size_t(p)]);
+    });
+    size_t n = 0;
+    for (const auto& f : found)
+        n += f.size();
+    hits.reserve(n);
+    if (scopeSlot == 0) {
+        for (const auto& f : found)
+            hits.insert(hits.end(), f.begin(), f.end());
+        return hits;
+    }
     // Whether a folder lies in the scope, remembered per folder: hits share their parents. The
     // climb is a loop, so a very deep tree cannot exhaust the stack.
     QHash<int, bool> inScope;
@@ -448,25 +542,10 @@ std::vector<int> KZNodeTree::searchSlots(int scopeSlot, const QByteArray& needle
             inScope.insert(f, r);
         return r;
     };
-    const char* base = m_names.constData();
-    const qsizetype total = m_names.size();
-    qsizetype pos = 0;
-    size_t seg = 0;
-    while (pos < total) {
-        const void* hit = memmem(base + pos, size_t(total - pos), needle.constData(), size_t(needle.size()));
-        if (!hit)
-            break;
-        const qsizetype at = static_cast<const char*>(hit) - base;
-        // Hits come in order: find the segment holding this one from the last segment on.
-        auto it = std::upper_bound(m_segStart.begin() + qsizetype(seg), m_segStart.end(), at);
-        seg = size_t(it - m_segStart.begin()) - 1;
-        const int slot = m_segSlot[seg];
-        const Entry& e = m_entries[slot];
-        if (e.alive && e.segment == int(seg) && (scopeSlot == 0 || under(slotOf(e.rec.pid))))
-            hits.push_back(slot);
-        pos = seg + 1 < m_segStart.size() ? m_segStart[seg + 1] : total;
-        ++seg;
-    }
+    for (const auto& f : found)
+        for (int slot : f)
+            if (under(slotOf(m_entries[slot].rec.pid)))
+                hits.push_back(slot);
     return hits;
 }
 

@@ -71,9 +71,12 @@ private:
     void removeSubtree(int slot);
     bool isInSubtree(int slot, int root) const;
     void addSegment(int slot);
+    void dropSegment(Entry& e);
     void compactIfNeeded();
     QString pathOfSlot(int slot) const;
     std::vector<int> searchSlots(int scopeSlot, const QByteArray& needle) const;
+    // The live names holding `needle` among the segments [first, last), in buffer order.
+    void scanSegments(size_t first, size_t last, const QByteArray& needle, std::vector<int>& hits) const;
     void sortSlots(std::vector<int>& slots, int sortMode) const;
     CloudFileInfoPtr makeInfo(int slot, const QString& path) const;
 
@@ -86,7 +89,7 @@ private:
     // Search buffer: each name as a zero byte followed by its case-folded UTF-8 form.
     QByteArray m_names;
     std::vector<qsizetype> m_segStart;
-    std::vector<int> m_segSlot;
+    std::vector<int> m_segSlot; // -1 once the name is no longer the node's
     int m_deadSegments = 0;
 };
 

@@ -545,7 +545,9 @@ Result<QUrl> KZSession::loginJumpUrl(const QString& key) {
     if (!url.ok())
         return R::failure(url.error);
     const QUrl parsed(url.value);
-    if (!parsed.isValid() || parsed.scheme().isEmpty())
+    // Only web pages: an address of another scheme could open a local file or program.
+    const QString scheme = parsed.scheme().toLower();
+    if (!parsed.isValid() || (scheme != u"https" && scheme != u"http"))
         return R::failure(cloudError::badArgument(QStringLiteral("网页地址无效")));
     return R{parsed, {}};
 }

@@ -346,16 +346,26 @@ qint64 KZSessionProxy::requestShareSetExpire(const QString& expireId, const QStr
 
 qint64 KZSessionProxy::loginJumpDelegate(KZLoginJumpDelegate* delegate, const QString& key,
                                          const QVariantMap& userInfo) {
-    return run(
-        delegate, [key](KZSession& s, qint64) { return s.loginJumpUrl(key); },
-        [this, userInfo](KZLoginJumpDelegate* d, qint64 id, const nubo::Result<QUrl>& r) {
-            // The browser is opened from the main thread, where the desktop services live.
-            if (r.ok() && m_urlOpener && m_urlOpener(r.value))
+    // Not `run`: the page opens whether or not anyone waits for the answer (callers without a
+    // delegate only want the page), so only the answer depends on a live delegate.
+    const qint64 id = m_nextRequestId++;
+    nubo::Weak<KZLoginJumpDelegate> weak(delegate);
+    KZBackgroundThread::shared().run([this, id, weak, key, userInfo] {
+        const nubo::Result<QUrl> r = KZSession::sharedSession().loginJumpUrl(key);
+        // The browser is opened from the main thread, where the desktop services live.
+        runOnMain([this, id, weak, r, userInfo] {
+            const bool opened = r.ok() && m_urlOpener && m_urlOpener(r.value);
+            KZLoginJumpDelegate* d = weak.get();
+            if (!d)
+                return;
+            if (opened)
                 d->kzSessionLoginJump(this, id, userInfo);
             else
                 d->kzSessionLoginJumpFail(this, id, userInfo,
                                           r.ok() ? nubo::cloudError::openUrlFailed() : r.error);
         });
+    });
+    return id;
 }
 
 void KZSessionProxy::setUrlOpener(std::function<bool(const QUrl&)> opener) {

@@ -151,9 +151,10 @@ void KZHomeViewController::homeNavigatorDidDoubleClick(KZHomeNavigator*) {
 
 void KZHomeViewController::setExpectFilePath(const QString& path) {
     window();
-    m_navigator->selectIndex(0);
-    if (auto* files = dynamic_cast<KZFilesPage*>(currentVisibleViewController()))
+    // The page holds the path before it is shown, so that its appearing opens the file's folder.
+    if (auto* files = dynamic_cast<KZFilesPage*>(m_viewControllers.value(kFilesTitle)))
         files->setExpectFilePath(path);
+    m_navigator->selectIndex(0);
 }
 
 void KZHomeViewController::windowDidResize(kit::Window*) {

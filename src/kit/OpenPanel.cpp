@@ -97,6 +97,17 @@ void OpenPanel::cancel() {
 
 namespace workspace {
 
+namespace {
+std::function<void(FileAction, const QString&)>& fileOpener() {
+    static std::function<void(FileAction, const QString&)> opener;
+    return opener;
+}
+} // namespace
+
+void setFileOpener(std::function<void(FileAction action, const QString& path)> opener) {
+    fileOpener() = std::move(opener);
+}
+
 bool openURL(const QUrl& url) {
     const QString scheme = url.scheme().toLower();
     if (!url.isValid() || (scheme != QLatin1String("http") && scheme != QLatin1String("https")))
@@ -107,6 +118,10 @@ bool openURL(const QUrl& url) {
 bool openFile(const QString& path) {
     if (path.isEmpty() || !QFileInfo::exists(path))
         return false;
+    if (fileOpener()) {
+        fileOpener()(FileAction::Open, path);
+        return true;
+    }
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
@@ -114,6 +129,8 @@ void selectFile(const QString& path) {
     const QFileInfo info(path);
     if (path.isEmpty() || !info.exists())
         return;
+    if (fileOpener())
+        return fileOpener()(FileAction::Select, path);
     const QString folder = info.isDir() ? info.absoluteFilePath() : info.absolutePath();
     const QString dbusSend = QStandardPaths::findExecutable(QStringLiteral("dbus-send"));
     if (dbusSend.isEmpty()) {

@@ -52,6 +52,11 @@ bool openFile(const QString& path);
 // Shows a local file selected in the desktop's file manager; without the freedesktop
 // file-manager service, opens the folder that holds it.
 void selectFile(const QString& path);
+
+enum class FileAction { Open, Select };
+// Stands in for the desktop in openFile and selectFile, after their checks (tests start no
+// desktop programs); an empty function gives the desktop back.
+void setFileOpener(std::function<void(FileAction action, const QString& path)> opener);
 } // namespace workspace
 
 } // namespace kit

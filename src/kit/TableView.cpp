@@ -608,8 +608,14 @@ Menu* TableView::menuForEvent(const Event& event) {
 
 void TableView::mouseDown(const Event& e) {
     const QPointF p = convertFromWindow(e.locationInWindow());
-    if (p.y() < headerHeight())
+    if (p.y() < headerHeight()) {
+        // The release of a header click must not act with an earlier press's row and count.
+        m_lastClickCount = 0;
+        m_clickedRow = -1;
+        m_pressRow = -1;
+        m_pendingSelect = -1;
         return;
+    }
     QPointer<TableView> guard(this);
     if (Window* w = kitWindow())
         w->makeFirstResponder(this);

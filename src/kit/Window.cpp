@@ -3,8 +3,12 @@
 #include "kit/View.h"
 #include "kit/WindowController.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
+#include <QPainterPath>
+#include <QRegion>
 #include <QScreen>
 #include <QWindow>
 #include <cmath>
@@ -15,12 +19,118 @@ namespace {
 int rounded(qreal v) {
     return int(std::lround(v));
 }
+
+void closeWindowOrController(Window* w) {
+    if (WindowController* c = w->windowController())
+        c->close();
+    else
+        w->close();
+}
+
+// Watches the application while pop-ups are shown: Escape, a press on anything that is not a
+// pop-up, and the application losing the foreground close them all.
+class PopUpWatcher : public QObject {
+public:
+    static PopUpWatcher& shared() {
+        static auto* w = new PopUpWatcher(qApp);
+        return *w;
+    }
+
+    QList<Window*> visible() const {
+        QList<Window*> out;
+        for (const QPointer<Window>& w : m_shown)
+            if (w && w->isVisible())
+                out.append(w);
+        return out;
+    }
+
+    void shown(Window* w) {
+        m_shown.removeAll(nullptr);
+        if (!m_shown.contains(w))
+            m_shown.append(w);
+        if (!m_installed) {
+            qApp->installEventFilter(this);
+            m_installed = true;
+        }
+    }
+
+    void closeAll() {
+        const QList<Window*> all = visible();
+        for (auto it = all.rbegin(); it != all.rend(); ++it)
+            if (QPointer<Window> w = *it; w && w->isVisible())
+                closeWindowOrController(w);
+        m_shown.clear();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override {
+        switch (e->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::NonClientAreaMouseButtonPress: {
+            auto* widget = qobject_cast<QWidget*>(watched);
+            if (!widget || visible().isEmpty())
+                break;
+            const Window* target = Window::of(widget);
+            if (!target || target->styleMask() != Window::PopUp)
+                closeAll();
+            break;
+        }
+        case QEvent::KeyPress:
+            if (static_cast<QKeyEvent*>(e)->key() == Qt::Key_Escape && !visible().isEmpty()) {
+                closeAll();
+                return true; // the Escape was the menu's, not the focused field's
+            }
+            break;
+        case QEvent::ApplicationStateChange:
+            if (QGuiApplication::applicationState() != Qt::ApplicationActive && watched == qApp)
+                closeAll();
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    using QObject::QObject;
+    QList<QPointer<Window>> m_shown;
+    bool m_installed = false;
+};
 } // namespace
 
-Window::Window(StyleMask style) : QWidget(nullptr, Qt::Window) {
+Window::Window(StyleMask style) : QWidget(nullptr, Qt::Window), m_style(style) {
     if (style == Borderless)
         setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    if (style == PopUp) {
+        setWindowFlags(Qt::Tool | Qt::FramelessWindowHint | Qt::BypassWindowManagerHint |
+                       Qt::WindowDoesNotAcceptFocus | Qt::NoDropShadowWindowHint);
+        setAttribute(Qt::WA_ShowWithoutActivating, true);
+    }
     setContentView(new View);
+}
+
+QList<Window*> Window::visiblePopUps() {
+    return PopUpWatcher::shared().visible();
+}
+
+void Window::setClearBackground(bool clear) {
+    m_clearBackground = clear;
+    setAttribute(Qt::WA_TranslucentBackground, clear);
+    setAttribute(Qt::WA_NoSystemBackground, clear);
+    updateClearMask();
+}
+
+void Window::updateClearMask() {
+    // Platforms without window shapes (the offscreen one of the tests) only warn about masks.
+    static const bool shapes = QGuiApplication::platformName() != QLatin1String("offscreen");
+    const qreal radius = m_content ? m_content->cornerRadius() : 0;
+    if (!shapes || !m_clearBackground || radius <= 0 || width() <= 0 || height() <= 0) {
+        clearMask();
+        return;
+    }
+    QPainterPath path;
+    path.addRoundedRect(QRectF(rect()), radius, radius);
+    setMask(QRegion(path.toFillPolygon().toPolygon()));
 }
 
 Window::~Window() {
@@ -55,6 +165,27 @@ void Window::setContentView(View* view) {
 qreal Window::screenHeight() {
     QScreen* s = QGuiApplication::primaryScreen();
     return s ? s->geometry().y() + s->geometry().height() : 0;
+}
+
+QRectF Window::constrainFrameToScreen(const QRectF& f) {
+    const QRect g = globalRectFromScreen(f);
+    QScreen* s = QGuiApplication::screenAt(g.topLeft());
+    if (!s)
+        s = QGuiApplication::primaryScreen();
+    if (!s)
+        return f;
+    const QRectF area = screenRectFromGlobal(s->availableGeometry());
+    QRectF out = f;
+    if (out.right() > area.right())
+        out.moveRight(area.right());
+    if (out.left() < area.left())
+        out.moveLeft(area.left());
+    // QRectF's top is the lower edge in screen terms; the upper edge wins when both cannot fit.
+    if (out.top() < area.top())
+        out.moveTop(area.top());
+    if (out.bottom() > area.bottom())
+        out.moveBottom(area.bottom());
+    return out;
 }
 
 QRectF Window::screenRectFromGlobal(const QRect& g) {
@@ -257,6 +388,7 @@ void Window::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
     if (m_content)
         m_content->setGeometry(rect());
+    updateClearMask();
     if (auto* d = m_delegate.get())
         d->windowDidResize(this);
 }
@@ -281,6 +413,13 @@ void Window::closeEvent(QCloseEvent* e) {
     if (m_sheetParent)
         m_sheetParent->endSheet(this, -1);
     e->accept();
+}
+
+void Window::showEvent(QShowEvent* e) {
+    QWidget::showEvent(e);
+    updateClearMask(); // the content's corner radius may have been set after the last resize
+    if (m_style == PopUp)
+        PopUpWatcher::shared().shown(this);
 }
 
 void Window::hideEvent(QHideEvent* e) {

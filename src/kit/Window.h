@@ -32,10 +32,22 @@ public:
 class Window : public QWidget {
     Q_OBJECT
 public:
-    enum StyleMask { Titled = 0, Borderless = 1 };
+    // PopUp: a borderless window that never takes the keyboard, placed exactly where asked (the
+    // window manager does not move it), closed by Escape, by a press outside every pop-up and
+    // when the application goes to the background.
+    enum StyleMask { Titled = 0, Borderless = 1, PopUp = 2 };
 
     explicit Window(StyleMask style = Titled);
     ~Window() override;
+
+    StyleMask styleMask() const { return m_style; }
+    // A clear window background: only what the content view paints shows. Where the content
+    // view has rounded corners the window is also cut to them, so that a desktop without a
+    // compositor shows what lies below instead of black corners. Set before the window shows.
+    void setClearBackground(bool clear);
+    bool hasClearBackground() const { return m_clearBackground; }
+    // Pop-ups shown now, in the order they were shown.
+    static QList<Window*> visiblePopUps();
 
     // The kit window that shows `w` (w itself when it is one), or null.
     static Window* of(const QWidget* w);
@@ -70,6 +82,9 @@ public:
     static QRect globalRectFromScreen(const QRectF& screen);
     static QPointF screenPointFromGlobal(const QPointF& global);
     static qreal screenHeight();
+    // `frame` moved (not resized) so that it lies within the usable area of the screen that holds
+    // its upper-left corner, as far as it fits.
+    static QRectF constrainFrameToScreen(const QRectF& frame);
 
     void orderFront();           // shows it above the others
     void makeKeyAndOrderFront(); // also activates it
@@ -105,11 +120,16 @@ protected:
     void closeEvent(QCloseEvent* e) override;
     void hideEvent(QHideEvent* e) override;
     void changeEvent(QEvent* e) override;
+    void showEvent(QShowEvent* e) override;
 
 private:
+    void updateClearMask();
+
     friend class WindowController;
     void attachTransient(Window* parent);
 
+    StyleMask m_style = Titled;
+    bool m_clearBackground = false;
     View* m_content = nullptr;
     nubo::Weak<WindowDelegate> m_delegate;
     QPointer<WindowController> m_controller;

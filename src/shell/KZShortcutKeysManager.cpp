@@ -30,7 +30,8 @@ void KZShortcutKeysManager::handleKeyDownEvent(const kit::Event& event) {
     // The desktop's Command key is Control here.
     if (!(event.modifierFlags() & Qt::ControlModifier))
         return;
-    const QString key = event.charactersIgnoringModifiers().toLower();
+    // Shift stays in the characters: Ctrl+Shift+C is another key than Ctrl+C.
+    const QString key = event.charactersIgnoringModifiers();
     if (key.isEmpty())
         return;
     m_observers.forEach([&key](KZShortcutKeysDelegate* o) {

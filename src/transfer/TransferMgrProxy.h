@@ -5,6 +5,8 @@
 #include "transfer/JobOpenInfoLists.h"
 
 #include <QObject>
+#include <functional>
+#include <utility>
 
 namespace nubo::transfer {
 
@@ -34,26 +36,30 @@ public:
     int getFinishedJobCount() const { return Engine::shared().count(KZTransportJobStatusFinished); }
 
     void pause(const QString& path) {
-        onEngine([=](Engine& m) { m.pause(path); });
+        command(QStringLiteral("pause"), path, [=](Engine& m) { m.pause(path); });
     }
     void resume(const QString& path) {
-        onEngine([=](Engine& m) { m.resume(path); });
+        command(QStringLiteral("resume"), path, [=](Engine& m) { m.resume(path); });
     }
     void cancel(const QString& path) {
-        onEngine([=](Engine& m) { m.cancel(path); });
+        command(QStringLiteral("cancel"), path, [=](Engine& m) { m.cancel(path); });
     }
     void pauseAll() {
-        onEngine([](Engine& m) { m.pauseAll(); });
+        command(QStringLiteral("pauseAll"), {}, [](Engine& m) { m.pauseAll(); });
     }
     void resumeAll() {
-        onEngine([](Engine& m) { m.resumeAll(); });
+        command(QStringLiteral("resumeAll"), {}, [](Engine& m) { m.resumeAll(); });
     }
     void cancelAll() {
-        onEngine([](Engine& m) { m.cancelAll(); });
+        command(QStringLiteral("cancelAll"), {}, [](Engine& m) { m.cancelAll(); });
     }
     void cancelFinishedAll() {
-        onEngine([](Engine& m) { m.cancelFinishedAll(); });
+        command(QStringLiteral("cancelFinishedAll"), {}, [](Engine& m) { m.cancelFinishedAll(); });
     }
+
+    // Sees every job command (its name and path) as it is sent; tests count what the pages send.
+    using CommandWatcher = std::function<void(const QString& command, const QString& path)>;
+    void setCommandWatcher(CommandWatcher watcher) { m_watcher = std::move(watcher); }
 
     void coverCurrentOperation(const QString& op) {
         onSync([=](Sync& m) { m.coverCurrentOperation(op); });
@@ -97,26 +103,28 @@ protected:
         notify([&](Delegate* o) { (o->*f)(v...); });
     }
 
-    // Answers with the list as it stands, or reads it from the engine when it is empty; a request
-    // made while one is being read is dropped.
+    // Answers with the list as it stands, or reads it from the engine when it is empty. A request
+    // made while a read runs is answered when that read ends, from what it read.
     void fetch(bool unfinished) {
-        if (m_busy)
+        if (m_reading) {
+            ++(unfinished ? m_pendingUnfinished : m_pendingFinished);
             return;
-        auto answer = [this, unfinished] {
-            if (unfinished)
-                call(m_calls.unfinishedList, m_lists.unfinished());
-            else
-                call(m_calls.finishedList, m_lists.finished());
-        };
+        }
         if (!(unfinished ? m_lists.unfinished() : m_lists.finished()).isEmpty())
-            return answer();
-        m_busy = true;
-        KZBackgroundThread::shared().run([this, unfinished, answer] {
+            return answer(unfinished);
+        m_reading = true;
+        ++(unfinished ? m_pendingUnfinished : m_pendingFinished);
+        KZBackgroundThread::shared().run([this] {
             const auto all = Engine::shared().jobs();
-            runOn(this, [this, all, unfinished, answer] {
-                m_lists.rebuild(all, unfinished, !unfinished);
-                m_busy = false;
-                answer();
+            runOn(this, [this, all] {
+                const int u = std::exchange(m_pendingUnfinished, 0);
+                const int f = std::exchange(m_pendingFinished, 0);
+                m_lists.rebuild(all, u > 0, f > 0);
+                m_reading = false;
+                for (int i = 0; i < f; ++i)
+                    answer(false);
+                for (int i = 0; i < u; ++i)
+                    answer(true);
             });
         });
     }
@@ -131,6 +139,11 @@ protected:
 private:
     static void onEngine(const std::function<void(Engine&)>& f) {
         KZBackgroundThread::shared().run([f] { f(Engine::shared()); });
+    }
+    void command(const QString& name, const QString& path, const std::function<void(Engine&)>& f) {
+        if (m_watcher)
+            m_watcher(name, path);
+        onEngine(f);
     }
 
     void engineEvent(TransferEngine::Event e, const QList<TransferEngine::JobView>& jobs) {
@@ -152,8 +165,17 @@ private:
                         }});
     }
 
+    void answer(bool unfinished) {
+        if (unfinished)
+            call(m_calls.unfinishedList, m_lists.unfinished());
+        else
+            call(m_calls.finishedList, m_lists.finished());
+    }
+
     const Calls m_calls;
-    bool m_busy = false;
+    CommandWatcher m_watcher;
+    bool m_reading = false;
+    int m_pendingUnfinished = 0, m_pendingFinished = 0;
 };
 
 } // namespace nubo::transfer

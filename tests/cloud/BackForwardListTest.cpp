@@ -50,6 +50,19 @@ TEST(BackForwardList, BackThenOpenDropsTheForwardEntries) {
     EXPECT_EQ(list.backForward(), 1);
 }
 
+TEST(BackForwardList, OpeningAfterBackDropsLaterEntriesEvenWhenTheLastOneIsTheSameFolder) {
+    KZBackForwardList list;
+    list.login();
+    for (qint64 nid : {1, 2, 1}) // root, A, B, A
+        list.insertNode(folder(nid));
+    list.goBack();
+    EXPECT_EQ(list.goBack()->nid(), 1); // the first A
+    list.insertNode(folder(3));
+    EXPECT_EQ(entries(list), QList<qint64>({0, 1, 3}));
+    EXPECT_EQ(list.goBack()->nid(), 1);
+    EXPECT_EQ(list.goBack()->nid(), 0);
+}
+
 TEST(BackForwardList, EqualEntriesAreNotAddedTwice) {
     KZBackForwardList list;
     list.login();

@@ -4,6 +4,7 @@
 
 #include <QBuffer>
 #include <QImage>
+#include <QUrlQuery>
 #include <memory>
 
 using namespace nubo;
@@ -320,6 +321,22 @@ TEST_F(Changes, LoginJumpOpensTheSignedAddress) {
     auto fail = recorder.wait(proxy()->loginJumpDelegate(&recorder, "k", {}));
     ASSERT_TRUE(fail);
     EXPECT_EQ(fail->kind, "LoginJumpFail");
+    proxy()->setUrlOpener([](const QUrl&) { return true; });
+}
+
+TEST_F(Changes, LoginJumpOpensThePageWithNoDelegateOrAGoneOne) {
+    QStringList keys;
+    proxy()->setUrlOpener([&](const QUrl& url) {
+        keys << QUrlQuery(url).queryItemValue(QStringLiteral("key"));
+        return true;
+    });
+    proxy()->loginJumpDelegate(nullptr, "payment", {{"nid", 1}, {"path", "/Docs"}});
+    {
+        Recorder gone;
+        proxy()->loginJumpDelegate(&gone, "file_history", {});
+    }
+    EXPECT_TRUE(waitUntil([&] { return keys.size() == 2; }));
+    EXPECT_EQ(keys, (QStringList{"payment", "file_history"}));
     proxy()->setUrlOpener([](const QUrl&) { return true; });
 }
 

@@ -162,3 +162,37 @@ TEST(NodeTree, SearchKeysNeverMatchAcrossNamesAndDeepTreesAreSearched) {
     EXPECT_EQ(tree.searchNids(9 + depth, "target"), std::vector<qint64>{5});
     EXPECT_TRUE(tree.searchNids(1, "target").empty());
 }
+
+TEST(NodeTree, LargeSearchesSplitAcrossCoresFindTheSameHits) {
+    // Enough names for the scan to be split into several runs; every run boundary and the buffer's
+    // tail must neither lose nor double a hit.
+    const QString alphabet = QStringLiteral("abcXYZ报告_.");
+    QRandomGenerator rng(11);
+    NodeList nodes;
+    QHash<qint64, QString> all;
+    for (qint64 nid = 1; nid <= 400'000; ++nid) {
+        QString name;
+        const int len = 1 + rng.bounded(12);
+        for (int i = 0; i < len; ++i)
+            name += alphabet[rng.bounded(int(alphabet.size()))];
+        nodes << rec(nid, 0, name);
+        all.insert(nid, name);
+    }
+    KZNodeTree tree;
+    tree.reset(nodes);
+    // Dead names in the middle of the buffer as well.
+    NodeList changes;
+    for (qint64 nid = 1000; nid < 300'000; nid += 997) {
+        changes << rec(nid, 0, QStringLiteral("renamed报"));
+        all[nid] = changes.last().name;
+    }
+    tree.apply(changes);
+    for (const char* k : {"a", "报", "Zz", "报告a", "abcxyz", "renamed报"}) {
+        const QString key = QString::fromUtf8(k);
+        std::vector<qint64> expected;
+        for (auto it = all.cbegin(); it != all.cend(); ++it)
+            if (it.value().contains(key, Qt::CaseInsensitive))
+                expected.push_back(it.key());
+        EXPECT_EQ(sorted(tree.searchNids(0, key)), sorted(expected)) << key.toStdString();
+    }
+}

@@ -209,6 +209,24 @@ TEST_F(Fixture, ClickedRowFollowsClicksOnRowsAndEmptySpace) {
     EXPECT_EQ(table->selectedRowIndexes(), (IndexSet{0, 2}));
 }
 
+TEST_F(Fixture, AClickOnTheHeaderAfterADoubleClickActsOnNoRow) {
+    source.rows = 3;
+    table->reloadData();
+    int singles = 0, doubles = 0;
+    table->setAction([&] { ++singles; });
+    table->setDoubleAction([&] { ++doubles; });
+
+    QTest::mouseDClick(window.windowHandle(), Qt::LeftButton, {}, table->mapTo(&window, rowCenter(1)));
+    ASSERT_EQ(doubles, 1);
+    const int singlesBefore = singles;
+    // The header click neither repeats the double click nor counts as a click on a row.
+    QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, table->mapTo(&window, QPoint(60, 16)), 50);
+    EXPECT_EQ(doubles, 1);
+    EXPECT_EQ(singles, singlesBefore);
+    EXPECT_EQ(table->clickedRow(), -1);
+    EXPECT_EQ(table->selectedRowIndexes(), IndexSet(1));
+}
+
 TEST_F(Fixture, ViewsExistOnlyForDisplayedRowsUnlessAskedToMake) {
     source.rows = 100;
     table->reloadData();

@@ -259,3 +259,51 @@ TEST(ViewController, AViewDestroyedOnScreenReportsNothingAndLeavesNoDanglingCont
     EXPECT_FALSE(page.isViewLoaded());
     EXPECT_FALSE(page.isViewVisible());
 }
+
+TEST(Window, PopUpsCloseOnEscapeAndOnPressesOutsideEveryPopUp) {
+    Window parent;
+    parent.setFrame(QRectF(100, 100, 400, 300));
+    auto* button = new View(QRectF(10, 10, 50, 20));
+    parent.contentView()->addSubview(button);
+    parent.show();
+    Window menu(Window::PopUp), submenu(Window::PopUp);
+    menu.setFrame(QRectF(150, 200, 110, 97));
+    submenu.setFrame(QRectF(260, 200, 130, 92));
+    const auto open = [&] {
+        parent.addChildWindow(&menu);
+        parent.addChildWindow(&submenu);
+        menu.orderFront();
+        submenu.orderFront();
+        ASSERT_TRUE(menu.isVisible() && submenu.isVisible());
+    };
+    open();
+    EXPECT_EQ(Window::visiblePopUps(), (QList<Window*>{&menu, &submenu}));
+
+    // A press inside one pop-up leaves both open; a press on the parent closes both.
+    QTest::mouseClick(menu.contentView(), Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_TRUE(menu.isVisible() && submenu.isVisible());
+    QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_FALSE(menu.isVisible());
+    EXPECT_FALSE(submenu.isVisible());
+
+    // Escape closes them and goes no further.
+    open();
+    QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    EXPECT_TRUE(QApplication::sendEvent(button, &esc));
+    EXPECT_FALSE(menu.isVisible());
+    EXPECT_TRUE(Window::visiblePopUps().isEmpty());
+}
+
+TEST(Window, FramesAreMovedOntoTheScreen) {
+    const QRectF area = Window::screenRectFromGlobal(QGuiApplication::primaryScreen()->availableGeometry());
+    // Past the right and below the lower edge: moved in, size kept.
+    const QRectF f = Window::constrainFrameToScreen(QRectF(area.right() - 50, area.top() - 40, 110, 97));
+    EXPECT_EQ(f, QRectF(area.right() - 110, area.top(), 110, 97));
+    // Inside: unchanged.
+    const QRectF inside(area.x() + 20, area.y() + 20, 110, 97);
+    EXPECT_EQ(Window::constrainFrameToScreen(inside), inside);
+    // Taller than the screen: the upper edge stays visible.
+    const QRectF tall =
+        Window::constrainFrameToScreen(QRectF(area.x(), area.y() - 100, 50, area.height() + 200));
+    EXPECT_EQ(tall.bottom(), area.bottom());
+}

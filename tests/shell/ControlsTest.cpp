@@ -180,7 +180,7 @@ public:
     void didPressCmdC() override { calls << QStringLiteral("C"); }
     void didPressCmdX() override { calls << QStringLiteral("X"); }
     void didPressCmdV() override { calls << QStringLiteral("V"); }
-    void didPressCmdAndOtherKey(const QString& key) override { calls << key; }
+    void didPressCmdAndOtherKey(const QString& key) override { calls << QStringLiteral("other ") + key; }
 };
 
 kit::Event key(const QString& ch, Qt::KeyboardModifiers mods) {
@@ -201,7 +201,7 @@ TEST(ShortcutKeys, ObserversThatDeclineAreSkippedAndOnlyCommandKeysCount) {
     for (const char* k : {"r", "a", "c", "x", "v", "f"})
         manager.handleKeyDownEvent(key(QString::fromLatin1(k), Qt::ControlModifier));
     manager.handleKeyDownEvent(key(QStringLiteral("a"), Qt::NoModifier)); // not a shortcut
-    EXPECT_EQ(taking.calls, (QStringList{"R", "A", "C", "X", "V", "f"}));
+    EXPECT_EQ(taking.calls, (QStringList{"R", "A", "C", "X", "V", "other f"}));
     EXPECT_TRUE(declining.calls.isEmpty());
     {
         KeyObserver gone;
@@ -222,5 +222,11 @@ TEST(ShortcutKeys, RealKeyPressesReachTheObserverAndStillGoOn) {
     QTest::keyClick(&field, Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(observer.calls, (QStringList{"A"}));
     EXPECT_EQ(field.selectedText(), u"abc"); // the field still did its own select-all
+    // Shift picks another character: Ctrl+Shift+C is not the copy command.
+    observer.calls.clear();
+    QTest::keyClick(&field, Qt::Key_C, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(&field, Qt::Key_V, Qt::ControlModifier | Qt::ShiftModifier);
+    QTest::keyClick(&field, Qt::Key_C, Qt::ControlModifier | Qt::AltModifier);
+    EXPECT_EQ(observer.calls, (QStringList{"other C", "other V", "C"}));
     KZShortcutKeysManager::shareInstance().removeShortcutKeysObserver(&observer);
 }

@@ -344,26 +344,37 @@ TEST_F(TransferTest, ListFetchesReadTheEngineOnlyWhenEmpty) {
         {KZUploadMgr::makeJob(writeLocal(QStringLiteral("c"), c), QStringLiteral("/up/c"), c.size(), false)});
     ASSERT_TRUE(waitUploadsSettled());
     drainEvents();
-    // Restart: the proxy's lists are read again from the restored engine.
+    // Restart: the proxy's lists are read again from the restored engine. Sign-out and sign-in
+    // each make it read both lists: let both reads answer before counting.
     signOutTransfers();
     ASSERT_FALSE(signInTransfers(svc.shared(), dbPath));
-    ASSERT_TRUE(
-        waitUntil([&] { return rec.finishedUploadAnswers >= 1 && rec.lastFinishedUploads.size() == 1; }));
+    for (int i = 0; i < 2; ++i) {
+        drainEvents();
+        KZBackgroundThread::shared().runAndWait([] {});
+    }
+    drainEvents();
+    ASSERT_EQ(rec.lastFinishedUploads.size(), 1);
     const auto same = rec.lastFinishedUploads[0];
     // A non-empty list is answered within the call, with the same objects.
     const int before = rec.finishedUploadAnswers;
     up->getFinishedUploadJobOpenInfo();
     EXPECT_EQ(rec.finishedUploadAnswers, before + 1);
     EXPECT_EQ(rec.lastFinishedUploads[0], same);
-    // An empty list is read from the engine, later; a second call meanwhile does nothing.
+    // An empty list is read from the engine, later. Requests made meanwhile, for either list,
+    // are each answered when that read ends.
     const int unfinishedBefore = rec.unfinishedUploadAnswers;
     up->getUnFinishedUploadJobOpenInfo();
     up->getUnFinishedUploadJobOpenInfo();
+    up->getFinishedUploadJobOpenInfo();
     EXPECT_EQ(rec.unfinishedUploadAnswers, unfinishedBefore);
-    ASSERT_TRUE(waitUntil([&] { return rec.unfinishedUploadAnswers == unfinishedBefore + 1; }));
+    EXPECT_EQ(rec.finishedUploadAnswers, before + 1);
+    KZBackgroundThread::shared().runAndWait([] {});
     drainEvents();
-    EXPECT_EQ(rec.unfinishedUploadAnswers, unfinishedBefore + 1);
+    EXPECT_EQ(rec.unfinishedUploadAnswers, unfinishedBefore + 2);
+    EXPECT_EQ(rec.finishedUploadAnswers, before + 2);
     EXPECT_TRUE(rec.lastUnfinishedUploads.isEmpty());
+    ASSERT_EQ(rec.lastFinishedUploads.size(), 1);
+    EXPECT_EQ(rec.lastFinishedUploads[0], same);
 }
 
 TEST_F(TransferTest, ACancelledUploadAddedAgainCompletes) {

@@ -14,6 +14,7 @@
 #include "storage/SystemConfig.h"
 #include "ui/files/KZFileInfoCell.h"
 #include "ui/files/KZFilesImages.h"
+#include "ui/files/KZFilesViewContentView.h"
 #include "ui/files/KZNewFolderNameGenerator.h"
 #include "ui/files/KZSpinnerView.h"
 
@@ -43,37 +44,6 @@ protected:
 
 private:
     std::function<void()> m_onLayout;
-};
-
-// The list's header: the select-all box over the check boxes, then the column titles, 4 points
-// in for the first titled column and 10 for the others.
-class KZFilesTableHeaderView : public KZTableCheckboxHeaderView {
-public:
-    explicit KZFilesTableHeaderView(kit::TableView* table) : m_table(table) {}
-
-protected:
-    void draw(QPainter& p) override {
-        KZTableCheckboxHeaderView::draw(p);
-        if (!m_table)
-            return;
-        const QFont font = KZStyle::subTitleFont();
-        p.setFont(font);
-        p.setPen(KZStyle::lightGray3Color());
-        const QFontMetricsF fm(font);
-        double x = 0;
-        bool first = true;
-        for (kit::TableColumn* c : m_table->tableColumns()) {
-            if (!c->title().isEmpty()) {
-                p.drawText(QPointF(x + (first ? 4 : 10), (height() - fm.height()) / 2 + fm.ascent()),
-                           c->title());
-                first = false;
-            }
-            x += c->width();
-        }
-    }
-
-private:
-    QPointer<kit::TableView> m_table;
 };
 
 KZButton* makeNavigationButton(const QString& image, std::function<void()> action) {
@@ -127,7 +97,7 @@ void KZFilesViewController::loadView() {
     m_navigationBar = new kit::View;
     m_navigationBarSeprator = new kit::View;
     m_toolBarContainer = new kit::View;
-    m_contentView = new kit::View;
+    m_contentView = new KZFilesViewContentView;
     m_centerView = new kit::View;
     m_goBackButton = makeNavigationButton(QStringLiteral("files_go_back"), [this] { actionGoback(); });
     m_goForwardButton =
@@ -144,16 +114,24 @@ void KZFilesViewController::loadView() {
     m_switcher = new KZFileListStyleSwitcher;
     m_tableView = new kit::TableView;
     m_collectionView = new kit::CollectionView;
+    m_fileSearchView = new KZFileSearchView;
+    m_searchTextField = new kit::TextField;
+    m_searchOptionsView = new KZSearchOptionsView;
 
     page->addSubview(m_navigationBar);
     page->addSubview(m_navigationBarSeprator);
     page->addSubview(m_toolBarContainer);
+    page->addSubview(m_searchOptionsView);
     page->addSubview(m_contentView);
     m_navigationBar->addSubview(m_goBackButton);
     m_navigationBar->addSubview(m_goForwardButton);
     m_navigationBar->addSubview(m_folderCrumbs);
-    m_navigationBar->addSubview(m_refreshButton);
-    m_navigationBar->addSubview(m_refreshProgressIndicator);
+    m_toolBarContainer->addSubview(m_refreshButton);
+    m_toolBarContainer->addSubview(m_refreshProgressIndicator);
+    m_navigationBar->addSubview(m_fileSearchView);
+    // The key mirror is not on screen; it only has to exist.
+    m_searchTextField->setParent(page);
+    m_searchTextField->hide();
     m_toolBarContainer->addSubview(m_toolBar);
     m_toolBarContainer->addSubview(m_switcher);
     m_contentView->addSubview(m_centerView);
@@ -173,6 +151,7 @@ void KZFilesViewController::initUI() {
     initToolBarUI();
     initContentViewUI();
     initNavigationBarUI();
+    initSearchUI();
     view()->setCornerRadius(12.0);
 }
 
@@ -209,7 +188,8 @@ void KZFilesViewController::initContentViewUI() {
     m_tableView->addTableColumn(QStringLiteral("size"), kColumnSize, 110);
     m_tableView->addTableColumn(QStringLiteral("type"), kColumnType, 140);
     m_tableView->addTableColumn(QStringLiteral("mtime"), kColumnModifyTime, 170);
-    auto* header = new KZFilesTableHeaderView(m_tableView);
+    auto* header = new KZTableCheckboxHeaderView;
+    header->setTableView(m_tableView);
     header->setDelegate(this);
     header->setFrameSize(QSizeF(header->width(), kTableHeaderHeight));
     m_tableHeaderView = header;
@@ -219,6 +199,7 @@ void KZFilesViewController::initContentViewUI() {
     m_tableView->setSelectionHighlightStyle(kit::SelectionHighlightStyle::None);
     m_tableView->registerView(KZFileRowView::kIdentifier, [] { return new KZFileRowView; });
     m_tableView->registerView(KZFileInfoCell::kIdentifier, [] { return new KZFileInfoCell; });
+    m_tableView->registerView(KZFilePathCell::kIdentifier, [] { return new KZFilePathCell; });
     m_tableView->setDoubleAction([this] { actionDoubleClick(); });
     m_tableView->setAction([this] { closeAllMenus(); });
 
@@ -250,19 +231,23 @@ void KZFilesViewController::layoutPage() {
     m_goForwardButton->setFrame(QRectF(48, (kNavigationBarHeight - 24) / 2, 24, 24));
     const double crumbsLeft = 88;
     const double oldCrumbsWidth = m_folderCrumbs->width();
-    const QRectF refresh(w - 16 - 24, (kNavigationBarHeight - 24) / 2, 24, 24);
-    m_refreshButton->setFrame(refresh);
-    m_refreshProgressIndicator->setFrame(refresh);
-    m_folderCrumbs->setFrame(
-        QRectF(crumbsLeft, 0, std::max(0.0, refresh.left() - 8 - crumbsLeft), kNavigationBarHeight));
+    layoutSearchViews(w);
+    m_folderCrumbs->setFrame(QRectF(crumbsLeft, 0, std::max(0.0, m_fileSearchView->left() - crumbsLeft - 16),
+                                    kNavigationBarHeight));
     // The crumbs are chosen for the bar's width: choose again once the bar first has one.
     if (oldCrumbsWidth <= 0 && m_folderCrumbs->width() > 0)
         refreshFolderCrumbs();
     m_navigationBarSeprator->setFrame(QRectF(0, kNavigationBarHeight, w, 1));
     m_toolBarContainer->setFrame(QRectF(0, kNavigationBarHeight + 1, w, kToolBarHeight));
     m_switcher->setFrame(QRectF(w - 16 - 49, (kToolBarHeight - 26) / 2, 49, 26));
-    m_toolBar->setFrame(QRectF(16, 0, std::max(0.0, m_switcher->left() - 16 - 24), kToolBarHeight));
-    const double top = m_toolBarContainer->bottom();
+    // The refresh button sits between the operations and the style switcher.
+    const QRectF refresh(m_switcher->left() - 16 - 24, (kToolBarHeight - 24) / 2, 24, 24);
+    m_refreshButton->setFrame(refresh);
+    m_refreshProgressIndicator->setFrame(refresh);
+    m_toolBar->setFrame(QRectF(16, 0, std::max(0.0, refresh.left() - 16 - 16), kToolBarHeight));
+    m_searchOptionsView->setFrame(QRectF(0, m_toolBarContainer->bottom(), w, m_searchOptionsViewHeight));
+    m_searchOptionsView->setHidden(m_searchOptionsViewHeight <= 0);
+    const double top = m_searchOptionsView->bottom();
     m_contentView->setFrame(QRectF(0, top, w, std::max(0.0, page->height() - top)));
     m_centerView->setFrame(m_contentView->bounds());
     fitNameColumn(m_centerView->width());
@@ -294,18 +279,31 @@ void KZFilesViewController::addObservers() {
         [this](const nubo::Notification&) { nubo::runOn(this, [this] { uploadFilesButtonsAction(); }); });
 }
 
+void KZFilesViewController::setExpectFilePath(const QString& path) {
+    m_expectFilePath = path;
+    // On screen already: no appearing is coming to pick the path up.
+    if (isViewVisible())
+        openExpectFilePath();
+}
+
+void KZFilesViewController::openExpectFilePath() {
+    QString path = m_expectFilePath;
+    m_expectFilePath.clear();
+    while (path.size() > 1 && path.endsWith(QLatin1Char('/')))
+        path.chop(1);
+    if (path.isEmpty())
+        return;
+    QString parent = path.section(QLatin1Char('/'), 0, -2);
+    if (parent.isEmpty())
+        parent = QStringLiteral("/");
+    openDirWithJumpPath(parent, path, false);
+}
+
 void KZFilesViewController::viewDidAppear() {
-    if (!m_expectFilePath.isEmpty()) {
-        while (m_expectFilePath.size() > 1 && m_expectFilePath.endsWith(QLatin1Char('/')))
-            m_expectFilePath.chop(1);
-        QString parent = m_expectFilePath.section(QLatin1Char('/'), 0, -2);
-        if (parent.isEmpty())
-            parent = QStringLiteral("/");
-        openDirWithJumpPath(parent, m_expectFilePath, false);
-        m_expectFilePath.clear();
-    } else {
+    if (!m_expectFilePath.isEmpty())
+        openExpectFilePath();
+    else
         reloadFiles();
-    }
     KZShortcutKeysManager::shareInstance().addShortcutKeysObserver(this);
 }
 
@@ -326,13 +324,10 @@ void KZFilesViewController::closeAllMenus() {
 void KZFilesViewController::refreshFolderCrumbs() {
     if (!m_folderCrumbs || !m_fileInfo)
         return;
-    QString path = m_fileInfo->path();
-    if (m_fileInfo->isSearch()) {
-        if (!path.endsWith(QLatin1Char('/')))
-            path += QLatin1Char('/');
-        path += QStringLiteral("“%1”的搜索结果").arg(m_fileInfo->searchKey());
-    }
-    m_folderCrumbs->setFullPath(path);
+    // The search crumb is one title, whatever the key holds (a "/" splits nothing).
+    m_folderCrumbs->setFullPath(
+        m_fileInfo->path(),
+        m_fileInfo->isSearch() ? QStringLiteral("“%1”的搜索结果").arg(m_fileInfo->searchKey()) : QString());
 }
 
 void KZFilesViewController::refreshToolbarItemState() {

@@ -6,16 +6,20 @@
 #include "kit/TableView.h"
 #include "shell/KZBaseViewController.h"
 #include "shell/KZHomePages.h"
+#include "shell/KZMessageSet.h"
 #include "shell/KZShortcutKeysManager.h"
 #include "shell/KZTableCheckboxHeaderView.h"
 #include "transfer/KZDownloadMgrProxy.h"
 #include "transfer/KZUploadMgrProxy.h"
 #include "ui/files/KZFileListStyleSwitcher.h"
+#include "ui/files/KZFilePathCell.h"
 #include "ui/files/KZFileRowView.h"
+#include "ui/files/KZFileSearchView.h"
 #include "ui/files/KZFileViewProtocols.h"
 #include "ui/files/KZFilesToolBar.h"
 #include "ui/files/KZFolderCrumbs.h"
 #include "ui/files/KZLocalFileInfo.h"
+#include "ui/files/KZSearchOptionsView.h"
 
 #include <QHash>
 #include <QPointer>
@@ -55,7 +59,11 @@ class KZFilesViewController : public KZBaseViewController,
                               public KZTextFieldDelegate,
                               public KZFileRowViewDelegate,
                               public KZTableCheckboxHeaderViewDelegate,
-                              public KZFileListStyleSwitcherDelegate {
+                              public KZFileListStyleSwitcherDelegate,
+                              public KZMessageSetViewDelegate,
+                              public KZFileSearchViewDelegate,
+                              public KZSearchOptionsViewDelegate,
+                              public KZFilePathCellDelegate {
     Q_OBJECT
 public:
     static inline const QString kClassName = QStringLiteral("KZFilesViewController");
@@ -73,6 +81,9 @@ public:
     static inline const QString kColumnSize = QStringLiteral("大小");
     static inline const QString kColumnType = QStringLiteral("类型");
     static inline const QString kColumnModifyTime = QStringLiteral("修改日期");
+    static inline const QString kColumnLocation = QStringLiteral("所在位置");
+    // The scope bar's height while a search result is on view.
+    static constexpr double kSearchOptionsHeight = 38.0;
 
     // Registers the page with the router: made by class name with the root folder, kept for life.
     static void registerWithRouter();
@@ -97,7 +108,9 @@ public:
     bool isEditing() const { return m_isEditing; }
     void setIsEditing(bool e) { m_isEditing = e; }
     QString expectFilePath() const { return m_expectFilePath; }
-    void setExpectFilePath(const QString& path) override { m_expectFilePath = path; }
+    // Opens the path's parent folder and selects the item when the page next appears, or at once
+    // when the page is on screen already.
+    void setExpectFilePath(const QString& path) override;
     uint filesContainerStyle() const;
 
     // ---- views
@@ -130,6 +143,8 @@ public:
     void openDirForGoForword();
     void openDirForGoBack();
     void openDirWithJumpPath(const QString& path, const QString& expectFilePath, bool restoreOffset);
+    // Jumps to the stored expected path's folder and forgets the path.
+    void openExpectFilePath();
     void openDirToRoot() override;
     void resetCurrentFileList();
     void refreshBackForward(int backForward);
@@ -322,6 +337,31 @@ public:
                                                      KZCheckBoxButton* button) override;
     void switcherValueChanged(KZFileListStyleSwitcher* switcher) override;
 
+    // ---- search and the empty-state overlay (KZFilesViewControllerSearch.cpp)
+    KZFileSearchView* fileSearchView() const { return m_fileSearchView; }
+    // Mirrors the key of the search result on view (not on screen).
+    kit::TextField* searchTextField() const { return m_searchTextField; }
+    KZSearchOptionsView* searchOptionsView() const { return m_searchOptionsView; }
+    double searchOptionsViewHeight() const { return m_searchOptionsViewHeight; }
+    kit::View* centerView() const { return m_centerView; }
+    void searchFile(const CloudFileInfoPtr& fileInfo);
+    void updateSearchView(const CloudFileInfoPtr& fileInfo, const CloudFileInfoPtr& preFileInfo);
+    void checkSeachIntent(const CloudFileInfoPtr& fileInfo);
+    // Whether a list or search request of the page is still unanswered.
+    bool isListRequestPending() const { return !m_pendingListRequests.isEmpty(); }
+    void fileSearchViewControlTextDidChange(kit::TextField* field) override;
+    void clearTextAction() override;
+    void didSelectSearchedDirectory(const CloudFileInfoPtr& directory) override;
+    void didClickFilePathCell(KZFilePathCell* cell) override;
+    bool messageSetViewShouldDisplay(QWidget* view) override;
+    bool messageSetViewShouldInterceptionEvents(QWidget* view) override;
+    QMargins insetsForMessageSetView(QWidget* view) override;
+    QWidget* containerViewForMessageSetView(QWidget* view) override;
+    kit::AttributedString titleForMessageSetView(QWidget* view) override;
+    kit::AttributedString descriptionForMessageSetView(QWidget* view) override;
+    kit::Image imageForMessageSetView(QWidget* view) override;
+    QList<KZButton*> buttonsForMessageSetView(QWidget* view) override;
+
 protected:
     void loadView() override;
     void viewDidLoad() override;
@@ -337,6 +377,10 @@ private:
     void fitNameColumn(double tableWidth);
     qint64 requestFileList(qint64 nid, const QString& path, const QVariantMap& userInfo);
     static QString offsetKey(qint64 nid);
+    void initSearchUI();
+    void layoutSearchViews(double width);
+    // Called with every reply (or failure) of a list request; true when none is left pending.
+    bool settleListRequest(qint64 requestId);
 
     // state
     CloudFileInfoPtr m_fileInfo;
@@ -355,7 +399,10 @@ private:
     // A cloud-side sync operation failed since the last completion: that batch is not "done".
     bool m_syncBatchFailed = false;
     bool m_searchRerunQueued = false;
-    quint64 m_uploadBatch = 0; // counts started uploads, so stale folder walks are dropped
+    QSet<qint64> m_pendingListRequests;
+    double m_searchOptionsViewHeight = 0.0;
+    // The user changed the search text while a list was on its way: the last answer searches it.
+    bool m_searchTextWaiting = false;
 
     // toolbar items
     KZFilesToolBarItemPtr m_uploadItem, m_folderItem, m_downloadItem, m_deleteItem, m_moreItem, m_sortItem;
@@ -376,4 +423,7 @@ private:
     QPointer<kit::TableView> m_tableView;
     QPointer<KZTableCheckboxHeaderView> m_tableHeaderView;
     QPointer<kit::CollectionView> m_collectionView;
+    QPointer<KZFileSearchView> m_fileSearchView;
+    QPointer<kit::TextField> m_searchTextField;
+    QPointer<KZSearchOptionsView> m_searchOptionsView;
 };

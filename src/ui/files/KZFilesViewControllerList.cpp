@@ -18,8 +18,16 @@ QString KZFilesViewController::offsetKey(qint64 nid) {
 }
 
 qint64 KZFilesViewController::requestFileList(qint64 nid, const QString& path, const QVariantMap& userInfo) {
-    return KZSessionProxy::shareSessionProxy()->getFileListByNid(nid, path, m_fileListSortMode, this,
-                                                                 userInfo);
+    // Every navigation but a reload leaves what the user typed behind, so an answer that lands
+    // later never turns back into a search (no change is sent for this).
+    if (nid != -4 && m_fileSearchView) {
+        m_fileSearchView->resetText();
+        m_searchTextWaiting = false;
+    }
+    const qint64 id =
+        KZSessionProxy::shareSessionProxy()->getFileListByNid(nid, path, m_fileListSortMode, this, userInfo);
+    m_pendingListRequests.insert(id);
+    return id;
 }
 
 // ---- navigation
@@ -66,14 +74,16 @@ void KZFilesViewController::refreshBackForward(int backForward) {
 
 // ---- list replies
 
-void KZFilesViewController::kzSessionRequestFileList(KZAbstractSession*, qint64,
+void KZFilesViewController::kzSessionRequestFileList(KZAbstractSession*, qint64 requestId,
                                                      const CloudFileInfoPtr& cloudFile,
                                                      const QList<CloudFileInfoPtr>& fileList,
                                                      KZBackForwardState backForward,
                                                      const QVariantMap& userInfo) {
+    const bool settled = settleListRequest(requestId);
     if (!cloudFile)
         return;
     view(); // the reply may come before the page was first shown
+    updateSearchView(cloudFile, m_fileInfo);
     m_fileInfo = cloudFile;
     m_files = fileList;
     m_files.removeAll(nullptr);
@@ -93,22 +103,30 @@ void KZFilesViewController::kzSessionRequestFileList(KZAbstractSession*, qint64,
     refreshTableHeaderViewState();
     refreshBackForward(int(backForward));
     // After the views have taken the new rows.
-    nubo::runOn(this, [this, userInfo] {
+    nubo::runOn(this, [this, userInfo, cloudFile, settled] {
         checkStoreOffset(userInfo);
         checkSelectExpectFile(userInfo);
         scanFileNameForCreateDir();
+        // Text typed while requests were out is looked at once the last one has answered.
+        if (settled && !isListRequestPending())
+            checkSeachIntent(cloudFile);
     });
 }
 
-void KZFilesViewController::kzSessionRequestFileListFail(KZAbstractSession*, qint64, const QVariantMap&,
-                                                         const BWError& error) {
+void KZFilesViewController::kzSessionRequestFileListFail(KZAbstractSession*, qint64 requestId,
+                                                         const QVariantMap&, const BWError& error) {
+    settleListRequest(requestId);
     KZToast::showToastWithErrorMessage(view(), error.localizedDescription());
+}
+
+bool KZFilesViewController::settleListRequest(qint64 requestId) {
+    m_pendingListRequests.remove(requestId);
+    return m_pendingListRequests.isEmpty();
 }
 
 void KZFilesViewController::reloadFiles() {
     if (m_fileInfo && m_fileInfo->isSearch())
-        KZSessionProxy::shareSessionProxy()->searchFileListByFileInfo(m_fileInfo, m_fileInfo->searchKey(),
-                                                                      m_fileListSortMode, this, {});
+        searchFile(m_fileInfo);
     else
         openDir(m_fileInfo);
 }
@@ -162,6 +180,9 @@ void KZFilesViewController::switcherValueChanged(KZFileListStyleSwitcher*) {
         else
             m_tableView->selectRowIndexes(carried, true);
     }
+    // Clearing the returning view reports an empty selection to the page, and the grid does not
+    // report programmatic selections: take the page's selection from the view that now shows.
+    selectRowsAtIndexes(grid ? m_collectionView->selectionIndexes() : m_tableView->selectedRowIndexes());
 }
 
 int KZFilesViewController::numberOfRowsInTableView(kit::TableView*) {
@@ -176,6 +197,14 @@ kit::View* KZFilesViewController::tableViewViewForTableColumn(kit::TableView* ta
                                                               int row) {
     if (!column || row < 0 || row >= m_files.size() || column->title().isEmpty())
         return nullptr;
+    if (column->title() == kColumnLocation) {
+        auto* pathCell = table->makeView<KZFilePathCell>(KZFilePathCell::kIdentifier);
+        if (pathCell) {
+            pathCell->setDelegate(this);
+            pathCell->setFileInfo(m_files.at(row));
+        }
+        return pathCell;
+    }
     auto* cell = table->makeView<KZFileInfoCell>(KZFileInfoCell::kIdentifier);
     if (!cell)
         return nullptr;

@@ -27,8 +27,13 @@ QString deletingLastComponent(const QString& path) {
 
 KZFolderCrumbs::KZFolderCrumbs(QWidget* parent) : kit::View(parent) {}
 
-void KZFolderCrumbs::setFullPath(const QString& path) {
-    m_fullPath = path.isEmpty() ? QStringLiteral("/") : path;
+void KZFolderCrumbs::setFullPath(const QString& path, const QString& trailingTitle) {
+    m_folderPath = path.isEmpty() ? QStringLiteral("/") : path;
+    m_trailingTitle = trailingTitle;
+    m_fullPath = m_folderPath;
+    if (!trailingTitle.isEmpty())
+        m_fullPath +=
+            (m_fullPath.endsWith(QLatin1Char('/')) ? QString() : QStringLiteral("/")) + trailingTitle;
     update();
     layoutItem();
 }
@@ -65,7 +70,9 @@ void KZFolderCrumbs::update() {
     }
     m_tokens.clear();
 
-    const QStringList components = pathComponents(m_fullPath);
+    QStringList components = pathComponents(m_folderPath);
+    if (!m_trailingTitle.isEmpty())
+        components.append(m_trailingTitle);
     KZFolderToken* root = makeTitleToken(QStringLiteral("全部文件"));
     root->setPath(components.first());
     if (components.size() == 1) {
@@ -91,13 +98,15 @@ void KZFolderCrumbs::update() {
     const auto choice =
         KZFolderCrumbsLayout::choose(width(), root->suggestTokenWidth(), arrowWidth, ellipsisWidth, widths);
 
-    QString path = m_fullPath;
+    QString path = m_folderPath;
     for (int k = 0; k < choice.shown; ++k) {
         KZFolderToken* t = titles.at(titles.size() - 1 - k);
-        t->setPath(path);
+        const bool trailing = k == 0 && !m_trailingTitle.isEmpty();
+        t->setPath(trailing ? m_fullPath : path);
         insertToken(t, 1);
         insertToken(KZFolderToken::arrowToken(), 1);
-        path = deletingLastComponent(path);
+        if (!trailing)
+            path = deletingLastComponent(path);
     }
     for (int k = 0; k < titles.size() - choice.shown; ++k)
         delete titles.at(k);

@@ -24,8 +24,9 @@ public:
     void setDelegate(KZFolderCrumbsDelegate* d) { m_delegate = d; }
 
     QString fullPath() const { return m_fullPath; }
-    // Chooses the crumbs for the bar's current width and places them.
-    void setFullPath(const QString& path);
+    // Chooses the crumbs for the bar's current width and places them. A `trailingTitle` (the
+    // title of a search result) is one more crumb after the path's, never split at "/".
+    void setFullPath(const QString& path, const QString& trailingTitle = {});
     const QList<KZFolderToken*>& tokens() const { return m_tokens; }
 
     void addToken(KZFolderToken* token);
@@ -44,5 +45,7 @@ private:
 
     nubo::Weak<KZFolderCrumbsDelegate> m_delegate;
     QString m_fullPath = QStringLiteral("/");
+    QString m_folderPath = QStringLiteral("/");
+    QString m_trailingTitle;
     QList<KZFolderToken*> m_tokens;
 };

@@ -1,10 +1,14 @@
 // The file page driven against the real session and embedded service on a temporary folder.
 #include "cloud/KZImageCache.h"
 #include "cloud/KZSessionProxy.h"
+#include "home/KZHomeNavigator.h"
+#include "home/KZHomeViewController.h"
 #include "kit/Window.h"
 #include "shell/KZCheckBoxButton.h"
+#include "shell/KZRouter.h"
 #include "shell/KZStyle.h"
 #include "shell/KZToast.h"
+#include "shell/KZWindowsManager.h"
 #include "storage/SingletonT.h"
 #include "storage/SystemConfig.h"
 #include "support/EventLoop.h"
@@ -193,8 +197,11 @@ TEST_F(FilesPage, SearchResultDisablesUploadAndNewFolder) {
 }
 
 TEST_F(FilesPage, ExpectFilePathOpensTheParentAndSelectsTheFile) {
+    // Off screen the page keeps the path until it appears.
+    page->view()->hide();
     page->setExpectFilePath(QStringLiteral("/five/c.txt"));
-    page->viewDidAppear();
+    EXPECT_EQ(page->expectFilePath(), QStringLiteral("/five/c.txt"));
+    page->view()->show();
     EXPECT_TRUE(page->expectFilePath().isEmpty());
     waitForPath(QStringLiteral("/five"));
     ASSERT_TRUE(waitUntil([&] { return page->selectedFiles().size() == 1; }));
@@ -206,6 +213,42 @@ TEST_F(FilesPage, ExpectFilePathOpensTheParentAndSelectsTheFile) {
     page->viewDidAppear();
     ASSERT_TRUE(waitUntil([&] { return page->selectedFiles().isEmpty(); }));
     EXPECT_EQ(page->fileInfo()->path(), QStringLiteral("/five"));
+}
+
+TEST_F(FilesPage, RevealingAFileFromAnotherTabOrTheFileTabSelectsItAtOnce) {
+    KZRouter::shareInstance().reset();
+    KZHomeViewController::registerWithRouter();
+    KZFilesViewController::registerWithRouter();
+    auto* home =
+        KZRouter::shareInstance().entityWithClass<KZHomeViewController>(KZHomeViewController::kClassName);
+    ASSERT_NE(home, nullptr);
+    KZWindowsManager::shareInstance().showWindow(home);
+    auto* files = dynamic_cast<KZFilesViewController*>(
+        home->viewControllers().value(KZHomeViewController::kFilesTitle));
+    ASSERT_NE(files, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return named(files->files(), QStringLiteral("five")) != nullptr; }));
+    drainEvents();
+    const auto revealed = [&](const QString& folder, const QString& path) {
+        return waitUntil([&] {
+            const auto sel = files->selectedFiles();
+            return files->fileInfo()->path() == folder && sel.size() == 1 && sel.first()->path() == path;
+        });
+    };
+
+    // From the transfer tab: the file tab comes up with the file's folder, the file selected.
+    home->navigator()->selectIndex(2);
+    home->setExpectFilePath(QStringLiteral("/five/c.txt"));
+    EXPECT_EQ(home->currentVisibleViewController(), files);
+    EXPECT_TRUE(revealed(QStringLiteral("/five"), QStringLiteral("/five/c.txt")));
+
+    // With the file tab already on screen.
+    home->setExpectFilePath(QStringLiteral("/nav/B"));
+    EXPECT_TRUE(revealed(QStringLiteral("/nav"), QStringLiteral("/nav/B")));
+    EXPECT_TRUE(files->expectFilePath().isEmpty());
+
+    KZWindowsManager::shareInstance().reset();
+    KZRouter::shareInstance().reset();
+    drainEvents();
 }
 
 TEST_F(FilesPage, ScrollOffsetsAreRememberedPerFolder) {

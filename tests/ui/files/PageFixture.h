@@ -1,0 +1,116 @@
+#pragma once
+
+// The file page in a real window against the real session and an embedded service on a
+// temporary folder, seeded once per test suite.
+#include "cloud/KZSessionProxy.h"
+#include "kit/Window.h"
+#include "storage/SingletonT.h"
+#include "storage/SystemConfig.h"
+#include "support/EventLoop.h"
+#include "support/ServiceFixture.h"
+#include "ui/files/KZFilesViewController.h"
+
+#include <QBuffer>
+#include <QImage>
+#include <functional>
+#include <gtest/gtest.h>
+
+namespace nubo::test {
+
+class PageFixture : public ::testing::Test {
+protected:
+    static void startService(const std::function<void(ServiceFixture&)>& seed) {
+        s_service = new ServiceFixture;
+        s_service->installAsShared();
+        seed(*s_service);
+        bool done = false;
+        BWError error;
+        KZSessionProxy::shareSessionProxy()->loginLocal([&](const BWError& e) {
+            error = e;
+            done = true;
+        });
+        ASSERT_TRUE(waitUntil([&] { return done; }, 20000));
+        ASSERT_TRUE(error.isNull()) << error.localizedDescription().toStdString();
+    }
+
+    static void stopService() {
+        bool done = false;
+        KZSessionProxy::shareSessionProxy()->logoutLocal([&] { done = true; });
+        waitUntil([&] { return done; }, 10000);
+        delete s_service;
+        s_service = nullptr;
+    }
+
+    // Signs in again so the session reads the account (and its plan) afresh.
+    static void relogin() {
+        bool out = false;
+        KZSessionProxy::shareSessionProxy()->logoutLocal([&] { out = true; });
+        ASSERT_TRUE(waitUntil([&] { return out; }, 10000));
+        bool in = false;
+        KZSessionProxy::shareSessionProxy()->loginLocal([&](const BWError&) { in = true; });
+        ASSERT_TRUE(waitUntil([&] { return in; }, 20000));
+    }
+
+    static QByteArray png(int w, int h, QColor color) {
+        QImage picture(w, h, QImage::Format_RGB32);
+        picture.fill(color);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        picture.save(&buffer, "PNG");
+        return bytes;
+    }
+
+    void openPage(uint style = 0) {
+        auto& config = SingletonT<SystemConfig>::instance();
+        config.setFilelistViewMode(int(style));
+        config.setCloudFileSort(0);
+        page = new KZFilesViewController(CloudFileInfo::rootFile());
+        window = new kit::Window;
+        window->setContentSize(QSizeF(1000, 640));
+        window->contentView()->addSubview(page->view());
+        page->view()->setFrame(window->contentView()->bounds());
+        window->show();
+        ASSERT_TRUE(waitUntil([&] { return !page->files().isEmpty() && !page->isListRequestPending(); }));
+        drainEvents();
+        // The session's history outlives the page: start every test from a root entry.
+        jump(QStringLiteral("/"));
+    }
+
+    void TearDown() override {
+        delete window;
+        delete page;
+        drainEvents();
+    }
+
+    static CloudFileInfoPtr named(const QList<CloudFileInfoPtr>& files, const QString& name) {
+        for (const auto& f : files)
+            if (f->name() == name)
+                return f;
+        return nullptr;
+    }
+    QStringList names() const {
+        QStringList out;
+        for (const auto& f : page->files())
+            out.append(f->name());
+        return out;
+    }
+    // Waits until no list request of the page is out and the queued steps after it have run.
+    void settle() {
+        ASSERT_TRUE(waitUntil([&] { return !page->isListRequestPending(); }));
+        drainEvents();
+        ASSERT_TRUE(waitUntil([&] { return !page->isListRequestPending(); }));
+        drainEvents();
+    }
+    void jump(const QString& path) {
+        page->openDirWithJumpPath(path, QString(), false);
+        settle();
+        ASSERT_EQ(page->fileInfo()->path(), path);
+    }
+
+    static inline ServiceFixture* s_service = nullptr;
+    KZFilesViewController* page = nullptr;
+    kit::Window* window = nullptr;
+};
+
+} // namespace nubo::test
