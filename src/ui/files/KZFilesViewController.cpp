@@ -113,7 +113,7 @@ void KZFilesViewController::loadView() {
     m_toolBar = new KZFilesToolBar;
     m_switcher = new KZFileListStyleSwitcher;
     m_tableView = new kit::TableView;
-    m_collectionView = new kit::CollectionView;
+    m_collectionView = new KZCollectionView;
     m_fileSearchView = new KZFileSearchView;
     m_searchTextField = new kit::TextField;
     m_searchOptionsView = new KZSearchOptionsView;
@@ -203,12 +203,7 @@ void KZFilesViewController::initContentViewUI() {
     m_tableView->setDoubleAction([this] { actionDoubleClick(); });
     m_tableView->setAction([this] { closeAllMenus(); });
 
-    m_collectionView->setSelectable(true);
-    m_collectionView->setAllowsMultipleSelection(true);
-    m_collectionView->setItemSize(QSizeF(120, 130));
-    // The grid's tiles belong to the grid; until they are there an empty tile stands in.
-    m_collectionView->registerItem(QStringLiteral("KZFileInfoItemView"),
-                                   [] { return new kit::CollectionViewItem; });
+    initGridUI();
 
     // The saved style picks the container (the switcher tells us at once).
     m_switcher->setStyle(uint(nubo::SingletonT<nubo::SystemConfig>::instance().getFilelistViewMode()));
@@ -348,6 +343,10 @@ void KZFilesViewController::refreshTableHeaderViewState() {
     const bool any = !m_files.isEmpty();
     m_tableHeaderView->setEnable(any);
     m_tableHeaderView->setSelected(any && m_selectedFiles.size() == m_files.size());
+    if (m_collectionHeaderView) {
+        m_collectionHeaderView->setEnable(any);
+        m_collectionHeaderView->setSelected(any && m_selectedFiles.size() == m_files.size());
+    }
 }
 
 void KZFilesViewController::refreshHomeToolBarMessage() {
@@ -388,7 +387,10 @@ void KZFilesViewController::actionGoForward() {
 }
 
 void KZFilesViewController::actionDoubleClick() {
-    const CloudFileInfoPtr f = convertFileFromClickPosition();
+    openClickedFile(convertFileFromClickPosition());
+}
+
+void KZFilesViewController::openClickedFile(const CloudFileInfoPtr& f) {
     // A folder still being created has no node to open.
     if (!f || KZLocalFileInfo::isLocal(f.get()))
         return;

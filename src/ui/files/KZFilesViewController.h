@@ -11,6 +11,9 @@
 #include "shell/KZTableCheckboxHeaderView.h"
 #include "transfer/KZDownloadMgrProxy.h"
 #include "transfer/KZUploadMgrProxy.h"
+#include "ui/files/KZCollectionView.h"
+#include "ui/files/KZFileCollectionHeaderView.h"
+#include "ui/files/KZFileInfoItemView.h"
 #include "ui/files/KZFileListStyleSwitcher.h"
 #include "ui/files/KZFilePathCell.h"
 #include "ui/files/KZFileRowView.h"
@@ -63,7 +66,9 @@ class KZFilesViewController : public KZBaseViewController,
                               public KZMessageSetViewDelegate,
                               public KZFileSearchViewDelegate,
                               public KZSearchOptionsViewDelegate,
-                              public KZFilePathCellDelegate {
+                              public KZFilePathCellDelegate,
+                              public KZFileInfoItemViewDelegate,
+                              public KZFileCollectionHeaderViewDelegate {
     Q_OBJECT
 public:
     static inline const QString kClassName = QStringLiteral("KZFilesViewController");
@@ -121,7 +126,8 @@ public:
     KZButton* goForwardButton() const { return m_goForwardButton; }
     kit::TableView* tableView() const { return m_tableView; }
     KZTableCheckboxHeaderView* tableHeaderView() const { return m_tableHeaderView; }
-    kit::CollectionView* collectionView() const { return m_collectionView; }
+    KZCollectionView* collectionView() const { return m_collectionView; }
+    KZFileCollectionHeaderView* collectionHeaderView() const { return m_collectionHeaderView; }
     const KZFilesToolBarItemPtr& uploadItem() const { return m_uploadItem; }
     const KZFilesToolBarItemPtr& folderItem() const { return m_folderItem; }
     const KZFilesToolBarItemPtr& downloadItem() const { return m_downloadItem; }
@@ -337,6 +343,16 @@ public:
                                                      KZCheckBoxButton* button) override;
     void switcherValueChanged(KZFileListStyleSwitcher* switcher) override;
 
+    // ---- the grid (KZFilesViewControllerGrid.cpp)
+    void collectionViewWillDisplayItem(kit::CollectionView*, kit::CollectionViewItem* item,
+                                       kit::IndexPath path) override;
+    void collectionViewDidEndDisplayingItem(kit::CollectionView*, kit::CollectionViewItem* item,
+                                            kit::IndexPath path) override;
+    void didDoubleClickFileInfoItemView(KZFileInfoItemView* item) override;
+    void fileInfoItemViewRightMouseUp(KZFileInfoItemView* item, const kit::Event& event) override;
+    void fileCollectionHeaderViewDidPressSelectButton(KZFileCollectionHeaderView* header,
+                                                      KZCheckBoxButton* button) override;
+
     // ---- search and the empty-state overlay (KZFilesViewControllerSearch.cpp)
     KZFileSearchView* fileSearchView() const { return m_fileSearchView; }
     // Mirrors the key of the search result on view (not on screen).
@@ -378,6 +394,9 @@ private:
     qint64 requestFileList(qint64 nid, const QString& path, const QVariantMap& userInfo);
     static QString offsetKey(qint64 nid);
     void initSearchUI();
+    void initGridUI();
+    // Opens a file the user double-clicked: a folder, an image's preview.
+    void openClickedFile(const CloudFileInfoPtr& file);
     void layoutSearchViews(double width);
     // Called with every reply (or failure) of a list request; true when none is left pending.
     bool settleListRequest(qint64 requestId);
@@ -422,7 +441,8 @@ private:
     QPointer<KZFileListStyleSwitcher> m_switcher;
     QPointer<kit::TableView> m_tableView;
     QPointer<KZTableCheckboxHeaderView> m_tableHeaderView;
-    QPointer<kit::CollectionView> m_collectionView;
+    QPointer<KZCollectionView> m_collectionView;
+    QPointer<KZFileCollectionHeaderView> m_collectionHeaderView;
     QPointer<KZFileSearchView> m_fileSearchView;
     QPointer<kit::TextField> m_searchTextField;
     QPointer<KZSearchOptionsView> m_searchOptionsView;

@@ -243,16 +243,6 @@ void KZFilesViewController::tableViewDidRemoveRowView(kit::TableView*, kit::Tabl
         cell->cancelLoadImage();
 }
 
-int KZFilesViewController::collectionViewNumberOfItemsInSection(kit::CollectionView*, int) {
-    return int(m_files.size());
-}
-
-kit::CollectionViewItem*
-KZFilesViewController::collectionViewItemForRepresentedObjectAtIndexPath(kit::CollectionView* collection,
-                                                                         kit::IndexPath path) {
-    return collection->makeItem(QStringLiteral("KZFileInfoItemView"), path);
-}
-
 // ---- scroll memory
 
 void KZFilesViewController::recordLastOffset() {
@@ -320,8 +310,10 @@ CloudFileInfoPtr KZFilesViewController::convertFileFromClickPosition() const {
     int row = -1;
     if (filesContainerStyle() == KZFileListStyleList) {
         row = m_tableView ? m_tableView->clickedRow() : -1;
+    } else if (filesContainerStyle() == KZFileListStyleGrid && m_collectionView) {
+        const auto clicked = m_collectionView->clickedItemIndexPath();
+        row = clicked ? clicked->item : -1;
     }
-    // The grid reports clicks through its items, which hand over their own record.
     if (row < 0 || row >= m_files.size())
         return nullptr;
     return m_files.at(row);

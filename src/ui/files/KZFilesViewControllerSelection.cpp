@@ -125,13 +125,19 @@ void KZFilesViewController::makeRenameFileFocus() {
     const int row = int(m_files.indexOf(m_selectedFiles.first()));
     if (row < 0)
         return;
+    // The row is brought into view first: only a shown row has a name field, and editing that
+    // never starts would never end.
     KZTextFieldFocuse* target = nullptr;
-    if (filesContainerStyle() == KZFileListStyleGrid)
+    if (filesContainerStyle() == KZFileListStyleGrid) {
+        m_collectionView->scrollToItems({kit::IndexPath{0, row}}, kit::ScrollPosition::Nearest);
         target = dynamic_cast<KZTextFieldFocuse*>(m_collectionView->itemAtIndexPath(kit::IndexPath{0, row}));
-    else
+    } else {
+        m_tableView->scrollRowToVisible(row);
         target = qobject_cast<KZFileInfoCell*>(m_tableView->viewAtColumn(nameColumn(), row, false));
-    if (target)
-        target->focus();
+    }
+    if (!target)
+        return;
+    target->focus();
     m_isEditing = true;
 }
 

@@ -4,6 +4,7 @@
 // temporary folder, seeded once per test suite.
 #include "cloud/KZSessionProxy.h"
 #include "kit/Window.h"
+#include "storage/DataPaths.h"
 #include "storage/SingletonT.h"
 #include "storage/SystemConfig.h"
 #include "support/EventLoop.h"
@@ -12,14 +13,30 @@
 
 #include <QBuffer>
 #include <QImage>
+#include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
 
 namespace nubo::test {
 
 class PageFixture : public ::testing::Test {
+public:
+    static QByteArray png(int w, int h, QColor color) {
+        QImage picture(w, h, QImage::Format_RGB32);
+        picture.fill(color);
+        QByteArray bytes;
+        QBuffer buffer(&bytes);
+        buffer.open(QIODevice::WriteOnly);
+        picture.save(&buffer, "PNG");
+        return bytes;
+    }
+
 protected:
     static void startService(const std::function<void(ServiceFixture&)>& seed) {
+        // A data folder of the suite's own: the per-user database of another suite's service
+        // must not be read against this one.
+        s_data = new QTemporaryDir;
+        paths::setDataFolder(s_data->path());
         s_service = new ServiceFixture;
         s_service->installAsShared();
         seed(*s_service);
@@ -39,6 +56,9 @@ protected:
         waitUntil([&] { return done; }, 10000);
         delete s_service;
         s_service = nullptr;
+        paths::setDataFolder(QString());
+        delete s_data;
+        s_data = nullptr;
     }
 
     // Signs in again so the session reads the account (and its plan) afresh.
@@ -49,16 +69,6 @@ protected:
         bool in = false;
         KZSessionProxy::shareSessionProxy()->loginLocal([&](const BWError&) { in = true; });
         ASSERT_TRUE(waitUntil([&] { return in; }, 20000));
-    }
-
-    static QByteArray png(int w, int h, QColor color) {
-        QImage picture(w, h, QImage::Format_RGB32);
-        picture.fill(color);
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        picture.save(&buffer, "PNG");
-        return bytes;
     }
 
     void openPage(uint style = 0) {
@@ -109,6 +119,7 @@ protected:
     }
 
     static inline ServiceFixture* s_service = nullptr;
+    static inline QTemporaryDir* s_data = nullptr;
     KZFilesViewController* page = nullptr;
     kit::Window* window = nullptr;
 };
