@@ -153,8 +153,7 @@ void KZFilesViewController::initToolBarUI() {
                     action();
             });
     };
-    // The operations behind these items are the operation commands' part; until they are
-    // there the items only keep their enabled state.
+    // Each item closes the pop-up menus first; the file operations hang their commands on them.
     m_uploadItem =
         item(QStringLiteral("上传"), QStringLiteral("files_upload"), [this] { uploadFilesButtonsAction(); });
     m_folderItem = item(QStringLiteral("新建"), QStringLiteral("files_new"), [this] { closeAllMenus(); });

@@ -212,8 +212,7 @@ public:
 
     // Views' delegates
     void didPressCmdA() override;
-    // A name field ended editing: the field closes and editing ends (sending a rename is the
-    // operation commands' part).
+    // A name field ended editing: the field closes and editing ends.
     void textFieldDidResignFirstResponder(KZTextFieldFocuse* sender) override;
     void folderCrumbsDidClickDirectoryPath(const QString& path) override;
     void fileRowViewDidClickCheckBox(KZFileRowView* rowView, KZCheckBoxButton* checkBox) override;
