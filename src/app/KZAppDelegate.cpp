@@ -111,7 +111,7 @@ void KZAppDelegate::buildMainMenu() {
 }
 
 void KZAppDelegate::showFirstWindow() {
-    // Sign-in is not part of this build: the home window opens at once.
+    // Nubo has no sign-in window: the home window opens at once.
     m_home =
         KZRouter::shareInstance().entityWithClass<KZHomeViewController>(KZHomeViewController::kClassName);
     if (m_home)
