@@ -12,6 +12,7 @@
 #include "storage/SystemConfig.h"
 #include "transfer/TransferSession.h"
 #include "ui/files/KZFilesViewController.h"
+#include "ui/share/KZShareWindowControler.h"
 
 #include <cstdio>
 
@@ -98,6 +99,7 @@ bool KZAppDelegate::openSystemDatabase() {
 void KZAppDelegate::registerPages() {
     KZHomeViewController::registerWithRouter();
     KZFilesViewController::registerWithRouter();
+    KZShareWindowControler::registerWithRouter();
 }
 
 void KZAppDelegate::buildMainMenu() {

@@ -3,6 +3,7 @@
 #include "service/Sha1.h"
 #include "storage/DataPaths.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
@@ -10,7 +11,9 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <ctime>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -36,7 +39,52 @@ bool syncFolder(const QByteArray& folder) {
     return ok;
 }
 
+// When this process started, in nanoseconds since 1970 (a little early rather than late: the
+// kernel counts it in clock ticks); 0 when unknown.
+qint64 processStartNs() {
+    QFile stat(QStringLiteral("/proc/self/stat"));
+    if (!stat.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray line = stat.readAll();
+    // The name in parentheses may hold spaces; the fields after it are plain numbers, and the
+    // start time (in ticks after boot) is the 20th of them.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    if (fields.size() < 20)
+        return 0;
+    bool ok = false;
+    const qint64 ticks = fields.at(19).toLongLong(&ok);
+    const long hz = ::sysconf(_SC_CLK_TCK);
+    timespec boot{}, wall{};
+    if (!ok || hz <= 0 || ::clock_gettime(CLOCK_BOOTTIME, &boot) != 0 ||
+        ::clock_gettime(CLOCK_REALTIME, &wall) != 0)
+        return 0;
+    const qint64 sinceBootNs = qint64(boot.tv_sec) * 1000000000 + boot.tv_nsec;
+    const qint64 nowNs = qint64(wall.tv_sec) * 1000000000 + wall.tv_nsec;
+    return nowNs - (sinceBootNs - ticks * (1000000000 / hz));
+}
+
 } // namespace
+
+int BlobStore::removeLeftovers() {
+    static const qint64 started = processStartNs();
+    if (started <= 0)
+        return 0;
+    int removed = 0;
+    QDir root(m_folder);
+    for (const QString& sub : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QDir dir(root.filePath(sub));
+        for (const QString& name : dir.entryList({QStringLiteral(".*.tmp")}, QDir::Files | QDir::Hidden)) {
+            const QByteArray path = QFile::encodeName(dir.filePath(name));
+            struct stat st {};
+            if (::lstat(path.constData(), &st) != 0 || !S_ISREG(st.st_mode))
+                continue;
+            if (qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec < started &&
+                ::unlink(path.constData()) == 0)
+                ++removed;
+        }
+    }
+    return removed;
+}
 
 QString BlobStore::pathOf(const QString& sha1) const {
     return m_folder + QLatin1Char('/') + sha1.left(2) + QLatin1Char('/') + sha1;

@@ -4,12 +4,18 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <csignal>
 #include <cstdio>
+#include <ctime>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using namespace nubo;
 using test::ServiceFixture;
@@ -123,4 +129,26 @@ TEST(Durability, SurvivesSigkillAtRandomPoints) {
         }
     }
     EXPECT_GT(committed.size(), rounds); // the kills did land among real writes
+}
+
+// Temporary block files of an ended process (killed between writing a block and renaming it)
+// are removed when the service opens; one this process may still be writing is left alone.
+TEST(Durability, LeftoverTemporaryBlocksGoAtStart) {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QStringLiteral("/service");
+    { ASSERT_TRUE(EmbeddedCloudService::open(folder).ok()); }
+    QDir().mkpath(folder + QStringLiteral("/blocks/ab"));
+    const QString stale = folder + QStringLiteral("/blocks/ab/.ab12.5f3e.tmp");
+    const QString live = folder + QStringLiteral("/blocks/ab/.ab34.77aa.tmp");
+    for (const QString& f : {stale, live}) {
+        QFile file(f);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("partial block");
+    }
+    // The stale one was last written an hour ago, long before this process started.
+    const timespec times[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(stale).constData(), times, 0), 0);
+    ASSERT_TRUE(EmbeddedCloudService::open(folder).ok());
+    EXPECT_FALSE(QFileInfo::exists(stale));
+    EXPECT_TRUE(QFileInfo::exists(live));
 }

@@ -50,6 +50,7 @@ kit::Image named(const QString& name, const QSizeF& size) {
         {QStringLiteral("files_down_arrow"), QStringLiteral("pan-down-symbolic")},
         {QStringLiteral("files_go_back"), QStringLiteral("go-previous-symbolic")},
         {QStringLiteral("files_go_forward"), QStringLiteral("go-next-symbolic")},
+        {QStringLiteral("files_refresh"), QStringLiteral("view-refresh-symbolic")},
     };
     // Scaled once per name and size (main thread).
     static QHash<QString, kit::Image> cache;
