@@ -26,7 +26,7 @@ public:
     bool exists(const QString& sha1) const;
     QString pathOf(const QString& sha1) const;
     // Removes temporary files that an ended process left (killed between writing a block and its
-    // rename): those last changed before this process started. The number removed.
+    // rename). The number removed.
     int removeLeftovers();
 
 private:

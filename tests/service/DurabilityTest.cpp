@@ -16,6 +16,8 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace nubo;
 using test::ServiceFixture;
@@ -137,18 +139,28 @@ TEST(Durability, LeftoverTemporaryBlocksGoAtStart) {
     QTemporaryDir dir;
     const QString folder = dir.path() + QStringLiteral("/service");
     { ASSERT_TRUE(EmbeddedCloudService::open(folder).ok()); }
-    QDir().mkpath(folder + QStringLiteral("/blocks/ab"));
-    const QString stale = folder + QStringLiteral("/blocks/ab/.ab12.5f3e.tmp");
-    const QString live = folder + QStringLiteral("/blocks/ab/.ab34.77aa.tmp");
-    for (const QString& f : {stale, live}) {
+    const pid_t ended = ::fork();
+    if (ended == 0)
+        ::_exit(0);
+    ASSERT_GT(ended, 0);
+    ASSERT_EQ(::waitpid(ended, nullptr, 0), ended);
+    const QString blocks = folder + QStringLiteral("/blocks/ab/");
+    QDir().mkpath(blocks);
+    const QString ofEnded = blocks + QStringLiteral(".ab12.%1-5f3e.tmp").arg(ended);
+    const QString ofThis = blocks + QStringLiteral(".ab34.%1-77aa.tmp").arg(::getpid());
+    const QString oldStyle = blocks + QStringLiteral(".ab56.9c1d.tmp"); // no process id in the name
+    const QString oldStyleFresh = blocks + QStringLiteral(".ab78.2b2b.tmp");
+    for (const QString& f : {ofEnded, ofThis, oldStyle, oldStyleFresh}) {
         QFile file(f);
         ASSERT_TRUE(file.open(QIODevice::WriteOnly));
         file.write("partial block");
     }
-    // The stale one was last written an hour ago, long before this process started.
+    // Without a process id, what was last written before this process started goes.
     const timespec times[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(stale).constData(), times, 0), 0);
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(oldStyle).constData(), times, 0), 0);
     ASSERT_TRUE(EmbeddedCloudService::open(folder).ok());
-    EXPECT_FALSE(QFileInfo::exists(stale));
-    EXPECT_TRUE(QFileInfo::exists(live));
+    EXPECT_FALSE(QFileInfo::exists(ofEnded));
+    EXPECT_TRUE(QFileInfo::exists(ofThis));
+    EXPECT_FALSE(QFileInfo::exists(oldStyle));
+    EXPECT_TRUE(QFileInfo::exists(oldStyleFresh));
 }

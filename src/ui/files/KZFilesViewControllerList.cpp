@@ -338,7 +338,7 @@ void KZFilesViewController::previewImage(const CloudFileInfoPtr& file) {
     KZBaseWindowController* window = KZWindowsManager::shareInstance().imagesPreviewWindow();
     auto* preview = dynamic_cast<KZImagesPreviewing*>(window);
     if (!preview)
-        return; // no preview window in this build
+        return; // no preview window is registered
     preview->updateImageInfos(images, std::max(0, index));
     KZWindowsManager::shareInstance().showWindow(window);
 }
