@@ -11,6 +11,7 @@
 #include "storage/SystemConfig.h"
 #include "transfer/TransferSession.h"
 #include "ui/files/KZFilesViewController.h"
+#include "ui/files/KZImagesPreviewWindowController.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -93,6 +94,7 @@ bool KZAppDelegate::openSystemDatabase() {
 void KZAppDelegate::registerPages() {
     KZHomeViewController::registerWithRouter();
     KZFilesViewController::registerWithRouter();
+    KZImagesPreviewWindowController::registerWithRouter();
 }
 
 void KZAppDelegate::buildMainMenu() {
