@@ -7,19 +7,14 @@
 #include "shell/KZRouter.h"
 #include "shell/KZShortcutKeysManager.h"
 #include "shell/KZWindowsManager.h"
+#include "storage/DataPaths.h"
 #include "storage/SingletonT.h"
 #include "storage/SystemConfig.h"
 #include "transfer/TransferSession.h"
 #include "ui/files/KZFilesViewController.h"
 #include "ui/files/KZImagesPreviewWindowController.h"
 
-#include <QCoreApplication>
-#include <QDir>
-#include <QFileInfo>
-#include <QStandardPaths>
-#include <csignal>
 #include <cstdio>
-#include <unistd.h>
 
 KZAppDelegate::KZAppDelegate() = default;
 
@@ -28,7 +23,7 @@ KZAppDelegate::~KZAppDelegate() {
 }
 
 bool KZAppDelegate::applicationDidFinishLaunching() {
-    if (!quitEarlierCopy())
+    if (!claimDataFolder())
         return false;
     if (!openSystemDatabase())
         return false;
@@ -53,31 +48,41 @@ void KZAppDelegate::applicationWillTerminate() {
     nubo::transfer::signOutTransfers(); // workers stop; every job is on record for the next start
     closeWindows();
     releasePages();
-    m_instanceLock.reset();
+    m_instance.reset();
 }
 
-bool KZAppDelegate::quitEarlierCopy() {
-    // One copy at a time works on the databases and transfers: a newer copy asks the earlier one
-    // to quit and takes over once it has gone.
-    QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
-    if (runtime.isEmpty())
-        runtime = QDir::tempPath();
-    m_instanceLock = std::make_unique<QLockFile>(runtime + QStringLiteral("/nubo.lock"));
-    m_instanceLock->setStaleLockTime(0);
-    if (m_instanceLock->tryLock(100))
+bool KZAppDelegate::claimDataFolder() {
+    // One copy at a time works on a data folder's databases and transfers; a later start hands
+    // over to the running copy, as a desktop program does.
+    const QString folder = nubo::paths::dataFolder();
+    if (!nubo::paths::moveNestedDataFolder(folder))
+        std::fprintf(stderr,
+                     "Nubo: the data in %s/Nubo (kept there by an earlier version) could not be moved "
+                     "up; it is left as it was.\n",
+                     qPrintable(folder));
+    m_instance = std::make_unique<KZSingleInstance>(folder);
+    m_instance->setRaiseHandler([this] { bringWindowForward(); });
+    switch (m_instance->claim()) {
+    case KZSingleInstance::Claim::First:
         return true;
-    qint64 pid = 0;
-    QString host, app;
-    if (m_instanceLock->getLockInfo(&pid, &host, &app) && pid > 0 && pid != qint64(::getpid()) &&
-        app == QFileInfo(QCoreApplication::applicationFilePath()).fileName()) {
-        std::fprintf(stderr, "Nubo: asking the running copy (pid %lld) to quit.\n",
-                     static_cast<long long>(pid));
-        ::kill(pid_t(pid), SIGTERM);
+    case KZSingleInstance::Claim::Raised:
+        m_handedOver = true;
+        break;
+    case KZSingleInstance::Claim::Failed:
+        std::fprintf(stderr, "Nubo: not starting: %s.\n", qPrintable(m_instance->errorString()));
+        break;
     }
-    if (m_instanceLock->tryLock(5000))
-        return true;
-    std::fprintf(stderr, "Nubo: another copy is still running; not starting a second one.\n");
+    m_instance.reset();
     return false;
+}
+
+void KZAppDelegate::bringWindowForward() {
+    if (!m_home)
+        return;
+    kit::Window* w = m_home->window();
+    w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
+    KZWindowsManager::shareInstance().showWindow(m_home);
+    w->makeKeyAndOrderFront();
 }
 
 bool KZAppDelegate::openSystemDatabase() {

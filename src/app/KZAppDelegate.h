@@ -1,23 +1,25 @@
 #pragma once
 
-#include <QLockFile>
 #include <QObject>
 #include <QPointer>
 #include <memory>
 
 #include "home/KZHomeViewController.h"
+#include "shell/KZSingleInstance.h"
 
 // The application delegate: the launch steps in their set order, one function each, and the
-// shutdown that undoes them in reverse. Later steps (the session, the transfer proxies, the
-// thumbnail budget) join the list as their parts arrive.
+// shutdown that undoes them in reverse.
 class KZAppDelegate : public QObject {
     Q_OBJECT
 public:
     KZAppDelegate();
     ~KZAppDelegate() override;
 
-    // Runs every launch step; false when Nubo cannot start (the reason is printed).
+    // Runs every launch step; false when Nubo cannot start (the reason is printed) or when it
+    // handed over to a copy already running on the same data folder (see handedOver()).
     bool applicationDidFinishLaunching();
+    // This start found a running copy and brought its window forward instead.
+    bool handedOver() const { return m_handedOver; }
     // Undoes the launch steps, last first. Safe to call twice.
     void applicationWillTerminate();
 
@@ -25,7 +27,7 @@ public:
 
 private:
     // Launch steps, in order.
-    bool quitEarlierCopy();
+    bool claimDataFolder();
     bool openSystemDatabase();
     void registerPages();
     void buildMainMenu();
@@ -35,7 +37,10 @@ private:
     void closeWindows();
     void releasePages();
 
-    std::unique_ptr<QLockFile> m_instanceLock;
+    void bringWindowForward();
+
+    std::unique_ptr<KZSingleInstance> m_instance;
+    bool m_handedOver = false;
     QPointer<KZHomeViewController> m_home;
     bool m_launched = false;
 };

@@ -28,11 +28,21 @@ void quitOnSignals(QApplication& app) {
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
 }
+QtMessageHandler previousHandler = nullptr;
+
+// Without XDG_RUNTIME_DIR (a login without a desktop session, a container) Qt falls back to a
+// private folder of its own and says so on every start; the fallback works, so the line is noise.
+void quietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (type == QtWarningMsg && message.startsWith(QLatin1String("QStandardPaths: XDG_RUNTIME_DIR not set")))
+        return;
+    if (previousHandler)
+        previousHandler(type, context, message);
+}
 } // namespace
 
 int main(int argc, char** argv) {
+    previousHandler = qInstallMessageHandler(quietHandler);
     QApplication app(argc, argv);
-    QCoreApplication::setOrganizationName(QStringLiteral("Nubo"));
     QCoreApplication::setApplicationName(QStringLiteral("Nubo"));
     quitOnSignals(app);
     // Nubo's own texts are Chinese; with no locale set, texts from the system (file type
@@ -45,6 +55,8 @@ int main(int argc, char** argv) {
         KZAppDelegate delegate;
         if (delegate.applicationDidFinishLaunching())
             code = app.exec();
+        else if (delegate.handedOver())
+            code = 0;
         delegate.applicationWillTerminate();
     }
     return code;

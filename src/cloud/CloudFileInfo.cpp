@@ -18,8 +18,9 @@ CloudFileInfo::NodeLookup& nodeLookup() {
     return lookup;
 }
 
-int sign(qint64 v) {
-    return v < 0 ? -1 : (v > 0 ? 1 : 0);
+// -1, 0 or 1 by order; never by subtracting, which overflows for ids far apart.
+int order(qint64 a, qint64 b) {
+    return a < b ? -1 : (a > b ? 1 : 0);
 }
 
 } // namespace
@@ -87,7 +88,7 @@ int CloudFileInfo::compareByNameASC(const CloudFileInfo& other) const {
         return c < 0 ? -1 : 1;
     if (int c = name_.compare(other.name_))
         return c < 0 ? -1 : 1;
-    return sign(nid_ - other.nid_);
+    return order(nid_, other.nid_);
 }
 
 int CloudFileInfo::compareByNameDESC(const CloudFileInfo& other) const {
@@ -99,7 +100,7 @@ int CloudFileInfo::compareByNameDESC(const CloudFileInfo& other) const {
 int CloudFileInfo::compareByModifyTimeASC(const CloudFileInfo& other) const {
     if (isDirectory_ != other.isDirectory_)
         return isDirectory_ ? -1 : 1;
-    return sign(qint64(fmtime_) - qint64(other.fmtime_));
+    return order(fmtime_, other.fmtime_);
 }
 
 int CloudFileInfo::compareByModifyTimeDESC(const CloudFileInfo& other) const {

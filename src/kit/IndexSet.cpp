@@ -129,20 +129,30 @@ IndexSet IndexSet::intersectedWithRange(int first, int count) const {
 void IndexSet::shift(int start, int delta) {
     if (delta == 0 || m_ranges.empty())
         return;
-    if (delta < 0) {
-        const int dropFrom = std::max(0, start + delta);
-        removeRange(dropFrom, start - dropFrom);
+    // Worked out in 64 bits: indexes pushed past the largest int or below 0 are dropped, never
+    // wrapped around.
+    const qint64 s = start;
+    const qint64 d = delta;
+    if (d < 0 && s > 0) {
+        const qint64 dropFrom = std::max<qint64>(0, s + d);
+        removeRange(int(dropFrom), int(s - dropFrom));
     }
     std::vector<std::pair<int, int>> old = std::move(m_ranges);
     m_ranges.clear();
+    auto put = [this](qint64 a, qint64 b) {
+        a = std::max<qint64>(a, 0);
+        b = std::min<qint64>(b, std::numeric_limits<int>::max());
+        if (a < b)
+            addRange(int(a), int(b - a));
+    };
     for (const auto& [a, b] : old) {
-        if (b <= start) {
-            addRange(a, b - a);
-        } else if (a >= start) {
-            addRange(a + delta, b - a);
+        if (b <= s) {
+            put(a, b);
+        } else if (a >= s) {
+            put(a + d, b + d);
         } else { // the range straddles start: split it
-            addRange(a, start - a);
-            addRange(start + delta, b - start);
+            put(a, s);
+            put(s + d, b + d);
         }
     }
 }

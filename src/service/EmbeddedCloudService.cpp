@@ -156,6 +156,8 @@ BWError EmbeddedCloudService::enterOp(ServiceOp op) {
     BWError fail;
     {
         QMutexLocker lock(&m_faultMutex);
+        while (m_held.contains(int(op)))
+            m_released.wait(&m_faultMutex);
         delay = m_delays.value(int(op));
         auto it = m_failures.find(int(op));
         if (it != m_failures.end() && it->first > 0) {
@@ -185,10 +187,20 @@ void EmbeddedCloudService::setDelay(ServiceOp op, int ms) {
         m_delays.insert(int(op), ms);
 }
 
+void EmbeddedCloudService::setHeld(ServiceOp op, bool held) {
+    QMutexLocker lock(&m_faultMutex);
+    if (held)
+        m_held.insert(int(op));
+    else if (m_held.remove(int(op)))
+        m_released.wakeAll();
+}
+
 void EmbeddedCloudService::clearFaults() {
     QMutexLocker lock(&m_faultMutex);
     m_failures.clear();
     m_delays.clear();
+    m_held.clear();
+    m_released.wakeAll();
 }
 
 BWError EmbeddedCloudService::setFlag(qint64 nid, const char* column, bool on) {

@@ -5,6 +5,8 @@
 
 #include <QHash>
 #include <QMutex>
+#include <QSet>
+#include <QWaitCondition>
 
 namespace nubo {
 
@@ -32,6 +34,9 @@ public:
     void failNext(ServiceOp op, int count, const BWError& error);
     // Every later call of `op` waits `ms` milliseconds before it runs (0 stops the delay).
     void setDelay(ServiceOp op, int ms);
+    // While held, calls of `op` wait (before doing anything) until it is released; a gate the
+    // test opens, so jobs stay running exactly as long as a test needs them to.
+    void setHeld(ServiceOp op, bool held);
     BWError setSyncLocked(qint64 nid, bool locked);
     BWError setEditLocked(qint64 nid, bool locked);
     // While frozen, readRange of the file fails with kCloudErrorFrozen.
@@ -125,6 +130,8 @@ private:
     QMutex m_faultMutex;
     QHash<int, QPair<int, BWError>> m_failures;
     QHash<int, int> m_delays;
+    QSet<int> m_held;
+    QWaitCondition m_released;
 };
 
 } // namespace nubo

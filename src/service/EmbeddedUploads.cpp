@@ -497,6 +497,8 @@ Result<QByteArray> EmbeddedCloudService::thumbnail(qint64 nid, int width, int he
     QImage image = QImage::fromData(bytes.value);
     if (image.isNull())
         return R::failure(notImage);
+    // Palette and 1-bit images would be scaled and encoded in their few colours: go true colour.
+    image = image.convertToFormat(image.hasAlphaChannel() ? QImage::Format_ARGB32 : QImage::Format_RGB32);
     if (image.width() > width || image.height() > height)
         image = image.scaled(width, height, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     QByteArray out;

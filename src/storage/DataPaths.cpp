@@ -2,8 +2,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QMutex>
 #include <QStandardPaths>
+#include <cstdio>
 
 namespace nubo::paths {
 
@@ -16,7 +18,40 @@ QString dataFolder() {
     QMutexLocker lock(&g_mutex);
     if (!g_folder.isEmpty())
         return g_folder;
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + QStringLiteral("/Nubo");
+}
+
+bool moveNestedDataFolder(const QString& folder) {
+    const QString name = QStringLiteral("Nubo");
+    const QString nested = folder + QLatin1Char('/') + name;
+    const QString moving = folder + QStringLiteral(".moving");
+    const auto rename = [](const QString& from, const QString& to) {
+        return ::rename(QFile::encodeName(from).constData(), QFile::encodeName(to).constData()) == 0;
+    };
+    const auto isDir = [](const QString& path) {
+        return QFileInfo(path).isDir() && !QFileInfo(path).isSymLink();
+    };
+    // A move cut short after its first step.
+    if (!QFileInfo::exists(folder) && isDir(moving + QLatin1Char('/') + name)) {
+        if (!rename(moving + QLatin1Char('/') + name, folder))
+            return false;
+        QDir().rmdir(moving);
+        return true;
+    }
+    if (!isDir(nested))
+        return true;
+    const QStringList entries =
+        QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    if (entries != QStringList{name})
+        return true;
+    if (!rename(folder, moving))
+        return false;
+    if (!rename(moving + QLatin1Char('/') + name, folder)) {
+        rename(moving, folder); // put it back as it was
+        return false;
+    }
+    QDir().rmdir(moving);
+    return true;
 }
 
 void setDataFolder(const QString& folder) {

@@ -4,8 +4,14 @@
 
 namespace nubo::paths {
 
-// Nubo's data folder: the application data location of QStandardPaths unless one was set.
+// Nubo's data folder: "Nubo" in the user's data location of QStandardPaths
+// (~/.local/share/Nubo) unless one was set.
 QString dataFolder();
+// Earlier versions kept their data one level deeper, in "<folder>/Nubo". When that folder is all
+// `folder` holds, it becomes `folder` itself (two renames, so nothing is copied and a start cut
+// short half way finishes the move the next time). Anything else in `folder` leaves both alone.
+// False only when a move was due and failed.
+bool moveNestedDataFolder(const QString& folder);
 // Sets the data folder (tests); an empty path goes back to the default.
 void setDataFolder(const QString& folder);
 

@@ -42,8 +42,8 @@ public:
         auto node = m_svc->node(m_file->nid());
         if (!node.ok())
             return fail(node.error);
-        if (localKind(m_root) != LocalKind::Folder)
-            return fail(transferError(kErrLocalWrite, m_root));
+        if (const LocalKind root = localKind(m_root); root != LocalKind::Folder)
+            return fail(localWriteError(m_root, root == LocalKind::None ? ENOENT : ENOTDIR));
         if (node.value.isDir)
             downloadFolder(node.value, m_root);
         else
@@ -63,7 +63,7 @@ private:
             break;
         case LocalKind::None:
             if (::mkdir(QFile::encodeName(local).constData(), 0755) != 0 && errno != EEXIST)
-                return fail(transferError(kErrLocalWrite, local));
+                return fail(localWriteError(local, errno));
             if (localKind(local) != LocalKind::Folder)
                 return fail(transferError(kErrUnsafeTarget, local));
             ++ctrlCount;

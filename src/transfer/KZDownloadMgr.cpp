@@ -1,6 +1,7 @@
 #include "transfer/KZDownloadMgr.h"
 
 #include "transfer/BlockHasher.h"
+#include "transfer/CloudPaths.h"
 #include "transfer/Lanes.h"
 #include "transfer/LocalTarget.h"
 #include "transfer/PosixFile.h"
@@ -14,6 +15,7 @@
 #include <future>
 #include <mutex>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace nubo::transfer {
@@ -38,10 +40,6 @@ TransferJobRecord KZDownloadMgr::makeJob(const ServiceNode& node, const QString&
 }
 
 namespace {
-
-QByteArray native(const QString& p) {
-    return QFile::encodeName(p);
-}
 
 // Blocks written so far, in any order, and a hasher that follows the written prefix in order.
 class BlockBoard {
@@ -77,51 +75,133 @@ private:
 
 } // namespace
 
+namespace {
+
+// The partial file's place: the ".Download" folder beside the destination (or the destination's
+// own folder, for a file named like it) and the name in it.
+struct PartialPlace {
+    Fd folder;
+    QByteArray name;
+};
+
+// Opens (making it when missing) the folder of partial files in `folder`, never through a link.
+BWError openPartialFolder(int folder, const QString& shown, Fd& out) {
+    if (::mkdirat(folder, kPartialFolderName, 0700) != 0 && errno != EEXIST)
+        return localWriteError(shown, errno);
+    const int fd = ::openat(folder, kPartialFolderName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return refuseNonFolder(shown, errno);
+    out.reset(fd);
+    return {};
+}
+
+// Removes the folder of partial files when no job holds a partial file in it any more.
+void removePartialFolderIfEmpty(int folder) {
+    ::unlinkat(folder, kPartialFolderName, AT_REMOVEDIR);
+}
+
+// Removes a job's partial file, and the folder of partial files when that was the last one.
+void removePartial(int folder, const QByteArray& name, qint64 jobId) {
+    const QByteArray partName = partialName(name, jobId);
+    if (partialBesideDestination(name)) {
+        ::unlinkat(folder, partName.constData(), 0);
+        return;
+    }
+    Fd partDir(::openat(folder, kPartialFolderName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (partDir.get() < 0)
+        return;
+    ::unlinkat(partDir.get(), partName.constData(), 0);
+    removePartialFolderIfEmpty(folder);
+}
+
+QByteArray entryName(const QString& path) {
+    return QFile::encodeName(path.mid(path.lastIndexOf(QLatin1Char('/')) + 1));
+}
+
+// Whether the file at `name` already holds exactly the cloud file's content.
+bool holdsContent(int folder, const QByteArray& name, qint64 size, const QString& sha1) {
+    Fd fd(::openat(folder, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat st {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode) || st.st_size != size)
+        return false;
+    Sha1 whole;
+    QByteArray buffer(int(qMin<qint64>(qMax<qint64>(size, 1), 4 * kBlockSize)), Qt::Uninitialized);
+    for (qint64 done = 0; done < size;) {
+        const qint64 len = qMin<qint64>(buffer.size(), size - done);
+        if (!readFully(fd.get(), buffer.data(), len, done))
+            return false;
+        whole.add(buffer.constData(), len);
+        done += len;
+    }
+    return QString::fromLatin1(whole.result().toHex()) == sha1;
+}
+
+} // namespace
+
 BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
     auto node = ctx.service().node(rec.nid);
     if (!node.ok())
         return node.error;
     if (node.value.isDir)
         return transferError(kErrSourceMissing, rec.source);
+    // A name from the service becomes one local entry: "a/b" must not become folder "a" and
+    // file "b", whatever the local path was made from.
+    if (!isSafeLocalName(node.value.name))
+        return transferError(kErrUnsafeName, rec.source);
     const qint64 size = qint64(node.value.size);
     const QString expected = node.value.fileHash;
-    if (expected != rec.fileSha1 || size != rec.size) {
+    const bool cloudChanged = expected != rec.fileSha1 || size != rec.size;
+    if (cloudChanged) {
         // The cloud file changed since the job was made: start over from its new content.
         ctx.table().clearBlocks(rec.id);
-        ::unlink(native(partialFile(rec.path, rec.id)).constData());
         ctx.updateRecord([expected, size](TransferJobRecord& r) {
             r.fileSha1 = expected;
             r.size = size;
         });
     }
-    if (BWError e = checkLocalTarget(rec.root, rec.path, rec.replace, true))
+
+    // Everything below works relative to the destination's folder, opened once.
+    Fd folder;
+    if (BWError e = openTargetFolder(rec.root, rec.path, true, folder))
+        return e;
+    const QByteArray name = entryName(rec.path);
+    const bool beside = partialBesideDestination(name);
+    const QByteArray partName = partialName(name, rec.id);
+    // The partial file as errors name it.
+    const QString partial =
+        rec.path.left(rec.path.lastIndexOf(QLatin1Char('/')) + 1) +
+        (beside ? QString() : QStringLiteral("%1/").arg(QLatin1String(kPartialFolderName))) +
+        QFile::decodeName(partName);
+
+    // Already in place: an earlier run was stopped (a pause, a quit, a kill) between its rename
+    // and the record of its success.
+    if (!expected.isEmpty() && holdsContent(folder.get(), name, size, expected)) {
+        removePartial(folder.get(), name, rec.id);
+        return {};
+    }
+    if (BWError e = checkTargetEntry(folder.get(), name, rec.replace, rec.path))
         return e;
 
-    // The partial file: in ".Download" beside the destination, never through a link. Another
-    // job may remove the folder as it finishes, between our making it and opening in it.
-    const QString folder = partialFolder(rec.path);
-    const QString partial = partialFile(rec.path, rec.id);
-    int opened = -1;
-    for (int attempt = 0; attempt < 5 && opened < 0; ++attempt) {
-        struct stat st {};
-        if (::mkdir(native(folder).constData(), 0700) != 0 && errno != EEXIST)
-            return transferError(kErrLocalWrite, folder);
-        if (::lstat(native(folder).constData(), &st) != 0) {
-            if (errno == ENOENT)
-                continue;
-            return transferError(kErrLocalWrite, folder);
+    // The partial file, never through a link. Another job may remove the folder of partial files
+    // as it finishes, between our making it and creating our file in it.
+    Fd partDir;
+    Fd fd;
+    for (int attempt = 0; attempt < 5 && fd.get() < 0; ++attempt) {
+        if (beside) {
+            partDir.reset(::dup(folder.get()));
+        } else if (BWError e = openPartialFolder(folder.get(), partial, partDir)) {
+            return e;
         }
-        if (!S_ISDIR(st.st_mode))
-            return transferError(kErrUnsafeTarget, folder);
-        opened = ::open(native(partial).constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
-        if (opened < 0 && errno != ENOENT)
-            return transferError(kErrLocalWrite, partial);
+        if (cloudChanged)
+            ::unlinkat(partDir.get(), partName.constData(), 0);
+        fd.reset(
+            ::openat(partDir.get(), partName.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644));
+        if (fd.get() < 0 && errno != ENOENT)
+            return errno == ELOOP ? transferError(kErrUnsafeTarget, partial)
+                                  : localWriteError(partial, errno);
     }
-    Fd fd(opened);
     if (fd.get() < 0)
-        return transferError(kErrLocalWrite, partial);
-    if (::ftruncate(fd.get(), size) != 0)
-        return transferError(kErrLocalWrite, partial);
+        return localWriteError(partial, ENOENT);
 
     // Blocks written before: kept when the partial file still holds what was recorded.
     const int n = blockCountForSize(size);
@@ -131,19 +211,28 @@ BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
         return done.error;
     qint64 doneBytes = 0;
     {
+        struct stat st {};
+        const qint64 had = ::fstat(fd.get(), &st) == 0 ? st.st_size : 0;
         QByteArray buffer(int(kBlockSize), Qt::Uninitialized);
         for (auto it = done.value.cbegin(); it != done.value.cend(); ++it) {
             const int i = it.key();
             if (i < 0 || i >= n)
                 continue;
             const qint64 len = qMin(kBlockSize, size - qint64(i) * kBlockSize);
-            if (readFully(fd.get(), buffer.data(), len, qint64(i) * kBlockSize) &&
+            if (qint64(i) * kBlockSize + len <= had &&
+                readFully(fd.get(), buffer.data(), len, qint64(i) * kBlockSize) &&
                 QString::fromLatin1(Sha1::raw(buffer.constData(), len).toHex()) == it.value()) {
                 board.set(i);
                 doneBytes += len;
             }
         }
     }
+    // What is still to come must fit: a full disk is told at once, not after most of the fetch.
+    struct statvfs vfs {};
+    if (::fstatvfs(fd.get(), &vfs) == 0 && qint64(vfs.f_bavail) * qint64(vfs.f_frsize) < size - doneBytes)
+        return localWriteError(partial, ENOSPC);
+    if (::ftruncate(fd.get(), size) != 0)
+        return localWriteError(partial, errno);
     ctx.progress(doneBytes);
 
     // Fetch lanes write blocks in any order; the hasher follows them in order.
@@ -171,7 +260,7 @@ BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
                 // waiting lanes sleep instead of spinning on the file's lock.
                 std::lock_guard<std::mutex> turn(writeTurn);
                 if (!writeFully(fd.get(), bytes.value.constData(), len, off))
-                    return transferError(kErrLocalWrite, partial);
+                    return localWriteError(partial, errno);
             }
             const QString sha1 = Sha1::of(bytes.value);
             ctx.table().markBlockDone(rec.id, i, sha1);
@@ -201,26 +290,27 @@ BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
     if (!expected.isEmpty() && got != expected) {
         // Start the next attempt from nothing: something in the partial file is not the cloud's.
         ctx.table().clearBlocks(rec.id);
-        ::unlink(native(partial).constData());
+        ::unlinkat(partDir.get(), partName.constData(), 0);
         return transferError(kErrBlockHash, rec.source);
     }
 
     // Into place: checked again right before the rename, which never follows a link.
-    if (BWError e = checkLocalTarget(rec.root, rec.path, rec.replace, false))
+    if (BWError e = checkTargetEntry(folder.get(), name, rec.replace, rec.path))
         return e;
     const int flags = rec.replace ? 0 : RENAME_NOREPLACE;
-    if (::renameat2(AT_FDCWD, native(partial).constData(), AT_FDCWD, native(rec.path).constData(), flags) !=
-        0)
-        return transferError(kErrLocalWrite, rec.path);
-    ::rmdir(native(folder).constData());
+    if (::renameat2(partDir.get(), partName.constData(), folder.get(), name.constData(), flags) != 0)
+        return localWriteError(rec.path, errno);
+    reachedStep("placed", rec);
+    removePartialFolderIfEmpty(folder.get());
     return {};
 }
 
 void KZDownloadMgr::discard(const TransferJobRecord& rec) {
-    if (!isInsideRoot(rec.root, rec.path))
-        return; // such a job never made a partial file, and must not remove one elsewhere
-    ::unlink(native(partialFile(rec.path, rec.id)).constData());
-    ::rmdir(native(partialFolder(rec.path)).constData());
+    // Reached the same way as the job writes: a job whose path is unsafe never made a partial
+    // file, and nothing is removed elsewhere.
+    Fd folder;
+    if (!openTargetFolder(rec.root, rec.path, false, folder))
+        removePartial(folder.get(), entryName(rec.path), rec.id);
 }
 
 bool KZDownloadMgr::thawed(const TransferJobRecord& rec) {

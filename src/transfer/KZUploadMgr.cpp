@@ -169,6 +169,7 @@ BWError KZUploadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
         auto session = ctx.service().beginUpload(parent.value.nid, name, quint64(size), QString(), sha1s);
         if (!session.ok())
             return session.error;
+        reachedStep("began", rec);
         if (session.value.uploadId != current.uploadId) {
             const QString id = session.value.uploadId;
             current.uploadId = id;
@@ -180,8 +181,11 @@ BWError KZUploadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
         if (!error)
             error = finishWholeHash();
         // Commit: the service makes the file node (and adds it to the tree).
-        if (!error)
+        if (!error) {
             error = ctx.service().commitUpload(session.value.uploadId, rec.replace, fileSha1).error;
+            if (!error)
+                reachedStep("committed", rec);
+        }
         if (!(error.domain() == BWError::kDomainCloud &&
               (error.code() == kCloudErrorUploadNotFound || error.code() == kCloudErrorBlockMissing)))
             break;
@@ -196,8 +200,11 @@ BWError KZUploadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
         // The very file is there already (an earlier run of this job committed it just before
         // it stopped): the job's work is done.
         auto there = ctx.service().nodeByPath(rec.path);
-        if (there.ok() && !there.value.isDir && there.value.fileHash == fileSha1)
+        if (there.ok() && !there.value.isDir && there.value.fileHash == fileSha1) {
+            // The upload this run began is not needed: the service closes it.
+            ctx.service().cancelUpload(current.uploadId);
             return {};
+        }
     }
     return error;
 }

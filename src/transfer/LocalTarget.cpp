@@ -8,17 +8,10 @@
 #include <QStringList>
 #include <algorithm>
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace nubo::transfer {
-
-namespace {
-
-QByteArray native(const QString& p) {
-    return QFile::encodeName(p);
-}
-
-} // namespace
 
 bool isInsideRoot(const QString& root, const QString& path) {
     const QString cleanRoot = QDir::cleanPath(root);
@@ -28,44 +21,65 @@ bool isInsideRoot(const QString& root, const QString& path) {
     return std::all_of(parts.begin(), parts.end(), isSafeLocalName);
 }
 
-BWError checkLocalTarget(const QString& root, const QString& path, bool allowExisting, bool createFolders) {
+namespace {
+
+// An entry that could not be opened as a real folder: ELOOP or ENOTDIR mean a link or a
+// non-folder stood there at that moment (refused as unsafe); anything else is a write failure.
+BWError notAFolder(const QString& shown, int err) {
+    if (err == ELOOP || err == ENOTDIR)
+        return transferError(kErrUnsafeTarget, shown);
+    return localWriteError(shown, err);
+}
+
+} // namespace
+
+BWError openTargetFolder(const QString& root, const QString& path, bool createFolders, Fd& folder) {
     if (!isInsideRoot(root, path))
         return transferError(kErrUnsafeName, path);
     const QString cleanRoot = QDir::cleanPath(root);
-    struct stat st {};
-    if (::stat(native(cleanRoot).constData(), &st) != 0 || !S_ISDIR(st.st_mode))
-        return transferError(kErrLocalWrite, cleanRoot);
+    // The chosen folder itself may be reached through a link the user made; below it, never.
+    Fd at(::open(QFile::encodeName(cleanRoot).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (at.get() < 0)
+        return localWriteError(cleanRoot, errno);
     const QStringList parts = path.mid(cleanRoot.size() + 1).split(QLatin1Char('/'));
-    QString at = cleanRoot;
-    for (qsizetype i = 0; i < parts.size(); ++i) {
-        at += QLatin1Char('/') + parts[i];
-        const bool last = i == parts.size() - 1;
-        if (::lstat(native(at).constData(), &st) != 0) {
-            if (errno != ENOENT)
-                return transferError(kErrLocalWrite, at);
-            if (last)
-                return {};
-            if (!createFolders || (::mkdir(native(at).constData(), 0755) != 0 && errno != EEXIST))
-                return transferError(kErrLocalWrite, at);
-            if (::lstat(native(at).constData(), &st) != 0)
-                return transferError(kErrLocalWrite, at);
+    QString shown = cleanRoot;
+    for (qsizetype i = 0; i + 1 < parts.size(); ++i) {
+        shown += QLatin1Char('/') + parts[i];
+        const QByteArray name = QFile::encodeName(parts[i]);
+        int next = ::openat(at.get(), name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (next < 0 && errno == ENOENT && createFolders) {
+            if (::mkdirat(at.get(), name.constData(), 0755) != 0 && errno != EEXIST)
+                return localWriteError(shown, errno);
+            next = ::openat(at.get(), name.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
         }
-        if (S_ISLNK(st.st_mode))
-            return transferError(kErrUnsafeTarget, at);
-        if (!last && !S_ISDIR(st.st_mode))
-            return transferError(kErrUnsafeTarget, at);
-        if (last && (!allowExisting || !S_ISREG(st.st_mode)))
-            return transferError(S_ISREG(st.st_mode) ? kErrLocalWrite : kErrUnsafeTarget, at);
+        if (next < 0)
+            return notAFolder(shown, errno);
+        at.reset(next);
     }
+    folder.reset(at.release());
     return {};
 }
 
-QString partialFolder(const QString& path) {
-    return path.left(path.lastIndexOf(QLatin1Char('/'))) + QStringLiteral("/.Download");
+BWError refuseNonFolder(const QString& shown, int err) {
+    return notAFolder(shown, err);
 }
 
-QString partialFile(const QString& path, qint64 jobId) {
-    return partialFolder(path) + QStringLiteral("/%1.part").arg(jobId);
+BWError checkTargetEntry(int folder, const QByteArray& name, bool allowExisting, const QString& shown) {
+    struct stat st {};
+    if (::fstatat(folder, name.constData(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT ? BWError() : localWriteError(shown, errno);
+    if (!S_ISREG(st.st_mode))
+        return transferError(kErrUnsafeTarget, shown);
+    return allowExisting ? BWError() : localWriteError(shown, EEXIST);
+}
+
+bool partialBesideDestination(const QByteArray& destinationName) {
+    return destinationName == kPartialFolderName;
+}
+
+QByteArray partialName(const QByteArray& destinationName, qint64 jobId) {
+    const QByteArray part = QByteArray::number(jobId) + ".part";
+    return partialBesideDestination(destinationName) ? destinationName + '.' + part : part;
 }
 
 } // namespace nubo::transfer

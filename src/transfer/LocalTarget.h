@@ -1,22 +1,33 @@
 #pragma once
 
 #include "foundation/BWError.h"
+#include "transfer/PosixFile.h"
 
+#include <QByteArray>
 #include <QString>
 
 namespace nubo::transfer {
 
-// Guards every local write of downloads: the path must lie inside `root` (the folder the user
-// chose), each folder between them must be a real folder (never a symbolic link that could lead
-// elsewhere; missing ones are made when `createFolders`), and what stands at the path itself
-// must be nothing or, when `allowExisting`, a regular file.
-BWError checkLocalTarget(const QString& root, const QString& path, bool allowExisting, bool createFolders);
-
 // Whether every entry of `path` below `root` is a safe name (nothing leads outside `root`).
 bool isInsideRoot(const QString& root, const QString& path);
 
-// The folder for partial downloads beside the destination, and the partial file of a job.
-QString partialFolder(const QString& path);
-QString partialFile(const QString& path, qint64 jobId);
+// Opens the folder that holds `path` (which must lie inside `root`, the folder the user chose):
+// from the root one entry at a time, each a real folder opened without following a link
+// (missing ones are made when `createFolders`). Downloads work relative to this descriptor from
+// then on, so a folder on the way swapped for a link while they run is never written through.
+BWError openTargetFolder(const QString& root, const QString& path, bool createFolders, Fd& folder);
+
+// The failure of opening an entry as a folder without following links (errno `err`).
+BWError refuseNonFolder(const QString& shown, int err);
+
+// What stands at `name` in the folder must be nothing or, when `allowExisting`, a regular file.
+// `shown` is the path named in the error.
+BWError checkTargetEntry(int folder, const QByteArray& name, bool allowExisting, const QString& shown);
+
+// The folder for partial downloads beside the destination. A destination of that very name
+// keeps its partial file beside it instead, under a hidden name.
+inline const char* const kPartialFolderName = ".Download";
+QByteArray partialName(const QByteArray& destinationName, qint64 jobId);
+bool partialBesideDestination(const QByteArray& destinationName);
 
 } // namespace nubo::transfer

@@ -8,6 +8,7 @@
 
 #include <QDateTime>
 #include <QTimer>
+#include <mutex>
 
 namespace nubo::transfer {
 
@@ -20,7 +21,25 @@ constexpr qint64 kSpeedSampleMs = 500;
 // Transient failures are retried this many times in a row before the job fails.
 constexpr int kMaxRetries = 5;
 
+std::mutex g_hookMutex;
+std::shared_ptr<TransferEngine::StepHook> g_hook;
+
 } // namespace
+
+void TransferEngine::setStepHookForTesting(StepHook hook) {
+    std::lock_guard<std::mutex> lock(g_hookMutex);
+    g_hook = hook ? std::make_shared<StepHook>(std::move(hook)) : nullptr;
+}
+
+void TransferEngine::reachedStep(const char* step, const TransferJobRecord& rec) {
+    std::shared_ptr<StepHook> hook;
+    {
+        std::lock_guard<std::mutex> lock(g_hookMutex);
+        hook = g_hook;
+    }
+    if (hook)
+        (*hook)(step, rec);
+}
 
 void WorkerContext::progress(qint64 doneBytes) {
     m_progress(doneBytes);
@@ -240,12 +259,15 @@ void TransferEngine::launch(const EngineJobPtr& j) {
     ctx->m_progress = [this, context, j, gen](qint64 bytes) {
         runOn(context, [this, j, gen, bytes] { workerProgress(j, gen, bytes); });
     };
-    ctx->m_update = [this, context, j, gen](std::function<void(TransferJobRecord&)> change) {
-        runOn(context, [this, j, gen, change = std::move(change)] {
-            if (j->removed || j->generation != gen || !m_table)
+    ctx->m_update = [this, context, j](std::function<void(TransferJobRecord&)> change) {
+        // A stopped worker's facts (an upload id, a hash) still hold: a later run or the tidying
+        // of a cancelled job needs them. Its next worker starts only after it is done.
+        runOn(context, [this, j, change = std::move(change)] {
+            if (!m_table)
                 return;
             change(j->rec);
-            save(*j);
+            if (!j->removed)
+                save(*j);
         });
     };
     const TransferJobRecord rec = j->rec;
@@ -290,13 +312,16 @@ void TransferEngine::workerDone(const EngineJobPtr& j, quint64 gen, const BWErro
             discard(j->rec);
         return;
     }
-    if (j->generation != gen) {
+    if (j->generation != gen && error) {
         // Stopped by a command; it may have been started again meanwhile.
         if (j->restartWhenIdle && j->rec.status == KZTransportJobStatusRunning)
             launch(j);
         return;
     }
     if (!error) {
+        // Also when a pause came after the work was done: the file is in place (or committed),
+        // and dropping the report would leave a finished job to fail when it runs again.
+        j->restartWhenIdle = false;
         j->retries = 0;
         j->rec.finishedSize = j->rec.size;
         j->progress = 1;

@@ -106,7 +106,15 @@ public:
     int retryDelayMs() const { return m_retryDelayMs; }
     static bool isTransient(const BWError& e);
 
+    // Tests hold a worker at a named point ("placed": a download renamed into place; "began":
+    // an upload's id given; "committed": an upload's commit accepted) to put a pause, a cancel,
+    // a quit or a kill exactly there.
+    using StepHook = std::function<void(const char* step, const TransferJobRecord& rec)>;
+    static void setStepHookForTesting(StepHook hook);
+
 protected:
+    static void reachedStep(const char* step, const TransferJobRecord& rec);
+
     // Runs the job's steps on a pool thread; returns when done, failed or stopped.
     virtual BWError work(const TransferJobRecord& rec, WorkerContext& ctx) = 0;
     // Tidies what a cancelled job leaves behind (a temporary file, the service's upload).

@@ -1,5 +1,7 @@
 #include "transfer/TransferErrors.h"
 
+#include <cerrno>
+
 namespace nubo::transfer {
 
 namespace {
@@ -36,6 +38,41 @@ BWError transferError(int code, const QString& detail) {
     if (!detail.isEmpty())
         info.insert(QStringLiteral("path"), detail);
     return BWError(BWError::kDomainApplication, code, info);
+}
+
+BWError localWriteError(const QString& path, int err) {
+    QString cause;
+    switch (err) {
+    case ENOSPC:
+    case EDQUOT:
+        cause = QStringLiteral("磁盘空间不足");
+        break;
+    case EACCES:
+    case EPERM:
+        cause = QStringLiteral("没有写入权限");
+        break;
+    case EROFS:
+        cause = QStringLiteral("磁盘为只读");
+        break;
+    case ENAMETOOLONG:
+        cause = QStringLiteral("文件名过长");
+        break;
+    case EEXIST:
+    case ENOTEMPTY:
+        cause = QStringLiteral("已存在同名文件");
+        break;
+    case ENOENT:
+        cause = QStringLiteral("文件夹不存在");
+        break;
+    default:
+        break;
+    }
+    BWError e = transferError(kErrLocalWrite, path);
+    if (cause.isEmpty())
+        return e;
+    QVariantMap info = e.userInfo();
+    info.insert(BWError::kErrMsgKey, QString(textFor(kErrLocalWrite) + QStringLiteral("：") + cause));
+    return BWError(e.domain(), e.code(), info);
 }
 
 BWError conflictError(int code, const QString& path) {

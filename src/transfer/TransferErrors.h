@@ -29,6 +29,10 @@ enum TransferErrorCode {
 // The error of `code` with its user-facing text; `detail` (a path) is kept under "path".
 BWError transferError(int code, const QString& detail = {});
 
+// A failed local write (kErrLocalWrite) whose text adds the cause a user can act on, when the
+// system error `err` names one (no space left, no permission, name too long, ...).
+BWError localWriteError(const QString& path, int err);
+
 // A conflict: the conflicting path is the error's text.
 BWError conflictError(int code, const QString& path);
 

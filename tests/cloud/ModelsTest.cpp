@@ -7,6 +7,7 @@
 #include <QIODevice>
 #include <algorithm>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace {
 
@@ -80,6 +81,20 @@ TEST(CloudFileInfo, NameOrderIsTotalAndFollowsRenames) {
     EXPECT_GT(x->compareByNameASC(*upper), 0);
     x->setName("alpha"); // the cached key must follow the new name
     EXPECT_LT(x->compareByNameASC(*upper), 0);
+}
+
+TEST(CloudFileInfo, ExtremeIdsAndTimesCompareOneWay) {
+    constexpr qint64 kLow = std::numeric_limits<qint64>::min();
+    constexpr qint64 kHigh = std::numeric_limits<qint64>::max();
+    auto low = node(kLow, "same", false, std::numeric_limits<qint32>::min());
+    auto high = node(kHigh, "same", false, std::numeric_limits<qint32>::max());
+    EXPECT_LT(low->compareByNameASC(*high), 0);
+    EXPECT_GT(high->compareByNameASC(*low), 0);
+    EXPECT_LT(low->compareByModifyTimeASC(*high), 0);
+    EXPECT_GT(high->compareByModifyTimeASC(*low), 0);
+    auto minusOne = node(-1, "same", false);
+    EXPECT_LT(minusOne->compareByNameASC(*high), 0);
+    EXPECT_GT(minusOne->compareByNameASC(*low), 0);
 }
 
 TEST(CloudFileInfo, TimesCompareAloneAfterFolders) {

@@ -17,3 +17,24 @@ TEST(IndexSet, HugeAndNegativeIndexesNeverOverflow) {
     EXPECT_EQ(IndexSet::range(-3, 5).toList(), QList<int>({0, 1}));
     EXPECT_TRUE(IndexSet::range(std::numeric_limits<int>::min(), kMax).isEmpty());
 }
+
+TEST(IndexSet, ExtremeShiftsDropWhatFallsOutsideInsteadOfWrapping) {
+    constexpr int kMax = std::numeric_limits<int>::max();
+    constexpr int kMin = std::numeric_limits<int>::min();
+    IndexSet s{1, 5, kMax - 2};
+    s.shift(3, kMax);
+    EXPECT_EQ(s.toList(), QList<int>({1})); // 5 and kMax - 2 would pass the largest index
+    IndexSet t = IndexSet::range(0, 10);
+    t.shift(4, kMin); // drops everything from 0 to 4, then moves the rest below 0: gone
+    EXPECT_TRUE(t.isEmpty());
+    IndexSet u{kMax - 3, kMax - 1};
+    u.shift(kMax - 1, kMin);
+    EXPECT_TRUE(u.isEmpty());
+    IndexSet v{2, 3};
+    v.shift(kMin, 1); // a start below 0 moves every index
+    EXPECT_EQ(v.toList(), QList<int>({3, 4}));
+    IndexSet w = IndexSet::range(kMax - 10, 10);
+    w.shift(kMax - 5, 3); // a split range whose upper part reaches the end
+    EXPECT_EQ(w.count(), 7);
+    EXPECT_EQ(w.last(), kMax - 1);
+}

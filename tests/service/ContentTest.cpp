@@ -176,6 +176,48 @@ TEST_F(Content, ThumbnailsFitTheAskedBox) {
     EXPECT_EQ(s.thumbnail(pic.nid, 0, 128).error.code(), kCloudErrorInvalidArgument);
 }
 
+namespace {
+QByteArray encoded(const QImage& image, const char* format) {
+    QByteArray bytes;
+    QBuffer buf(&bytes);
+    buf.open(QIODevice::WriteOnly);
+    EXPECT_TRUE(image.save(&buf, format)) << "no writer for " << format << " (scripts/setup installs them)";
+    return bytes;
+}
+// Whether every pixel is within a JPEG's rounding of `colour`.
+bool allNear(const QImage& image, QColor colour) {
+    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
+    for (int y = 0; y < rgb.height(); ++y)
+        for (int x = 0; x < rgb.width(); ++x) {
+            const QColor c = rgb.pixelColor(x, y);
+            if (std::abs(c.red() - colour.red()) > 12 || std::abs(c.green() - colour.green()) > 12 ||
+                std::abs(c.blue() - colour.blue()) > 12)
+                return false;
+        }
+    return !rgb.isNull();
+}
+} // namespace
+
+TEST_F(Content, PaletteAndWebPImagesGetTrueThumbnails) {
+    const QColor pink(255, 105, 180);
+    QImage mono(400, 400, QImage::Format_Mono);
+    mono.setColorTable({pink.rgb(), qRgb(255, 255, 255)});
+    mono.fill(0);
+    ServiceNode png = fx.putFile(QStringLiteral("/pink.png"), encoded(mono, "PNG"));
+    auto thumb = s.thumbnail(png.nid, 128, 128);
+    ASSERT_TRUE(thumb.ok()) << thumb.error.localizedDescription().toStdString();
+    EXPECT_EQ(QImage::fromData(thumb.value).size(), QSize(128, 128));
+    EXPECT_TRUE(allNear(QImage::fromData(thumb.value), pink));
+
+    QImage picture(300, 150, QImage::Format_RGB32);
+    picture.fill(QColor(20, 120, 40));
+    ServiceNode webp = fx.putFile(QStringLiteral("/green.webp"), encoded(picture, "WEBP"));
+    thumb = s.thumbnail(webp.nid, 128, 128);
+    ASSERT_TRUE(thumb.ok()) << thumb.error.localizedDescription().toStdString();
+    EXPECT_EQ(QImage::fromData(thumb.value).size(), QSize(128, 64));
+    EXPECT_TRUE(allNear(QImage::fromData(thumb.value), QColor(20, 120, 40)));
+}
+
 TEST_F(Content, ConcurrentClientsOnOneService) {
     std::vector<std::thread> threads;
     std::atomic<int> failures{0};

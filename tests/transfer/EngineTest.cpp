@@ -20,22 +20,8 @@ namespace {
 
 constexpr qint64 kBlock = CloudService::kBlockSize;
 
-// Uploads files straight through the engine (the sync manager is tested on its own).
-void addUploads(const QList<TransferJobRecord>& jobs) {
-    KZBackgroundThread::shared().runAndWait([&] { KZUploadMgr::shared().addJobs(jobs); });
-}
-
-void addDownloads(const QList<TransferJobRecord>& jobs) {
-    KZBackgroundThread::shared().runAndWait([&] { KZDownloadMgr::shared().addJobs(jobs); });
-}
-
 int count(TransferEngine& e, int status) {
     return e.count(status);
-}
-
-QByteArray cloudContentOf(ServiceFixture& svc, const QString& path) {
-    auto node = svc.service().nodeByPath(path);
-    return node.ok() ? svc.readAll(node.value.nid) : QByteArray();
 }
 
 } // namespace

@@ -15,6 +15,19 @@ namespace nubo::test {
 
 using namespace nubo::transfer;
 
+void addUploads(const QList<TransferJobRecord>& jobs) {
+    KZBackgroundThread::shared().runAndWait([&] { KZUploadMgr::shared().addJobs(jobs); });
+}
+
+void addDownloads(const QList<TransferJobRecord>& jobs) {
+    KZBackgroundThread::shared().runAndWait([&] { KZDownloadMgr::shared().addJobs(jobs); });
+}
+
+QByteArray cloudContentOf(ServiceFixture& svc, const QString& path) {
+    auto node = svc.service().nodeByPath(path);
+    return node.ok() ? svc.readAll(node.value.nid) : QByteArray();
+}
+
 void TransferTest::SetUp() {
     svc.installAsShared();
     dbPath = svc.folder() + QStringLiteral("/user.db");

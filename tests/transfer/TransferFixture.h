@@ -114,6 +114,12 @@ public:
     }
 };
 
+// Adds jobs straight to the engine (the sync managers are tested on their own).
+void addUploads(const QList<transfer::TransferJobRecord>& jobs);
+void addDownloads(const QList<transfer::TransferJobRecord>& jobs);
+// The whole content of the cloud file at the path; empty when there is none.
+QByteArray cloudContentOf(ServiceFixture& svc, const QString& path);
+
 // A real service in a temporary folder, the transfer engines signed in to a per-user database
 // beside it, a local folder to work in, and a recorder observing both proxies.
 class TransferTest : public ::testing::Test {

@@ -2,12 +2,15 @@
 
 #include "foundation/Dispatch.h"
 #include "foundation/NetworkMonitor.h"
+#include "home/KZHomeToolbarController.h"
 #include "kit/TableView.h"
 #include "kit/Window.h"
 #include "shell/KZAlertController.h"
 #include "shell/KZButton.h"
 #include "shell/KZCheckBoxButton.h"
+#include "shell/KZRouter.h"
 #include "shell/KZWindowsManager.h"
+#include "storage/Database.h"
 #include "transfer/KZDownloadMgr.h"
 #include "transfer/KZUploadMgr.h"
 #include "transfer/TransferSession.h"
@@ -21,6 +24,7 @@ namespace nubo::test {
 using namespace nubo::transfer;
 
 void TransportTest::SetUp() {
+    KZHomeToolbarController::registerWithRouter();
     svc.installAsShared();
     dbPath = svc.folder() + QStringLiteral("/user.db");
     createTransferProxies();
@@ -164,6 +168,17 @@ bool TransportTest::answerAlert(const QString& title) {
             return true;
         }
     return false;
+}
+
+QString TransportTest::bottomBarMessage() {
+    auto* bar = KZRouter::shareInstance().entityWithClass<KZHomeToolbarController>(
+        KZHomeToolbarController::kClassName);
+    return bar ? bar->rightMessage() : QString();
+}
+
+int TransportTest::openUploadsInService() {
+    Query q = svc.service().database().query(QStringLiteral("SELECT COUNT(*) FROM uploads"));
+    return q.next() ? int(q.int64(0)) : -1;
 }
 
 kit::Window* TransportTest::showInWindow(kit::View* view, QSizeF size) {

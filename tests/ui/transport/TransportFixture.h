@@ -53,6 +53,11 @@ protected:
     // Presses the button titled `title` of the presented alert; false when there is none.
     static bool answerAlert(const QString& title);
 
+    // The right-area text of the home window's bottom bar.
+    static QString bottomBarMessage();
+    // Uploads still open (begun, not committed) in the service.
+    int openUploadsInService();
+
     // A window showing `view` at the given size.
     kit::Window* showInWindow(kit::View* view, QSizeF size = QSizeF(900, 560));
     // Clicks the check box of a displayed row.

@@ -1,0 +1,283 @@
+// The uploading and downloading lists against the real transfer engines and embedded service.
+#include "TransportFixture.h"
+
+#include "foundation/NetworkMonitor.h"
+#include "kit/Window.h"
+#include "shell/KZAlertController.h"
+#include "shell/KZButton.h"
+#include "shell/KZCheckBoxButton.h"
+#include "shell/KZLabel.h"
+#include "shell/KZMessageSet.h"
+#include "shell/KZTableCheckboxHeaderView.h"
+#include "ui/transport/KZDownloadingFilesViewController.h"
+#include "ui/transport/KZUploadingFilesViewController.h"
+
+using namespace nubo::test;
+using nubo::ServiceOp;
+
+namespace {
+
+KZUploadJobOpenInfoPtr madeUpload(const QString& name, int status) {
+    KZUploadJobInfo i;
+    i.m_path = QStringLiteral("/up/") + name;
+    i.m_disk_path = QStringLiteral("/tmp/") + name;
+    i.m_status = quint32(status);
+    return std::make_shared<KZUploadJobOpenInfo>(i);
+}
+
+KZDownloadJobOpenInfoPtr madeDownload(const QString& name, int status) {
+    KZDownloadJobInfo i;
+    i.m_path = QStringLiteral("/tmp/dl/") + name;
+    i.m_status = status;
+    return std::make_shared<KZDownloadJobOpenInfo>(i);
+}
+
+template <class List> QStringList paths(const List& jobs) {
+    QStringList out;
+    for (const auto& j : jobs)
+        out << j->m_path;
+    return out;
+}
+
+} // namespace
+
+class UploadingList : public TransportTest {
+protected:
+    void SetUp() override {
+        TransportTest::SetUp();
+        list = std::make_unique<KZUploadingFilesViewController>();
+    }
+    void TearDown() override {
+        list.reset();
+        TransportTest::TearDown();
+    }
+    void show() {
+        showInWindow(list->view());
+        settle();
+    }
+    bool waitRows(int n) {
+        const bool ok = waitUntil([&] { return list->uploadJobs().size() == n; });
+        settle();
+        return ok;
+    }
+    std::unique_ptr<KZUploadingFilesViewController> list;
+};
+
+TEST_F(UploadingList, ListsTheJobsAndEmptiesOnDeleteAll) {
+    svc.service().setHeld(ServiceOp::PutBlock, true);
+    const QStringList jobs = addUploadJobs(3, 1000);
+    show();
+    ASSERT_TRUE(waitRows(3));
+    EXPECT_EQ(paths(list->uploadJobs()), jobs);
+    EXPECT_EQ(bottomBarMessage(), QStringLiteral("已加载全部, 共3个文件正在上传"));
+    EXPECT_FALSE(list->deleteAllButton()->isHidden());
+    EXPECT_TRUE(list->deleteButton()->isHidden());
+    EXPECT_FALSE(KZMessageSet::messageSetViewOf(list->view()));
+    takeUploadCommands();
+
+    list->deleteAllButton()->sendAction();
+    EXPECT_EQ(takeUploadCommands(), QStringList({"pauseAll"}));
+    ASSERT_TRUE(presentedAlert());
+    EXPECT_EQ(presentedAlert()->title(),
+              QStringLiteral("文件还未上传完成，确定要删除全部正在上传的文件吗？"));
+    svc.service().setHeld(ServiceOp::PutBlock, false);
+    ASSERT_TRUE(answerAlert(QStringLiteral("删除")));
+    EXPECT_EQ(takeUploadCommands(), QStringList({"cancelAll"}));
+    ASSERT_TRUE(waitRows(0));
+    auto* empty = KZMessageSet::messageSetViewOf(list->view());
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(empty->descriptionLabel()->text(), QStringLiteral("暂无正在上传的文件"));
+    EXPECT_EQ(bottomBarMessage(), QStringLiteral("已加载全部, 共0个文件正在上传"));
+    EXPECT_FALSE(list->deleteAllButton()->isEnabled());
+    EXPECT_TRUE(waitUntil([&] { return openUploadsInService() == 0; }));
+}
+
+TEST_F(UploadingList, PauseAndStartSendOneCallPerSelectedJobOrOneForAll) {
+    svc.service().setHeld(ServiceOp::PutBlock, true);
+    const QStringList jobs = addUploadJobs(3, 1000);
+    show();
+    ASSERT_TRUE(waitRows(3));
+    kit::TableView* table = list->tableView();
+    clickRowCheckBox(table, 0);
+    clickRowCheckBox(table, 2);
+    EXPECT_EQ(list->selectedUploadJobs().size(), 2);
+    EXPECT_FALSE(list->pauseButton()->isHidden());
+    EXPECT_TRUE(list->pauseButton()->isEnabled());
+    EXPECT_FALSE(list->startButton()->isEnabled()); // nothing selected is paused
+    takeUploadCommands();
+    list->pauseButton()->sendAction();
+    EXPECT_EQ(takeUploadCommands(), QStringList({"pause " + jobs[0], "pause " + jobs[2]}));
+    // The reports turn the two rows paused: start is offered, pause is not.
+    ASSERT_TRUE(waitUploads({jobs[0], jobs[2]}, KZTransportJobStatusPaused));
+    EXPECT_TRUE(list->startButton()->isEnabled());
+    EXPECT_FALSE(list->pauseButton()->isEnabled());
+    list->startButton()->sendAction();
+    EXPECT_EQ(takeUploadCommands(), QStringList({"resume " + jobs[0], "resume " + jobs[2]}));
+
+    list->tableHeaderView()->checkBox()->setChecked(true);
+    list->tableHeaderView()->checkBox()->sendAction();
+    EXPECT_EQ(list->selectedUploadJobs().size(), 3);
+    EXPECT_TRUE(list->tableHeaderView()->isSelected());
+    list->pauseButton()->sendAction();
+    list->startButton()->sendAction();
+    EXPECT_EQ(takeUploadCommands(), QStringList({"pauseAll", "resumeAll"}));
+
+    // With the network paused, pause and start only show the failure toast.
+    NetworkMonitor::getInstance()->setNetworkPausedForTesting(true);
+    settle();
+    takeUploadCommands();
+    list->pauseButton()->sendAction();
+    list->startButton()->sendAction();
+    list->tableHeaderView()->checkBox()->setChecked(false);
+    list->tableHeaderView()->checkBox()->sendAction();
+    list->pauseAllbutton()->sendAction();
+    list->startAllButton()->sendAction();
+    EXPECT_TRUE(takeUploadCommands().isEmpty());
+}
+
+// Declining resumes the jobs that were running or waiting when the question opened, whatever
+// their status by the time of the answer; a job paused before stays paused.
+TEST_F(UploadingList, PartialDeleteDeclinedResumesOnlyWhatRan) {
+    svc.service().setHeld(ServiceOp::PutBlock, true);
+    const QStringList jobs = addUploadJobs(3, 1000);
+    show();
+    ASSERT_TRUE(waitRows(3));
+    KZUploadMgrProxy::shareUploadMgrProxy()->pause(jobs[1]);
+    ASSERT_TRUE(waitUploads({jobs[1]}, KZTransportJobStatusPaused));
+    clickRowCheckBox(list->tableView(), 0);
+    clickRowCheckBox(list->tableView(), 1);
+    takeUploadCommands();
+    list->deleteButton()->sendAction();
+    EXPECT_EQ(takeUploadCommands(), QStringList({"pause " + jobs[0], "pause " + jobs[1]}));
+    ASSERT_TRUE(presentedAlert());
+    EXPECT_EQ(presentedAlert()->title(), QStringLiteral("文件还未上传到云盘，确定要取消上传吗？"));
+    ASSERT_TRUE(waitUploads({jobs[0]}, KZTransportJobStatusPaused)); // the pause has been reported
+    ASSERT_TRUE(answerAlert(QStringLiteral("取消")));
+    EXPECT_EQ(takeUploadCommands(), QStringList({"resume " + jobs[0]}));
+    settle();
+    EXPECT_NE(uploadStatus(jobs[0]), KZTransportJobStatusPaused);
+    EXPECT_EQ(uploadStatus(jobs[1]), KZTransportJobStatusPaused);
+}
+
+// Confirming deletes the jobs chosen when the question opened: the one chosen job finishing
+// meanwhile (which empties the selection) does not make it a deletion of every row.
+TEST_F(UploadingList, ConfirmedDeleteCancelsOnlyTheChosenJobs) {
+    svc.service().setHeld(ServiceOp::PutBlock, true);
+    const QStringList jobs = addUploadJobs(4, 1000);
+    show();
+    ASSERT_TRUE(waitRows(4));
+    clickRowCheckBox(list->tableView(), 0);
+    clickRowCheckBox(list->tableView(), 1);
+    list->deleteButton()->sendAction();
+    ASSERT_TRUE(presentedAlert());
+    list->uploadFinished(list->uploadJobs()[0]); // finished while the question is open
+    takeUploadCommands();
+    ASSERT_TRUE(answerAlert(QStringLiteral("确定")));
+    EXPECT_EQ(takeUploadCommands(), QStringList({"cancel " + jobs[1]}));
+    EXPECT_TRUE(waitUntil([&] { return uploadStatus(jobs[1]) == 0; }));
+
+    clickRowCheckBox(list->tableView(), 0);
+    ASSERT_EQ(paths(list->selectedUploadJobs()), QStringList({jobs[2]}));
+    list->deleteButton()->sendAction();
+    list->uploadFinished(list->uploadJobs()[0]);
+    EXPECT_TRUE(list->selectedUploadJobs().isEmpty());
+    takeUploadCommands();
+    ASSERT_TRUE(answerAlert(QStringLiteral("确定")));
+    EXPECT_EQ(takeUploadCommands(), QStringList());
+    EXPECT_EQ(paths(list->uploadJobs()), QStringList({jobs[3]}));
+    EXPECT_NE(uploadStatus(jobs[3]), 0);
+}
+
+// The deferred selection finds its jobs by identity, whatever rows came or went meanwhile.
+TEST_F(UploadingList, ReplacementKeepsTheSelectionByJob) {
+    show();
+    const auto a = madeUpload(QStringLiteral("a"), 1), b = madeUpload(QStringLiteral("b"), 1),
+               c = madeUpload(QStringLiteral("c"), 2);
+    list->didUpdateUnFinishedUploadJobOpenInfos({a, b, c});
+    list->tableView()->selectRowIndexes(kit::IndexSet({1, 2}), false);
+    ASSERT_EQ(list->selectedUploadJobs().size(), 2);
+    EXPECT_TRUE(list->startButton()->isEnabled()); // c is paused
+
+    // New objects of the same jobs (matched by local path), a duplicate path taking at most one
+    // old selection; then a row leaves before the deferred selection runs.
+    const auto a2 = madeUpload(QStringLiteral("a"), 1), b2 = madeUpload(QStringLiteral("b"), 1),
+               c2 = madeUpload(QStringLiteral("c"), 1), c3 = madeUpload(QStringLiteral("c"), 1);
+    list->didUpdateUnFinishedUploadJobOpenInfos({a2, b2, c2, c3});
+    EXPECT_TRUE(b2->m_selected && c2->m_selected);
+    EXPECT_FALSE(a2->m_selected || c3->m_selected);
+    list->uploadCancel(a2);
+    ASSERT_TRUE(waitUntil([&] { return list->tableView()->numberOfSelectedRows() == 2; }));
+    EXPECT_EQ(list->tableView()->selectedRowIndexes(), kit::IndexSet({0, 1}));
+    EXPECT_EQ(list->selectedUploadJobs(), QList<KZUploadJobOpenInfoPtr>({b2, c2}));
+}
+
+TEST_F(UploadingList, ASelectedJobThatStopsOffersStartAtOnce) {
+    show();
+    const auto a = madeUpload(QStringLiteral("a"), 1), b = madeUpload(QStringLiteral("b"), 1);
+    list->didUpdateUnFinishedUploadJobOpenInfos({a, b});
+    list->tableView()->selectRowIndexes(kit::IndexSet(0), false);
+    EXPECT_FALSE(list->startButton()->isEnabled());
+    a->m_status = KZTransportJobStatusError;
+    list->uploadError(a);
+    EXPECT_TRUE(list->startButton()->isEnabled());
+    EXPECT_FALSE(list->pauseButton()->isEnabled());
+    a->m_status = KZTransportJobStatusRunning;
+    list->uploadStateChanged(a);
+    EXPECT_FALSE(list->startButton()->isEnabled());
+    a->m_status = KZTransportJobStatusPaused;
+    list->uploadStateChanged(a);
+    EXPECT_TRUE(list->startButton()->isEnabled());
+    // A report about a job the list does not hold changes nothing.
+    list->uploadStateChanged(madeUpload(QStringLiteral("z"), 2));
+    list->uploadFinished(madeUpload(QStringLiteral("z"), 5));
+    EXPECT_EQ(list->uploadJobs().size(), 2);
+}
+
+class DownloadingList : public TransportTest {
+protected:
+    void SetUp() override {
+        TransportTest::SetUp();
+        list = std::make_unique<KZDownloadingFilesViewController>();
+    }
+    void TearDown() override {
+        list.reset();
+        TransportTest::TearDown();
+    }
+    std::unique_ptr<KZDownloadingFilesViewController> list;
+};
+
+TEST_F(DownloadingList, RunsTheRealJobsAndLeavesWhenTheyFinish) {
+    svc.service().setHeld(ServiceOp::ReadRange, true);
+    const QStringList jobs = addDownloadJobs(2, 3000);
+    showInWindow(list->view());
+    ASSERT_TRUE(waitUntil([&] { return list->downloadJobs().size() == 2; }));
+    settle();
+    EXPECT_EQ(paths(list->downloadJobs()), jobs);
+    EXPECT_EQ(bottomBarMessage(), QStringLiteral("已加载全部, 共2个文件正在下载"));
+    svc.service().setHeld(ServiceOp::ReadRange, false);
+    ASSERT_TRUE(waitUntil([&] { return list->downloadJobs().isEmpty(); }, 15000));
+    settle();
+    auto* empty = KZMessageSet::messageSetViewOf(list->view());
+    ASSERT_TRUE(empty);
+    EXPECT_EQ(empty->descriptionLabel()->text(), QStringLiteral("暂无正在下载的文件"));
+    EXPECT_EQ(bottomBarMessage(), QStringLiteral("已加载全部, 共0个文件正在下载"));
+}
+
+// A job waiting for the service to thaw its file is neither paused nor active: pause stays
+// offered, and a declined delete question does not resume it.
+TEST_F(DownloadingList, AFrozenJobIsNeitherPausedNorResumed) {
+    showInWindow(list->view());
+    const auto frozen = madeDownload(QStringLiteral("f"), 7), running = madeDownload(QStringLiteral("r"), 1),
+               other = madeDownload(QStringLiteral("o"), 2);
+    list->didUpdateUnFinishedDownloadJobOpenInfos({frozen, running, other});
+    list->tableView()->selectRowIndexes(kit::IndexSet({0, 1}), false);
+    EXPECT_TRUE(list->pauseButton()->isEnabled());
+    EXPECT_FALSE(list->startButton()->isEnabled());
+    takeDownloadCommands();
+    list->deleteButton()->sendAction();
+    EXPECT_EQ(takeDownloadCommands(), QStringList({"pause /tmp/dl/f", "pause /tmp/dl/r"}));
+    ASSERT_TRUE(presentedAlert());
+    EXPECT_EQ(presentedAlert()->title(), QStringLiteral("文件还未下载到本地，确认要取消下载吗？"));
+    ASSERT_TRUE(answerAlert(QStringLiteral("取消")));
+    EXPECT_EQ(takeDownloadCommands(), QStringList({"resume /tmp/dl/r"}));
+}
