@@ -13,6 +13,7 @@
 #include "transfer/TransferSession.h"
 #include "ui/files/KZFilesViewController.h"
 #include "ui/files/KZImagesPreviewWindowController.h"
+#include "ui/share/KZShareWindowControler.h"
 
 #include <cstdio>
 
@@ -100,6 +101,7 @@ void KZAppDelegate::registerPages() {
     KZHomeViewController::registerWithRouter();
     KZFilesViewController::registerWithRouter();
     KZImagesPreviewWindowController::registerWithRouter();
+    KZShareWindowControler::registerWithRouter();
 }
 
 void KZAppDelegate::buildMainMenu() {

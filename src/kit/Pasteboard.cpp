@@ -118,9 +118,12 @@ bool Pasteboard::hasItems(const QString& type) const {
     return !readItems(type).isEmpty();
 }
 
-void Pasteboard::setString(const QString& text) {
-    if (QClipboard* cb = QGuiApplication::clipboard())
-        cb->setText(text);
+bool Pasteboard::setString(const QString& text) {
+    QClipboard* cb = QGuiApplication::clipboard();
+    if (!cb || m_refusesWrites)
+        return false;
+    cb->setText(text);
+    return cb->text() == text;
 }
 
 QString Pasteboard::string() const {

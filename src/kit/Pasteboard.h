@@ -27,8 +27,13 @@ public:
     QList<QByteArray> readItems(const QString& type) const;
     bool hasItems(const QString& type) const;
 
-    void setString(const QString& text);
+    // Replaces the contents with plain text; answers whether the clipboard now holds exactly that
+    // text (another program or a missing clipboard can refuse it).
+    bool setString(const QString& text);
     QString string() const;
+
+    // Makes every later write refuse (tests of the failure path); false restores them.
+    void setRefusesWritesForTesting(bool refuses) { m_refusesWrites = refuses; }
 
     // Local files another program copied (text/uri-list or the copied-files forms).
     QList<QUrl> readFileURLs() const;
@@ -43,6 +48,7 @@ public:
 
 private:
     Pasteboard() = default;
+    bool m_refusesWrites = false;
 };
 
 } // namespace kit

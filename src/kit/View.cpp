@@ -4,6 +4,7 @@
 #include "kit/Window.h"
 
 #include <QApplication>
+#include <QGraphicsDropShadowEffect>
 #include <QGraphicsOpacityEffect>
 #include <QMouseEvent>
 #include <QPainter>
@@ -103,8 +104,53 @@ void View::setBorderWidth(qreal w) {
     update();
 }
 
+namespace {
+// A widget takes one graphics effect, so a shadowed view fades through the shadow's own opacity.
+class FadingShadowEffect : public QGraphicsDropShadowEffect {
+public:
+    using QGraphicsDropShadowEffect::QGraphicsDropShadowEffect;
+    qreal opacity = 1;
+
+protected:
+    void draw(QPainter* painter) override {
+        painter->save();
+        painter->setOpacity(painter->opacity() * opacity);
+        QGraphicsDropShadowEffect::draw(painter);
+        painter->restore();
+    }
+};
+} // namespace
+
+void View::setShadow(const QColor& color, const QPointF& offset, qreal blurRadius) {
+    if (!color.isValid()) {
+        if (hasShadow())
+            setGraphicsEffect(nullptr);
+        setAlphaValue(m_alpha);
+        return;
+    }
+    auto* effect = dynamic_cast<FadingShadowEffect*>(graphicsEffect());
+    if (!effect) {
+        effect = new FadingShadowEffect(this);
+        setGraphicsEffect(effect);
+    }
+    effect->setColor(color);
+    effect->setOffset(offset);
+    effect->setBlurRadius(blurRadius);
+    effect->opacity = m_alpha;
+    effect->update();
+}
+
+bool View::hasShadow() const {
+    return dynamic_cast<FadingShadowEffect*>(graphicsEffect()) != nullptr;
+}
+
 void View::setAlphaValue(qreal alpha) {
     m_alpha = std::clamp<qreal>(alpha, 0, 1);
+    if (auto* shadow = dynamic_cast<FadingShadowEffect*>(graphicsEffect())) {
+        shadow->opacity = m_alpha;
+        shadow->update();
+        return;
+    }
     if (m_alpha >= 1) {
         setGraphicsEffect(nullptr);
         return;

@@ -62,6 +62,10 @@ public:
     QColor borderColor() const { return m_borderColor; }
     void setBorderWidth(qreal width);
     qreal borderWidth() const { return m_borderWidth; }
+    // A drop shadow drawn outside the view's bounds (pop-ups); an invalid colour removes it.
+    // `blurRadius` is in points; the shadow follows the shape the view paints.
+    void setShadow(const QColor& color, const QPointF& offset, qreal blurRadius);
+    bool hasShadow() const;
     // 0 (transparent) to 1 (opaque); applied to the view and its children.
     void setAlphaValue(qreal alpha);
     qreal alphaValue() const { return m_alpha; }

@@ -84,15 +84,16 @@ struct PartialPlace {
     QByteArray name;
 };
 
-// Opens (making it when missing) the folder of partial files in `folder`, never through a link.
-BWError openPartialFolder(int folder, const QString& shown, Fd& out) {
+// Opens (making it when missing) the folder of partial files in `folder`, never through a link;
+// errno when it cannot (ENOENT: another job removed it meanwhile).
+int openPartialFolder(int folder, Fd& out) {
     if (::mkdirat(folder, kPartialFolderName, 0700) != 0 && errno != EEXIST)
-        return localWriteError(shown, errno);
+        return errno;
     const int fd = ::openat(folder, kPartialFolderName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0)
-        return refuseNonFolder(shown, errno);
+        return errno;
     out.reset(fd);
-    return {};
+    return 0;
 }
 
 // Removes the folder of partial files when no job holds a partial file in it any more.
@@ -189,8 +190,10 @@ BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
     for (int attempt = 0; attempt < 5 && fd.get() < 0; ++attempt) {
         if (beside) {
             partDir.reset(::dup(folder.get()));
-        } else if (BWError e = openPartialFolder(folder.get(), partial, partDir)) {
-            return e;
+        } else if (const int err = openPartialFolder(folder.get(), partDir); err == ENOENT) {
+            continue;
+        } else if (err) {
+            return refuseNonFolder(partial, err);
         }
         if (cloudChanged)
             ::unlinkat(partDir.get(), partName.constData(), 0);

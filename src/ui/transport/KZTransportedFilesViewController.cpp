@@ -1,0 +1,403 @@
+#include "ui/transport/KZTransportedFilesViewController.h"
+
+#include "foundation/Dispatch.h"
+#include "shell/KZButton.h"
+#include "shell/KZCheckBoxButton.h"
+#include "shell/KZWindowsManager.h"
+#include "ui/files/KZFileInfoCell.h"
+#include "ui/transport/KZDownloadFileOperationsCell.h"
+#include "ui/transport/KZTransportAlert.h"
+#include "ui/transport/KZTransportFileProgressCell.h"
+#include "ui/transport/KZTransportListView.h"
+#include "ui/transport/KZUploadFileOperationsCell.h"
+
+#include <QHash>
+#include <QSet>
+#include <algorithm>
+
+using L = KZTransportListView;
+
+namespace {
+
+template <class View> void show(View* view, const KZTransportedJob& job) {
+    if (job.upload)
+        view->setUploadJobInfo(job.upload);
+    else
+        view->setDownloadJobInfo(job.download);
+}
+
+} // namespace
+
+KZTransportedFilesViewController::KZTransportedFilesViewController(QObject* parent)
+    : KZBaseViewController(parent) {}
+
+KZTransportedFilesViewController::~KZTransportedFilesViewController() {
+    KZUploadMgrProxy::shareUploadMgrProxy()->removeUploadMgrProxyObserver(this);
+    KZDownloadMgrProxy::shareDownloadMgrProxy()->removeDownloadMgrProxyObserver(this);
+}
+
+kit::TableView* KZTransportedFilesViewController::tableView() const {
+    return m_listView ? m_listView->tableView() : nullptr;
+}
+
+KZTableCheckboxHeaderView* KZTransportedFilesViewController::tableHeaderView() const {
+    return m_listView ? m_listView->headerView() : nullptr;
+}
+
+void KZTransportedFilesViewController::loadView() {
+    m_listView = new KZTransportListView;
+    setView(m_listView);
+}
+
+void KZTransportedFilesViewController::viewDidLoad() {
+    KZBaseViewController::viewDidLoad();
+    KZTransportListView* v = m_listView;
+    v->setMouseDownHandler([] { KZTransportAlert::closeUserInfoWindow(); });
+    m_clearButton = v->addBarButton(QStringLiteral("清除记录"), QStringLiteral("share_delete"),
+                                    [this] { clearButtonClicked(); });
+    m_clearButton->setInterval(1.0);
+    m_clearAllButton = v->addBarButton(QStringLiteral("清空记录"), QStringLiteral("share_delete"),
+                                       [this] { clearAllButtonClicked(); });
+    kit::TableView* table = v->tableView();
+    v->headerView()->setDelegate(this);
+    table->registerView(KZFileRowView::kIdentifier, [] { return new KZFileRowView; });
+    table->registerView(KZFileInfoCell::kIdentifier, [] { return new KZFileInfoCell; });
+    table->registerView(KZTransportFileProgressCell::kIdentifier,
+                        [] { return new KZTransportFileProgressCell; });
+    table->registerView(KZUploadFileOperationsCell::kIdentifier,
+                        [] { return new KZUploadFileOperationsCell; });
+    table->registerView(KZDownloadFileOperationsCell::kIdentifier,
+                        [] { return new KZDownloadFileOperationsCell; });
+    table->setDataSource(this);
+    table->setDelegate(this);
+    reloadUI();
+}
+
+void KZTransportedFilesViewController::viewWillAppear() {
+    KZBaseViewController::viewWillAppear();
+    KZUploadMgrProxy::shareUploadMgrProxy()->addUploadMgrProxyObserver(this);
+    KZDownloadMgrProxy::shareDownloadMgrProxy()->addDownloadMgrProxyObserver(this);
+    KZUploadMgrProxy::shareUploadMgrProxy()->getFinishedUploadJobOpenInfo();
+    KZDownloadMgrProxy::shareDownloadMgrProxy()->getFinishedDownloadJobOpenInfo();
+    refreshToolbarButtonsState();
+}
+
+void KZTransportedFilesViewController::viewWillDisappear() {
+    KZBaseViewController::viewWillDisappear();
+    KZUploadMgrProxy::shareUploadMgrProxy()->removeUploadMgrProxyObserver(this);
+    KZDownloadMgrProxy::shareDownloadMgrProxy()->removeDownloadMgrProxyObserver(this);
+}
+
+// ---- table
+
+kit::View* KZTransportedFilesViewController::tableViewViewForTableColumn(kit::TableView* table,
+                                                                         kit::TableColumn* column, int row) {
+    if (!column || row < 0 || row >= m_tranportedJobs.size() || column->title().isEmpty())
+        return nullptr;
+    const KZTransportedJob& job = m_tranportedJobs.at(row);
+    const QString title = column->title();
+    if (title == L::kStateTitle) {
+        auto* cell = table->makeView<KZTransportFileProgressCell>(KZTransportFileProgressCell::kIdentifier);
+        show(cell, job);
+        return cell;
+    }
+    if (title == L::kOperationsTitle) {
+        // A finished row offers only locate and delete, which need no list behind them.
+        if (job.upload) {
+            auto* cell = table->makeView<KZUploadFileOperationsCell>(KZUploadFileOperationsCell::kIdentifier);
+            cell->setDelegate(nullptr);
+            cell->setUploadJobInfo(job.upload);
+            return cell;
+        }
+        auto* cell = table->makeView<KZDownloadFileOperationsCell>(KZDownloadFileOperationsCell::kIdentifier);
+        cell->setDelegate(nullptr);
+        cell->setDownloadJobInfo(job.download);
+        return cell;
+    }
+    auto* cell = table->makeView<KZFileInfoCell>(KZFileInfoCell::kIdentifier);
+    cell->setType(title == L::kSizeTitle ? KZFileInfoCellTypeSize : KZFileInfoCellTypeName);
+    show(cell, job);
+    return cell;
+}
+
+kit::TableRowView* KZTransportedFilesViewController::tableViewRowViewForRow(kit::TableView* table, int row) {
+    auto* rowView = table->makeView<KZFileRowView>(KZFileRowView::kIdentifier);
+    rowView->setDelegate(this);
+    rowView->setUploadJobInfo(nullptr);
+    rowView->setDownloadJobInfo(nullptr);
+    if (row >= 0 && row < m_tranportedJobs.size())
+        show(rowView, m_tranportedJobs.at(row));
+    return rowView;
+}
+
+void KZTransportedFilesViewController::tableViewSelectionDidChange(kit::TableView* table) {
+    KZTransportAlert::closeUserInfoWindow();
+    for (const KZTransportedJob& j : std::as_const(m_selectedJobs))
+        j.selected() = false;
+    m_selectedJobs.clear();
+    table->selectedRowIndexes().forEach([this](int row) {
+        if (row >= m_tranportedJobs.size())
+            return;
+        const KZTransportedJob& j = m_tranportedJobs.at(row);
+        j.selected() = true;
+        m_selectedJobs.append(j);
+    });
+    refreshToolbarButtonsState();
+    refreshTableHeaderViewState();
+}
+
+// ---- proxy reports
+
+int KZTransportedFilesViewController::uploadFinished(const KZUploadJobOpenInfoPtr& info) {
+    insertJob({info, nullptr});
+    return 0;
+}
+
+int KZTransportedFilesViewController::downloadFinished(const KZDownloadJobOpenInfoPtr& info) {
+    insertJob({nullptr, info});
+    return 0;
+}
+
+int KZTransportedFilesViewController::uploadCancel(const KZUploadJobOpenInfoPtr& info) {
+    removeJob({info, nullptr});
+    return 0;
+}
+
+int KZTransportedFilesViewController::downloadCancel(const KZDownloadJobOpenInfoPtr& info) {
+    removeJob({nullptr, info});
+    return 0;
+}
+
+void KZTransportedFilesViewController::didUpdateFinishedUploadJobOpenInfos(
+    const QList<KZUploadJobOpenInfoPtr>& infos) {
+    m_uploadedJobs = infos;
+    merge();
+}
+
+void KZTransportedFilesViewController::didUpdateFinishedDownloadJobOpenInfos(
+    const QList<KZDownloadJobOpenInfoPtr>& infos) {
+    m_downloadedJobs = infos;
+    merge();
+}
+
+void KZTransportedFilesViewController::merge() {
+    m_tranportedJobs.clear();
+    m_tranportedJobs.reserve(m_uploadedJobs.size() + m_downloadedJobs.size());
+    for (const auto& u : std::as_const(m_uploadedJobs))
+        m_tranportedJobs.append({u, nullptr});
+    for (const auto& d : std::as_const(m_downloadedJobs))
+        m_tranportedJobs.append({nullptr, d});
+    sortTranportedJobsByFinishedTime();
+    reloadData();
+}
+
+void KZTransportedFilesViewController::sortTranportedJobsByFinishedTime() {
+    std::stable_sort(m_tranportedJobs.begin(), m_tranportedJobs.end(),
+                     [](const KZTransportedJob& a, const KZTransportedJob& b) {
+                         return a.finishedTime() > b.finishedTime();
+                     });
+}
+
+void KZTransportedFilesViewController::reloadData() {
+    // Each previously selected record finds at most one row of its own kind, in row order.
+    QHash<QString, int> uploads, downloads;
+    for (const KZTransportedJob& j : std::as_const(m_selectedJobs))
+        ++(j.isUpload() ? uploads : downloads)[j.selectionKey()];
+    m_selectedJobs.clear();
+    for (const KZTransportedJob& j : std::as_const(m_tranportedJobs)) {
+        QHash<QString, int>& keys = j.isUpload() ? uploads : downloads;
+        auto it = keys.find(j.selectionKey());
+        if (it == keys.end() || *it == 0)
+            continue;
+        --*it;
+        j.selected() = true;
+        m_selectedJobs.append(j);
+    }
+    reloadUI();
+    kit::TableView* table = tableView();
+    if (!table)
+        return;
+    table->reloadData();
+    // Selected a moment later, found by the records themselves, whatever rows came or went.
+    const QList<KZTransportedJob> toSelect = m_selectedJobs;
+    const quint64 generation = ++m_restoreGeneration;
+    nubo::runAfter(
+        kSelectionRestoreDelayMs,
+        [this, toSelect, generation] {
+            kit::TableView* t = tableView();
+            if (!t || generation != m_restoreGeneration || toSelect.isEmpty())
+                return;
+            QHash<const void*, int> rows;
+            rows.reserve(m_tranportedJobs.size());
+            for (int i = 0; i < m_tranportedJobs.size(); ++i)
+                rows.insert(m_tranportedJobs[i].identity(), i);
+            kit::IndexSet indexes;
+            for (const KZTransportedJob& j : toSelect)
+                if (auto it = rows.constFind(j.identity()); it != rows.constEnd())
+                    indexes.add(*it);
+            t->selectRowIndexes(indexes, true);
+        },
+        this);
+}
+
+void KZTransportedFilesViewController::insertJob(const KZTransportedJob& job) {
+    if (rowOf(job) >= 0)
+        return;
+    if (job.upload)
+        m_uploadedJobs.append(job.upload);
+    else
+        m_downloadedJobs.append(job.download);
+    // On top until the next full update sorts it in.
+    m_tranportedJobs.prepend(job);
+    if (kit::TableView* table = tableView()) {
+        table->beginUpdates();
+        table->insertRows(kit::IndexSet(0));
+        table->endUpdates();
+    }
+    reloadUI();
+}
+
+void KZTransportedFilesViewController::removeJob(const KZTransportedJob& job) {
+    if (job.upload)
+        m_uploadedJobs.removeOne(job.upload);
+    else
+        m_downloadedJobs.removeOne(job.download);
+    const int row = rowOf(job);
+    if (row < 0)
+        return;
+    kit::TableView* table = tableView();
+    if (table)
+        table->beginUpdates();
+    m_tranportedJobs.removeAt(row);
+    m_selectedJobs.removeOne(job);
+    if (table) {
+        table->removeRows(kit::IndexSet(row));
+        table->endUpdates();
+    }
+    reloadUI();
+}
+
+// ---- refreshers
+
+void KZTransportedFilesViewController::reloadUI() {
+    if (!isViewLoaded())
+        return;
+    KZMessageSet::reloadMessageSet(view());
+    refreshHomeToolBarMessage();
+    refreshToolbarButtonsState();
+    refreshTableHeaderViewState();
+}
+
+void KZTransportedFilesViewController::refreshHomeToolBarMessage() {
+    KZWindowsManager::showMessageInBottomBarRightArea(
+        QStringLiteral("已加载全部, 共%1个文件传输完成").arg(m_tranportedJobs.size()));
+}
+
+void KZTransportedFilesViewController::refreshToolbarButtonsState() {
+    if (!m_clearButton)
+        return;
+    const bool any = !m_selectedJobs.isEmpty();
+    m_clearButton->setHidden(!any);
+    m_clearAllButton->setHidden(any);
+    m_clearButton->setEnabled(any);
+    m_clearAllButton->setEnabled(!any && !m_tranportedJobs.isEmpty());
+    m_listView->layout();
+}
+
+void KZTransportedFilesViewController::refreshTableHeaderViewState() {
+    KZTableCheckboxHeaderView* header = tableHeaderView();
+    if (!header)
+        return;
+    const bool any = !m_tranportedJobs.isEmpty();
+    header->setEnable(any);
+    header->setSelected(any && m_selectedJobs.size() == m_tranportedJobs.size());
+}
+
+// ---- user actions
+
+void KZTransportedFilesViewController::clearButtonClicked() {
+    KZTransportAlert::closeUserInfoWindow();
+    askClear(QStringLiteral("清除传输记录"), QStringLiteral("确定要清除选中的传输记录吗？"),
+             QStringLiteral("清除"));
+}
+
+void KZTransportedFilesViewController::clearAllButtonClicked() {
+    KZTransportAlert::closeUserInfoWindow();
+    askClear(QStringLiteral("清空传输记录"), QStringLiteral("确定要清空全部传输记录吗？"),
+             QStringLiteral("清空"));
+}
+
+void KZTransportedFilesViewController::askClear(const QString& title, const QString& text,
+                                                const QString& confirmTitle) {
+    // The records are the ones chosen now, whatever arrives or leaves while the question is open.
+    const QList<KZTransportedJob> chosen = m_clearAllButton->isHidden() ? m_selectedJobs : m_tranportedJobs;
+    QPointer<QObject> self(this);
+    KZTransportAlert::ask(title, text, confirmTitle, KZAlertActionStyleWarning, [this, self, chosen] {
+        if (self)
+            deleteJobs(chosen);
+    });
+}
+
+void KZTransportedFilesViewController::deleteJobs(const QList<KZTransportedJob>& chosen) {
+    auto* up = KZUploadMgrProxy::shareUploadMgrProxy();
+    auto* down = KZDownloadMgrProxy::shareDownloadMgrProxy();
+    // One "clear all" per proxy only when the chosen records are every finished record of both:
+    // otherwise a record that finished while the question was open would go too.
+    QSet<const void*> ids;
+    for (const KZTransportedJob& j : chosen)
+        ids.insert(j.identity());
+    const bool all =
+        !chosen.isEmpty() &&
+        std::all_of(up->finishedUploadJobOpenInfos().begin(), up->finishedUploadJobOpenInfos().end(),
+                    [&](const auto& j) { return ids.contains(j.get()); }) &&
+        std::all_of(down->finishedDownloadJobOpenInfos().begin(), down->finishedDownloadJobOpenInfos().end(),
+                    [&](const auto& j) { return ids.contains(j.get()); });
+    if (all) {
+        up->cancelFinishedAll();
+        down->cancelFinishedAll();
+        return;
+    }
+    for (const KZTransportedJob& j : chosen) {
+        if (j.upload)
+            up->cancel(j.upload->m_path);
+        else
+            down->cancel(j.download->m_path);
+    }
+}
+
+void KZTransportedFilesViewController::fileRowViewDidClickCheckBox(KZFileRowView* rowView,
+                                                                   KZCheckBoxButton* checkBox) {
+    KZTransportAlert::closeUserInfoWindow();
+    const KZTransportedJob job{rowView->uploadJobInfo(),
+                               rowView->uploadJobInfo() ? nullptr : rowView->downloadJobInfo()};
+    const int row = (job.upload || job.download) ? rowOf(job) : -1;
+    kit::TableView* table = tableView();
+    if (row < 0 || !table)
+        return;
+    if (checkBox->checked()) {
+        if (!m_selectedJobs.contains(job))
+            m_selectedJobs.append(job);
+        table->selectRowIndexes(kit::IndexSet(row), true);
+    } else {
+        m_selectedJobs.removeOne(job);
+        table->deselectRow(row);
+    }
+    refreshToolbarButtonsState();
+    refreshTableHeaderViewState();
+}
+
+void KZTransportedFilesViewController::tableCheckBoxHeaderViewDidPressSelectButton(KZTableCheckboxHeaderView*,
+                                                                                   KZCheckBoxButton* button) {
+    KZTransportAlert::closeUserInfoWindow();
+    const bool on = button->checked();
+    for (const KZTransportedJob& j : std::as_const(m_selectedJobs))
+        j.selected() = on;
+    m_selectedJobs.clear();
+    if (kit::TableView* table = tableView()) {
+        if (on)
+            table->selectAll();
+        else
+            table->deselectAll();
+    }
+    refreshToolbarButtonsState();
+}

@@ -1,0 +1,118 @@
+#pragma once
+
+#include "kit/TableView.h"
+#include "shell/KZBaseViewController.h"
+#include "shell/KZMessageSet.h"
+#include "shell/KZTableCheckboxHeaderView.h"
+#include "transfer/KZDownloadMgrProxy.h"
+#include "transfer/KZUploadMgrProxy.h"
+#include "ui/files/KZFileRowView.h"
+
+#include <QPointer>
+
+class KZButton;
+class KZTransportListView;
+
+// One row of the finished list: a finished upload or a finished download (the proxy's own
+// object, so rows are found by identity).
+struct KZTransportedJob {
+    KZUploadJobOpenInfoPtr upload;
+    KZDownloadJobOpenInfoPtr download;
+
+    bool isUpload() const { return bool(upload); }
+    quint32 finishedTime() const { return upload ? upload->m_jobFinishedTime : download->m_jobFinishedTime; }
+    const QString& path() const { return upload ? upload->m_path : download->m_path; }
+    // What finds a selected record again: the local source of an upload, the destination of a
+    // download.
+    const QString& selectionKey() const { return upload ? upload->m_disk_path : download->m_path; }
+    bool& selected() const { return upload ? upload->m_selected : download->m_selected; }
+    const void* identity() const { return upload ? static_cast<const void*>(upload.get()) : download.get(); }
+    bool operator==(const KZTransportedJob& o) const { return identity() == o.identity(); }
+};
+
+// The "传输完成" tab of the transfer page: finished uploads and downloads together, newest first,
+// cleared one by one, by selection or all at once.
+class KZTransportedFilesViewController : public KZBaseViewController,
+                                         public kit::TableViewDataSource,
+                                         public kit::TableViewDelegate,
+                                         public KZFileRowViewDelegate,
+                                         public KZMessageSetViewDelegate,
+                                         public KZTableCheckboxHeaderViewDelegate,
+                                         public KZUploadMgrProxyDelegate,
+                                         public KZDownloadMgrProxyDelegate {
+    Q_OBJECT
+public:
+    static inline const QString kClassName = QStringLiteral("KZTransportedFilesViewController");
+    static constexpr int kSelectionRestoreDelayMs = 10;
+
+    explicit KZTransportedFilesViewController(QObject* parent = nullptr);
+    ~KZTransportedFilesViewController() override;
+
+    const QList<KZTransportedJob>& tranportedJobs() const { return m_tranportedJobs; }
+    const QList<KZTransportedJob>& selectedJobs() const { return m_selectedJobs; }
+    kit::TableView* tableView() const;
+    KZTableCheckboxHeaderView* tableHeaderView() const;
+    KZButton* clearButton() const { return m_clearButton; }
+    KZButton* clearAllButton() const { return m_clearAllButton; }
+
+    void viewWillAppear() override;
+    void viewWillDisappear() override;
+
+    void clearButtonClicked();
+    void clearAllButtonClicked();
+    void reloadUI();
+    void refreshToolbarButtonsState();
+    void refreshTableHeaderViewState();
+    void refreshHomeToolBarMessage();
+
+    // Proxy reports.
+    int uploadFinished(const KZUploadJobOpenInfoPtr& info) override;
+    int uploadCancel(const KZUploadJobOpenInfoPtr& info) override;
+    void didUpdateFinishedUploadJobOpenInfos(const QList<KZUploadJobOpenInfoPtr>& infos) override;
+    int downloadFinished(const KZDownloadJobOpenInfoPtr& info) override;
+    int downloadCancel(const KZDownloadJobOpenInfoPtr& info) override;
+    void didUpdateFinishedDownloadJobOpenInfos(const QList<KZDownloadJobOpenInfoPtr>& infos) override;
+
+    // kit::TableViewDataSource / kit::TableViewDelegate
+    int numberOfRowsInTableView(kit::TableView*) override { return int(m_tranportedJobs.size()); }
+    kit::View* tableViewViewForTableColumn(kit::TableView* table, kit::TableColumn* column, int row) override;
+    kit::TableRowView* tableViewRowViewForRow(kit::TableView* table, int row) override;
+    void tableViewSelectionDidChange(kit::TableView* table) override;
+    // KZFileRowViewDelegate
+    void fileRowViewDidClickCheckBox(KZFileRowView* rowView, KZCheckBoxButton* checkBox) override;
+    void fileRowViewRightMouseUp(KZFileRowView*, const kit::Event&) override {}
+    // KZTableCheckboxHeaderViewDelegate
+    void tableCheckBoxHeaderViewDidPressSelectButton(KZTableCheckboxHeaderView* header,
+                                                     KZCheckBoxButton* button) override;
+    // KZMessageSetViewDelegate
+    bool messageSetViewShouldDisplay(QWidget*) override { return m_tranportedJobs.isEmpty(); }
+    QMargins insetsForMessageSetView(QWidget*) override { return QMargins(0, 0, 0, 93); }
+    kit::AttributedString descriptionForMessageSetView(QWidget*) override {
+        return KZMessageSetModules::emptyTransportCompletionListDescription();
+    }
+    kit::Image imageForMessageSetView(QWidget*) override {
+        return KZMessageSetModules::emptyTransportListImage();
+    }
+
+protected:
+    void loadView() override;
+    void viewDidLoad() override;
+
+private:
+    void merge();
+    void sortTranportedJobsByFinishedTime();
+    void reloadData();
+    void insertJob(const KZTransportedJob& job);
+    void removeJob(const KZTransportedJob& job);
+    int rowOf(const KZTransportedJob& job) const { return int(m_tranportedJobs.indexOf(job)); }
+    void askClear(const QString& title, const QString& text, const QString& confirmTitle);
+    void deleteJobs(const QList<KZTransportedJob>& chosen);
+
+    QPointer<KZTransportListView> m_listView;
+    QPointer<KZButton> m_clearButton, m_clearAllButton;
+    QList<KZUploadJobOpenInfoPtr> m_uploadedJobs;
+    QList<KZDownloadJobOpenInfoPtr> m_downloadedJobs;
+    QList<KZTransportedJob> m_tranportedJobs;
+    QList<KZTransportedJob> m_selectedJobs;
+    quint64 m_restoreGeneration = 0;
+};
