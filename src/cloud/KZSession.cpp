@@ -39,6 +39,11 @@ bool KZSession::isLoggedIn() const {
     return m_loggedIn;
 }
 
+QPair<QString, QString> KZSession::accountIds() const {
+    QMutexLocker lock(&m_mutex);
+    return m_accountIds;
+}
+
 QVariantMap KZSession::userDetail() const {
     QMutexLocker lock(&m_mutex);
     return m_userDetail;
@@ -80,6 +85,7 @@ BWError KZSession::login() {
     m_pickerChildren.clear();
     QMutexLocker lock(&m_mutex);
     m_userDetail = account.value.userDetail;
+    m_accountIds = {account.value.userId, account.value.enterpriseId};
     m_loggedIn = true;
     return {};
 }
@@ -95,6 +101,7 @@ void KZSession::logout() {
     QMutexLocker lock(&m_mutex);
     m_loggedIn = false;
     m_userDetail.clear();
+    m_accountIds = {};
 }
 
 BWError KZSession::fullFetch() {

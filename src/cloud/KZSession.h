@@ -49,6 +49,8 @@ public:
     bool isLoggedIn() const;
     // The user's detail dictionary from the service (any thread).
     QVariantMap userDetail() const;
+    // The signed-in account's user id and enterprise id; empty while signed out (any thread).
+    QPair<QString, QString> accountIds() const;
 
     // Created once; mutated on the background thread only.
     const std::shared_ptr<KZBackForwardList>& backForwordList() const { return m_backForwardList; }
@@ -128,6 +130,7 @@ private:
     mutable QMutex m_mutex; // guards what other threads read: the detail, listeners, provider
     bool m_loggedIn = false;
     QVariantMap m_userDetail;
+    QPair<QString, QString> m_accountIds;
     QList<ChangeListener> m_listeners;
     std::function<QVariantMap()> m_countProvider;
 };

@@ -62,8 +62,10 @@ void KZSessionProxy::loginLocal(std::function<void(const BWError&)> done) {
         KZSession& session = KZSession::sharedSession();
         const BWError error = session.login();
         const QVariantMap detail = session.userDetail();
-        runOnMain([this, done, error, detail] {
+        const auto ids = session.accountIds();
+        runOnMain([this, done, error, detail, ids] {
             m_userDetail = detail;
+            m_accountIds = ids;
             m_observers.forEach([&](KZSessionDelegate* o) { o->didKZSessionLogin(this, error); });
             if (done)
                 done(error);
@@ -76,11 +78,18 @@ void KZSessionProxy::logoutLocal(std::function<void()> done) {
         KZSession::sharedSession().logout();
         runOnMain([this, done] {
             m_userDetail.clear();
+            m_accountIds = {};
             m_observers.forEach([&](KZSessionDelegate* o) { o->didKZSessionLogout(this); });
             if (done)
                 done();
         });
     });
+}
+
+CloudFileInfoPtr KZSessionProxy::currentNode(qint64 nid) const {
+    if (nid <= 0)
+        return nullptr;
+    return KZSession::sharedSession().nodeTree().fileInfo(nid);
 }
 
 bool KZSessionProxy::addSessionObserver(KZSessionDelegate* observer) {

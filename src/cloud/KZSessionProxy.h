@@ -28,6 +28,12 @@ public:
     bool addSessionObserver(KZSessionDelegate* observer) override;
     bool removeSessionObserver(KZSessionDelegate* observer) override;
     QVariantMap userDetail() const override { return m_userDetail; }
+    // The signed-in account's ids (what a pasteboard item is tied to); empty while signed out.
+    QString userId() const { return m_accountIds.first; }
+    QString enterpriseId() const { return m_accountIds.second; }
+    // The node as the session knows it now (its current path), or null when it is gone. Reads
+    // the session's in-memory tree without waiting for queued requests.
+    CloudFileInfoPtr currentNode(qint64 nid) const;
     std::shared_ptr<KZBackForwardList> backForwordList() const override;
     std::shared_ptr<KZBackForwardList> folderBackForwordList() const override;
     bool cancelThumbRequest(qint64 requestId) override;
@@ -84,6 +90,7 @@ private:
     qint64 m_nextRequestId = 1;
     nubo::WeakList<KZSessionDelegate> m_observers;
     QVariantMap m_userDetail;
+    QPair<QString, QString> m_accountIds;
     QSet<qint64> m_pendingThumbs;
     QMutex m_cancelMutex;
     QSet<qint64> m_cancelledThumbs; // read by the background thread before it asks the service

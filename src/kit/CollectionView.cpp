@@ -68,6 +68,7 @@ CollectionView::CollectionView(QWidget* parent) : View(parent) {
         tile();
     });
     setFocusPolicy(Qt::ClickFocus);
+    setUpDropTarget();
 }
 
 CollectionView::~CollectionView() {
@@ -315,6 +316,8 @@ void CollectionView::tile() {
         if (v->parentWidget() != m_document)
             v->setParent(m_document);
         item->setSelected(m_selection.contains(i));
+        if (i == m_drag.dropTargetIndex())
+            item->setHighlightState(HighlightState::AsDropTarget);
         m_displayed[i] = item;
         added.append({i, item});
     }
@@ -455,10 +458,8 @@ void CollectionView::handleMouseDown(const Event& e) {
     if (!guard)
         return;
     const auto path = indexPathForItemAtPoint(p);
-    m_pressItem = path ? path->item : -1;
-    m_pressPoint = e.locationInWindow();
+    m_drag.press(path ? path->item : -1, e.locationInWindow());
     m_pressEvent = e;
-    m_dragStarted = false;
     if (!m_selectable)
         return;
     if (!path) {
@@ -491,21 +492,17 @@ void CollectionView::mouseDown(const Event& e) {
 }
 
 void CollectionView::mouseDragged(const Event& e) {
-    if (m_pressItem < 0 || m_dragStarted)
-        return;
-    if ((e.locationInWindow() - m_pressPoint).manhattanLength() < QApplication::startDragDistance())
-        return;
-    m_dragStarted = true;
-    startDrag(m_pressEvent);
+    if (m_drag.shouldStart(e.locationInWindow()))
+        startDrag(m_pressEvent);
 }
 
 void CollectionView::mouseUp(const Event& e) {
     // A plain click on a tile of a multiple selection selects that tile alone.
-    if (!m_dragStarted && m_pressItem >= 0 && m_selection.count() > 1 &&
-        !(e.modifierFlags() & (Qt::ControlModifier | Qt::ShiftModifier)) && m_selection.contains(m_pressItem))
-        changeSelectionByUser(IndexSet(m_pressItem));
-    m_pressItem = -1;
-    m_dragStarted = false;
+    const int pressed = m_drag.pressedIndex();
+    if (!m_drag.isDragging() && pressed >= 0 && m_selection.count() > 1 &&
+        !(e.modifierFlags() & (Qt::ControlModifier | Qt::ShiftModifier)) && m_selection.contains(pressed))
+        changeSelectionByUser(IndexSet(pressed));
+    m_drag.release();
 }
 
 void CollectionView::wheelEvent(QWheelEvent* e) {
@@ -528,75 +525,67 @@ std::pair<IndexPath, CollectionDropPosition> CollectionView::proposedDrop(const 
     return {IndexPath{0, std::min(m_count, line * numberOfColumns() + col)}, CollectionDropPosition::Before};
 }
 
-bool CollectionView::validate(QDropEvent* e, IndexPath* path, CollectionDropPosition* pos,
-                              DragOperation* op) {
-    CollectionViewDelegate* d = m_delegate.get();
-    if (!d)
-        return false;
-    const DraggingInfo info(e->mimeData(), convertToWindow(e->position()),
-                            drag::isFromThisProcess(e->mimeData()));
-    std::tie(*path, *pos) = proposedDrop(e->position());
-    *op = d->collectionViewValidateDrop(this, info, path, pos);
-    return *op != DragOperation::None;
+void CollectionView::setUpDropTarget() {
+    m_drag.validate = [this](const DraggingInfo& info, QPointF p) {
+        drag::ListDragSupport::Proposal out;
+        CollectionViewDelegate* d = m_delegate.get();
+        if (!d)
+            return out;
+        auto [path, pos] = proposedDrop(p);
+        out.operation = d->collectionViewValidateDrop(this, info, &path, &pos);
+        out.onIndex = pos == CollectionDropPosition::On ? path.item : -1;
+        return out;
+    };
+    m_drag.accept = [this](const DraggingInfo& info, QPointF p) {
+        CollectionViewDelegate* d = m_delegate.get();
+        if (!d)
+            return false;
+        // The delegate may move the proposed place while validating; the drop goes there.
+        auto [path, pos] = proposedDrop(p);
+        d->collectionViewValidateDrop(this, info, &path, &pos);
+        d = m_delegate.get();
+        return d && d->collectionViewAcceptDrop(this, info, path, pos);
+    };
+    m_drag.showDropTarget = [this](int target) {
+        for (auto& [i, item] : m_displayed) {
+            if (i == target)
+                item->setHighlightState(HighlightState::AsDropTarget);
+            else if (item->highlightState() == HighlightState::AsDropTarget)
+                item->setHighlightState(HighlightState::None);
+        }
+    };
+    m_drag.exited = [this] {
+        if (auto* d = m_delegate.get())
+            d->collectionViewDraggingExited(this);
+    };
 }
 
 void CollectionView::dragEnterEvent(QDragEnterEvent* e) {
-    if (!m_delegate) {
-        e->ignore();
-        return;
-    }
-    IndexPath path;
-    CollectionDropPosition pos;
-    DragOperation op;
-    if (validate(e, &path, &pos, &op))
-        e->setDropAction(drag::actionFromOperation(op));
-    e->accept();
+    m_drag.dragEnter(this, e);
 }
 
 void CollectionView::dragMoveEvent(QDragMoveEvent* e) {
-    IndexPath path;
-    CollectionDropPosition pos;
-    DragOperation op;
-    if (validate(e, &path, &pos, &op)) {
-        e->setDropAction(drag::actionFromOperation(op));
-        e->accept();
-    } else {
-        e->ignore();
-    }
+    m_drag.dragMove(this, e);
+}
+
+void CollectionView::dragLeaveEvent(QDragLeaveEvent* e) {
+    m_drag.dragLeave(e);
 }
 
 void CollectionView::dropEvent(QDropEvent* e) {
-    IndexPath path;
-    CollectionDropPosition pos;
-    DragOperation op;
-    CollectionViewDelegate* d = m_delegate.get();
-    if (!d || !validate(e, &path, &pos, &op)) {
-        e->ignore();
-        return;
-    }
-    const DraggingInfo info(e->mimeData(), convertToWindow(e->position()),
-                            drag::isFromThisProcess(e->mimeData()));
-    if (!(d = m_delegate.get()) || !d->collectionViewAcceptDrop(this, info, path, pos)) {
-        e->ignore();
-        return;
-    }
-    e->setDropAction(drag::actionFromOperation(op));
-    e->accept();
+    m_drag.drop(this, e);
 }
 
 void CollectionView::startDrag(const Event& e) {
     CollectionViewDelegate* d = m_delegate.get();
-    if (!d || m_pressItem < 0)
+    const int pressed = m_drag.pressedIndex();
+    if (!d || pressed < 0)
         return;
-    const IndexSet items = m_selection.contains(m_pressItem) ? m_selection : IndexSet(m_pressItem);
+    const IndexSet items = m_selection.contains(pressed) ? m_selection : IndexSet(pressed);
     QList<IndexPath> paths;
     items.forEach([&](int i) { paths.append(IndexPath{0, i}); });
     if (!d->collectionViewCanDragItemsAtIndexPaths(this, paths, e))
         return;
-    QList<std::shared_ptr<PasteboardWriter>> writers;
-    for (const IndexPath& p : paths)
-        if (auto w = d->collectionViewPasteboardWriterForItemAtIndexPath(this, p))
-            writers.append(std::move(w));
     drag::OwnDragHooks hooks;
     hooks.willBegin = [this, paths](DraggingSession* s) {
         if (auto* del = m_delegate.get())
@@ -610,7 +599,14 @@ void CollectionView::startDrag(const Event& e) {
         if (auto* del = m_delegate.get())
             del->collectionViewDraggingSessionEnded(this, s, at, op);
     };
-    drag::runOwnDrag(this, items.toList(), m_pressPoint, writers, hooks);
+    m_drag.start(
+        this, items.toList(),
+        [this](int i) {
+            auto* del = m_delegate.get();
+            return del ? del->collectionViewPasteboardWriterForItemAtIndexPath(this, IndexPath{0, i})
+                       : nullptr;
+        },
+        hooks);
 }
 
 } // namespace kit

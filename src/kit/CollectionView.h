@@ -125,6 +125,8 @@ public:
                                           CollectionDropPosition) {
         return false;
     }
+    // A drag over the grid left it, or ended without a drop taken here.
+    virtual void collectionViewDraggingExited(CollectionView*) {}
 };
 
 // A virtualized grid of equal tiles in one section, with a header above the tiles that scrolls
@@ -197,6 +199,7 @@ protected:
     void wheelEvent(QWheelEvent* e) override;
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dragMoveEvent(QDragMoveEvent* e) override;
+    void dragLeaveEvent(QDragLeaveEvent* e) override;
     void dropEvent(QDropEvent* e) override;
 
 private:
@@ -208,7 +211,7 @@ private:
     void applySelection();
     void changeSelectionByUser(IndexSet next);
     std::pair<IndexPath, CollectionDropPosition> proposedDrop(const QPointF& pointInView) const;
-    bool validate(QDropEvent* e, IndexPath* path, CollectionDropPosition* pos, DragOperation* op);
+    void setUpDropTarget();
     void startDrag(const Event& e);
 
     nubo::Weak<CollectionViewDataSource> m_dataSource;
@@ -231,9 +234,7 @@ private:
     int m_anchor = -1;
     bool m_selectable = true;
     bool m_multiple = true;
-    int m_pressItem = -1;
-    QPointF m_pressPoint;
-    bool m_dragStarted = false;
+    drag::ListDragSupport m_drag;
     Event m_pressEvent;
 };
 

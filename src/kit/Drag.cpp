@@ -1,12 +1,14 @@
 #include "kit/Drag.h"
 
 #include "kit/Pasteboard.h"
+#include "kit/View.h"
 #include "kit/Window.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QDrag>
+#include <QDropEvent>
 #include <QKeyEvent>
 #include <QPointer>
 #include <QStandardPaths>
@@ -146,6 +148,124 @@ Qt::DropAction actionFromOperation(DragOperation op) {
     default:
         return Qt::IgnoreAction;
     }
+}
+
+// ---- ListDragSupport
+
+void ListDragSupport::press(int index, QPointF locationInWindow) {
+    m_pressIndex = index;
+    m_pressPoint = locationInWindow;
+    m_started = false;
+}
+
+void ListDragSupport::release() {
+    m_pressIndex = -1;
+    m_started = false;
+}
+
+bool ListDragSupport::shouldStart(QPointF locationInWindow) {
+    if (m_pressIndex < 0 || m_started)
+        return false;
+    if ((locationInWindow - m_pressPoint).manhattanLength() < QApplication::startDragDistance())
+        return false;
+    m_started = true;
+    return true;
+}
+
+void ListDragSupport::start(QWidget* source, const QList<int>& indexes,
+                            const std::function<std::shared_ptr<PasteboardWriter>(int)>& writerFor,
+                            const OwnDragHooks& hooks) {
+    QList<std::shared_ptr<PasteboardWriter>> writers;
+    QList<int> dragged;
+    for (int i : indexes)
+        if (auto w = writerFor ? writerFor(i) : nullptr) {
+            writers.append(std::move(w));
+            dragged.append(i);
+        }
+    QPointer<QWidget> guard(source);
+    runOwnDrag(source, dragged, m_pressPoint, writers, hooks);
+    // An own drag that ended on another view leaves no leave event here: clear what it showed.
+    if (guard)
+        leave();
+}
+
+DraggingInfo ListDragSupport::infoFor(View* view, QDropEvent* e) const {
+    return DraggingInfo(e->mimeData(), view->convertToWindow(e->position()),
+                        isFromThisProcess(e->mimeData()));
+}
+
+ListDragSupport::Proposal ListDragSupport::propose(View* view, QDropEvent* e) const {
+    if (!validate)
+        return {};
+    Proposal p = validate(infoFor(view, e), e->position());
+    if (p.operation == DragOperation::None)
+        p.onIndex = -1;
+    return p;
+}
+
+void ListDragSupport::setTarget(int index) {
+    if (index == m_target)
+        return;
+    m_target = index;
+    if (showDropTarget)
+        showDropTarget(index);
+}
+
+void ListDragSupport::leave() {
+    setTarget(-1);
+    if (!m_inside)
+        return;
+    m_inside = false;
+    if (exited)
+        exited();
+}
+
+void ListDragSupport::dragEnter(View* view, QDragEnterEvent* e) {
+    if (!validate) {
+        e->ignore();
+        return;
+    }
+    m_inside = true;
+    // Entering is always taken so that every later position is validated where the pointer is.
+    const Proposal p = propose(view, e);
+    setTarget(p.onIndex);
+    if (p.operation != DragOperation::None)
+        e->setDropAction(actionFromOperation(p.operation));
+    e->accept();
+}
+
+void ListDragSupport::dragMove(View* view, QDragMoveEvent* e) {
+    const Proposal p = propose(view, e);
+    setTarget(p.onIndex);
+    if (p.operation == DragOperation::None) {
+        e->ignore();
+        return;
+    }
+    e->setDropAction(actionFromOperation(p.operation));
+    e->accept();
+}
+
+void ListDragSupport::dragLeave(QDragLeaveEvent*) {
+    leave();
+}
+
+void ListDragSupport::drop(View* view, QDropEvent* e) {
+    QPointer<View> guard(view);
+    const Proposal p = propose(view, e);
+    const bool taken =
+        p.operation != DragOperation::None && accept && accept(infoFor(view, e), e->position());
+    if (taken) {
+        e->setDropAction(actionFromOperation(p.operation));
+        e->accept();
+    } else {
+        e->ignore();
+    }
+    if (!guard)
+        return;
+    setTarget(-1);
+    m_inside = false;
+    if (!taken && exited)
+        exited(); // nothing landed: whatever the hover showed must go
 }
 
 } // namespace drag

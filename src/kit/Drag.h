@@ -8,8 +8,14 @@
 #include <memory>
 
 class QWidget;
+class QDragEnterEvent;
+class QDragMoveEvent;
+class QDragLeaveEvent;
+class QDropEvent;
 
 namespace kit {
+
+class View;
 
 enum class DragOperation { None = 0, Copy = 1, Move = 16 };
 enum class TableDropPosition { On = 0, Above = 1 };
@@ -86,6 +92,58 @@ void setRunnerForTesting(DragRunner runner);
 
 DragOperation operationFromAction(Qt::DropAction action);
 Qt::DropAction actionFromOperation(DragOperation op);
+
+// The dragging that the table and the grid share: as a source, starting a drag of the pressed
+// row or item (with the selection it belongs to) once the pointer has moved far enough; as a
+// target, validating every position, showing the row or item a drop would go "on", accepting
+// the drop, and telling when a drag left without dropping here.
+class ListDragSupport {
+public:
+    struct Proposal {
+        DragOperation operation = DragOperation::None;
+        int onIndex = -1; // the row or item the drop would go on, -1 for none
+    };
+    // Asked for every position of a drag over the view (point in the view's coordinates).
+    std::function<Proposal(const DraggingInfo&, QPointF)> validate;
+    // The drop itself, after a last validation; true when it was taken.
+    std::function<bool(const DraggingInfo&, QPointF)> accept;
+    // Shows index as the drop target (-1 clears it).
+    std::function<void(int)> showDropTarget;
+    // The drag left the view or ended somewhere else (also by Escape).
+    std::function<void()> exited;
+
+    // ---- source
+    void press(int index, QPointF locationInWindow);
+    void release();
+    // True once, when a drag should start from the press.
+    bool shouldStart(QPointF locationInWindow);
+    bool isDragging() const { return m_started; }
+    int pressedIndex() const { return m_pressIndex; }
+    QPointF pressPoint() const { return m_pressPoint; }
+    // Runs the drag of `indexes` with a writer each (indexes without one are left out).
+    void start(QWidget* source, const QList<int>& indexes,
+               const std::function<std::shared_ptr<PasteboardWriter>(int)>& writerFor,
+               const OwnDragHooks& hooks);
+
+    // ---- target: the view forwards its drag events here.
+    void dragEnter(View* view, QDragEnterEvent* e);
+    void dragMove(View* view, QDragMoveEvent* e);
+    void dragLeave(QDragLeaveEvent* e);
+    void drop(View* view, QDropEvent* e);
+    int dropTargetIndex() const { return m_target; }
+
+private:
+    Proposal propose(View* view, QDropEvent* e) const;
+    DraggingInfo infoFor(View* view, QDropEvent* e) const;
+    void setTarget(int index);
+    void leave();
+
+    int m_pressIndex = -1;
+    QPointF m_pressPoint;
+    bool m_started = false;
+    int m_target = -1;
+    bool m_inside = false;
+};
 } // namespace drag
 
 } // namespace kit

@@ -45,9 +45,22 @@ void TableRowView::drawSelection(QPainter& p, const QRectF& rect) {
     p.fillRect(rect, palette().color(QPalette::Highlight));
 }
 
+void TableRowView::setTargetForDropOperation(bool target) {
+    if (m_dropTarget == target)
+        return;
+    m_dropTarget = target;
+    update();
+}
+
 void TableRowView::draw(QPainter& p) {
     if (m_selected && m_style != SelectionHighlightStyle::None)
         drawSelection(p, bounds());
+    if (m_dropTarget) {
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(palette().color(QPalette::Highlight), 2));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(bounds().adjusted(1, 1, -1, -1), 4, 4);
+    }
 }
 
 // ---- TableHeaderView
@@ -87,6 +100,7 @@ TableView::TableView(QWidget* parent) : View(parent) {
     header->setFrameSize(QSizeF(100, kDefaultHeaderHeight));
     setHeaderView(header);
     setFocusPolicy(Qt::ClickFocus);
+    setUpDropTarget();
     registerView(kDefaultRowId, [] { return new TableRowView; });
 }
 
@@ -386,6 +400,7 @@ TableRowView* TableView::makeRow(int row) {
         cell->show();
     }
     rv->setSelected(m_selection.contains(row));
+    rv->setTargetForDropOperation(row == m_drag.dropTargetIndex());
     return rv;
 }
 
@@ -612,7 +627,7 @@ void TableView::mouseDown(const Event& e) {
         // The release of a header click must not act with an earlier press's row and count.
         m_lastClickCount = 0;
         m_clickedRow = -1;
-        m_pressRow = -1;
+        m_drag.release();
         m_pendingSelect = -1;
         return;
     }
@@ -625,9 +640,7 @@ void TableView::mouseDown(const Event& e) {
     m_clickedRow = row;
     m_clickedColumn = row >= 0 ? columnAtPoint(p) : -1;
     m_lastClickCount = e.clickCount();
-    m_pressRow = row;
-    m_pressPoint = e.locationInWindow();
-    m_dragStarted = false;
+    m_drag.press(row, e.locationInWindow());
     m_pendingSelect = -1;
     if (row < 0) {
         if (m_allowsEmpty)
@@ -654,11 +667,8 @@ void TableView::mouseDown(const Event& e) {
 }
 
 void TableView::mouseDragged(const Event& e) {
-    if (m_pressRow < 0 || m_dragStarted)
+    if (!m_drag.shouldStart(e.locationInWindow()))
         return;
-    if ((e.locationInWindow() - m_pressPoint).manhattanLength() < QApplication::startDragDistance())
-        return;
-    m_dragStarted = true;
     m_pendingSelect = -1;
     startDrag();
 }
@@ -670,9 +680,8 @@ void TableView::mouseUp(const Event& e) {
         m_pendingSelect = -1;
         selectRowIndexes(IndexSet(row), false);
     }
-    const bool dragged = m_dragStarted;
-    m_pressRow = -1;
-    m_dragStarted = false;
+    const bool dragged = m_drag.isDragging();
+    m_drag.release();
     if (dragged)
         return;
     if (m_lastClickCount == 2) {
@@ -724,67 +733,54 @@ std::pair<int, TableDropPosition> TableView::proposedDrop(const QPointF& p) cons
     return {row, TableDropPosition::On};
 }
 
-bool TableView::handleDragMove(QDragMoveEvent* e) {
-    TableViewDataSource* ds = m_dataSource.get();
-    if (!ds)
-        return false;
-    const DraggingInfo info(e->mimeData(), convertToWindow(e->position()),
-                            drag::isFromThisProcess(e->mimeData()));
-    const auto [row, pos] = proposedDrop(e->position());
-    m_lastValidated = ds->tableViewValidateDrop(this, info, row, pos);
-    if (m_lastValidated == DragOperation::None)
-        return false;
-    e->setDropAction(drag::actionFromOperation(m_lastValidated));
-    return true;
+void TableView::setUpDropTarget() {
+    m_drag.validate = [this](const DraggingInfo& info, QPointF p) {
+        drag::ListDragSupport::Proposal out;
+        TableViewDataSource* ds = m_dataSource.get();
+        if (!ds)
+            return out;
+        const auto [row, pos] = proposedDrop(p);
+        out.operation = ds->tableViewValidateDrop(this, info, row, pos);
+        out.onIndex = pos == TableDropPosition::On ? row : -1;
+        return out;
+    };
+    m_drag.accept = [this](const DraggingInfo& info, QPointF p) {
+        TableViewDataSource* ds = m_dataSource.get();
+        const auto [row, pos] = proposedDrop(p);
+        return ds && ds->tableViewAcceptDrop(this, info, row, pos);
+    };
+    m_drag.showDropTarget = [this](int) {
+        for (auto& [r, rv] : m_displayed)
+            rv->setTargetForDropOperation(r == m_drag.dropTargetIndex());
+    };
+    m_drag.exited = [this] {
+        if (auto* ds = m_dataSource.get())
+            ds->tableViewDraggingExited(this);
+    };
 }
 
 void TableView::dragEnterEvent(QDragEnterEvent* e) {
-    // Entering is always accepted so that each move is validated where the pointer is.
-    if (!m_dataSource) {
-        e->ignore();
-        return;
-    }
-    if (handleDragMove(e))
-        e->accept();
-    else
-        e->acceptProposedAction();
+    m_drag.dragEnter(this, e);
 }
 
 void TableView::dragMoveEvent(QDragMoveEvent* e) {
-    if (handleDragMove(e))
-        e->accept();
-    else
-        e->ignore();
+    m_drag.dragMove(this, e);
+}
+
+void TableView::dragLeaveEvent(QDragLeaveEvent* e) {
+    m_drag.dragLeave(e);
 }
 
 void TableView::dropEvent(QDropEvent* e) {
-    TableViewDataSource* ds = m_dataSource.get();
-    if (!ds) {
-        e->ignore();
-        return;
-    }
-    const DraggingInfo info(e->mimeData(), convertToWindow(e->position()),
-                            drag::isFromThisProcess(e->mimeData()));
-    const auto [row, pos] = proposedDrop(e->position());
-    const DragOperation op = ds->tableViewValidateDrop(this, info, row, pos);
-    if (op == DragOperation::None || !ds->tableViewAcceptDrop(this, info, row, pos)) {
-        e->ignore();
-        return;
-    }
-    e->setDropAction(drag::actionFromOperation(op));
-    e->accept();
+    m_drag.drop(this, e);
 }
 
 void TableView::startDrag() {
     TableViewDataSource* ds = m_dataSource.get();
-    if (!ds || m_pressRow < 0)
+    const int pressed = m_drag.pressedIndex();
+    if (!ds || pressed < 0)
         return;
-    const IndexSet rows = m_selection.contains(m_pressRow) ? m_selection : IndexSet(m_pressRow);
-    QList<std::shared_ptr<PasteboardWriter>> writers;
-    rows.forEach([&](int r) {
-        if (auto w = ds->tableViewPasteboardWriterForRow(this, r))
-            writers.append(std::move(w));
-    });
+    const IndexSet rows = m_selection.contains(pressed) ? m_selection : IndexSet(pressed);
     drag::OwnDragHooks hooks;
     hooks.willBegin = [this, rows](DraggingSession* s) {
         if (auto* d = m_dataSource.get())
@@ -798,7 +794,13 @@ void TableView::startDrag() {
         if (auto* d = m_dataSource.get())
             d->tableViewDraggingSessionEnded(this, s, at, op);
     };
-    drag::runOwnDrag(this, rows.toList(), m_pressPoint, writers, hooks);
+    m_drag.start(
+        this, rows.toList(),
+        [this](int r) {
+            auto* d = m_dataSource.get();
+            return d ? d->tableViewPasteboardWriterForRow(this, r) : nullptr;
+        },
+        hooks);
 }
 
 } // namespace kit

@@ -47,6 +47,9 @@ public:
     virtual void setSelected(bool selected);
     SelectionHighlightStyle selectionHighlightStyle() const { return m_style; }
     void setSelectionHighlightStyle(SelectionHighlightStyle s);
+    // The row a drag would be dropped on; drawn with an outline unless a subclass draws its own.
+    bool isTargetForDropOperation() const { return m_dropTarget; }
+    virtual void setTargetForDropOperation(bool target);
     // The cell of a column, or null.
     View* viewAtColumn(int column) const;
     int numberOfColumns() const { return int(m_cells.size()); }
@@ -59,6 +62,7 @@ protected:
 private:
     friend class TableView;
     bool m_selected = false;
+    bool m_dropTarget = false;
     SelectionHighlightStyle m_style = SelectionHighlightStyle::Regular;
     std::vector<QPointer<View>> m_cells;
 };
@@ -102,6 +106,8 @@ public:
     virtual bool tableViewAcceptDrop(TableView*, const DraggingInfo&, int, TableDropPosition) {
         return false;
     }
+    // A drag over the table left it, or ended without a drop taken here.
+    virtual void tableViewDraggingExited(TableView*) {}
 };
 
 class TableViewDelegate {
@@ -225,6 +231,7 @@ protected:
     void wheelEvent(QWheelEvent* e) override;
     void dragEnterEvent(QDragEnterEvent* e) override;
     void dragMoveEvent(QDragMoveEvent* e) override;
+    void dragLeaveEvent(QDragLeaveEvent* e) override;
     void dropEvent(QDropEvent* e) override;
 
 private:
@@ -242,7 +249,7 @@ private:
     void setSelection(IndexSet s, bool notify);
     void applySelectionToRows();
     std::pair<int, TableDropPosition> proposedDrop(const QPointF& pointInTable) const;
-    bool handleDragMove(QDragMoveEvent* e);
+    void setUpDropTarget();
     void startDrag();
     void removeDisplayed(int row, int reportedRow);
 
@@ -273,13 +280,10 @@ private:
     int m_clickedRow = -1;
     int m_clickedColumn = -1;
     int m_pendingSelect = -1;
-    int m_pressRow = -1;
-    QPointF m_pressPoint;
-    bool m_dragStarted = false;
+    drag::ListDragSupport m_drag;
     std::function<void()> m_action;
     std::function<void()> m_doubleAction;
     int m_lastClickCount = 0;
-    DragOperation m_lastValidated = DragOperation::None;
 };
 
 } // namespace kit

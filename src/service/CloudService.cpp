@@ -1,9 +1,11 @@
 #include "service/CloudService.h"
+
 #include "service/EmbeddedCloudService.h"
 #include "storage/DataPaths.h"
 
 #include <QDir>
 #include <QMutex>
+#include <algorithm>
 
 namespace nubo {
 
@@ -43,6 +45,17 @@ BWError CloudService::validateName(const QString& name) {
         return refuse(QStringLiteral("文件名不能包含“/”"));
     if (name.contains(QChar(0)))
         return refuse(QStringLiteral("文件名不能包含空字符"));
+    // A newline or a tab does not show in a list, so two different names would look the same.
+    const auto isControl = [](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7f; };
+    if (std::any_of(name.begin(), name.end(), isControl)) {
+        // The message names the file, with each control character drawn as its symbol (␊ for
+        // a newline), so that the user can tell which file it is.
+        QString shown = name;
+        for (QChar& c : shown)
+            if (isControl(c))
+                c = QChar(c.unicode() == 0x7f ? 0x2421 : 0x2400 + c.unicode());
+        return refuse(QStringLiteral("“%1”：文件名不能包含换行符、制表符等控制字符").arg(shown));
+    }
     if (name.toUtf8().size() > kMaxNameBytes)
         return refuse(QStringLiteral("文件名过长"));
     return {};

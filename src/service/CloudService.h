@@ -17,7 +17,7 @@ using ServiceNode = NodeRecord;
 
 // Codes of the service's failures, domain "KZCloud". Each error carries a user-facing "errmsg".
 enum CloudErrorCode {
-    kCloudErrorInvalidName = 4001,       // empty, ".", "..", "/" or NUL inside, longer than 255 bytes
+    kCloudErrorInvalidName = 4001,       // empty, ".", "..", "/" or a control character inside, over 255 bytes
     kCloudErrorNameExists = 4002,        // a node of that name is already in the folder
     kCloudErrorNotFound = 4003,          // no such node (or it was removed)
     kCloudErrorNotFolder = 4004,         // a folder was expected

@@ -221,3 +221,49 @@ TEST_F(GridFixture, TilesGetTheirClicksAfterTheGridSelected) {
     EXPECT_TRUE(tile->selectedBeforeDouble);
     EXPECT_EQ(source.selected, QList<int>{1});
 }
+
+TEST(CollectionViewDrop, TheTileUnderAValidDropIsHighlightedUntilTheDragLeaves) {
+    struct Exits : DropGrid {
+        int exits = 0;
+        void collectionViewDraggingExited(CollectionView*) override { ++exits; }
+    };
+    Window window;
+    window.resize(400, 300);
+    auto* grid = new CollectionView;
+    window.contentView()->addSubview(grid);
+    grid->setGeometry(0, 0, 400, 300);
+    grid->setItemSize(QSizeF(100, 100));
+    grid->setSpacing(10, 10);
+    grid->setSectionInset(QMargins(10, 10, 10, 10));
+    grid->registerItem(QStringLiteral("tile"), [] { return new CollectionViewItem; });
+    Exits source;
+    grid->setAcceptDrops(true);
+    source.count = 5;
+    grid->setDataSource(&source);
+    grid->setDelegate(&source);
+    grid->reloadData();
+    window.show();
+    const auto highlighted = [&] {
+        QList<int> out;
+        for (int i : grid->displayedItems())
+            if (grid->itemAtIndexPath(IndexPath{0, i})->highlightState() == HighlightState::AsDropTarget)
+                out.append(i);
+        return out;
+    };
+    QMimeData files;
+    files.setData(QStringLiteral("text/uri-list"), "file:///tmp/x\r\n");
+    QDragEnterEvent enter(grid->frameForItem(3).center().toPoint(), Qt::CopyAction, &files, Qt::LeftButton,
+                          {});
+    QApplication::sendEvent(grid, &enter);
+    EXPECT_EQ(highlighted(), QList<int>{3});
+    QDragMoveEvent between(QPoint(114, 60), Qt::CopyAction, &files, Qt::LeftButton, {});
+    QApplication::sendEvent(grid, &between); // "before" a tile: valid, but no tile is the target
+    EXPECT_TRUE(highlighted().isEmpty());
+    QDragMoveEvent back(grid->frameForItem(1).center().toPoint(), Qt::CopyAction, &files, Qt::LeftButton, {});
+    QApplication::sendEvent(grid, &back);
+    EXPECT_EQ(highlighted(), QList<int>{1});
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(grid, &leave);
+    EXPECT_TRUE(highlighted().isEmpty());
+    EXPECT_EQ(source.exits, 1);
+}

@@ -295,10 +295,8 @@ bool dropAt(QWidget* target, QPointF pos, const QMimeData* mime) {
     return drop.isAccepted();
 }
 
-} // namespace
-
-TEST(TableViewDrag, DroppedLocalFilesReachTheDataSourceWithRowAndPosition) {
-    Window window;
+// A table of five visible rows over `source`, accepting drops, in a shown window.
+TableView* dragTable(Window& window, DropSource& source) {
     window.resize(300, 32 + 5 * 24);
     auto* table = new TableView;
     window.contentView()->addSubview(table);
@@ -306,12 +304,20 @@ TEST(TableViewDrag, DroppedLocalFilesReachTheDataSourceWithRowAndPosition) {
     table->addTableColumn(QStringLiteral("name"), QStringLiteral("Name"), 200);
     table->registerView(QStringLiteral("cell"), [] { return new Label; });
     table->setAcceptDrops(true);
-    DropSource source;
-    source.rows = 3;
     table->setDataSource(&source);
     table->setDelegate(&source);
     table->reloadData();
     window.show();
+    return table;
+}
+
+} // namespace
+
+TEST(TableViewDrag, DroppedLocalFilesReachTheDataSourceWithRowAndPosition) {
+    Window window;
+    DropSource source;
+    source.rows = 3;
+    TableView* table = dragTable(window, source);
 
     QMimeData mime;
     mime.setData(QStringLiteral("text/uri-list"), "file:///tmp/a.txt\r\nfile:///tmp/b%20c.txt\r\n");
@@ -424,4 +430,62 @@ TEST_F(Fixture, PerRowHeightsFollowInsertionsAndArrowKeysMoveTheSelection) {
     EXPECT_EQ(table->selectedRowIndexes(), (IndexSet{2, 3}));
     QTest::keyClick(window.windowHandle(), Qt::Key_Down); // stays on the last row
     EXPECT_EQ(table->selectedRowIndexes(), IndexSet(3));
+}
+
+namespace {
+class FeedbackSource : public DropSource {
+public:
+    int exits = 0;
+    bool takes = true;
+    DragOperation tableViewValidateDrop(TableView* t, const DraggingInfo& info, int row,
+                                        TableDropPosition pos) override {
+        DropSource::tableViewValidateDrop(t, info, row, pos);
+        return pos == TableDropPosition::On && row != 2 ? DragOperation::Copy : DragOperation::None;
+    }
+    bool tableViewAcceptDrop(TableView*, const DraggingInfo&, int, TableDropPosition) override {
+        return takes;
+    }
+    void tableViewDraggingExited(TableView*) override { ++exits; }
+};
+} // namespace
+
+TEST(TableViewDrag, TheRowUnderAValidDropShowsItUntilTheDragLeavesOrDrops) {
+    Window window;
+    FeedbackSource source;
+    source.rows = 4;
+    TableView* table = dragTable(window, source);
+    const auto targets = [&] {
+        QList<int> out;
+        for (int r : table->displayedRows())
+            if (table->rowViewAtRow(r, false)->isTargetForDropOperation())
+                out.append(r);
+        return out;
+    };
+    QMimeData mime;
+    mime.setData(QStringLiteral("text/uri-list"), "file:///tmp/a.txt\r\n");
+    const auto moveTo = [&](int y) {
+        QDragMoveEvent move(QPoint(20, y), Qt::CopyAction, &mime, Qt::LeftButton, {});
+        QApplication::sendEvent(table, &move);
+        return move.isAccepted();
+    };
+    QDragEnterEvent enter(QPoint(20, 32 + 12), Qt::CopyAction, &mime, Qt::LeftButton, {});
+    QApplication::sendEvent(table, &enter);
+    EXPECT_EQ(targets(), QList<int>{0});
+    EXPECT_TRUE(moveTo(32 + 24 + 12));
+    EXPECT_EQ(targets(), QList<int>{1});
+    EXPECT_FALSE(moveTo(32 + 2 * 24 + 12)); // refused there: nothing shows
+    EXPECT_TRUE(targets().isEmpty());
+    moveTo(32 + 3 * 24 + 12);
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(table, &leave);
+    EXPECT_TRUE(targets().isEmpty());
+    EXPECT_EQ(source.exits, 1);
+
+    // A drop that is taken clears the look without an exit; one that is refused exits too.
+    EXPECT_TRUE(dropAt(table, QPointF(20, 32 + 12), &mime));
+    EXPECT_TRUE(targets().isEmpty());
+    EXPECT_EQ(source.exits, 1);
+    source.takes = false;
+    EXPECT_FALSE(dropAt(table, QPointF(20, 32 + 12), &mime));
+    EXPECT_EQ(source.exits, 2);
 }

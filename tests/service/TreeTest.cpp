@@ -85,6 +85,10 @@ TEST_F(Tree, NamesAreValidated) {
                                  QStringLiteral(".."),
                                  QStringLiteral("a/b"),
                                  QString(QStringLiteral("a") + QChar(0) + QStringLiteral("b")),
+                                 QStringLiteral("new\nline.txt"),
+                                 QStringLiteral("tab\t"),
+                                 QStringLiteral("\x1b[31mred"),
+                                 QStringLiteral("del\x7f"),
                                  QString::fromStdString(longAscii),
                                  cjk86};
     for (const QString& bad : refused) {
@@ -97,6 +101,9 @@ TEST_F(Tree, NamesAreValidated) {
     EXPECT_EQ(s.rename(n.nid, QStringLiteral("..")).error.code(), kCloudErrorInvalidName);
     EXPECT_EQ(s.rename(n.nid, QString()).error.code(), kCloudErrorInvalidName);
     EXPECT_EQ(s.copy(n.nid, 0, QStringLiteral("x/y")).error.code(), kCloudErrorInvalidName);
+    EXPECT_EQ(s.rename(n.nid, QStringLiteral("a\rb")).error.code(), kCloudErrorInvalidName);
+    EXPECT_EQ(s.beginUpload(0, QStringLiteral("a\nb"), 0, test::ServiceFixture::sha1({}), {}).error.code(),
+              kCloudErrorInvalidName);
     auto up = s.beginUpload(0, QStringLiteral("a/b"), 0, test::ServiceFixture::sha1({}), {});
     EXPECT_EQ(up.error.code(), kCloudErrorInvalidName);
     QStringList expected = {QStringLiteral("/") + cjk85, QStringLiteral("/") + ok255};

@@ -276,3 +276,35 @@ TEST_F(TransferTest, DownloadsATreeAndAsksAboutLocalItems) {
     ASSERT_TRUE(waitLocalIdle());
     EXPECT_FALSE(QFileInfo::exists(root + QStringLiteral("/dt/b.txt")));
 }
+
+TEST_F(TransferTest, ALocalNameWithAControlCharacterFailsOnlyThatFileAndSaysWhich) {
+    writeLocal(QStringLiteral("tree/ok.txt"), "A");
+    writeLocal(QStringLiteral("tree/bad\nname.txt"), "B");
+    writeLocal(QStringLiteral("tree/sub/c.txt"), "C");
+    writeLocal(QStringLiteral("tree/bad\x1b"
+                              "dir/d.txt"),
+               "D");
+    writeLocal(QStringLiteral("tree/z.txt"), "Z");
+    writeLocal(QStringLiteral("tab\there.txt"), "T");
+    up->uploadFileByDiskFile(local.path() + QStringLiteral("/tree"), CloudFileInfo::rootFile());
+    up->uploadFileByDiskFile(local.path() + QStringLiteral("/tab\there.txt"), CloudFileInfo::rootFile());
+    ASSERT_TRUE(waitCloudIdle());
+    ASSERT_TRUE(waitUploadsSettled());
+    // The files go through, the names that cannot be cloud names fail, each saying which.
+    EXPECT_EQ(cloudContent(svc, QStringLiteral("/tree/ok.txt")), QByteArray("A"));
+    EXPECT_EQ(cloudContent(svc, QStringLiteral("/tree/z.txt")), QByteArray("Z"));
+    EXPECT_EQ(cloudContent(svc, QStringLiteral("/tree/sub/c.txt")), QByteArray("C"));
+    EXPECT_EQ(childNames(svc.service(), QStringLiteral("/tree")), (QStringList{"ok.txt", "sub", "z.txt"}));
+    EXPECT_EQ(childNames(svc.service(), QStringLiteral("/")), (QStringList{"tree"}));
+    QStringList failedFiles;
+    for (const auto& e : rec.uploadErrors)
+        failedFiles << e->m_error.localizedDescription();
+    failedFiles.sort();
+    ASSERT_EQ(failedFiles.size(), 2);
+    EXPECT_TRUE(failedFiles[0].contains(u"bad␊name.txt")) << failedFiles[0].toStdString();
+    EXPECT_TRUE(failedFiles[1].contains(u"tab␉here.txt")) << failedFiles[1].toStdString();
+    const auto folderFail = std::find_if(rec.cloudSync.begin(), rec.cloudSync.end(),
+                                         [](const auto& s) { return s.kind == QLatin1String("fail"); });
+    ASSERT_NE(folderFail, rec.cloudSync.end());
+    EXPECT_TRUE(folderFail->error.localizedDescription().contains(u"bad␛dir"));
+}

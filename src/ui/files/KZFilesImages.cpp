@@ -60,6 +60,7 @@ kit::Image named(const QString& name, const QSizeF& size) {
         {QStringLiteral("image_preview_delete"), QStringLiteral("user-trash-symbolic")},
         {QStringLiteral("image_preview_fullscreen"), QStringLiteral("view-fullscreen-symbolic")},
         {QStringLiteral("image_preview_miniscreen"), QStringLiteral("view-restore-symbolic")},
+        {QStringLiteral("files_refresh"), QStringLiteral("view-refresh-symbolic")},
     };
     // Scaled once per name and size (main thread).
     static QHash<QString, kit::Image> cache;

@@ -15,6 +15,8 @@
 #include "ui/files/KZFileInfoCell.h"
 #include "ui/files/KZFilesImages.h"
 #include "ui/files/KZFilesViewContentView.h"
+#include "ui/files/KZNewFolderNameGenerator.h"
+#include "ui/files/KZSpinnerView.h"
 
 #include <QFontMetricsF>
 #include <QPainter>
@@ -63,7 +65,8 @@ void KZFilesViewController::registerWithRouter() {
 }
 
 KZFilesViewController::KZFilesViewController(const CloudFileInfoPtr& fileInfo, QObject* parent)
-    : KZBaseViewController(parent), m_fileInfo(fileInfo ? fileInfo : CloudFileInfo::rootFile()) {
+    : KZBaseViewController(parent), m_fileInfo(fileInfo ? fileInfo : CloudFileInfo::rootFile()),
+      m_folderNameGenerator(std::make_unique<KZNewFolderNameGenerator>()) {
     initData();
 }
 
@@ -100,6 +103,13 @@ void KZFilesViewController::loadView() {
     m_goForwardButton =
         makeNavigationButton(QStringLiteral("files_go_forward"), [this] { actionGoForward(); });
     m_folderCrumbs = new KZFolderCrumbs;
+    m_refreshButton = makeNavigationButton(QStringLiteral("files_refresh"), [this] {
+        closeAllMenus();
+        if (!KZTools::isNetworkPaused())
+            requestIncrFiles();
+    });
+    m_refreshButton->setEnabled(true);
+    m_refreshProgressIndicator = new KZSpinnerView;
     m_toolBar = new KZFilesToolBar;
     m_switcher = new KZFileListStyleSwitcher;
     m_tableView = new kit::TableView;
@@ -116,6 +126,8 @@ void KZFilesViewController::loadView() {
     m_navigationBar->addSubview(m_goBackButton);
     m_navigationBar->addSubview(m_goForwardButton);
     m_navigationBar->addSubview(m_folderCrumbs);
+    m_toolBarContainer->addSubview(m_refreshButton);
+    m_toolBarContainer->addSubview(m_refreshProgressIndicator);
     m_navigationBar->addSubview(m_fileSearchView);
     // The key mirror is not on screen; it only has to exist.
     m_searchTextField->setParent(page);
@@ -153,14 +165,14 @@ void KZFilesViewController::initToolBarUI() {
                     action();
             });
     };
-    // The operations behind these items are the operation commands' part; until they are
-    // there the items only keep their enabled state.
     m_uploadItem =
-        item(QStringLiteral("上传"), QStringLiteral("files_upload"), [this] { uploadFilesButtonsAction(); });
-    m_folderItem = item(QStringLiteral("新建"), QStringLiteral("files_new"), [this] { closeAllMenus(); });
+        item(QStringLiteral("上传"), QStringLiteral("files_upload"), [this] { actionUploadFile(); });
+    m_folderItem = item(QStringLiteral("新建"), QStringLiteral("files_new"), [this] { actionCreateDir(); });
     m_downloadItem =
-        item(QStringLiteral("下载"), QStringLiteral("files_download"), [this] { closeAllMenus(); });
-    m_deleteItem = item(QStringLiteral("删除"), QStringLiteral("files_delete"), [this] { closeAllMenus(); });
+        item(QStringLiteral("下载"), QStringLiteral("files_download"), [this] { actionDownloadFile(); });
+    m_deleteItem =
+        item(QStringLiteral("删除"), QStringLiteral("files_delete"), [this] { actionDeleteFile(); });
+    // "更多" and "排序" open their pop-up menus (the menu windows' part).
     m_moreItem = item(QStringLiteral("更多"), QStringLiteral("files_more"), [this] { closeAllMenus(); });
     m_sortItem = item(QStringLiteral("排序"), QStringLiteral("files_sorts"), [this] { closeAllMenus(); });
     m_toolBar->setLeftItems({m_uploadItem, m_folderItem, m_downloadItem, m_deleteItem, m_moreItem});
@@ -223,7 +235,11 @@ void KZFilesViewController::layoutPage() {
     m_navigationBarSeprator->setFrame(QRectF(0, kNavigationBarHeight, w, 1));
     m_toolBarContainer->setFrame(QRectF(0, kNavigationBarHeight + 1, w, kToolBarHeight));
     m_switcher->setFrame(QRectF(w - 16 - 49, (kToolBarHeight - 26) / 2, 49, 26));
-    m_toolBar->setFrame(QRectF(16, 0, std::max(0.0, m_switcher->left() - 16 - 24), kToolBarHeight));
+    // The refresh button sits between the operations and the style switcher.
+    const QRectF refresh(m_switcher->left() - 16 - 24, (kToolBarHeight - 24) / 2, 24, 24);
+    m_refreshButton->setFrame(refresh);
+    m_refreshProgressIndicator->setFrame(refresh);
+    m_toolBar->setFrame(QRectF(16, 0, std::max(0.0, refresh.left() - 16 - 16), kToolBarHeight));
     m_searchOptionsView->setFrame(QRectF(0, m_toolBarContainer->bottom(), w, m_searchOptionsViewHeight));
     m_searchOptionsView->setHidden(m_searchOptionsViewHeight <= 0);
     const double top = m_searchOptionsView->bottom();
@@ -256,10 +272,6 @@ void KZFilesViewController::addObservers() {
     nubo::NotificationCenter::defaultCenter().addObserver(
         this, kUploadFilesNotification,
         [this](const nubo::Notification&) { nubo::runOn(this, [this] { uploadFilesButtonsAction(); }); });
-}
-
-void KZFilesViewController::uploadFilesButtonsAction() {
-    closeAllMenus();
 }
 
 void KZFilesViewController::setExpectFilePath(const QString& path) {
@@ -379,7 +391,8 @@ void KZFilesViewController::actionDoubleClick() {
 }
 
 void KZFilesViewController::openClickedFile(const CloudFileInfoPtr& f) {
-    if (!f)
+    // A folder still being created has no node to open.
+    if (!f || KZLocalFileInfo::isLocal(f.get()))
         return;
     if (f->isDirectory())
         openDir(f);
@@ -389,12 +402,6 @@ void KZFilesViewController::openClickedFile(const CloudFileInfoPtr& f) {
 
 void KZFilesViewController::didPressCmdA() {
     selectAllRows();
-}
-
-void KZFilesViewController::textFieldDidResignFirstResponder(KZTextFieldFocuse* sender) {
-    if (sender)
-        sender->unfocus();
-    m_isEditing = false;
 }
 
 void KZFilesViewController::folderCrumbsDidClickDirectoryPath(const QString& path) {

@@ -28,6 +28,8 @@
 #include <QHash>
 #include <QPointer>
 #include <QSet>
+#include <functional>
+#include <memory>
 
 #include "shell/KZButton.h"
 
@@ -37,10 +39,19 @@ using KZFileListSortMode = qint32;
 // The "文件" page: one cloud folder (or one search result) as a list or a grid, with the
 // back/forward buttons and folder crumbs, the toolbar and the bottom-bar status line. It never
 // lists a folder itself: it sends navigation commands to the session proxy and shows the answers.
+class KZAlertController;
+class KZNewFolderNameGenerator;
+
 class KZFilesViewController : public KZBaseViewController,
                               public KZFilesPage,
                               public KZRequestFileListDelegate,
                               public KZSessionDelegate,
+                              public KZRequestIncrNodeDelegate,
+                              public KZRequestCreateDirDelegate,
+                              public KZRequestRenameFileDelegate,
+                              public KZRequestDeleteFileDelegate,
+                              public KZRequestShareFilesDelegate,
+                              public KZRequestCancelShareDelegate,
                               public KZUploadMgrProxyDelegate,
                               public KZDownloadMgrProxyDelegate,
                               public kit::TableViewDataSource,
@@ -67,6 +78,9 @@ public:
         QStringLiteral("KZFilesViewUploadFilesNotification");
     static inline const QString kRestoreOffsetKey = QStringLiteral("restoreOffset");
     static inline const QString kExpectFilePathKey = QStringLiteral("expectFilePath");
+    // The share window, made by the router with the returned link under kShareInfoParam.
+    static inline const QString kShareWindowClassName = QStringLiteral("KZShareWindowControler");
+    static inline const QString kShareInfoParam = QStringLiteral("shareInfo");
     // The list's header height; the top of the list is the scroll origin (0, -32).
     static constexpr double kTableHeaderHeight = 32.0;
     // Column titles; any other title is the name column.
@@ -91,7 +105,7 @@ public:
     void setFiles(const QList<CloudFileInfoPtr>& files) { m_files = files; }
     const QList<CloudFileInfoPtr>& selectedFiles() const { return m_selectedFiles; }
     void setSelectedFiles(const QList<CloudFileInfoPtr>& files) { m_selectedFiles = files; }
-    const QHash<QString, int>& nodeIndexs() const { return m_nodeIndexs; }
+    const QHash<qint64, int>& nodeIndexs() const { return m_nodeIndexs; }
     const QHash<QString, float>& tableViewOffsets() const { return m_tableViewOffsets; }
     const QHash<QString, float>& collectionViewOffsets() const { return m_collectionViewOffsets; }
     const QList<std::shared_ptr<KZLocalFileInfo>>& creatingFiles() const { return m_creatingFiles; }
@@ -180,6 +194,114 @@ public:
     // The empty state's "上传文件" button; starting uploads belongs to the operation commands.
     void uploadFilesButtonsAction();
 
+    // ---- cloud requests: each runs its guards (plan, then sync lock, then edit lock; the first
+    // that holds shows its alert and ends the request) and answers whether it was sent.
+    // Placeholder rows of folders being created are never sent.
+    bool createDir(const QString& path);
+    bool uploadFiles(const QStringList& paths, const CloudFileInfoPtr& destFile);
+    void downloadFiles(const QList<CloudFileInfoPtr>& files);
+    bool downloadFiles(const QList<CloudFileInfoPtr>& files, const QString& path);
+    bool deleteFiles(const QList<CloudFileInfoPtr>& files);
+    bool renameFile(const CloudFileInfoPtr& file, const QString& newName);
+    bool moveFiles(const QList<CloudFileInfoPtr>& files, const CloudFileInfoPtr& destFile);
+    bool copyFiles(const QList<CloudFileInfoPtr>& files, const CloudFileInfoPtr& destFile);
+    bool shareFiles(const QList<CloudFileInfoPtr>& files);
+    bool cancelShareFiles(const QList<CloudFileInfoPtr>& files);
+    static bool syncingForFiles(const QList<CloudFileInfoPtr>& files);
+    static bool editingForFiles(const QList<CloudFileInfoPtr>& files);
+    // The files without the placeholder rows of folders being created (and without nulls).
+    static QList<CloudFileInfoPtr> operableFiles(const QList<CloudFileInfoPtr>& files);
+
+    // ---- operation commands (toolbar, menus, keyboard)
+    void actionUploadFile();
+    void actionCreateDir();
+    void actionDownloadFile();
+    void actionShareFile();
+    void actionCancelShare();
+    void actionDeleteFile();
+    void actionFileHistory();
+    void actionMoveFile();
+    void actionCopyFile();
+    void actionRenameFile();
+    // Uploads the chosen local files and folders into the open folder once every folder below
+    // them has a name the cloud accepts; the folders are walked off the main thread.
+    void uploadChosenPaths(const QStringList& paths);
+
+    // ---- fixed alerts (presented on the page's window; returned for tests)
+    KZAlertController* showSyncingAlert();
+    KZAlertController* showEditingAlert();
+    KZAlertController* showOverdueAlert();
+    KZAlertController* showDeleteAlertWithDeleteHandler(std::function<void()> handler);
+
+    // ---- incremental refresh and new folders
+    void requestIncrFiles();
+    bool isRefreshing() const { return m_refreshing; }
+    KZButton* refreshButton() const { return m_refreshButton; }
+    void resetNodeIndex();
+    void getDeletedNodesIndexs(kit::IndexSet& deleted, QList<CloudFileInfoPtr>& additional,
+                               const QList<CloudFileInfoPtr>& increased);
+    void removeDeletedIncrNodesAtIndexs(const kit::IndexSet& indexes);
+    kit::IndexSet indexsOfNodes(const QList<CloudFileInfoPtr>& nodes) const;
+    void scanFileNameForCreateDir();
+    void insertLocalCreatingFile();
+    void makeLocalFileFocus();
+    KZNewFolderNameGenerator& folderNameGenerator() const { return *m_folderNameGenerator; }
+
+    // ---- sync results and conflict questions
+    void showUploadMessageWithUploadState(quint64 state, int type);
+    void showDownloadMessageWithDownloadState(quint64 state);
+    KZAlertController* showCanMergeAlertWithName(const QString& operation, const QString& title,
+                                                 const BWError& error);
+    KZAlertController* showCloudConflictAlertWithName(const QString& operation, const QString& conflict,
+                                                      const QString& title, const BWError& error,
+                                                      bool keepBoth);
+    KZAlertController* showLocalConflictAlertWithName(const QString& operation, const QString& conflict,
+                                                      const QString& title, const BWError& error);
+    void solveConflictCloudFile(const QString& operation, const BWError& error, bool keepBoth, bool applyAll);
+    void skipConflictCloudFile(const QString& operation, const BWError& error, bool applyAll);
+    void solveLocalFileConflict(const QString& operation, const BWError& error, bool applyAll);
+    void skipLocalFileConflict(const QString& operation, const BWError& error, bool applyAll);
+
+    // Session replies of the requests above.
+    void kzSessionRequestGetIncrNode(KZAbstractSession* session, qint64 requestId,
+                                     const QVariantMap& userInfo) override;
+    void kzSessionRequestGetIncrNodeFail(KZAbstractSession* session, qint64 requestId,
+                                         const QVariantMap& userInfo, const BWError& error) override;
+    void kzSessionRequestCreateDir(KZAbstractSession* session, qint64 requestId,
+                                   const QVariantMap& userInfo) override;
+    void kzSessionRequestCreateDirFail(KZAbstractSession* session, qint64 requestId,
+                                       const QVariantMap& userInfo, const BWError& error) override;
+    void kzSessionRequestRenameFile(KZAbstractSession* session, qint64 requestId,
+                                    const QVariantMap& userInfo) override;
+    void kzSessionRequestRenameFileFail(KZAbstractSession* session, qint64 requestId,
+                                        const QVariantMap& userInfo, const BWError& error) override;
+    void kzSessionRequestDeleteFile(KZAbstractSession* session, qint64 requestId,
+                                    const QVariantMap& userInfo) override;
+    void kzSessionRequestDeleteFileFail(KZAbstractSession* session, qint64 requestId,
+                                        const QVariantMap& userInfo, const BWError& error) override;
+    void kzSessionRequestShareFiles(KZAbstractSession* session, qint64 requestId,
+                                    const ShareInfoPtr& shareInfo, const QVariantMap& userInfo) override;
+    void kzSessionRequestShareFilesFail(KZAbstractSession* session, qint64 requestId,
+                                        const QVariantMap& userInfo, const BWError& error) override;
+    void kzSessionRequestCancelShare(KZAbstractSession* session, qint64 requestId,
+                                     const QVariantMap& userInfo) override;
+    void kzSessionRequestCancelShareFail(KZAbstractSession* session, qint64 requestId,
+                                         const QVariantMap& userInfo, const BWError& error) override;
+
+    // KZSessionDelegate
+    void didKZSessionIncrNodeChanged(KZAbstractSession* session, qint64 nid, bool needReset,
+                                     const QList<CloudFileInfoPtr>& children) override;
+
+    // KZUploadMgrProxyDelegate / KZDownloadMgrProxyDelegate: sync reports
+    void cloudFileSyncStateChange(quint64 state, quint64 cloudFileCtrlCount, int type) override;
+    void cloudFileSyncFail(const QString& operation, const BWError& error, int type) override;
+    void cloudFileSyncSuccess(const QString& operation, quint64 filesCount, quint64 ctrlCount,
+                              int type) override;
+    void cloudFileSyncCompletion(int type) override;
+    void localFileSyncStateChange(quint64 state, quint64 fileCtrlCount, int type) override;
+    void localFileSyncFail(const QString& operation, const BWError& error) override;
+    void localFileSyncSuccess(const QString& operation, quint64 filesCount, quint64 ctrlCount) override;
+
     // KZFilesPage
     void resizeContent() override {}
     void closeFilesMenus() override { closeAllMenus(); }
@@ -214,8 +336,7 @@ public:
 
     // Views' delegates
     void didPressCmdA() override;
-    // A name field ended editing: the field closes and editing ends (sending a rename is the
-    // operation commands' part).
+    // A name field ended editing: a new folder is created or a rename sent, and editing ends.
     void textFieldDidResignFirstResponder(KZTextFieldFocuse* sender) override;
     void folderCrumbsDidClickDirectoryPath(const QString& path) override;
     void fileRowViewDidClickCheckBox(KZFileRowView* rowView, KZCheckBoxButton* checkBox) override;
@@ -289,7 +410,7 @@ private:
     CloudFileInfoPtr m_fileInfo;
     QList<CloudFileInfoPtr> m_files;
     QList<CloudFileInfoPtr> m_selectedFiles;
-    QHash<QString, int> m_nodeIndexs;
+    QHash<qint64, int> m_nodeIndexs; // node id to row, rebuilt at the start of every merge
     QHash<QString, float> m_tableViewOffsets;
     QHash<QString, float> m_collectionViewOffsets;
     QList<std::shared_ptr<KZLocalFileInfo>> m_creatingFiles;
@@ -297,6 +418,11 @@ private:
     bool m_isEditing = false;
     QString m_expectFilePath;
     QString m_homeToolBarMessage;
+    std::unique_ptr<KZNewFolderNameGenerator> m_folderNameGenerator;
+    bool m_refreshing = false;
+    // A cloud-side sync operation failed since the last completion: that batch is not "done".
+    bool m_syncBatchFailed = false;
+    bool m_searchRerunQueued = false;
     QSet<qint64> m_pendingListRequests;
     double m_searchOptionsViewHeight = 0.0;
     // The user changed the search text while a list was on its way: the last answer searches it.
@@ -313,6 +439,8 @@ private:
     QPointer<kit::View> m_centerView;
     QPointer<KZButton> m_goBackButton;
     QPointer<KZButton> m_goForwardButton;
+    QPointer<KZButton> m_refreshButton;
+    QPointer<kit::View> m_refreshProgressIndicator;
     QPointer<KZFolderCrumbs> m_folderCrumbs;
     QPointer<KZFilesToolBar> m_toolBar;
     QPointer<KZFileListStyleSwitcher> m_switcher;

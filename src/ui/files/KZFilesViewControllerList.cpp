@@ -3,6 +3,7 @@
 
 #include "cloud/KZSessionProxy.h"
 #include "foundation/Dispatch.h"
+#include "kit/Window.h"
 #include "shell/KZToast.h"
 #include "shell/KZWindowsManager.h"
 #include "storage/SingletonT.h"
@@ -85,6 +86,12 @@ void KZFilesViewController::kzSessionRequestFileList(KZAbstractSession*, qint64 
     m_files = fileList;
     m_files.removeAll(nullptr);
     m_nodeIndexs.clear();
+    // The reload drops the rows of folders being named; their fields end without sending, before
+    // their cells are given other rows (an edit left open would then rename the wrong node).
+    m_creatingFiles.clear();
+    if (m_isEditing)
+        if (kit::Window* window = viewWindow())
+            window->makeFirstResponder(nullptr);
     deselectAllRows();
     resortAllFileList();
     reloadData();
@@ -97,6 +104,7 @@ void KZFilesViewController::kzSessionRequestFileList(KZAbstractSession*, qint64 
     nubo::runOn(this, [this, userInfo, cloudFile, settled] {
         checkStoreOffset(userInfo);
         checkSelectExpectFile(userInfo);
+        scanFileNameForCreateDir();
         // Text typed while requests were out is looked at once the last one has answered.
         if (settled && !isListRequestPending())
             checkSeachIntent(cloudFile);

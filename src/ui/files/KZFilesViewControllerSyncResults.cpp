@@ -1,0 +1,299 @@
+// The file page's handling of the sync engine's reports: the bottom-bar messages while uploads,
+// copies and downloads are prepared, the toasts at their end, the refresh after moves and
+// copies, and the same-name questions whose answers go back to the waiting operation.
+#include "ui/files/KZFilesViewController.h"
+
+#include "shell/KZAlertController.h"
+#include "shell/KZCheckBoxButton.h"
+#include "shell/KZToast.h"
+#include "shell/KZWindowsManager.h"
+#include "sync/CloudFileSyncMgr.h"
+#include "sync/SyncOperationQueue.h"
+#include "transfer/TransferErrors.h"
+
+using namespace nubo::transfer;
+
+namespace {
+
+const QString kKeepBoth = QStringLiteral("保留两者");
+const QString kSkip = QStringLiteral("跳过");
+const QString kApplyAll = QStringLiteral("全部应用");
+const QString kFileExists = QStringLiteral("当前路径已存在同名文件");
+const QString kFolderExists = QStringLiteral("当前路径已存在同名文件夹");
+
+bool isPreparing(quint64 state) {
+    return state <= 3; // queued, running or waiting for an answer
+}
+
+// Answers "skip" for an alert that closes without any of its buttons (the window manager closed
+// it), so that its operation never waits for ever. Each button press marks the alert answered.
+std::shared_ptr<bool> skipWhenClosedUnanswered(KZAlertController* alert, QObject* context,
+                                               std::function<void()> skip) {
+    auto answered = std::make_shared<bool>(false);
+    QObject::connect(alert, &QObject::destroyed, context, [answered, skip = std::move(skip)] {
+        if (!*answered)
+            skip();
+    });
+    return answered;
+}
+
+} // namespace
+
+// ---- upload proxy
+
+void KZFilesViewController::cloudFileSyncStateChange(quint64 state, quint64, int type) {
+    if (type == KZCloudFileSyncTypeUpload || type == KZCloudFileSyncTypeCopy)
+        showUploadMessageWithUploadState(state, type);
+}
+
+void KZFilesViewController::showUploadMessageWithUploadState(quint64 state, int type) {
+    if (!isPreparing(state))
+        return;
+    QString text;
+    if (type == KZCloudFileSyncTypeUpload)
+        text = QStringLiteral("正在准备上传文件...");
+    else if (type == KZCloudFileSyncTypeCopy)
+        text = QStringLiteral("正在复制文件...");
+    KZWindowsManager::showUploadMessageInBottomBarMiddleArea(text);
+}
+
+void KZFilesViewController::cloudFileSyncFail(const QString& operation, const BWError& error, int type) {
+    switch (error.code()) {
+    case kErrConflictFolderMove:
+        showCanMergeAlertWithName(operation, QStringLiteral("当前路径已存在同名文件,不能够移动"), error);
+        return;
+    case kErrConflictFileCloud:
+        showCloudConflictAlertWithName(operation, QStringLiteral("替换"), kFileExists, error,
+                                       type == KZCloudFileSyncTypeCopy);
+        return;
+    case kErrConflictFolderUpload:
+        showCloudConflictAlertWithName(operation, QStringLiteral("合并"), kFolderExists, error, false);
+        return;
+    default:
+        break;
+    }
+    // A real failure: the user hears of it, and the batch it belongs to is not reported as done.
+    m_syncBatchFailed = true;
+    KZWindowsManager::showUploadMessageInBottomBarMiddleArea(QString());
+    KZToast::showToastWithErrorMessage(view(), error.localizedDescription());
+}
+
+void KZFilesViewController::cloudFileSyncSuccess(const QString&, quint64 filesCount, quint64 ctrlCount,
+                                                 int type) {
+    if (type != KZCloudFileSyncTypeUpload)
+        return;
+    KZWindowsManager::showUploadMessageInBottomBarMiddleArea(QString());
+    if (filesCount != 0)
+        KZToast::showToast(view(), QStringLiteral("已加入上传列表"));
+    else if (ctrlCount != 0)
+        KZToast::showToast(view(), QStringLiteral("文件夹为空，已上传到云端"));
+}
+
+void KZFilesViewController::cloudFileSyncCompletion(int type) {
+    if (type != KZCloudFileSyncTypeCopy && type != KZCloudFileSyncTypeMove) {
+        m_syncBatchFailed = false;
+        return;
+    }
+    const bool failed = m_syncBatchFailed;
+    m_syncBatchFailed = false;
+    if (!failed)
+        KZToast::showToastWithSucessMessage(view(), QStringLiteral("任务完成"));
+    if (type == KZCloudFileSyncTypeCopy)
+        KZWindowsManager::showUploadMessageInBottomBarMiddleArea(QString());
+    requestIncrFiles();
+}
+
+// ---- download proxy
+
+void KZFilesViewController::localFileSyncStateChange(quint64 state, quint64, int) {
+    showDownloadMessageWithDownloadState(state);
+}
+
+void KZFilesViewController::showDownloadMessageWithDownloadState(quint64 state) {
+    if (isPreparing(state))
+        KZWindowsManager::showDownloadMessageInBottomBarMiddleArea(QStringLiteral("正在准备下载文件..."));
+}
+
+void KZFilesViewController::localFileSyncFail(const QString& operation, const BWError& error) {
+    switch (error.code()) {
+    case kErrConflictFileLocal:
+        showLocalConflictAlertWithName(operation, QStringLiteral("替换"), kFileExists, error);
+        return;
+    case kErrConflictFolderLocal:
+        showLocalConflictAlertWithName(operation, QStringLiteral("合并"), kFolderExists, error);
+        return;
+    default:
+        break;
+    }
+    KZWindowsManager::showDownloadMessageInBottomBarMiddleArea(QString());
+    KZToast::showToastWithErrorMessage(view(), error.localizedDescription());
+}
+
+void KZFilesViewController::localFileSyncSuccess(const QString&, quint64 filesCount, quint64 ctrlCount) {
+    KZWindowsManager::showDownloadMessageInBottomBarMiddleArea(QString());
+    if (filesCount != 0)
+        KZToast::showToast(view(), QStringLiteral("已加入下载列表"));
+    else if (ctrlCount != 0)
+        KZToast::showToastWithSucessMessage(view(), QStringLiteral("文件夹为空，已保存到本地"));
+}
+
+// ---- questions
+
+KZAlertController* KZFilesViewController::showCanMergeAlertWithName(const QString& operation,
+                                                                    const QString& title,
+                                                                    const BWError& error) {
+    KZToast::hideToast(view(), false);
+    auto* alert = KZAlertController::alertControllerWithTitle(title, error.localizedDescription());
+    const auto skip = [operation] {
+        KZUploadMgrProxy::shareUploadMgrProxy()->skipCurrentMergeOperation(operation);
+    };
+    auto answered = skipWhenClosedUnanswered(alert, this, skip);
+    alert->addAction(KZAlertAction::actionWithTitle(QStringLiteral("知道了"), KZAlertActionStylePrimary,
+                                                    [answered, skip](const KZAlertAction&) {
+                                                        *answered = true;
+                                                        skip();
+                                                    }));
+    presentWindowController(alert);
+    return alert;
+}
+
+KZAlertController* KZFilesViewController::showCloudConflictAlertWithName(const QString& operation,
+                                                                         const QString& conflict,
+                                                                         const QString& title,
+                                                                         const BWError& error,
+                                                                         bool keepBoth) {
+    KZToast::hideToast(view(), false);
+    auto* alert = KZAlertController::alertControllerWithTitle(title, error.localizedDescription());
+    QPointer<KZFilesViewController> self(this);
+    auto answered = skipWhenClosedUnanswered(alert, this, [self, operation, error] {
+        if (self)
+            self->skipConflictCloudFile(operation, error, false);
+    });
+    QPointer<KZAlertController> weakAlert(alert);
+    // Each button reads the check box when it is pressed.
+    const auto button = [=](const QString& text, KZAlertActionStyle style,
+                            std::function<void(KZFilesViewController*, bool)> send) {
+        return KZAlertAction::actionWithTitle(text, style, [=](const KZAlertAction&) {
+            *answered = true;
+            if (self)
+                send(self, weakAlert && weakAlert->suppressionButtonChecked());
+        });
+    };
+    if (keepBoth)
+        alert->addAction(
+            button(kKeepBoth, KZAlertActionStylePrimary, [operation, error](auto* page, bool all) {
+                page->solveConflictCloudFile(operation, error, true, all);
+            }));
+    alert->addAction(button(conflict, KZAlertActionStylePrimary, [operation, error](auto* page, bool all) {
+        page->solveConflictCloudFile(operation, error, false, all);
+    }));
+    alert->addAction(button(kSkip, KZAlertActionStyleCancel, [operation, error](auto* page, bool all) {
+        page->skipConflictCloudFile(operation, error, all);
+    }));
+    alert->setSuppressionText(kApplyAll);
+    alert->setShowsSuppressionButton(true);
+    presentWindowController(alert);
+    return alert;
+}
+
+KZAlertController* KZFilesViewController::showLocalConflictAlertWithName(const QString& operation,
+                                                                         const QString& conflict,
+                                                                         const QString& title,
+                                                                         const BWError& error) {
+    auto* alert = KZAlertController::alertControllerWithTitle(title, error.localizedDescription());
+    QPointer<KZFilesViewController> self(this);
+    auto answered = skipWhenClosedUnanswered(alert, this, [self, operation, error] {
+        if (self)
+            self->skipLocalFileConflict(operation, error, false);
+    });
+    QPointer<KZAlertController> weakAlert(alert);
+    alert->addAction(
+        KZAlertAction::actionWithTitle(conflict, KZAlertActionStylePrimary, [=](const KZAlertAction&) {
+            *answered = true;
+            if (self)
+                self->solveLocalFileConflict(operation, error,
+                                             weakAlert && weakAlert->suppressionButtonChecked());
+        }));
+    alert->addAction(
+        KZAlertAction::actionWithTitle(kSkip, KZAlertActionStyleCancel, [=](const KZAlertAction&) {
+            *answered = true;
+            if (self)
+                self->skipLocalFileConflict(operation, error,
+                                            weakAlert && weakAlert->suppressionButtonChecked());
+        }));
+    alert->setSuppressionText(kApplyAll);
+    alert->setShowsSuppressionButton(true);
+    presentWindowController(alert);
+    return alert;
+}
+
+// ---- answers: exactly one proxy call per answer, chosen by the conflict's code
+
+void KZFilesViewController::solveConflictCloudFile(const QString& operation, const BWError& error,
+                                                   bool keepBoth, bool applyAll) {
+    KZUploadMgrProxy* proxy = KZUploadMgrProxy::shareUploadMgrProxy();
+    switch (error.code()) {
+    case kErrConflictFileCloud:
+        if (keepBoth)
+            applyAll ? proxy->keepAllOperation(operation) : proxy->keepCurrentOperation(operation);
+        else
+            applyAll ? proxy->coverAllOperation(operation) : proxy->coverCurrentOperation(operation);
+        break;
+    case kErrConflictFolderUpload:
+        applyAll ? proxy->mergeAllOperation(operation) : proxy->mergeCurrentOperation(operation);
+        break;
+    case kErrConflictFolderMove:
+        proxy->skipCurrentMergeOperation(operation);
+        break;
+    default:
+        break;
+    }
+}
+
+void KZFilesViewController::skipConflictCloudFile(const QString& operation, const BWError& error,
+                                                  bool applyAll) {
+    KZUploadMgrProxy* proxy = KZUploadMgrProxy::shareUploadMgrProxy();
+    switch (error.code()) {
+    case kErrConflictFileCloud:
+        applyAll ? proxy->skipAllCoverOperation(operation) : proxy->skipCurrentCoverOperation(operation);
+        break;
+    case kErrConflictFolderUpload:
+        applyAll ? proxy->skipAllMergeOperation(operation) : proxy->skipCurrentMergeOperation(operation);
+        break;
+    case kErrConflictFolderMove:
+        proxy->skipCurrentMergeOperation(operation);
+        break;
+    default:
+        break;
+    }
+}
+
+void KZFilesViewController::solveLocalFileConflict(const QString& operation, const BWError& error,
+                                                   bool applyAll) {
+    KZDownloadMgrProxy* proxy = KZDownloadMgrProxy::shareDownloadMgrProxy();
+    switch (error.code()) {
+    case kErrConflictFileLocal:
+        applyAll ? proxy->coverAllOperation(operation) : proxy->coverCurrentOperation(operation);
+        break;
+    case kErrConflictFolderLocal:
+        applyAll ? proxy->mergeAllOperation(operation) : proxy->mergeCurrentOperation(operation);
+        break;
+    default:
+        break;
+    }
+}
+
+void KZFilesViewController::skipLocalFileConflict(const QString& operation, const BWError& error,
+                                                  bool applyAll) {
+    KZDownloadMgrProxy* proxy = KZDownloadMgrProxy::shareDownloadMgrProxy();
+    switch (error.code()) {
+    case kErrConflictFileLocal:
+        applyAll ? proxy->skipAllCoverOperation(operation) : proxy->skipCurrentCoverOperation(operation);
+        break;
+    case kErrConflictFolderLocal:
+        applyAll ? proxy->skipAllMergeOperation(operation) : proxy->skipCurrentMergeOperation(operation);
+        break;
+    default:
+        break;
+    }
+}

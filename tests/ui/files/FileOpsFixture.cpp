@@ -1,0 +1,161 @@
+#include "FileOpsFixture.h"
+
+#include "shell/KZButton.h"
+#include "shell/KZWindowsManager.h"
+#include "storage/SingletonT.h"
+#include "storage/SystemConfig.h"
+#include "transfer/KZDownloadMgr.h"
+#include "transfer/KZUploadMgr.h"
+#include "transfer/TransferSession.h"
+
+namespace nubo::test {
+
+ServiceFixture* FileOpsTest::s_service = nullptr;
+QTemporaryDir* FileOpsTest::s_local = nullptr;
+
+void FileOpsTest::seed(ServiceFixture& s) {
+    s.mkdir(QStringLiteral("/empty"));
+    for (const char* n : {"a", "b", "c"})
+        s.putFile(QStringLiteral("/three/%1.txt").arg(QLatin1String(n)), QByteArray(n));
+    s.mkdir(QStringLiteral("/three/sub"));
+    s.mkdir(QStringLiteral("/names/新建文件夹"));
+    s.mkdir(QStringLiteral("/names/新建文件夹 3"));
+    s.putFile(QStringLiteral("/names/新建文件夹 2"), "a file takes no number");
+    s.mkdir(QStringLiteral("/dest"));
+}
+
+void FileOpsTest::SetUpTestSuite() {
+    s_service = new ServiceFixture;
+    s_service->installAsShared();
+    s_local = new QTemporaryDir;
+    seed(*s_service);
+    transfer::createTransferProxies();
+    KZBackgroundThread::shared().runAndWait([] {
+        transfer::KZUploadMgr::shared().setRetryDelayMs(50);
+        transfer::KZDownloadMgr::shared().setRetryDelayMs(50);
+    });
+    ASSERT_FALSE(
+        transfer::signInTransfers(s_service->shared(), s_service->folder() + QStringLiteral("/user.db")));
+    signInAgain();
+}
+
+void FileOpsTest::signInAgain() {
+    bool done = false;
+    BWError error;
+    KZSessionProxy::shareSessionProxy()->loginLocal([&](const BWError& e) {
+        error = e;
+        done = true;
+    });
+    ASSERT_TRUE(waitUntil([&] { return done; }, 20000));
+    ASSERT_TRUE(error.isNull()) << error.localizedDescription().toStdString();
+}
+
+void FileOpsTest::TearDownTestSuite() {
+    transfer::signOutTransfers();
+    bool done = false;
+    KZSessionProxy::shareSessionProxy()->logoutLocal([&] { done = true; });
+    waitUntil([&] { return done; }, 10000);
+    drainEvents();
+    delete s_local;
+    s_local = nullptr;
+    delete s_service;
+    s_service = nullptr;
+}
+
+void FileOpsTest::SetUp() {
+    auto& config = SingletonT<SystemConfig>::instance();
+    config.setFilelistViewMode(0);
+    config.setCloudFileSort(0);
+    config.setShouldSelectDownloadPath(false);
+    config.setDownloadPath(s_local->path());
+    page = new KZFilesViewController(CloudFileInfo::rootFile());
+    window = new kit::Window;
+    window->setContentSize(QSizeF(1000, 640));
+    window->contentView()->addSubview(page->view());
+    page->view()->setFrame(window->contentView()->bounds());
+    window->show();
+    page->viewDidAppear();
+    ASSERT_TRUE(waitUntil([&] { return row(QStringLiteral("three")) != nullptr; }));
+    drainEvents();
+}
+
+void FileOpsTest::TearDown() {
+    for (KZBaseWindowController* c : KZWindowsManager::shareInstance().presentedWindowControllers())
+        c->closeWindow();
+    drainEvents();
+    delete window;
+    delete page;
+    KZWindowsManager::shareInstance().reset();
+    drainEvents();
+}
+
+CloudFileInfoPtr FileOpsTest::named(const QList<CloudFileInfoPtr>& files, const QString& name) {
+    for (const auto& f : files)
+        if (f->name() == name)
+            return f;
+    return nullptr;
+}
+
+QStringList FileOpsTest::rowNames() const {
+    QStringList names;
+    for (const auto& f : page->files())
+        names.append(f->name());
+    return names;
+}
+
+void FileOpsTest::jump(const QString& path) {
+    page->openDirWithJumpPath(path, QString(), false);
+    ASSERT_TRUE(waitUntil([&] { return page->fileInfo()->path() == path; })) << path.toStdString();
+    drainEvents(); // the steps queued after the reply
+}
+
+void FileOpsTest::select(const QStringList& names) {
+    kit::IndexSet rows;
+    for (const QString& n : names) {
+        const int i = int(page->files().indexOf(row(n)));
+        ASSERT_GE(i, 0) << n.toStdString();
+        rows.add(i);
+    }
+    page->tableView()->selectRowIndexes(rows, false);
+}
+
+KZAlertController* FileOpsTest::presentedAlert() {
+    const auto presented = KZWindowsManager::shareInstance().presentedWindowControllers();
+    for (auto it = presented.rbegin(); it != presented.rend(); ++it)
+        if (auto* a = qobject_cast<KZAlertController*>(*it))
+            return a;
+    return nullptr;
+}
+
+bool FileOpsTest::waitForAlert(KZAlertController** out, int ms) {
+    const bool ok = waitUntil([&] { return presentedAlert() != nullptr; }, ms);
+    *out = presentedAlert();
+    return ok;
+}
+
+bool FileOpsTest::press(KZAlertController* alert, const QString& title) {
+    if (!alert)
+        return false;
+    for (KZButton* b : alert->buttons()) {
+        if (b->title() == title) {
+            b->sendAction();
+            return true;
+        }
+    }
+    return false;
+}
+
+QString FileOpsTest::toastText() const {
+    KZToastView* t = KZToast::toastOf(page->view());
+    return t && !t->isHiding() ? t->text() : QString();
+}
+
+bool FileOpsTest::waitForToast(const QString& text, int ms) const {
+    return waitUntil([&] { return toastText() == text; }, ms);
+}
+
+bool FileOpsTest::exists(const QString& path) {
+    return s_service->service().nodeByPath(path).ok();
+}
+
+} // namespace nubo::test

@@ -1,0 +1,52 @@
+#pragma once
+
+// The file page in a window against the real session, the real transfer engines and a temporary
+// embedded service, with helpers to find its alerts and toasts and to wait for its rows.
+#include "cloud/KZSessionProxy.h"
+#include "kit/Window.h"
+#include "shell/KZAlertController.h"
+#include "shell/KZToast.h"
+#include "support/EventLoop.h"
+#include "support/ServiceFixture.h"
+#include "ui/files/KZFilesViewController.h"
+
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace nubo::test {
+
+class FileOpsTest : public ::testing::Test {
+protected:
+    // Seeds the service; called once before the session signs in.
+    static void seed(ServiceFixture& svc);
+    static void SetUpTestSuite();
+    static void TearDownTestSuite();
+    void SetUp() override;
+    void TearDown() override;
+
+    static ServiceFixture& svc() { return *s_service; }
+    // Signs the session in again so that it reads the account's plan afresh.
+    static void signInAgain();
+
+    static CloudFileInfoPtr named(const QList<CloudFileInfoPtr>& files, const QString& name);
+    CloudFileInfoPtr row(const QString& name) const { return named(page->files(), name); }
+    QStringList rowNames() const;
+    void jump(const QString& path);
+    void select(const QStringList& names);
+    // The alert the page presented last and still shows, or null.
+    static KZAlertController* presentedAlert();
+    static bool waitForAlert(KZAlertController** out, int ms = 5000);
+    // Presses the button of that title on the alert.
+    static bool press(KZAlertController* alert, const QString& title);
+    QString toastText() const;
+    bool waitForToast(const QString& text, int ms = 5000) const;
+    // Whether the service holds a live node at that path.
+    static bool exists(const QString& path);
+
+    static ServiceFixture* s_service;
+    static QTemporaryDir* s_local;
+    KZFilesViewController* page = nullptr;
+    kit::Window* window = nullptr;
+};
+
+} // namespace nubo::test
