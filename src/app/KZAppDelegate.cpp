@@ -13,6 +13,7 @@
 #include "transfer/TransferSession.h"
 #include "ui/files/KZFilesViewController.h"
 #include "ui/files/KZImagesPreviewWindowController.h"
+#include "ui/share/KZShareFilesViewController.h"
 #include "ui/share/KZShareWindowControler.h"
 
 #include <cstdio>
@@ -102,6 +103,7 @@ void KZAppDelegate::registerPages() {
     KZFilesViewController::registerWithRouter();
     KZImagesPreviewWindowController::registerWithRouter();
     KZShareWindowControler::registerWithRouter();
+    KZShareFilesViewController::registerWithRouter();
 }
 
 void KZAppDelegate::buildMainMenu() {
@@ -111,7 +113,7 @@ void KZAppDelegate::buildMainMenu() {
 }
 
 void KZAppDelegate::showFirstWindow() {
-    // Sign-in is not part of this build: the home window opens at once.
+    // Nubo has no sign-in window: the home window opens at once.
     m_home =
         KZRouter::shareInstance().entityWithClass<KZHomeViewController>(KZHomeViewController::kClassName);
     if (m_home)

@@ -172,7 +172,7 @@ void KZFilesViewController::initToolBarUI() {
         item(QStringLiteral("下载"), QStringLiteral("files_download"), [this] { actionDownloadFile(); });
     m_deleteItem =
         item(QStringLiteral("删除"), QStringLiteral("files_delete"), [this] { actionDeleteFile(); });
-    // "更多" and "排序" open their pop-up menus (the menu windows' part).
+    // "更多" and "排序" will open their pop-up menus; so far they close the open ones.
     m_moreItem = item(QStringLiteral("更多"), QStringLiteral("files_more"), [this] { closeAllMenus(); });
     m_sortItem = item(QStringLiteral("排序"), QStringLiteral("files_sorts"), [this] { closeAllMenus(); });
     m_toolBar->setLeftItems({m_uploadItem, m_folderItem, m_downloadItem, m_deleteItem, m_moreItem});
