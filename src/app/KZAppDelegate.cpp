@@ -12,6 +12,7 @@
 #include "storage/SystemConfig.h"
 #include "transfer/TransferSession.h"
 #include "ui/files/KZFilesViewController.h"
+#include "ui/share/KZShareFilesViewController.h"
 #include "ui/share/KZShareWindowControler.h"
 
 #include <cstdio>
@@ -100,6 +101,7 @@ void KZAppDelegate::registerPages() {
     KZHomeViewController::registerWithRouter();
     KZFilesViewController::registerWithRouter();
     KZShareWindowControler::registerWithRouter();
+    KZShareFilesViewController::registerWithRouter();
 }
 
 void KZAppDelegate::buildMainMenu() {
