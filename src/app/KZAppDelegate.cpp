@@ -12,6 +12,7 @@
 #include "storage/SystemConfig.h"
 #include "transfer/TransferSession.h"
 #include "ui/files/KZFilesViewController.h"
+#include "ui/files/KZImagesPreviewWindowController.h"
 #include "ui/share/KZShareFilesViewController.h"
 #include "ui/share/KZShareWindowControler.h"
 #include "ui/transport/KZTransportSettingWindowController.h"
@@ -104,6 +105,7 @@ void KZAppDelegate::registerPages() {
     KZFilesViewController::registerWithRouter();
     KZTransportViewController::registerWithRouter();
     KZTransportSettingWindowController::registerWithRouter();
+    KZImagesPreviewWindowController::registerWithRouter();
     KZShareWindowControler::registerWithRouter();
     KZShareFilesViewController::registerWithRouter();
 }
