@@ -12,6 +12,7 @@
 #include "storage/SystemConfig.h"
 #include "transfer/TransferSession.h"
 #include "ui/files/KZFilesViewController.h"
+#include "ui/files/KZImagesPreviewWindowController.h"
 #include "ui/share/KZShareFilesViewController.h"
 #include "ui/share/KZShareWindowControler.h"
 
@@ -100,6 +101,7 @@ bool KZAppDelegate::openSystemDatabase() {
 void KZAppDelegate::registerPages() {
     KZHomeViewController::registerWithRouter();
     KZFilesViewController::registerWithRouter();
+    KZImagesPreviewWindowController::registerWithRouter();
     KZShareWindowControler::registerWithRouter();
     KZShareFilesViewController::registerWithRouter();
 }
