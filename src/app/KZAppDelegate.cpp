@@ -13,6 +13,7 @@
 #include "storage/SystemConfig.h"
 #include "transfer/TransferSession.h"
 #include "ui/files/KZFilesViewController.h"
+#include "ui/files/KZImagesPreviewWindowController.h"
 #include "ui/share/KZShareFilesViewController.h"
 #include "ui/share/KZShareWindowControler.h"
 
@@ -103,6 +104,7 @@ bool KZAppDelegate::openSystemDatabase() {
 void KZAppDelegate::registerPages() {
     KZHomeViewController::registerWithRouter();
     KZFilesViewController::registerWithRouter();
+    KZImagesPreviewWindowController::registerWithRouter();
     KZShareWindowControler::registerWithRouter();
     KZShareFilesViewController::registerWithRouter();
 }

@@ -226,7 +226,8 @@ TEST_F(SharePage, ClearingDeletesEveryLapsedRecordAndLeavesTheUsersSelectionAlon
     ASSERT_NE(empty, nullptr);
     EXPECT_EQ(empty->parentWidget(), invalid()->tableView());
     EXPECT_EQ(empty->descriptionLabel()->text(), QStringLiteral("暂无失效链接"));
-    EXPECT_EQ(invalid()->insetsForMessageSetView(invalid()->view()), QMargins(0, 0, 100, 0));
+    EXPECT_EQ(invalid()->insetsForMessageSetView(invalid()->view()),
+              QMargins(0, int(invalid()->tableView()->headerHeight()), 100, 0));
     EXPECT_EQ(invalid()->homeToolBarMessage(), QStringLiteral("共0个失效链接"));
 }
 
