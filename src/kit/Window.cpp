@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QPainterPath>
 #include <QRegion>
 #include <QScreen>
@@ -413,6 +414,17 @@ void Window::closeEvent(QCloseEvent* e) {
     if (m_sheetParent)
         m_sheetParent->endSheet(this, -1);
     e->accept();
+}
+
+void Window::paintEvent(QPaintEvent* e) {
+    QWidget::paintEvent(e);
+    // A cut window's edge pixels that the content's antialiased corners leave partly clear
+    // would show black without a compositor: they take the content's colour instead.
+    if (!m_clearBackground || mask().isEmpty() || !m_content || !m_content->customBackgroundColor().isValid())
+        return;
+    QPainter p(this);
+    p.setClipRegion(mask());
+    p.fillRect(rect(), m_content->customBackgroundColor());
 }
 
 void Window::showEvent(QShowEvent* e) {

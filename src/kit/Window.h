@@ -121,6 +121,7 @@ protected:
     void hideEvent(QHideEvent* e) override;
     void changeEvent(QEvent* e) override;
     void showEvent(QShowEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
 
 private:
     void updateClearMask();
