@@ -12,6 +12,8 @@
 #include "storage/SystemConfig.h"
 #include "transfer/TransferSession.h"
 #include "ui/files/KZFilesViewController.h"
+#include "ui/files/KZImagesPreviewWindowController.h"
+#include "ui/share/KZShareFilesViewController.h"
 #include "ui/share/KZShareWindowControler.h"
 
 #include <cstdio>
@@ -99,7 +101,9 @@ bool KZAppDelegate::openSystemDatabase() {
 void KZAppDelegate::registerPages() {
     KZHomeViewController::registerWithRouter();
     KZFilesViewController::registerWithRouter();
+    KZImagesPreviewWindowController::registerWithRouter();
     KZShareWindowControler::registerWithRouter();
+    KZShareFilesViewController::registerWithRouter();
 }
 
 void KZAppDelegate::buildMainMenu() {
@@ -109,7 +113,7 @@ void KZAppDelegate::buildMainMenu() {
 }
 
 void KZAppDelegate::showFirstWindow() {
-    // Sign-in is not part of this build: the home window opens at once.
+    // Nubo has no sign-in window: the home window opens at once.
     m_home =
         KZRouter::shareInstance().entityWithClass<KZHomeViewController>(KZHomeViewController::kClassName);
     if (m_home)

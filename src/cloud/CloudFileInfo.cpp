@@ -60,25 +60,34 @@ CloudFileInfoPtr CloudFileInfo::searchFileWithNid(qint64 nid, qint64 searchNid, 
 }
 
 void CloudFileInfo::setName(const QString& v) {
-    if (v == name_)
+    nubo::RowTextFields& t = text_.get();
+    if (v == t.name)
         return;
-    name_ = v;
-    sortKeyValid_ = false;
-    sortKey_.clear();
+    t.name = v;
+    t.sortKeyValid = false;
+    t.sortKey.clear();
+    listing_ = 0;
+}
+
+quint64 CloudFileInfo::newListing() {
+    static std::atomic<quint64> last{0};
+    return ++last;
 }
 
 QString CloudFileInfo::fixedPath() const {
-    if (isDirectory_ && nid_ != 0 && path_ != u"/" && !path_.endsWith(u'/'))
-        return path_ + u'/';
-    return path_;
+    const QString& path = text_.get().path;
+    if (isDirectory_ && nid_ != 0 && path != u"/" && !path.endsWith(u'/'))
+        return path + u'/';
+    return path;
 }
 
 const QByteArray& CloudFileInfo::nameSortKey() const {
-    if (!sortKeyValid_) {
-        sortKey_ = nubo::collation::sortKey(name_);
-        sortKeyValid_ = true;
+    nubo::RowTextFields& t = text_.get();
+    if (!t.sortKeyValid) {
+        t.sortKey = nubo::collation::sortKey(t.name);
+        t.sortKeyValid = true;
     }
-    return sortKey_;
+    return t.sortKey;
 }
 
 int CloudFileInfo::compareByNameASC(const CloudFileInfo& other) const {
@@ -86,7 +95,7 @@ int CloudFileInfo::compareByNameASC(const CloudFileInfo& other) const {
         return isDirectory_ ? -1 : 1;
     if (int c = nameSortKey().compare(other.nameSortKey()))
         return c < 0 ? -1 : 1;
-    if (int c = name_.compare(other.name_))
+    if (int c = name().compare(other.name()))
         return c < 0 ? -1 : 1;
     return order(nid_, other.nid_);
 }
@@ -123,9 +132,10 @@ int CloudFileInfo::compareBySortMode(const CloudFileInfo& other, int sortMode) c
 }
 
 void CloudFileInfo::encodeWithCoder(QDataStream& out) const {
-    out << kCodingMagic << kCodingVersion << nid_ << pid_ << name_ << path_ << isDirectory_ << size_
+    const nubo::RowTextFields& t = text_.get();
+    out << kCodingMagic << kCodingVersion << nid_ << pid_ << t.name << t.path << isDirectory_ << size_
         << version_ << fmtime_ << fctime_ << category_ << attribute_ << status_ << isShare_ << isSync_
-        << isEditLock_ << isLink_ << fileHash_ << storId_ << thumb_ << searchNid_ << searchKey_ << selected_;
+        << isEditLock_ << isLink_ << t.fileHash << storId_ << thumb_ << searchNid_ << searchKey_ << selected_;
 }
 
 CloudFileInfoPtr CloudFileInfo::initWithCoder(QDataStream& in) {
@@ -135,14 +145,16 @@ CloudFileInfoPtr CloudFileInfo::initWithCoder(QDataStream& in) {
     if (in.status() != QDataStream::Ok || magic != kCodingMagic || version != kCodingVersion)
         return nullptr;
     auto f = create();
-    QString name;
-    in >> f->nid_ >> f->pid_ >> name >> f->path_ >> f->isDirectory_ >> f->size_ >> f->version_ >>
-        f->fmtime_ >> f->fctime_ >> f->category_ >> f->attribute_ >> f->status_ >> f->isShare_ >>
-        f->isSync_ >> f->isEditLock_ >> f->isLink_ >> f->fileHash_ >> f->storId_ >> f->thumb_ >>
-        f->searchNid_ >> f->searchKey_ >> f->selected_;
+    QString name, path, fileHash;
+    in >> f->nid_ >> f->pid_ >> name >> path >> f->isDirectory_ >> f->size_ >> f->version_ >> f->fmtime_ >>
+        f->fctime_ >> f->category_ >> f->attribute_ >> f->status_ >> f->isShare_ >> f->isSync_ >>
+        f->isEditLock_ >> f->isLink_ >> fileHash >> f->storId_ >> f->thumb_ >> f->searchNid_ >>
+        f->searchKey_ >> f->selected_;
     if (in.status() != QDataStream::Ok)
         return nullptr;
     f->setName(name);
+    f->setPath(path);
+    f->setM_fileHash(fileHash);
     return f;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cloud/PackedRows.h"
+
 #include <QByteArray>
 #include <QDataStream>
 #include <QList>
@@ -34,20 +36,29 @@ public:
     CloudFileInfoPtr clone() const { return std::make_shared<CloudFileInfo>(*this); }
 
     qint64 nid() const { return nid_; }
-    void setNid(qint64 v) { nid_ = v; }
+    void setNid(qint64 v) {
+        nid_ = v;
+        listing_ = 0;
+    }
     qint64 pid() const { return pid_; }
     void setPid(qint64 v) { pid_ = v; }
-    const QString& name() const { return name_; }
+    const QString& name() const { return text_.get().name; }
     void setName(const QString& v);
-    const QString& path() const { return path_; }
-    void setPath(const QString& v) { path_ = v; }
+    const QString& path() const { return text_.get().path; }
+    void setPath(const QString& v) { text_.get().path = v; }
     bool isDirectory() const { return isDirectory_; }
-    void setIsDirectory(bool v) { isDirectory_ = v; }
+    void setIsDirectory(bool v) {
+        isDirectory_ = v;
+        listing_ = 0;
+    }
 
     quint64 m_size() const { return size_; }
     void setM_size(quint64 v) { size_ = v; }
     qint32 m_fmtime() const { return fmtime_; }
-    void setM_fmtime(qint32 v) { fmtime_ = v; }
+    void setM_fmtime(qint32 v) {
+        fmtime_ = v;
+        listing_ = 0;
+    }
     qint32 m_fctime() const { return fctime_; }
     void setM_fctime(qint32 v) { fctime_ = v; }
     qint32 m_category() const { return category_; }
@@ -59,8 +70,8 @@ public:
     // Non-zero when the node was removed.
     qint32 m_status() const { return status_; }
     void setM_status(qint32 v) { status_ = v; }
-    const QString& m_fileHash() const { return fileHash_; }
-    void setM_fileHash(const QString& v) { fileHash_ = v; }
+    const QString& m_fileHash() const { return text_.get().fileHash; }
+    void setM_fileHash(const QString& v) { text_.get().fileHash = v; }
     const QString& m_storId() const { return storId_; }
     void setM_storId(const QString& v) { storId_ = v; }
     const QString& m_thumb() const { return thumb_; }
@@ -105,9 +116,30 @@ public:
     const QByteArray& nameSortKey() const;
     // Gives the record a key already computed for this name (the session's tree shares its keys).
     void setNameSortKey(const QByteArray& key) {
-        sortKey_ = key;
-        sortKeyValid_ = true;
+        nubo::RowTextFields& t = text_.get();
+        t.sortKey = key;
+        t.sortKeyValid = true;
     }
+
+    // Name, path, hash and name key read on first use from rows the session packed for a whole
+    // listing.
+    void setPackedText(std::shared_ptr<const nubo::PackedRows> rows, quint32 row) {
+        text_.setPacked(std::move(rows), row);
+    }
+    // Where the record stands in a listing the session sorted by `sortMode`: records of one
+    // listing with rising indexes are in that order without comparing them. Changing the name,
+    // the kind or the time drops it.
+    void setListingOrder(quint64 listing, quint32 index, int sortMode) {
+        listing_ = listing;
+        listingIndex_ = index;
+        listingMode_ = sortMode;
+    }
+    bool followsInListing(const CloudFileInfo& previous, int sortMode) const {
+        return listing_ != 0 && listing_ == previous.listing_ && listingMode_ == sortMode &&
+               listingIndex_ > previous.listingIndex_;
+    }
+    // A new listing number (never 0).
+    static quint64 newListing();
 
     // Coding for the pasteboard: writes and reads every field. Reading checks the stream and
     // answers null for data that is not a node written by encodeWithCoder.
@@ -122,8 +154,7 @@ public:
 private:
     qint64 nid_ = 0;
     qint64 pid_ = -1;
-    QString name_;
-    QString path_;
+    nubo::RowText text_; // name, path, hash and name key
     bool isDirectory_ = false;
     quint64 size_ = 0;
     qint64 version_ = 0;
@@ -136,14 +167,14 @@ private:
     bool isSync_ = false;
     bool isEditLock_ = false;
     bool isLink_ = false;
-    QString fileHash_;
     QString storId_;
     QString thumb_;
     qint64 searchNid_ = -1;
     QString searchKey_;
     bool selected_ = false;
-    mutable QByteArray sortKey_;
-    mutable bool sortKeyValid_ = false;
+    quint64 listing_ = 0;
+    quint32 listingIndex_ = 0;
+    int listingMode_ = -1;
 };
 
 Q_DECLARE_METATYPE(CloudFileInfoPtr)

@@ -4,7 +4,9 @@
 #include "foundation/ParallelFor.h"
 
 #include <QHash>
+#include <QSet>
 #include <algorithm>
+#include <atomic>
 #include <string.h>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -14,14 +16,36 @@ namespace nubo {
 
 namespace {
 
-NodeRecord rootRecord() {
-    NodeRecord root;
-    root.nid = 0;
-    root.pid = -1;
-    root.name = QStringLiteral("/");
-    root.path = QStringLiteral("/");
-    root.isDir = true;
-    return root;
+// Listings and hit lists at least this long make their records on several cores.
+constexpr size_t kParallelRecords = 4096;
+// Records allocated together.
+constexpr size_t kRecordBlock = 256;
+
+void appendVarint(QByteArray& out, quint32 v) {
+    while (v >= 0x80) {
+        out.append(char(v | 0x80));
+        v >>= 7;
+    }
+    out.append(char(v));
+}
+
+quint32 readVarint(const char*& p) {
+    quint32 v = 0;
+    for (int shift = 0;; shift += 7) {
+        const quint8 b = quint8(*p++);
+        v |= quint32(b & 0x7f) << shift;
+        if (!(b & 0x80))
+            return v;
+    }
+}
+
+int hexValue(QChar c) {
+    const char16_t u = c.unicode();
+    if (u >= '0' && u <= '9')
+        return u - '0';
+    if (u >= 'a' && u <= 'f')
+        return u - 'a' + 10;
+    return -1;
 }
 
 // Calls onHit(at) for each match of `needle` in base[begin, end) from left to right; onHit says
@@ -60,103 +84,187 @@ void forEachMatch(const char* base, qsizetype begin, qsizetype end, const QByteA
     }
 }
 
+int compareBytes(QByteArrayView a, QByteArrayView b) {
+    const int c = memcmp(a.data(), b.data(), size_t(std::min(a.size(), b.size())));
+    if (c)
+        return c;
+    return a.size() < b.size() ? -1 : (a.size() > b.size() ? 1 : 0);
+}
+
 } // namespace
 
 KZNodeTree::KZNodeTree() {
     clear();
 }
 
-void KZNodeTree::clear() {
-    QWriteLocker lock(&m_lock);
-    m_entries.clear();
-    m_free.clear();
-    m_slots.clear();
-    m_names.clear();
-    m_segStart.clear();
-    m_segSlot.clear();
-    m_deadSegments = 0;
-    m_live = 0;
-    Entry root;
-    root.rec = rootRecord();
-    root.alive = true;
-    m_entries.push_back(std::move(root));
-    m_slots.insert(0, 0);
-}
+// ---- storage of one node
 
-void KZNodeTree::reset(const NodeList& nodes) {
-    clear();
-    QWriteLocker lock(&m_lock);
-    m_entries.reserve(size_t(nodes.size()) + 1);
-    m_slots.reserve(nodes.size() + 1);
-    m_names.reserve(nodes.size() * 16);
-    m_segStart.reserve(size_t(nodes.size()));
-    m_segSlot.reserve(size_t(nodes.size()));
-    std::vector<int> added;
-    added.reserve(size_t(nodes.size()));
-    for (const NodeRecord& n : nodes) {
-        if (n.nid <= 0 || n.isDeleted() || m_slots.contains(n.nid))
-            continue;
-        added.push_back(addEntry(n));
-    }
-    // Parents may come after their children: link once every node is known.
-    for (int slot : added) {
-        const int parent = slotOf(m_entries[slot].rec.pid);
-        if (parent >= 0 && m_entries[parent].rec.isDir)
-            m_entries[parent].children.push_back(slot);
-    }
-    // Drop what hangs from no live folder (a cycle or a missing parent), with its subtree.
-    std::vector<char> reached(m_entries.size(), 0);
-    std::vector<int> stack{0};
-    reached[0] = 1;
-    while (!stack.empty()) {
-        const int s = stack.back();
-        stack.pop_back();
-        for (int c : m_entries[s].children)
-            if (!reached[c]) {
-                reached[c] = 1;
-                stack.push_back(c);
-            }
-    }
-    for (int slot : added)
-        if (!reached[slot] && m_entries[slot].alive) {
-            m_entries[slot].alive = false;
-            m_slots.remove(m_entries[slot].rec.nid);
-            m_free.push_back(slot);
-            dropSegment(m_entries[slot]);
-            --m_live;
-        }
-    compactIfNeeded();
-}
-
-int KZNodeTree::addEntry(const NodeRecord& rec) {
-    int slot;
-    if (!m_free.empty()) {
-        slot = m_free.back();
-        m_free.pop_back();
-        m_entries[slot] = Entry();
+KZNodeTree::Prepared KZNodeTree::prepare(const NodeRecord& rec) {
+    Prepared p;
+    p.folded = collation::searchFold(rec.name);
+    const QByteArray name = rec.name.toUtf8();
+    const QByteArray key = collation::sortKey(rec.name);
+    p.text.reserve(key.size() + 24);
+    appendVarint(p.text, quint32(key.size()));
+    p.text.append(key);
+    if (name == p.folded) {
+        p.flags |= kNameIsFolded;
     } else {
-        slot = int(m_entries.size());
-        m_entries.emplace_back();
+        appendVarint(p.text, quint32(name.size()));
+        p.text.append(name);
     }
-    Entry& e = m_entries[slot];
-    e.rec = rec;
-    e.rec.path.clear();
-    e.key = collation::sortKey(rec.name);
-    e.alive = true;
-    m_slots.insert(rec.nid, slot);
+    const QString& h = rec.fileHash;
+    bool binary = h.size() == 40;
+    for (qsizetype i = 0; binary && i < 40; ++i)
+        binary = hexValue(h[i]) >= 0;
+    if (binary) {
+        p.flags |= kHashBinary;
+        for (qsizetype i = 0; i < 40; i += 2)
+            p.text.append(char(hexValue(h[i]) << 4 | hexValue(h[i + 1])));
+    } else {
+        const QByteArray text = h.toUtf8();
+        appendVarint(p.text, quint32(text.size()));
+        p.text.append(text);
+    }
+    if (rec.isDir)
+        p.flags |= kDir;
+    if (rec.isLink)
+        p.flags |= kLink;
+    if (rec.isSync)
+        p.flags |= kSync;
+    if (rec.isEditLock)
+        p.flags |= kEditLock;
+    return p;
+}
+
+KZNodeTree::Text KZNodeTree::textOf(int slot) const {
+    const Entry& e = m_entries[size_t(slot)];
+    Text t;
+    const char* start = m_text.constData() + e.text;
+    const char* p = start;
+    const quint32 keyLen = readVarint(p);
+    t.key = QByteArrayView(p, keyLen);
+    p += keyLen;
+    if (e.flags & kNameIsFolded) {
+        if (e.segment >= 0) {
+            const size_t seg = size_t(e.segment);
+            const qsizetype begin = qsizetype(m_segStart[seg]) + 1;
+            const qsizetype end =
+                seg + 1 < m_segStart.size() ? qsizetype(m_segStart[seg + 1]) : m_names.size();
+            t.name = QByteArrayView(m_names.constData() + begin, end - begin);
+        }
+    } else {
+        const quint32 nameLen = readVarint(p);
+        t.name = QByteArrayView(p, nameLen);
+        p += nameLen;
+    }
+    if (e.flags & kHashBinary) {
+        t.hash = QByteArrayView(p, 20);
+        p += 20;
+    } else {
+        const quint32 hashLen = readVarint(p);
+        t.hash = QByteArrayView(p, hashLen);
+        p += hashLen;
+    }
+    t.length = quint32(p - start);
+    return t;
+}
+
+QString KZNodeTree::nameOf(int slot) const {
+    if (slot == 0)
+        return QStringLiteral("/");
+    return QString::fromUtf8(textOf(slot).name);
+}
+
+QString KZNodeTree::hashOf(int slot) const {
+    const Text t = textOf(slot);
+    if (!(m_entries[size_t(slot)].flags & kHashBinary))
+        return QString::fromUtf8(t.hash);
+    static const char digits[] = "0123456789abcdef";
+    QString out(40, Qt::Uninitialized);
+    QChar* d = out.data();
+    for (qsizetype i = 0; i < 20; ++i) {
+        const quint8 b = quint8(t.hash[i]);
+        d[2 * i] = QLatin1Char(digits[b >> 4]);
+        d[2 * i + 1] = QLatin1Char(digits[b & 15]);
+    }
+    return out;
+}
+
+int KZNodeTree::slotOf(qint64 nid) const {
+    if (nid >= 0 && nid < qint64(m_byNid.size())) {
+        const int s = m_byNid[size_t(nid)];
+        if (s >= 0 || m_sparseNid.isEmpty())
+            return s;
+    }
+    return m_sparseNid.value(nid, -1);
+}
+
+void KZNodeTree::mapNid(qint64 nid, int slot) {
+    // Node ids are handed out in order, so most fit a table indexed by id; one far beyond the
+    // others goes to a hash instead of stretching the table.
+    const qint64 limit = 2 * qint64(std::max<size_t>(m_entries.size(), 1 << 16));
+    if (nid >= 0 && (nid < qint64(m_byNid.size()) || nid < limit)) {
+        if (nid >= qint64(m_byNid.size()))
+            m_byNid.resize(size_t(nid) + 1, -1);
+        m_byNid[size_t(nid)] = slot;
+    } else {
+        m_sparseNid.insert(nid, slot);
+    }
+}
+
+void KZNodeTree::unmapNid(qint64 nid) {
+    if (nid >= 0 && nid < qint64(m_byNid.size()))
+        m_byNid[size_t(nid)] = -1;
+    m_sparseNid.remove(nid);
+}
+
+int KZNodeTree::newSlot() {
+    if (!m_free.empty()) {
+        const int slot = m_free.back();
+        m_free.pop_back();
+        m_entries[size_t(slot)] = Entry();
+        return slot;
+    }
+    m_entries.emplace_back();
+    return int(m_entries.size()) - 1;
+}
+
+void KZNodeTree::store(int slot, const NodeRecord& rec, const Prepared& p) {
+    Entry& e = m_entries[size_t(slot)];
+    e.nid = rec.nid;
+    e.size = rec.size;
+    e.version = rec.version;
+    e.mtime = rec.mtime;
+    e.ctime = rec.ctime;
+    e.category = rec.category;
+    e.flags = quint8(kAlive | p.flags);
+}
+
+void KZNodeTree::setText(int slot, const QByteArray& text) {
+    Entry& e = m_entries[size_t(slot)];
+    e.text = quint32(m_text.size());
+    m_text.append(text);
+}
+
+int KZNodeTree::addEntry(const NodeRecord& rec, const Prepared& p) {
+    const int slot = newSlot();
+    store(slot, rec, p);
+    setText(slot, p.text);
+    addSegment(slot, p.folded);
+    mapNid(rec.nid, slot);
     ++m_live;
-    addSegment(slot);
     return slot;
 }
 
-void KZNodeTree::addSegment(int slot) {
-    Entry& e = m_entries[slot];
+void KZNodeTree::addSegment(int slot, const QByteArray& folded) {
+    Entry& e = m_entries[size_t(slot)];
     dropSegment(e);
     e.segment = int(m_segStart.size());
-    m_segStart.push_back(m_names.size());
+    m_segStart.push_back(quint32(m_names.size()));
     m_segSlot.push_back(slot);
     m_names.append('\0');
-    m_names.append(collation::searchFold(e.rec.name));
+    m_names.append(folded);
 }
 
 void KZNodeTree::dropSegment(Entry& e) {
@@ -167,41 +275,279 @@ void KZNodeTree::dropSegment(Entry& e) {
     ++m_deadSegments;
 }
 
-void KZNodeTree::link(int slot) {
-    const int parent = slotOf(m_entries[slot].rec.pid);
-    if (parent >= 0)
-        m_entries[parent].children.push_back(slot);
+// ---- whole tree
+
+void KZNodeTree::clear() {
+    QWriteLocker lock(&m_lock);
+    m_entries.clear();
+    m_free.clear();
+    m_byNid.clear();
+    m_sparseNid.clear();
+    m_children.clear();
+    m_freeChildLists.clear();
+    m_text.clear();
+    m_deadText = 0;
+    m_names.clear();
+    m_segStart.clear();
+    m_segSlot.clear();
+    m_deadSegments = 0;
+    m_live = 0;
+    m_entries.emplace_back();
+    Entry& root = m_entries.back();
+    root.nid = 0;
+    root.flags = kAlive | kDir;
+    NodeRecord r;
+    r.name = QStringLiteral("/");
+    setText(0, prepare(r).text);
+    mapNid(0, 0);
 }
 
-void KZNodeTree::unlink(int slot) {
-    const int parent = slotOf(m_entries[slot].rec.pid);
+void KZNodeTree::reset(const NodeList& nodes) {
+    clear();
+    QWriteLocker lock(&m_lock);
+    // Which records become nodes: the first of each id.
+    std::vector<int> taken;
+    taken.reserve(size_t(nodes.size()));
+    {
+        QSet<qint64> sparse;
+        std::vector<char> seen;
+        for (qsizetype i = 0; i < nodes.size(); ++i) {
+            const NodeRecord& n = nodes[i];
+            if (n.nid <= 0 || n.isDeleted())
+                continue;
+            if (n.nid < 4 * (nodes.size() + 1024)) {
+                if (size_t(n.nid) >= seen.size())
+                    seen.resize(std::max(size_t(n.nid) + 1, seen.size() * 2), 0);
+                if (seen[size_t(n.nid)])
+                    continue;
+                seen[size_t(n.nid)] = 1;
+            } else if (sparse.contains(n.nid)) {
+                continue;
+            } else {
+                sparse.insert(n.nid);
+            }
+            taken.push_back(int(i));
+        }
+    }
+    // Keys and folded names on every core, each part into its own buffers, then joined in order.
+    const size_t count = taken.size();
+    const int parts = parallelParts(qint64(count), 8192);
+    struct Part {
+        QByteArray names, text;
+        std::vector<quint32> nameAt, textAt;
+        std::vector<quint8> flags;
+    };
+    std::vector<Part> built(static_cast<size_t>(parts));
+    parallelFor(parts, [&](int part) {
+        Part& b = built[size_t(part)];
+        const size_t from = count * size_t(part) / size_t(parts);
+        const size_t to = count * size_t(part + 1) / size_t(parts);
+        b.names.reserve(qsizetype(to - from) * 20);
+        b.text.reserve(qsizetype(to - from) * 20);
+        for (size_t i = from; i < to; ++i) {
+            const Prepared p = prepare(nodes[taken[i]]);
+            b.nameAt.push_back(quint32(b.names.size()));
+            b.names.append('\0');
+            b.names.append(p.folded);
+            b.textAt.push_back(quint32(b.text.size()));
+            b.text.append(p.text);
+            b.flags.push_back(p.flags);
+        }
+    });
+    qsizetype namesSize = 0, textSize = m_text.size();
+    for (const Part& b : built) {
+        namesSize += b.names.size();
+        textSize += b.text.size();
+    }
+    m_names.reserve(namesSize);
+    m_text.reserve(textSize);
+    m_entries.reserve(count + 1);
+    m_segStart.reserve(count);
+    m_segSlot.reserve(count);
+    size_t i = 0;
+    for (Part& b : built) {
+        const quint32 nameBase = quint32(m_names.size());
+        const quint32 textBase = quint32(m_text.size());
+        m_names.append(b.names);
+        m_text.append(b.text);
+        for (size_t j = 0; j < b.nameAt.size(); ++j, ++i) {
+            const NodeRecord& n = nodes[taken[i]];
+            const int slot = int(m_entries.size());
+            m_entries.emplace_back();
+            Prepared flagsOnly;
+            flagsOnly.flags = b.flags[j];
+            store(slot, n, flagsOnly);
+            Entry& e = m_entries.back();
+            e.text = textBase + b.textAt[j];
+            e.segment = int(m_segStart.size());
+            m_segStart.push_back(nameBase + b.nameAt[j]);
+            m_segSlot.push_back(slot);
+            mapNid(n.nid, slot);
+            ++m_live;
+        }
+        b = Part();
+    }
+    // Parents may come after their children: link once every node is known.
+    for (size_t k = 0; k < count; ++k) {
+        const int slot = int(k) + 1;
+        const int parent = slotOf(nodes[taken[k]].pid);
+        if (parent >= 0 && (m_entries[size_t(parent)].flags & kDir)) {
+            m_entries[size_t(slot)].parent = parent;
+            childList(parent).push_back(slot);
+        }
+    }
+    // Drop what hangs from no live folder (a cycle or a missing parent), with its subtree.
+    std::vector<char> reached(m_entries.size(), 0);
+    std::vector<int> stack{0};
+    reached[0] = 1;
+    while (!stack.empty()) {
+        const int s = stack.back();
+        stack.pop_back();
+        const int list = m_entries[size_t(s)].children;
+        if (list < 0)
+            continue;
+        for (int c : m_children[size_t(list)])
+            if (!reached[size_t(c)]) {
+                reached[size_t(c)] = 1;
+                stack.push_back(c);
+            }
+    }
+    for (size_t s = 1; s < m_entries.size(); ++s) {
+        Entry& e = m_entries[s];
+        if (reached[s])
+            continue;
+        if (e.children >= 0) {
+            m_children[size_t(e.children)].clear();
+            m_freeChildLists.push_back(e.children);
+            e.children = -1;
+        }
+        e.flags &= quint8(~kAlive);
+        e.parent = -1;
+        unmapNid(e.nid);
+        m_free.push_back(int(s));
+        m_deadText += textOf(int(s)).length;
+        dropSegment(e);
+        --m_live;
+    }
+    // Every folder's children in name order, folders spread over the cores.
+    std::vector<int> lists;
+    for (size_t l = 0; l < m_children.size(); ++l)
+        if (m_children[l].size() > 1)
+            lists.push_back(int(l));
+    std::sort(lists.begin(), lists.end(),
+              [&](int a, int b) { return m_children[size_t(a)].size() > m_children[size_t(b)].size(); });
+    std::atomic<size_t> next{0};
+    parallelFor(parallelParts(qint64(lists.size()), 1), [&](int) {
+        for (size_t l = next++; l < lists.size(); l = next++)
+            sortChildren(m_children[size_t(lists[l])]);
+    });
+    compactIfNeeded();
+}
+
+// ---- children in name order
+
+bool KZNodeTree::nameLess(int a, int b) const {
+    const Text ta = textOf(a), tb = textOf(b);
+    if (const int c = compareBytes(ta.key, tb.key))
+        return c < 0;
+    if (ta.name != tb.name) {
+        // Equal keys (names differing in case only): the exact names in UTF-16 order, as records
+        // compare them.
+        if (const int c = QString::fromUtf8(ta.name).compare(QString::fromUtf8(tb.name)))
+            return c < 0;
+    }
+    return m_entries[size_t(a)].nid < m_entries[size_t(b)].nid;
+}
+
+void KZNodeTree::sortChildren(std::vector<int>& kids) const {
+    // The first 16 key bytes decide most comparisons without reading the buffer.
+    struct Item {
+        quint64 hi = 0, lo = 0;
+        int slot;
+    };
+    std::vector<Item> items;
+    items.reserve(kids.size());
+    for (int s : kids) {
+        Item it{0, 0, s};
+        const QByteArrayView k = textOf(s).key;
+        for (qsizetype i = 0; i < 16; ++i) {
+            const quint64 b = i < k.size() ? quint8(k[i]) : 0;
+            (i < 8 ? it.hi : it.lo) = ((i < 8 ? it.hi : it.lo) << 8) | b;
+        }
+        items.push_back(it);
+    }
+    std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
+        if (a.hi != b.hi)
+            return a.hi < b.hi;
+        if (a.lo != b.lo)
+            return a.lo < b.lo;
+        return nameLess(a.slot, b.slot);
+    });
+    for (size_t i = 0; i < items.size(); ++i)
+        kids[i] = items[i].slot;
+}
+
+std::vector<int>& KZNodeTree::childList(int folder) {
+    Entry& e = m_entries[size_t(folder)];
+    if (e.children < 0) {
+        if (!m_freeChildLists.empty()) {
+            e.children = m_freeChildLists.back();
+            m_freeChildLists.pop_back();
+        } else {
+            e.children = int(m_children.size());
+            m_children.emplace_back();
+        }
+    }
+    return m_children[size_t(e.children)];
+}
+
+void KZNodeTree::linkSorted(int slot) {
+    const int parent = m_entries[size_t(slot)].parent;
     if (parent < 0)
         return;
-    auto& siblings = m_entries[parent].children;
-    auto it = std::find(siblings.begin(), siblings.end(), slot);
-    if (it != siblings.end()) {
-        *it = siblings.back();
-        siblings.pop_back();
-    }
+    std::vector<int>& kids = childList(parent);
+    kids.insert(
+        std::upper_bound(kids.begin(), kids.end(), slot, [&](int a, int b) { return nameLess(a, b); }), slot);
+}
+
+void KZNodeTree::unlinkSorted(int slot) {
+    const int parent = m_entries[size_t(slot)].parent;
+    if (parent < 0 || m_entries[size_t(parent)].children < 0)
+        return;
+    std::vector<int>& kids = m_children[size_t(m_entries[size_t(parent)].children)];
+    auto it = std::lower_bound(kids.begin(), kids.end(), slot, [&](int a, int b) { return nameLess(a, b); });
+    if (it == kids.end() || *it != slot)
+        it = std::find(kids.begin(), kids.end(), slot);
+    if (it != kids.end())
+        kids.erase(it);
 }
 
 void KZNodeTree::removeSubtree(int slot) {
-    unlink(slot);
+    unlinkSorted(slot);
     std::vector<int> stack{slot};
     while (!stack.empty()) {
         const int s = stack.back();
         stack.pop_back();
-        Entry& e = m_entries[s];
-        for (int c : e.children)
-            stack.push_back(c);
-        e.children.clear();
-        e.alive = false;
-        m_slots.remove(e.rec.nid);
+        Entry& e = m_entries[size_t(s)];
+        if (e.children >= 0) {
+            std::vector<int>& kids = m_children[size_t(e.children)];
+            stack.insert(stack.end(), kids.begin(), kids.end());
+            kids.clear();
+            kids.shrink_to_fit();
+            m_freeChildLists.push_back(e.children);
+            e.children = -1;
+        }
+        m_deadText += textOf(s).length;
+        e.flags &= quint8(~kAlive);
+        e.parent = -1;
+        unmapNid(e.nid);
         m_free.push_back(s);
         dropSegment(e);
         --m_live;
     }
 }
+
+// ---- changes
 
 QList<KZNodeTree::Change> KZNodeTree::apply(const NodeList& changes) {
     QWriteLocker lock(&m_lock);
@@ -213,18 +559,18 @@ QList<KZNodeTree::Change> KZNodeTree::apply(const NodeList& changes) {
         c.node = n;
         const int slot = slotOf(n.nid);
         if (slot >= 0) {
-            const Entry& e = m_entries[slot];
             c.existed = true;
-            c.oldPid = e.rec.pid;
-            c.oldName = e.rec.name;
-            c.wasDir = e.rec.isDir;
+            c.oldPid = m_entries[size_t(m_entries[size_t(slot)].parent)].nid;
+            c.oldName = nameOf(slot);
+            c.wasDir = m_entries[size_t(slot)].flags & kDir;
         }
         if (n.isDeleted()) {
             if (slot >= 0)
                 removeSubtree(slot);
         } else {
             const int parent = slotOf(n.pid);
-            if (parent < 0 || !m_entries[parent].rec.isDir || (slot >= 0 && isInSubtree(parent, slot))) {
+            if (parent < 0 || !(m_entries[size_t(parent)].flags & kDir) ||
+                (slot >= 0 && isInSubtree(parent, slot))) {
                 // A change that cannot be placed (no such folder, or a move into its own
                 // subtree): the node is treated as gone rather than kept where it is not.
                 if (slot >= 0)
@@ -233,28 +579,36 @@ QList<KZNodeTree::Change> KZNodeTree::apply(const NodeList& changes) {
                     continue;
                 c.node.status = 1;
             } else if (slot < 0) {
-                link(addEntry(n));
+                const int added = addEntry(n, prepare(n));
+                m_entries[size_t(added)].parent = parent;
+                linkSorted(added);
             } else {
-                Entry& e = m_entries[slot];
-                const bool moved = e.rec.pid != n.pid;
-                const bool renamed = e.rec.name != n.name;
-                if (moved)
-                    unlink(slot);
-                std::vector<int> kids = std::move(e.children);
-                e.rec = n;
-                e.rec.path.clear();
-                if (n.isDir) {
-                    e.children = std::move(kids);
-                } else {
-                    for (int k : kids) // a folder that became a file keeps no children
+                const Prepared p = prepare(n);
+                const Text old = textOf(slot);
+                const bool renamed = c.oldName != n.name;
+                const bool moved = m_entries[size_t(slot)].parent != parent;
+                if (moved || renamed)
+                    unlinkSorted(slot);
+                const QByteArrayView oldText(m_text.constData() + m_entries[size_t(slot)].text, old.length);
+                const quint8 layout = kNameIsFolded | kHashBinary;
+                if (oldText != QByteArrayView(p.text) ||
+                    (m_entries[size_t(slot)].flags & layout) != (p.flags & layout)) {
+                    m_deadText += old.length;
+                    setText(slot, p.text);
+                }
+                if (renamed)
+                    addSegment(slot, p.folded);
+                store(slot, n, p);
+                Entry& e = m_entries[size_t(slot)];
+                if (!n.isDir && e.children >= 0) {
+                    // A folder that became a file keeps no children.
+                    const std::vector<int> kids = m_children[size_t(e.children)];
+                    for (int k : kids)
                         removeSubtree(k);
                 }
-                if (renamed) {
-                    e.key = collation::sortKey(n.name);
-                    addSegment(slot);
-                }
-                if (moved)
-                    link(slot);
+                e.parent = parent;
+                if (moved || renamed)
+                    linkSorted(slot);
             }
         }
         out.append(c);
@@ -264,38 +618,55 @@ QList<KZNodeTree::Change> KZNodeTree::apply(const NodeList& changes) {
 }
 
 bool KZNodeTree::isInSubtree(int slot, int root) const {
-    for (int s = slot; s > 0; s = slotOf(m_entries[s].rec.pid))
+    for (int s = slot; s > 0; s = m_entries[size_t(s)].parent)
         if (s == root)
             return true;
     return false;
 }
 
 void KZNodeTree::compactIfNeeded() {
-    if (m_deadSegments < 1024 || m_deadSegments < m_live)
-        return;
-    QByteArray names;
-    names.reserve(m_names.size());
-    std::vector<qsizetype> starts;
-    std::vector<int> slots;
-    starts.reserve(size_t(m_live));
-    slots.reserve(size_t(m_live));
-    for (size_t seg = 0; seg < m_segStart.size(); ++seg) {
-        const int slot = m_segSlot[seg];
-        if (slot < 0)
-            continue;
-        Entry& e = m_entries[slot];
-        const qsizetype begin = m_segStart[seg];
-        const qsizetype end = seg + 1 < m_segStart.size() ? m_segStart[seg + 1] : m_names.size();
-        e.segment = int(starts.size());
-        starts.push_back(names.size());
-        slots.push_back(slot);
-        names.append(m_names.constData() + begin, end - begin);
+    if (m_deadSegments >= 1024 && m_deadSegments >= m_live) {
+        QByteArray names;
+        names.reserve(m_names.size());
+        std::vector<quint32> starts;
+        std::vector<int> slots;
+        starts.reserve(size_t(m_live));
+        slots.reserve(size_t(m_live));
+        for (size_t seg = 0; seg < m_segStart.size(); ++seg) {
+            const int slot = m_segSlot[seg];
+            if (slot < 0)
+                continue;
+            const qsizetype begin = m_segStart[seg];
+            const qsizetype end =
+                seg + 1 < m_segStart.size() ? qsizetype(m_segStart[seg + 1]) : m_names.size();
+            m_entries[size_t(slot)].segment = int(starts.size());
+            starts.push_back(quint32(names.size()));
+            slots.push_back(slot);
+            names.append(m_names.constData() + begin, end - begin);
+        }
+        m_names = std::move(names);
+        m_segStart = std::move(starts);
+        m_segSlot = std::move(slots);
+        m_deadSegments = 0;
     }
-    m_names = std::move(names);
-    m_segStart = std::move(starts);
-    m_segSlot = std::move(slots);
-    m_deadSegments = 0;
+    if (m_deadText >= (1 << 20) && m_deadText >= m_text.size() - m_deadText) {
+        QByteArray text;
+        text.reserve(m_text.size() - m_deadText);
+        for (size_t s = 0; s < m_entries.size(); ++s) {
+            Entry& e = m_entries[s];
+            if (!(e.flags & kAlive))
+                continue;
+            const Text t = textOf(int(s));
+            const quint32 at = quint32(text.size());
+            text.append(m_text.constData() + e.text, t.length);
+            e.text = at;
+        }
+        m_text = std::move(text);
+        m_deadText = 0;
+    }
 }
+
+// ---- reading
 
 int KZNodeTree::count() const {
     QReadLocker lock(&m_lock);
@@ -310,23 +681,35 @@ bool KZNodeTree::contains(qint64 nid) const {
 bool KZNodeTree::isFolder(qint64 nid) const {
     QReadLocker lock(&m_lock);
     const int slot = slotOf(nid);
-    return slot >= 0 && m_entries[slot].rec.isDir;
+    return slot >= 0 && (m_entries[size_t(slot)].flags & kDir);
 }
 
 bool KZNodeTree::isUnder(qint64 nid, qint64 ancestor) const {
     QReadLocker lock(&m_lock);
-    for (int s = slotOf(nid); s >= 0; s = slotOf(m_entries[s].rec.pid))
-        if (m_entries[s].rec.nid == ancestor)
+    for (int s = slotOf(nid); s >= 0; s = m_entries[size_t(s)].parent)
+        if (m_entries[size_t(s)].nid == ancestor)
             return true;
     return false;
+}
+
+qint64 KZNodeTree::memoryBytes() const {
+    QReadLocker lock(&m_lock);
+    qint64 bytes = qint64(m_entries.capacity() * sizeof(Entry)) + qint64(m_free.capacity() * sizeof(int)) +
+                   qint64(m_byNid.capacity() * sizeof(int)) + qint64(m_sparseNid.capacity()) * 24 +
+                   qint64(m_children.capacity() * sizeof(std::vector<int>)) + m_text.capacity() +
+                   m_names.capacity() + qint64(m_segStart.capacity() * sizeof(quint32)) +
+                   qint64(m_segSlot.capacity() * sizeof(int));
+    for (const auto& kids : m_children)
+        bytes += qint64(kids.capacity() * sizeof(int));
+    return bytes;
 }
 
 QString KZNodeTree::pathOfSlot(int slot) const {
     if (slot <= 0)
         return QStringLiteral("/");
     QStringList parts;
-    for (int s = slot; s > 0; s = slotOf(m_entries[s].rec.pid))
-        parts.prepend(m_entries[s].rec.name);
+    for (int s = slot; s > 0; s = m_entries[size_t(s)].parent)
+        parts.prepend(nameOf(s));
     return u'/' + parts.join(u'/');
 }
 
@@ -351,10 +734,86 @@ CloudFileInfoPtr KZNodeTree::fileInfoFromRecord(const NodeRecord& r, const QStri
 }
 
 CloudFileInfoPtr KZNodeTree::makeInfo(int slot, const QString& path) const {
-    const Entry& e = m_entries[slot];
-    auto f = fileInfoFromRecord(e.rec, path);
-    f->setNameSortKey(e.key);
+    const Entry& e = m_entries[size_t(slot)];
+    const Text t = textOf(slot);
+    auto f = CloudFileInfo::create();
+    f->setNid(e.nid);
+    f->setPid(e.parent >= 0 ? m_entries[size_t(e.parent)].nid : -1);
+    f->setName(QString::fromUtf8(t.name));
+    f->setPath(path);
+    f->setIsDirectory(e.flags & kDir);
+    f->setM_size(e.size);
+    f->setM_fmtime(e.mtime);
+    f->setM_fctime(e.ctime);
+    f->setM_category(e.category);
+    if (!t.hash.isEmpty())
+        f->setM_fileHash(hashOf(slot));
+    f->setM_isLink(e.flags & kLink);
+    f->setM_isSync(e.flags & kSync);
+    f->setM_isEditLock(e.flags & kEditLock);
+    f->setM_version(e.version);
+    f->setNameSortKey(t.key.toByteArray());
     return f;
+}
+
+QList<CloudFileInfoPtr> KZNodeTree::makeInfos(const std::vector<int>& slots,
+                                              const std::vector<QString>& folderPaths,
+                                              const std::vector<quint32>& folderOf, int sortMode) const {
+    // Records carry their fields; their text stays packed per part until a record is read. They
+    // are made in blocks of kRecordBlock, one allocation each: a block lives while any of its
+    // records does.
+    QList<CloudFileInfoPtr> out(qsizetype(slots.size()));
+    CloudFileInfoPtr* made = out.data();
+    const quint64 listing = CloudFileInfo::newListing();
+    const int parts = slots.size() >= kParallelRecords ? parallelParts(qint64(slots.size()), 1024) : 1;
+    parallelFor(parts, [&](int part) {
+        const size_t from = slots.size() * size_t(part) / size_t(parts);
+        const size_t to = slots.size() * size_t(part + 1) / size_t(parts);
+        auto rows = std::make_shared<PackedRows>();
+        rows->folders = folderPaths;
+        rows->rowAt.reserve(to - from);
+        rows->bytes.reserve(qsizetype(to - from) * 96); // key, name and a hex hash
+        char hex[40];
+        std::shared_ptr<CloudFileInfo[]> block;
+        size_t used = kRecordBlock;
+        for (size_t i = from; i < to; ++i) {
+            const int slot = slots[i];
+            const Entry& e = m_entries[size_t(slot)];
+            const Text t = textOf(slot);
+            QByteArrayView hash = t.hash;
+            if (e.flags & kHashBinary) {
+                static const char digits[] = "0123456789abcdef";
+                for (int k = 0; k < 20; ++k) {
+                    hex[2 * k] = digits[quint8(t.hash[k]) >> 4];
+                    hex[2 * k + 1] = digits[quint8(t.hash[k]) & 15];
+                }
+                hash = QByteArrayView(hex, 40);
+            }
+            rows->append(t.key, t.name, hash, folderOf.empty() ? 0 : folderOf[i]);
+            if (used == kRecordBlock) {
+                block = std::make_shared<CloudFileInfo[]>(std::min(kRecordBlock, to - i));
+                used = 0;
+            }
+            CloudFileInfoPtr f(block, &block[used++]);
+            f->setNid(e.nid);
+            f->setPid(e.parent >= 0 ? m_entries[size_t(e.parent)].nid : -1);
+            f->setIsDirectory(e.flags & kDir);
+            f->setM_size(e.size);
+            f->setM_fmtime(e.mtime);
+            f->setM_fctime(e.ctime);
+            f->setM_category(e.category);
+            f->setM_isLink(e.flags & kLink);
+            f->setM_isSync(e.flags & kSync);
+            f->setM_isEditLock(e.flags & kEditLock);
+            f->setM_version(e.version);
+            f->setListingOrder(listing, quint32(i), sortMode);
+            made[i] = std::move(f);
+        }
+        std::shared_ptr<const PackedRows> shared = std::move(rows);
+        for (size_t i = from; i < to; ++i)
+            made[i]->setPackedText(shared, quint32(i - from));
+    });
+    return out;
 }
 
 CloudFileInfoPtr KZNodeTree::fileInfo(qint64 nid) const {
@@ -374,17 +833,27 @@ qint64 KZNodeTree::nidForPath(const QString& path) const {
     int slot = 0;
     const QStringList parts = path.split(u'/', Qt::SkipEmptyParts);
     for (const QString& part : parts) {
+        const int list = m_entries[size_t(slot)].children;
+        if (list < 0)
+            return -1;
+        // Children are in key order: only those of the part's key can be it.
+        const std::vector<int>& kids = m_children[size_t(list)];
+        const QByteArray key = collation::sortKey(part);
+        auto it = std::lower_bound(kids.begin(), kids.end(), key, [&](int s, const QByteArray& k) {
+            return compareBytes(textOf(s).key, k) < 0;
+        });
+        const QByteArray exact = part.toUtf8();
         int found = -1;
-        for (int c : m_entries[slot].children)
-            if (m_entries[c].rec.name == part) {
-                found = c;
+        for (; it != kids.end() && compareBytes(textOf(*it).key, key) == 0; ++it)
+            if (textOf(*it).name == exact) {
+                found = *it;
                 break;
             }
         if (found < 0)
             return -1;
         slot = found;
     }
-    return m_entries[slot].rec.nid;
+    return m_entries[size_t(slot)].nid;
 }
 
 void KZNodeTree::sortSlots(std::vector<int>& slots, int sortMode) const {
@@ -402,20 +871,19 @@ void KZNodeTree::sortSlots(std::vector<int>& slots, int sortMode) const {
     std::vector<Item> items;
     items.reserve(slots.size());
     for (int s : slots) {
-        const Entry& e = m_entries[s];
-        Item it{0, 0, s, e.rec.isDir};
+        const Entry& e = m_entries[size_t(s)];
+        Item it{0, 0, s, bool(e.flags & kDir)};
         if (byName) {
-            const char* k = e.key.constData();
-            const qsizetype n = e.key.size();
+            const QByteArrayView k = textOf(s).key;
             for (qsizetype i = 0; i < 16; ++i) {
-                const quint64 b = i < n ? quint8(k[i]) : 0;
+                const quint64 b = i < k.size() ? quint8(k[i]) : 0;
                 if (i < 8)
                     it.hi = (it.hi << 8) | b;
                 else
                     it.lo = (it.lo << 8) | b;
             }
         } else {
-            it.hi = quint64(qint64(e.rec.mtime) + (qint64(1) << 32));
+            it.hi = quint64(qint64(e.mtime) + (qint64(1) << 32));
         }
         items.push_back(it);
     }
@@ -428,15 +896,9 @@ void KZNodeTree::sortSlots(std::vector<int>& slots, int sortMode) const {
             return x.hi < y.hi;
         if (x.lo != y.lo)
             return x.lo < y.lo;
-        const Entry& ex = m_entries[x.slot];
-        const Entry& ey = m_entries[y.slot];
-        if (byName) {
-            if (int c = ex.key.compare(ey.key))
-                return c < 0;
-            if (int c = ex.rec.name.compare(ey.rec.name))
-                return c < 0;
-        }
-        return ex.rec.nid < ey.rec.nid;
+        if (byName)
+            return nameLess(x.slot, y.slot);
+        return m_entries[size_t(x.slot)].nid < m_entries[size_t(y.slot)].nid;
     };
     std::sort(items.begin(), items.end(), less);
     for (size_t i = 0; i < items.size(); ++i)
@@ -449,42 +911,51 @@ QList<CloudFileInfoPtr> KZNodeTree::list(qint64 folder, bool foldersOnly, int so
     if (slot < 0)
         return {};
     std::vector<int> kids;
-    kids.reserve(m_entries[slot].children.size());
-    for (int c : m_entries[slot].children)
-        if (!foldersOnly || m_entries[c].rec.isDir)
-            kids.push_back(c);
-    sortSlots(kids, sortMode);
+    const int list = m_entries[size_t(slot)].children;
+    if (list >= 0) {
+        // Kept in name order: folders then files, each run as it stands (or reversed).
+        const std::vector<int>& all = m_children[size_t(list)];
+        kids.reserve(all.size());
+        const bool descending = sortMode == 1;
+        for (int pass = 0; pass < (foldersOnly ? 1 : 2); ++pass) {
+            const bool dirs = pass == 0;
+            const size_t from = kids.size();
+            for (int c : all)
+                if (bool(m_entries[size_t(c)].flags & kDir) == dirs)
+                    kids.push_back(c);
+            if (descending)
+                std::reverse(kids.begin() + qsizetype(from), kids.end());
+        }
+        if (sortMode != 0 && sortMode != 1)
+            sortSlots(kids, sortMode);
+    }
     QString base = pathOfSlot(slot);
     if (!base.endsWith(u'/'))
         base += u'/';
-    QList<CloudFileInfoPtr> out;
-    out.reserve(qsizetype(kids.size()));
-    for (int c : kids)
-        out.append(makeInfo(c, base + m_entries[c].rec.name));
-    return out;
+    return makeInfos(kids, {base}, {}, sortMode);
 }
 
 void KZNodeTree::scanSegments(size_t first, size_t last, const QByteArray& needle,
                               std::vector<int>& hits) const {
-    const qsizetype begin = first < m_segStart.size() ? m_segStart[first] : m_names.size();
-    const qsizetype end = last < m_segStart.size() ? m_segStart[last] : m_names.size();
+    const qsizetype begin = first < m_segStart.size() ? qsizetype(m_segStart[first]) : m_names.size();
+    const qsizetype end = last < m_segStart.size() ? qsizetype(m_segStart[last]) : m_names.size();
     size_t seg = first;
     forEachMatch(m_names.constData(), begin, end, needle, [&](qsizetype at) -> qsizetype {
         // Hits come in order and mostly close together: gallop forward from the last segment.
         size_t step = 1, lo = seg, hi = seg + 1;
-        while (hi < last && m_segStart[hi] <= at) {
+        while (hi < last && qsizetype(m_segStart[hi]) <= at) {
             lo = hi;
             step *= 2;
             hi = std::min(last, hi + step);
         }
         seg = size_t(std::upper_bound(m_segStart.begin() + qsizetype(lo), m_segStart.begin() + qsizetype(hi),
-                                      at) -
+                                      quint32(at)) -
                      m_segStart.begin()) -
               1;
         if (m_segSlot[seg] >= 0)
             hits.push_back(m_segSlot[seg]);
         ++seg; // one hit per name: go on at the next one
-        return seg < last ? m_segStart[seg] : end;
+        return seg < last ? qsizetype(m_segStart[seg]) : end;
     });
 }
 
@@ -495,14 +966,14 @@ std::vector<int> KZNodeTree::searchSlots(int scopeSlot, const QByteArray& needle
         return hits;
     // The scan is bound by memory bandwidth: each core takes a run of whole names (a key holds no
     // zero byte, so no match crosses a name's start).
-    const int parts = parallelParts(m_names.size(), 1 << 20);
+    const int parts = parallelParts(m_names.size(), 256 << 10);
     std::vector<size_t> bounds(size_t(parts) + 1, m_segStart.size());
+    bounds[0] = 0;
     for (int p = 1; p < parts; ++p) {
-        const qsizetype at = m_names.size() / parts * p;
+        const quint32 at = quint32(m_names.size() / parts * p);
         bounds[size_t(p)] =
             size_t(std::lower_bound(m_segStart.begin(), m_segStart.end(), at) - m_segStart.begin());
     }
-    bounds[0] = 0;
     std::vector<std::vector<int>> found(static_cast<size_t>(parts));
     parallelFor(parts, [&](int p) {
         scanSegments(bounds[size_t(p)], bounds[size_t(p) + 1], needle, found[size_t(p)]);
@@ -536,7 +1007,7 @@ std::vector<int> KZNodeTree::searchSlots(int scopeSlot, const QByteArray& needle
                 break;
             }
             climbed.push_back(folder);
-            folder = slotOf(m_entries[folder].rec.pid);
+            folder = m_entries[size_t(folder)].parent;
         }
         for (int f : climbed)
             inScope.insert(f, r);
@@ -544,7 +1015,7 @@ std::vector<int> KZNodeTree::searchSlots(int scopeSlot, const QByteArray& needle
     };
     for (const auto& f : found)
         for (int slot : f)
-            if (under(slotOf(m_entries[slot].rec.pid)))
+            if (under(m_entries[size_t(slot)].parent))
                 hits.push_back(slot);
     return hits;
 }
@@ -555,7 +1026,7 @@ std::vector<qint64> KZNodeTree::searchNids(qint64 scope, const QString& key) con
     std::vector<qint64> nids;
     nids.reserve(slots.size());
     for (int s : slots)
-        nids.push_back(m_entries[s].rec.nid);
+        nids.push_back(m_entries[size_t(s)].nid);
     return nids;
 }
 
@@ -563,21 +1034,23 @@ QList<CloudFileInfoPtr> KZNodeTree::search(qint64 scope, const QString& key, int
     QReadLocker lock(&m_lock);
     std::vector<int> slots = searchSlots(slotOf(scope), collation::searchFold(key));
     sortSlots(slots, sortMode);
-    QHash<int, QString> folderPaths;
-    QList<CloudFileInfoPtr> out;
-    out.reserve(qsizetype(slots.size()));
+    QHash<int, quint32> folderIndex;
+    std::vector<QString> paths;
+    std::vector<quint32> folderOf;
+    folderOf.reserve(slots.size());
     for (int s : slots) {
-        const int parent = slotOf(m_entries[s].rec.pid);
-        auto it = folderPaths.find(parent);
-        if (it == folderPaths.end()) {
+        const int parent = m_entries[size_t(s)].parent;
+        auto it = folderIndex.find(parent);
+        if (it == folderIndex.end()) {
             QString p = pathOfSlot(parent);
             if (!p.endsWith(u'/'))
                 p += u'/';
-            it = folderPaths.insert(parent, p);
+            it = folderIndex.insert(parent, quint32(paths.size()));
+            paths.push_back(p);
         }
-        out.append(makeInfo(s, *it + m_entries[s].rec.name));
+        folderOf.push_back(*it);
     }
-    return out;
+    return makeInfos(slots, paths, folderOf, sortMode);
 }
 
 } // namespace nubo

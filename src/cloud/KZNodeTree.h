@@ -10,9 +10,12 @@
 namespace nubo {
 
 // The in-memory copy of the cloud node tree that answers listings and searches: the children of
-// every folder, natural-order keys computed once per name, and one buffer of case-folded names
-// that a search scans in a single pass. Kept current by the incremental changes. Safe from any
+// every folder kept in name order, natural-order keys computed once per name, and one buffer of
+// case-folded names that a search scans. Kept current by the incremental changes. Safe from any
 // thread (readers share a lock; changes take it alone).
+//
+// Nodes are packed for a tree of millions: fixed fields in one small entry, the exact name, the
+// name key and the content hash in one byte buffer, node ids mapped through a dense table.
 class KZNodeTree {
 public:
     // How one applied change relates to what the tree held before.
@@ -52,26 +55,69 @@ public:
     // The node ids of such a search, unsorted (the search structure alone).
     std::vector<qint64> searchNids(qint64 scope, const QString& key) const;
 
+    // Bytes held for the nodes (every table and buffer, by capacity).
+    qint64 memoryBytes() const;
+
     // A new record of a node at a path.
     static CloudFileInfoPtr fileInfoFromRecord(const NodeRecord& node, const QString& path);
 
 private:
+    enum Flag : quint8 {
+        kAlive = 1,
+        kDir = 2,
+        kLink = 4,
+        kSync = 8,
+        kEditLock = 16,
+        kNameIsFolded = 32, // the exact name is the folded one in the search buffer
+        kHashBinary = 64,   // the hash is kept as 20 bytes (it was 40 lowercase hex digits)
+    };
     struct Entry {
-        NodeRecord rec; // its path is not kept: it follows from the parents
-        QByteArray key;
-        std::vector<int> children;
-        int segment = -1;
-        bool alive = false;
+        qint64 nid = -1;
+        quint64 size = 0;
+        qint64 version = 0;
+        qint32 mtime = 0;
+        qint32 ctime = 0;
+        int parent = -1;   // slot of the parent folder
+        int segment = -1;  // index of the folded name in the search buffer
+        int children = -1; // index of the child list (folders that had children)
+        quint32 text = 0;  // offset of the key, exact name and hash in m_text
+        qint32 category = 0;
+        quint8 flags = 0;
+    };
+    // What an entry's text holds, read back.
+    struct Text {
+        QByteArrayView key;
+        QByteArrayView name; // UTF-8
+        QByteArrayView hash; // 20 bytes when binary, else the text
+        quint32 length = 0;  // bytes in m_text
+    };
+    // One node's derived strings, made before they are stored (possibly on another thread).
+    struct Prepared {
+        QByteArray folded;
+        QByteArray text;
+        quint8 flags = 0;
     };
 
-    int slotOf(qint64 nid) const { return m_slots.value(nid, -1); }
-    int addEntry(const NodeRecord& rec);
-    void link(int slot);
-    void unlink(int slot);
+    static Prepared prepare(const NodeRecord& rec);
+    int slotOf(qint64 nid) const;
+    void mapNid(qint64 nid, int slot);
+    void unmapNid(qint64 nid);
+    int newSlot();
+    int addEntry(const NodeRecord& rec, const Prepared& p);
+    void store(int slot, const NodeRecord& rec, const Prepared& p);
+    void setText(int slot, const QByteArray& text);
+    void addSegment(int slot, const QByteArray& folded);
+    void dropSegment(Entry& e);
+    Text textOf(int slot) const;
+    QString nameOf(int slot) const;
+    QString hashOf(int slot) const;
+    bool nameLess(int a, int b) const;
+    std::vector<int>& childList(int folder);
+    void linkSorted(int slot);
+    void unlinkSorted(int slot);
+    void sortChildren(std::vector<int>& kids) const;
     void removeSubtree(int slot);
     bool isInSubtree(int slot, int root) const;
-    void addSegment(int slot);
-    void dropSegment(Entry& e);
     void compactIfNeeded();
     QString pathOfSlot(int slot) const;
     std::vector<int> searchSlots(int scopeSlot, const QByteArray& needle) const;
@@ -79,16 +125,28 @@ private:
     void scanSegments(size_t first, size_t last, const QByteArray& needle, std::vector<int>& hits) const;
     void sortSlots(std::vector<int>& slots, int sortMode) const;
     CloudFileInfoPtr makeInfo(int slot, const QString& path) const;
+    // Records of `slots` in that order (a listing sorted by `sortMode`); slot i lies in the folder
+    // folderPaths[folderOf[i]] (folderPaths[0] for all when folderOf is empty).
+    QList<CloudFileInfoPtr> makeInfos(const std::vector<int>& slots, const std::vector<QString>& folderPaths,
+                                      const std::vector<quint32>& folderOf, int sortMode) const;
 
     mutable QReadWriteLock m_lock;
     std::vector<Entry> m_entries; // slot 0 is the root
     std::vector<int> m_free;
-    QHash<qint64, int> m_slots;
+    std::vector<int> m_byNid;       // dense ids: slot by node id, -1 for none
+    QHash<qint64, int> m_sparseNid; // ids too far apart for the dense table
     int m_live = 0;
+
+    std::vector<std::vector<int>> m_children; // child slots in name order
+    std::vector<int> m_freeChildLists;
+
+    // Keys, exact names and hashes; offsets are 32-bit, so the tree holds up to 4 GiB of them.
+    QByteArray m_text;
+    qsizetype m_deadText = 0;
 
     // Search buffer: each name as a zero byte followed by its case-folded UTF-8 form.
     QByteArray m_names;
-    std::vector<qsizetype> m_segStart;
+    std::vector<quint32> m_segStart;
     std::vector<int> m_segSlot; // -1 once the name is no longer the node's
     int m_deadSegments = 0;
 };

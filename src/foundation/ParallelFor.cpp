@@ -59,8 +59,9 @@ void parallelFor(int parts, const std::function<void(int)>& fn) {
 }
 
 int parallelParts(long long bytes, long long grain) {
-    const long long byCores = std::max(1, QThread::idealThreadCount());
-    return int(std::clamp(bytes / std::max(1LL, grain), 1LL, byCores));
+    // A few parts per core: a helper the scheduler sets aside then holds back only a small one.
+    const long long cap = 4LL * std::max(1, QThread::idealThreadCount());
+    return int(std::clamp(bytes / std::max(1LL, grain), 1LL, cap));
 }
 
 } // namespace nubo

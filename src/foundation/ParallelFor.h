@@ -9,7 +9,7 @@ namespace nubo {
 // call parallelFor itself.
 void parallelFor(int parts, const std::function<void(int part)>& fn);
 
-// How many parts a job of `bytes` is worth splitting into: one per core, none below `grain` bytes.
+// How many parts a job of `bytes` is worth splitting into: a few per core, none below `grain` bytes.
 int parallelParts(long long bytes, long long grain);
 
 } // namespace nubo

@@ -107,7 +107,7 @@ void KZHomeViewController::initControllers() {
     KZRouter& router = KZRouter::shareInstance();
     for (int i = 0; i < m_titles.size(); ++i) {
         kit::ViewController* page = router.entityWithClass<kit::ViewController>(classes[i]);
-        if (!page) // that page is not part of this build: an empty page stands in
+        if (!page) // no page of that class is registered: an empty page stands in
             page = new KZBaseViewController;
         // A page the router keeps is the router's; any other is the window's.
         if (!router.isLongLife(classes[i]) || !router.hasEntity(classes[i]))

@@ -57,7 +57,7 @@ public:
     DragOperation operation = DragOperation::None;
 };
 
-// Running a drag (the platform's part), replaceable so that tests can drop without a pointer.
+// Running a drag through the desktop, replaceable so that tests can drop without a pointer.
 struct DragResult {
     Qt::DropAction action = Qt::IgnoreAction;
     bool releasedOutsideNubo = false; // the pointer was released over no Nubo window

@@ -116,8 +116,7 @@ QList<Window*> Window::visiblePopUps() {
 
 void Window::setClearBackground(bool clear) {
     m_clearBackground = clear;
-    setAttribute(Qt::WA_TranslucentBackground, clear);
-    setAttribute(Qt::WA_NoSystemBackground, clear);
+    setBackgroundColor(clear ? QColor(Qt::transparent) : QColor());
     updateClearMask();
 }
 
@@ -278,6 +277,54 @@ void Window::center() {
     move(g.topLeft());
 }
 
+void Window::setAlphaValue(qreal alpha) {
+    setWindowOpacity(std::clamp<qreal>(alpha, 0, 1));
+}
+
+qreal Window::alphaValue() const {
+    return windowOpacity();
+}
+
+void Window::setBackgroundColor(const QColor& color) {
+    m_background = color;
+    setAttribute(Qt::WA_TranslucentBackground, color.isValid() && color.alpha() < 255);
+    update();
+}
+
+void Window::paintEvent(QPaintEvent* e) {
+    QWidget::paintEvent(e);
+    if (m_background.isValid()) {
+        QPainter p(this);
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.fillRect(rect(), m_background);
+    }
+    // A cut window's edge pixels that the content's antialiased corners leave partly clear
+    // would show black without a compositor: they take the content's colour instead.
+    if (!m_clearBackground || mask().isEmpty() || !m_content || !m_content->customBackgroundColor().isValid())
+        return;
+    QPainter p(this);
+    p.setClipRegion(mask());
+    p.fillRect(rect(), m_content->customBackgroundColor());
+}
+
+void Window::setTitle(const QString& title) {
+    m_title = title;
+    // A single blank keeps the desktop from putting the program's name in its place.
+    setWindowTitle(m_titleHidden || title.isEmpty() ? QStringLiteral(" ") : title);
+}
+
+void Window::setTitleHidden(bool hidden) {
+    m_titleHidden = hidden;
+    setTitle(m_title);
+}
+
+void Window::toggleFullScreen() {
+    if (isFullScreen())
+        showNormal();
+    else
+        showFullScreen();
+}
+
 void Window::orderFront() {
     // Ordering front does not take the keyboard from the key window (pop-ups rely on that).
     if (!isVisible()) {
@@ -416,17 +463,6 @@ void Window::closeEvent(QCloseEvent* e) {
     e->accept();
 }
 
-void Window::paintEvent(QPaintEvent* e) {
-    QWidget::paintEvent(e);
-    // A cut window's edge pixels that the content's antialiased corners leave partly clear
-    // would show black without a compositor: they take the content's colour instead.
-    if (!m_clearBackground || mask().isEmpty() || !m_content || !m_content->customBackgroundColor().isValid())
-        return;
-    QPainter p(this);
-    p.setClipRegion(mask());
-    p.fillRect(rect(), m_content->customBackgroundColor());
-}
-
 void Window::showEvent(QShowEvent* e) {
     QWidget::showEvent(e);
     updateClearMask(); // the content's corner radius may have been set after the last resize
@@ -446,6 +482,18 @@ void Window::hideEvent(QHideEvent* e) {
 
 void Window::changeEvent(QEvent* e) {
     QWidget::changeEvent(e);
+    if (e->type() == QEvent::WindowStateChange) {
+        const bool was = static_cast<QWindowStateChangeEvent*>(e)->oldState() & Qt::WindowFullScreen;
+        const bool is = windowState() & Qt::WindowFullScreen;
+        if (was != is)
+            if (auto* d = m_delegate.get()) {
+                if (is)
+                    d->windowDidEnterFullScreen(this);
+                else
+                    d->windowDidExitFullScreen(this);
+            }
+        return;
+    }
     if (e->type() != QEvent::ActivationChange)
         return;
     if (auto* d = m_delegate.get()) {

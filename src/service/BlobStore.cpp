@@ -3,14 +3,19 @@
 #include "service/Sha1.h"
 #include "storage/DataPaths.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QSet>
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
+#include <ctime>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
 #include <vector>
@@ -36,7 +41,53 @@ bool syncFolder(const QByteArray& folder) {
     return ok;
 }
 
+// Whether a temporary file named ".<sha1>.<pid>-<random>.tmp" was left by a process that has
+// ended. Names without a process id (an older layout) count as left when written before this
+// process started.
+bool isLeftover(const QString& name, const struct stat& st) {
+    static const QRegularExpression withPid(QStringLiteral("^\\.[0-9a-f]+\\.([0-9]+)-[0-9a-f]+\\.tmp$"));
+    const QRegularExpressionMatch m = withPid.match(name);
+    if (m.hasMatch()) {
+        const qint64 pid = m.captured(1).toLongLong();
+        return pid > 0 && pid != ::getpid() && ::kill(pid_t(pid), 0) != 0 && errno == ESRCH;
+    }
+    static const qint64 started = [] {
+        // The kernel's start time of this process, in clock ticks after boot.
+        QFile stat(QStringLiteral("/proc/self/stat"));
+        if (!stat.open(QIODevice::ReadOnly))
+            return qint64(0);
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        bool ok = false;
+        const qint64 ticks = fields.size() > 19 ? fields.at(19).toLongLong(&ok) : 0;
+        const long hz = ::sysconf(_SC_CLK_TCK);
+        timespec boot{}, wall{};
+        if (!ok || hz <= 0 || ::clock_gettime(CLOCK_BOOTTIME, &boot) != 0 ||
+            ::clock_gettime(CLOCK_REALTIME, &wall) != 0)
+            return qint64(0);
+        const qint64 sinceBootNs = qint64(boot.tv_sec) * 1000000000 + boot.tv_nsec;
+        return qint64(wall.tv_sec) * 1000000000 + wall.tv_nsec - (sinceBootNs - ticks * (1000000000 / hz));
+    }();
+    return qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec < started;
+}
+
 } // namespace
+
+int BlobStore::removeLeftovers() {
+    int removed = 0;
+    QDir root(m_folder);
+    for (const QString& sub : root.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QDir dir(root.filePath(sub));
+        for (const QString& name : dir.entryList({QStringLiteral(".*.tmp")}, QDir::Files | QDir::Hidden)) {
+            const QByteArray path = QFile::encodeName(dir.filePath(name));
+            struct stat st {};
+            if (::lstat(path.constData(), &st) == 0 && S_ISREG(st.st_mode) && isLeftover(name, st) &&
+                ::unlink(path.constData()) == 0)
+                ++removed;
+        }
+    }
+    return removed;
+}
 
 QString BlobStore::pathOf(const QString& sha1) const {
     return m_folder + QLatin1Char('/') + sha1.left(2) + QLatin1Char('/') + sha1;
@@ -54,9 +105,13 @@ BWError BlobStore::write(const QString& sha1, const QByteArray& bytes) {
             return ioError(folder);
         syncFolder(QFile::encodeName(m_folder));
     }
-    const QByteArray tmp = QFile::encodeName(folder + QStringLiteral("/.") + sha1 + QLatin1Char('.') +
-                                             QString::number(QRandomGenerator::global()->generate64(), 16) +
-                                             QStringLiteral(".tmp"));
+    // The writer's process id is part of the name: a later start tells the leftovers of an ended
+    // process from files still being written.
+    const QByteArray tmp =
+        QFile::encodeName(folder + QStringLiteral("/.%1.%2-%3.tmp")
+                                       .arg(sha1)
+                                       .arg(::getpid())
+                                       .arg(QString::number(QRandomGenerator::global()->generate64(), 16)));
     const int fd = ::open(tmp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0)
         return ioError(target);

@@ -25,6 +25,9 @@ public:
     bool isSound(const QString& sha1, qint64 size) const;
     bool exists(const QString& sha1) const;
     QString pathOf(const QString& sha1) const;
+    // Removes temporary files that an ended process left (killed between writing a block and its
+    // rename). The number removed.
+    int removeLeftovers();
 
 private:
     QString m_folder;

@@ -86,8 +86,10 @@ Result<std::shared_ptr<EmbeddedCloudService>> EmbeddedCloudService::open(const Q
     auto db = Database::open(QDir(folder).filePath(QStringLiteral("service.db")), options);
     if (!db.ok())
         return R::failure(storageFailure(db.error));
-    std::shared_ptr<EmbeddedCloudService> s(new EmbeddedCloudService(
-        folder, std::move(db.value), std::make_unique<BlobStore>(folder + QStringLiteral("/blocks"))));
+    auto blobs = std::make_unique<BlobStore>(folder + QStringLiteral("/blocks"));
+    blobs->removeLeftovers();
+    std::shared_ptr<EmbeddedCloudService> s(
+        new EmbeddedCloudService(folder, std::move(db.value), std::move(blobs)));
     if (BWError err = s->createSchema())
         return R::failure(storageFailure(err));
     return R{s, {}};

@@ -6,6 +6,8 @@
 #include "kit/Application.h"
 #include "kit/Window.h"
 
+#include <QCoreApplication>
+#include <QKeySequence>
 #include <QMenuBar>
 
 KZMainMenuManager& KZMainMenuManager::shareInstance() {
@@ -20,7 +22,21 @@ QMenuBar* KZMainMenuManager::makeMenuBar(QWidget* window) {
     settings->setMenuRole(QAction::PreferencesRole);
     QObject::connect(settings, &QAction::triggered, bar,
                      [] { KZMainMenuManager::shareInstance().setting(); });
+    app->addSeparator();
+    QAction* quit = app->addAction(QStringLiteral("退出 Nubo"));
+    quit->setMenuRole(QAction::QuitRole);
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    // Also from the settings window or a pop-up, not only while the main window has the focus.
+    quit->setShortcutContext(Qt::ApplicationShortcut);
+    QObject::connect(quit, &QAction::triggered, bar, [] { KZMainMenuManager::shareInstance().quit(); });
     return bar;
+}
+
+void KZMainMenuManager::quit() {
+    if (m_quit)
+        m_quit();
+    else
+        QCoreApplication::quit();
 }
 
 void KZMainMenuManager::setting() {

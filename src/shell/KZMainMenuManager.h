@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QPointer>
+#include <functional>
 
 class QMenuBar;
 class QWidget;
@@ -13,8 +14,13 @@ public:
 
     static KZMainMenuManager& shareInstance();
 
-    // A menu bar with the application menu and its settings item, for `window`.
+    // A menu bar with the application menu (settings, quit), for `window`.
     QMenuBar* makeMenuBar(QWidget* window);
+
+    // The quit item (Ctrl+Q from any window): ends the event loop, so that the application
+    // shuts down as after its last window closed. Tests replace what it does.
+    void quit();
+    void setQuitHandler(std::function<void()> handler) { m_quit = std::move(handler); }
 
     // The settings item: brings the kept settings window to the front, or makes it (through the
     // router), keeps it and shows it.
@@ -24,4 +30,5 @@ public:
 private:
     KZMainMenuManager() = default;
     QPointer<KZBaseWindowController> m_setting;
+    std::function<void()> m_quit;
 };

@@ -27,7 +27,7 @@ void KZShortcutKeysManager::suspend() {
 }
 
 void KZShortcutKeysManager::handleKeyDownEvent(const kit::Event& event) {
-    // The desktop's Command key is Control here.
+    // Shortcuts are Control plus a key.
     if (!(event.modifierFlags() & Qt::ControlModifier))
         return;
     // Shift stays in the characters: Ctrl+Shift+C is another key than Ctrl+C.

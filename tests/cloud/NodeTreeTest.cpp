@@ -1,8 +1,12 @@
 #include "cloud/KZNodeTree.h"
+#include "cloud/NameCollation.h"
 
+#include <QMap>
 #include <QRandomGenerator>
 #include <algorithm>
+#include <atomic>
 #include <gtest/gtest.h>
+#include <thread>
 
 using nubo::KZNodeTree;
 using nubo::NodeList;
@@ -195,4 +199,176 @@ TEST(NodeTree, LargeSearchesSplitAcrossCoresFindTheSameHits) {
                 expected.push_back(it.key());
         EXPECT_EQ(sorted(tree.searchNids(0, key)), sorted(expected)) << key.toStdString();
     }
+}
+
+TEST(NodeTree, ChangedTreesListLikeAFreshlyBuiltOne) {
+    // Random adds, renames, moves and removals in batches; after each, every folder lists exactly
+    // as a tree built afresh from the same nodes, in every sort mode.
+    QRandomGenerator rng(5);
+    const QStringList stems{"a", "A", "b10", "b9", "B9", "报告", "照片", "x", "Zeta"};
+    auto randomName = [&] {
+        return stems[rng.bounded(int(stems.size()))] + QString::number(rng.bounded(30));
+    };
+    QMap<qint64, NodeRecord> model;
+    NodeList nodes;
+    for (qint64 nid = 1; nid <= 400; ++nid) {
+        const bool dir = nid <= 40;
+        const qint64 pid = nid <= 10 ? 0 : 1 + rng.bounded(nid <= 40 ? 10 : 40);
+        NodeRecord r = rec(nid, pid, randomName(), dir, qint32(rng.bounded(50)));
+        model.insert(nid, r);
+        nodes << r;
+    }
+    KZNodeTree tree;
+    tree.reset(nodes);
+    qint64 nextNid = 401;
+    for (int batch = 0; batch < 30; ++batch) {
+        NodeList changes;
+        for (int i = 0; i < 20; ++i) {
+            const QList<qint64> ids = model.keys();
+            const qint64 nid = ids[rng.bounded(int(ids.size()))];
+            NodeRecord r = model.value(nid);
+            switch (rng.bounded(4)) {
+            case 0: // a new file in some folder
+                r = rec(nextNid++, r.isDir ? r.nid : r.pid, randomName(), false, qint32(rng.bounded(50)));
+                break;
+            case 1:
+                r.name = randomName();
+                r.mtime = qint32(rng.bounded(50));
+                break;
+            case 2: { // a move to a folder that is not below it
+                const qint64 to = ids[rng.bounded(int(ids.size()))];
+                if (!model.value(to).isDir || to == nid)
+                    continue;
+                bool below = false;
+                for (qint64 p = to; p > 0 && !below; p = model.value(p).pid)
+                    below = p == nid;
+                if (below)
+                    continue;
+                r.pid = to;
+                break;
+            }
+            default:
+                r.status = 1;
+                break;
+            }
+            changes << r;
+            if (r.isDeleted()) {
+                // The model drops the subtree as the tree does.
+                QList<qint64> gone{r.nid};
+                for (int k = 0; k < gone.size(); ++k)
+                    for (const NodeRecord& m : std::as_const(model))
+                        if (m.pid == gone[k])
+                            gone << m.nid;
+                for (qint64 g : gone)
+                    model.remove(g);
+            } else {
+                model.insert(r.nid, r);
+            }
+        }
+        tree.apply(changes);
+        KZNodeTree fresh;
+        fresh.reset(model.values());
+        ASSERT_EQ(tree.count(), fresh.count()) << batch;
+        QList<qint64> folders{0};
+        for (const NodeRecord& m : std::as_const(model))
+            if (m.isDir)
+                folders << m.nid;
+        for (qint64 folder : folders)
+            for (int mode = 0; mode < 4; ++mode) {
+                QList<qint64> got, want;
+                for (const auto& f : tree.list(folder, false, mode))
+                    got << f->nid();
+                for (const auto& f : fresh.list(folder, false, mode))
+                    want << f->nid();
+                ASSERT_EQ(got, want) << "batch " << batch << " folder " << folder << " mode " << mode;
+            }
+    }
+}
+
+TEST(NodeTree, RecordsCarryEveryFieldAndPathsFindExactNames) {
+    NodeRecord file = rec(7, 3, QStringLiteral("Report 2.PDF"), false, 1234);
+    file.size = 5'000'000'000ULL;
+    file.ctime = 99;
+    file.category = 2;
+    file.fileHash = QStringLiteral("0123456789abcdef0123456789abcdef01234567");
+    file.isLink = true;
+    file.isEditLock = true;
+    file.version = 1LL << 40;
+    NodeRecord odd = rec(9'000'000'000LL, 3, QStringLiteral("report 2.pdf")); // far beyond the other ids
+    odd.fileHash = QStringLiteral("not-a-sha1");
+    odd.isSync = true;
+    KZNodeTree tree;
+    tree.reset({rec(3, 0, QStringLiteral("文件夹"), true), file, odd});
+
+    const auto f = tree.fileInfo(7);
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->name(), "Report 2.PDF");
+    EXPECT_EQ(f->path(), "/文件夹/Report 2.PDF");
+    EXPECT_EQ(f->pid(), 3);
+    EXPECT_EQ(f->m_size(), 5'000'000'000ULL);
+    EXPECT_EQ(f->m_fmtime(), 1234);
+    EXPECT_EQ(f->m_fctime(), 99);
+    EXPECT_EQ(f->m_category(), 2);
+    EXPECT_EQ(f->m_fileHash(), file.fileHash);
+    EXPECT_TRUE(f->m_isLink() && f->m_isEditLock() && !f->m_isSync());
+    EXPECT_EQ(f->m_version(), 1LL << 40);
+    const auto o = tree.fileInfo(9'000'000'000LL);
+    ASSERT_TRUE(o);
+    EXPECT_EQ(o->m_fileHash(), "not-a-sha1");
+    EXPECT_TRUE(o->m_isSync());
+
+    // Names equal but for case share a key; a path finds the exact one.
+    EXPECT_EQ(tree.nidForPath("/文件夹/Report 2.PDF"), 7);
+    EXPECT_EQ(tree.nidForPath("/文件夹/report 2.pdf"), 9'000'000'000LL);
+    EXPECT_EQ(tree.nidForPath("/文件夹/REPORT 2.PDF"), -1);
+
+    // An update that changes only the hash keeps the rest; a removal frees the far id.
+    file.fileHash = QStringLiteral("ffffffffffffffffffffffffffffffffffffffff");
+    tree.apply({file});
+    EXPECT_EQ(tree.fileInfo(7)->m_fileHash(), file.fileHash);
+    EXPECT_EQ(tree.fileInfo(7)->name(), "Report 2.PDF");
+    odd.status = 1;
+    tree.apply({odd});
+    EXPECT_FALSE(tree.contains(9'000'000'000LL));
+    EXPECT_EQ(tree.count(), 2);
+}
+
+TEST(NodeTree, ListedRecordsReadTheirTextOnceFromAnyThread) {
+    NodeList nodes{rec(1, 0, QStringLiteral("Dir"), true)};
+    for (qint64 nid = 2; nid < 20'002; ++nid) {
+        NodeRecord r = rec(nid, 1, QStringLiteral("File %1.TXT").arg(nid));
+        r.fileHash = QString(40, QLatin1Char('a' + nid % 6));
+        nodes << r;
+    }
+    KZNodeTree tree;
+    tree.reset(nodes);
+    const auto rows = tree.list(1, false, 0);
+    ASSERT_EQ(rows.size(), 20'000);
+    // A copy made before any read, and a rename before any read, keep the listing's text.
+    const auto copy = rows[5]->clone();
+    const QString fifth = QStringLiteral("File %1.TXT").arg(rows[5]->nid());
+    rows[6]->setName(QStringLiteral("renamed"));
+    EXPECT_EQ(rows[6]->path(), QStringLiteral("/Dir/File %1.TXT").arg(rows[6]->nid()));
+    EXPECT_EQ(rows[6]->name(), "renamed");
+
+    std::vector<std::thread> readers;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 4; ++t)
+        readers.emplace_back([&] {
+            for (qsizetype i = 0; i < rows.size(); ++i) {
+                if (i == 6)
+                    continue;
+                const auto& f = rows[i];
+                const QString name = QStringLiteral("File %1.TXT").arg(f->nid());
+                if (f->name() != name || f->path() != u"/Dir/" + name ||
+                    f->m_fileHash() != QString(40, QLatin1Char('a' + f->nid() % 6)) ||
+                    f->nameSortKey() != nubo::collation::sortKey(name))
+                    ++wrong;
+            }
+        });
+    for (auto& r : readers)
+        r.join();
+    EXPECT_EQ(wrong.load(), 0);
+    EXPECT_EQ(copy->name(), fifth);
+    EXPECT_EQ(copy->path(), u"/Dir/" + fifth);
 }

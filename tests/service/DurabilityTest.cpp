@@ -4,12 +4,20 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <csignal>
 #include <cstdio>
+#include <ctime>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 using namespace nubo;
 using test::ServiceFixture;
@@ -123,4 +131,36 @@ TEST(Durability, SurvivesSigkillAtRandomPoints) {
         }
     }
     EXPECT_GT(committed.size(), rounds); // the kills did land among real writes
+}
+
+// Temporary block files of an ended process (killed between writing a block and renaming it)
+// are removed when the service opens; one this process may still be writing is left alone.
+TEST(Durability, LeftoverTemporaryBlocksGoAtStart) {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QStringLiteral("/service");
+    { ASSERT_TRUE(EmbeddedCloudService::open(folder).ok()); }
+    const pid_t ended = ::fork();
+    if (ended == 0)
+        ::_exit(0);
+    ASSERT_GT(ended, 0);
+    ASSERT_EQ(::waitpid(ended, nullptr, 0), ended);
+    const QString blocks = folder + QStringLiteral("/blocks/ab/");
+    QDir().mkpath(blocks);
+    const QString ofEnded = blocks + QStringLiteral(".ab12.%1-5f3e.tmp").arg(ended);
+    const QString ofThis = blocks + QStringLiteral(".ab34.%1-77aa.tmp").arg(::getpid());
+    const QString oldStyle = blocks + QStringLiteral(".ab56.9c1d.tmp"); // no process id in the name
+    const QString oldStyleFresh = blocks + QStringLiteral(".ab78.2b2b.tmp");
+    for (const QString& f : {ofEnded, ofThis, oldStyle, oldStyleFresh}) {
+        QFile file(f);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("partial block");
+    }
+    // Without a process id, what was last written before this process started goes.
+    const timespec times[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, QFile::encodeName(oldStyle).constData(), times, 0), 0);
+    ASSERT_TRUE(EmbeddedCloudService::open(folder).ok());
+    EXPECT_FALSE(QFileInfo::exists(ofEnded));
+    EXPECT_TRUE(QFileInfo::exists(ofThis));
+    EXPECT_FALSE(QFileInfo::exists(oldStyle));
+    EXPECT_TRUE(QFileInfo::exists(oldStyleFresh));
 }

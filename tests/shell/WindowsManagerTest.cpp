@@ -24,6 +24,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QTest>
 #include <gtest/gtest.h>
 
 using nubo::test::waitUntil;
@@ -282,6 +283,25 @@ TEST_F(WindowsManagerFixture, SettingsItemMakesItsWindowOnceAndThenBringsItForwa
     EXPECT_EQ(made, 1);
     EXPECT_EQ(menu.settingWindowController(), settings);
     delete settings;
+}
+
+TEST_F(WindowsManagerFixture, CtrlQQuitsFromTheMainWindowAndFromAnyOther) {
+    KZMainMenuManager& menu = KZMainMenuManager::shareInstance();
+    int quits = 0;
+    menu.setQuitHandler([&] { ++quits; });
+    QWidget main;
+    menu.makeMenuBar(&main);
+    main.show();
+    QWidget other;
+    other.show();
+    for (QWidget* w : {&main, &other}) {
+        w->activateWindow();
+        if (!waitUntil([&] { return QApplication::activeWindow() == w; }, 1000))
+            GTEST_SKIP() << "this platform does not activate windows";
+        QTest::keyClick(w->windowHandle(), Qt::Key_Q, Qt::ControlModifier);
+    }
+    EXPECT_EQ(quits, 2);
+    menu.setQuitHandler({});
 }
 
 TEST_F(WindowsManagerFixture, ExpectedFilePathGoesToTheHomeWindowOnlyWhileItIsKey) {

@@ -1,4 +1,5 @@
-// Transfers killed with SIGKILL at random points resume after each restart and complete intact.
+// Transfers killed with SIGKILL at random points, and at the exact points where a job's work is
+// done but not yet on record, resume after each restart and complete intact.
 // The test runs this same binary as the child process (a disabled test, selected by a flag).
 #include "TransferFixture.h"
 
@@ -9,6 +10,7 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -25,6 +27,7 @@ namespace {
 constexpr qint64 kFileSize = 64 * CloudService::kBlockSize + 1234;
 const char* const kDirVar = "NUBO_CRASH_DIR";
 const char* const kRoundVar = "NUBO_CRASH_ROUND";
+const char* const kKillAtVar = "NUBO_CRASH_KILL_AT";
 
 // The service as the child sees it: every block the service has taken is logged, after it took
 // it, so the parent can tell which blocks were sent in which run.
@@ -101,6 +104,101 @@ QSet<int> recordedUploadBlocks(const QString& dbPath) {
     return done;
 }
 
+// A folder for one crash run: a local file to upload ("big.bin"), a cloud file to download
+// ("/cloud.bin") in the service, the download folder "dl" and the folder "/up" in the cloud.
+void prepareCrashFolder(const QString& dir, const QByteArray& upContent, const QByteArray& downContent) {
+    {
+        QFile f(dir + QStringLiteral("/big.bin"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(upContent);
+    }
+    QDir().mkpath(dir + QStringLiteral("/dl"));
+    auto svc = EmbeddedCloudService::open(dir + QStringLiteral("/service"));
+    ASSERT_TRUE(svc.ok());
+    ASSERT_TRUE(svc.value->createFolder(CloudService::kRootId, QStringLiteral("up")).ok());
+    auto up = svc.value->beginUpload(CloudService::kRootId, QStringLiteral("cloud.bin"),
+                                     quint64(downContent.size()), ServiceFixture::sha1(downContent),
+                                     ServiceFixture::blockHashes(downContent));
+    ASSERT_TRUE(up.ok());
+    const QStringList blocks = ServiceFixture::blockHashes(downContent);
+    for (int i = 0; i < blocks.size(); ++i)
+        ASSERT_FALSE(svc.value->putBlock(
+            up.value.uploadId, i, downContent.mid(i * CloudService::kBlockSize, CloudService::kBlockSize),
+            blocks[i]));
+    ASSERT_TRUE(svc.value->commitUpload(up.value.uploadId).ok());
+}
+
+// Runs the child over `dir`: killed by the parent `killAfterMs` after its first sent block (when
+// > 0), or killing itself at the worker step `killAt` (when set). 0 when it ran to its end, -2
+// when killed, another value when it failed.
+int runChild(const QString& dir, int round, int killAfterMs, const QByteArray& killAt = {}) {
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QString::fromLatin1(kDirVar), dir);
+    env.insert(QString::fromLatin1(kRoundVar), QString::number(round));
+    env.remove(QString::fromLatin1(kKillAtVar));
+    if (!killAt.isEmpty())
+        env.insert(QString::fromLatin1(kKillAtVar), QString::fromLatin1(killAt));
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.setStandardOutputFile(QProcess::nullDevice());
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_also_run_disabled_tests"),
+                                                          QStringLiteral("--gtest_filter=CrashChild.*")});
+    if (!child.waitForStarted(5000))
+        return -1;
+    if (killAfterMs > 0) {
+        // Count the delay from the child's first sent block, not from its start: a slow start
+        // (a loaded machine) would otherwise put every kill before the transfer began.
+        const QString log = dir + QStringLiteral("/puts-%1.log").arg(round);
+        QDeadlineTimer started(10000);
+        while (QFileInfo(log).size() == 0 && child.state() == QProcess::Running && !started.hasExpired())
+            child.waitForFinished(5);
+    }
+    // waitForFinished() is also false for a child that has already ended; its process id is
+    // then 0, and kill(0) would hit this whole process group.
+    if (killAfterMs > 0 && !child.waitForFinished(killAfterMs) && child.processId() > 0) {
+        ::kill(pid_t(child.processId()), SIGKILL);
+        child.waitForFinished(5000);
+        return -2;
+    }
+    child.waitForFinished(30000);
+    if (child.exitStatus() == QProcess::CrashExit)
+        return -2;
+    return child.exitCode();
+}
+
+// What every run must leave once the transfers are done: the uploaded and downloaded files
+// intact, no open upload, no temporary file, no partial-file folder, sound databases.
+void expectCleanEnd(const QString& dir, const QByteArray& upContent, const QByteArray& downContent) {
+    auto svc = EmbeddedCloudService::open(dir + QStringLiteral("/service"));
+    ASSERT_TRUE(svc.ok());
+    EXPECT_FALSE(svc.value->verifyContent());
+    EXPECT_EQ(svc.value->database().integrityCheck(), QStringLiteral("ok"));
+    auto node = svc.value->nodeByPath(QStringLiteral("/up/big.bin"));
+    ASSERT_TRUE(node.ok());
+    EXPECT_EQ(node.value.fileHash, sha1Hex(upContent));
+    {
+        Query q = svc.value->database().query(QStringLiteral("SELECT COUNT(*) FROM uploads"));
+        ASSERT_TRUE(q.next());
+        EXPECT_EQ(q.int64(0), 0) << "open uploads left";
+    }
+    QDirIterator tmp(dir + QStringLiteral("/service/blocks"), {QStringLiteral("*.tmp")},
+                     QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    EXPECT_FALSE(tmp.hasNext()) << "temporary block file left: " << tmp.next().toStdString();
+    QFile downloaded(dir + QStringLiteral("/dl/cloud.bin"));
+    ASSERT_TRUE(downloaded.open(QIODevice::ReadOnly));
+    EXPECT_EQ(sha1Hex(downloaded.readAll()), sha1Hex(downContent));
+    EXPECT_FALSE(QFileInfo::exists(dir + QStringLiteral("/dl/.Download")));
+    auto db = Database::open(dir + QStringLiteral("/user.db"));
+    ASSERT_TRUE(db.ok());
+    EXPECT_EQ(db.value->integrityCheck(), QStringLiteral("ok"));
+    for (const char* table : {"upload_job", "download_job"}) {
+        Query q = db.value->query(QStringLiteral("SELECT status FROM %1").arg(QLatin1String(table)));
+        ASSERT_TRUE(q.next()) << table;
+        EXPECT_EQ(q.int64(0), KZTransportJobStatusFinished) << table;
+    }
+}
+
 } // namespace
 
 // The child: resumes (or starts) one upload and one download and runs them to the end.
@@ -109,16 +207,27 @@ TEST(CrashChild, DISABLED_Run) {
     ASSERT_FALSE(dir.isEmpty());
     auto opened = EmbeddedCloudService::open(dir + QStringLiteral("/service"));
     ASSERT_TRUE(opened.ok());
-    opened.value->setDelay(ServiceOp::PutBlock, 60);
-    opened.value->setDelay(ServiceOp::ReadRange, 10);
+    // Killed by itself at an exact point of a worker, or by the parent at a random moment (the
+    // transfers slowed down so that it lands among them).
+    const QByteArray killAt = qgetenv(kKillAtVar);
+    if (!killAt.isEmpty()) {
+        TransferEngine::setStepHookForTesting([killAt](const char* step, const TransferJobRecord&) {
+            if (killAt == step)
+                ::raise(SIGKILL);
+        });
+    } else {
+        opened.value->setDelay(ServiceOp::PutBlock, 60);
+        opened.value->setDelay(ServiceOp::ReadRange, 10);
+    }
     auto svc = std::make_shared<LoggingService>(
         opened.value, dir + QStringLiteral("/puts-%1.log").arg(qEnvironmentVariable(kRoundVar)));
     createTransferProxies();
     ASSERT_FALSE(signInTransfers(svc, dir + QStringLiteral("/user.db")));
     KZBackgroundThread::shared().runAndWait([&] {
         if (KZUploadMgr::shared().jobs().isEmpty())
-            KZUploadMgr::shared().addJobs({KZUploadMgr::makeJob(
-                dir + QStringLiteral("/big.bin"), QStringLiteral("/up/big.bin"), kFileSize, false)});
+            KZUploadMgr::shared().addJobs(
+                {KZUploadMgr::makeJob(dir + QStringLiteral("/big.bin"), QStringLiteral("/up/big.bin"),
+                                      QFileInfo(dir + QStringLiteral("/big.bin")).size(), false)});
         if (KZDownloadMgr::shared().jobs().isEmpty()) {
             auto node = svc->nodeByPath(QStringLiteral("/cloud.bin"));
             KZDownloadMgr::shared().addJobs({KZDownloadMgr::makeJob(
@@ -137,71 +246,18 @@ TEST(CrashSafety, TransfersSurviveRepeatedKills) {
     QTemporaryDir dir;
     const QByteArray upContent = ServiceFixture::randomBytes(kFileSize, 11);
     const QByteArray downContent = ServiceFixture::randomBytes(kFileSize - 999, 12);
-    {
-        QFile f(dir.path() + QStringLiteral("/big.bin"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(upContent);
-    }
-    QDir().mkpath(dir.path() + QStringLiteral("/dl"));
-    {
-        auto svc = EmbeddedCloudService::open(dir.path() + QStringLiteral("/service"));
-        ASSERT_TRUE(svc.ok());
-        ASSERT_TRUE(svc.value->createFolder(CloudService::kRootId, QStringLiteral("up")).ok());
-        auto up = svc.value->beginUpload(CloudService::kRootId, QStringLiteral("cloud.bin"),
-                                         quint64(downContent.size()), ServiceFixture::sha1(downContent),
-                                         ServiceFixture::blockHashes(downContent));
-        ASSERT_TRUE(up.ok());
-        const QStringList blocks = ServiceFixture::blockHashes(downContent);
-        for (int i = 0; i < blocks.size(); ++i)
-            ASSERT_FALSE(svc.value->putBlock(
-                up.value.uploadId, i, downContent.mid(i * CloudService::kBlockSize, CloudService::kBlockSize),
-                blocks[i]));
-        ASSERT_TRUE(svc.value->commitUpload(up.value.uploadId).ok());
-    }
-
+    prepareCrashFolder(dir.path(), upContent, downContent);
     const QString dbPath = dir.path() + QStringLiteral("/user.db");
-    auto runChild = [&](int round, int killAfterMs) -> int {
-        QProcess child;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QString::fromLatin1(kDirVar), dir.path());
-        env.insert(QString::fromLatin1(kRoundVar), QString::number(round));
-        child.setProcessEnvironment(env);
-        child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        child.setStandardOutputFile(QProcess::nullDevice());
-        child.start(QCoreApplication::applicationFilePath(),
-                    {QStringLiteral("--gtest_also_run_disabled_tests"),
-                     QStringLiteral("--gtest_filter=CrashChild.*")});
-        if (!child.waitForStarted(5000))
-            return -1;
-        if (killAfterMs > 0) {
-            // Count the delay from the child's first sent block, not from its start: a slow start
-            // (a loaded machine) would otherwise put every kill before the transfer began.
-            const QString log = dir.path() + QStringLiteral("/puts-%1.log").arg(round);
-            QDeadlineTimer started(10000);
-            while (QFileInfo(log).size() == 0 && child.state() == QProcess::Running && !started.hasExpired())
-                child.waitForFinished(5);
-        }
-        // waitForFinished() is also false for a child that has already ended; its process id is
-        // then 0, and kill(0) would hit this whole process group.
-        if (killAfterMs > 0 && !child.waitForFinished(killAfterMs) && child.processId() > 0) {
-            ::kill(pid_t(child.processId()), SIGKILL);
-            child.waitForFinished(5000);
-            return -2;
-        }
-        child.waitForFinished(30000);
-        return child.exitStatus() == QProcess::NormalExit ? child.exitCode() : -3;
-    };
-
     // Kill at random points; after each kill, remember which blocks were recorded as sent.
     QList<QSet<int>> recordedAfter;
     const int kills = 12;
     for (int round = 0; round < kills; ++round) {
-        const int result = runChild(round, 1 + int(QRandomGenerator::global()->bounded(150)));
+        const int result = runChild(dir.path(), round, 1 + int(QRandomGenerator::global()->bounded(150)));
         recordedAfter << recordedUploadBlocks(dbPath);
         if (result == 0)
             break; // it finished before the kill came
     }
-    ASSERT_EQ(runChild(kills, 0), 0);
+    ASSERT_EQ(runChild(dir.path(), kills, 0), 0);
     // The kills must have come while blocks were on their way, not only before or after.
     int partial = 0;
     for (const QSet<int>& r : recordedAfter)
@@ -223,18 +279,36 @@ TEST(CrashSafety, TransfersSurviveRepeatedKills) {
         }
     }
 
-    auto svc = EmbeddedCloudService::open(dir.path() + QStringLiteral("/service"));
-    ASSERT_TRUE(svc.ok());
-    EXPECT_FALSE(svc.value->verifyContent());
-    EXPECT_EQ(svc.value->database().integrityCheck(), QStringLiteral("ok"));
-    auto node = svc.value->nodeByPath(QStringLiteral("/up/big.bin"));
-    ASSERT_TRUE(node.ok());
-    EXPECT_EQ(node.value.fileHash, sha1Hex(upContent));
-    QFile downloaded(dir.path() + QStringLiteral("/dl/cloud.bin"));
-    ASSERT_TRUE(downloaded.open(QIODevice::ReadOnly));
-    EXPECT_EQ(sha1Hex(downloaded.readAll()), sha1Hex(downContent));
-    EXPECT_FALSE(QFileInfo::exists(dir.path() + QStringLiteral("/dl/.Download")));
-    auto db = Database::open(dbPath);
-    ASSERT_TRUE(db.ok());
-    EXPECT_EQ(db.value->integrityCheck(), QStringLiteral("ok"));
+    expectCleanEnd(dir.path(), upContent, downContent);
 }
+
+// A kill at the two points where a job's work is done but not yet on record: right after a
+// download's rename into place and right after an upload's commit. The next start ends both jobs
+// finished and leaves nothing behind.
+class CrashAtStep : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(CrashAtStep, NextStartEndsTheJobFinished) {
+    for (int trial = 0; trial < 10; ++trial) {
+        QTemporaryDir dir;
+        const QByteArray upContent =
+            ServiceFixture::randomBytes(3 * CloudService::kBlockSize + trial, 20 + trial);
+        const QByteArray downContent =
+            ServiceFixture::randomBytes(2 * CloudService::kBlockSize + trial, 40 + trial);
+        prepareCrashFolder(dir.path(), upContent, downContent);
+        ASSERT_EQ(runChild(dir.path(), 0, 0, GetParam()), -2) << "trial " << trial;
+        if (QByteArray(GetParam()) == "placed") { // killed with the file in place
+            EXPECT_TRUE(QFileInfo::exists(dir.path() + QStringLiteral("/dl/cloud.bin")));
+        }
+        ASSERT_EQ(runChild(dir.path(), 1, 0), 0) << "trial " << trial;
+        expectCleanEnd(dir.path(), upContent, downContent);
+        if (HasFatalFailure() || HasNonfatalFailure())
+            FAIL() << "trial " << trial;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(CrashSafety, CrashAtStep, ::testing::Values("placed", "committed"),
+                         [](const ::testing::TestParamInfo<const char*>& info) {
+                             return std::string(QByteArray(info.param) == "placed"
+                                                    ? "RightAfterADownloadsRename"
+                                                    : "RightAfterAnUploadsCommit");
+                         });

@@ -17,6 +17,12 @@ int compare(const CloudFileInfo& a, const CloudFileInfo& b, int sortMode) {
 }
 
 void sort(QList<CloudFileInfoPtr>& files, int sortMode) {
+    // Rows of one session listing in its order need no comparison (and so no name keys at all).
+    bool listed = true;
+    for (qsizetype i = 1; listed && i < files.size(); ++i)
+        listed = files[i]->followsInListing(*files[i - 1], sortMode);
+    if (listed)
+        return;
     // Name keys are computed once per record, not per comparison.
     if (sortMode == 0 || sortMode == 1)
         for (const auto& f : std::as_const(files))

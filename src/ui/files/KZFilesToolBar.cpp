@@ -63,7 +63,9 @@ void KZFilesToolBarItemView::layout() {
     m_imageRect = QRectF(0, cy - kIconSide / 2, kIconSide, kIconSide);
     const double titleLeft = m_imageRect.right() + kIconGap;
     const double titleW = std::max(0.0, suggestWidth() - kIconSide - arrow - kIconGap);
-    m_titleLabel->setFrame(QRectF(titleLeft, 0, titleW, height()));
+    // The label draws its line from its top: as tall as the line, it is centred like the icon.
+    const double titleH = std::min(height(), m_titleLabel->sizeThatFits(QSizeF(titleW, 0)).height());
+    m_titleLabel->setFrame(QRectF(titleLeft, cy - titleH / 2, titleW, titleH));
     m_arrowRect = QRectF(titleLeft + titleW, cy - kIconSide / 2, arrow, arrow);
 }
 

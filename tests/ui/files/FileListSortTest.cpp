@@ -51,3 +51,22 @@ TEST(FileListSort, FolderBeingCreatedStaysFirstInEveryMode) {
         EXPECT_TRUE(KZLocalFileInfo::isLocal(files.first().get())) << "mode " << mode;
     }
 }
+
+TEST(FileListSort, ListingOrderIsTrustedOnlyForItsModeAndUntilARecordChanges) {
+    // Stamped as a name-ordered listing, though the names say otherwise: the stamp is what a
+    // listing from the session carries, and it is trusted for that mode alone.
+    QList<CloudFileInfoPtr> files{node("c", false, 3), node("a", false, 1), node("b", false, 2)};
+    const quint64 listing = CloudFileInfo::newListing();
+    for (int i = 0; i < files.size(); ++i)
+        files[i]->setListingOrder(listing, quint32(i), 0);
+    KZFileListSort::sort(files, 0);
+    EXPECT_EQ(names(files), (QStringList{"c", "a", "b"}));
+    KZFileListSort::sort(files, 2); // another mode compares
+    EXPECT_EQ(names(files), (QStringList{"a", "b", "c"}));
+
+    for (int i = 0; i < files.size(); ++i)
+        files[i]->setListingOrder(listing, quint32(i), 2);
+    files[0]->setM_fmtime(9); // a changed record ends the trust
+    KZFileListSort::sort(files, 2);
+    EXPECT_EQ(names(files), (QStringList{"b", "c", "a"}));
+}

@@ -1,3 +1,4 @@
+#include "shell/KZLabel.h"
 #include "ui/files/KZFilesToolBar.h"
 #include "ui/files/KZFilesToolBarLayout.h"
 
@@ -39,6 +40,14 @@ TEST_F(ToolBarFixture, GroupsAreIndexedAndPlacedFromBothEdges) {
     EXPECT_DOUBLE_EQ(vb->frame().left(), va->frame().right() + 24);
     EXPECT_DOUBLE_EQ(vs->frame().right(), 800);
     EXPECT_DOUBLE_EQ(va->frame().center().y(), 20);
+
+    // Each title's line sits on the middle of the bar, level with its icon.
+    bar.show();
+    for (KZFilesToolBarItemView* v : {va, vb, vs}) {
+        const KZLabel* title = v->titleLabel();
+        const double line = title->sizeThatFits(QSizeF(title->width(), 0)).height();
+        EXPECT_NEAR(title->frame().top() + line / 2, v->height() / 2, 0.5);
+    }
 }
 
 TEST(ToolBarLayout, EdgesOfBothGroups) {

@@ -102,7 +102,8 @@ TEST_F(PasteboardCommands, CopyPastesOnceAndCutMoves) {
         10000));
     EXPECT_EQ(page->cloudFilesItemInPasteboard(), nullptr);
     // Only one copy of a.txt was made.
-    refresh();
+    jump(QStringLiteral("/"));
+    jump(QStringLiteral("/dest"));
     EXPECT_EQ(rowNames().count(QStringLiteral("a.txt")), 1);
 }
 

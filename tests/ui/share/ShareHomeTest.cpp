@@ -1,0 +1,78 @@
+// The share page in the home window, beside the real file page.
+#include "ShareFixture.h"
+
+#include "foundation/DisplayText.h"
+#include "home/KZHomeViewController.h"
+#include "kit/Window.h"
+#include "shell/KZRouter.h"
+#include "shell/KZWindowsManager.h"
+#include "ui/files/KZFilesViewController.h"
+#include "ui/share/KZShareFilesViewController.h"
+
+#include <QApplication>
+
+using nubo::test::drainEvents;
+using nubo::test::waitUntil;
+
+namespace {
+
+class HomeShare : public nubo::test::ShareSuite {
+protected:
+    void SetUp() override {
+        KZRouter::shareInstance().reset();
+        KZHomeViewController::registerWithRouter();
+        KZFilesViewController::registerWithRouter();
+        KZShareFilesViewController::registerWithRouter();
+        home =
+            KZRouter::shareInstance().entityWithClass<KZHomeViewController>(KZHomeViewController::kClassName);
+        ASSERT_NE(home, nullptr);
+        KZWindowsManager::shareInstance().showWindow(home);
+        QApplication::setActiveWindow(home->window());
+    }
+    void TearDown() override {
+        KZWindowsManager::shareInstance().reset();
+        KZRouter::shareInstance().reset();
+        drainEvents();
+    }
+    KZHomeViewController* home = nullptr;
+};
+
+} // namespace
+
+TEST_F(HomeShare, ALinksFolderOpensInTheFilePageWithTheItemSelected) {
+    seedShares(3, [](int) { return 'v'; });
+    shareFile(QStringLiteral("/docs/located/target.txt"));
+    s_service->putFile(QStringLiteral("/docs/located/other.txt"), "other");
+    fetchChanges();
+
+    home->navigator()->selectIndex(1);
+    auto* page = dynamic_cast<KZShareFilesViewController*>(home->currentVisibleViewController());
+    ASSERT_NE(page, nullptr); // the "分享" tab shows the share page
+    KZShareValidFilesViewController* list = page->validShareVC();
+    ASSERT_TRUE(waitUntil([&] { return list->shareList().size() == 4; }, 10000));
+    ASSERT_EQ(list->shareList().first()->name(), QStringLiteral("target.txt"));
+
+    const int column = list->tableView()->columnWithIdentifier(QStringLiteral("TableColumnShareFilePath"));
+    auto* cell =
+        dynamic_cast<KZTableViewFilePathCellView*>(list->tableView()->viewAtColumn(column, 0, false));
+    ASSERT_NE(cell, nullptr);
+    EXPECT_EQ(cell->stringValue(), QStringLiteral("located"));
+    cell->ationButtonClicked();
+
+    auto* files = dynamic_cast<KZFilesViewController*>(home->currentVisibleViewController());
+    ASSERT_NE(files, nullptr);
+    ASSERT_TRUE(
+        waitUntil([&] { return files->fileInfo()->path() == QStringLiteral("/docs/located"); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return files->selectedFiles().size() == 1; }));
+    EXPECT_EQ(files->selectedFiles().first()->name(), QStringLiteral("target.txt"));
+}
+
+TEST(ShareLocation, RootLinksShowAllFilesAndOpenTheRoot) {
+    ShareInfo share;
+    share.setFpath(QStringLiteral("/"));
+    share.setName(QStringLiteral("a.txt"));
+    EXPECT_EQ(KZShareValidFilesViewController::locationOf(share), QStringLiteral("/a.txt"));
+    share.setFpath(QStringLiteral("/x/y"));
+    EXPECT_EQ(KZShareValidFilesViewController::locationOf(share), QStringLiteral("/x/y/a.txt"));
+    EXPECT_EQ(nubo::text::fixedRootPath(QStringLiteral("/")), QStringLiteral("全部文件"));
+}
