@@ -12,8 +12,11 @@
 #include "storage/SystemConfig.h"
 #include "transfer/TransferSession.h"
 #include "ui/files/KZFilesViewController.h"
+#include "ui/files/KZImagesPreviewWindowController.h"
 #include "ui/share/KZShareFilesViewController.h"
 #include "ui/share/KZShareWindowControler.h"
+#include "ui/transport/KZTransportSettingWindowController.h"
+#include "ui/transport/KZTransportViewController.h"
 
 #include <cstdio>
 
@@ -100,6 +103,9 @@ bool KZAppDelegate::openSystemDatabase() {
 void KZAppDelegate::registerPages() {
     KZHomeViewController::registerWithRouter();
     KZFilesViewController::registerWithRouter();
+    KZTransportViewController::registerWithRouter();
+    KZTransportSettingWindowController::registerWithRouter();
+    KZImagesPreviewWindowController::registerWithRouter();
     KZShareWindowControler::registerWithRouter();
     KZShareFilesViewController::registerWithRouter();
 }

@@ -18,11 +18,21 @@ void ImageView::setImageScaling(ImageScaling s) {
     update();
 }
 
+void ImageView::setRotationTransform(const QTransform& transform) {
+    m_rotation = transform;
+    update();
+}
+
 QRectF ImageView::imageRect() const {
     if (m_image.isNull())
         return {};
     const QSizeF img = m_image.size();
-    const QRectF b = bounds();
+    QRectF b = bounds();
+    // Turned sideways, the image is fitted to the bounds turned the same way.
+    if (std::abs(m_rotation.m11()) < 0.5) {
+        b = QRectF(0, 0, b.height(), b.width());
+        b.moveCenter(bounds().center());
+    }
     QSizeF s = img;
     switch (m_scaling) {
     case ImageScaling::AxesIndependently:
@@ -50,6 +60,12 @@ void ImageView::draw(QPainter& p) {
     p.save();
     p.setRenderHint(QPainter::SmoothPixmapTransform);
     p.setClipRect(bounds());
+    if (!m_rotation.isIdentity()) {
+        const QPointF c = bounds().center();
+        p.translate(c);
+        p.setTransform(m_rotation.inverted(), true); // y grows downwards here
+        p.translate(-c);
+    }
     p.drawPixmap(imageRect(), m_image.pixmap(), QRectF());
     p.restore();
 }

@@ -3,6 +3,8 @@
 #include "kit/Image.h"
 #include "kit/View.h"
 
+#include <QTransform>
+
 namespace kit {
 
 enum class ImageScaling { ProportionallyDown, AxesIndependently, None, ProportionallyUpOrDown, AspectFill };
@@ -16,8 +18,13 @@ public:
     void setImage(const Image& image);
     ImageScaling imageScaling() const { return m_scaling; }
     void setImageScaling(ImageScaling s);
-    // Where the image is drawn, for the current bounds.
+    // Where the image is drawn, for the current bounds (before any rotation).
     QRectF imageRect() const;
+    // A rotation of the view's content about its centre; a positive angle turns it counter-clockwise
+    // on screen, as on a surface whose y grows upwards. Quarter turns fit the turned image to the
+    // bounds. The transform is kept as given, so callers can read its entries back.
+    void setRotationTransform(const QTransform& transform);
+    const QTransform& rotationTransform() const { return m_rotation; }
 
 protected:
     void draw(QPainter& p) override;
@@ -25,6 +32,7 @@ protected:
 private:
     Image m_image;
     ImageScaling m_scaling = ImageScaling::ProportionallyDown;
+    QTransform m_rotation;
 };
 
 // A spinning progress indicator.

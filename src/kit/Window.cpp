@@ -7,6 +7,7 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPainter>
 #include <QPainterPath>
 #include <QRegion>
 #include <QScreen>
@@ -277,6 +278,47 @@ void Window::center() {
     move(g.topLeft());
 }
 
+void Window::setAlphaValue(qreal alpha) {
+    setWindowOpacity(std::clamp<qreal>(alpha, 0, 1));
+}
+
+qreal Window::alphaValue() const {
+    return windowOpacity();
+}
+
+void Window::setBackgroundColor(const QColor& color) {
+    m_background = color;
+    setAttribute(Qt::WA_TranslucentBackground, color.isValid() && color.alpha() < 255);
+    update();
+}
+
+void Window::paintEvent(QPaintEvent* e) {
+    QWidget::paintEvent(e);
+    if (!m_background.isValid())
+        return;
+    QPainter p(this);
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.fillRect(rect(), m_background);
+}
+
+void Window::setTitle(const QString& title) {
+    m_title = title;
+    // A single blank keeps the desktop from putting the program's name in its place.
+    setWindowTitle(m_titleHidden || title.isEmpty() ? QStringLiteral(" ") : title);
+}
+
+void Window::setTitleHidden(bool hidden) {
+    m_titleHidden = hidden;
+    setTitle(m_title);
+}
+
+void Window::toggleFullScreen() {
+    if (isFullScreen())
+        showNormal();
+    else
+        showFullScreen();
+}
+
 void Window::orderFront() {
     // Ordering front does not take the keyboard from the key window (pop-ups rely on that).
     if (!isVisible()) {
@@ -434,6 +476,18 @@ void Window::hideEvent(QHideEvent* e) {
 
 void Window::changeEvent(QEvent* e) {
     QWidget::changeEvent(e);
+    if (e->type() == QEvent::WindowStateChange) {
+        const bool was = static_cast<QWindowStateChangeEvent*>(e)->oldState() & Qt::WindowFullScreen;
+        const bool is = windowState() & Qt::WindowFullScreen;
+        if (was != is)
+            if (auto* d = m_delegate.get()) {
+                if (is)
+                    d->windowDidEnterFullScreen(this);
+                else
+                    d->windowDidExitFullScreen(this);
+            }
+        return;
+    }
     if (e->type() != QEvent::ActivationChange)
         return;
     if (auto* d = m_delegate.get()) {

@@ -24,6 +24,9 @@ public:
     virtual void windowWillClose(Window*) {}
     virtual void windowDidBecomeKey(Window*) {}
     virtual void windowDidResignKey(Window*) {}
+    // The window entered or left full screen, whoever asked for it (the window manager too).
+    virtual void windowDidEnterFullScreen(Window*) {}
+    virtual void windowDidExitFullScreen(Window*) {}
 };
 
 // A top-level window. Its frame and the frame accessors use screen coordinates with the
@@ -86,6 +89,23 @@ public:
     // its upper-left corner, as far as it fits.
     static QRectF constrainFrameToScreen(const QRectF& frame);
 
+    // The whole window's opacity, 0 to 1.
+    void setAlphaValue(qreal alpha);
+    qreal alphaValue() const;
+    // Fills the window behind its content view; a colour with alpha below 1 makes the window
+    // translucent where the content does not paint (the desktop needs a compositor for that).
+    void setBackgroundColor(const QColor& color);
+    QColor backgroundColor() const { return m_background; }
+    // Hides the title text of the title bar (the desktop still draws its bar and buttons).
+    void setTitleHidden(bool hidden);
+    bool isTitleHidden() const { return m_titleHidden; }
+    void setTitle(const QString& title);
+    QString title() const { return m_title; }
+
+    // Full screen on and off; the delegate hears of each change, also those the desktop makes.
+    void toggleFullScreen();
+    bool isInFullScreen() const { return isFullScreen(); }
+
     void orderFront();           // shows it above the others
     void makeKeyAndOrderFront(); // also activates it
     void orderOut();             // hides it without closing
@@ -120,6 +140,7 @@ protected:
     void closeEvent(QCloseEvent* e) override;
     void hideEvent(QHideEvent* e) override;
     void changeEvent(QEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
     void showEvent(QShowEvent* e) override;
 
 private:
@@ -139,6 +160,9 @@ private:
     QPointer<Window> m_sheet;
     QPointer<Window> m_sheetParent;
     std::function<void(int)> m_sheetCompletion;
+    QColor m_background;
+    QString m_title;
+    bool m_titleHidden = false;
 };
 
 } // namespace kit

@@ -50,6 +50,16 @@ kit::Image named(const QString& name, const QSizeF& size) {
         {QStringLiteral("files_down_arrow"), QStringLiteral("pan-down-symbolic")},
         {QStringLiteral("files_go_back"), QStringLiteral("go-previous-symbolic")},
         {QStringLiteral("files_go_forward"), QStringLiteral("go-next-symbolic")},
+        {QStringLiteral("files_search"), QStringLiteral("system-search-symbolic")},
+        {QStringLiteral("files_search_delete"), QStringLiteral("edit-clear-symbolic")},
+        {QStringLiteral("image_preview_back"), QStringLiteral("go-previous-symbolic")},
+        {QStringLiteral("image_preview_forward"), QStringLiteral("go-next-symbolic")},
+        {QStringLiteral("image_preview_rotate_left"), QStringLiteral("object-rotate-left-symbolic")},
+        {QStringLiteral("image_preview_rotate_right"), QStringLiteral("object-rotate-right-symbolic")},
+        {QStringLiteral("image_preview_download"), QStringLiteral("folder-download-symbolic")},
+        {QStringLiteral("image_preview_delete"), QStringLiteral("user-trash-symbolic")},
+        {QStringLiteral("image_preview_fullscreen"), QStringLiteral("view-fullscreen-symbolic")},
+        {QStringLiteral("image_preview_miniscreen"), QStringLiteral("view-restore-symbolic")},
         {QStringLiteral("files_refresh"), QStringLiteral("view-refresh-symbolic")},
     };
     // Scaled once per name and size (main thread).

@@ -21,6 +21,7 @@
 #include "ui/files/KZFileViewProtocols.h"
 #include "ui/files/KZFilesToolBar.h"
 #include "ui/files/KZFolderCrumbs.h"
+#include "ui/files/KZImagesPreviewing.h"
 #include "ui/files/KZLocalFileInfo.h"
 #include "ui/files/KZSearchOptionsView.h"
 
@@ -68,7 +69,8 @@ class KZFilesViewController : public KZBaseViewController,
                               public KZSearchOptionsViewDelegate,
                               public KZFilePathCellDelegate,
                               public KZFileInfoItemViewDelegate,
-                              public KZFileCollectionHeaderViewDelegate {
+                              public KZFileCollectionHeaderViewDelegate,
+                              public KZImagesPreviewOwner {
     Q_OBJECT
 public:
     static inline const QString kClassName = QStringLiteral("KZFilesViewController");
@@ -342,6 +344,9 @@ public:
     void tableCheckBoxHeaderViewDidPressSelectButton(KZTableCheckboxHeaderView* header,
                                                      KZCheckBoxButton* button) override;
     void switcherValueChanged(KZFileListStyleSwitcher* switcher) override;
+
+    // ---- the image preview (KZFilesViewControllerPreview.cpp)
+    bool previewMayDeleteFiles(const QList<CloudFileInfoPtr>& files) override;
 
     // ---- the grid (KZFilesViewControllerGrid.cpp)
     void collectionViewWillDisplayItem(kit::CollectionView*, kit::CollectionViewItem* item,

@@ -4,14 +4,12 @@
 #include "cloud/KZSessionProxy.h"
 #include "foundation/Dispatch.h"
 #include "kit/Window.h"
-#include "shell/KZBaseWindowController.h"
 #include "shell/KZToast.h"
 #include "shell/KZWindowsManager.h"
 #include "storage/SingletonT.h"
 #include "storage/SystemConfig.h"
 #include "ui/files/KZFileInfoCell.h"
 #include "ui/files/KZFileListSort.h"
-#include "ui/files/KZImagesPreviewing.h"
 
 QString KZFilesViewController::offsetKey(qint64 nid) {
     return QString::number(nid);
@@ -317,28 +315,4 @@ CloudFileInfoPtr KZFilesViewController::convertFileFromClickPosition() const {
     if (row < 0 || row >= m_files.size())
         return nullptr;
     return m_files.at(row);
-}
-
-QPair<QList<CloudFileInfoPtr>, int>
-KZFilesViewController::previewImageInfos(const CloudFileInfoPtr& file) const {
-    QList<CloudFileInfoPtr> images;
-    int index = -1;
-    for (const CloudFileInfoPtr& f : m_files) {
-        if (f->m_category() != 1)
-            continue;
-        if (file && f->nid() == file->nid())
-            index = int(images.size());
-        images.append(f);
-    }
-    return {images, index};
-}
-
-void KZFilesViewController::previewImage(const CloudFileInfoPtr& file) {
-    const auto [images, index] = previewImageInfos(file);
-    KZBaseWindowController* window = KZWindowsManager::shareInstance().imagesPreviewWindow();
-    auto* preview = dynamic_cast<KZImagesPreviewing*>(window);
-    if (!preview)
-        return; // no preview window is registered
-    preview->updateImageInfos(images, std::max(0, index));
-    KZWindowsManager::shareInstance().showWindow(window);
 }

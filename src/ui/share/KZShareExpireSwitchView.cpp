@@ -4,8 +4,7 @@
 #include "shell/KZLabel.h"
 #include "shell/KZStyle.h"
 
-#include <QFontMetricsF>
-#include <cmath>
+#include "ui/share/KZShareLabelLayout.h"
 
 KZShareExpireSwitchView::KZShareExpireSwitchView(QWidget* parent) : kit::View(parent) {
     setUp();
@@ -16,9 +15,7 @@ void KZShareExpireSwitchView::setUp() {
     setBorderWidth(1);
     setBorderColor(KZStyle::separatorColor());
     const QFont font = KZStyle::fontOfSize(14);
-    const double line = std::ceil(QFontMetricsF(font).height());
-    // Labels draw from their top: the title is framed to its line, centred in the 36-point row.
-    m_titleLabel = new KZLabel(QRectF(16, (36 - line) / 2, 100, line), this);
+    m_titleLabel = new KZLabel(KZShareLabelLayout::centredLine(font, 16, 0, 100, 36), this);
     m_titleLabel->setFont(font);
     m_titleLabel->setTextColor(KZStyle::titleColor());
     m_titleLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -31,6 +28,7 @@ void KZShareExpireSwitchView::setUp() {
 void KZShareExpireSwitchView::setTitle(const QString& title) {
     m_title = title;
     m_titleLabel->setText(title);
+    KZShareLabelLayout::centreOnText(m_titleLabel, 16, 0, 100, 36);
 }
 
 void KZShareExpireSwitchView::mouseEntered(const kit::Event& event) {

@@ -5,15 +5,12 @@
 #include "shell/KZStyle.h"
 #include "shell/KZWindowsManager.h"
 
-#include <QFontMetricsF>
-#include <cmath>
+#include "ui/share/KZShareLabelLayout.h"
 
 namespace {
-// Labels draw from their top, so a one-line label is framed to its line and centred.
-QRectF centredLine(const KZLabel* label, double x, double width, double height) {
-    const double line = std::min(height, std::ceil(QFontMetricsF(label->font()).height()));
-    return QRectF(x, (height - line) / 2, std::max(0.0, width), line);
-}
+// Text starts where the header's column titles do.
+constexpr double kTextLeft = 10;
+
 } // namespace
 
 KZShareLabelCellView::KZShareLabelCellView(QWidget* parent)
@@ -25,6 +22,7 @@ KZShareLabelCellView::KZShareLabelCellView(QWidget* parent)
 
 void KZShareLabelCellView::setStringValue(const QString& text) {
     m_textLabel->setText(text);
+    layout();
 }
 
 QString KZShareLabelCellView::stringValue() const {
@@ -32,7 +30,7 @@ QString KZShareLabelCellView::stringValue() const {
 }
 
 void KZShareLabelCellView::layout() {
-    m_textLabel->setFrame(centredLine(m_textLabel, 0, width(), height()));
+    KZShareLabelLayout::centreOnText(m_textLabel, kTextLeft, 0, width() - kTextLeft, height());
 }
 
 KZTableViewFileNameCellView::KZTableViewFileNameCellView(QWidget* parent)
@@ -48,7 +46,7 @@ void KZTableViewFileNameCellView::layout() {
     m_iconImageView->setFrame(m_imageBox->bounds());
     const double x =
         m_iconImageView->isHidden() ? kLabelLeftWithoutIcon : m_imageBox->right() + kGapAfterIcon;
-    m_textLabel->setFrame(centredLine(m_textLabel, x, width() - x - kLabelRightMargin, height()));
+    KZShareLabelLayout::centreOnText(m_textLabel, x, 0, width() - x - kLabelRightMargin, height());
 }
 
 KZTableViewFilePathCellView::KZTableViewFilePathCellView(QWidget* parent) : KZShareLabelCellView(parent) {

@@ -23,6 +23,7 @@ constexpr double kCheckWidth = 36;
 constexpr double kFirstColumnMinWidth = 140;
 constexpr double kScrollerAllowance = 16;
 constexpr double kRefreshSide = 28;
+constexpr double kToolBarLeft = 16;
 constexpr double kRefreshRight = 16;
 constexpr double kToastDelay = 0.1;
 
@@ -112,9 +113,10 @@ void KZShareListViewController::viewDidLoad() {
 void KZShareListViewController::layoutColumns() {
     kit::View* v = view();
     const double w = v->width();
-    m_toolBar->setFrame(QRectF(0, 0, w, kToolBarHeight));
     const QRectF refresh(w - kRefreshRight - kRefreshSide, (kToolBarHeight - kRefreshSide) / 2, kRefreshSide,
                          kRefreshSide);
+    m_toolBar->setFrame(
+        QRectF(kToolBarLeft, 0, std::max(0.0, refresh.left() - 2 * kToolBarLeft), kToolBarHeight));
     m_refreshButton->setFrame(refresh);
     m_refreshButton->raise();
     m_refreshProgressIndicator->setFrame(refresh.adjusted(6, 6, -6, -6));
@@ -233,8 +235,21 @@ kit::View* KZShareListViewController::makeCell(const QString& identifier, const 
     return cell;
 }
 
-QString KZShareListViewController::displayName(const ShareInfoPtr& share) const {
-    return share->desc().isEmpty() ? share->name() : share->desc();
+kit::View* KZShareListViewController::commonCell(const QString& column, const ShareInfoPtr& share) {
+    if (column == kNameColumn) {
+        auto* cell = static_cast<KZTableViewFileNameCellView*>(makeCell(kNameCell, share->desc()));
+        if (cell)
+            cell->iconImageView()->setImage(KZTools::getDefaultIconForShareInfo(share));
+        return cell;
+    }
+    if (column == kSizeColumn)
+        return makeCell(kDefaultCell, KZTools::convertSizeToReadable(
+                                          quint64(std::max(0.0, share->count_size().toDouble()))));
+    if (column == kExpireColumn)
+        return makeCell(kDefaultCell, KZShareText::expireText(share->expire()));
+    if (column == kDownloadColumn)
+        return makeCell(kDefaultCell, share->count_download());
+    return nullptr;
 }
 
 kit::View* KZShareListViewController::tableViewViewForTableColumn(kit::TableView*, kit::TableColumn* column,
@@ -408,9 +423,10 @@ bool KZShareListViewController::messageSetViewShouldInterceptionEvents(QWidget*)
 }
 
 QMargins KZShareListViewController::insetsForMessageSetView(QWidget*) {
-    if (!User::isTotallyOverdue() && m_shareList.isEmpty())
-        return emptyInsets();
-    return {};
+    if (User::isTotallyOverdue() || !m_shareList.isEmpty())
+        return {};
+    // The table's frame takes in its header; the empty state goes under it.
+    return emptyInsets() + QMargins(0, int(m_tableView->headerHeight()), 0, 0);
 }
 
 QWidget* KZShareListViewController::containerViewForMessageSetView(QWidget*) {

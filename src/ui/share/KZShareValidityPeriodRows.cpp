@@ -4,8 +4,7 @@
 #include "shell/KZLabel.h"
 #include "shell/KZStyle.h"
 
-#include <QFontMetricsF>
-#include <cmath>
+#include "ui/share/KZShareLabelLayout.h"
 
 namespace {
 constexpr double kMarkSide = 12;
@@ -59,8 +58,6 @@ KZShareValidityPeriodTableCellView::KZShareValidityPeriodTableCellView(QWidget* 
 }
 
 void KZShareValidityPeriodTableCellView::layout() {
-    // Labels draw from their top: framed to one line, centred.
-    const double line = std::min(height(), std::ceil(QFontMetricsF(m_titleLabel->font()).height()));
-    m_titleLabel->setFrame(
-        QRectF(kTitleLeading, (height() - line) / 2, std::max(0.0, width() - kTitleLeading), line));
+    m_titleLabel->setFrame(KZShareLabelLayout::centredLine(m_titleLabel->font(), kTitleLeading, 0,
+                                                           width() - kTitleLeading, height()));
 }

@@ -9,12 +9,11 @@
 #include "shell/KZLabel.h"
 #include "shell/KZRouter.h"
 #include "shell/KZStyle.h"
+#include "ui/share/KZShareLabelLayout.h"
 #include "ui/share/KZShareText.h"
 
-#include <QFontMetricsF>
 #include <QRandomGenerator>
 #include <QVariantAnimation>
-#include <cmath>
 
 namespace {
 
@@ -32,9 +31,8 @@ constexpr double kSwitchLeaveMaxY = 173;
 // A one-line label centred in the row `frame` (labels draw from their top).
 KZLabel* makeLabel(kit::View* parent, const QRectF& frame, const QString& text, const QColor& color) {
     const QFont font = KZStyle::fontOfSize(14);
-    const double line = std::min(frame.height(), std::ceil(QFontMetricsF(font).height()));
-    auto* label =
-        new KZLabel(QRectF(frame.x(), frame.y() + (frame.height() - line) / 2, frame.width(), line), parent);
+    auto* label = new KZLabel(
+        KZShareLabelLayout::centredLine(font, frame.x(), frame.y(), frame.width(), frame.height()), parent);
     label->setFont(font);
     label->setTextColor(color);
     label->setText(text);
@@ -116,11 +114,10 @@ void KZShareWindowControler::loadWindow() {
     m_cancelExtractionCodeButton->setAction([this](KZButton*) { cancelExtracationCodeAction(); });
 
     m_startExtractionCodeView = new kit::View(QRectF(kValueLeft, 72, 354, kRowHeight), content);
-    m_startExtractionCodeLabel =
-        makeLabel(m_startExtractionCodeView, QRectF(0, 0, 180, kRowHeight),
-                  QStringLiteral("未设置提取码，知道链接即可查看"), KZStyle::darkGray2Color());
+    m_startExtractionCodeLabel = makeLabel(m_startExtractionCodeView, QRectF(0, 0, 180, kRowHeight),
+                                           QStringLiteral("未设置提取码"), KZStyle::darkGray2Color());
     m_startExtractionCodeButton =
-        makeButton(m_startExtractionCodeView, QRectF(190, 0, 90, kRowHeight), QStringLiteral("设置提取码"));
+        makeButton(m_startExtractionCodeView, QRectF(100, 0, 90, kRowHeight), QStringLiteral("设置提取码"));
     m_startExtractionCodeButton->setAction([this](KZButton*) { openExtractionCodeAction(); });
 
     m_errorLabel = new KZLabel(QRectF(kValueLeft, 112, 354, 28), content);
@@ -183,6 +180,10 @@ void KZShareWindowControler::showLinkText() {
     m_linkUrlLabel->setText(KZShareText::linkText(*m_shareInfo));
     hiddenExtracationCode(m_shareInfo->password().isEmpty());
     m_extractionCodeTextField->setText(m_shareInfo->password());
+    KZShareLabelLayout::centreOnText(m_linkUrlLabel, 12, 0, m_linkUrlLabelContainer->width() - 24,
+                                     kRowHeight);
+    KZShareLabelLayout::centreOnText(m_extractionCodeTextField, 12, 0,
+                                     m_extractionCodeContainer->width() - 24, kRowHeight);
 }
 
 void KZShareWindowControler::reloadData() {

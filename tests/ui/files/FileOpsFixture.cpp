@@ -109,6 +109,11 @@ void FileOpsTest::jump(const QString& path) {
     drainEvents(); // the steps queued after the reply
 }
 
+void FileOpsTest::refresh() {
+    page->requestIncrFiles();
+    ASSERT_TRUE(waitUntil([&] { return !page->isRefreshing(); }));
+}
+
 void FileOpsTest::select(const QStringList& names) {
     kit::IndexSet rows;
     for (const QString& n : names) {

@@ -32,6 +32,8 @@ protected:
     CloudFileInfoPtr row(const QString& name) const { return named(page->files(), name); }
     QStringList rowNames() const;
     void jump(const QString& path);
+    // Brings the service's changes into the session (and the open folder), as the refresh does.
+    void refresh();
     void select(const QStringList& names);
     // The alert the page presented last and still shows, or null.
     static KZAlertController* presentedAlert();

@@ -39,11 +39,6 @@ protected:
         svc().service().setSyncLocked(node.value.nid, sync);
         svc().service().setEditLocked(node.value.nid, edit);
     }
-    // Brings the service's changes into the open folder.
-    void refresh() {
-        page->requestIncrFiles();
-        ASSERT_TRUE(nubo::test::waitUntil([&] { return !page->isRefreshing(); }));
-    }
     // Answers the alert shown now with "知道了" and checks its texts.
     void expectRefusal(const QString& message) {
         KZAlertController* alert = nullptr;

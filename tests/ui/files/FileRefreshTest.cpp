@@ -1,0 +1,212 @@
+// The open folder follows the session's node changes without a reload; new folders are named in
+// place; renames end in place.
+#include "FileOpsFixture.h"
+
+#include "shell/KZButton.h"
+#include "shell/KZTextFieldCell.h"
+#include "ui/files/KZFileInfoCell.h"
+
+using namespace nubo::test;
+
+namespace {
+
+class FileRefresh : public FileOpsTest {
+protected:
+    KZFileInfoCell* nameCell(int row) {
+        return qobject_cast<KZFileInfoCell*>(page->tableView()->viewAtColumn(page->nameColumn(), row, false));
+    }
+    // Types a name into the cell's field and presses Return.
+    void typeAndReturn(KZFileInfoCell* cell, const QString& text) {
+        cell->nameTextField()->setStringValue(text);
+        cell->nameTextField()->doCommand(kit::TextCommand::InsertNewline);
+    }
+    QStringList selectedNames() const {
+        QStringList names;
+        for (const auto& f : page->selectedFiles())
+            names.append(f->name());
+        names.sort();
+        return names;
+    }
+    qint64 nid(const QString& path) { return svc().service().nodeByPath(path).value.nid; }
+};
+
+} // namespace
+
+TEST_F(FileRefresh, ChangesMergeInOrderAndTheSelectionFollowsItsNodes) {
+    svc().putFile(QStringLiteral("/merge/b.txt"), "b");
+    svc().putFile(QStringLiteral("/merge/d.txt"), "d");
+    svc().putFile(QStringLiteral("/merge/f.txt"), "f");
+    svc().mkdir(QStringLiteral("/merge/m"));
+    refresh();
+    jump(QStringLiteral("/merge"));
+    select({QStringLiteral("b.txt"), QStringLiteral("d.txt"), QStringLiteral("m")});
+    ASSERT_EQ(page->selectedFiles().size(), 3);
+
+    svc().service().rename(nid(QStringLiteral("/merge/b.txt")), QStringLiteral("z.txt")); // selected, moves
+    svc().service().remove({nid(QStringLiteral("/merge/d.txt"))});                        // selected, goes
+    svc().putFile(QStringLiteral("/merge/a.txt"), "a");                                   // new, first
+    svc().mkdir(QStringLiteral("/merge/n"));                                              // new folder
+    refresh();
+
+    EXPECT_EQ(rowNames(), (QStringList{"m", "n", "a.txt", "f.txt", "z.txt"}));
+    EXPECT_EQ(selectedNames(), (QStringList{"m", "z.txt"}));
+    EXPECT_EQ(page->tableView()->selectedRowIndexes(), (kit::IndexSet{0, 4}));
+    EXPECT_EQ(page->homeToolBarMessage(), QStringLiteral("已选中2个文件"));
+
+    // The same rows as a fresh listing of the folder.
+    const QStringList merged = rowNames();
+    page->reloadFiles();
+    ASSERT_TRUE(waitUntil([&] { return page->selectedFiles().isEmpty(); }));
+    EXPECT_EQ(rowNames(), merged);
+}
+
+TEST_F(FileRefresh, OtherFoldersAreIgnoredAndAResetReloads) {
+    jump(QStringLiteral("/three"));
+    const QStringList before = rowNames();
+    auto stranger = CloudFileInfo::create();
+    stranger->setNid(987654);
+    stranger->setPid(nid(QStringLiteral("/dest")));
+    stranger->setName(QStringLiteral("stranger.txt"));
+    page->didKZSessionIncrNodeChanged(nullptr, stranger->pid(), false, {stranger});
+    EXPECT_EQ(rowNames(), before);
+
+    svc().putFile(QStringLiteral("/three/late.txt"), "late");
+    refresh(); // the session has it now; a reset makes the page ask for the folder again
+    page->files().first()->setName(QStringLiteral("stale"));
+    page->didKZSessionIncrNodeChanged(nullptr, 0, true, {});
+    ASSERT_TRUE(waitUntil([&] { return !rowNames().contains(QStringLiteral("stale")); }));
+    EXPECT_TRUE(rowNames().contains(QStringLiteral("late.txt")));
+}
+
+TEST_F(FileRefresh, ADeletedFolderForgetsItsScrollOffsets) {
+    svc().mkdir(QStringLiteral("/offsets/gone"));
+    for (int i = 0; i < 40; ++i)
+        svc().putFile(QStringLiteral("/offsets/gone/f%1").arg(i), "x");
+    refresh();
+    jump(QStringLiteral("/offsets"));
+    const CloudFileInfoPtr parent = page->fileInfo();
+    page->openDir(row(QStringLiteral("gone")));
+    ASSERT_TRUE(waitUntil([&] { return page->fileInfo()->name() == QStringLiteral("gone"); }));
+    drainEvents();
+    const QString key = QString::number(page->fileInfo()->nid());
+    page->tableView()->scrollToPoint(QPointF(0, 300));
+    page->openDir(parent); // leaving a folder remembers where it was scrolled to
+    ASSERT_TRUE(waitUntil([&] { return page->fileInfo()->path() == QStringLiteral("/offsets"); }));
+    ASSERT_TRUE(page->tableViewOffsets().contains(key));
+
+    svc().service().remove({nid(QStringLiteral("/offsets/gone"))});
+    refresh();
+    EXPECT_TRUE(page->files().isEmpty());
+    EXPECT_FALSE(page->tableViewOffsets().contains(key));
+}
+
+TEST_F(FileRefresh, TheRefreshButtonComesBackAfterAFailureWithItsText) {
+    jump(QStringLiteral("/three"));
+    svc().service().failNext(
+        nubo::ServiceOp::FetchChanges, 1,
+        BWError::withMessage(QStringLiteral("KZCloud"), 500, QStringLiteral("服务器忙")));
+    page->requestIncrFiles();
+    EXPECT_TRUE(page->refreshButton()->isHidden());
+    ASSERT_TRUE(waitUntil([&] { return !page->isRefreshing(); }));
+    EXPECT_FALSE(page->refreshButton()->isHidden());
+    EXPECT_TRUE(waitForToast(QStringLiteral("服务器忙")));
+
+    page->kzSessionRequestGetIncrNodeFail(nullptr, 1, {}, BWError());
+    EXPECT_TRUE(waitForToast(QStringLiteral("刷新失败，请重试")));
+}
+
+TEST_F(FileRefresh, ANewFolderIsNamedInPlaceAndItsRowTakesThePlaceholdersPlace) {
+    jump(QStringLiteral("/names"));
+    page->actionCreateDir();
+    ASSERT_EQ(page->creatingFiles().size(), 1);
+    EXPECT_TRUE(page->isEditing());
+    EXPECT_EQ(page->files().first()->name(), QStringLiteral("新建文件夹 2")); // the file takes no number
+    EXPECT_EQ(page->files().first()->nid(), 0);
+    KZFileInfoCell* cell = nameCell(0);
+    ASSERT_NE(cell, nullptr);
+    EXPECT_FALSE(cell->nameTextField()->isHidden());
+
+    // A second request while naming is ignored.
+    page->actionCreateDir();
+    EXPECT_EQ(page->creatingFiles().size(), 1);
+
+    // The placeholder is never opened or sent.
+    page->tableView()->selectAll();
+    EXPECT_FALSE(page->deleteFiles({page->files().first()}));
+    page->deselectAllRows();
+
+    typeAndReturn(cell, QStringLiteral("报告 (2024)"));
+    EXPECT_EQ(toastText(), QStringLiteral("正在创建文件夹..."));
+    EXPECT_FALSE(page->isEditing());
+    ASSERT_TRUE(waitForToast(QStringLiteral("文件夹创建成功")));
+    EXPECT_TRUE(exists(QStringLiteral("/names/报告 (2024)")));
+    EXPECT_TRUE(page->creatingFiles().isEmpty());
+    EXPECT_EQ(rowNames().count(QStringLiteral("报告 (2024)")), 1);
+    EXPECT_FALSE(KZLocalFileInfo::isLocal(row(QStringLiteral("报告 (2024)")).get()));
+}
+
+TEST_F(FileRefresh, AFailedCreateReloadsAndDropsThePlaceholder) {
+    jump(QStringLiteral("/names"));
+    page->actionCreateDir();
+    KZFileInfoCell* cell = nameCell(0);
+    ASSERT_NE(cell, nullptr);
+    typeAndReturn(cell, QStringLiteral("新建文件夹 3")); // taken
+    ASSERT_TRUE(waitUntil([&] { return page->creatingFiles().isEmpty(); }));
+    ASSERT_TRUE(waitUntil([&] { return !KZLocalFileInfo::isLocal(page->files().first().get()); }));
+    EXPECT_TRUE(waitUntil(
+        [&] { return !toastText().isEmpty() && toastText() != QStringLiteral("正在创建文件夹..."); }));
+    EXPECT_EQ(rowNames().count(QStringLiteral("新建文件夹 3")), 1);
+}
+
+TEST_F(FileRefresh, RenameEndsInPlace) {
+    svc().putFile(QStringLiteral("/rename/old.txt"), "o");
+    refresh();
+    jump(QStringLiteral("/rename"));
+    select({QStringLiteral("old.txt")});
+    page->actionRenameFile();
+    ASSERT_TRUE(page->isEditing());
+    KZFileInfoCell* cell = nameCell(0);
+    ASSERT_NE(cell, nullptr);
+
+    // Unchanged: nothing is sent, no toast, but editing ends.
+    typeAndReturn(cell, QStringLiteral("old.txt"));
+    EXPECT_FALSE(page->isEditing());
+    EXPECT_TRUE(toastText().isEmpty());
+
+    page->actionRenameFile();
+    typeAndReturn(nameCell(0), QStringLiteral("new.txt"));
+    EXPECT_EQ(toastText(), QStringLiteral("正在重命名..."));
+    ASSERT_TRUE(waitForToast(QStringLiteral("文件重命名成功")));
+    ASSERT_TRUE(waitUntil([&] { return rowNames() == QStringList{QStringLiteral("new.txt")}; }));
+    EXPECT_TRUE(exists(QStringLiteral("/rename/new.txt")));
+
+    // A refused name comes back at once, and the reload shows the real one again.
+    svc().service().failNext(
+        nubo::ServiceOp::Rename, 1,
+        BWError::withMessage(QStringLiteral("KZCloud"), 9, QStringLiteral("重命名失败")));
+    select({QStringLiteral("new.txt")});
+    page->actionRenameFile();
+    typeAndReturn(nameCell(0), QStringLiteral("other.txt"));
+    ASSERT_TRUE(waitForToast(QStringLiteral("重命名失败")));
+    ASSERT_TRUE(waitUntil(
+        [&] { return nameCell(0) && nameCell(0)->infoLabel()->text() == QStringLiteral("new.txt"); }));
+}
+
+TEST_F(FileRefresh, ASearchResultSearchesAgainInsteadOfMerging) {
+    svc().putFile(QStringLiteral("/find/apple.txt"), "a");
+    svc().putFile(QStringLiteral("/find/pear.txt"), "p");
+    refresh();
+    jump(QStringLiteral("/find"));
+    KZSessionProxy::shareSessionProxy()->searchFileListByFileInfo(page->fileInfo(), QStringLiteral("apple"),
+                                                                  0, page, {});
+    ASSERT_TRUE(waitUntil([&] { return page->fileInfo()->isSearch(); }));
+    ASSERT_EQ(rowNames(), QStringList{QStringLiteral("apple.txt")});
+
+    svc().putFile(QStringLiteral("/find/cherry.txt"), "c"); // does not match
+    svc().putFile(QStringLiteral("/find/apple pie.txt"), "ap");
+    refresh();
+    ASSERT_TRUE(waitUntil([&] { return rowNames().size() == 2; }));
+    EXPECT_TRUE(rowNames().contains(QStringLiteral("apple pie.txt")));
+    EXPECT_FALSE(rowNames().contains(QStringLiteral("cherry.txt")));
+    EXPECT_TRUE(page->fileInfo()->isSearch());
+}
