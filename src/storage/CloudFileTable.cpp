@@ -1,6 +1,9 @@
 #include "storage/CloudFileTable.h"
 #include "storage/NodeRow.h"
 
+#include <QThread>
+#include <algorithm>
+
 namespace nubo {
 
 namespace {
@@ -54,6 +57,8 @@ BWError CloudFileTable::beginFullLoad() {
 }
 
 BWError CloudFileTable::finishFullLoad(qint64 cursor) {
+    // Building an index sorts every row: let SQLite sort on helper threads.
+    m_db.exec(QStringLiteral("PRAGMA threads = %1").arg(std::clamp(QThread::idealThreadCount(), 1, 8)));
     Database::Transaction t(m_db);
     if (t.error())
         return t.error();
@@ -182,6 +187,19 @@ Result<NodeList> CloudFileTable::children(qint64 pid) {
                          QStringLiteral(" FROM cloud_file WHERE pid = ?"));
     q.bind(1, pid);
     return readAll(q);
+}
+
+Result<NodeList> CloudFileTable::allNodes() {
+    QString columns = nodeColumns();
+    columns.replace(QLatin1String("path,"), QLatin1String("'',"));
+    Query q = m_db.query(QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM cloud_file"));
+    Result<NodeList> r;
+    if (Result<qint64> n = count(); n.ok())
+        r.value.reserve(n.value);
+    while (q.next())
+        r.value.append(readNodeRow(q));
+    r.error = q.error();
+    return r;
 }
 
 Result<qint64> CloudFileTable::count() {
