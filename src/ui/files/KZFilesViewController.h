@@ -246,6 +246,7 @@ public:
     void getDeletedNodesIndexs(kit::IndexSet& deleted, QList<CloudFileInfoPtr>& additional,
                                const QList<CloudFileInfoPtr>& increased);
     void removeDeletedIncrNodesAtIndexs(const kit::IndexSet& indexes);
+    void mergeSortedRows(QList<CloudFileInfoPtr> additional);
     kit::IndexSet indexsOfNodes(const QList<CloudFileInfoPtr>& nodes) const;
     void scanFileNameForCreateDir();
     void insertLocalCreatingFile();
@@ -296,6 +297,7 @@ public:
     // KZSessionDelegate
     void didKZSessionIncrNodeChanged(KZAbstractSession* session, qint64 nid, bool needReset,
                                      const QList<CloudFileInfoPtr>& children) override;
+    void didKZSessionLogin(KZAbstractSession* session, const BWError& error) override;
 
     // KZUploadMgrProxyDelegate / KZDownloadMgrProxyDelegate: sync reports
     void cloudFileSyncStateChange(quint64 state, quint64 cloudFileCtrlCount, int type) override;
@@ -464,12 +466,14 @@ private:
     QPointF pointUnderToolBarItem(const KZFilesToolBarItemPtr& item, bool rightEdge) const;
     // Called with every reply (or failure) of a list request; true when none is left pending.
     bool settleListRequest(qint64 requestId);
+    // The sign-in failure the page shows in place of a list (the service's files cannot be read).
+    BWError signInFailure() const;
 
     // state
     CloudFileInfoPtr m_fileInfo;
     QList<CloudFileInfoPtr> m_files;
     QList<CloudFileInfoPtr> m_selectedFiles;
-    QHash<qint64, int> m_nodeIndexs; // node id to row, rebuilt at the start of every merge
+    QHash<qint64, int> m_nodeIndexs; // node id to row: of the changed nodes during a merge, or of all
     QHash<QString, float> m_tableViewOffsets;
     QHash<QString, float> m_collectionViewOffsets;
     QList<std::shared_ptr<KZLocalFileInfo>> m_creatingFiles;
