@@ -63,15 +63,6 @@ qint64 openUploads(ServiceFixture& svc) {
     return q.next() ? q.int64(0) : -1;
 }
 
-QStringList entriesBelow(const QString& folder) {
-    QStringList out;
-    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        out << it.next();
-    return out;
-}
-
 } // namespace
 
 TEST_F(TransferTest, ADownloadStoppedRightAfterItsRenameEndsFinished) {
@@ -247,6 +238,19 @@ TEST_F(TransferTest, CloudNamesThatAreNotOneLocalEntry) {
     EXPECT_EQ(downloadStatus(path), KZTransportJobStatusFinished);
     EXPECT_EQ(readLocal(path), d);
     EXPECT_EQ(entriesBelow(local.path()).join(QLatin1Char('\n')), path);
+    // With that file in place, other downloads into the folder keep their partial files beside
+    // their destinations.
+    const QByteArray e = ServiceFixture::randomBytes(3 * kBlock + 2, 44);
+    const ServiceNode other = svc.putFile(QStringLiteral("/x.bin"), e);
+    const QString otherPath = local.path() + QStringLiteral("/x.bin");
+    addDownloads({KZDownloadMgr::makeJob(other, local.path(), otherPath, false)});
+    ASSERT_TRUE(waitDownloadsSettled());
+    EXPECT_EQ(downloadStatus(otherPath), KZTransportJobStatusFinished);
+    EXPECT_EQ(readLocal(otherPath), e);
+    EXPECT_EQ(readLocal(path), d);
+    QStringList entries = entriesBelow(local.path());
+    entries.sort();
+    EXPECT_EQ(entries.join(QLatin1Char('\n')), path + QLatin1Char('\n') + otherPath);
 }
 
 TEST_F(TransferTest, LocalWriteFailuresSayWhy) {
