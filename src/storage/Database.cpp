@@ -1,4 +1,5 @@
 #include "storage/Database.h"
+#include "foundation/Log.h"
 #include "storage/DataPaths.h"
 
 #include <QFile>
@@ -272,7 +273,7 @@ Database::Transaction::Transaction(Database& db) : m_db(db), m_lock(db.m_mutex) 
 
 Database::Transaction::~Transaction() {
     if (m_open)
-        m_db.exec(QStringLiteral("ROLLBACK"));
+        warnIfFailed(lcStorage(), m_db.exec(QStringLiteral("ROLLBACK")), "rolling back a transaction");
 }
 
 BWError Database::Transaction::commit() {

@@ -42,10 +42,11 @@ TEST_F(FileRefresh, ChangesMergeInOrderAndTheSelectionFollowsItsNodes) {
     select({QStringLiteral("b.txt"), QStringLiteral("d.txt"), QStringLiteral("m")});
     ASSERT_EQ(page->selectedFiles().size(), 3);
 
-    svc().service().rename(nid(QStringLiteral("/merge/b.txt")), QStringLiteral("z.txt")); // selected, moves
-    svc().service().remove({nid(QStringLiteral("/merge/d.txt"))});                        // selected, goes
-    svc().putFile(QStringLiteral("/merge/a.txt"), "a");                                   // new, first
-    svc().mkdir(QStringLiteral("/merge/n"));                                              // new folder
+    // b.txt is selected and moves; d.txt is selected and goes.
+    ASSERT_TRUE(svc().service().rename(nid(QStringLiteral("/merge/b.txt")), QStringLiteral("z.txt")).ok());
+    ASSERT_FALSE(svc().service().remove({nid(QStringLiteral("/merge/d.txt"))}));
+    svc().putFile(QStringLiteral("/merge/a.txt"), "a"); // new, first
+    svc().mkdir(QStringLiteral("/merge/n"));            // new folder
     refresh();
 
     EXPECT_EQ(rowNames(), (QStringList{"m", "n", "a.txt", "f.txt", "z.txt"}));
@@ -94,7 +95,7 @@ TEST_F(FileRefresh, ADeletedFolderForgetsItsScrollOffsets) {
     ASSERT_TRUE(waitUntil([&] { return page->fileInfo()->path() == QStringLiteral("/offsets"); }));
     ASSERT_TRUE(page->tableViewOffsets().contains(key));
 
-    svc().service().remove({nid(QStringLiteral("/offsets/gone"))});
+    ASSERT_FALSE(svc().service().remove({nid(QStringLiteral("/offsets/gone"))}));
     refresh();
     EXPECT_TRUE(page->files().isEmpty());
     EXPECT_FALSE(page->tableViewOffsets().contains(key));
