@@ -15,6 +15,8 @@
 #include "ui/files/KZImagesPreviewWindowController.h"
 #include "ui/share/KZShareFilesViewController.h"
 #include "ui/share/KZShareWindowControler.h"
+#include "ui/transport/KZTransportSettingWindowController.h"
+#include "ui/transport/KZTransportViewController.h"
 
 #include <cstdio>
 
@@ -101,6 +103,8 @@ bool KZAppDelegate::openSystemDatabase() {
 void KZAppDelegate::registerPages() {
     KZHomeViewController::registerWithRouter();
     KZFilesViewController::registerWithRouter();
+    KZTransportViewController::registerWithRouter();
+    KZTransportSettingWindowController::registerWithRouter();
     KZImagesPreviewWindowController::registerWithRouter();
     KZShareWindowControler::registerWithRouter();
     KZShareFilesViewController::registerWithRouter();

@@ -5,7 +5,11 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QPlainTextEdit>
 #include <QPointer>
+#include <QTextBlock>
+#include <QTextCursor>
 #include <QValidator>
 
 namespace kit {
@@ -91,6 +95,72 @@ private:
     TextField* m_field;
 };
 
+// The editor of a wrapping field: the same commands and focus rules as the one-line editor.
+class TextField::WrapEditor : public QPlainTextEdit {
+public:
+    explicit WrapEditor(TextField* field) : QPlainTextEdit(field), m_field(field) {
+        setFrameShape(QFrame::NoFrame);
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setLineWrapMode(QPlainTextEdit::WidgetWidth);
+        setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        setTabChangesFocus(false);
+        document()->setDocumentMargin(1);
+        viewport()->setAutoFillBackground(false);
+        setStyleSheet(QStringLiteral("QPlainTextEdit{background:transparent;border:none;}"));
+    }
+
+protected:
+    void focusInEvent(QFocusEvent* e) override {
+        QPlainTextEdit::focusInEvent(e);
+        if (e->reason() == Qt::MouseFocusReason || e->reason() == Qt::TabFocusReason ||
+            e->reason() == Qt::BacktabFocusReason)
+            m_field->startFromFocus();
+    }
+    void focusOutEvent(QFocusEvent* e) override {
+        QPlainTextEdit::focusOutEvent(e);
+        if (e->reason() != Qt::ActiveWindowFocusReason && e->reason() != Qt::PopupFocusReason)
+            m_field->endFromFocusLoss();
+    }
+    void keyPressEvent(QKeyEvent* e) override {
+        std::optional<TextCommand> cmd;
+        switch (e->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            cmd = TextCommand::InsertNewline;
+            break;
+        case Qt::Key_Escape:
+            cmd = TextCommand::Cancel;
+            break;
+        case Qt::Key_Tab:
+            cmd = TextCommand::InsertTab;
+            break;
+        case Qt::Key_Backtab:
+            cmd = TextCommand::InsertBacktab;
+            break;
+        default:
+            break;
+        }
+        if (cmd) {
+            m_field->doCommand(*cmd);
+            e->accept();
+            return;
+        }
+        QPlainTextEdit::keyPressEvent(e);
+    }
+    void insertFromMimeData(const QMimeData* source) override {
+        // A name is one line: pasted line breaks go.
+        QString text = source->text();
+        text.remove(QLatin1Char('\r'));
+        text.replace(QLatin1Char('\n'), QString());
+        insertPlainText(text);
+    }
+    bool focusNextPrevChild(bool) override { return false; }
+
+private:
+    TextField* m_field;
+};
+
 TextField::TextField(QWidget* parent) : View(parent) {
     init();
 }
@@ -123,13 +193,83 @@ QLineEdit* TextField::editor() const {
     return m_editor;
 }
 
+QPlainTextEdit* TextField::wrapEditor() const {
+    return m_wrapEditor;
+}
+
+QWidget* TextField::activeEditor() const {
+    return m_wrapEditor ? static_cast<QWidget*>(m_wrapEditor) : m_editor;
+}
+
+void TextField::setMaximumNumberOfLines(int lines) {
+    m_maxLines = std::max(1, lines);
+    if (m_maxLines == 1 || m_wrapEditor)
+        return;
+    m_wrapEditor = new WrapEditor(this);
+    m_wrapEditor->setFont(m_editor->font());
+    m_wrapEditor->setPalette(m_editor->palette());
+    m_wrapEditor->setPlaceholderText(m_editor->placeholderText());
+    m_wrapEditor->document()->setDefaultTextOption([this] {
+        QTextOption o = m_wrapEditor->document()->defaultTextOption();
+        o.setAlignment(m_editor->alignment() & Qt::AlignHorizontal_Mask);
+        o.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        return o;
+    }());
+    const QString text = m_editor->text();
+    m_editor->hide();
+    m_settingText = true;
+    m_wrapEditor->setPlainText(text);
+    m_settingText = false;
+    m_acceptedText = text;
+    connect(m_wrapEditor, &QPlainTextEdit::textChanged, this, [this] { wrapTextChanged(); });
+    updateInteraction();
+    m_wrapEditor->show();
+    layout();
+}
+
+// Checks an edit of the wrapping editor as the validator does for the one-line editor.
+void TextField::wrapTextChanged() {
+    if (m_settingText)
+        return;
+    QString input = m_wrapEditor->toPlainText();
+    const QString& before = m_acceptedText;
+    bool valid = !input.contains(QLatin1Char('\n'));
+    if (valid && m_formatter) {
+        int prefix = 0;
+        const int maxPrefix = std::min(before.size(), input.size());
+        while (prefix < maxPrefix && before[prefix] == input[prefix])
+            ++prefix;
+        int suffix = 0;
+        while (suffix < before.size() - prefix && suffix < input.size() - prefix &&
+               before[before.size() - 1 - suffix] == input[input.size() - 1 - suffix])
+            ++suffix;
+        valid = m_formatter->isPartialStringValid(input, input.mid(prefix, input.size() - prefix - suffix));
+    }
+    if (!valid) {
+        const int cursor = std::min<int>(m_wrapEditor->textCursor().position(), int(before.size()));
+        m_settingText = true;
+        m_wrapEditor->setPlainText(before);
+        QTextCursor c = m_wrapEditor->textCursor();
+        c.setPosition(std::max(0, cursor - int(input.size() - before.size())));
+        m_wrapEditor->setTextCursor(c);
+        m_settingText = false;
+        return;
+    }
+    m_acceptedText = input;
+    if (auto* d = m_delegate.get())
+        d->controlTextDidChange(this);
+}
+
 QString TextField::stringValue() const {
-    return m_editor->text();
+    return m_wrapEditor ? m_wrapEditor->toPlainText() : m_editor->text();
 }
 
 void TextField::setStringValue(const QString& text) {
     m_settingText = true;
     m_editor->setText(text);
+    if (m_wrapEditor)
+        m_wrapEditor->setPlainText(text);
+    m_acceptedText = text;
     m_settingText = false;
 }
 
@@ -138,24 +278,35 @@ QString TextField::placeholderString() const {
 }
 void TextField::setPlaceholderString(const QString& t) {
     m_editor->setPlaceholderText(t);
+    if (m_wrapEditor)
+        m_wrapEditor->setPlaceholderText(t);
 }
 QFont TextField::font() const {
     return m_editor->font();
 }
 void TextField::setFont(const QFont& f) {
     m_editor->setFont(f);
+    if (m_wrapEditor)
+        m_wrapEditor->setFont(f);
 }
 
 void TextField::setTextColor(const QColor& c) {
     QPalette pal = m_editor->palette();
     pal.setColor(QPalette::Text, c);
     m_editor->setPalette(pal);
+    if (m_wrapEditor)
+        m_wrapEditor->setPalette(pal);
 }
 
 void TextField::setAlignment(TextAlignment a) {
     m_editor->setAlignment(a == TextAlignment::Center  ? Qt::AlignCenter
                            : a == TextAlignment::Right ? (Qt::AlignRight | Qt::AlignVCenter)
                                                        : (Qt::AlignLeft | Qt::AlignVCenter));
+    if (m_wrapEditor) {
+        QTextOption o = m_wrapEditor->document()->defaultTextOption();
+        o.setAlignment(m_editor->alignment() & Qt::AlignHorizontal_Mask);
+        m_wrapEditor->document()->setDefaultTextOption(o);
+    }
 }
 
 void TextField::setEditable(bool e) {
@@ -182,16 +333,33 @@ void TextField::updateInteraction() {
     const bool interactive = m_editable || m_selectable;
     m_editor->setFocusPolicy(interactive ? Qt::ClickFocus : Qt::NoFocus);
     m_editor->setAttribute(Qt::WA_TransparentForMouseEvents, !interactive);
+    if (m_wrapEditor) {
+        m_wrapEditor->setReadOnly(!(m_editable && m_editing));
+        m_wrapEditor->setFocusPolicy(interactive ? Qt::ClickFocus : Qt::NoFocus);
+        m_wrapEditor->setAttribute(Qt::WA_TransparentForMouseEvents, !interactive);
+        m_wrapEditor->viewport()->setAttribute(Qt::WA_TransparentForMouseEvents, !interactive);
+    }
 }
 
 void TextField::selectRange(int start, int length) {
-    const int n = m_editor->text().size();
+    const int n = int(stringValue().size());
     start = std::clamp(start, 0, n);
     length = std::clamp(length, 0, n - start);
+    if (m_wrapEditor) {
+        QTextCursor c = m_wrapEditor->textCursor();
+        c.setPosition(start);
+        c.setPosition(start + length, QTextCursor::KeepAnchor);
+        m_wrapEditor->setTextCursor(c);
+        return;
+    }
     m_editor->setSelection(start, length);
 }
 
 QPair<int, int> TextField::selectedRange() const {
+    if (m_wrapEditor) {
+        const QTextCursor c = m_wrapEditor->textCursor();
+        return {c.selectionStart(), c.selectionEnd() - c.selectionStart()};
+    }
     if (!m_editor->hasSelectedText())
         return {m_editor->cursorPosition(), 0};
     return {m_editor->selectionStart(), int(m_editor->selectedText().size())};
@@ -204,8 +372,11 @@ bool TextField::becomeFirstResponder() {
         return true;
     m_editing = true;
     updateInteraction();
-    m_editor->setFocus(Qt::OtherFocusReason);
-    m_editor->selectAll();
+    activeEditor()->setFocus(Qt::OtherFocusReason);
+    if (m_wrapEditor)
+        m_wrapEditor->selectAll();
+    else
+        m_editor->selectAll();
     if (auto* d = m_delegate.get())
         d->controlTextDidBeginEditing(this);
     return true;
@@ -218,8 +389,13 @@ bool TextField::resignFirstResponder() {
     m_editing = false;
     updateInteraction();
     m_editor->deselect();
-    if (m_editor->hasFocus())
-        m_editor->clearFocus();
+    if (m_wrapEditor) {
+        QTextCursor c = m_wrapEditor->textCursor();
+        c.clearSelection();
+        m_wrapEditor->setTextCursor(c);
+    }
+    if (activeEditor()->hasFocus())
+        activeEditor()->clearFocus();
     m_ending = false;
     if (auto* d = m_delegate.get())
         d->controlTextDidEndEditing(this);
@@ -260,7 +436,7 @@ void TextField::doCommand(TextCommand command) {
 }
 
 void TextField::layout() {
-    m_editor->setGeometry(0, 0, QWidget::width(), QWidget::height());
+    activeEditor()->setGeometry(0, 0, QWidget::width(), QWidget::height());
 }
 
 SearchField::SearchField(QWidget* parent) : TextField(parent) {

@@ -9,6 +9,7 @@
 #include <memory>
 
 class QLineEdit;
+class QPlainTextEdit;
 
 namespace kit {
 
@@ -52,6 +53,12 @@ public:
     void setSelectable(bool selectable);
     // A sunken frame around the text (off by default).
     void setBordered(bool bordered);
+    // More than one line wraps the text at the field's width (word by word, or anywhere in a
+    // word too long for a line) in up to that many lines; the owner gives the field their
+    // height. The text itself stays one line: Return is a command and pasted breaks are dropped.
+    void setMaximumNumberOfLines(int lines);
+    int maximumNumberOfLines() const { return m_maxLines; }
+    bool isWrapping() const { return m_wrapEditor != nullptr; }
 
     void setDelegate(TextFieldDelegate* d) { m_delegate = d; }
     TextFieldDelegate* delegate() const { return m_delegate.get(); }
@@ -68,8 +75,9 @@ public:
     bool becomeFirstResponder() override;
     bool resignFirstResponder() override;
 
-    // The editor widget (for tests and focus plumbing).
+    // The editor widget (for tests and focus plumbing); a wrapping field edits in wrapEditor().
     QLineEdit* editor() const;
+    QPlainTextEdit* wrapEditor() const;
 
     // Runs a command as the keyboard would.
     void doCommand(TextCommand command);
@@ -79,14 +87,20 @@ protected:
 
 private:
     class Editor;
+    class WrapEditor;
     class Validator;
     friend class Editor;
+    friend class WrapEditor;
     void init();
     void updateInteraction();
     void startFromFocus();
     void endFromFocusLoss();
+    QWidget* activeEditor() const;
+    void wrapTextChanged();
 
     Editor* m_editor = nullptr;
+    WrapEditor* m_wrapEditor = nullptr;
+    int m_maxLines = 1;
     Validator* m_validator = nullptr;
     nubo::Weak<TextFieldDelegate> m_delegate;
     std::shared_ptr<Formatter> m_formatter;

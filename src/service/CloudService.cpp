@@ -61,4 +61,9 @@ BWError CloudService::validateName(const QString& name) {
     return {};
 }
 
+Result<qint64> CloudService::submitFeedback(const FeedbackReport&) {
+    return Result<qint64>::failure(BWError::withMessage(BWError::kDomainCloud, kCloudErrorInvalidArgument,
+                                                        QStringLiteral("不支持提交反馈")));
+}
+
 } // namespace nubo

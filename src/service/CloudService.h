@@ -17,15 +17,15 @@ using ServiceNode = NodeRecord;
 
 // Codes of the service's failures, domain "KZCloud". Each error carries a user-facing "errmsg".
 enum CloudErrorCode {
-    kCloudErrorInvalidName = 4001,       // empty, ".", "..", "/" or a control character inside, over 255 bytes
-    kCloudErrorNameExists = 4002,        // a node of that name is already in the folder
-    kCloudErrorNotFound = 4003,          // no such node (or it was removed)
-    kCloudErrorNotFolder = 4004,         // a folder was expected
-    kCloudErrorNotFile = 4005,           // a file was expected
-    kCloudErrorMoveIntoSelf = 4006,      // a move or copy into the node itself or its own subtree
-    kCloudErrorRootRefused = 4007,       // the root cannot be renamed, moved, copied or removed
-    kCloudErrorInvalidArgument = 4008,   // a malformed argument (hash, size, range, count, ...)
-    kCloudErrorUploadNotFound = 4010,    // unknown or finished upload id
+    kCloudErrorInvalidName = 4001,     // empty, ".", "..", "/" or a control character inside, over 255 bytes
+    kCloudErrorNameExists = 4002,      // a node of that name is already in the folder
+    kCloudErrorNotFound = 4003,        // no such node (or it was removed)
+    kCloudErrorNotFolder = 4004,       // a folder was expected
+    kCloudErrorNotFile = 4005,         // a file was expected
+    kCloudErrorMoveIntoSelf = 4006,    // a move or copy into the node itself or its own subtree
+    kCloudErrorRootRefused = 4007,     // the root cannot be renamed, moved, copied or removed
+    kCloudErrorInvalidArgument = 4008, // a malformed argument (hash, size, range, count, ...)
+    kCloudErrorUploadNotFound = 4010,  // unknown or finished upload id
     kCloudErrorBlockHashMismatch = 4011, // a block's bytes do not match its SHA-1
     kCloudErrorBlockMissing = 4012,      // commit while some block has not been put
     kCloudErrorFileHashMismatch = 4013,  // the blocks do not make up the declared file SHA-1
@@ -89,6 +89,15 @@ enum class ServiceOp {
     SetSharePassword,
     SetShareExpire,
     LoginJump,
+    SubmitFeedback,
+};
+
+// A problem report of the user: what happened, how to reach them, and pictures of it.
+struct FeedbackReport {
+    QString description;
+    QString contact;
+    QList<QByteArray> images; // encoded pictures, as the user chose them
+    qint64 time = 0;          // seconds since 1970, set by the service
 };
 
 // The cloud file store as Nubo's session, transfer and sync engines use it. Every method may be
@@ -181,6 +190,16 @@ public:
     // ---- web
     // A signed one-time address that opens `key` in the web pages of the account.
     virtual Result<QString> loginJumpUrl(const QString& key) = 0;
+
+    // ---- feedback
+    static constexpr int kFeedbackMaxDescription = 2000; // characters
+    static constexpr int kFeedbackMaxContact = 100;      // characters
+    static constexpr int kFeedbackMaxImages = 4;
+    static constexpr qint64 kFeedbackMaxImageBytes = 5 * 1024 * 1024;
+    // Keeps a report and returns its id. It needs a description; a report over the limits above
+    // is refused whole (kCloudErrorInvalidArgument with the reason). A service that takes no
+    // reports refuses every one.
+    virtual Result<qint64> submitFeedback(const FeedbackReport& report);
 };
 
 } // namespace nubo

@@ -29,6 +29,9 @@ public:
     // ---- account (settable in tests)
     BWError setAccount(const ServiceAccount& account);
 
+    // The feedback reports kept so far, oldest first.
+    Result<QList<FeedbackReport>> feedbackReports();
+
     // ---- fault injection (tests)
     // The next `count` calls of `op` fail with `error` before doing anything.
     void failNext(ServiceOp op, int count, const BWError& error);
@@ -86,6 +89,7 @@ public:
     Result<QString> setSharePassword(const QString& shortUrl, const QString& password) override;
     Result<QVariantMap> setShareExpire(const QString& shortUrl, const QString& expireId) override;
     Result<QString> loginJumpUrl(const QString& key) override;
+    Result<qint64> submitFeedback(const FeedbackReport& report) override;
 
 private:
     EmbeddedCloudService(QString folder, std::unique_ptr<Database> db, std::unique_ptr<BlobStore> blobs);

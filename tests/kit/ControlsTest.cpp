@@ -1,10 +1,17 @@
 #include "kit/Button.h"
+#include "kit/Formatter.h"
 #include "kit/Image.h"
 #include "kit/Menu.h"
 #include "kit/TextField.h"
 #include "kit/Window.h"
 
+#include <QApplication>
 #include <QBuffer>
+#include <QClipboard>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextDocument>
+#include <QTextLayout>
 #include <QLineEdit>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -127,4 +134,41 @@ TEST(SearchField, ReportsEachChangeOrOnlyReturn) {
     QTest::keyClick(field->editor(), Qt::Key_Return);
     EXPECT_EQ(searches, QStringList{QStringLiteral("abc")});
     EXPECT_FALSE(field->isEditing());
+}
+
+// A field of two lines wraps a long name, keeps it one line of text, and checks every edit.
+TEST(WrappingTextField, WrapsChecksEditsAndKeepsOneLineOfText) {
+    class NoStar : public kit::Formatter {
+    public:
+        bool isPartialStringValid(const QString&, const QString& inserted) override {
+            return !inserted.contains(QLatin1Char('*'));
+        }
+    };
+    kit::Window window;
+    auto* field = new kit::TextField;
+    window.contentView()->addSubview(field);
+    field->setFrame(QRectF(0, 0, 80, 40));
+    field->setStringValue(QStringLiteral("old.txt"));
+    field->setMaximumNumberOfLines(2);
+    ASSERT_TRUE(field->isWrapping());
+    EXPECT_EQ(field->stringValue(), QStringLiteral("old.txt"));
+    field->setFormatter(std::make_shared<NoStar>());
+    window.show();
+    ASSERT_TRUE(window.makeFirstResponder(field));
+    QPlainTextEdit* editor = field->wrapEditor();
+    field->selectRange(0, 3);
+    EXPECT_EQ(field->selectedRange(), (QPair<int, int>(0, 3)));
+
+    QTest::keyClicks(editor, QStringLiteral("a rather long new name*"));
+    EXPECT_EQ(field->stringValue(), QStringLiteral("a rather long new name.txt"));
+    EXPECT_GE(editor->document()->firstBlock().layout()->lineCount(), 2); // wrapped
+    QTest::keyClick(editor, Qt::Key_Return);
+    EXPECT_EQ(field->stringValue(), QStringLiteral("a rather long new name.txt"));
+    EXPECT_FALSE(field->isEditing()); // Return ended the edit
+
+    ASSERT_TRUE(window.makeFirstResponder(field));
+    editor->moveCursor(QTextCursor::End);
+    QApplication::clipboard()->setText(QStringLiteral("x\ny"));
+    editor->paste();
+    EXPECT_EQ(field->stringValue(), QStringLiteral("a rather long new name.txtxy"));
 }

@@ -92,6 +92,7 @@ void KZFileInfoItemView::loadView() {
     m_fileNameTextField->setBorderColor(KZStyle::separatorColor());
     m_fileNameTextField->setCornerRadius(4);
     m_fileNameTextField->setEditable(true);
+    m_fileNameTextField->setMaximumNumberOfLines(2);
     m_fileNameTextField->setDelegate(this);
     m_formatter = std::make_shared<KZLimitedCharactersFormatter>();
     m_formatter->setDelegate(this);
@@ -269,14 +270,16 @@ void KZFileInfoItemView::didInputLimitedCharacter(KZLimitedCharactersFormatter*)
 }
 
 void KZFileInfoItemView::controlTextDidChange(kit::TextField*) {
-    // The field grows with its text up to the name box, centred under the icon.
-    const QSizeF box = labelSize();
+    // The field grows with its text up to the largest name box (two lines), centred under the
+    // icon, so a name longer than the old one still shows whole while it is typed.
     KZLabel probe;
     probe.setFont(m_fileNameTextField->font());
     probe.setNumberOfLines(2);
+    probe.setLineBreakMode(kit::LineBreakMode::WordWrap);
     probe.setText(m_fileNameTextField->stringValue());
-    const QSizeF fitted = probe.sizeThatFits(QSizeF(kNameMaxWidth, kNameMaxHeight));
-    const QSizeF size(std::min(box.width(), std::max(std::ceil(fitted.width()) + 14, 40.0)), box.height());
+    const QSizeF fitted = probe.sizeThatFits(QSizeF(kNameMaxWidth - 8, kNameMaxHeight));
+    const QSizeF size(std::clamp(std::ceil(fitted.width()) + 14, 40.0, kNameMaxWidth),
+                      std::max(labelSize().height(), std::ceil(fitted.height()) + 4));
     m_fileNameTextField->setFrame(namePlacement(size));
 }
 

@@ -228,6 +228,8 @@ void KZFilesViewController::textFieldDidResignFirstResponder(KZTextFieldFocuse* 
     auto* source = dynamic_cast<KZFileViewDataSource*>(sender);
     const CloudFileInfoPtr f = source ? source->fileInfo() : nullptr;
     const QString text = sender->textFieldContent();
+    // Decided before unfocus: a grid tile writes the edited name into its record there.
+    const bool sameName = f && f->name() == text;
     sender->unfocus();
     m_isEditing = false;
     if (!f)
@@ -252,7 +254,7 @@ void KZFilesViewController::textFieldDidResignFirstResponder(KZTextFieldFocuse* 
         }
         return;
     }
-    if (f->name() == text)
+    if (sameName)
         return;
     KZToast::showToast(view(), QStringLiteral("正在重命名..."), false, false);
     if (!renameFile(f->clone(), text)) {

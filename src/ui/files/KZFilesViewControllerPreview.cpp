@@ -33,11 +33,19 @@ void KZFilesViewController::previewImage(const CloudFileInfoPtr& file) {
     KZWindowsManager::shareInstance().showWindow(window);
 }
 
+// The checks of the page's own delete, in its order, each showing its alert when it refuses.
 bool KZFilesViewController::previewMayDeleteFiles(const QList<CloudFileInfoPtr>& files) {
-    if (User::isNeedPay())
+    if (User::isNeedPay()) {
+        showOverdueAlert();
         return false;
-    for (const CloudFileInfoPtr& f : files)
-        if (!f || f->m_isSync() || f->m_isEditLock())
-            return false;
-    return true;
+    }
+    if (syncingForFiles(files)) {
+        showSyncingAlert();
+        return false;
+    }
+    if (editingForFiles(files)) {
+        showEditingAlert();
+        return false;
+    }
+    return !operableFiles(files).isEmpty();
 }

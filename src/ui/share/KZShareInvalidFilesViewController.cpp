@@ -1,14 +1,8 @@
 #include "ui/share/KZShareInvalidFilesViewController.h"
 
 #include "cloud/KZSession.h"
-#include "shell/KZTools.h"
-#include "ui/share/KZShareText.h"
 
 namespace {
-const QString kNameColumn = QStringLiteral("TableColumnShareFileName");
-const QString kDownloadColumn = QStringLiteral("TableColumnShareDownloadCount");
-const QString kSizeColumn = QStringLiteral("TableColumnShareFileSize");
-const QString kExpireColumn = QStringLiteral("TableColumnShareExpire");
 const QString kStatusColumn = QStringLiteral("TableColumnShareStatus");
 } // namespace
 
@@ -24,24 +18,9 @@ QList<KZShareListViewController::Column> KZShareInvalidFilesViewController::colu
 }
 
 kit::View* KZShareInvalidFilesViewController::cellForColumn(const QString& id, const ShareInfoPtr& share) {
-    if (id == kNameColumn) {
-        auto* cell = static_cast<KZTableViewFileNameCellView*>(
-            makeCell(QStringLiteral("TableCellShareFileName"), share->desc()));
-        if (cell)
-            cell->iconImageView()->setImage(KZTools::getDefaultIconForShareInfo(share));
-        return cell;
-    }
-    if (id == kDownloadColumn)
-        return makeCell(QStringLiteral("TableCellShareDefault"), share->count_download());
-    if (id == kSizeColumn)
-        return makeCell(
-            QStringLiteral("TableCellShareDefault"),
-            KZTools::convertSizeToReadable(quint64(std::max(0.0, share->count_size().toDouble()))));
-    if (id == kExpireColumn)
-        return makeCell(QStringLiteral("TableCellShareDefault"), KZShareText::expireText(share->expire()));
     if (id == kStatusColumn)
         return makeCell(QStringLiteral("TableCellShareDefault"), share->status_desc());
-    return nullptr;
+    return commonCell(id, share);
 }
 
 void KZShareInvalidFilesViewController::initToolBar() {

@@ -235,8 +235,21 @@ kit::View* KZShareListViewController::makeCell(const QString& identifier, const 
     return cell;
 }
 
-QString KZShareListViewController::displayName(const ShareInfoPtr& share) const {
-    return share->desc().isEmpty() ? share->name() : share->desc();
+kit::View* KZShareListViewController::commonCell(const QString& column, const ShareInfoPtr& share) {
+    if (column == kNameColumn) {
+        auto* cell = static_cast<KZTableViewFileNameCellView*>(makeCell(kNameCell, share->desc()));
+        if (cell)
+            cell->iconImageView()->setImage(KZTools::getDefaultIconForShareInfo(share));
+        return cell;
+    }
+    if (column == kSizeColumn)
+        return makeCell(kDefaultCell, KZTools::convertSizeToReadable(
+                                          quint64(std::max(0.0, share->count_size().toDouble()))));
+    if (column == kExpireColumn)
+        return makeCell(kDefaultCell, KZShareText::expireText(share->expire()));
+    if (column == kDownloadColumn)
+        return makeCell(kDefaultCell, share->count_download());
+    return nullptr;
 }
 
 kit::View* KZShareListViewController::tableViewViewForTableColumn(kit::TableView*, kit::TableColumn* column,

@@ -36,6 +36,10 @@ public:
     static constexpr double kToolBarHeight = 52;
     static constexpr double kHeaderHeight = 32;
     static inline const QString kCheckColumn = QStringLiteral("TableColumnShareCheck");
+    static inline const QString kNameColumn = QStringLiteral("TableColumnShareFileName");
+    static inline const QString kSizeColumn = QStringLiteral("TableColumnShareFileSize");
+    static inline const QString kExpireColumn = QStringLiteral("TableColumnShareExpire");
+    static inline const QString kDownloadColumn = QStringLiteral("TableColumnShareDownloadCount");
 
     explicit KZShareListViewController(QObject* parent = nullptr);
     ~KZShareListViewController() override;
@@ -140,7 +144,8 @@ protected:
     void sendCancel(const QList<ShareInfoPtr>& links, const QString& type, const QString& waitingText);
     // A cell of a registered kind; the label cells take the text.
     kit::View* makeCell(const QString& identifier, const QString& text);
-    QString displayName(const ShareInfoPtr& share) const;
+    // The cells both lists show alike (name with icon, size, expiry, downloads); null for others.
+    kit::View* commonCell(const QString& column, const ShareInfoPtr& share);
 
 private:
     void replaceShareList(const QList<ShareInfoPtr>& list);

@@ -11,12 +11,8 @@
 #include "ui/share/KZShareWindowControler.h"
 
 namespace {
-const QString kNameColumn = QStringLiteral("TableColumnShareFileName");
 const QString kPathColumn = QStringLiteral("TableColumnShareFilePath");
-const QString kSizeColumn = QStringLiteral("TableColumnShareFileSize");
 const QString kPasswordColumn = QStringLiteral("TableColumnSharePassword");
-const QString kExpireColumn = QStringLiteral("TableColumnShareExpire");
-const QString kDownloadColumn = QStringLiteral("TableColumnShareDownloadCount");
 } // namespace
 
 KZShareValidFilesViewController::KZShareValidFilesViewController(QObject* parent)
@@ -35,13 +31,6 @@ QList<KZShareListViewController::Column> KZShareValidFilesViewController::column
 }
 
 kit::View* KZShareValidFilesViewController::cellForColumn(const QString& id, const ShareInfoPtr& share) {
-    if (id == kNameColumn) {
-        auto* cell = static_cast<KZTableViewFileNameCellView*>(
-            makeCell(QStringLiteral("TableCellShareFileName"), share->desc()));
-        if (cell)
-            cell->iconImageView()->setImage(KZTools::getDefaultIconForShareInfo(share));
-        return cell;
-    }
     if (id == kPathColumn) {
         auto* cell = static_cast<KZTableViewFilePathCellView*>(
             makeCell(QStringLiteral("TableCellShareFilePath"), nubo::text::fixedRootPath(share->fpath())));
@@ -49,18 +38,10 @@ kit::View* KZShareValidFilesViewController::cellForColumn(const QString& id, con
             cell->setDelegate(this);
         return cell;
     }
-    if (id == kSizeColumn)
-        return makeCell(
-            QStringLiteral("TableCellShareDefault"),
-            KZTools::convertSizeToReadable(quint64(std::max(0.0, share->count_size().toDouble()))));
     if (id == kPasswordColumn)
         return makeCell(QStringLiteral("TableCellSharePassword"),
                         share->password().isEmpty() ? QStringLiteral("-") : share->password());
-    if (id == kExpireColumn)
-        return makeCell(QStringLiteral("TableCellShareDefault"), KZShareText::expireText(share->expire()));
-    if (id == kDownloadColumn)
-        return makeCell(QStringLiteral("TableCellShareDefault"), share->count_download());
-    return nullptr;
+    return commonCell(id, share);
 }
 
 void KZShareValidFilesViewController::initToolBar() {

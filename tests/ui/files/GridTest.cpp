@@ -7,6 +7,7 @@
 #include "shell/KZLabel.h"
 #include "shell/KZStyle.h"
 #include "shell/KZTextFieldCell.h"
+#include "shell/KZToast.h"
 #include "ui/files/KZCollectionView.h"
 #include "ui/files/KZFileCollectionHeaderView.h"
 #include "ui/files/KZFileInfoItemView.h"
@@ -211,6 +212,43 @@ TEST_F(Grid, RenameFieldOpensOnTheSelectedTileEvenOffScreen) {
     EXPECT_FALSE(tile(last)->fileNameTextField()->isHidden());
     EXPECT_TRUE(tile(last)->fileNameLabel()->isHidden());
     EXPECT_EQ(tile(last)->fileNameTextField()->selectedRange(), (QPair<int, int>(0, 3))); // "f39"
+}
+
+// Renaming in a tile ends through the same road as in the list: the service gets the new name
+// and the tile shows it; ending without a change sends nothing.
+TEST_F(Grid, RenameInATileReachesTheService) {
+    jump(QStringLiteral("/many"));
+    const int row = int(page->files().indexOf(named(page->files(), QStringLiteral("f05.txt"))));
+    ASSERT_GE(row, 0);
+    const qint64 nid = page->files().at(row)->nid();
+    page->selectRowsAtIndexes(kit::IndexSet(row));
+    page->collectionView()->selectItems({kit::IndexPath{0, row}});
+    page->makeRenameFileFocus();
+    ASSERT_TRUE(page->isEditing());
+    KZTextFieldCell* field = tile(row)->fileNameTextField();
+    field->setStringValue(QStringLiteral("renamed.txt"));
+    window->makeFirstResponder(nullptr);
+    EXPECT_FALSE(page->isEditing());
+    EXPECT_EQ(tile(row)->fileNameLabel()->text(), QStringLiteral("renamed.txt"));
+    ASSERT_TRUE(waitUntil([&] {
+        auto node = s_service->service().nodeByPath(QStringLiteral("/many/renamed.txt"));
+        return node.ok() && node.value.nid == nid;
+    }));
+    ASSERT_TRUE(waitUntil([&] { return named(page->files(), QStringLiteral("renamed.txt")) != nullptr; }));
+    ASSERT_TRUE(waitUntil([&] {
+        KZToastView* t = KZToast::toastOf(page->view());
+        return t && t->text() == QStringLiteral("文件重命名成功");
+    }));
+    settle();
+
+    const int again = int(page->files().indexOf(named(page->files(), QStringLiteral("renamed.txt"))));
+    page->selectRowsAtIndexes(kit::IndexSet(again));
+    page->collectionView()->selectItems({kit::IndexPath{0, again}});
+    page->makeRenameFileFocus();
+    window->makeFirstResponder(nullptr);
+    KZToastView* toast = KZToast::toastOf(page->view());
+    EXPECT_TRUE(!toast || toast->text() != QStringLiteral("正在重命名..."));
+    EXPECT_FALSE(page->isEditing());
 }
 
 } // namespace

@@ -184,6 +184,11 @@ TEST_F(Preview, LockedImagesAreNotDeleted) {
     drainEvents();
     EXPECT_EQ(KZToast::toastOf(preview->window()->contentView()), nullptr);
     EXPECT_EQ(preview->imageInfos().size(), 1);
+    // The page said why, with its syncing alert.
+    auto& wm = KZWindowsManager::shareInstance();
+    ASSERT_EQ(wm.presentedWindowControllers().size(), 1);
+    wm.dismissWindowController(wm.presentedWindowControllers().first());
+    drainEvents();
 }
 
 TEST_F(Preview, FullScreenFlagFollowsTheWindow) {

@@ -13,6 +13,8 @@
 #include "ui/files/KZFolderToken.h"
 #include "ui/files/KZSearchOptionsView.h"
 
+#include <QApplication>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QTest>
 
@@ -215,6 +217,18 @@ TEST_F(Search, OverlayExplainsEmptyFoldersAndEmptyResults) {
     EXPECT_EQ(overlay()->buttons().first()->title(), QStringLiteral("上传文件"));
     EXPECT_FALSE(overlay()->interceptsEvents());
     EXPECT_EQ(overlay()->geometry().bottom() + 1, page->centerView()->height() - 32);
+
+    // Its button opens the chooser of files to upload into the folder.
+    overlay()->buttons().first()->sendAction();
+    QFileDialog* chooser = nullptr;
+    ASSERT_TRUE(waitUntil([&] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<QFileDialog*>(w); d && d->isVisible())
+                chooser = d;
+        return chooser != nullptr;
+    }));
+    chooser->reject();
+    drainEvents();
 
     jump(QStringLiteral("/docs"));
     EXPECT_EQ(overlay(), nullptr);

@@ -56,9 +56,13 @@ protected:
         f.write(content);
         return p;
     }
+    // The content, or nothing while the file is being replaced.
     QByteArray cloudContent(const QString& path) {
         auto n = svc().service().nodeByPath(path);
-        return n.ok() ? svc().readAll(n.value.nid) : QByteArray();
+        if (!n.ok())
+            return {};
+        auto bytes = svc().service().readRange(n.value.nid, 0, n.value.size);
+        return bytes.ok() ? bytes.value : QByteArray();
     }
     static QStringList titles(KZAlertController* alert) {
         QStringList out;

@@ -244,6 +244,26 @@ TEST_F(SharePage, CopyPutsTheExactLinkTextOnThePasteboard) {
     valid()->copyShare();
     EXPECT_EQ(kit::Pasteboard::general().string(), valid()->shareList().at(1)->linkurl());
     EXPECT_EQ(toastText(valid()), QStringLiteral("复制成功"));
+    kit::Pasteboard::general().setRefusesWritesForTesting(true);
+    valid()->copyShare();
+    kit::Pasteboard::general().setRefusesWritesForTesting(false);
+    EXPECT_EQ(toastText(valid()), QStringLiteral("复制失败"));
+}
+
+TEST_F(SharePage, TheRefreshControlComesBackWithTheLastOfOverlappingFetches) {
+    service().setDelay(nubo::ServiceOp::ListShares, 300);
+    service().failNext(nubo::ServiceOp::ListShares, 1,
+                       nubo::service_detail::cloudError(5005, QStringLiteral("列表暂不可用")));
+    valid()->requestShareList();
+    valid()->requestShareList();
+    EXPECT_TRUE(valid()->refreshButton()->isHidden());
+    // The first (failed) answer leaves the spinner running; the second brings the button back.
+    ASSERT_TRUE(waitUntil([&] { return toastText(valid()) == QStringLiteral("列表暂不可用"); }, 20000));
+    EXPECT_TRUE(valid()->refreshProgressIndicator()->isAnimating());
+    EXPECT_TRUE(valid()->refreshButton()->isHidden());
+    ASSERT_TRUE(waitUntil([&] { return !valid()->refreshProgressIndicator()->isAnimating(); }, 20000));
+    EXPECT_FALSE(valid()->refreshButton()->isHidden());
+    service().setDelay(nubo::ServiceOp::ListShares, 0);
 }
 
 TEST_F(SharePage, MenusOfferWhatTheSelectionAllows) {

@@ -1,0 +1,279 @@
+// The transfer page, its feedback window and the transfer settings window, against the real
+// engines, the embedded service and the settings database.
+#include "TransportFixture.h"
+
+#include "cloud/KZSession.h"
+#include "cloud/KZSessionProxy.h"
+#include "foundation/NetworkMonitor.h"
+#include "foundation/NotificationCenter.h"
+#include "kit/Window.h"
+#include "shell/KZButton.h"
+#include "shell/KZCheckBoxButton.h"
+#include "shell/KZLabel.h"
+#include "shell/KZMessageSet.h"
+#include "shell/KZRouter.h"
+#include "shell/KZWindowsManager.h"
+#include "storage/DataPaths.h"
+#include "storage/SingletonT.h"
+#include "storage/SystemConfig.h"
+#include "ui/feedback/FeedbackWindowController.h"
+#include "ui/transport/KZTransportSettingWindowController.h"
+#include "ui/transport/KZTransportViewController.h"
+#include "ui/transport/KZUploadingFilesViewController.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFileDialog>
+#include <QImage>
+
+using namespace nubo::test;
+using nubo::ServiceOp;
+
+class TransportPage : public TransportTest {
+protected:
+    void SetUp() override {
+        TransportTest::SetUp();
+        KZTransportViewController::registerWithRouter();
+        page = std::make_unique<KZTransportViewController>();
+        window = showInWindow(page->view(), QSizeF(1000, 600));
+        settle();
+    }
+    void TearDown() override {
+        for (KZBaseWindowController* c : KZWindowsManager::shareInstance().shownWindowControllers())
+            if (qobject_cast<FeedbackWindowController*>(c))
+                c->closeWindow();
+        drainEvents();
+        qDeleteAll(windows);
+        windows.clear();
+        page.reset();
+        TransportTest::TearDown();
+    }
+    // Shows the page again, as the home window does when its tab is chosen.
+    void reappear() {
+        page->view()->hide();
+        page->view()->show();
+        settle();
+    }
+    QStringList titles() const {
+        QStringList out;
+        for (int i = 0; i < page->segmentedControl()->numberOfSegments(); ++i)
+            out << page->segmentedControl()->titleAtIndex(i);
+        return out;
+    }
+    bool waitTitles(const QStringList& expected) {
+        const bool ok = waitUntil([&] { return titles() == expected; }, 15000);
+        EXPECT_EQ(titles(), expected);
+        return ok;
+    }
+    std::unique_ptr<KZTransportViewController> page;
+    kit::Window* window = nullptr;
+};
+
+// Each title counts the rows its list shows, from set-up through every change; each appearance
+// chooses the first tab with work.
+TEST_F(TransportPage, TitlesCountTheListsAndAppearanceChoosesTheTab) {
+    EXPECT_EQ(page->segmentedControl()->selectedSegmentIndex(), 2);
+    EXPECT_EQ(titles(), QStringList({"正在上传", "正在下载", "传输完成"}));
+
+    svc.service().setHeld(ServiceOp::PutBlock, true);
+    const QStringList ups = addUploadJobs(3, 1000);
+    ASSERT_TRUE(waitTitles({"正在上传(3)", "正在下载", "传输完成"}));
+    // Paused jobs are still rows of the uploading list, so still counted.
+    KZUploadMgrProxy::shareUploadMgrProxy()->pause(ups[0]);
+    ASSERT_TRUE(waitUploads({ups[0]}, KZTransportJobStatusPaused));
+    EXPECT_EQ(titles()[0], QStringLiteral("正在上传(3)"));
+    reappear();
+    EXPECT_EQ(page->segmentedControl()->selectedSegmentIndex(), 0);
+    EXPECT_EQ(page->selectedView(), page->uploadingFilesController()->view());
+
+    KZUploadMgrProxy::shareUploadMgrProxy()->resume(ups[0]);
+    svc.service().setHeld(ServiceOp::PutBlock, false);
+    ASSERT_TRUE(waitTitles({"正在上传", "正在下载", "传输完成(3)"}));
+
+    // Only downloads active: their tab, even with finished transfers there.
+    svc.service().setHeld(ServiceOp::ReadRange, true);
+    addDownloadJobs(1, 2000);
+    ASSERT_TRUE(waitTitles({"正在上传", "正在下载(1)", "传输完成(3)"}));
+    reappear();
+    EXPECT_EQ(page->segmentedControl()->selectedSegmentIndex(), 1);
+    svc.service().setHeld(ServiceOp::ReadRange, false);
+    ASSERT_TRUE(waitTitles({"正在上传", "正在下载", "传输完成(4)"}));
+    reappear();
+    EXPECT_EQ(page->segmentedControl()->selectedSegmentIndex(), 2);
+
+    // The posted counts are a cue to count again, not a count of their own.
+    nubo::NotificationCenter::defaultCenter().post(KZSession::kNotificationTransportJobCount,
+                                                   QVariantMap{{KZSession::kUploadCountKey, 7}});
+    settle();
+    EXPECT_EQ(titles(), QStringList({"正在上传", "正在下载", "传输完成(4)"}));
+    EXPECT_EQ(KZTransportViewController::titleForSegment(0, 3), QStringLiteral("正在上传(3)"));
+}
+
+TEST_F(TransportPage, OverdueAccountsSeeTheCoverWithBuyForAdministrators) {
+    const struct {
+        bool admin, person;
+        QString title;
+        int buttons;
+    } cases[] = {
+        {true, false, QStringLiteral("您的企业尚未购买服务套餐"), 1},
+        {false, false, QStringLiteral("您的套餐已过期, 请联系管理员续费"), 0},
+    };
+    for (const auto& c : cases) {
+        const QVariantMap detail{{QStringLiteral("is_admin"), c.admin},
+                                 {QStringLiteral("is_person"), c.person},
+                                 {QStringLiteral("is_vip"), true},
+                                 {QStringLiteral("expire_status"), 2}};
+        ASSERT_TRUE(svc.service().setAccount({QStringLiteral("1"), QStringLiteral("0"), detail}).isNull());
+        bool done = false;
+        KZSessionProxy::shareSessionProxy()->loginLocal([&](const BWError&) { done = true; });
+        ASSERT_TRUE(waitUntil([&] { return done; }, 20000));
+        reappear();
+        KZMessageSetView* cover = KZMessageSet::messageSetViewOf(page->view());
+        ASSERT_TRUE(cover);
+        EXPECT_EQ(cover->titleLabel()->text(), c.title);
+        EXPECT_EQ(cover->buttons().size(), c.buttons);
+        if (c.buttons) {
+            EXPECT_EQ(cover->buttons().first()->title(), QStringLiteral("去购买"));
+        }
+        EXPECT_EQ(page->contentView()->alphaValue(), 0.0);
+        done = false;
+        KZSessionProxy::shareSessionProxy()->logoutLocal([&] { done = true; });
+        ASSERT_TRUE(waitUntil([&] { return done; }, 10000));
+    }
+    reappear();
+    EXPECT_FALSE(KZMessageSet::messageSetViewOf(page->view()));
+    EXPECT_EQ(page->contentView()->alphaValue(), 1.0);
+}
+
+namespace {
+FeedbackWindowController* shownFeedback() {
+    for (KZBaseWindowController* c : KZWindowsManager::shareInstance().shownWindowControllers())
+        if (auto* f = qobject_cast<FeedbackWindowController*>(c))
+            return f;
+    return nullptr;
+}
+} // namespace
+
+TEST_F(TransportPage, FeedbackNeedsTheNetworkAndIsKeptByTheService) {
+    NetworkMonitor::getInstance()->setNetworkPausedForTesting(true);
+    page->feedbackButton()->sendAction();
+    EXPECT_FALSE(shownFeedback());
+    NetworkMonitor::getInstance()->setNetworkPausedForTesting(false);
+    page->feedbackButton()->sendAction();
+    FeedbackWindowController* feedback = shownFeedback();
+    ASSERT_TRUE(feedback);
+
+    // Nothing is sent without a description, nor is a file that is no picture attached.
+    feedback->commitButtonClicked();
+    settle();
+    EXPECT_TRUE(svc.service().feedbackReports().value.isEmpty());
+    const QString notImage = localPath(QStringLiteral("notes.txt"));
+    QFile text(notImage);
+    ASSERT_TRUE(text.open(QIODevice::WriteOnly));
+    text.write("not a picture");
+    text.close();
+    EXPECT_FALSE(feedback->addImageFile(notImage));
+
+    QImage picture(20, 10, QImage::Format_RGB32);
+    picture.fill(Qt::red);
+    const QString png = localPath(QStringLiteral("shot.png"));
+    ASSERT_TRUE(picture.save(png));
+    EXPECT_TRUE(feedback->addImageFile(png));
+    EXPECT_EQ(feedback->imageNames(), QStringList({"shot.png"}));
+    feedback->descriptionField()->setPlainText(QStringLiteral("  下载到一半停住了  "));
+    feedback->contactField()->setText(QStringLiteral("user@example.com"));
+    feedback->commitButtonClicked();
+    ASSERT_TRUE(waitUntil([&] { return svc.service().feedbackReports().value.size() == 1; }));
+    const nubo::FeedbackReport kept = svc.service().feedbackReports().value.first();
+    EXPECT_EQ(kept.description, QStringLiteral("下载到一半停住了"));
+    EXPECT_EQ(kept.contact, QStringLiteral("user@example.com"));
+    ASSERT_EQ(kept.images.size(), 1);
+    QFile f(png);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.images.first(), f.readAll());
+    EXPECT_GT(kept.time, 0);
+    // The window thanks the user and closes by itself.
+    EXPECT_TRUE(waitUntil([&] { return !shownFeedback(); }));
+}
+
+TEST(EmbeddedFeedback, RefusesReportsOverTheLimits) {
+    ServiceFixture svc;
+    nubo::FeedbackReport r;
+    r.description = QStringLiteral("   ");
+    EXPECT_FALSE(svc.service().submitFeedback(r).ok());
+    r.description = QString(nubo::CloudService::kFeedbackMaxDescription + 1, u'x');
+    EXPECT_FALSE(svc.service().submitFeedback(r).ok());
+    r.description = QStringLiteral("ok");
+    r.images = QList<QByteArray>(nubo::CloudService::kFeedbackMaxImages + 1, QByteArray("x"));
+    EXPECT_FALSE(svc.service().submitFeedback(r).ok());
+    r.images = {QByteArray(nubo::CloudService::kFeedbackMaxImageBytes + 1, 'x')};
+    EXPECT_FALSE(svc.service().submitFeedback(r).ok());
+    EXPECT_TRUE(svc.service().feedbackReports().value.isEmpty());
+    r.images = {QByteArray("img")};
+    EXPECT_TRUE(svc.service().submitFeedback(r).ok());
+    EXPECT_EQ(svc.service().feedbackReports().value.size(), 1);
+}
+
+class TransportSettings : public ::testing::Test {
+protected:
+    void SetUp() override {
+        config().setDownloadPath(QDir::homePath());
+        config().setShouldSelectDownloadPath(true);
+    }
+    void TearDown() override {
+        delete controller;
+        drainEvents();
+        KZWindowsManager::shareInstance().reset();
+    }
+    static nubo::SystemConfig& config() { return nubo::SingletonT<nubo::SystemConfig>::instance(); }
+    // Chooses `folder` in the real folder dialog the select button opens.
+    void chooseFolder(const QString& folder) {
+        controller->selectPathButton()->sendAction();
+        QFileDialog* dialog = nullptr;
+        ASSERT_TRUE(
+            waitUntil([&] { return (dialog = controller->window()->findChild<QFileDialog*>()) != nullptr; }));
+        dialog->setDirectory(folder);
+        dialog->selectFile(folder);
+        QMetaObject::invokeMethod(dialog, "accept");
+        drainEvents();
+    }
+    KZTransportSettingWindowController* controller = nullptr;
+    QTemporaryDir dir;
+};
+
+TEST_F(TransportSettings, SavesOnlyOnConfirmAndShowsWhatIsSaved) {
+    KZTransportSettingWindowController::registerWithRouter();
+    controller = new KZTransportSettingWindowController;
+    KZWindowsManager::shareInstance().showWindow(controller);
+    drainEvents();
+    EXPECT_EQ(controller->folderPathLabel()->text(), QDir(QDir::homePath()).dirName());
+    EXPECT_FALSE(controller->checkBoxButton()->checked());
+
+    const QString chosen = dir.path() + QStringLiteral("/Incoming");
+    ASSERT_TRUE(QDir().mkpath(chosen));
+    chooseFolder(chosen);
+    EXPECT_EQ(controller->path(), chosen);
+    EXPECT_EQ(controller->folderPathLabel()->text(), QStringLiteral("Incoming"));
+    controller->checkBoxButton()->setChecked(true);
+    // Closed without confirming: nothing saved, and the window shows the saved values again.
+    controller->closeWindow();
+    drainEvents();
+    {
+        nubo::SystemConfig fresh(nubo::paths::dataFolder());
+        EXPECT_EQ(fresh.getDownloadPath(), QDir::homePath());
+        EXPECT_TRUE(fresh.getShouldSelectDownloadPath());
+    }
+    KZWindowsManager::shareInstance().showWindow(controller);
+    drainEvents();
+    EXPECT_EQ(controller->path(), QDir::homePath());
+    EXPECT_FALSE(controller->checkBoxButton()->checked());
+
+    chooseFolder(chosen);
+    controller->checkBoxButton()->setChecked(true);
+    controller->confirmButton()->sendAction();
+    drainEvents();
+    nubo::SystemConfig fresh(nubo::paths::dataFolder());
+    EXPECT_EQ(fresh.getDownloadPath(), chosen);
+    EXPECT_FALSE(fresh.getShouldSelectDownloadPath());
+    EXPECT_FALSE(KZWindowsManager::shareInstance().isShown(controller));
+}
