@@ -116,8 +116,7 @@ QList<Window*> Window::visiblePopUps() {
 
 void Window::setClearBackground(bool clear) {
     m_clearBackground = clear;
-    setAttribute(Qt::WA_TranslucentBackground, clear);
-    setAttribute(Qt::WA_NoSystemBackground, clear);
+    setBackgroundColor(clear ? QColor(Qt::transparent) : QColor());
     updateClearMask();
 }
 
@@ -294,11 +293,18 @@ void Window::setBackgroundColor(const QColor& color) {
 
 void Window::paintEvent(QPaintEvent* e) {
     QWidget::paintEvent(e);
-    if (!m_background.isValid())
+    if (m_background.isValid()) {
+        QPainter p(this);
+        p.setCompositionMode(QPainter::CompositionMode_Source);
+        p.fillRect(rect(), m_background);
+    }
+    // A cut window's edge pixels that the content's antialiased corners leave partly clear
+    // would show black without a compositor: they take the content's colour instead.
+    if (!m_clearBackground || mask().isEmpty() || !m_content || !m_content->customBackgroundColor().isValid())
         return;
     QPainter p(this);
-    p.setCompositionMode(QPainter::CompositionMode_Source);
-    p.fillRect(rect(), m_background);
+    p.setClipRegion(mask());
+    p.fillRect(rect(), m_content->customBackgroundColor());
 }
 
 void Window::setTitle(const QString& title) {

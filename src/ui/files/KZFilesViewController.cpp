@@ -36,10 +36,22 @@ class KZFilesPageView : public kit::View {
 public:
     explicit KZFilesPageView(std::function<void()> onLayout) : m_onLayout(std::move(onLayout)) {}
 
+    // Clicks that no row, item or control took end here.
+    std::function<void(const kit::Event&)> onMouseDown;
+    std::function<void(const kit::Event&)> onRightMouseUp;
+
 protected:
     void layout() override {
         if (m_onLayout)
             m_onLayout();
+    }
+    void mouseDown(const kit::Event& e) override {
+        if (onMouseDown)
+            onMouseDown(e);
+    }
+    void rightMouseUp(const kit::Event& e) override {
+        if (onRightMouseUp)
+            onRightMouseUp(e);
     }
 
 private:
@@ -94,6 +106,13 @@ uint KZFilesViewController::filesContainerStyle() const {
 
 void KZFilesViewController::loadView() {
     auto* page = new KZFilesPageView([this] { layoutPage(); });
+    page->onMouseDown = [this](const kit::Event&) { closeAllMenus(); };
+    page->onRightMouseUp = [this](const kit::Event& e) {
+        // Only the list's own area offers the blank-area menu, not the bars above it.
+        if (m_centerView &&
+            m_centerView->bounds().contains(m_centerView->convertFromWindow(e.locationInWindow())))
+            rightMouseUp(e);
+    };
     m_navigationBar = new kit::View;
     m_navigationBarSeprator = new kit::View;
     m_toolBarContainer = new kit::View;
@@ -103,11 +122,7 @@ void KZFilesViewController::loadView() {
     m_goForwardButton =
         makeNavigationButton(QStringLiteral("files_go_forward"), [this] { actionGoForward(); });
     m_folderCrumbs = new KZFolderCrumbs;
-    m_refreshButton = makeNavigationButton(QStringLiteral("files_refresh"), [this] {
-        closeAllMenus();
-        if (!KZTools::isNetworkPaused())
-            requestIncrFiles();
-    });
+    m_refreshButton = makeNavigationButton(QStringLiteral("files_refresh"), [this] { actionIncrUpdate(); });
     m_refreshButton->setEnabled(true);
     m_refreshProgressIndicator = new KZSpinnerView;
     m_toolBar = new KZFilesToolBar;
@@ -172,9 +187,10 @@ void KZFilesViewController::initToolBarUI() {
         item(QStringLiteral("下载"), QStringLiteral("files_download"), [this] { actionDownloadFile(); });
     m_deleteItem =
         item(QStringLiteral("删除"), QStringLiteral("files_delete"), [this] { actionDeleteFile(); });
-    // "更多" and "排序" will open their pop-up menus; so far they close the open ones.
-    m_moreItem = item(QStringLiteral("更多"), QStringLiteral("files_more"), [this] { closeAllMenus(); });
-    m_sortItem = item(QStringLiteral("排序"), QStringLiteral("files_sorts"), [this] { closeAllMenus(); });
+    // "更多" and "排序" open their pop-up menus (the menu windows' part).
+    m_moreItem =
+        item(QStringLiteral("更多"), QStringLiteral("files_more"), [this] { actionMoreFileOperation(); });
+    m_sortItem = item(QStringLiteral("排序"), QStringLiteral("files_sorts"), [this] { actionSortFile(); });
     m_toolBar->setLeftItems({m_uploadItem, m_folderItem, m_downloadItem, m_deleteItem, m_moreItem});
     m_toolBar->setRightItems({m_sortItem});
     refreshToolbarItemState();
@@ -310,10 +326,6 @@ void KZFilesViewController::viewWillDisappear() {
     closeAllMenus();
 }
 
-void KZFilesViewController::closeAllMenus() {
-    KZWindowsManager::shareInstance().closeUserInfoWindow();
-}
-
 // ---- refresh routines
 
 void KZFilesViewController::refreshFolderCrumbs() {
@@ -387,6 +399,8 @@ void KZFilesViewController::actionGoForward() {
 }
 
 void KZFilesViewController::actionDoubleClick() {
+    if (m_fileSearchView)
+        m_fileSearchView->resetText();
     openClickedFile(convertFileFromClickPosition());
 }
 
@@ -398,10 +412,8 @@ void KZFilesViewController::openClickedFile(const CloudFileInfoPtr& f) {
         openDir(f);
     else if (f->m_category() == 1)
         previewImage(f);
-}
-
-void KZFilesViewController::didPressCmdA() {
-    selectAllRows();
+    else
+        downloadFiles(m_selectedFiles);
 }
 
 void KZFilesViewController::folderCrumbsDidClickDirectoryPath(const QString& path) {
@@ -425,10 +437,6 @@ void KZFilesViewController::fileRowViewDidClickCheckBox(KZFileRowView* rowView, 
     }
     refreshToolbarItemState();
     refreshHomeToolBarMessage();
-}
-
-void KZFilesViewController::fileRowViewRightMouseUp(KZFileRowView*, const kit::Event&) {
-    closeAllMenus();
 }
 
 void KZFilesViewController::tableCheckBoxHeaderViewDidPressSelectButton(KZTableCheckboxHeaderView*,

@@ -11,6 +11,8 @@
 #include "shell/KZTableCheckboxHeaderView.h"
 #include "transfer/KZDownloadMgrProxy.h"
 #include "transfer/KZUploadMgrProxy.h"
+#include "ui/common/KZFileOperateMenuWindowController.h"
+#include "ui/common/KZFileSortWindowController.h"
 #include "ui/files/KZCollectionView.h"
 #include "ui/files/KZFileCollectionHeaderView.h"
 #include "ui/files/KZFileInfoItemView.h"
@@ -23,6 +25,7 @@
 #include "ui/files/KZFolderCrumbs.h"
 #include "ui/files/KZImagesPreviewing.h"
 #include "ui/files/KZLocalFileInfo.h"
+#include "ui/files/KZPasteboardItem.h"
 #include "ui/files/KZSearchOptionsView.h"
 
 #include <QHash>
@@ -70,6 +73,8 @@ class KZFilesViewController : public KZBaseViewController,
                               public KZFilePathCellDelegate,
                               public KZFileInfoItemViewDelegate,
                               public KZFileCollectionHeaderViewDelegate,
+                              public KZFileOperateMenuWindowDelegate,
+                              public KZFileSortWindowMenuDelegate,
                               public KZImagesPreviewOwner {
     Q_OBJECT
 public:
@@ -303,7 +308,8 @@ public:
     void localFileSyncSuccess(const QString& operation, quint64 filesCount, quint64 ctrlCount) override;
 
     // KZFilesPage
-    void resizeContent() override {}
+    // Keeps an open "more" menu under its button.
+    void resizeContent() override;
     void closeFilesMenus() override { closeAllMenus(); }
 
     // kit::ViewController
@@ -383,6 +389,55 @@ public:
     kit::Image imageForMessageSetView(QWidget* view) override;
     QList<KZButton*> buttonsForMessageSetView(QWidget* view) override;
 
+    // ---- keyboard and pasteboard (KZFilesViewControllerKeyboard.cpp, ...Pasteboard.cpp)
+    // No shortcut acts while a text field or text editor has the keyboard.
+    bool shouldPerformKeyDownEvent() override;
+    void didPressCmdR() override;
+    void didPressCmdC() override;
+    void didPressCmdX() override;
+    void didPressCmdV() override;
+    void cutFileToPasteboard();
+    void copyFileToPasteboard();
+    void pasteFileToCloud();
+    // Local files another program put on the pasteboard, possibly none.
+    QList<QUrl> URLsOfPasteboardFiles() const;
+    // This account's cut or copy on the pasteboard, with the nodes as they are now; or null.
+    KZPasteboardItemPtr cloudFilesItemInPasteboard() const;
+    // Uploads the local files on the pasteboard into the open folder; true when there were any.
+    bool checkUploadFilesOnPasteboard();
+    KZAlertController* showPasteToChildAlert(const QString& path);
+
+    // ---- operation menus and mouse commands (KZFilesViewControllerMenus.cpp)
+    KZFileOperateMenuWindowController* fileOperateMenu();
+    KZFileOperateMenuWindowController* moreOperateMenu() const { return m_moreOperateMenu; }
+    KZFileSortWindowController* fileSortMenu();
+    // Makes the clicked row or item part of the selection; true when the click hit none.
+    bool updateClickedRow();
+    QList<KZFileOperateMenuItemPtr> getOperateMenuItems();
+    QList<KZFileOperateMenuItemPtr> getmoreOperationItems() const;
+    // A right click on the list's blank area (or anything no row or item takes).
+    void rightMouseUp(const kit::Event& event);
+    void actionSortFile();
+    void actionMoreFileOperation();
+    void actionIncrUpdate();
+    void actionMenuItemOpenFile();
+    void actionMenuItemLocationFile();
+    void actionMenuItemPaste();
+    void actionMenuItemLookShare();
+    void actionSortFilesByName();
+    void actionSortFilesByModify();
+    void actionSortFilesByAsc();
+    void actionSortFilesByDesc();
+    void actionSwitchListStyle();
+    void actionSwitchGirdStyle();
+    // The sort mode a sort command (types 19 to 22) leads to from `mode`.
+    static KZFileListSortMode sortModeAfterCommand(KZFileListSortMode mode, quint64 command);
+    void fileOperateMenuSelectedItem(const KZFileOperateMenuItemPtr& item,
+                                     kit::TableView* tableView) override;
+    void submenuFileOperateMenuSelectedItem(const KZFileOperateMenuItemPtr& item,
+                                            kit::TableView* tableView) override;
+    void fileSortMenuItem(const KZFileOperateMenuItemPtr& item, kit::TableView* tableView) override;
+
 protected:
     void loadView() override;
     void viewDidLoad() override;
@@ -403,6 +458,10 @@ private:
     // Opens a file the user double-clicked: a folder, an image's preview.
     void openClickedFile(const CloudFileInfoPtr& file);
     void layoutSearchViews(double width);
+    void changeSortMode(quint64 command);
+    void showOperateMenu(const kit::Event& event, bool withModes);
+    // The screen point under a toolbar item's view: its lower-left or lower-right corner.
+    QPointF pointUnderToolBarItem(const KZFilesToolBarItemPtr& item, bool rightEdge) const;
     // Called with every reply (or failure) of a list request; true when none is left pending.
     bool settleListRequest(qint64 requestId);
 
@@ -427,6 +486,11 @@ private:
     double m_searchOptionsViewHeight = 0.0;
     // The user changed the search text while a list was on its way: the last answer searches it.
     bool m_searchTextWaiting = false;
+
+    // pop-up menus
+    QPointer<KZFileOperateMenuWindowController> m_fileOperateMenu;
+    QPointer<KZFileOperateMenuWindowController> m_moreOperateMenu;
+    QPointer<KZFileSortWindowController> m_fileSortMenu;
 
     // toolbar items
     KZFilesToolBarItemPtr m_uploadItem, m_folderItem, m_downloadItem, m_deleteItem, m_moreItem, m_sortItem;

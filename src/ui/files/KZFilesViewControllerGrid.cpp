@@ -59,10 +59,6 @@ void KZFilesViewController::didDoubleClickFileInfoItemView(KZFileInfoItemView* i
         openClickedFile(item->fileInfo());
 }
 
-void KZFilesViewController::fileInfoItemViewRightMouseUp(KZFileInfoItemView*, const kit::Event&) {
-    closeAllMenus();
-}
-
 void KZFilesViewController::fileCollectionHeaderViewDidPressSelectButton(KZFileCollectionHeaderView*,
                                                                          KZCheckBoxButton* button) {
     if (button->checked())

@@ -1,0 +1,173 @@
+// The context menu of the file page with 100,000 rows selected, offscreen: from the right
+// click on a row to the menu window shown and painted. The baseline is a QMenu with the same
+// entries popped up and painted, in the same run.
+#include "bench_common.h"
+#include "cloud/KZSessionProxy.h"
+#include "kit/TableView.h"
+#include "kit/Window.h"
+#include "service/EmbeddedCloudService.h"
+#include "storage/DataPaths.h"
+#include "storage/SingletonT.h"
+#include "storage/SystemConfig.h"
+#include "ui/common/KZFileOperateMenuWindowController.h"
+#include "ui/files/KZFilesViewController.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+constexpr int kChildren = 100000;
+constexpr int kRounds = 4 * benchcommon::kRuns;
+
+template <class F> void spinUntil(F done) {
+    while (!done())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+QString nameFor(qint64 i) {
+    static const char* words[] = {"report", "photo", "Budget", "notes", "IMG", "project", "Draft", "video"};
+    static const char* ext[] = {".jpg", ".txt", ".pdf", ".docx", ".png", ""};
+    const quint64 h = quint64(i) * 2654435761u;
+    return QLatin1String(words[(h >> 8) % 8]) + u'_' + QString::number(i) + QLatin1String(ext[(h >> 16) % 6]);
+}
+
+void send(QWidget* w, QEvent::Type type, QPoint at) {
+    QMouseEvent e(type, at, w->mapToGlobal(at), Qt::RightButton,
+                  type == QEvent::MouseButtonPress ? Qt::RightButton : Qt::NoButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QT_LOGGING_RULES", "nubo.*=false");
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    if (!dir.isValid())
+        return 1;
+    nubo::paths::setDataFolder(dir.path() + QStringLiteral("/data"));
+
+    auto opened = nubo::EmbeddedCloudService::open(dir.path() + QStringLiteral("/service"));
+    if (!opened.ok())
+        return 1;
+    nubo::NodeList nodes;
+    nodes.reserve(kChildren + 1);
+    qint64 nid = 1;
+    const qint64 bigNid = nid;
+    {
+        nubo::NodeRecord big;
+        big.nid = nid++;
+        big.pid = 0;
+        big.name = QStringLiteral("big");
+        big.isDir = true;
+        nodes.append(big);
+    }
+    for (int i = 0; i < kChildren; ++i) {
+        nubo::NodeRecord r;
+        r.nid = nid++;
+        r.pid = bigNid;
+        r.isDir = i % 10 == 0;
+        r.name = nameFor(r.nid);
+        r.size = r.isDir ? 0 : quint64(r.nid * 37 % 10000000);
+        r.mtime = qint32(1600000000 + (r.nid * 7919) % 100000000);
+        nodes.append(r);
+    }
+    if (BWError e = opened.value->importNodes(nodes)) {
+        std::printf("seed failed: %s\n", qPrintable(e.localizedDescription()));
+        return 1;
+    }
+    nubo::CloudService::setShared(opened.value);
+    bool signedIn = false;
+    BWError error;
+    KZSessionProxy::shareSessionProxy()->loginLocal([&](const BWError& e) {
+        error = e;
+        signedIn = true;
+    });
+    spinUntil([&] { return signedIn; });
+    if (error) {
+        std::printf("sign-in failed: %s\n", qPrintable(error.localizedDescription()));
+        return 1;
+    }
+    nubo::SingletonT<nubo::SystemConfig>::instance().setFilelistViewMode(0);
+    nubo::SingletonT<nubo::SystemConfig>::instance().setCloudFileSort(0);
+
+    nubo::SingletonT<nubo::SystemConfig>::instance().setFilelistViewMode(0);
+    nubo::SingletonT<nubo::SystemConfig>::instance().setCloudFileSort(0);
+
+    auto* page = new KZFilesViewController(CloudFileInfo::rootFile());
+    kit::Window window;
+    window.setContentSize(QSizeF(1200, 800));
+    window.contentView()->addSubview(page->view());
+    page->view()->setFrame(window.contentView()->bounds());
+    window.show();
+    spinUntil([&] { return page->files().size() == 1; });
+    page->openDir(page->files().first());
+    spinUntil([&] { return page->files().size() == kChildren; });
+    page->selectAllRows();
+    window.repaint();
+
+    kit::TableView* table = page->tableView();
+    const QList<int> shown = table->displayedRows();
+    QWidget* rowView = table->rowViewAtRow(shown.value(shown.size() / 2), false);
+    if (!rowView || page->selectedFiles().size() != kChildren) {
+        std::printf("set-up failed\n");
+        return 1;
+    }
+    const QPoint at(300, rowView->height() / 2);
+    std::vector<double> nubo;
+    QList<KZFileOperateMenuItemPtr> items;
+    for (int round = 0; round < kRounds; ++round) {
+        page->closeAllMenus();
+        QCoreApplication::processEvents();
+        QElapsedTimer t;
+        t.start();
+        send(rowView, QEvent::MouseButtonPress, at);
+        send(rowView, QEvent::MouseButtonRelease, at);
+        kit::Window* menu = page->fileOperateMenu()->window();
+        // Rendered whole, as the first frame on screen would be (offscreen windows skip repaint).
+        menu->grab();
+        nubo.push_back(t.nsecsElapsed() / 1e6);
+        if (!menu->isVisible() || page->selectedFiles().size() != kChildren) {
+            std::printf("the menu did not open over the whole selection\n");
+            return 1;
+        }
+        items = page->fileOperateMenu()->dataArray();
+    }
+    page->closeAllMenus();
+
+    // ---- the baseline: a QMenu with the same entries, from the click to its painted window
+    std::vector<double> base;
+    for (int round = 0; round < kRounds; ++round) {
+        QElapsedTimer t;
+        t.start();
+        QMenu qmenu;
+        for (const auto& i : items) {
+            if (i->isSeparator())
+                qmenu.addSeparator();
+            else
+                qmenu.addAction(i->title());
+        }
+        qmenu.popup(rowView->mapToGlobal(at));
+        qmenu.grab();
+        base.push_back(t.nsecsElapsed() / 1e6);
+        qmenu.close();
+        QCoreApplication::processEvents();
+    }
+
+    using benchcommon::median;
+    benchcommon::printSeries("menu_open nubo", nubo, "ms");
+    benchcommon::printSeries("menu_open QMenu", base, "ms");
+    std::printf("selected=%d entries=%d goal<=16 ms %s\n", int(page->selectedFiles().size()), int(items.size()),
+                median(nubo) <= 16 ? "met" : "MISSED");
+    benchcommon::ratioForTimes("menu_open", median(nubo), median(base));
+    KZSessionProxy::shareSessionProxy()->logoutLocal();
+    delete page;
+    return 0;
+}
