@@ -133,25 +133,11 @@ BWError KZSession::fullFetch() {
 }
 
 BWError KZSession::loadTreeFromDatabase() {
-    CloudFileTable& table = m_db->cloudFiles();
-    NodeList all;
-    QList<qint64> folders{0};
-    QSet<qint64> seen{0};
-    while (!folders.isEmpty()) {
-        const qint64 folder = folders.takeLast();
-        auto kids = table.children(folder);
-        if (!kids.ok())
-            return kids.error;
-        for (const NodeRecord& n : kids.value) {
-            if (seen.contains(n.nid))
-                continue;
-            seen.insert(n.nid);
-            all.append(n);
-            if (n.isDir)
-                folders.append(n.nid);
-        }
-    }
-    m_tree.reset(all);
+    // One pass over the table; the tree drops what hangs from no folder.
+    auto all = m_db->cloudFiles().allNodes();
+    if (!all.ok())
+        return all.error;
+    m_tree.reset(all.value);
     return {};
 }
 

@@ -62,6 +62,9 @@ void KZWindowsManager::showWindow(KZBaseWindowController* controller) {
         return;
     controller->windowWillAppear();
     kit::Window* w = controller->window();
+    // The application comes forward first: activating raises the window that is active now,
+    // which must not end up above the one being shown.
+    kit::Application::activate();
     if (isShown(controller)) {
         w->orderFront();
     } else {
@@ -69,7 +72,6 @@ void KZWindowsManager::showWindow(KZBaseWindowController* controller) {
         w->center();
         w->makeKeyAndOrderFront();
     }
-    kit::Application::activate();
 }
 
 void KZWindowsManager::presentWindowController(KZBaseWindowController* controller) {

@@ -184,6 +184,19 @@ Result<NodeList> CloudFileTable::children(qint64 pid) {
     return readAll(q);
 }
 
+Result<NodeList> CloudFileTable::allNodes() {
+    QString columns = nodeColumns();
+    columns.replace(QLatin1String("path,"), QLatin1String("'',"));
+    Query q = m_db.query(QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM cloud_file"));
+    Result<NodeList> r;
+    if (Result<qint64> n = count(); n.ok())
+        r.value.reserve(n.value);
+    while (q.next())
+        r.value.append(readNodeRow(q));
+    r.error = q.error();
+    return r;
+}
+
 Result<qint64> CloudFileTable::count() {
     Query q = m_db.query(QStringLiteral("SELECT count(*) FROM cloud_file"));
     Result<qint64> r;

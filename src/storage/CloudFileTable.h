@@ -32,6 +32,9 @@ public:
     Result<NodeRecord> byId(qint64 nid);
     Result<NodeRecord> byPath(const QString& path); // "/" gives the root
     Result<NodeList> children(qint64 pid);
+    // Every node in one pass over the table, with the paths left empty (they follow from the
+    // parents): what a start reads back.
+    Result<NodeList> allNodes();
     Result<qint64> count();
 
     // The change-log cursor of this user's copy; 0 when a full fetch is needed.

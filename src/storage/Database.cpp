@@ -177,7 +177,7 @@ Result<std::unique_ptr<Database>> Database::open(const QString& path, const Opti
         err = db->exec(
             QStringLiteral("PRAGMA foreign_keys=ON; PRAGMA cache_size=-%1").arg(options.cacheSizeKiB));
     if (!err && options.checkIntegrity) {
-        const QString check = db->integrityCheck();
+        const QString check = db->integrityCheck(true);
         if (check != QLatin1String("ok"))
             err = storageError(kStorageErrorCorrupt, QStringLiteral("数据库已损坏：%1").arg(check));
     }
@@ -236,8 +236,8 @@ Query Database::query(const QString& sql) {
     return Query(this, stmt, {});
 }
 
-QString Database::integrityCheck() {
-    Query q = query(QStringLiteral("PRAGMA integrity_check"));
+QString Database::integrityCheck(bool quick) {
+    Query q = query(quick ? QStringLiteral("PRAGMA quick_check") : QStringLiteral("PRAGMA integrity_check"));
     QString result;
     while (q.next()) {
         if (result.isEmpty())

@@ -80,7 +80,9 @@ public:
         int busyTimeoutMs = 5000;
         // Page cache; large enough that bulk fills of the node table rarely spill to the log.
         int cacheSizeKiB = 32 * 1024;
-        // Runs "PRAGMA integrity_check" on open and fails with kStorageErrorCorrupt when unsound.
+        // Checks the file's structure on open ("PRAGMA quick_check": every page and record, not
+        // whether the indexes agree with their tables, which would read a large file many times
+        // over) and fails with kStorageErrorCorrupt when unsound.
         bool checkIntegrity = true;
     };
 
@@ -100,8 +102,8 @@ public:
     // A cached prepared statement; a failed prepare gives a Query whose error() is set.
     Query query(const QString& sql);
 
-    // "ok" when sound, else the first problem reported.
-    QString integrityCheck();
+    // "ok" when sound, else the first problem reported: the full check, or the structural one.
+    QString integrityCheck(bool quick = false);
     bool tableExists(const QString& table);
     qint64 lastInsertId();
     int changes();

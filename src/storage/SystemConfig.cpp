@@ -47,6 +47,9 @@ int SystemConfig::getCloudFileSort() const {
 
 void SystemConfig::setCloudFileSort(int mode) {
     QMutexLocker lock(&m_mutex);
+    // Every listing passes its sort through here: only a change is worth a database write.
+    if (m_sort == mode)
+        return;
     m_sort = mode;
     save(kCloudFileSort, QString::number(mode));
 }

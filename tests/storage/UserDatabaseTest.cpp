@@ -79,6 +79,15 @@ TEST(CloudFileTable, LookupsByIdParentAndPath) {
     EXPECT_EQ(t.byPath(QStringLiteral("/docs/")).value.nid, 1);
     EXPECT_EQ(ids(t.children(1).value), (QList<qint64>{2, 3}));
     EXPECT_EQ(ids(t.children(0).value), (QList<qint64>{1, 4}));
+    // The read-back of a start: every node with its fields, no paths.
+    const NodeList all = t.allNodes().value;
+    EXPECT_EQ(ids(all), (QList<qint64>{1, 2, 3, 4}));
+    for (const NodeRecord& n : all) {
+        EXPECT_TRUE(n.path.isEmpty());
+        NodeRecord stored = t.byId(n.nid).value;
+        stored.path.clear();
+        EXPECT_EQ(n, stored);
+    }
 }
 
 TEST(CloudFileTable, RemovedFolderTakesItsSubtreeButNotPrefixSiblings) {

@@ -296,6 +296,9 @@ TEST_F(TransferTest, ALocalNameWithAControlCharacterFailsOnlyThatFileAndSaysWhic
     EXPECT_EQ(cloudContent(svc, QStringLiteral("/tree/sub/c.txt")), QByteArray("C"));
     EXPECT_EQ(childNames(svc.service(), QStringLiteral("/tree")), (QStringList{"ok.txt", "sub", "z.txt"}));
     EXPECT_EQ(childNames(svc.service(), QStringLiteral("/")), (QStringList{"tree"}));
+    // The engine settles before the proxy's reports reach the main thread.
+    ASSERT_TRUE(waitUntil([&] { return rec.uploadErrors.size() >= 2; }));
+    drainEvents();
     QStringList failedFiles;
     for (const auto& e : rec.uploadErrors)
         failedFiles << e->m_error.localizedDescription();

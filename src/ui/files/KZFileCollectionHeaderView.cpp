@@ -4,6 +4,11 @@
 #include "shell/KZLabel.h"
 #include "shell/KZStyle.h"
 
+namespace {
+// The header spans the grid's width; its parts line up with the tiles' left inset.
+constexpr double kLeftInset = 16;
+} // namespace
+
 KZFileCollectionHeaderView::KZFileCollectionHeaderView(QWidget* parent) : kit::View(parent) {
     setCustomBackgroundColor(Qt::white);
     m_titleLabel = new KZLabel;
@@ -11,7 +16,7 @@ KZFileCollectionHeaderView::KZFileCollectionHeaderView(QWidget* parent) : kit::V
     m_titleLabel->setFont(KZStyle::subTitleFont());
     m_titleLabel->setTextColor(KZStyle::grayTitleColor());
     m_titleLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
-    m_checkBoxButton = new KZCheckBoxButton(QRectF(1, 0, 14, 14));
+    m_checkBoxButton = new KZCheckBoxButton(QRectF(1 + kLeftInset, 0, 14, 14));
     m_checkBoxButton->setAction([this](KZButton*) { checkBoxButtonPressed(); });
     m_checkBoxButton->setEnabled(m_enable);
     addSubview(m_titleLabel);
@@ -36,7 +41,7 @@ void KZFileCollectionHeaderView::checkBoxButtonPressed() {
 }
 
 void KZFileCollectionHeaderView::layout() {
-    // The box sits 1 in from the grid's left inset; the title follows 8 after it.
+    // The title follows 8 after the box.
     m_checkBoxButton->setFrameOrigin(QPointF(m_checkBoxButton->left(), (height() - 14) / 2));
     const double left = m_checkBoxButton->right() + 8;
     const double h = m_titleLabel->sizeThatFits(QSizeF(0, 0)).height();

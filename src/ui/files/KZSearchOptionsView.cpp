@@ -105,7 +105,10 @@ void KZSearchOptionsView::itemClicked(KZSearchOptionItemView* item) {
 void KZSearchOptionsView::layout() {
     const double h = height();
     const double w = width();
-    m_descriptionLabel->setFrameOrigin(QPointF(16, h / 2 - m_descriptionLabel->height() / 2));
+    // At least 28 wide, more where the desktop's font needs it; one line's height, centred.
+    const QSizeF text = m_descriptionLabel->sizeThatFits(QSizeF(0, 0));
+    m_descriptionLabel->setFrame(
+        QRectF(16, h / 2 - text.height() / 2, std::max(28.0, text.width()), text.height()));
     m_searchAllItemView->setFrame(
         QRectF(m_descriptionLabel->right() + 10, h / 2 - KZSearchOptionItemView::kHeight / 2,
                m_searchAllItemView->suggestWidth(), KZSearchOptionItemView::kHeight));
