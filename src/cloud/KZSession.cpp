@@ -9,6 +9,10 @@
 #include "storage/UserDatabase.h"
 
 #include <QSet>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
 
 using namespace nubo;
 
@@ -109,27 +113,74 @@ BWError KZSession::fullFetch() {
     CloudFileTable& table = m_db->cloudFiles();
     if (BWError e = table.beginFullLoad())
         return e;
+    // The pages go into the table on a thread of their own while the next ones are read and the
+    // tree is built: the three take about as long as the slowest of them.
+    std::mutex mutex;
+    std::condition_variable ready;
+    std::deque<NodeList> pending;
+    bool reading = true;
+    qint64 cursor = -1; // set once every page was read
+    BWError writeError;
+    std::thread writer([&] {
+        for (;;) {
+            NodeList page;
+            {
+                std::unique_lock lock(mutex);
+                ready.wait(lock, [&] { return !pending.empty() || !reading; });
+                if (pending.empty())
+                    break;
+                page = std::move(pending.front());
+                pending.pop_front();
+            }
+            if (BWError e = table.upsert(page)) {
+                std::lock_guard lock(mutex);
+                writeError = e;
+                pending.clear();
+                return;
+            }
+        }
+        // Changes made while the pages were read follow from the version of the first page on.
+        if (cursor >= 0)
+            if (BWError e = table.finishFullLoad(cursor))
+                writeError = e;
+    });
     NodeList all;
     qint64 after = 0;
     qint64 firstVersion = -1;
+    BWError readError;
     for (;;) {
         auto page = m_service->fetchAllNodes(after, kFetchPageSize);
-        if (!page.ok())
-            return page.error;
+        if (!page.ok()) {
+            readError = page.error;
+            break;
+        }
         if (firstVersion < 0)
             firstVersion = page.value.version;
-        if (BWError e = table.upsert(page.value.nodes))
-            return e;
         all.append(page.value.nodes);
+        {
+            std::lock_guard lock(mutex);
+            if (writeError)
+                break;
+            pending.push_back(std::move(page.value.nodes));
+        }
+        ready.notify_one();
         if (!page.value.hasMore || page.value.next <= after)
             break;
         after = page.value.next;
     }
-    // Changes made while the pages were read follow from the version of the first page on.
-    if (BWError e = table.finishFullLoad(qMax<qint64>(firstVersion, 0)))
-        return e;
-    m_tree.reset(all);
-    return {};
+    {
+        std::lock_guard lock(mutex);
+        reading = false;
+        if (!readError)
+            cursor = qMax<qint64>(firstVersion, 0);
+    }
+    ready.notify_one();
+    if (!readError)
+        m_tree.reset(all);
+    writer.join();
+    if (readError)
+        return readError; // the load is left unfinished: no cursor, so the next start fetches again
+    return writeError;
 }
 
 BWError KZSession::loadTreeFromDatabase() {

@@ -281,49 +281,77 @@ void TableView::endUpdates() {
 void TableView::insertRows(const IndexSet& rows) {
     if (rows.isEmpty())
         return;
-    for (int r : rows.toList()) {
-        r = std::clamp(r, 0, m_rowCount);
-        m_selection.shift(r, 1);
-        if (m_anchor >= r)
-            ++m_anchor;
-        std::map<int, TableRowView*> moved;
-        for (auto& [row, d] : m_displayed)
-            moved.emplace(row >= r ? row + 1 : row, d);
-        m_displayed.swap(moved);
-        ++m_rowCount;
-    }
+    // The new rows' places, each clamped to the rows there are once the earlier ones are in.
+    std::vector<int> inserted;
+    inserted.reserve(size_t(rows.count()));
+    int count = m_rowCount;
+    rows.forEach([&](int r) {
+        inserted.push_back(std::clamp(r, 0, count));
+        ++count;
+    });
+    // One pass over each list instead of one per new row: an old row moves down by the number of
+    // new rows at or above its new place (ascending old rows, so that number only grows).
+    const auto mover = [&inserted] {
+        return [&inserted, j = size_t(0)](int old) mutable {
+            while (j < inserted.size() && inserted[j] <= old + int(j))
+                ++j;
+            return old + int(j);
+        };
+    };
+    IndexSet selection;
+    auto moveSelected = mover();
+    m_selection.forEach([&](int i) { selection.add(moveSelected(i)); });
+    m_selection = std::move(selection);
+    if (m_anchor >= 0)
+        m_anchor = mover()(m_anchor);
+    std::map<int, TableRowView*> moved;
+    auto moveDisplayed = mover();
+    for (auto& [row, d] : m_displayed)
+        moved.emplace_hint(moved.end(), moveDisplayed(row), d);
+    m_displayed.swap(moved);
+    m_rowCount = count;
     rebuildHeights();
     if (m_updates == 0)
         tile();
 }
 
 void TableView::removeRows(const IndexSet& rows) {
-    if (rows.isEmpty())
+    const IndexSet removed = rows.intersectedWithRange(0, m_rowCount);
+    if (removed.isEmpty())
         return;
-    const IndexSet before = m_selection;
-    QList<int> list = rows.toList();
-    std::reverse(list.begin(), list.end());
-    for (int r : list) {
-        if (r < 0 || r >= m_rowCount)
-            continue;
-        if (m_displayed.count(r))
-            removeDisplayed(r, -1);
-        m_selection.shift(r + 1, -1);
-        if (m_anchor == r)
-            m_anchor = -1;
-        else if (m_anchor > r)
-            --m_anchor;
-        std::map<int, TableRowView*> moved;
-        for (auto& [row, d] : m_displayed)
-            moved.emplace(row > r ? row - 1 : row, d);
-        m_displayed.swap(moved);
-        --m_rowCount;
-    }
+    const int before = m_selection.count();
+    QList<int> list = removed.toList();
+    for (auto it = list.crbegin(); it != list.crend(); ++it)
+        if (m_displayed.count(*it))
+            removeDisplayed(*it, -1);
+    // One pass over each list: a surviving row moves up by the number of removed rows above it.
+    const auto mover = [&list] {
+        return [&list, j = qsizetype(0)](int old) mutable {
+            while (j < list.size() && list[j] < old)
+                ++j;
+            return old - int(j);
+        };
+    };
+    IndexSet selection;
+    auto moveSelected = mover();
+    m_selection.forEach([&](int i) {
+        if (!removed.contains(i))
+            selection.add(moveSelected(i));
+    });
+    m_selection = std::move(selection);
+    if (m_anchor >= 0)
+        m_anchor = removed.contains(m_anchor) ? -1 : mover()(m_anchor);
+    std::map<int, TableRowView*> moved;
+    auto moveDisplayed = mover();
+    for (auto& [row, d] : m_displayed)
+        moved.emplace_hint(moved.end(), moveDisplayed(row), d);
+    m_displayed.swap(moved);
+    m_rowCount -= int(list.size());
     rebuildHeights();
     if (m_updates == 0)
         tile();
     // Removing selected rows changes the selection; shifting the others does not.
-    if (m_selection.count() != before.count())
+    if (m_selection.count() != before)
         if (auto* d = m_delegate.get())
             d->tableViewSelectionDidChange(this);
 }

@@ -1,6 +1,9 @@
 #include "storage/CloudFileTable.h"
 #include "storage/NodeRow.h"
 
+#include <QThread>
+#include <algorithm>
+
 namespace nubo {
 
 namespace {
@@ -54,6 +57,8 @@ BWError CloudFileTable::beginFullLoad() {
 }
 
 BWError CloudFileTable::finishFullLoad(qint64 cursor) {
+    // Building an index sorts every row: let SQLite sort on helper threads.
+    m_db.exec(QStringLiteral("PRAGMA threads = %1").arg(std::clamp(QThread::idealThreadCount(), 1, 8)));
     Database::Transaction t(m_db);
     if (t.error())
         return t.error();

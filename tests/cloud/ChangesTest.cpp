@@ -3,6 +3,8 @@
 #include "foundation/NotificationCenter.h"
 
 #include <QBuffer>
+#include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QUrlQuery>
 #include <memory>
@@ -386,4 +388,29 @@ TEST_F(Changes, SigningInAgainReadsTheDatabaseAndOnlyTheChanges) {
     ASSERT_TRUE(waitUntil([&] { return done; }));
     EXPECT_EQ(error.localizedDescription(), "账号不可用");
     EXPECT_EQ(list(0, "/").kind, "RequestFileListFail");
+}
+
+TEST_F(Changes, AFirstFetchThatFailsIsDoneAgainInFullAtTheNextSignIn) {
+    bool out = false;
+    proxy()->logoutLocal([&] { out = true; });
+    ASSERT_TRUE(waitUntil([&] { return out; }));
+    // Without its database the next sign-in is a first one.
+    for (const QString& f : QDir(m_data.path()).entryList({"*_*.db*"}, QDir::Files))
+        ASSERT_TRUE(QFile::remove(m_data.filePath(f)));
+    ASSERT_TRUE(service().rename(docs, "Papers").ok());
+
+    service().failNext(ServiceOp::FetchAll, 1, BWError::withMessage(BWError::kDomainNetwork, -1, {}));
+    bool done = false;
+    BWError error;
+    proxy()->loginLocal([&](const BWError& e) {
+        error = e;
+        done = true;
+    });
+    ASSERT_TRUE(waitUntil([&] { return done; }));
+    EXPECT_FALSE(error.isNull());
+    EXPECT_EQ(list(0, "/").kind, "RequestFileListFail");
+
+    login(); // the load never finished: no cursor, so everything is fetched again
+    EXPECT_EQ(names(list(0, "/").files), QStringList({"Other", "Papers"}));
+    EXPECT_EQ(names(list(docs, "/Papers").files), QStringList({"Old", "Report.txt"}));
 }

@@ -246,6 +246,7 @@ public:
     void getDeletedNodesIndexs(kit::IndexSet& deleted, QList<CloudFileInfoPtr>& additional,
                                const QList<CloudFileInfoPtr>& increased);
     void removeDeletedIncrNodesAtIndexs(const kit::IndexSet& indexes);
+    void mergeSortedRows(QList<CloudFileInfoPtr> additional);
     kit::IndexSet indexsOfNodes(const QList<CloudFileInfoPtr>& nodes) const;
     void scanFileNameForCreateDir();
     void insertLocalCreatingFile();
@@ -469,7 +470,7 @@ private:
     CloudFileInfoPtr m_fileInfo;
     QList<CloudFileInfoPtr> m_files;
     QList<CloudFileInfoPtr> m_selectedFiles;
-    QHash<qint64, int> m_nodeIndexs; // node id to row, rebuilt at the start of every merge
+    QHash<qint64, int> m_nodeIndexs; // node id to row: of the changed nodes during a merge, or of all
     QHash<QString, float> m_tableViewOffsets;
     QHash<QString, float> m_collectionViewOffsets;
     QList<std::shared_ptr<KZLocalFileInfo>> m_creatingFiles;

@@ -4,6 +4,7 @@
 
 #include "cloud/KZSessionProxy.h"
 #include "foundation/Dispatch.h"
+#include "foundation/ParallelFor.h"
 #include "shell/KZButton.h"
 #include "shell/KZToast.h"
 #include "ui/files/KZFileInfoCell.h"
@@ -80,30 +81,42 @@ void KZFilesViewController::didKZSessionIncrNodeChanged(KZAbstractSession*, qint
     QList<CloudFileInfoPtr> additional;
     getDeletedNodesIndexs(deleted, additional, children);
     removeDeletedIncrNodesAtIndexs(deleted);
-
-    // The rows are sorted: the additions are sorted alone and merged in, which gives the same
-    // order as appending and sorting everything, in one pass over the rows.
-    KZFileListSort::sort(additional, m_fileListSortMode);
-    if (!additional.isEmpty()) {
-        const int mode = m_fileListSortMode;
-        const auto less = [mode](const CloudFileInfoPtr& a, const CloudFileInfoPtr& b) {
-            return KZFileListSort::compare(*a, *b, mode) < 0;
-        };
-        QList<CloudFileInfoPtr> merged;
-        merged.reserve(m_files.size() + additional.size());
-        if (std::is_sorted(m_files.begin(), m_files.end(), less)) {
-            std::merge(m_files.begin(), m_files.end(), additional.begin(), additional.end(),
-                       std::back_inserter(merged), less);
-            m_files = std::move(merged);
-        } else {
-            m_files += additional;
-            resortAllFileList();
-        }
-    }
+    mergeSortedRows(additional);
     insertRowsAtIndexs(indexsOfNodes(additional));
     refreshToolbarItemState();
     refreshHomeToolBarMessage();
     refreshTableHeaderViewState();
+}
+
+// The rows stay sorted: the additions are sorted alone and merged in, which gives the order of
+// appending them and sorting everything, in one pass over the rows.
+void KZFilesViewController::mergeSortedRows(QList<CloudFileInfoPtr> additional) {
+    if (additional.isEmpty())
+        return;
+    const int mode = m_fileListSortMode;
+    if (mode == 0 || mode == 1) {
+        // Each record keeps its own name key; the keys of a big batch are made on every core.
+        const int parts = nubo::parallelParts(additional.size() * 64LL, 64LL * 256);
+        nubo::parallelFor(parts, [&](int part) {
+            const qsizetype n = additional.size();
+            for (qsizetype i = n * part / parts; i < n * (part + 1) / parts; ++i)
+                additional.at(i)->nameSortKey();
+        });
+    }
+    // Neither side holds placeholder rows past the leading ones, so nodes compare directly.
+    const auto less = [mode](const CloudFileInfoPtr& a, const CloudFileInfoPtr& b) {
+        return a->compareBySortMode(*b, mode) < 0;
+    };
+    std::stable_sort(additional.begin(), additional.end(), less);
+    qsizetype lead = 0;
+    while (lead < m_files.size() && KZLocalFileInfo::isLocal(m_files.at(lead).get()))
+        ++lead;
+    QList<CloudFileInfoPtr> merged;
+    merged.reserve(m_files.size() + additional.size());
+    merged.append(m_files.mid(0, lead));
+    std::merge(m_files.cbegin() + lead, m_files.cend(), additional.cbegin(), additional.cend(),
+               std::back_inserter(merged), less);
+    m_files = std::move(merged);
 }
 
 void KZFilesViewController::resetNodeIndex() {
@@ -116,7 +129,19 @@ void KZFilesViewController::resetNodeIndex() {
 
 void KZFilesViewController::getDeletedNodesIndexs(kit::IndexSet& deleted, QList<CloudFileInfoPtr>& additional,
                                                   const QList<CloudFileInfoPtr>& increased) {
-    resetNodeIndex();
+    // Only the rows of the changed nodes are looked up: one pass over the rows against the
+    // changes, instead of indexing every row of a big folder for a few changes.
+    m_nodeIndexs.clear();
+    m_nodeIndexs.reserve(increased.size());
+    for (const CloudFileInfoPtr& node : increased)
+        if (node)
+            m_nodeIndexs.insert(node->nid(), -1);
+    for (int i = 0; i < m_files.size(); ++i) {
+        const CloudFileInfo* f = m_files.at(i).get();
+        if (auto it = m_nodeIndexs.find(f->nid()); it != m_nodeIndexs.end() && !KZLocalFileInfo::isLocal(f))
+            *it = i;
+    }
+    m_nodeIndexs.removeIf([](const QHash<qint64, int>::iterator it) { return it.value() < 0; });
     QList<int> removal;
     for (const CloudFileInfoPtr& node : increased) {
         if (!node)
