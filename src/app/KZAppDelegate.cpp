@@ -3,6 +3,7 @@
 #include "cloud/CloudLaunch.h"
 #include "foundation/NetworkMonitor.h"
 #include "home/KZHomeViewController.h"
+#include "shell/KZDatabaseRescueNotice.h"
 #include "shell/KZMainMenuManager.h"
 #include "shell/KZRouter.h"
 #include "shell/KZShortcutKeysManager.h"
@@ -41,6 +42,8 @@ bool KZAppDelegate::applicationDidFinishLaunching() {
     registerPages();
     buildMainMenu();
     showFirstWindow();
+    // A local database found damaged (now, or at sign-in) is told once, over the window.
+    KZDatabaseRescueNotice::shareInstance().start();
     m_launched = true;
     return true;
 }

@@ -60,8 +60,12 @@ BWError KZSession::login() {
     if (isLoggedIn())
         logout();
     m_service = CloudService::shared();
-    if (!m_service)
-        return cloudError::notSignedIn();
+    if (!m_service) {
+        // The reason the service could not be opened (its database damaged, say) is what the
+        // user needs to hear, not merely that nobody is signed in.
+        const BWError why = CloudService::sharedOpenError();
+        return why ? why : cloudError::notSignedIn();
+    }
     auto account = m_service->account();
     auto db = account.ok()
                   ? UserDatabase::open(paths::dataFolder(), account.value.userId, account.value.enterpriseId)

@@ -66,6 +66,7 @@ void KZSessionProxy::loginLocal(std::function<void(const BWError&)> done) {
         runOnMain([this, done, error, detail, ids] {
             m_userDetail = detail;
             m_accountIds = ids;
+            m_loginError = error;
             m_observers.forEach([&](KZSessionDelegate* o) { o->didKZSessionLogin(this, error); });
             if (done)
                 done(error);

@@ -28,6 +28,9 @@ public:
     bool addSessionObserver(KZSessionDelegate* observer) override;
     bool removeSessionObserver(KZSessionDelegate* observer) override;
     QVariantMap userDetail() const override { return m_userDetail; }
+    // Why the last sign-in failed (the service's files could not be opened, say); null when it
+    // succeeded or none was made.
+    const BWError& loginError() const { return m_loginError; }
     // The signed-in account's ids (what a pasteboard item is tied to); empty while signed out.
     QString userId() const { return m_accountIds.first; }
     QString enterpriseId() const { return m_accountIds.second; }
@@ -90,6 +93,7 @@ private:
     qint64 m_nextRequestId = 1;
     nubo::WeakList<KZSessionDelegate> m_observers;
     QVariantMap m_userDetail;
+    BWError m_loginError;
     QPair<QString, QString> m_accountIds;
     QSet<qint64> m_pendingThumbs;
     QMutex m_cancelMutex;

@@ -13,6 +13,7 @@ namespace nubo {
 namespace {
 QMutex g_sharedMutex;
 std::shared_ptr<CloudService> g_shared;
+BWError g_openError;
 } // namespace
 
 std::shared_ptr<CloudService> CloudService::shared() {
@@ -20,6 +21,7 @@ std::shared_ptr<CloudService> CloudService::shared() {
     if (!g_shared) {
         auto opened =
             EmbeddedCloudService::open(QDir(paths::dataFolder()).filePath(QStringLiteral("service")));
+        g_openError = opened.error;
         if (opened.ok())
             g_shared = opened.value;
         else
@@ -28,9 +30,15 @@ std::shared_ptr<CloudService> CloudService::shared() {
     return g_shared;
 }
 
+BWError CloudService::sharedOpenError() {
+    QMutexLocker lock(&g_sharedMutex);
+    return g_openError;
+}
+
 void CloudService::setShared(std::shared_ptr<CloudService> service) {
     QMutexLocker lock(&g_sharedMutex);
     g_shared = std::move(service);
+    g_openError = BWError();
 }
 
 BWError CloudService::validateName(const QString& name) {

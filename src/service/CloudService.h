@@ -114,6 +114,8 @@ public:
     // The process-wide service: the embedded one in "service" under Nubo's data folder unless one
     // was set; null (with a warning logged) when that cannot be opened.
     static std::shared_ptr<CloudService> shared();
+    // Why the last attempt of shared() to open the embedded service failed; null when it did not.
+    static BWError sharedOpenError();
     // Replaces the process-wide service (tests; a null pointer goes back to the default).
     static void setShared(std::shared_ptr<CloudService> service);
 

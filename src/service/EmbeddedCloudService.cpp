@@ -83,9 +83,14 @@ Result<std::shared_ptr<EmbeddedCloudService>> EmbeddedCloudService::open(const Q
     Database::Options options;
     options.durability = Database::Durability::Full;
     // The service's database holds the user's files: an unsound one is reported, never replaced.
-    auto db = Database::open(QDir(folder).filePath(QStringLiteral("service.db")), options);
-    if (!db.ok())
-        return R::failure(storageFailure(db.error));
+    const QString dbPath = QDir(folder).filePath(QStringLiteral("service.db"));
+    auto db = Database::open(dbPath, options);
+    if (!db.ok()) {
+        // Said with the file, so that the user knows what is damaged; it is left as it is.
+        return R::failure(cloudError(
+            kCloudErrorStorage,
+            QStringLiteral("无法打开文件数据库“%1”：%2").arg(dbPath, db.error.localizedDescription())));
+    }
     auto blobs = std::make_unique<BlobStore>(folder + QStringLiteral("/blocks"));
     blobs->removeLeftovers();
     std::shared_ptr<EmbeddedCloudService> s(

@@ -252,6 +252,9 @@ bool KZMessageSetView::eventFilter(QObject* watched, QEvent* event) {
 kit::AttributedString KZMessageSetModules::emptyFileListDescription() {
     return description(QStringLiteral("您还没有上传过文档哦～"), false);
 }
+kit::AttributedString KZMessageSetModules::unreadableListDescription(const QString& reason) {
+    return description(QStringLiteral("无法读取文件列表：%1").arg(reason), false);
+}
 kit::AttributedString KZMessageSetModules::emptySearchResultDescription() {
     return description(QStringLiteral("没有与搜索条件匹配的项"), false);
 }

@@ -113,6 +113,8 @@ public:
     static kit::AttributedString personalOverdueDescription();
     static kit::AttributedString adminOverdueDescription();
     static kit::AttributedString memberOverdueDescription();
+    // A list that could not be read at all, with the reason.
+    static kit::AttributedString unreadableListDescription(const QString& reason);
 
     static inline const QString kUploadFilesNotification =
         QStringLiteral("KZFilesViewUploadFilesNotification");

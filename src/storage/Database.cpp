@@ -236,6 +236,61 @@ Query Database::query(const QString& sql) {
     return Query(this, stmt, {});
 }
 
+Result<int> Database::copyReadableRows(Database& from, const QString& table, const QString& createSql,
+                                       bool* complete) {
+    using R = Result<int>;
+    *complete = false;
+    if (!tableExists(table)) {
+        if (BWError e = exec(createSql))
+            return R::failure(e);
+    }
+    const QString quoted = QLatin1Char('"') +
+                           QString(table).replace(QLatin1Char('"'), QStringLiteral("\"\"")) +
+                           QLatin1Char('"');
+    std::lock_guard<std::recursive_mutex> fromLock(from.m_mutex);
+    sqlite3_stmt* read = nullptr;
+    const QByteArray select = QStringLiteral("SELECT * FROM %1").arg(quoted).toUtf8();
+    if (sqlite3_prepare_v2(from.m_handle, select.constData(), -1, &read, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(read);
+        return R::failure(from.lastError(QString::fromUtf8(select)));
+    }
+    const int columns = sqlite3_column_count(read);
+    QStringList marks;
+    for (int i = 0; i < columns; ++i)
+        marks << QStringLiteral("?");
+    Transaction t(*this);
+    if (t.error()) {
+        sqlite3_finalize(read);
+        return R::failure(t.error());
+    }
+    sqlite3_stmt* write = nullptr;
+    const QByteArray insert = QStringLiteral("INSERT OR IGNORE INTO %1 VALUES (%2)")
+                                  .arg(quoted, marks.join(QLatin1Char(',')))
+                                  .toUtf8();
+    if (sqlite3_prepare_v2(m_handle, insert.constData(), -1, &write, nullptr) != SQLITE_OK) {
+        BWError e = lastError(QString::fromUtf8(insert));
+        sqlite3_finalize(write);
+        sqlite3_finalize(read);
+        return R::failure(e);
+    }
+    int copied = 0;
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(read)) == SQLITE_ROW) {
+        for (int i = 0; i < columns; ++i)
+            sqlite3_bind_value(write, i + 1, sqlite3_column_value(read, i));
+        if (sqlite3_step(write) == SQLITE_DONE)
+            copied += sqlite3_changes(m_handle) > 0 ? 1 : 0;
+        sqlite3_reset(write);
+        sqlite3_clear_bindings(write);
+    }
+    *complete = rc == SQLITE_DONE;
+    sqlite3_finalize(write);
+    sqlite3_finalize(read);
+    if (BWError e = t.commit())
+        return R::failure(e);
+    return {copied, {}};
+}
+
 QString Database::integrityCheck(bool quick) {
     Query q = query(quick ? QStringLiteral("PRAGMA quick_check") : QStringLiteral("PRAGMA integrity_check"));
     QString result;

@@ -102,6 +102,12 @@ public:
     // A cached prepared statement; a failed prepare gives a Query whose error() is set.
     Query query(const QString& sql);
 
+    // Copies the rows of `table` that can be read from `from` (a damaged database, say) into the
+    // same table here, made with `createSql` when missing; rows already here are kept. The rows
+    // copied; `complete` is false when reading stopped at a failure before the end.
+    Result<int> copyReadableRows(Database& from, const QString& table, const QString& createSql,
+                                 bool* complete);
+
     // "ok" when sound, else the first problem reported: the full check, or the structural one.
     QString integrityCheck(bool quick = false);
     bool tableExists(const QString& table);

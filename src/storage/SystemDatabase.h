@@ -2,11 +2,13 @@
 
 #include "storage/ConfigInfoTable.h"
 #include "storage/Database.h"
+#include "storage/DatabaseRescue.h"
 
 namespace nubo {
 
 // The system database "system.db" in the data folder. A file that is not a sound database is
-// moved aside (".corrupt") and made afresh; `wasRebuilt()` reports it.
+// moved aside (".corrupt") and made afresh with what could still be read from it (the settings);
+// `wasRebuilt()` reports it.
 class SystemDatabase {
 public:
     static QString fileName() { return QStringLiteral("system.db"); }
@@ -24,10 +26,5 @@ private:
     bool m_rebuilt;
     BWError m_rebuildReason;
 };
-
-// Opens a database, moving a corrupt file aside and creating a fresh one in its place.
-// `rebuilt` tells whether that happened and `reason` why.
-Result<std::unique_ptr<Database>> openOrRebuild(const QString& path, const Database::Options& options,
-                                                bool* rebuilt, BWError* reason);
 
 } // namespace nubo

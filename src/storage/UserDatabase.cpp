@@ -14,6 +14,18 @@ QString UserDatabase::fileName(const QString& userId, const QString& enterpriseI
     return QStringLiteral("%1_%2.db").arg(userId, enterpriseId);
 }
 
+QStringList UserDatabase::refetchedTables() {
+    // The node copy comes back whole from the service with a full fetch; a damaged one is not
+    // worth reading back.
+    return {QStringLiteral("cloud_file"), QStringLiteral("cloud_file_cursor")};
+}
+
+Result<std::unique_ptr<Database>> UserDatabase::openConnection(const QString& path) {
+    bool rebuilt = false;
+    BWError reason;
+    return openOrRebuild(path, Database::Options(), &rebuilt, &reason, refetchedTables());
+}
+
 UserDatabase::UserDatabase(std::unique_ptr<Database> db, bool rebuilt, BWError reason)
     : m_db(std::move(db)), m_files(*m_db), m_config(*m_db), m_rebuilt(rebuilt),
       m_rebuildReason(std::move(reason)) {}
@@ -29,7 +41,8 @@ Result<std::unique_ptr<UserDatabase>> UserDatabase::open(const QString& folder, 
     }
     bool rebuilt = false;
     BWError reason;
-    auto r = openOrRebuild(QDir(folder).filePath(name), Database::Options(), &rebuilt, &reason);
+    auto r =
+        openOrRebuild(QDir(folder).filePath(name), Database::Options(), &rebuilt, &reason, refetchedTables());
     if (!r.ok())
         return R::failure(r.error);
     std::unique_ptr<UserDatabase> udb(new UserDatabase(std::move(r.value), rebuilt, reason));

@@ -7,14 +7,20 @@
 namespace nubo {
 
 // The per-user database "<userId>_<enterpriseId>.db" in the data folder, with the node table.
-// A corrupt file is moved aside (".corrupt") and made afresh: `wasRebuilt()` then tells the
-// session that its node table is empty and needs a full fetch.
+// A corrupt file is moved aside (".corrupt") and made afresh with what could still be read from
+// it (transfer jobs and their blocks, settings), but the node table: `wasRebuilt()` then tells
+// the session that its node table is empty and needs a full fetch.
 class UserDatabase {
 public:
     // The file name for a user; empty when the ids are not safe as a file name.
     static QString fileName(const QString& userId, const QString& enterpriseId);
     static Result<std::unique_ptr<UserDatabase>> open(const QString& folder, const QString& userId,
                                                       const QString& enterpriseId);
+    // Another connection to a per-user database file (the transfer engines keep their own),
+    // rescued the same way when it is found damaged.
+    static Result<std::unique_ptr<Database>> openConnection(const QString& path);
+    // The tables filled again from the service after a rebuild.
+    static QStringList refetchedTables();
 
     Database& db() { return *m_db; }
     CloudFileTable& cloudFiles() { return m_files; }

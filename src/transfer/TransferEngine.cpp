@@ -4,6 +4,7 @@
 #include "foundation/Log.h"
 #include "foundation/NetworkMonitor.h"
 #include "foundation/NotificationCenter.h"
+#include "storage/UserDatabase.h"
 #include "transfer/SessionBridge.h"
 #include "transfer/TransferErrors.h"
 
@@ -82,7 +83,7 @@ bool TransferEngine::isTransient(const BWError& e) {
 
 BWError TransferEngine::signIn(std::shared_ptr<CloudService> service, const QString& databasePath) {
     signOut();
-    auto db = Database::open(databasePath);
+    auto db = UserDatabase::openConnection(databasePath);
     if (!db.ok())
         return db.error;
     auto table = std::make_unique<TransferJobTable>(*db.value, m_prefix);

@@ -297,6 +297,7 @@ public:
     // KZSessionDelegate
     void didKZSessionIncrNodeChanged(KZAbstractSession* session, qint64 nid, bool needReset,
                                      const QList<CloudFileInfoPtr>& children) override;
+    void didKZSessionLogin(KZAbstractSession* session, const BWError& error) override;
 
     // KZUploadMgrProxyDelegate / KZDownloadMgrProxyDelegate: sync reports
     void cloudFileSyncStateChange(quint64 state, quint64 cloudFileCtrlCount, int type) override;
@@ -465,6 +466,8 @@ private:
     QPointF pointUnderToolBarItem(const KZFilesToolBarItemPtr& item, bool rightEdge) const;
     // Called with every reply (or failure) of a list request; true when none is left pending.
     bool settleListRequest(qint64 requestId);
+    // The sign-in failure the page shows in place of a list (the service's files cannot be read).
+    BWError signInFailure() const;
 
     // state
     CloudFileInfoPtr m_fileInfo;

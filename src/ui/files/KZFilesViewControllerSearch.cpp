@@ -156,6 +156,8 @@ kit::AttributedString KZFilesViewController::titleForMessageSetView(QWidget*) {
 kit::AttributedString KZFilesViewController::descriptionForMessageSetView(QWidget*) {
     if (User::isTotallyOverdue())
         return {};
+    if (const BWError failure = signInFailure(); failure && m_files.isEmpty())
+        return KZMessageSetModules::unreadableListDescription(failure.localizedDescription());
     if (m_files.isEmpty() && m_fileInfo && m_fileInfo->isSearch())
         return KZMessageSetModules::emptySearchResultDescription();
     return KZMessageSetModules::emptyFileListDescription();
@@ -168,7 +170,7 @@ QList<KZButton*> KZFilesViewController::buttonsForMessageSetView(QWidget*) {
             return KZMessageSetModules::overdueButtons();
         return {};
     }
-    if (m_files.isEmpty() && !(m_fileInfo && m_fileInfo->isSearch()))
+    if (m_files.isEmpty() && !(m_fileInfo && m_fileInfo->isSearch()) && !signInFailure())
         return KZMessageSetModules::uploadFilesButtons();
     return {};
 }

@@ -1,0 +1,157 @@
+// Damaged local databases: what can still be read is kept in the fresh file, and the user is
+// told once what was lost and where the damaged file went.
+#include "storage/DatabaseRescue.h"
+#include "storage/SystemConfig.h"
+#include "storage/UserDatabase.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace nubo;
+
+namespace {
+
+qint64 scalar(Database& db, const QString& sql) {
+    Query q = db.query(sql);
+    return q.next() ? q.int64(0) : -1;
+}
+
+// Fills `table` with enough rows that it spans many pages.
+void fill(Database& db, const QString& table) {
+    ASSERT_FALSE(db.exec(
+        QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (id INTEGER PRIMARY KEY, data TEXT)").arg(table)));
+    Database::Transaction t(db);
+    for (int i = 0; i < 2000; ++i)
+        ASSERT_FALSE(db.query(QStringLiteral("INSERT INTO %1 (data) VALUES (?)").arg(table))
+                         .bind(1, QString(200, QChar(u'a' + i % 26)))
+                         .exec());
+    ASSERT_FALSE(t.commit());
+}
+
+// Overwrites the root page of `table` in the database file with garbage (its log folded in first),
+// as a failing disk would: the other tables stay readable, the file fails its integrity check.
+void damageTable(const QString& path, const QString& table) {
+    qint64 root = 0, pageSize = 0;
+    {
+        auto db = Database::open(path);
+        ASSERT_TRUE(db.ok());
+        {
+            Query q = db.value->query(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = ?"));
+            q.bind(1, table);
+            ASSERT_TRUE(q.next());
+            root = q.int64(0);
+        }
+        pageSize = scalar(*db.value, QStringLiteral("PRAGMA page_size"));
+        ASSERT_FALSE(db.value->exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")));
+    }
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    ASSERT_TRUE(f.seek((root - 1) * pageSize));
+    f.write(QByteArray(int(pageSize), '\xA5'));
+}
+
+} // namespace
+
+TEST(DatabaseRescue, ADamagedUserDatabaseKeepsItsTransfersAndSaysSoOnce) {
+    QTemporaryDir dir;
+    takeDatabaseRescues();
+    const QString path = dir.filePath(QStringLiteral("7_0.db"));
+    {
+        auto udb = UserDatabase::open(dir.path(), QStringLiteral("7"), QStringLiteral("0"));
+        ASSERT_TRUE(udb.ok());
+        Database& db = udb.value->db();
+        ASSERT_FALSE(db.exec(
+            QStringLiteral("CREATE TABLE upload_job (id INTEGER PRIMARY KEY AUTOINCREMENT, path TEXT);"
+                           "CREATE TABLE download_job (id INTEGER PRIMARY KEY AUTOINCREMENT, path TEXT);"
+                           "INSERT INTO upload_job (path) VALUES ('/a'), ('/b'), ('/c');"
+                           "INSERT INTO download_job (path) VALUES ('/x'), ('/y');")));
+        ASSERT_FALSE(udb.value->configInfo().setValue(QStringLiteral("k"), QStringLiteral("v")));
+        // A node table of many pages (its real columns do not matter here).
+        ASSERT_FALSE(db.exec(QStringLiteral("DROP TABLE cloud_file")));
+        fill(db, QStringLiteral("cloud_file"));
+    }
+    damageTable(path, QStringLiteral("cloud_file"));
+
+    auto udb = UserDatabase::open(dir.path(), QStringLiteral("7"), QStringLiteral("0"));
+    ASSERT_TRUE(udb.ok()) << udb.error.localizedDescription().toStdString();
+    EXPECT_TRUE(udb.value->wasRebuilt());
+    Database& db = udb.value->db();
+    EXPECT_EQ(db.integrityCheck(), QStringLiteral("ok"));
+    EXPECT_EQ(scalar(db, QStringLiteral("SELECT COUNT(*) FROM upload_job")), 3);
+    EXPECT_EQ(scalar(db, QStringLiteral("SELECT COUNT(*) FROM download_job")), 2);
+    EXPECT_EQ(udb.value->configInfo().loadAll().value.value(QStringLiteral("k")), QStringLiteral("v"));
+    // The node copy comes afresh from the service; new jobs do not reuse the rescued ids.
+    EXPECT_EQ(scalar(db, QStringLiteral("SELECT COUNT(*) FROM cloud_file")), 0);
+    ASSERT_FALSE(db.exec(QStringLiteral("INSERT INTO upload_job (path) VALUES ('/d')")));
+    EXPECT_EQ(db.lastInsertId(), 4);
+    EXPECT_TRUE(QFile::exists(path + QStringLiteral(".corrupt")));
+
+    const QList<DatabaseRescue> told = takeDatabaseRescues();
+    ASSERT_EQ(told.size(), 1);
+    const QString message = told[0].message();
+    EXPECT_TRUE(message.contains(path + QStringLiteral(".corrupt"))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("上传任务 3 条"))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("下载任务 2 条"))) << message.toStdString();
+    EXPECT_TRUE(message.contains(QStringLiteral("文件列表将从云端重新获取"))) << message.toStdString();
+    EXPECT_FALSE(message.contains(QStringLiteral("未能找回"))) << message.toStdString();
+    EXPECT_TRUE(takeDatabaseRescues().isEmpty());
+    // A second connection (the transfer engines') finds the mended file sound: nothing more to tell.
+    EXPECT_TRUE(UserDatabase::openConnection(path).ok());
+    EXPECT_TRUE(takeDatabaseRescues().isEmpty());
+}
+
+TEST(DatabaseRescue, ADamagedSettingsDatabaseKeepsTheSettings) {
+    QTemporaryDir dir;
+    takeDatabaseRescues();
+    {
+        SystemConfig config(dir.path());
+        config.setCloudFileSort(1);
+        config.setFilelistViewMode(1);
+        config.setShouldSelectDownloadPath(false);
+        config.setDownloadPath(QStringLiteral("/data/downloads"));
+    }
+    {
+        // Other rows of the file, on pages of their own, are what the disk damaged.
+        auto db = Database::open(dir.filePath(QStringLiteral("system.db")));
+        ASSERT_TRUE(db.ok());
+        fill(*db.value, QStringLiteral("saved_users"));
+    }
+    damageTable(dir.filePath(QStringLiteral("system.db")), QStringLiteral("saved_users"));
+
+    SystemConfig config(dir.path());
+    EXPECT_TRUE(config.wasRebuilt());
+    EXPECT_EQ(config.getCloudFileSort(), 1);
+    EXPECT_EQ(config.getFilelistViewMode(), 1);
+    EXPECT_FALSE(config.getShouldSelectDownloadPath());
+    EXPECT_EQ(config.getDownloadPath(), QStringLiteral("/data/downloads"));
+    const QList<DatabaseRescue> told = takeDatabaseRescues();
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].message().contains(QStringLiteral("设置 4 条"))) << told[0].message().toStdString();
+    EXPECT_TRUE(told[0].message().contains(QStringLiteral("未能找回：saved_users")))
+        << told[0].message().toStdString();
+}
+
+TEST(DatabaseRescue, AFileWithNothingReadableIsToldSo) {
+    QTemporaryDir dir;
+    takeDatabaseRescues();
+    const QString path = dir.filePath(QStringLiteral("system.db"));
+    { SystemConfig(dir.path()).setCloudFileSort(1); }
+    {
+        auto db = Database::open(path);
+        ASSERT_TRUE(db.ok());
+        ASSERT_FALSE(db.value->exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")));
+    }
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+    f.write(QByteArray(100, '\x11')); // the header
+    f.close();
+    SystemConfig config(dir.path());
+    EXPECT_TRUE(config.wasRebuilt());
+    EXPECT_EQ(config.getCloudFileSort(), 3);
+    const QList<DatabaseRescue> told = takeDatabaseRescues();
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].unreadable);
+    EXPECT_TRUE(told[0].message().contains(QStringLiteral("已无法读取"))) << told[0].message().toStdString();
+    EXPECT_TRUE(told[0].message().contains(path + QStringLiteral(".corrupt")));
+}

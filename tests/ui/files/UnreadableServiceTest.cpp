@@ -1,0 +1,61 @@
+// The file page when the service's database cannot be opened: the reason, not an empty list.
+#include "cloud/KZSessionProxy.h"
+#include "kit/Window.h"
+#include "service/CloudService.h"
+#include "shell/KZLabel.h"
+#include "shell/KZMessageSet.h"
+#include "storage/DataPaths.h"
+#include "support/EventLoop.h"
+#include "ui/files/KZFilesViewController.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+using namespace nubo;
+using namespace nubo::test;
+
+TEST(UnreadableService, TheFilePageSaysWhyItShowsNoFiles) {
+    QTemporaryDir data;
+    paths::setDataFolder(data.path());
+    CloudService::setShared(nullptr);
+    const QString dbPath = data.path() + QStringLiteral("/service/service.db");
+    QDir().mkpath(data.path() + QStringLiteral("/service"));
+    {
+        QFile damaged(dbPath);
+        ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+        damaged.write(QByteArray(8192, '\x5a'));
+    }
+    bool done = false;
+    BWError error;
+    KZSessionProxy::shareSessionProxy()->loginLocal([&](const BWError& e) {
+        error = e;
+        done = true;
+    });
+    ASSERT_TRUE(waitUntil([&] { return done; }, 20000));
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(error.localizedDescription().contains(dbPath)) << error.localizedDescription().toStdString();
+
+    auto* page = new KZFilesViewController(CloudFileInfo::rootFile());
+    auto* window = new kit::Window;
+    window->setContentSize(QSizeF(1000, 640));
+    window->contentView()->addSubview(page->view());
+    page->view()->setFrame(window->contentView()->bounds());
+    window->show();
+    ASSERT_TRUE(waitUntil([&] { return KZMessageSet::messageSetViewOf(page->view()) != nullptr; }));
+    drainEvents();
+    KZMessageSetView* overlay = KZMessageSet::messageSetViewOf(page->view());
+    ASSERT_NE(overlay, nullptr);
+    const QString shown = overlay->descriptionLabel()->text();
+    EXPECT_TRUE(shown.startsWith(QStringLiteral("无法读取文件列表："))) << shown.toStdString();
+    EXPECT_TRUE(shown.contains(dbPath)) << shown.toStdString();
+    EXPECT_TRUE(overlay->buttons().isEmpty()); // nothing can be uploaded into it either
+    EXPECT_TRUE(QFile::exists(dbPath));        // the service's own file is never replaced
+
+    delete window;
+    delete page;
+    drainEvents();
+    CloudService::setShared(nullptr);
+    paths::setDataFolder(QString());
+}
