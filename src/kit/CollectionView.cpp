@@ -599,6 +599,10 @@ void CollectionView::startDrag(const Event& e) {
         if (auto* del = m_delegate.get())
             del->collectionViewDraggingSessionEnded(this, s, at, op);
     };
+    hooks.provideFiles = [this, paths] {
+        auto* del = m_delegate.get();
+        return del ? del->collectionViewFilesForPromisedItems(this, paths) : QStringList();
+    };
     m_drag.start(
         this, items.toList(),
         [this](int i) {

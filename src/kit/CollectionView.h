@@ -116,6 +116,10 @@ public:
                                                         const QList<IndexPath>&) {}
     virtual void collectionViewDraggingSessionEnded(CollectionView*, DraggingSession*, QPointF,
                                                     DragOperation) {}
+    // Promised items asked for as local files by the drop target: their paths once on disk.
+    virtual QStringList collectionViewFilesForPromisedItems(CollectionView*, const QList<IndexPath>&) {
+        return {};
+    }
     // Drop target: the proposed place may be changed by the delegate.
     virtual DragOperation collectionViewValidateDrop(CollectionView*, const DraggingInfo&, IndexPath*,
                                                      CollectionDropPosition*) {

@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QUrl>
 #include <QWidget>
 
 namespace kit {
@@ -94,17 +95,69 @@ DragResult run(QWidget* source, QMimeData* mime, Qt::DropActions allowed) {
     return r;
 }
 
+namespace {
+// Offers the promised files as a list of local files without having them yet: the list is made
+// only when a drop target reads it.
+class PromisedFilesMimeData : public QMimeData {
+public:
+    // `provided` outlives the data (the drag deletes it) and tells whether the files were asked.
+    PromisedFilesMimeData(std::function<QStringList()> provide, std::shared_ptr<bool> provided)
+        : m_provide(std::move(provide)), m_providedFlag(std::move(provided)) {}
+
+    QStringList formats() const override {
+        QStringList f = QMimeData::formats();
+        if (!f.contains(kUriList()))
+            f.append(kUriList());
+        return f;
+    }
+    bool hasFormat(const QString& type) const override {
+        return type == kUriList() || QMimeData::hasFormat(type);
+    }
+
+protected:
+    QVariant retrieveData(const QString& type, QMetaType preferred) const override {
+        if (type != kUriList())
+            return QMimeData::retrieveData(type, preferred);
+        if (!m_provided) {
+            m_provided = true;
+            *m_providedFlag = true;
+            for (const QString& path : m_provide())
+                m_urls.append(QUrl::fromLocalFile(path));
+        }
+        if (preferred.id() == QMetaType::QByteArray) {
+            QByteArray lines;
+            for (const QUrl& u : m_urls)
+                lines += u.toEncoded() + "\r\n";
+            return lines;
+        }
+        QVariantList list;
+        for (const QUrl& u : m_urls)
+            list.append(u);
+        return list;
+    }
+
+private:
+    static QString kUriList() { return QStringLiteral("text/uri-list"); }
+    std::function<QStringList()> m_provide;
+    std::shared_ptr<bool> m_providedFlag;
+    mutable bool m_provided = false;
+    mutable QList<QUrl> m_urls;
+};
+} // namespace
+
 void runOwnDrag(QWidget* source, const QList<int>& indexes, QPointF pressInWindow,
                 const QList<std::shared_ptr<PasteboardWriter>>& writers, const OwnDragHooks& hooks) {
     if (!source || writers.isEmpty())
         return;
-    auto* mime = new QMimeData;
-    markAsOwn(mime);
     bool promise = false;
-    for (const auto& w : writers) {
-        w->writeTo(mime);
+    for (const auto& w : writers)
         promise = promise || w->isFilePromise();
-    }
+    auto provided = std::make_shared<bool>(false);
+    QMimeData* mime = promise && hooks.provideFiles ? new PromisedFilesMimeData(hooks.provideFiles, provided)
+                                                    : new QMimeData;
+    markAsOwn(mime);
+    for (const auto& w : writers)
+        w->writeTo(mime);
     QPointer<QWidget> guard(source);
     DraggingSession session;
     session.indexes = indexes;
@@ -118,7 +171,10 @@ void runOwnDrag(QWidget* source, const QList<int>& indexes, QPointF pressInWindo
     }
     const DragResult result = run(source, mime, Qt::CopyAction | Qt::MoveAction);
     DragOperation op = operationFromAction(result.action);
-    if (guard && promise && result.releasedOutsideNubo && op != DragOperation::Move) {
+    if (*provided) {
+        // The target took the files as local files: they are out already, nothing moves.
+        op = DragOperation::Copy;
+    } else if (guard && promise && result.releasedOutsideNubo && op != DragOperation::Move) {
         if (hooks.promised)
             hooks.promised(promiseFallbackFolder());
         op = DragOperation::Copy;

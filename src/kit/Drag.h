@@ -83,6 +83,10 @@ struct OwnDragHooks {
     // File promises dropped where the desktop names no folder resolve to the fallback folder.
     std::function<void(const QString& folder)> promised;
     std::function<void(DraggingSession*, QPointF screenPoint, DragOperation)> ended;
+    // Promised files offered as local files: asked once, only when the drop target asks for
+    // them (a file manager does at the drop), for their paths once they are on disk. A drop
+    // served this way needs no fallback folder.
+    std::function<QStringList()> provideFiles;
 };
 // Drags the rows or items `indexes` (pressed at `pressInWindow`, bottom-left origin) with their
 // writers, from start to end. No hook runs once `source` is destroyed. Nothing happens without writers.

@@ -822,6 +822,10 @@ void TableView::startDrag() {
         if (auto* d = m_dataSource.get())
             d->tableViewDraggingSessionEnded(this, s, at, op);
     };
+    hooks.provideFiles = [this, rows] {
+        auto* d = m_dataSource.get();
+        return d ? d->tableViewFilesForPromisedRows(this, rows) : QStringList();
+    };
     m_drag.start(
         this, rows.toList(),
         [this](int r) {

@@ -99,6 +99,8 @@ public:
         return {};
     }
     virtual void tableViewDraggingSessionEnded(TableView*, DraggingSession*, QPointF, DragOperation) {}
+    // Promised rows asked for as local files by the drop target: their paths once on disk.
+    virtual QStringList tableViewFilesForPromisedRows(TableView*, const IndexSet&) { return {}; }
     // Drop target.
     virtual DragOperation tableViewValidateDrop(TableView*, const DraggingInfo&, int, TableDropPosition) {
         return DragOperation::None;

@@ -78,13 +78,6 @@ private:
 
 namespace {
 
-// The partial file's place: the ".Download" folder beside the destination (or the destination's
-// own folder, for a file named like it) and the name in it.
-struct PartialPlace {
-    Fd folder;
-    QByteArray name;
-};
-
 // Opens (making it when missing) the folder of partial files in `folder`, never through a link;
 // errno when it cannot (ENOENT: another job removed it meanwhile).
 int openPartialFolder(int folder, Fd& out) {
@@ -102,17 +95,14 @@ void removePartialFolderIfEmpty(int folder) {
     ::unlinkat(folder, kPartialFolderName, AT_REMOVEDIR);
 }
 
-// Removes a job's partial file, and the folder of partial files when that was the last one.
+// Removes a job's partial file wherever it was kept, and the folder of partial files when that
+// was the last one in it.
 void removePartial(int folder, const QByteArray& name, qint64 jobId) {
-    const QByteArray partName = partialName(name, jobId);
-    if (partialBesideDestination(name)) {
-        ::unlinkat(folder, partName.constData(), 0);
-        return;
-    }
+    ::unlinkat(folder, partialName(name, jobId, true).constData(), 0);
     Fd partDir(::openat(folder, kPartialFolderName, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (partDir.get() < 0)
         return;
-    ::unlinkat(partDir.get(), partName.constData(), 0);
+    ::unlinkat(partDir.get(), partialName(name, jobId, false).constData(), 0);
     removePartialFolderIfEmpty(folder);
 }
 
@@ -168,8 +158,8 @@ BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
     if (BWError e = openTargetFolder(rec.root, rec.path, true, folder))
         return e;
     const QByteArray name = entryName(rec.path);
-    const bool beside = partialBesideDestination(name);
-    const QByteArray partName = partialName(name, rec.id);
+    const bool beside = partialBesideDestination(folder.get(), name);
+    const QByteArray partName = partialName(name, rec.id, beside);
     // The partial file as errors name it.
     const QString partial =
         rec.path.left(rec.path.lastIndexOf(QLatin1Char('/')) + 1) +

@@ -73,13 +73,15 @@ BWError checkTargetEntry(int folder, const QByteArray& name, bool allowExisting,
     return allowExisting ? BWError() : localWriteError(shown, EEXIST);
 }
 
-bool partialBesideDestination(const QByteArray& destinationName) {
-    return destinationName == kPartialFolderName;
+bool partialBesideDestination(int folder, const QByteArray& destinationName) {
+    struct stat st {};
+    return destinationName == kPartialFolderName ||
+           (::fstatat(folder, kPartialFolderName, &st, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(st.st_mode));
 }
 
-QByteArray partialName(const QByteArray& destinationName, qint64 jobId) {
+QByteArray partialName(const QByteArray& destinationName, qint64 jobId, bool beside) {
     const QByteArray part = QByteArray::number(jobId) + ".part";
-    return partialBesideDestination(destinationName) ? destinationName + '.' + part : part;
+    return beside ? '.' + destinationName + '.' + part : part;
 }
 
 } // namespace nubo::transfer

@@ -24,10 +24,11 @@ BWError refuseNonFolder(const QString& shown, int err);
 // `shown` is the path named in the error.
 BWError checkTargetEntry(int folder, const QByteArray& name, bool allowExisting, const QString& shown);
 
-// The folder for partial downloads beside the destination. A destination of that very name
+// The folder for partial downloads beside the destination. A destination of that very name, or
+// one whose folder holds something other than a folder under it (a file downloaded there, say),
 // keeps its partial file beside it instead, under a hidden name.
 inline const char* const kPartialFolderName = ".Download";
-QByteArray partialName(const QByteArray& destinationName, qint64 jobId);
-bool partialBesideDestination(const QByteArray& destinationName);
+bool partialBesideDestination(int folder, const QByteArray& destinationName);
+QByteArray partialName(const QByteArray& destinationName, qint64 jobId, bool beside);
 
 } // namespace nubo::transfer

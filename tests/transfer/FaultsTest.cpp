@@ -247,6 +247,19 @@ TEST_F(TransferTest, CloudNamesThatAreNotOneLocalEntry) {
     EXPECT_EQ(downloadStatus(path), KZTransportJobStatusFinished);
     EXPECT_EQ(readLocal(path), d);
     EXPECT_EQ(entriesBelow(local.path()).join(QLatin1Char('\n')), path);
+    // With that file in place, other downloads into the folder keep their partial files beside
+    // their destinations.
+    const QByteArray e = ServiceFixture::randomBytes(3 * kBlock + 2, 44);
+    const ServiceNode other = svc.putFile(QStringLiteral("/x.bin"), e);
+    const QString otherPath = local.path() + QStringLiteral("/x.bin");
+    addDownloads({KZDownloadMgr::makeJob(other, local.path(), otherPath, false)});
+    ASSERT_TRUE(waitDownloadsSettled());
+    EXPECT_EQ(downloadStatus(otherPath), KZTransportJobStatusFinished);
+    EXPECT_EQ(readLocal(otherPath), e);
+    EXPECT_EQ(readLocal(path), d);
+    QStringList entries = entriesBelow(local.path());
+    entries.sort();
+    EXPECT_EQ(entries.join(QLatin1Char('\n')), path + QLatin1Char('\n') + otherPath);
 }
 
 TEST_F(TransferTest, LocalWriteFailuresSayWhy) {

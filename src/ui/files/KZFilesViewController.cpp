@@ -220,6 +220,7 @@ void KZFilesViewController::initContentViewUI() {
     m_tableView->setAction([this] { closeAllMenus(); });
 
     initGridUI();
+    initDragAndDrop();
 
     // The saved style picks the container (the switcher tells us at once).
     m_switcher->setStyle(uint(nubo::SingletonT<nubo::SystemConfig>::instance().getFilelistViewMode()));

@@ -440,6 +440,50 @@ public:
                                             kit::TableView* tableView) override;
     void fileSortMenuItem(const KZFileOperateMenuItemPtr& item, kit::TableView* tableView) override;
 
+    // ---- drag and drop (KZFilesViewControllerDragDrop.cpp)
+    const CloudFileInfoPtr& cloudDestFile() const { return m_cloudDestFile; }
+    QString localDestPath() const { return m_localDestPath; }
+    void outsideFilesWillDragInApplictionFilesView(const kit::DraggingInfo& info);
+    void outsideFilesWillDragOutsideApplictionFilesView(const kit::DraggingInfo& info);
+    std::shared_ptr<kit::PasteboardWriter> tableViewPasteboardWriterForRow(kit::TableView*, int row) override;
+    void tableViewDraggingSessionWillBegin(kit::TableView*, kit::DraggingSession*, QPointF,
+                                           const kit::IndexSet& rows) override;
+    QStringList tableViewNamesOfPromisedFilesDroppedAtDestination(kit::TableView*, const QString& destination,
+                                                                  const kit::IndexSet& rows) override;
+    kit::DragOperation tableViewValidateDrop(kit::TableView*, const kit::DraggingInfo& info, int row,
+                                             kit::TableDropPosition position) override;
+    bool tableViewAcceptDrop(kit::TableView*, const kit::DraggingInfo& info, int row,
+                             kit::TableDropPosition position) override;
+    void tableViewDraggingSessionEnded(kit::TableView*, kit::DraggingSession*, QPointF,
+                                       kit::DragOperation operation) override;
+    void tableViewDraggingExited(kit::TableView*) override;
+    bool collectionViewCanDragItemsAtIndexPaths(kit::CollectionView*, const QList<kit::IndexPath>&,
+                                                const kit::Event&) override;
+    std::shared_ptr<kit::PasteboardWriter>
+    collectionViewPasteboardWriterForItemAtIndexPath(kit::CollectionView*, kit::IndexPath) override;
+    void collectionViewDraggingSessionWillBegin(kit::CollectionView*, kit::DraggingSession*, QPointF,
+                                                const QList<kit::IndexPath>& paths) override;
+    QStringList collectionViewNamesOfPromisedFilesDroppedAtDestination(kit::CollectionView*,
+                                                                       const QString& destination,
+                                                                       const QList<kit::IndexPath>&) override;
+    kit::DragOperation collectionViewValidateDrop(kit::CollectionView*, const kit::DraggingInfo& info,
+                                                  kit::IndexPath* path,
+                                                  kit::CollectionDropPosition* position) override;
+    bool collectionViewAcceptDrop(kit::CollectionView*, const kit::DraggingInfo& info, kit::IndexPath path,
+                                  kit::CollectionDropPosition position) override;
+    void collectionViewDraggingSessionEnded(kit::CollectionView*, kit::DraggingSession*, QPointF,
+                                            kit::DragOperation operation) override;
+    void collectionViewDraggingExited(kit::CollectionView*) override;
+    QStringList tableViewFilesForPromisedRows(kit::TableView*, const kit::IndexSet& rows) override;
+    QStringList collectionViewFilesForPromisedItems(kit::CollectionView*,
+                                                    const QList<kit::IndexPath>& paths) override;
+    // Fetches the files into a new private staging folder (with the download progress shown)
+    // and answers their local paths once complete, for a file manager to copy where the user
+    // dropped them. Waits on the event loop, at most `timeoutMs`.
+    QStringList filesForDragOut(const QList<CloudFileInfoPtr>& files, int timeoutMs = 120000);
+    // Where dragged-out files are staged; earlier stagings are removed when a new one starts.
+    static QString dragOutStagingRoot();
+
 protected:
     void loadView() override;
     void viewDidLoad() override;
@@ -461,6 +505,12 @@ private:
     void openClickedFile(const CloudFileInfoPtr& file);
     void layoutSearchViews(double width);
     void changeSortMode(quint64 command);
+    void initDragAndDrop();
+    // Whether the dragging location lies over a row (list) or an item (grid).
+    bool isDraggingOverFile(const kit::DraggingInfo& info) const;
+    bool acceptDrop(const kit::DraggingInfo& info, int index);
+    void beginOwnDrag(int firstIndex);
+    void endOwnDrag(kit::DragOperation operation);
     void showOperateMenu(const kit::Event& event, bool withModes);
     // The screen point under a toolbar item's view: its lower-left or lower-right corner.
     QPointF pointUnderToolBarItem(const KZFilesToolBarItemPtr& item, bool rightEdge) const;
@@ -490,6 +540,10 @@ private:
     double m_searchOptionsViewHeight = 0.0;
     // The user changed the search text while a list was on its way: the last answer searches it.
     bool m_searchTextWaiting = false;
+
+    // drag and drop
+    CloudFileInfoPtr m_cloudDestFile;
+    QString m_localDestPath;
 
     // pop-up menus
     QPointer<KZFileOperateMenuWindowController> m_fileOperateMenu;
