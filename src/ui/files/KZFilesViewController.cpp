@@ -143,6 +143,7 @@ void KZFilesViewController::loadView() {
     m_navigationBar->addSubview(m_folderCrumbs);
     m_toolBarContainer->addSubview(m_refreshButton);
     m_toolBarContainer->addSubview(m_refreshProgressIndicator);
+    m_refreshProgressIndicator->stopAnimation(); // shown only while a refresh runs
     m_navigationBar->addSubview(m_fileSearchView);
     // The key mirror is not on screen; it only has to exist.
     m_searchTextField->setParent(page);

@@ -27,6 +27,7 @@
 #include "ui/files/KZLocalFileInfo.h"
 #include "ui/files/KZPasteboardItem.h"
 #include "ui/files/KZSearchOptionsView.h"
+#include "ui/files/KZSpinnerView.h"
 
 #include <QHash>
 #include <QPointer>
@@ -562,7 +563,7 @@ private:
     QPointer<KZButton> m_goBackButton;
     QPointer<KZButton> m_goForwardButton;
     QPointer<KZButton> m_refreshButton;
-    QPointer<kit::View> m_refreshProgressIndicator;
+    QPointer<KZSpinnerView> m_refreshProgressIndicator;
     QPointer<KZFolderCrumbs> m_folderCrumbs;
     QPointer<KZFilesToolBar> m_toolBar;
     QPointer<KZFileListStyleSwitcher> m_switcher;

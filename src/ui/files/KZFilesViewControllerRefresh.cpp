@@ -23,16 +23,16 @@ constexpr double kReplyToastDelay = 0.1;
 
 void KZFilesViewController::requestIncrFiles() {
     m_refreshing = true;
-    if (auto* spinner = static_cast<KZSpinnerView*>(m_refreshProgressIndicator.data()))
-        spinner->startAnimation();
+    if (m_refreshProgressIndicator)
+        m_refreshProgressIndicator->startAnimation();
     if (m_refreshButton)
         m_refreshButton->setHidden(true);
     KZSessionProxy::shareSessionProxy()->requestIncrNodeDelegate(this, false, {});
 }
 
-static void endRefresh(kit::View* spinner, KZButton* button) {
-    if (auto* s = static_cast<KZSpinnerView*>(spinner))
-        s->stopAnimation();
+static void endRefresh(KZSpinnerView* spinner, KZButton* button) {
+    if (spinner)
+        spinner->stopAnimation();
     if (button)
         button->setHidden(false);
 }

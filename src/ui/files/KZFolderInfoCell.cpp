@@ -66,7 +66,9 @@ void KZFolderInfoCell::layout() {
     m_iconImageView->setFrame(QRectF(kIconLeft, (height() - kIconSide) / 2, kIconSide, kIconSide));
     const double x = m_iconImageView->isHidden() ? kGap : m_iconImageView->right() + kGap;
     const double w = std::max(0.0, width() - x - kGap);
-    m_infoLabel->setFrame(QRectF(x, 0, w, height()));
+    // The label draws from its top: one line's height, centred in the cell.
+    const double lineHeight = std::min(height(), m_infoLabel->sizeThatFits(QSizeF(0, 0)).height());
+    m_infoLabel->setFrame(QRectF(x, (height() - lineHeight) / 2, w, lineHeight));
     m_nameTextField->setFrame(QRectF(x, (height() - kFieldHeight) / 2, w, kFieldHeight));
 }
 

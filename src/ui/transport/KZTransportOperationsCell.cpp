@@ -3,6 +3,8 @@
 #include "kit/Image.h"
 #include "shell/KZButton.h"
 
+#include <QHash>
+
 namespace {
 constexpr double kButtonSide = 24;
 const char* const kImageProperty = "transportImage";
@@ -22,7 +24,12 @@ void KZTransportOperationsCell::setButtonImage(KZButton* button, const QString& 
     if (imageName(button) == image)
         return;
     button->setProperty(kImageProperty, image);
-    button->setImage(kit::Image::named(image).scaledToFit(QSizeF(16, 16)).toImage());
+    // Scaled once per name: every row of a long list has these buttons.
+    static QHash<QString, QImage> scaled;
+    auto it = scaled.find(image);
+    if (it == scaled.end())
+        it = scaled.insert(image, kit::Image::named(image).scaledToFit(QSizeF(16, 16)).toImage());
+    button->setImage(*it);
 }
 
 QString KZTransportOperationsCell::imageName(const KZButton* button) {

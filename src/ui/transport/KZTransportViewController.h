@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shell/KZBaseViewController.h"
+#include "shell/KZButton.h"
 #include "shell/KZMessageSet.h"
 #include "shell/KZSegmentedControl.h"
 #include "transfer/KZDownloadMgrProxy.h"
@@ -8,7 +9,6 @@
 
 #include <QPointer>
 
-class KZButton;
 class KZUploadingFilesViewController;
 class KZDownloadingFilesViewController;
 class KZTransportedFilesViewController;

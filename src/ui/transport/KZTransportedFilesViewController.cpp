@@ -14,6 +14,7 @@
 #include <QHash>
 #include <QSet>
 #include <algorithm>
+#include <vector>
 
 using L = KZTransportListView;
 
@@ -171,13 +172,25 @@ int KZTransportedFilesViewController::downloadCancel(const KZDownloadJobOpenInfo
 void KZTransportedFilesViewController::didUpdateFinishedUploadJobOpenInfos(
     const QList<KZUploadJobOpenInfoPtr>& infos) {
     m_uploadedJobs = infos;
-    merge();
+    scheduleMerge();
 }
 
 void KZTransportedFilesViewController::didUpdateFinishedDownloadJobOpenInfos(
     const QList<KZDownloadJobOpenInfoPtr>& infos) {
     m_downloadedJobs = infos;
-    merge();
+    scheduleMerge();
+}
+
+void KZTransportedFilesViewController::scheduleMerge() {
+    // Both proxies usually answer in the same turn of the event loop (at once, when they hold
+    // their lists): the two answers are merged, sorted and shown once.
+    if (m_mergePending)
+        return;
+    m_mergePending = true;
+    nubo::runOn(this, [this] {
+        m_mergePending = false;
+        merge();
+    });
 }
 
 void KZTransportedFilesViewController::merge() {
@@ -192,10 +205,18 @@ void KZTransportedFilesViewController::merge() {
 }
 
 void KZTransportedFilesViewController::sortTranportedJobsByFinishedTime() {
-    std::stable_sort(m_tranportedJobs.begin(), m_tranportedJobs.end(),
-                     [](const KZTransportedJob& a, const KZTransportedJob& b) {
-                         return a.finishedTime() > b.finishedTime();
-                     });
+    // Sorted by keys read once, newest first (ties keep their order).
+    std::vector<std::pair<quint32, int>> keys;
+    keys.reserve(size_t(m_tranportedJobs.size()));
+    for (int i = 0; i < m_tranportedJobs.size(); ++i)
+        keys.emplace_back(m_tranportedJobs[i].finishedTime(), i);
+    std::stable_sort(keys.begin(), keys.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    QList<KZTransportedJob> sorted;
+    sorted.reserve(m_tranportedJobs.size());
+    for (const auto& k : keys)
+        sorted.append(std::move(m_tranportedJobs[k.second]));
+    m_tranportedJobs = std::move(sorted);
 }
 
 void KZTransportedFilesViewController::reloadData() {

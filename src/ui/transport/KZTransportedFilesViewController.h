@@ -2,6 +2,7 @@
 
 #include "kit/TableView.h"
 #include "shell/KZBaseViewController.h"
+#include "shell/KZButton.h"
 #include "shell/KZMessageSet.h"
 #include "shell/KZTableCheckboxHeaderView.h"
 #include "transfer/KZDownloadMgrProxy.h"
@@ -10,7 +11,6 @@
 
 #include <QPointer>
 
-class KZButton;
 class KZTransportListView;
 
 // One row of the finished list: a finished upload or a finished download (the proxy's own
@@ -99,6 +99,7 @@ protected:
     void viewDidLoad() override;
 
 private:
+    void scheduleMerge();
     void merge();
     void sortTranportedJobsByFinishedTime();
     void reloadData();
@@ -115,4 +116,5 @@ private:
     QList<KZTransportedJob> m_tranportedJobs;
     QList<KZTransportedJob> m_selectedJobs;
     quint64 m_restoreGeneration = 0;
+    bool m_mergePending = false;
 };

@@ -151,17 +151,41 @@ template <class T> void KZTransportingFilesViewController<T>::jobsAdded(const QL
     const int first = int(m_jobs.size());
     m_jobs.append(added);
     if (kit::TableView* table = tableView()) {
-        table->beginUpdates();
+        beginBatch();
         table->insertRows(kit::IndexSet::range(first, int(added.size())));
-        table->endUpdates();
     }
-    reloadUI();
+}
+
+template <class T> void KZTransportingFilesViewController<T>::beginBatch() {
+    kit::TableView* table = tableView();
+    if (m_batchOpen || !table)
+        return;
+    // Rows that come and go, and cells that change, are laid out and painted together a moment
+    // later: ten thousand small files finish a few at a time, and painting each change on its
+    // own would keep the main thread busy.
+    m_batchOpen = true;
+    table->beginUpdates();
+    nubo::runAfter(
+        kRefreshIntervalMs,
+        [this] {
+            m_batchOpen = false;
+            kit::TableView* t = tableView();
+            if (!t)
+                return;
+            t->endUpdates();
+            for (const JobPtr& j : std::exchange(m_changedJobs, {}))
+                updateRowViews(j, {L::kSizeColumn, L::kStateColumn, L::kOperationsColumn});
+            reloadUI();
+        },
+        this);
 }
 
 template <class T> void KZTransportingFilesViewController<T>::jobChanged(const JobPtr& job) {
     if (rowOf(job) < 0)
         return;
-    updateRowViews(job, {L::kSizeColumn, L::kStateColumn, L::kOperationsColumn});
+    if (!m_changedJobs.contains(job))
+        m_changedJobs.append(job);
+    beginBatch();
     if (job->m_selected) {
         if (isPausedState(int(job->m_status)))
             m_selectedPauseJobs.insert(job->m_path);
@@ -185,22 +209,20 @@ template <class T> void KZTransportingFilesViewController<T>::jobLeft(const JobP
     const int row = rowOf(job);
     if (row < 0)
         return;
-    kit::TableView* table = tableView();
-    if (table)
-        table->beginUpdates();
     m_jobs.removeAt(row);
+    m_changedJobs.removeOne(job);
     m_selectedJobs.removeOne(job);
     m_activeJobs.removeOne(job);
     m_selectedPauseJobs.remove(job->m_path);
-    if (table) {
+    if (kit::TableView* table = tableView()) {
+        beginBatch();
         table->removeRows(kit::IndexSet(row));
-        table->endUpdates();
     }
-    reloadUI();
 }
 
 template <class T> void KZTransportingFilesViewController<T>::replaceJobs(const QList<JobPtr>& jobs) {
     m_jobs = jobs;
+    m_changedJobs.clear();
     // Each previously selected key finds at most one new row, in row order.
     QHash<QString, int> previous;
     for (const JobPtr& j : std::as_const(m_selectedJobs))
@@ -274,6 +296,7 @@ template <class T> void KZTransportingFilesViewController<T>::refreshToolbarButt
     if (!m_pauseButton)
         return;
     const qsizetype n = m_selectedJobs.size();
+    const bool relayout = m_pauseButton->isHidden() != (n == 0);
     for (KZButton* b : {m_pauseButton.data(), m_startButton.data(), m_deleteButton.data()})
         b->setHidden(n == 0);
     for (KZButton* b : {m_pauseAllbutton.data(), m_startAllButton.data(), m_deleteAllButton.data()})
@@ -289,7 +312,8 @@ template <class T> void KZTransportingFilesViewController<T>::refreshToolbarButt
         m_pauseAllbutton->setEnabled(stopped != m_jobs.size());
         m_deleteAllButton->setEnabled(!m_jobs.isEmpty());
     }
-    m_listView->layout();
+    if (relayout)
+        m_listView->layout();
 }
 
 // ---- user actions

@@ -3,6 +3,7 @@
 #include "kit/TableView.h"
 #include "shell/KZAlertController.h"
 #include "shell/KZBaseViewController.h"
+#include "shell/KZButton.h"
 #include "shell/KZMessageSet.h"
 #include "shell/KZTableCheckboxHeaderView.h"
 #include "ui/files/KZFileRowView.h"
@@ -10,7 +11,6 @@
 #include <QPointer>
 #include <QSet>
 
-class KZButton;
 class KZTransportListView;
 
 // What the uploading and the downloading lists share (`Traits` names what differs): a table of
@@ -29,6 +29,8 @@ public:
 
     // The delay before a replaced list selects its rows again, so the reloaded table has them.
     static constexpr int kSelectionRestoreDelayMs = 10;
+    // How often row changes and cell updates reach the screen while jobs report.
+    static constexpr int kRefreshIntervalMs = 100;
 
     explicit KZTransportingFilesViewController(QObject* parent = nullptr);
 
@@ -37,6 +39,8 @@ public:
     const QSet<QString>& selectedPauseJobs() const { return m_selectedPauseJobs; }
     kit::TableView* tableView() const;
     KZTableCheckboxHeaderView* tableHeaderView() const;
+    // Row changes or cell updates are waiting for the next refresh.
+    bool hasPendingRefresh() const { return m_batchOpen; }
 
     KZButton* pauseButton() const { return m_pauseButton; }
     KZButton* startButton() const { return m_startButton; }
@@ -108,6 +112,8 @@ private:
     }
     int rowOf(const JobPtr& job) const { return job ? int(m_jobs.indexOf(job)) : -1; }
     void updateRowViews(const JobPtr& job, const QStringList& columns);
+    // Opens one batch of row changes for this turn of the event loop.
+    void beginBatch();
     // Whether `chosen` holds every row (by identity).
     bool coversAllRows(const QList<JobPtr>& chosen) const;
     void askDelete(const QList<JobPtr>& chosen, const QString& title, const QString& text,
@@ -124,4 +130,6 @@ private:
     // Jobs that were running or waiting when the open delete question paused them.
     QList<JobPtr> m_activeJobs;
     quint64 m_restoreGeneration = 0;
+    bool m_batchOpen = false;
+    QList<JobPtr> m_changedJobs; // cells to update at the end of the batch
 };

@@ -78,12 +78,14 @@ TEST_F(TransportedList, MergesNewestFirstWhicheverProxyAnswersFirst) {
     const auto d200 = finishedDownload(QStringLiteral("/tmp/c"), 200);
     list->didUpdateFinishedDownloadJobOpenInfos({d200});
     list->didUpdateFinishedUploadJobOpenInfos({u100, u300});
+    drainEvents(); // both answers of one turn are merged once
     EXPECT_EQ(times(list->tranportedJobs()), QList<quint32>({300, 200, 100}));
 
     KZTransportedFilesViewController other;
     other.view();
     other.didUpdateFinishedUploadJobOpenInfos({u100, u300});
     other.didUpdateFinishedDownloadJobOpenInfos({d200});
+    drainEvents();
     EXPECT_EQ(times(other.tranportedJobs()), QList<quint32>({300, 200, 100}));
 
     // A job finishing while shown goes on top, older or not.
@@ -101,11 +103,13 @@ TEST_F(TransportedList, ReplacementKeepsTheSelectionOfEachKind) {
     const auto other = finishedDownload(QStringLiteral("/tmp/y"), 300);
     list->didUpdateFinishedUploadJobOpenInfos({up});
     list->didUpdateFinishedDownloadJobOpenInfos({down, other});
+    drainEvents();
     list->tableView()->selectRowIndexes(kit::IndexSet(2), false); // the upload
     ASSERT_EQ(list->selectedJobs().size(), 1);
 
     const auto up2 = finishedUpload(QStringLiteral("x"), 100);
     list->didUpdateFinishedUploadJobOpenInfos({up2});
+    drainEvents();
     EXPECT_TRUE(up2->m_selected);
     EXPECT_FALSE(down->m_selected);
     list->downloadCancel(other); // a row leaves before the deferred selection

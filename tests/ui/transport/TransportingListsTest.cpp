@@ -56,7 +56,8 @@ protected:
         settle();
     }
     bool waitRows(int n) {
-        const bool ok = waitUntil([&] { return list->uploadJobs().size() == n; });
+        const bool ok =
+            waitUntil([&] { return list->uploadJobs().size() == n && !list->hasPendingRefresh(); });
         settle();
         return ok;
     }
@@ -175,6 +176,7 @@ TEST_F(UploadingList, ConfirmedDeleteCancelsOnlyTheChosenJobs) {
     ASSERT_TRUE(answerAlert(QStringLiteral("确定")));
     EXPECT_EQ(takeUploadCommands(), QStringList({"cancel " + jobs[1]}));
     EXPECT_TRUE(waitUntil([&] { return uploadStatus(jobs[1]) == 0; }));
+    ASSERT_TRUE(waitRows(2));
 
     clickRowCheckBox(list->tableView(), 0);
     ASSERT_EQ(paths(list->selectedUploadJobs()), QStringList({jobs[2]}));
@@ -250,12 +252,13 @@ TEST_F(DownloadingList, RunsTheRealJobsAndLeavesWhenTheyFinish) {
     svc.service().setHeld(ServiceOp::ReadRange, true);
     const QStringList jobs = addDownloadJobs(2, 3000);
     showInWindow(list->view());
-    ASSERT_TRUE(waitUntil([&] { return list->downloadJobs().size() == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return list->downloadJobs().size() == 2 && !list->hasPendingRefresh(); }));
     settle();
     EXPECT_EQ(paths(list->downloadJobs()), jobs);
     EXPECT_EQ(bottomBarMessage(), QStringLiteral("已加载全部, 共2个文件正在下载"));
     svc.service().setHeld(ServiceOp::ReadRange, false);
-    ASSERT_TRUE(waitUntil([&] { return list->downloadJobs().isEmpty(); }, 15000));
+    ASSERT_TRUE(
+        waitUntil([&] { return list->downloadJobs().isEmpty() && !list->hasPendingRefresh(); }, 15000));
     settle();
     auto* empty = KZMessageSet::messageSetViewOf(list->view());
     ASSERT_TRUE(empty);
@@ -280,4 +283,22 @@ TEST_F(DownloadingList, AFrozenJobIsNeitherPausedNorResumed) {
     EXPECT_EQ(presentedAlert()->title(), QStringLiteral("文件还未下载到本地，确认要取消下载吗？"));
     ASSERT_TRUE(answerAlert(QStringLiteral("取消")));
     EXPECT_EQ(takeDownloadCommands(), QStringList({"resume /tmp/dl/r"}));
+}
+
+TEST_F(UploadingList, EveryRowSelectedStaysSelectedAcrossAReplacement) {
+    show();
+    auto make = [] {
+        QList<KZUploadJobOpenInfoPtr> jobs;
+        for (int i = 0; i < 500; ++i)
+            jobs << madeUpload(QStringLiteral("f%1").arg(i), 2);
+        return jobs;
+    };
+    list->didUpdateUnFinishedUploadJobOpenInfos(make());
+    list->tableView()->selectAll();
+    ASSERT_EQ(list->selectedUploadJobs().size(), 500);
+    const auto next = make();
+    list->didUpdateUnFinishedUploadJobOpenInfos(next);
+    EXPECT_TRUE(waitUntil([&] { return list->tableView()->numberOfSelectedRows() == 500; }));
+    EXPECT_EQ(list->selectedUploadJobs().size(), 500);
+    EXPECT_TRUE(next.last()->m_selected);
 }
