@@ -14,6 +14,45 @@
 
 namespace kit {
 
+namespace {
+
+// The keys that are editing commands rather than text.
+std::optional<TextCommand> commandForKey(int key) {
+    switch (key) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return TextCommand::InsertNewline;
+    case Qt::Key_Escape:
+        return TextCommand::Cancel;
+    case Qt::Key_Tab:
+        return TextCommand::InsertTab;
+    case Qt::Key_Backtab:
+        return TextCommand::InsertBacktab;
+    case Qt::Key_Up:
+        return TextCommand::MoveUp;
+    case Qt::Key_Down:
+        return TextCommand::MoveDown;
+    default:
+        return std::nullopt;
+    }
+}
+
+// What an edit brings in: the part of the new text between the prefix and suffix it shares
+// with the old one.
+QString insertedText(const QString& before, const QString& after) {
+    int prefix = 0;
+    const int maxPrefix = int(std::min(before.size(), after.size()));
+    while (prefix < maxPrefix && before[prefix] == after[prefix])
+        ++prefix;
+    int suffix = 0;
+    while (suffix < before.size() - prefix && suffix < after.size() - prefix &&
+           before[before.size() - 1 - suffix] == after[after.size() - 1 - suffix])
+        ++suffix;
+    return after.mid(prefix, after.size() - prefix - suffix);
+}
+
+} // namespace
+
 class TextField::Editor : public QLineEdit {
 public:
     explicit Editor(TextField* field) : QLineEdit(field), m_field(field) {}
@@ -32,31 +71,7 @@ protected:
             m_field->endFromFocusLoss();
     }
     void keyPressEvent(QKeyEvent* e) override {
-        std::optional<TextCommand> cmd;
-        switch (e->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            cmd = TextCommand::InsertNewline;
-            break;
-        case Qt::Key_Escape:
-            cmd = TextCommand::Cancel;
-            break;
-        case Qt::Key_Tab:
-            cmd = TextCommand::InsertTab;
-            break;
-        case Qt::Key_Backtab:
-            cmd = TextCommand::InsertBacktab;
-            break;
-        case Qt::Key_Up:
-            cmd = TextCommand::MoveUp;
-            break;
-        case Qt::Key_Down:
-            cmd = TextCommand::MoveDown;
-            break;
-        default:
-            break;
-        }
-        if (cmd) {
+        if (const auto cmd = commandForKey(e->key())) {
             m_field->doCommand(*cmd);
             e->accept();
             return;
@@ -77,17 +92,7 @@ public:
         Formatter* f = m_field->m_formatter.get();
         if (!f || m_field->m_settingText)
             return Acceptable;
-        const QString& before = m_field->m_acceptedText;
-        // What the edit brings in: the part of the new text between the common prefix and suffix.
-        int prefix = 0;
-        const int maxPrefix = std::min(before.size(), input.size());
-        while (prefix < maxPrefix && before[prefix] == input[prefix])
-            ++prefix;
-        int suffix = 0;
-        while (suffix < before.size() - prefix && suffix < input.size() - prefix &&
-               before[before.size() - 1 - suffix] == input[input.size() - 1 - suffix])
-            ++suffix;
-        const QString inserted = input.mid(prefix, input.size() - prefix - suffix);
+        const QString inserted = insertedText(m_field->m_acceptedText, input);
         return f->isPartialStringValid(input, inserted) ? Acceptable : Invalid;
     }
 
@@ -123,25 +128,9 @@ protected:
             m_field->endFromFocusLoss();
     }
     void keyPressEvent(QKeyEvent* e) override {
-        std::optional<TextCommand> cmd;
-        switch (e->key()) {
-        case Qt::Key_Return:
-        case Qt::Key_Enter:
-            cmd = TextCommand::InsertNewline;
-            break;
-        case Qt::Key_Escape:
-            cmd = TextCommand::Cancel;
-            break;
-        case Qt::Key_Tab:
-            cmd = TextCommand::InsertTab;
-            break;
-        case Qt::Key_Backtab:
-            cmd = TextCommand::InsertBacktab;
-            break;
-        default:
-            break;
-        }
-        if (cmd) {
+        // Up and down move between the wrapped lines here.
+        const auto cmd = commandForKey(e->key());
+        if (cmd && *cmd != TextCommand::MoveUp && *cmd != TextCommand::MoveDown) {
             m_field->doCommand(*cmd);
             e->accept();
             return;
@@ -234,17 +223,8 @@ void TextField::wrapTextChanged() {
     QString input = m_wrapEditor->toPlainText();
     const QString& before = m_acceptedText;
     bool valid = !input.contains(QLatin1Char('\n'));
-    if (valid && m_formatter) {
-        int prefix = 0;
-        const int maxPrefix = std::min(before.size(), input.size());
-        while (prefix < maxPrefix && before[prefix] == input[prefix])
-            ++prefix;
-        int suffix = 0;
-        while (suffix < before.size() - prefix && suffix < input.size() - prefix &&
-               before[before.size() - 1 - suffix] == input[input.size() - 1 - suffix])
-            ++suffix;
-        valid = m_formatter->isPartialStringValid(input, input.mid(prefix, input.size() - prefix - suffix));
-    }
+    if (valid && m_formatter)
+        valid = m_formatter->isPartialStringValid(input, insertedText(before, input));
     if (!valid) {
         const int cursor = std::min<int>(m_wrapEditor->textCursor().position(), int(before.size()));
         m_settingText = true;

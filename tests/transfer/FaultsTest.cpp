@@ -63,15 +63,6 @@ qint64 openUploads(ServiceFixture& svc) {
     return q.next() ? q.int64(0) : -1;
 }
 
-QStringList entriesBelow(const QString& folder) {
-    QStringList out;
-    QDirIterator it(folder, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        out << it.next();
-    return out;
-}
-
 } // namespace
 
 TEST_F(TransferTest, ADownloadStoppedRightAfterItsRenameEndsFinished) {

@@ -33,15 +33,6 @@ quint32 loadSeed() {
     return ok ? given : 20261207u;
 }
 
-QStringList leftovers(const QString& folder, const QStringList& patterns) {
-    QStringList out;
-    QDirIterator it(folder, patterns, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        out << it.next();
-    return out;
-}
-
 } // namespace
 
 TEST_F(TransferTest, LoadWithRandomPausesCancelsAndNetworkLoss) {
@@ -169,12 +160,12 @@ TEST_F(TransferTest, LoadWithRandomPausesCancelsAndNetworkLoss) {
         ASSERT_TRUE(q.next());
         EXPECT_EQ(q.int64(0), 0) << "open uploads";
     }
-    EXPECT_EQ(leftovers(svc.folder() + QStringLiteral("/blocks"), {QStringLiteral("*.tmp")})
+    EXPECT_EQ(entriesBelow(svc.folder() + QStringLiteral("/blocks"), {QStringLiteral("*.tmp")})
                   .join(u'\n')
                   .toStdString(),
               "");
     EXPECT_EQ(
-        leftovers(root, {QStringLiteral(".Download"), QStringLiteral("*.part")}).join(u'\n').toStdString(),
+        entriesBelow(root, {QStringLiteral(".Download"), QStringLiteral("*.part")}).join(u'\n').toStdString(),
         "");
     EXPECT_EQ(svc.service().database().integrityCheck(), QStringLiteral("ok"));
     auto db = Database::open(dbPath);

@@ -8,6 +8,7 @@
 #include "transfer/TransferSession.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 
@@ -21,6 +22,15 @@ void addUploads(const QList<TransferJobRecord>& jobs) {
 
 void addDownloads(const QList<TransferJobRecord>& jobs) {
     KZBackgroundThread::shared().runAndWait([&] { KZDownloadMgr::shared().addJobs(jobs); });
+}
+
+QStringList entriesBelow(const QString& folder, const QStringList& patterns) {
+    QStringList out;
+    QDirIterator it(folder, patterns, QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden | QDir::System,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        out << it.next();
+    return out;
 }
 
 QByteArray cloudContentOf(ServiceFixture& svc, const QString& path) {

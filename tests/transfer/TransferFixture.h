@@ -117,6 +117,8 @@ public:
 // Adds jobs straight to the engine (the sync managers are tested on their own).
 void addUploads(const QList<transfer::TransferJobRecord>& jobs);
 void addDownloads(const QList<transfer::TransferJobRecord>& jobs);
+// Every entry below the folder (hidden ones too), or those whose names match `patterns`.
+QStringList entriesBelow(const QString& folder, const QStringList& patterns = {});
 // The whole content of the cloud file at the path; empty when there is none.
 QByteArray cloudContentOf(ServiceFixture& svc, const QString& path);
 

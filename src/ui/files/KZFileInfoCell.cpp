@@ -11,6 +11,7 @@
 #include "shell/KZTools.h"
 #include "shell/KZWindowsManager.h"
 #include "ui/files/KZSearchHighlight.h"
+#include "ui/files/KZThumbnails.h"
 
 namespace {
 constexpr double kIconBoxLeft = 12;
@@ -140,16 +141,8 @@ void KZFileInfoCell::makeWordsHighlight(const QString& searchText) {
     m_infoLabel->setAttributedText(text);
 }
 
-bool KZFileInfoCell::hasThumbnail(const CloudFileInfo& f) {
-    const int c = f.m_category();
-    return c == 1 || c == 3 || c == 4;
-}
-
 kit::Image KZFileInfoCell::thumbInMemory() const {
-    if (!m_fileInfo || !hasThumbnail(*m_fileInfo))
-        return {};
-    const QImage image = KZImageCache::shareInstance()->imageForCloudFile(*m_fileInfo);
-    return image.isNull() ? kit::Image() : kit::Image(image);
+    return KZThumbnails::cached(m_fileInfo);
 }
 
 void KZFileInfoCell::loadImage() {
@@ -166,17 +159,13 @@ void KZFileInfoCell::loadImage() {
 }
 
 void KZFileInfoCell::loadImageFromCacheOnly(bool fromCacheOnly) {
-    if (!m_fileInfo || !hasThumbnail(*m_fileInfo))
+    if (!m_fileInfo || !KZThumbnails::hasThumbnail(*m_fileInfo))
         return;
-    cancelLoadImage(); // one request per cell: a reused cell drops its former record's request
-    m_reqID = KZSessionProxy::shareSessionProxy()->requestThumbDelegate(
-        this, m_fileInfo->path(), m_fileInfo->nid(), kThumbSide, kThumbSide, {}, fromCacheOnly);
+    KZThumbnails::request(this, m_fileInfo, kThumbSide, fromCacheOnly, m_reqID);
 }
 
 void KZFileInfoCell::cancelLoadImage() {
-    if (m_reqID != 0)
-        KZSessionProxy::shareSessionProxy()->cancelThumbRequest(m_reqID);
-    m_reqID = 0;
+    KZThumbnails::cancel(m_reqID);
 }
 
 void KZFileInfoCell::setImage(const kit::Image& image) {
@@ -185,16 +174,10 @@ void KZFileInfoCell::setImage(const kit::Image& image) {
 
 void KZFileInfoCell::kzSessionRequestThumb(KZAbstractSession*, qint64 requestId, const QByteArray& thumb,
                                            qint64 nid, const QVariantMap&) {
-    if (requestId == m_reqID)
-        m_reqID = 0;
     // A reused cell ignores the answer for its former record.
-    if (!m_fileInfo || nid != m_fileInfo->nid())
-        return;
-    const kit::Image image = kit::Image::fromData(thumb);
-    if (image.isNull())
-        return;
-    setImage(image);
-    KZImageCache::shareInstance()->setImage(image.toImage(), *m_fileInfo);
+    const kit::Image image = KZThumbnails::accept(m_fileInfo, requestId, nid, thumb, m_reqID);
+    if (!image.isNull())
+        setImage(image);
 }
 
 void KZFileInfoCell::kzSessionRequestThumbFail(KZAbstractSession*, qint64 requestId, qint64,

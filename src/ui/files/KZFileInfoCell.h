@@ -94,7 +94,6 @@ protected:
 
 private:
     void showInfo(const QString& text, const QColor& color);
-    static bool hasThumbnail(const CloudFileInfo& f);
 
     uint m_type = 0;
     nubo::Weak<KZTextFieldDelegate> m_delegate;

@@ -1,7 +1,5 @@
 #include "ui/files/KZFileInfoItemView.h"
 
-#include "cloud/KZImageCache.h"
-#include "cloud/KZSessionProxy.h"
 #include "foundation/NotificationCenter.h"
 #include "kit/ImageView.h"
 #include "kit/Window.h"
@@ -14,6 +12,7 @@
 #include "ui/files/KZFileInfoCell.h"
 #include "ui/files/KZFileRowView.h"
 #include "ui/files/KZSearchHighlight.h"
+#include "ui/files/KZThumbnails.h"
 
 #include <QPointer>
 #include <cmath>
@@ -37,11 +36,6 @@ protected:
 private:
     std::function<void()> m_onLayout;
 };
-
-bool hasThumbnail(const CloudFileInfo& f) {
-    const int c = f.m_category();
-    return c == 1 || c == 3 || c == 4;
-}
 } // namespace
 
 QSizeF KZFileInfoItemView::nameBoxForFittedSize(const QSizeF& fitted) {
@@ -171,10 +165,7 @@ void KZFileInfoItemView::makeWordsHighlight(const QString& searchText) {
 // ---- thumbnails
 
 kit::Image KZFileInfoItemView::thumbInMemory() const {
-    if (!m_fileInfo || !hasThumbnail(*m_fileInfo))
-        return {};
-    const QImage image = KZImageCache::shareInstance()->imageForCloudFile(*m_fileInfo);
-    return image.isNull() ? kit::Image() : kit::Image(image);
+    return KZThumbnails::cached(m_fileInfo);
 }
 
 void KZFileInfoItemView::loadImage() {
@@ -191,17 +182,11 @@ void KZFileInfoItemView::loadImage() {
 }
 
 void KZFileInfoItemView::loadImageFromCacheOnly(bool fromCacheOnly) {
-    cancelLoadImage(); // one request per item: a reused item drops its former record's request
-    if (!m_fileInfo || !hasThumbnail(*m_fileInfo))
-        return;
-    m_reqID = KZSessionProxy::shareSessionProxy()->requestThumbDelegate(
-        this, m_fileInfo->path(), m_fileInfo->nid(), kThumbSide, kThumbSide, {}, fromCacheOnly);
+    KZThumbnails::request(this, m_fileInfo, kThumbSide, fromCacheOnly, m_reqID);
 }
 
 void KZFileInfoItemView::cancelLoadImage() {
-    if (m_reqID != 0)
-        KZSessionProxy::shareSessionProxy()->cancelThumbRequest(m_reqID);
-    m_reqID = 0;
+    KZThumbnails::cancel(m_reqID);
 }
 
 void KZFileInfoItemView::setImage(const kit::Image& image) {
@@ -215,16 +200,10 @@ kit::Image KZFileInfoItemView::image() const {
 
 void KZFileInfoItemView::kzSessionRequestThumb(KZAbstractSession*, qint64 requestId, const QByteArray& thumb,
                                                qint64 nid, const QVariantMap&) {
-    if (requestId == m_reqID)
-        m_reqID = 0;
     // A reused item ignores the answer for its former record.
-    if (!m_fileInfo || nid != m_fileInfo->nid())
-        return;
-    const kit::Image image = kit::Image::fromData(thumb);
-    if (image.isNull())
-        return;
-    setImage(image);
-    KZImageCache::shareInstance()->setImage(image.toImage(), *m_fileInfo);
+    const kit::Image image = KZThumbnails::accept(m_fileInfo, requestId, nid, thumb, m_reqID);
+    if (!image.isNull())
+        setImage(image);
 }
 
 void KZFileInfoItemView::kzSessionRequestThumbFail(KZAbstractSession*, qint64 requestId, qint64,
