@@ -93,6 +93,25 @@ TEST_F(Search, TypingSearchesInPlaceAndClearingReturnsToTheFolder) {
     EXPECT_TRUE(page->goBackButton()->isEnabled());
 }
 
+TEST(FileSearchView, ClearButtonShowsOnlyWhileTextIsTyped) {
+    kit::Window window;
+    auto* search = new KZFileSearchView;
+    window.contentView()->addSubview(search);
+    search->setFrame(QRectF(0, 0, 240, 32));
+    window.show();
+    EXPECT_TRUE(search->deleteButton()->isHidden());
+    ASSERT_TRUE(window.makeFirstResponder(search->textField()));
+    QTest::keyClicks(search->textField()->editor(), QStringLiteral("ab"));
+    EXPECT_FALSE(search->deleteButton()->isHidden());
+    QTest::keyClick(search->textField()->editor(), Qt::Key_Backspace);
+    QTest::keyClick(search->textField()->editor(), Qt::Key_Backspace);
+    EXPECT_TRUE(search->deleteButton()->isHidden()); // empty again
+    QTest::keyClicks(search->textField()->editor(), QStringLiteral("c"));
+    window.makeFirstResponder(nullptr);
+    EXPECT_TRUE(search->deleteButton()->isHidden()); // editing ended
+    EXPECT_EQ(search->textField()->stringValue(), QStringLiteral("c"));
+}
+
 TEST_F(Search, ClearButtonAndNavigationLeaveTheSearchWithoutSearchingAgain) {
     jump(QStringLiteral("/docs"));
     type(QStringLiteral("rep"));
