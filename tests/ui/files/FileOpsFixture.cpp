@@ -2,6 +2,7 @@
 
 #include "shell/KZButton.h"
 #include "shell/KZWindowsManager.h"
+#include "storage/DataPaths.h"
 #include "storage/SingletonT.h"
 #include "storage/SystemConfig.h"
 #include "transfer/KZDownloadMgr.h"
@@ -12,6 +13,7 @@ namespace nubo::test {
 
 ServiceFixture* FileOpsTest::s_service = nullptr;
 QTemporaryDir* FileOpsTest::s_local = nullptr;
+QString FileOpsTest::s_savedDataFolder;
 
 void FileOpsTest::seed(ServiceFixture& s) {
     s.mkdir(QStringLiteral("/empty"));
@@ -28,6 +30,10 @@ void FileOpsTest::SetUpTestSuite() {
     s_service = new ServiceFixture;
     s_service->installAsShared();
     s_local = new QTemporaryDir;
+    // The session's per-user database lives in the data folder: one of its own, so that a suite
+    // run after this one in the same process does not start from this one's node copy.
+    s_savedDataFolder = paths::dataFolder();
+    paths::setDataFolder(s_local->path() + QStringLiteral("/data"));
     seed(*s_service);
     transfer::createTransferProxies();
     KZBackgroundThread::shared().runAndWait([] {
@@ -56,6 +62,7 @@ void FileOpsTest::TearDownTestSuite() {
     KZSessionProxy::shareSessionProxy()->logoutLocal([&] { done = true; });
     waitUntil([&] { return done; }, 10000);
     drainEvents();
+    paths::setDataFolder(s_savedDataFolder);
     delete s_local;
     s_local = nullptr;
     delete s_service;
@@ -64,6 +71,8 @@ void FileOpsTest::TearDownTestSuite() {
 
 void FileOpsTest::SetUp() {
     auto& config = SingletonT<SystemConfig>::instance();
+    m_savedDownloadPath = config.getDownloadPath();
+    m_savedShouldSelect = config.getShouldSelectDownloadPath();
     config.setFilelistViewMode(0);
     config.setCloudFileSort(0);
     config.setShouldSelectDownloadPath(false);
@@ -86,6 +95,9 @@ void FileOpsTest::TearDown() {
     delete window;
     delete page;
     KZWindowsManager::shareInstance().reset();
+    auto& config = SingletonT<SystemConfig>::instance();
+    config.setDownloadPath(m_savedDownloadPath);
+    config.setShouldSelectDownloadPath(m_savedShouldSelect);
     drainEvents();
 }
 

@@ -47,8 +47,12 @@ protected:
 
     static ServiceFixture* s_service;
     static QTemporaryDir* s_local;
+    static QString s_savedDataFolder;
     KZFilesViewController* page = nullptr;
     kit::Window* window = nullptr;
+    // The settings a test changes, given back afterwards (the settings are process-wide).
+    QString m_savedDownloadPath;
+    bool m_savedShouldSelect = true;
 };
 
 } // namespace nubo::test

@@ -211,3 +211,24 @@ TEST_F(FileRefresh, ASearchResultSearchesAgainInsteadOfMerging) {
     EXPECT_FALSE(rowNames().contains(QStringLiteral("cherry.txt")));
     EXPECT_TRUE(page->fileInfo()->isSearch());
 }
+
+TEST_F(FileRefresh, ARefusedInPlaceRenameLeavesNoBlockingToastAndShowsTheRealName) {
+    svc().putFile(QStringLiteral("/locked/doc.txt"), "d");
+    refresh();
+    const qint64 doc = nid(QStringLiteral("/locked/doc.txt"));
+    svc().service().setEditLocked(doc, true);
+    refresh();
+    jump(QStringLiteral("/locked"));
+    ASSERT_TRUE(row(QStringLiteral("doc.txt"))->m_isEditLock());
+    select({QStringLiteral("doc.txt")});
+    page->actionRenameFile();
+    typeAndReturn(nameCell(0), QStringLiteral("changed.txt"));
+    KZAlertController* alert = nullptr;
+    ASSERT_TRUE(waitForAlert(&alert));
+    EXPECT_EQ(alert->title(), QStringLiteral("操作失败"));
+    EXPECT_NE(toastText(), QStringLiteral("正在重命名..."));
+    ASSERT_TRUE(waitUntil(
+        [&] { return nameCell(0) && nameCell(0)->infoLabel()->text() == QStringLiteral("doc.txt"); }));
+    EXPECT_TRUE(exists(QStringLiteral("/locked/doc.txt")));
+    svc().service().setEditLocked(doc, false);
+}
