@@ -216,7 +216,7 @@ TEST_F(FileRefresh, ARefusedInPlaceRenameLeavesNoBlockingToastAndShowsTheRealNam
     svc().putFile(QStringLiteral("/locked/doc.txt"), "d");
     refresh();
     const qint64 doc = nid(QStringLiteral("/locked/doc.txt"));
-    svc().service().setEditLocked(doc, true);
+    ASSERT_FALSE(svc().service().setEditLocked(doc, true));
     refresh();
     jump(QStringLiteral("/locked"));
     ASSERT_TRUE(row(QStringLiteral("doc.txt"))->m_isEditLock());
@@ -230,5 +230,5 @@ TEST_F(FileRefresh, ARefusedInPlaceRenameLeavesNoBlockingToastAndShowsTheRealNam
     ASSERT_TRUE(waitUntil(
         [&] { return nameCell(0) && nameCell(0)->infoLabel()->text() == QStringLiteral("doc.txt"); }));
     EXPECT_TRUE(exists(QStringLiteral("/locked/doc.txt")));
-    svc().service().setEditLocked(doc, false);
+    EXPECT_FALSE(svc().service().setEditLocked(doc, false));
 }
