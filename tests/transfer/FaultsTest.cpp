@@ -2,6 +2,7 @@
 // swapped for links while downloads run, names the local disk cannot take, failing writes.
 #include "TransferFixture.h"
 
+#include "storage/DatabaseRescue.h"
 #include "transfer/KZDownloadMgr.h"
 #include "transfer/KZUploadMgr.h"
 #include "transfer/TransferErrors.h"
@@ -313,4 +314,64 @@ TEST_F(TransferTest, LocalWriteFailuresSayWhy) {
                   QStringLiteral("写入本地文件失败：没有写入权限"));
         ::chmod(QFile::encodeName(locked).constData(), 0700);
     }
+}
+
+// The engines' records survive a damaged per-user database: the file is set aside, the jobs and
+// their blocks are read back into a fresh one, and the user is told once.
+TEST_F(TransferTest, UnfinishedJobsSurviveADamagedUserDatabase) {
+    svc.mkdir(QStringLiteral("/up"));
+    const QByteArray c = ServiceFixture::randomBytes(3 * kBlock, 45);
+    const auto job = KZUploadMgr::makeJob(writeLocal(QStringLiteral("w.bin"), c), QStringLiteral("/up/w.bin"),
+                                          c.size(), false);
+    svc.service().setDelay(ServiceOp::PutBlock, 200);
+    addUploads({job});
+    ASSERT_TRUE(waitUntil(
+        [&] { return !rec.uploadChanged.isEmpty() && rec.uploadChanged.last()->m_finishedSize > 0; }));
+    KZBackgroundThread::shared().runAndWait([&] { KZUploadMgr::shared().pause(job.path); });
+    signOutTransfers();
+    svc.service().setDelay(ServiceOp::PutBlock, 0);
+    takeDatabaseRescues();
+    {
+        // A node table of many pages, whose first page the disk then damages.
+        auto db = Database::open(dbPath);
+        ASSERT_TRUE(db.ok());
+        ASSERT_FALSE(
+            db.value->exec(QStringLiteral("CREATE TABLE cloud_file (id INTEGER PRIMARY KEY, data TEXT)")));
+        Database::Transaction t(*db.value);
+        for (int i = 0; i < 2000; ++i)
+            ASSERT_FALSE(db.value->query(QStringLiteral("INSERT INTO cloud_file (data) VALUES (?)"))
+                             .bind(1, QString(200, QLatin1Char('n')))
+                             .exec());
+        ASSERT_FALSE(t.commit());
+        ASSERT_FALSE(db.value->exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")));
+    }
+    qint64 root = 0, pageSize = 0;
+    {
+        auto db = Database::open(dbPath);
+        Query q =
+            db.value->query(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = 'cloud_file'"));
+        ASSERT_TRUE(q.next());
+        root = q.int64(0);
+        Query p = db.value->query(QStringLiteral("PRAGMA page_size"));
+        ASSERT_TRUE(p.next());
+        pageSize = p.int64(0);
+    }
+    {
+        QFile f(dbPath);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.seek((root - 1) * pageSize));
+        f.write(QByteArray(int(pageSize), '\x5a'));
+    }
+
+    ASSERT_FALSE(signInTransfers(svc.shared(), dbPath));
+    EXPECT_EQ(uploadStatus(job.path), KZTransportJobStatusPaused);
+    const QList<DatabaseRescue> told = takeDatabaseRescues();
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_TRUE(told[0].message().contains(QStringLiteral("上传任务 1 条")))
+        << told[0].message().toStdString();
+    EXPECT_TRUE(QFile::exists(dbPath + QStringLiteral(".corrupt")));
+    // It resumes and completes.
+    up->resume(job.path);
+    ASSERT_TRUE(waitUntil([&] { return uploadStatus(job.path) == KZTransportJobStatusFinished; }));
+    EXPECT_EQ(cloudContentOf(svc, job.path), c);
 }
