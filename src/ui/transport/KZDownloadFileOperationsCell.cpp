@@ -25,16 +25,9 @@ KZDownloadFileOperationsCell::KZDownloadFileOperationsCell(QWidget* parent)
 void KZDownloadFileOperationsCell::setDownloadJobInfo(const KZDownloadJobOpenInfoPtr& job) {
     m_downloadJobInfo = job;
     const qint32 status = job ? job->m_status : 0;
-    m_startPauses = status != KZTransportJobStatusError && status != KZTransportJobStatusPaused;
-    setButtonImage(m_taskStartButton, status == KZTransportJobStatusError ? QStringLiteral("transport_retry")
-                                      : status == KZTransportJobStatusPaused
-                                          ? QStringLiteral("transport_play")
-                                          : QStringLiteral("transport_pause"));
-    m_taskStartButton->setHidden(status == KZTransportJobStatusFinished);
+    m_startPauses = applyStatus(status);
+    // A failed download has nothing on disk to locate yet.
     m_showInFinderButton->setHidden(status == KZTransportJobStatusError);
-    setButtonImage(m_taskDeleteButton, status == KZTransportJobStatusFinished
-                                           ? QStringLiteral("share_delete")
-                                           : QStringLiteral("transport_delete"));
     layout();
 }
 
@@ -57,30 +50,11 @@ void KZDownloadFileOperationsCell::actionResumeDownloadJob() {
 
 void KZDownloadFileOperationsCell::actionDeleteDownloadJob() {
     KZTransportAlert::closeUserInfoWindow();
-    const KZDownloadJobOpenInfoPtr job = m_downloadJobInfo;
-    if (!job)
-        return;
-    auto* proxy = KZDownloadMgrProxy::shareDownloadMgrProxy();
-    const QString path = job->m_path;
-    if (job->m_status == KZTransportJobStatusFinished) {
-        // Only the record goes: the downloaded file stays on disk.
-        KZTransportAlert::ask(QStringLiteral("删除记录"), QStringLiteral("确定要删除传输记录吗？"),
-                              QStringLiteral("删除"), KZAlertActionStyleWarning,
-                              [proxy, path] { proxy->cancel(path); });
-        return;
-    }
-    // Declining resumes the job only when it was running or waiting as the question opened.
-    const bool wasActive =
-        job->m_status == KZTransportJobStatusRunning || job->m_status == KZTransportJobStatusWaiting;
-    if (wasActive)
-        proxy->pause(path);
-    KZTransportAlert::ask(
-        QStringLiteral("下载文件"), QStringLiteral("文件还未下载到本地，确定要取消下载吗？"),
-        QStringLiteral("确定"), KZAlertActionStylePrimary, [proxy, path] { proxy->cancel(path); },
-        [proxy, path, wasActive] {
-            if (wasActive)
-                proxy->resume(path);
-        });
+    // Only the record of a finished download goes: the downloaded file stays on disk.
+    if (m_downloadJobInfo)
+        askDelete(KZDownloadMgrProxy::shareDownloadMgrProxy(), m_downloadJobInfo->m_path,
+                  m_downloadJobInfo->m_status, QStringLiteral("下载文件"),
+                  QStringLiteral("文件还未下载到本地，确定要取消下载吗？"));
 }
 
 void KZDownloadFileOperationsCell::actionLocationDownloadFile() {

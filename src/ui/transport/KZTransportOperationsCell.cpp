@@ -2,6 +2,7 @@
 
 #include "kit/Image.h"
 #include "shell/KZButton.h"
+#include "ui/transport/KZTransportAlert.h"
 
 #include <QHash>
 
@@ -34,6 +35,26 @@ void KZTransportOperationsCell::setButtonImage(KZButton* button, const QString& 
 
 QString KZTransportOperationsCell::imageName(const KZButton* button) {
     return button ? button->property(kImageProperty).toString() : QString();
+}
+
+bool KZTransportOperationsCell::applyStatus(qint32 status) {
+    setButtonImage(m_taskStartButton, status == KZTransportJobStatusError ? QStringLiteral("transport_retry")
+                                      : status == KZTransportJobStatusPaused
+                                          ? QStringLiteral("transport_play")
+                                          : QStringLiteral("transport_pause"));
+    m_taskStartButton->setHidden(status == KZTransportJobStatusFinished);
+    setButtonImage(m_taskDeleteButton, status == KZTransportJobStatusFinished
+                                           ? QStringLiteral("share_delete")
+                                           : QStringLiteral("transport_delete"));
+    return status != KZTransportJobStatusError && status != KZTransportJobStatusPaused;
+}
+
+void KZTransportOperationsCell::ask(const QString& title, const QString& text, const QString& confirm,
+                                    bool warning, std::function<void()> onConfirm,
+                                    std::function<void()> onDismiss) {
+    KZTransportAlert::ask(title, text, confirm,
+                          warning ? KZAlertActionStyleWarning : KZAlertActionStylePrimary,
+                          std::move(onConfirm), std::move(onDismiss));
 }
 
 void KZTransportOperationsCell::layout() {

@@ -1,6 +1,9 @@
 #pragma once
 
 #include "kit/View.h"
+#include "transfer/KZTransportJobInfo.h"
+
+#include <functional>
 
 class KZButton;
 
@@ -18,6 +21,34 @@ public:
     static QString imageName(const KZButton* button);
 
 protected:
+    // Shows the buttons of a job in `status`: start (retry, play or pause) unless finished, and
+    // the delete image of a record or of a job. True when the start button pauses.
+    bool applyStatus(qint32 status);
+    // The delete question of a job at `path` in `status`: a finished job's record is deleted
+    // after "删除记录"; an unfinished job is cancelled after the direction's question, and while
+    // it is open a running or waiting job is paused. Declining resumes the job only when it was
+    // running or waiting as the question opened, whatever its status by the time of the answer.
+    template <class Proxy>
+    static void askDelete(Proxy* proxy, const QString& path, qint32 status, const QString& title,
+                          const QString& text) {
+        if (status == KZTransportJobStatusFinished) {
+            ask(QStringLiteral("删除记录"), QStringLiteral("确定要删除传输记录吗？"), QStringLiteral("删除"),
+                true, [proxy, path] { proxy->cancel(path); }, {});
+            return;
+        }
+        const bool wasActive = status == KZTransportJobStatusRunning || status == KZTransportJobStatusWaiting;
+        if (wasActive)
+            proxy->pause(path);
+        ask(
+            title, text, QStringLiteral("确定"), false, [proxy, path] { proxy->cancel(path); },
+            [proxy, path, wasActive] {
+                if (wasActive)
+                    proxy->resume(path);
+            });
+    }
+    static void ask(const QString& title, const QString& text, const QString& confirm, bool warning,
+                    std::function<void()> onConfirm, std::function<void()> onDismiss);
+
     // A 24 by 24 button with the named image, added to the cell.
     KZButton* buttonWithImage(const QString& image, std::function<void()> action);
     static void setButtonImage(KZButton* button, const QString& image);

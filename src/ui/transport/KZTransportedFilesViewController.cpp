@@ -310,6 +310,9 @@ void KZTransportedFilesViewController::reloadUI() {
 }
 
 void KZTransportedFilesViewController::refreshHomeToolBarMessage() {
+    // The bar belongs to the page on screen: a list refreshed while hidden leaves it alone.
+    if (!isViewVisible())
+        return;
     KZWindowsManager::showMessageInBottomBarRightArea(
         QStringLiteral("已加载全部, 共%1个文件传输完成").arg(m_tranportedJobs.size()));
 }

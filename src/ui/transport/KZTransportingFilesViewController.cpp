@@ -280,6 +280,9 @@ template <class T> void KZTransportingFilesViewController<T>::reloadUI() {
 }
 
 template <class T> void KZTransportingFilesViewController<T>::refreshHomeToolBarMessage() {
+    // The bar belongs to the page on screen: a list refreshed while hidden leaves it alone.
+    if (!isViewVisible())
+        return;
     KZWindowsManager::showMessageInBottomBarRightArea(T::kBottomBarText.arg(m_jobs.size()));
 }
 

@@ -22,16 +22,7 @@ KZUploadFileOperationsCell::KZUploadFileOperationsCell(QWidget* parent) : KZTran
 
 void KZUploadFileOperationsCell::setUploadJobInfo(const KZUploadJobOpenInfoPtr& job) {
     m_uploadJobInfo = job;
-    const quint32 status = job ? job->m_status : 0;
-    m_startPauses = status != KZTransportJobStatusError && status != KZTransportJobStatusPaused;
-    setButtonImage(m_taskStartButton, status == KZTransportJobStatusError ? QStringLiteral("transport_retry")
-                                      : status == KZTransportJobStatusPaused
-                                          ? QStringLiteral("transport_play")
-                                          : QStringLiteral("transport_pause"));
-    m_taskStartButton->setHidden(status == KZTransportJobStatusFinished);
-    setButtonImage(m_taskDeleteButton, status == KZTransportJobStatusFinished
-                                           ? QStringLiteral("share_delete")
-                                           : QStringLiteral("transport_delete"));
+    m_startPauses = applyStatus(job ? qint32(job->m_status) : 0);
     layout();
 }
 
@@ -55,30 +46,10 @@ void KZUploadFileOperationsCell::actionResumeUploadJob() {
 
 void KZUploadFileOperationsCell::actionDeleteUploadJob() {
     KZTransportAlert::closeUserInfoWindow();
-    const KZUploadJobOpenInfoPtr job = m_uploadJobInfo;
-    if (!job)
-        return;
-    auto* proxy = KZUploadMgrProxy::shareUploadMgrProxy();
-    const QString path = job->m_path;
-    if (job->m_status == KZTransportJobStatusFinished) {
-        KZTransportAlert::ask(QStringLiteral("删除记录"), QStringLiteral("确定要删除传输记录吗？"),
-                              QStringLiteral("删除"), KZAlertActionStyleWarning,
-                              [proxy, path] { proxy->cancel(path); });
-        return;
-    }
-    // Only a job that was running or waiting when the question opened is resumed if the user
-    // declines; what it is by the time of the answer (paused by this very question) does not count.
-    const bool wasActive =
-        job->m_status == KZTransportJobStatusRunning || job->m_status == KZTransportJobStatusWaiting;
-    if (wasActive)
-        proxy->pause(path);
-    KZTransportAlert::ask(
-        QStringLiteral("上传文件"), QStringLiteral("文件还未上传到云盘，确定要取消上传吗？"),
-        QStringLiteral("确定"), KZAlertActionStylePrimary, [proxy, path] { proxy->cancel(path); },
-        [proxy, path, wasActive] {
-            if (wasActive)
-                proxy->resume(path);
-        });
+    if (m_uploadJobInfo)
+        askDelete(KZUploadMgrProxy::shareUploadMgrProxy(), m_uploadJobInfo->m_path,
+                  qint32(m_uploadJobInfo->m_status), QStringLiteral("上传文件"),
+                  QStringLiteral("文件还未上传到云盘，确定要取消上传吗？"));
 }
 
 void KZUploadFileOperationsCell::actionLocationUploadFile() {

@@ -9,6 +9,7 @@
 #include "shell/KZLabel.h"
 #include "shell/KZMessageSet.h"
 #include "shell/KZTableCheckboxHeaderView.h"
+#include "shell/KZWindowsManager.h"
 #include "ui/transport/KZDownloadingFilesViewController.h"
 #include "ui/transport/KZUploadingFilesViewController.h"
 
@@ -301,4 +302,17 @@ TEST_F(UploadingList, EveryRowSelectedStaysSelectedAcrossAReplacement) {
     EXPECT_TRUE(waitUntil([&] { return list->tableView()->numberOfSelectedRows() == 500; }));
     EXPECT_EQ(list->selectedUploadJobs().size(), 500);
     EXPECT_TRUE(next.last()->m_selected);
+}
+
+// The bottom bar belongs to the page on screen: a hidden list's late refresh leaves it alone.
+TEST_F(UploadingList, AHiddenListLeavesTheBottomBarAlone) {
+    show();
+    list->didUpdateUnFinishedUploadJobOpenInfos({madeUpload(QStringLiteral("a"), 2)});
+    EXPECT_EQ(bottomBarMessage(), QStringLiteral("已加载全部, 共1个文件正在上传"));
+    list->uploadAdd({madeUpload(QStringLiteral("b"), 3)});
+    list->view()->hide();
+    KZWindowsManager::showMessageInBottomBarRightArea(QStringLiteral("共2个文件"));
+    ASSERT_TRUE(waitUntil([&] { return !list->hasPendingRefresh(); }));
+    EXPECT_EQ(list->uploadJobs().size(), 2);
+    EXPECT_EQ(bottomBarMessage(), QStringLiteral("共2个文件"));
 }
