@@ -53,6 +53,8 @@ public:
     kit::TableView* tableView() const;
     KZTableCheckboxHeaderView* tableHeaderView() const;
     KZButton* clearButton() const { return m_clearButton; }
+    // The proxies' answers are waiting to be merged and shown.
+    bool hasPendingMerge() const { return m_mergePending; }
     KZButton* clearAllButton() const { return m_clearAllButton; }
 
     void viewWillAppear() override;
