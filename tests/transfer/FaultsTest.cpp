@@ -90,7 +90,9 @@ TEST_F(TransferTest, ADownloadStoppedRightAfterItsRenameEndsFinished) {
     {
         StepOnce quit("placed", [] { quitFromWorker(KZDownloadMgr::shared()); });
         addDownloads({KZDownloadMgr::makeJob(n, local.path(), path, false)});
-        ASSERT_TRUE(waitUntil([&] { return quit.fired() && !KZDownloadMgr::shared().signedIn(); }));
+        ASSERT_TRUE(waitUntil([&] { return quit.fired(); }));
+        KZBackgroundThread::shared().runAndWait([] {}); // the sign-out has run
+        KZBackgroundThread::shared().runAndWait([] { ASSERT_FALSE(KZDownloadMgr::shared().signedIn()); });
     }
     signOutTransfers();
     ASSERT_FALSE(signInTransfers(svc.shared(), dbPath));
@@ -111,7 +113,9 @@ TEST_F(TransferTest, AnUploadStoppedAroundItsCommitLeavesNoOpenUpload) {
     {
         StepOnce quit("committed", [] { quitFromWorker(KZUploadMgr::shared()); });
         addUploads({job});
-        ASSERT_TRUE(waitUntil([&] { return quit.fired() && !KZUploadMgr::shared().signedIn(); }));
+        ASSERT_TRUE(waitUntil([&] { return quit.fired(); }));
+        KZBackgroundThread::shared().runAndWait([] {}); // the sign-out has run
+        KZBackgroundThread::shared().runAndWait([] { ASSERT_FALSE(KZUploadMgr::shared().signedIn()); });
     }
     signOutTransfers();
     ASSERT_FALSE(signInTransfers(svc.shared(), dbPath));
@@ -320,10 +324,10 @@ TEST_F(TransferTest, LocalWriteFailuresSayWhy) {
 // their blocks are read back into a fresh one, and the user is told once.
 TEST_F(TransferTest, UnfinishedJobsSurviveADamagedUserDatabase) {
     svc.mkdir(QStringLiteral("/up"));
-    const QByteArray c = ServiceFixture::randomBytes(3 * kBlock, 45);
+    const QByteArray c = ServiceFixture::randomBytes(40 * kBlock, 45); // sent over a second or more
     const auto job = KZUploadMgr::makeJob(writeLocal(QStringLiteral("w.bin"), c), QStringLiteral("/up/w.bin"),
                                           c.size(), false);
-    svc.service().setDelay(ServiceOp::PutBlock, 200);
+    svc.service().setDelay(ServiceOp::PutBlock, 100);
     addUploads({job});
     ASSERT_TRUE(waitUntil(
         [&] { return !rec.uploadChanged.isEmpty() && rec.uploadChanged.last()->m_finishedSize > 0; }));
