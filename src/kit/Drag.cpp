@@ -9,12 +9,15 @@
 #include <QCursor>
 #include <QDrag>
 #include <QDropEvent>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QPointer>
 #include <QStandardPaths>
 #include <QTimer>
 #include <QUrl>
 #include <QWidget>
+#include <cstdlib>
+#include <xcb/xcb.h>
 
 namespace kit {
 
@@ -75,6 +78,25 @@ void setRunnerForTesting(DragRunner runner) {
     testRunner() = std::move(runner);
 }
 
+namespace {
+// Whether the X server has a window under the pointer (anything but the bare root). Qt knows
+// only its own windows' places, not whether another program's window covers them.
+bool pointerIsOverSomeWindow() {
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+    if (!c)
+        return false;
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    if (!screen)
+        return false;
+    xcb_query_pointer_reply_t* reply =
+        xcb_query_pointer_reply(c, xcb_query_pointer(c, screen->root), nullptr);
+    const bool some = reply && reply->child != XCB_NONE;
+    free(reply);
+    return some;
+}
+} // namespace
+
 DragResult run(QWidget* source, QMimeData* mime, Qt::DropActions allowed) {
     if (testRunner()) {
         DragResult r = testRunner()(source, mime, allowed);
@@ -92,6 +114,7 @@ DragResult run(QWidget* source, QMimeData* mime, Qt::DropActions allowed) {
     const QPoint global = QCursor::pos();
     r.screenPoint = Window::screenPointFromGlobal(global);
     r.releasedOutsideNubo = !watcher.escaped && QApplication::widgetAt(global) == nullptr;
+    r.releasedOverAnotherWindow = !watcher.escaped && pointerIsOverSomeWindow();
     return r;
 }
 
@@ -174,7 +197,10 @@ void runOwnDrag(QWidget* source, const QList<int>& indexes, QPointF pressInWindo
     if (*provided) {
         // The target took the files as local files: they are out already, nothing moves.
         op = DragOperation::Copy;
-    } else if (guard && promise && result.releasedOutsideNubo && op != DragOperation::Move) {
+    } else if (guard && promise && result.releasedOutsideNubo && op != DragOperation::Move &&
+               !(hooks.provideFiles && result.releasedOverAnotherWindow)) {
+        // A program's window that took the drop may still read the file list later (after
+        // asking whether to copy or move): only a drop on nothing goes to the fallback folder.
         if (hooks.promised)
             hooks.promised(promiseFallbackFolder());
         op = DragOperation::Copy;

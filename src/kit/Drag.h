@@ -60,8 +60,9 @@ public:
 // Running a drag through the desktop, replaceable so that tests can drop without a pointer.
 struct DragResult {
     Qt::DropAction action = Qt::IgnoreAction;
-    bool releasedOutsideNubo = false; // the pointer was released over no Nubo window
-    QPointF screenPoint;              // bottom-left origin
+    bool releasedOutsideNubo = false;       // the pointer was released over no Nubo window
+    bool releasedOverAnotherWindow = false; // ... and over some window (known on X only)
+    QPointF screenPoint;                    // bottom-left origin
 };
 using DragRunner = std::function<DragResult(QWidget* source, QMimeData* mime, Qt::DropActions allowed)>;
 
