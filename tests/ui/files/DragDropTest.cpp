@@ -6,6 +6,7 @@
 #include "foundation/NotificationCenter.h"
 #include "kit/Drag.h"
 #include "shell/KZTextFieldCell.h"
+#include "ui/files/KZFileListStyleSwitcher.h"
 #include "ui/files/KZFileRowView.h"
 
 #include <QApplication>
@@ -226,4 +227,31 @@ TEST_F(DragDrop, RowsDraggedOutArriveWhereTheFileManagerDroppedThem) {
     // Served as local files: nothing goes to the fallback folder.
     drainEvents();
     EXPECT_TRUE(QDir(fallback).entryList(QDir::Files).isEmpty());
+}
+
+TEST_F(DragDrop, TheGridTakesFilesOnFolderTilesAndLeavesASeveralTileDragsSelectionAlone) {
+    jump(QStringLiteral("/three"));
+    page->switcher()->setStyle(KZFileListStyleGrid);
+    drainEvents();
+    kit::CollectionView* grid = page->collectionView();
+    const auto tileCenter = [&](const QString& name) {
+        const int item = int(page->files().indexOf(row(name)));
+        const QRectF f = grid->frameForItem(item);
+        return QPoint(int(f.center().x()), int(f.center().y() - grid->visibleRect().y()));
+    };
+    std::unique_ptr<QMimeData> mime(filesMime({localFile(QStringLiteral("tile.txt"), "t")}));
+    EXPECT_TRUE(dropAt(grid, tileCenter(QStringLiteral("sub")), mime.get()));
+    EXPECT_TRUE(waitForNode(QStringLiteral("/three/sub/tile.txt")));
+
+    // Two tiles dragged: the selection stays as the user made it.
+    select({QStringLiteral("a.txt"), QStringLiteral("b.txt")});
+    page->collectionView()->selectItems(page->getCollectionViewSelectedIndexPathsFromTableView());
+    const QList<CloudFileInfoPtr> before = page->selectedFiles();
+    QList<kit::IndexPath> two;
+    for (const QString& n : {QStringLiteral("a.txt"), QStringLiteral("b.txt")})
+        two.append(kit::IndexPath{0, int(page->files().indexOf(row(n)))});
+    page->collectionViewDraggingSessionWillBegin(grid, nullptr, {}, two);
+    EXPECT_EQ(page->selectedFiles(), before);
+    page->collectionViewDraggingSessionWillBegin(grid, nullptr, {}, {two.first()});
+    EXPECT_EQ(page->selectedFiles(), QList<CloudFileInfoPtr>{row(QStringLiteral("a.txt"))});
 }
