@@ -5,6 +5,7 @@
 #include "cloud/KZSessionProxy.h"
 #include "kit/TableView.h"
 #include "kit/Window.h"
+#include "page_bench.h"
 #include "service/EmbeddedCloudService.h"
 #include "shell/KZTools.h"
 #include "storage/DataPaths.h"
@@ -29,20 +30,6 @@ namespace {
 constexpr int kChildren = 100000;
 constexpr int kRounds = benchcommon::kRuns;
 constexpr int kScrollPages = 20;
-
-// Sleeps between events as the program's own loop does: spinning would take a core from the
-// threads being measured.
-template <class F> void spinUntil(F done) {
-    while (!done())
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-}
-
-QString nameFor(qint64 i) {
-    static const char* words[] = {"report", "photo", "Budget", "notes", "IMG", "project", "Draft", "video"};
-    static const char* ext[] = {".jpg", ".txt", ".pdf", ".docx", ".png", ""};
-    const quint64 h = quint64(i) * 2654435761u;
-    return QLatin1String(words[(h >> 8) % 8]) + u'_' + QString::number(i) + QLatin1String(ext[(h >> 16) % 6]);
-}
 
 // The same four columns the page shows, over the page's own records.
 class FilesModel : public QAbstractTableModel {
@@ -77,51 +64,8 @@ int main(int argc, char** argv) {
     qputenv("QT_LOGGING_RULES", "nubo.*=false");
     QApplication app(argc, argv);
     QTemporaryDir dir;
-    if (!dir.isValid())
+    if (!dir.isValid() || !pagebench::signInWithBigFolder(dir, kChildren))
         return 1;
-    nubo::paths::setDataFolder(dir.path() + QStringLiteral("/data"));
-
-    auto opened = nubo::EmbeddedCloudService::open(dir.path() + QStringLiteral("/service"));
-    if (!opened.ok())
-        return 1;
-    nubo::NodeList nodes;
-    nodes.reserve(kChildren + 1);
-    qint64 nid = 1;
-    const qint64 bigNid = nid;
-    {
-        nubo::NodeRecord big;
-        big.nid = nid++;
-        big.pid = 0;
-        big.name = QStringLiteral("big");
-        big.isDir = true;
-        nodes.append(big);
-    }
-    for (int i = 0; i < kChildren; ++i) {
-        nubo::NodeRecord r;
-        r.nid = nid++;
-        r.pid = bigNid;
-        r.isDir = i % 10 == 0;
-        r.name = nameFor(r.nid);
-        r.size = r.isDir ? 0 : quint64(r.nid * 37 % 10000000);
-        r.mtime = qint32(1600000000 + (r.nid * 7919) % 100000000);
-        nodes.append(r);
-    }
-    if (BWError e = opened.value->importNodes(nodes)) {
-        std::printf("seed failed: %s\n", qPrintable(e.localizedDescription()));
-        return 1;
-    }
-    nubo::CloudService::setShared(opened.value);
-    bool signedIn = false;
-    BWError error;
-    KZSessionProxy::shareSessionProxy()->loginLocal([&](const BWError& e) {
-        error = e;
-        signedIn = true;
-    });
-    spinUntil([&] { return signedIn; });
-    if (error) {
-        std::printf("sign-in failed: %s\n", qPrintable(error.localizedDescription()));
-        return 1;
-    }
     nubo::SingletonT<nubo::SystemConfig>::instance().setFilelistViewMode(0);
     nubo::SingletonT<nubo::SystemConfig>::instance().setCloudFileSort(0);
 
@@ -132,18 +76,18 @@ int main(int argc, char** argv) {
     window.contentView()->addSubview(page->view());
     page->view()->setFrame(window.contentView()->bounds());
     window.show();
-    spinUntil([&] { return page->files().size() == 1; });
+    pagebench::spinUntil([&] { return page->files().size() == 1; });
     const CloudFileInfoPtr bigFolder = page->files().first();
     const CloudFileInfoPtr root = CloudFileInfo::rootFile();
 
     std::vector<double> open, scroll;
     for (int round = 0; round < kRounds; ++round) {
         page->openDir(root);
-        spinUntil([&] { return page->fileInfo()->nid() == 0 && page->files().size() == 1; });
+        pagebench::spinUntil([&] { return page->fileInfo()->nid() == 0 && page->files().size() == 1; });
         QElapsedTimer t;
         t.start();
         page->openDir(bigFolder);
-        spinUntil([&] { return page->files().size() == kChildren; });
+        pagebench::spinUntil([&] { return page->files().size() == kChildren; });
         const double replied = t.nsecsElapsed() / 1e6;
         window.repaint();
         std::printf("replied %.1f painted %.1f\n", replied, t.nsecsElapsed() / 1e6);

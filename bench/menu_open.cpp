@@ -5,6 +5,7 @@
 #include "cloud/KZSessionProxy.h"
 #include "kit/TableView.h"
 #include "kit/Window.h"
+#include "page_bench.h"
 #include "service/EmbeddedCloudService.h"
 #include "storage/DataPaths.h"
 #include "storage/SingletonT.h"
@@ -25,18 +26,6 @@ namespace {
 constexpr int kChildren = 100000;
 constexpr int kRounds = 4 * benchcommon::kRuns;
 
-template <class F> void spinUntil(F done) {
-    while (!done())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-
-QString nameFor(qint64 i) {
-    static const char* words[] = {"report", "photo", "Budget", "notes", "IMG", "project", "Draft", "video"};
-    static const char* ext[] = {".jpg", ".txt", ".pdf", ".docx", ".png", ""};
-    const quint64 h = quint64(i) * 2654435761u;
-    return QLatin1String(words[(h >> 8) % 8]) + u'_' + QString::number(i) + QLatin1String(ext[(h >> 16) % 6]);
-}
-
 void send(QWidget* w, QEvent::Type type, QPoint at) {
     QMouseEvent e(type, at, w->mapToGlobal(at), Qt::RightButton,
                   type == QEvent::MouseButtonPress ? Qt::RightButton : Qt::NoButton, Qt::NoModifier);
@@ -50,51 +39,8 @@ int main(int argc, char** argv) {
     qputenv("QT_LOGGING_RULES", "nubo.*=false");
     QApplication app(argc, argv);
     QTemporaryDir dir;
-    if (!dir.isValid())
+    if (!dir.isValid() || !pagebench::signInWithBigFolder(dir, kChildren))
         return 1;
-    nubo::paths::setDataFolder(dir.path() + QStringLiteral("/data"));
-
-    auto opened = nubo::EmbeddedCloudService::open(dir.path() + QStringLiteral("/service"));
-    if (!opened.ok())
-        return 1;
-    nubo::NodeList nodes;
-    nodes.reserve(kChildren + 1);
-    qint64 nid = 1;
-    const qint64 bigNid = nid;
-    {
-        nubo::NodeRecord big;
-        big.nid = nid++;
-        big.pid = 0;
-        big.name = QStringLiteral("big");
-        big.isDir = true;
-        nodes.append(big);
-    }
-    for (int i = 0; i < kChildren; ++i) {
-        nubo::NodeRecord r;
-        r.nid = nid++;
-        r.pid = bigNid;
-        r.isDir = i % 10 == 0;
-        r.name = nameFor(r.nid);
-        r.size = r.isDir ? 0 : quint64(r.nid * 37 % 10000000);
-        r.mtime = qint32(1600000000 + (r.nid * 7919) % 100000000);
-        nodes.append(r);
-    }
-    if (BWError e = opened.value->importNodes(nodes)) {
-        std::printf("seed failed: %s\n", qPrintable(e.localizedDescription()));
-        return 1;
-    }
-    nubo::CloudService::setShared(opened.value);
-    bool signedIn = false;
-    BWError error;
-    KZSessionProxy::shareSessionProxy()->loginLocal([&](const BWError& e) {
-        error = e;
-        signedIn = true;
-    });
-    spinUntil([&] { return signedIn; });
-    if (error) {
-        std::printf("sign-in failed: %s\n", qPrintable(error.localizedDescription()));
-        return 1;
-    }
     nubo::SingletonT<nubo::SystemConfig>::instance().setFilelistViewMode(0);
     nubo::SingletonT<nubo::SystemConfig>::instance().setCloudFileSort(0);
 
@@ -107,9 +53,9 @@ int main(int argc, char** argv) {
     window.contentView()->addSubview(page->view());
     page->view()->setFrame(window.contentView()->bounds());
     window.show();
-    spinUntil([&] { return page->files().size() == 1; });
+    pagebench::spinUntil([&] { return page->files().size() == 1; });
     page->openDir(page->files().first());
-    spinUntil([&] { return page->files().size() == kChildren; });
+    pagebench::spinUntil([&] { return page->files().size() == kChildren; });
     page->selectAllRows();
     window.repaint();
 
@@ -164,8 +110,8 @@ int main(int argc, char** argv) {
     using benchcommon::median;
     benchcommon::printSeries("menu_open nubo", nubo, "ms");
     benchcommon::printSeries("menu_open QMenu", base, "ms");
-    std::printf("selected=%d entries=%d goal<=16 ms %s\n", int(page->selectedFiles().size()), int(items.size()),
-                median(nubo) <= 16 ? "met" : "MISSED");
+    std::printf("selected=%d entries=%d goal<=16 ms %s\n", int(page->selectedFiles().size()),
+                int(items.size()), median(nubo) <= 16 ? "met" : "MISSED");
     benchcommon::ratioForTimes("menu_open", median(nubo), median(base));
     KZSessionProxy::shareSessionProxy()->logoutLocal();
     delete page;
