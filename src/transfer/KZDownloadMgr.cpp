@@ -90,8 +90,17 @@ int openPartialFolder(int folder, Fd& out) {
     return 0;
 }
 
+// Held while a job makes the folder of partial files and creates its file in it, and while a
+// finishing job removes the emptied folder: the folder cannot vanish between the two steps, however
+// many jobs of one folder start and end at once.
+std::mutex& partialFolderTurn() {
+    static std::mutex m;
+    return m;
+}
+
 // Removes the folder of partial files when no job holds a partial file in it any more.
 void removePartialFolderIfEmpty(int folder) {
+    std::lock_guard<std::mutex> turn(partialFolderTurn());
     ::unlinkat(folder, kPartialFolderName, AT_REMOVEDIR);
 }
 
@@ -175,11 +184,12 @@ BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
     if (BWError e = checkTargetEntry(folder.get(), name, rec.replace, rec.path))
         return e;
 
-    // The partial file, never through a link. Another job may remove the folder of partial files
-    // as it finishes, between our making it and creating our file in it.
+    // The partial file, never through a link. Something outside may still remove the folder of
+    // partial files between our making it and creating our file in it.
     Fd partDir;
     Fd fd;
     for (int attempt = 0; attempt < 5 && fd.get() < 0; ++attempt) {
+        std::lock_guard<std::mutex> turn(partialFolderTurn());
         if (beside) {
             partDir.reset(::dup(folder.get()));
         } else if (const int err = openPartialFolder(folder.get(), partDir); err == ENOENT) {

@@ -234,6 +234,25 @@ TEST_F(TransferTest, DownloadsIntoPlaceThroughTheHiddenFolder) {
     EXPECT_EQ(readLocal(root + QStringLiteral("/a.bin")), big);
 }
 
+// Many small files of one folder start and finish together: each finishing job may remove the
+// emptied folder of partial files while another is about to create its file in it.
+TEST_F(TransferTest, SmallDownloadsOfOneFolderNeverLoseTheFolderOfPartialFiles) {
+    const QString root = local.path();
+    QList<TransferJobRecord> jobs;
+    for (int i = 0; i < 400; ++i) {
+        const ServiceNode n = svc.putFile(QStringLiteral("/many/f%1").arg(i), QByteArray::number(i));
+        jobs << KZDownloadMgr::makeJob(n, root, root + QStringLiteral("/f%1").arg(i), false);
+    }
+    addDownloads(jobs);
+    ASSERT_TRUE(waitDownloadsSettled(60000));
+    KZBackgroundThread::shared().runAndWait([] {
+        EXPECT_EQ(KZDownloadMgr::shared().count(KZTransportJobStatusError), 0);
+        EXPECT_EQ(KZDownloadMgr::shared().count(KZTransportJobStatusFinished), 400);
+    });
+    EXPECT_EQ(readLocal(root + QStringLiteral("/f399")), QByteArray("399"));
+    EXPECT_FALSE(QFileInfo::exists(root + QStringLiteral("/.Download")));
+}
+
 TEST_F(TransferTest, FrozenFileWaitsInStatusSevenUntilThawed) {
     const QByteArray c = ServiceFixture::randomBytes(kBlock + 1, 4);
     const ServiceNode n = svc.putFile(QStringLiteral("/frozen.bin"), c);
