@@ -100,7 +100,8 @@ Result<UploadSession> EmbeddedCloudService::beginUpload(qint64 parentId, const Q
     const QString sha1 = fileSha1.toLower();
     const QString blockList = blocks.join(QLatin1Char(','));
 
-    Database::Transaction t(*m_db);
+    // Losing the upload's row in a power cut only makes the client begin it again.
+    Database::Transaction t(*m_db, Database::Transaction::Sync::Unsynced);
     if (t.error())
         return R::failure(storageFailure(t.error()));
     auto parent = liveFolder(parentId);

@@ -321,14 +321,22 @@ int Database::changes() {
 
 // ---- Transaction
 
-Database::Transaction::Transaction(Database& db) : m_db(db), m_lock(db.m_mutex) {
-    m_error = m_db.exec(QStringLiteral("BEGIN IMMEDIATE"));
+Database::Transaction::Transaction(Database& db, Sync sync) : m_db(db), m_lock(db.m_mutex) {
+    // The level can only change outside a transaction: lowered before it, restored after it.
+    m_lowered = sync == Sync::Unsynced && m_db.m_fullSync;
+    if (m_lowered)
+        m_error = m_db.exec(QStringLiteral("PRAGMA synchronous=NORMAL"));
+    if (!m_error)
+        m_error = m_db.exec(QStringLiteral("BEGIN IMMEDIATE"));
     m_open = m_error.isNull();
 }
 
 Database::Transaction::~Transaction() {
     if (m_open)
         warnIfFailed(lcStorage(), m_db.exec(QStringLiteral("ROLLBACK")), "rolling back a transaction");
+    if (m_lowered)
+        warnIfFailed(lcStorage(), m_db.exec(QStringLiteral("PRAGMA synchronous=FULL")),
+                     "restoring full synchronous writes");
 }
 
 BWError Database::Transaction::commit() {

@@ -118,7 +118,10 @@ public:
     // destruction; rolled back unless committed. Nested use inside one thread is not supported.
     class Transaction {
     public:
-        explicit Transaction(Database& db);
+        // Unsynced: the commit does not wait for the disk (as Query::execUnsynced), for rows whose
+        // loss in a power cut only costs work done again; a later synced commit makes it durable.
+        enum class Sync { Synced, Unsynced };
+        explicit Transaction(Database& db, Sync sync = Sync::Synced);
         ~Transaction();
         Transaction(const Transaction&) = delete;
         Transaction& operator=(const Transaction&) = delete;
@@ -129,6 +132,7 @@ public:
         Database& m_db;
         std::unique_lock<std::recursive_mutex> m_lock;
         bool m_open = false;
+        bool m_lowered = false; // the connection's level was lowered for this transaction
         BWError m_error;
     };
 

@@ -191,10 +191,26 @@ TEST(Database, UnsyncedRowsKeepTheConnectionsDurability) {
         EXPECT_TRUE(ins.bind(1, 1).execUnsynced()); // a failure is reported as such
         ins.reset();
         EXPECT_EQ(synchronous(*db.value), full);
+        // A whole unsynced transaction: committed, and the level back after it, also when it
+        // is dropped without a commit.
+        {
+            Database::Transaction t(*db.value, Database::Transaction::Sync::Unsynced);
+            ASSERT_FALSE(t.error());
+            ASSERT_FALSE(ins.bind(1, 10).exec());
+            ins.reset();
+            ASSERT_FALSE(t.commit());
+        }
+        EXPECT_EQ(synchronous(*db.value), full);
+        {
+            Database::Transaction t(*db.value, Database::Transaction::Sync::Unsynced);
+            ASSERT_FALSE(ins.bind(1, 11).exec());
+            ins.reset();
+        }
+        EXPECT_EQ(synchronous(*db.value), full);
     }
     auto again = Database::open(path, options);
     ASSERT_TRUE(again.ok());
     Query count = again.value->query(QStringLiteral("SELECT COUNT(*) FROM t"));
     ASSERT_TRUE(count.next());
-    EXPECT_EQ(count.int64(0), 3);
+    EXPECT_EQ(count.int64(0), 4); // 0, 1, 2 and 10; 11 was rolled back
 }
