@@ -94,18 +94,22 @@ CloudFileInfoPtr TransferTest::cloudFolder(const QString& path) {
 }
 
 namespace {
+// Read on the engine's thread: a job moving from waiting to running passes through a moment
+// where neither count holds it, which a reader on another thread could take for the end.
 bool settled(const TransferEngine& e) {
-    return e.count(KZTransportJobStatusRunning) == 0 && e.count(KZTransportJobStatusWaiting) == 0;
+    bool done = false;
+    KZBackgroundThread::shared().runAndWait([&] {
+        done = e.count(KZTransportJobStatusRunning) == 0 && e.count(KZTransportJobStatusWaiting) == 0;
+    });
+    return done;
 }
 } // namespace
 
 bool TransferTest::waitUploadsSettled(int ms) {
-    KZBackgroundThread::shared().runAndWait([] {}); // jobs handed over before are in the engine
     return waitUntil([] { return settled(KZUploadMgr::shared()); }, ms);
 }
 
 bool TransferTest::waitDownloadsSettled(int ms) {
-    KZBackgroundThread::shared().runAndWait([] {});
     return waitUntil([] { return settled(KZDownloadMgr::shared()); }, ms);
 }
 
