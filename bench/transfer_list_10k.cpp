@@ -48,7 +48,8 @@ Run upload(const QStringList& files, KZUploadingFilesViewController* list) {
         window->show();
         QCoreApplication::processEvents();
     }
-    h.service->createFolderAtPath(QStringLiteral("/up"));
+    if (!h.service->createFolderAtPath(QStringLiteral("/up")).ok())
+        qFatal("could not make the upload folder");
     QList<nubo::transfer::TransferJobRecord> jobs;
     jobs.reserve(files.size());
     for (int i = 0; i < files.size(); ++i)

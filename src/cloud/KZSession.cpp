@@ -1,6 +1,7 @@
 #include "cloud/KZSession.h"
 
 #include "cloud/CloudErrors.h"
+#include "foundation/Log.h"
 #include "foundation/NotificationCenter.h"
 #include "service/CloudService.h"
 #include "storage/DataPaths.h"
@@ -441,10 +442,11 @@ BWError KZSession::requestCreateDir(const QString& path) {
     if (!created.ok())
         return created.error;
     const NodeRecord node = created.value;
-    syncChanges(); // brings the folder in as a change of its parent, like any other change
+    // Brings the folder in as a change of its parent, like any other change.
+    warnIfFailed(lcCloud(), syncChanges(), "reading the changes after a new folder");
     if (!m_tree.contains(node.nid)) {
         // The change log could not be read now: store and report the folder by itself.
-        m_db->cloudFiles().upsert({node});
+        warnIfFailed(lcCloud(), m_db->cloudFiles().upsert({node}), "storing a new folder");
         report(m_tree.apply({node}));
     }
     if (node.pid == m_pickerNid && !m_pickerChildren.contains(node.nid))
@@ -460,7 +462,7 @@ BWError KZSession::requestRenameFile(const CloudFileInfoPtr& file, const QString
     auto renamed = m_service->rename(file->nid(), newName);
     if (!renamed.ok())
         return renamed.error;
-    syncChanges();
+    warnIfFailed(lcCloud(), syncChanges(), "reading the changes after a rename");
     return {};
 }
 
@@ -475,7 +477,7 @@ BWError KZSession::requestDeleteFile(const QList<CloudFileInfoPtr>& files) {
         return cloudError::badArgument(QStringLiteral("请选择要删除的文件"));
     if (BWError e = m_service->remove(nids))
         return e;
-    syncChanges();
+    warnIfFailed(lcCloud(), syncChanges(), "reading the changes after a removal");
     return {};
 }
 

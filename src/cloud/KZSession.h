@@ -4,7 +4,7 @@
 #include "cloud/KZBackForwardList.h"
 #include "cloud/KZNodeTree.h"
 #include "cloud/ShareInfo.h"
-#include "storage/Result.h"
+#include "foundation/Result.h"
 
 #include <QMutex>
 #include <QUrl>

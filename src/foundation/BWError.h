@@ -5,7 +5,7 @@
 
 // A failure as a value: a domain, a code, a user-info dictionary and a user-facing text.
 // A default-constructed error means "no error".
-class BWError {
+class [[nodiscard]] BWError {
 public:
     static inline const QString kDomainCloud = QStringLiteral("KZCloud");
     static inline const QString kDomainUserCenter = QStringLiteral("KZUserCenter");

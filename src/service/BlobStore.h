@@ -1,6 +1,6 @@
 #pragma once
 
-#include "storage/Result.h"
+#include "foundation/Result.h"
 
 #include <QByteArray>
 #include <QString>

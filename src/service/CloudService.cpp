@@ -1,5 +1,6 @@
 #include "service/CloudService.h"
 
+#include "foundation/Log.h"
 #include "service/EmbeddedCloudService.h"
 #include "storage/DataPaths.h"
 
@@ -24,8 +25,7 @@ std::shared_ptr<CloudService> CloudService::shared() {
         if (opened.ok())
             g_shared = opened.value;
         else
-            qWarning("embedded cloud service failed to open: %s",
-                     qPrintable(opened.error.localizedDescription()));
+            warnIfFailed(lcService(), opened.error, "opening the embedded cloud service");
     }
     return g_shared;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "storage/NodeRecord.h"
-#include "storage/Result.h"
+#include "foundation/Result.h"
 
 #include <QByteArray>
 #include <QList>

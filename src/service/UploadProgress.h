@@ -1,7 +1,7 @@
 #pragma once
 
 #include "service/Sha1.h"
-#include "storage/Result.h"
+#include "foundation/Result.h"
 
 #include <QByteArray>
 #include <QMap>

@@ -1,4 +1,6 @@
 #include "storage/CloudFileTable.h"
+
+#include "foundation/Log.h"
 #include "storage/NodeRow.h"
 
 #include <QThread>
@@ -58,7 +60,11 @@ BWError CloudFileTable::beginFullLoad() {
 
 BWError CloudFileTable::finishFullLoad(qint64 cursor) {
     // Building an index sorts every row: let SQLite sort on helper threads.
-    m_db.exec(QStringLiteral("PRAGMA threads = %1").arg(std::clamp(QThread::idealThreadCount(), 1, 8)));
+    // Without helper threads the index is only built slower.
+    warnIfFailed(
+        lcStorage(),
+        m_db.exec(QStringLiteral("PRAGMA threads = %1").arg(std::clamp(QThread::idealThreadCount(), 1, 8))),
+        "asking for sort threads");
     Database::Transaction t(m_db);
     if (t.error())
         return t.error();

@@ -1,4 +1,5 @@
 #include "storage/Database.h"
+#include "foundation/Log.h"
 #include "storage/DataPaths.h"
 
 #include <QFile>
@@ -332,9 +333,10 @@ Database::Transaction::Transaction(Database& db, Sync sync) : m_db(db), m_lock(d
 
 Database::Transaction::~Transaction() {
     if (m_open)
-        m_db.exec(QStringLiteral("ROLLBACK"));
+        warnIfFailed(lcStorage(), m_db.exec(QStringLiteral("ROLLBACK")), "rolling back a transaction");
     if (m_lowered)
-        m_db.exec(QStringLiteral("PRAGMA synchronous=FULL"));
+        warnIfFailed(lcStorage(), m_db.exec(QStringLiteral("PRAGMA synchronous=FULL")),
+                     "restoring full synchronous writes");
 }
 
 BWError Database::Transaction::commit() {

@@ -1,5 +1,6 @@
 #include "transfer/KZDownloadMgr.h"
 
+#include "foundation/Log.h"
 #include "transfer/BlockHasher.h"
 #include "transfer/CloudPaths.h"
 #include "transfer/Lanes.h"
@@ -153,7 +154,8 @@ BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
     const bool cloudChanged = expected != rec.fileSha1 || size != rec.size;
     if (cloudChanged) {
         // The cloud file changed since the job was made: start over from its new content.
-        ctx.table().clearBlocks(rec.id);
+        if (BWError e = ctx.table().clearBlocks(rec.id))
+            return e;
         ctx.updateRecord([expected, size](TransferJobRecord& r) {
             r.fileSha1 = expected;
             r.size = size;
@@ -266,7 +268,10 @@ BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
                     return localWriteError(partial, errno);
             }
             const QString sha1 = Sha1::of(bytes.value);
-            ctx.table().markBlockDone(rec.id, i, sha1);
+            // A block the record does not hold is fetched again; a job that cannot record its
+            // progress stops rather than run on with a record that no longer matches.
+            if (BWError e = ctx.table().markBlockDone(rec.id, i, sha1))
+                return e;
             board.set(i);
             ctx.progress(progressBytes += len);
         }
@@ -292,7 +297,8 @@ BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
         return error;
     if (!expected.isEmpty() && got != expected) {
         // Start the next attempt from nothing: something in the partial file is not the cloud's.
-        ctx.table().clearBlocks(rec.id);
+        nubo::warnIfFailed(lcTransfer(), ctx.table().clearBlocks(rec.id),
+                           "clearing a damaged download's blocks");
         ::unlinkat(partDir.get(), partName.constData(), 0);
         return transferError(kErrBlockHash, rec.source);
     }

@@ -1,5 +1,6 @@
 #include "transfer/KZUploadMgr.h"
 
+#include "foundation/Log.h"
 #include "transfer/BlockHasher.h"
 #include "transfer/CloudPaths.h"
 #include "transfer/Lanes.h"
@@ -74,7 +75,8 @@ BWError sendBlocks(int fd, const TransferJobRecord& rec, const UploadSession& se
                     return transferError(kErrLocalChanged, rec.source);
                 return e;
             }
-            ctx.table().markBlockDone(rec.id, i);
+            if (BWError e = ctx.table().markBlockDone(rec.id, i))
+                return e;
             ctx.progress(doneBytes += len);
         }
     };
@@ -202,7 +204,8 @@ BWError KZUploadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
         auto there = ctx.service().nodeByPath(rec.path);
         if (there.ok() && !there.value.isDir && there.value.fileHash == fileSha1) {
             // The upload this run began is not needed: the service closes it.
-            ctx.service().cancelUpload(current.uploadId);
+            nubo::warnIfFailed(lcTransfer(), ctx.service().cancelUpload(current.uploadId),
+                               "closing an upload that was not needed");
             return {};
         }
     }
@@ -211,7 +214,7 @@ BWError KZUploadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
 
 void KZUploadMgr::discard(const TransferJobRecord& rec) {
     if (!rec.uploadId.isEmpty() && service())
-        service()->cancelUpload(rec.uploadId);
+        nubo::warnIfFailed(lcTransfer(), service()->cancelUpload(rec.uploadId), "closing a discarded upload");
 }
 
 void KZUploadMgr::jobFinished(const TransferJobRecord&) {

@@ -2,6 +2,7 @@
 
 #include "cloud/KZSession.h"
 #include "foundation/Dispatch.h"
+#include "foundation/Log.h"
 #include "transfer/KZDownloadMgr.h"
 #include "transfer/KZUploadMgr.h"
 
@@ -38,7 +39,7 @@ void cloudTreeChanged() {
         pending.store(false);
         KZSession& session = KZSession::sharedSession();
         if (session.isLoggedIn())
-            session.requestIncrNode();
+            warnIfFailed(lcTransfer(), session.requestIncrNode(), "fetching the changes after a transfer");
     });
 }
 

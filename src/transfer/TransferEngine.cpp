@@ -1,6 +1,7 @@
 #include "transfer/TransferEngine.h"
 
 #include "foundation/Dispatch.h"
+#include "foundation/Log.h"
 #include "foundation/NetworkMonitor.h"
 #include "foundation/NotificationCenter.h"
 #include "storage/UserDatabase.h"
@@ -105,9 +106,9 @@ BWError TransferEngine::signIn(std::shared_ptr<CloudService> service, const QStr
              rec.pausedReason == KZTransportPausedReasonNetwork)) {
             j->rec.status = KZTransportJobStatusWaiting;
             j->rec.pausedReason = KZTransportPausedReasonNone;
-            m_table->save(j->rec);
+            warnIfFailed(lcTransfer(), m_table->save(j->rec), "recording a job that waits again");
         } else if (rec.status == KZTransportJobStatusCancelled) {
-            m_table->remove(rec.id);
+            warnIfFailed(lcTransfer(), m_table->remove(rec.id), "removing a cancelled job");
             continue;
         }
         j->progress = rec.size > 0 ? double(rec.finishedSize) / double(rec.size)
@@ -145,7 +146,7 @@ EngineJobPtr TransferEngine::find(const QString& key) const {
 
 void TransferEngine::save(EngineJob& j) {
     if (m_table)
-        m_table->save(j.rec);
+        warnIfFailed(lcTransfer(), m_table->save(j.rec), "recording a job");
 }
 
 void TransferEngine::setStatus(EngineJob& j, int status, int reason) {
@@ -192,7 +193,7 @@ QList<TransferEngine::JobView> TransferEngine::addJobs(QList<TransferJobRecord> 
         if (EngineJobPtr old = find(rec.path)) {
             if (old->rec.status != KZTransportJobStatusFinished)
                 continue;
-            m_table->remove(old->rec.id);
+            warnIfFailed(lcTransfer(), m_table->remove(old->rec.id), "removing a finished job");
             m_jobs.removeOne(old);
             m_index.remove(old->rec.path);
             old->removed = true;
@@ -329,7 +330,7 @@ void TransferEngine::workerDone(const EngineJobPtr& j, quint64 gen, const BWErro
         j->rec.finishedTime = quint32(QDateTime::currentSecsSinceEpoch());
         setStatus(*j, KZTransportJobStatusFinished);
         if (m_table)
-            m_table->clearBlocks(j->rec.id);
+            warnIfFailed(lcTransfer(), m_table->clearBlocks(j->rec.id), "clearing a finished job's blocks");
         jobFinished(j->rec);
         emitJob(Event::Finished, *j);
         postTransportCount();
@@ -413,7 +414,7 @@ void TransferEngine::cancelJob(const EngineJobPtr& j) {
     m_index.remove(j->rec.path);
     j->removed = true;
     if (m_table)
-        m_table->remove(j->rec.id);
+        warnIfFailed(lcTransfer(), m_table->remove(j->rec.id), "removing a cancelled job");
     countMove(j->rec.status, -1); // out of the list
     j->rec.status = KZTransportJobStatusCancelled;
     if (!finished && !j->workerBusy)
@@ -463,7 +464,7 @@ void TransferEngine::cancelAll() {
 void TransferEngine::cancelFinishedAll() {
     if (!m_table)
         return;
-    m_table->removeFinished();
+    warnIfFailed(lcTransfer(), m_table->removeFinished(), "removing the finished jobs");
     const int before = int(m_jobs.size());
     m_jobs.removeIf([this](const EngineJobPtr& j) {
         j->removed = j->rec.status == KZTransportJobStatusFinished;

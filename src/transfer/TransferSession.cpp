@@ -1,6 +1,7 @@
 #include "transfer/TransferSession.h"
 
 #include "foundation/Dispatch.h"
+#include "foundation/Log.h"
 #include "foundation/NetworkMonitor.h"
 #include "service/CloudService.h"
 #include "storage/DataPaths.h"
@@ -57,8 +58,7 @@ void signOutTransfers() {
 
 void startTransfersAfterSignIn() {
     KZBackgroundThread::shared().run([] {
-        if (BWError e = signInTransfers(CloudService::shared()))
-            qWarning("Nubo: transfers could not be restored: %s", qPrintable(e.localizedDescription()));
+        warnIfFailed(lcTransfer(), signInTransfers(CloudService::shared()), "restoring the transfers");
     });
 }
 

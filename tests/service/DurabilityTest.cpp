@@ -59,14 +59,17 @@ TEST(DurabilityChild, DISABLED_Writer) {
         std::printf("%s%lld %s\n", kCommitTag.constData(), qlonglong(node.value.nid), qPrintable(sha1));
         std::fflush(stdout);
         // Tree changes around the committed files: renames, copies and removals of folders.
-        if (round % 3 == 1)
-            s.rename(dir.value.nid, QStringLiteral("r%1").arg(rng.generate64(), 0, 16));
-        if (round % 4 == 2)
-            s.copy(dir.value.nid, 0, QStringLiteral("c%1").arg(rng.generate64(), 0, 16));
+        if (round % 3 == 1) {
+            EXPECT_TRUE(s.rename(dir.value.nid, QStringLiteral("r%1").arg(rng.generate64(), 0, 16)).ok());
+        }
+        if (round % 4 == 2) {
+            EXPECT_TRUE(s.copy(dir.value.nid, 0, QStringLiteral("c%1").arg(rng.generate64(), 0, 16)).ok());
+        }
         if (round % 5 == 3) {
             auto extra = s.createFolder(dir.value.nid, QStringLiteral("tmp"));
-            if (extra.ok())
-                s.remove({extra.value.nid});
+            if (extra.ok()) {
+                EXPECT_FALSE(s.remove({extra.value.nid}));
+            }
         }
     }
 }

@@ -51,11 +51,11 @@ TEST(Database, TransactionRollsBackUnlessCommitted) {
     ASSERT_FALSE(d.exec(QStringLiteral("CREATE TABLE t (x INTEGER)")));
     {
         Database::Transaction t(d);
-        d.query(QStringLiteral("INSERT INTO t VALUES (?)")).bind(1, 1).exec();
+        EXPECT_FALSE(d.query(QStringLiteral("INSERT INTO t VALUES (?)")).bind(1, 1).exec());
     }
     {
         Database::Transaction t(d);
-        d.query(QStringLiteral("INSERT INTO t VALUES (?)")).bind(1, 2).exec();
+        EXPECT_FALSE(d.query(QStringLiteral("INSERT INTO t VALUES (?)")).bind(1, 2).exec());
         EXPECT_FALSE(t.commit());
     }
     Query q = d.query(QStringLiteral("SELECT group_concat(x) FROM t"));
@@ -93,8 +93,9 @@ TEST(Database, ConcurrentWritersOnOneConnection) {
         threads.emplace_back([&d, k] {
             for (int i = 0; i < 200; ++i) {
                 Database::Transaction t(d);
-                d.query(QStringLiteral("INSERT INTO t VALUES (?, ?)")).bind(1, k).bind(2, i).exec();
-                t.commit();
+                EXPECT_FALSE(
+                    d.query(QStringLiteral("INSERT INTO t VALUES (?, ?)")).bind(1, k).bind(2, i).exec());
+                EXPECT_FALSE(t.commit());
             }
         });
     }

@@ -161,7 +161,13 @@ int runChild(const QString& dir, int round, int killAfterMs, const QByteArray& k
         child.waitForFinished(5000);
         return -2;
     }
-    child.waitForFinished(30000);
+    // A child still running after its own wait (20 s) plus a start is hung: it must not pass for
+    // one that ended well, as its exit code would read 0.
+    if (!child.waitForFinished(60000)) {
+        child.kill();
+        child.waitForFinished(5000);
+        return -1;
+    }
     if (child.exitStatus() == QProcess::CrashExit)
         return -2;
     return child.exitCode();

@@ -42,10 +42,11 @@ TEST_F(FileRefresh, ChangesMergeInOrderAndTheSelectionFollowsItsNodes) {
     select({QStringLiteral("b.txt"), QStringLiteral("d.txt"), QStringLiteral("m")});
     ASSERT_EQ(page->selectedFiles().size(), 3);
 
-    svc().service().rename(nid(QStringLiteral("/merge/b.txt")), QStringLiteral("z.txt")); // selected, moves
-    svc().service().remove({nid(QStringLiteral("/merge/d.txt"))});                        // selected, goes
-    svc().putFile(QStringLiteral("/merge/a.txt"), "a");                                   // new, first
-    svc().mkdir(QStringLiteral("/merge/n"));                                              // new folder
+    // b.txt is selected and moves; d.txt is selected and goes.
+    ASSERT_TRUE(svc().service().rename(nid(QStringLiteral("/merge/b.txt")), QStringLiteral("z.txt")).ok());
+    ASSERT_FALSE(svc().service().remove({nid(QStringLiteral("/merge/d.txt"))}));
+    svc().putFile(QStringLiteral("/merge/a.txt"), "a"); // new, first
+    svc().mkdir(QStringLiteral("/merge/n"));            // new folder
     refresh();
 
     EXPECT_EQ(rowNames(), (QStringList{"m", "n", "a.txt", "f.txt", "z.txt"}));
@@ -94,7 +95,7 @@ TEST_F(FileRefresh, ADeletedFolderForgetsItsScrollOffsets) {
     ASSERT_TRUE(waitUntil([&] { return page->fileInfo()->path() == QStringLiteral("/offsets"); }));
     ASSERT_TRUE(page->tableViewOffsets().contains(key));
 
-    svc().service().remove({nid(QStringLiteral("/offsets/gone"))});
+    ASSERT_FALSE(svc().service().remove({nid(QStringLiteral("/offsets/gone"))}));
     refresh();
     EXPECT_TRUE(page->files().isEmpty());
     EXPECT_FALSE(page->tableViewOffsets().contains(key));
@@ -215,7 +216,7 @@ TEST_F(FileRefresh, ARefusedInPlaceRenameLeavesNoBlockingToastAndShowsTheRealNam
     svc().putFile(QStringLiteral("/locked/doc.txt"), "d");
     refresh();
     const qint64 doc = nid(QStringLiteral("/locked/doc.txt"));
-    svc().service().setEditLocked(doc, true);
+    ASSERT_FALSE(svc().service().setEditLocked(doc, true));
     refresh();
     jump(QStringLiteral("/locked"));
     ASSERT_TRUE(row(QStringLiteral("doc.txt"))->m_isEditLock());
@@ -229,5 +230,5 @@ TEST_F(FileRefresh, ARefusedInPlaceRenameLeavesNoBlockingToastAndShowsTheRealNam
     ASSERT_TRUE(waitUntil(
         [&] { return nameCell(0) && nameCell(0)->infoLabel()->text() == QStringLiteral("doc.txt"); }));
     EXPECT_TRUE(exists(QStringLiteral("/locked/doc.txt")));
-    svc().service().setEditLocked(doc, false);
+    EXPECT_FALSE(svc().service().setEditLocked(doc, false));
 }

@@ -36,8 +36,8 @@ protected:
     void lock(const QString& path, bool sync, bool edit) {
         auto node = svc().service().nodeByPath(path);
         ASSERT_TRUE(node.ok());
-        svc().service().setSyncLocked(node.value.nid, sync);
-        svc().service().setEditLocked(node.value.nid, edit);
+        ASSERT_FALSE(svc().service().setSyncLocked(node.value.nid, sync));
+        ASSERT_FALSE(svc().service().setEditLocked(node.value.nid, edit));
     }
     // Answers the alert shown now with "知道了" and checks its texts.
     void expectRefusal(const QString& message) {

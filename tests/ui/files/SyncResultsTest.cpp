@@ -183,7 +183,7 @@ TEST_F(SyncResults, AFailureShowsItsTextAndTheBatchIsNotDone) {
     refresh();
     jump(QStringLiteral("/q5"));
     const CloudFileInfoPtr stale = row(QStringLiteral("gone.txt"));
-    svc().service().remove({stale->nid()});
+    ASSERT_FALSE(svc().service().remove({stale->nid()}));
     page->moveFiles({stale}, cloud(QStringLiteral("/dest")));
     ASSERT_TRUE(cloudIdle());
     ASSERT_TRUE(waitUntil([&] { return !toastText().isEmpty(); }));

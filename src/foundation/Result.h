@@ -5,7 +5,7 @@
 namespace nubo {
 
 // A value or the failure that stopped it. Storage and service calls return these and never throw.
-template <class T> struct Result {
+template <class T> struct [[nodiscard]] Result {
     T value{};
     BWError error;
 
