@@ -8,9 +8,9 @@
 #include "kit/Window.h"
 #include "shell/KZTools.h"
 #include "storage/DataPaths.h"
-#include "transfer/KZDownloadMgrProxy.h"
-#include "transfer/KZUploadMgrProxy.h"
 #include "transfer/TransferJobTable.h"
+#include "transport/KZDownloadMgrProxy.h"
+#include "transport/KZUploadMgrProxy.h"
 #include "ui/transport/KZTransportedFilesViewController.h"
 
 #include <QAbstractTableModel>

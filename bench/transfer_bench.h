@@ -7,7 +7,7 @@
 #include "service/EmbeddedCloudService.h"
 #include "transfer/KZDownloadMgr.h"
 #include "transfer/KZUploadMgr.h"
-#include "transfer/TransferSession.h"
+#include "transport/TransferSession.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -11,7 +11,7 @@
 #include "storage/DataPaths.h"
 #include "storage/SingletonT.h"
 #include "storage/SystemConfig.h"
-#include "transfer/TransferSession.h"
+#include "transport/TransferSession.h"
 #include "ui/files/KZFilesViewController.h"
 #include "ui/files/KZImagesPreviewWindowController.h"
 #include "ui/share/KZShareFilesViewController.h"

@@ -5,7 +5,7 @@
 #include "sync/LocalFileSyncMgr.h"
 #include "transfer/KZDownloadMgr.h"
 #include "transfer/KZUploadMgr.h"
-#include "transfer/TransferSession.h"
+#include "transport/TransferSession.h"
 
 #include <QDir>
 #include <QDirIterator>

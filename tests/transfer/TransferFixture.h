@@ -3,9 +3,9 @@
 #include "foundation/Dispatch.h"
 #include "support/EventLoop.h"
 #include "support/ServiceFixture.h"
-#include "transfer/KZDownloadMgrProxy.h"
-#include "transfer/KZUploadMgrProxy.h"
-#include "transfer/TransferSession.h"
+#include "transport/KZDownloadMgrProxy.h"
+#include "transport/KZUploadMgrProxy.h"
+#include "transport/TransferSession.h"
 
 #include <QObject>
 #include <QTemporaryDir>

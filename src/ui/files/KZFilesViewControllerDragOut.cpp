@@ -5,7 +5,7 @@
 #include "ui/files/KZFilesViewController.h"
 
 #include "shell/KZWindowsManager.h"
-#include "transfer/KZDownloadMgrProxy.h"
+#include "transport/KZDownloadMgrProxy.h"
 
 #include <QDateTime>
 #include <QDeadlineTimer>

@@ -11,7 +11,7 @@
 #include "shell/KZWindowsManager.h"
 #include "storage/SingletonT.h"
 #include "storage/SystemConfig.h"
-#include "transfer/KZDownloadMgrProxy.h"
+#include "transport/KZDownloadMgrProxy.h"
 #include "ui/files/KZFilesImages.h"
 
 #include <QFileInfo>

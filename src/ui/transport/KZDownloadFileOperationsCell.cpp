@@ -2,7 +2,7 @@
 
 #include "kit/OpenPanel.h"
 #include "shell/KZButton.h"
-#include "transfer/KZDownloadMgrProxy.h"
+#include "transport/KZDownloadMgrProxy.h"
 #include "ui/transport/KZTransportAlert.h"
 
 #include <QFileInfo>

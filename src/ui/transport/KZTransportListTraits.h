@@ -1,8 +1,8 @@
 #pragma once
 
 #include "shell/KZMessageSet.h"
-#include "transfer/KZDownloadMgrProxy.h"
-#include "transfer/KZUploadMgrProxy.h"
+#include "transport/KZDownloadMgrProxy.h"
+#include "transport/KZUploadMgrProxy.h"
 #include "ui/files/KZFileInfoCell.h"
 #include "ui/files/KZFileRowView.h"
 #include "ui/transport/KZDownloadFileOperationsCell.h"

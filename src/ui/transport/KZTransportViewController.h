@@ -4,8 +4,8 @@
 #include "shell/KZButton.h"
 #include "shell/KZMessageSet.h"
 #include "shell/KZSegmentedControl.h"
-#include "transfer/KZDownloadMgrProxy.h"
-#include "transfer/KZUploadMgrProxy.h"
+#include "transport/KZDownloadMgrProxy.h"
+#include "transport/KZUploadMgrProxy.h"
 
 #include <QPointer>
 

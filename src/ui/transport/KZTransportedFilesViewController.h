@@ -5,8 +5,8 @@
 #include "shell/KZButton.h"
 #include "shell/KZMessageSet.h"
 #include "shell/KZTableCheckboxHeaderView.h"
-#include "transfer/KZDownloadMgrProxy.h"
-#include "transfer/KZUploadMgrProxy.h"
+#include "transport/KZDownloadMgrProxy.h"
+#include "transport/KZUploadMgrProxy.h"
 #include "ui/files/KZFileRowView.h"
 
 #include <QPointer>

@@ -3,7 +3,7 @@
 #include "kit/OpenPanel.h"
 #include "shell/KZButton.h"
 #include "shell/KZWindowsManager.h"
-#include "transfer/KZUploadMgrProxy.h"
+#include "transport/KZUploadMgrProxy.h"
 #include "ui/transport/KZTransportAlert.h"
 
 KZUploadFileOperationsCell::KZUploadFileOperationsCell(QWidget* parent) : KZTransportOperationsCell(parent) {

@@ -6,8 +6,8 @@
 #include "shell/KZWindowsManager.h"
 #include "storage/SingletonT.h"
 #include "storage/SystemConfig.h"
-#include "transfer/KZDownloadMgrProxy.h"
-#include "transfer/KZUploadMgrProxy.h"
+#include "transport/KZDownloadMgrProxy.h"
+#include "transport/KZUploadMgrProxy.h"
 #include "ui/files/KZFoldersWindowController.h"
 
 #include <QAbstractItemView>

@@ -7,7 +7,7 @@
 #include "storage/SystemConfig.h"
 #include "transfer/KZDownloadMgr.h"
 #include "transfer/KZUploadMgr.h"
-#include "transfer/TransferSession.h"
+#include "transport/TransferSession.h"
 
 namespace nubo::test {
 

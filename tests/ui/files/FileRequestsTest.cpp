@@ -7,7 +7,7 @@
 #include "shell/KZWindowsManager.h"
 #include "storage/SingletonT.h"
 #include "storage/SystemConfig.h"
-#include "transfer/KZDownloadMgrProxy.h"
+#include "transport/KZDownloadMgrProxy.h"
 
 #include <QDir>
 #include <QFileDialog>

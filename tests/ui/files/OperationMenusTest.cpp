@@ -5,7 +5,7 @@
 #include "kit/Pasteboard.h"
 #include "kit/Window.h"
 #include "shell/KZTextFieldCell.h"
-#include "transfer/KZDownloadMgrProxy.h"
+#include "transport/KZDownloadMgrProxy.h"
 #include "ui/files/KZFileListStyleSwitcher.h"
 
 #include <QApplication>

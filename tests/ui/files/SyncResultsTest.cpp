@@ -8,9 +8,9 @@
 #include "shell/KZRouter.h"
 #include "sync/CloudFileSyncMgr.h"
 #include "sync/LocalFileSyncMgr.h"
-#include "transfer/KZDownloadMgrProxy.h"
-#include "transfer/KZUploadMgrProxy.h"
 #include "transfer/TransferErrors.h"
+#include "transport/KZDownloadMgrProxy.h"
+#include "transport/KZUploadMgrProxy.h"
 
 #include <QDir>
 #include <QFile>

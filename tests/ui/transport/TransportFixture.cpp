@@ -13,7 +13,7 @@
 #include "storage/Database.h"
 #include "transfer/KZDownloadMgr.h"
 #include "transfer/KZUploadMgr.h"
-#include "transfer/TransferSession.h"
+#include "transport/TransferSession.h"
 #include "ui/files/KZFileRowView.h"
 
 #include <QDir>

@@ -3,8 +3,8 @@
 #include "kit/OpenPanel.h"
 #include "support/EventLoop.h"
 #include "support/ServiceFixture.h"
-#include "transfer/KZDownloadMgrProxy.h"
-#include "transfer/KZUploadMgrProxy.h"
+#include "transport/KZDownloadMgrProxy.h"
+#include "transport/KZUploadMgrProxy.h"
 
 #include <QSizeF>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "transfer/KZDownloadMgrProxy.h"
+#include "transport/KZDownloadMgrProxy.h"
 
 #include "foundation/Dispatch.h"
 

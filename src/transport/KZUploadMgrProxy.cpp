@@ -1,4 +1,4 @@
-#include "transfer/KZUploadMgrProxy.h"
+#include "transport/KZUploadMgrProxy.h"
 
 #include "foundation/Dispatch.h"
 

@@ -2,7 +2,7 @@
 
 #include "foundation/Dispatch.h"
 #include "foundation/Weak.h"
-#include "transfer/JobOpenInfoLists.h"
+#include "transport/JobOpenInfoLists.h"
 
 #include <QObject>
 #include <functional>

@@ -5,7 +5,7 @@
 #include "sync/CloudFileSyncMgr.h"
 #include "transfer/KZTransportJobInfo.h"
 #include "transfer/KZUploadMgr.h"
-#include "transfer/TransferMgrProxy.h"
+#include "transport/TransferMgrProxy.h"
 
 #include <QList>
 

@@ -5,7 +5,7 @@
 #include "sync/LocalFileSyncMgr.h"
 #include "transfer/KZDownloadMgr.h"
 #include "transfer/KZTransportJobInfo.h"
-#include "transfer/TransferMgrProxy.h"
+#include "transport/TransferMgrProxy.h"
 
 #include <QList>
 

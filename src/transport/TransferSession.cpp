@@ -1,4 +1,4 @@
-#include "transfer/TransferSession.h"
+#include "transport/TransferSession.h"
 
 #include "foundation/Dispatch.h"
 #include "foundation/Log.h"
@@ -9,10 +9,10 @@
 #include "sync/CloudFileSyncMgr.h"
 #include "sync/LocalFileSyncMgr.h"
 #include "transfer/KZDownloadMgr.h"
-#include "transfer/KZDownloadMgrProxy.h"
 #include "transfer/KZUploadMgr.h"
-#include "transfer/KZUploadMgrProxy.h"
 #include "transfer/TransferErrors.h"
+#include "transport/KZDownloadMgrProxy.h"
+#include "transport/KZUploadMgrProxy.h"
 
 namespace nubo::transfer {
 
