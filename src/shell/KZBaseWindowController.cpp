@@ -54,3 +54,11 @@ bool KZBaseWindowController::windowShouldClose(kit::Window*) {
     });
     return false;
 }
+
+void KZBaseWindowController::windowWillClose(kit::Window*) {
+    // A close that did not come through the manager (close() on the top level) still ends the
+    // presentation: otherwise the window that presented it would wait for it for good.
+    KZWindowsManager& wm = KZWindowsManager::shareInstance();
+    if (wm.isPresented(this))
+        wm.dismissWindowController(this);
+}

@@ -35,6 +35,7 @@ public:
     void presentWindowController(KZBaseWindowController* controller);
 
     bool windowShouldClose(kit::Window* window) override;
+    void windowWillClose(kit::Window* window) override;
 
 protected:
     void windowDidLoad() override;

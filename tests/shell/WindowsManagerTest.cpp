@@ -25,6 +25,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QTest>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 using nubo::test::waitUntil;
@@ -265,6 +266,36 @@ TEST_F(WindowsManagerFixture, TitleBarCloseTakesTheManagersRoad) {
     ASSERT_TRUE(waitUntil([&] { return wm.shownWindowControllers().isEmpty(); }));
     EXPECT_FALSE(a.window()->isVisible());
     EXPECT_EQ(watcher.closed, (QList<QObject*>{&a}));
+}
+
+// A presented window closed from outside its own buttons (the window system's close request,
+// or a plain close() of the top level) must end the modality and say that it closed, or the
+// window that presented it stays blocked.
+TEST_F(WindowsManagerFixture, APresentedWindowClosedFromOutsideEndsTheModality) {
+    Recorder parent;
+    wm.showWindow(&parent);
+    enum { Request, PlatformClose, WidgetClose };
+    for (const int how : {Request, PlatformClose, WidgetClose}) {
+        SCOPED_TRACE(how);
+        Recorder shared;
+        parent.presentWindowController(&shared);
+        ASSERT_TRUE(waitUntil([&] { return wm.modalWindow() == shared.window(); }));
+        watcher.closed.clear();
+        if (how == Request) // what a spontaneous close event asks the delegate
+            EXPECT_FALSE(shared.windowShouldClose(shared.window()));
+        else if (how == PlatformClose)
+            shared.window()->windowHandle()->close();
+        else
+            shared.window()->close();
+        ASSERT_TRUE(waitUntil([&] { return !watcher.closed.isEmpty(); }));
+        EXPECT_EQ(watcher.closed, (QList<QObject*>{&shared}));
+        EXPECT_TRUE(wm.presentedWindowControllers().isEmpty());
+        EXPECT_EQ(wm.modalWindow(), nullptr);
+        EXPECT_FALSE(shared.window()->isVisible());
+        EXPECT_NE(shared.window()->windowModality(), Qt::ApplicationModal);
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+        EXPECT_FALSE(shared.isPresenting());
+    }
 }
 
 TEST_F(WindowsManagerFixture, SettingsItemMakesItsWindowOnceAndThenBringsItForward) {
