@@ -364,7 +364,10 @@ void TableView::removeDisplayed(int row, int reportedRow) {
     m_displayed.erase(it);
     if (auto* d = m_delegate.get())
         d->tableViewDidRemoveRowView(this, rv, reportedRow);
-    recycleRow(rv);
+    if (m_updates > 0)
+        m_retired.append(rv);
+    else
+        recycleRow(rv);
 }
 
 void TableView::recycle(View* v) {
@@ -440,6 +443,9 @@ void TableView::tile() {
     if (m_tiling || m_updates > 0)
         return;
     m_tiling = true;
+    for (const QPointer<TableRowView>& rv : std::exchange(m_retired, {}))
+        if (rv)
+            recycleRow(rv);
     dropOffscreen();
     const int w = QWidget::width();
     const int h = QWidget::height();

@@ -265,6 +265,9 @@ private:
     QHash<QString, QList<QPointer<View>>> m_pool;
     std::map<int, TableRowView*> m_displayed;
     QList<QPointer<View>> m_offscreen;
+    // Rows removed inside beginUpdates/endUpdates: they stay on screen, as they were, until the
+    // updates end and the table is laid out again, so that the visible area never goes blank.
+    QList<QPointer<TableRowView>> m_retired;
 
     int m_rowCount = 0;
     qreal m_rowHeight = 24;

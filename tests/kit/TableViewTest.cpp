@@ -177,6 +177,33 @@ TEST_F(Fixture, InsertionAndRemovalKeepTheOtherRowsSelected) {
     EXPECT_EQ(int(source.live.size()), table->numberOfRowViews());
 }
 
+// Removing every visible row inside an update leaves the old rows drawn until the update ends,
+// then the rows below take their places; the removed views are reused, not leaked.
+TEST_F(Fixture, RowsRemovedInsideAnUpdateStayDrawnUntilItEnds) {
+    source.rows = 40;
+    table->reloadData();
+    const auto drawn = [this] {
+        int n = 0;
+        for (auto* rv : table->findChildren<TableRowView*>())
+            n += rv->isVisible() ? 1 : 0;
+        return n;
+    };
+    const int before = drawn();
+    ASSERT_GE(before, 10);
+    const int madeBefore = source.cellsMade;
+
+    source.rows = 20;
+    table->beginUpdates();
+    table->removeRows(IndexSet::range(0, 20));
+    EXPECT_EQ(drawn(), before);
+    table->endUpdates();
+    EXPECT_EQ(drawn(), table->numberOfRowViews());
+    EXPECT_GE(table->numberOfRowViews(), 10);
+    EXPECT_FALSE(source.pairingBroken);
+    EXPECT_EQ(int(source.live.size()), table->numberOfRowViews());
+    EXPECT_EQ(source.cellsMade, madeBefore);
+}
+
 TEST_F(Fixture, ClickedRowFollowsClicksOnRowsAndEmptySpace) {
     source.rows = 3;
     table->reloadData();

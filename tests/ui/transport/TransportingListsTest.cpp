@@ -2,6 +2,7 @@
 #include "TransportFixture.h"
 
 #include "foundation/NetworkMonitor.h"
+#include "kit/TableView.h"
 #include "kit/Window.h"
 #include "shell/KZAlertController.h"
 #include "shell/KZButton.h"
@@ -12,6 +13,7 @@
 #include "shell/KZWindowsManager.h"
 #include "ui/transport/KZDownloadingFilesViewController.h"
 #include "ui/transport/KZUploadingFilesViewController.h"
+#include <QElapsedTimer>
 
 using namespace nubo::test;
 using nubo::ServiceOp;
@@ -315,4 +317,38 @@ TEST_F(UploadingList, AHiddenListLeavesTheBottomBarAlone) {
     ASSERT_TRUE(waitUntil([&] { return !list->hasPendingRefresh(); }));
     EXPECT_EQ(list->uploadJobs().size(), 2);
     EXPECT_EQ(bottomBarMessage(), QStringLiteral("共2个文件"));
+}
+
+// Jobs finish from the top a few at a time while the rows are batched: the visible area must
+// keep showing rows, not only after the reports stop.
+TEST_F(UploadingList, RowsStayOnScreenWhileManyJobsReport) {
+    addUploadJobs(800, 10);
+    show();
+    kit::TableView* table = list->tableView();
+    const auto rowsOnScreen = [table] {
+        int n = 0;
+        for (auto* rv : table->findChildren<kit::TableRowView*>())
+            if (rv->isVisible() && rv->geometry().intersects(rv->parentWidget()->rect()))
+                ++n;
+        return n;
+    };
+    // The first rows come with the first refresh after the list is loaded.
+    ASSERT_TRUE(waitUntil([&] { return rowsOnScreen() > 0; }));
+    int samples = 0, blank = 0;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < 30000 && list->uploadJobs().size() > 50) {
+        // Sampled at any moment of the refresh cycle, as a paint would be.
+        QElapsedTimer slice;
+        slice.start();
+        while (slice.elapsed() < 37)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        ++samples;
+        if (list->uploadJobs().size() > 50 && rowsOnScreen() == 0)
+            ++blank;
+    }
+    EXPECT_GT(samples, 5) << "the jobs finished before the list could be looked at";
+    EXPECT_EQ(blank, 0) << "of " << samples << " samples";
+    ASSERT_TRUE(waitRows(0));
+    EXPECT_EQ(rowsOnScreen(), 0);
 }
