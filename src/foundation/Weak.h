@@ -8,11 +8,13 @@ namespace nubo {
 
 // A weak reference to an interface implemented by a QObject (every delegate and observer
 // in Nubo is one). It reads as null once the object is destroyed. Main-thread use only.
-template <class T>
-class Weak {
+template <class T> class Weak {
 public:
     Weak() = default;
-    Weak(T* p) : m_obj(dynamic_cast<QObject*>(p)), m_ptr(m_obj ? p : nullptr) {} // NOLINT
+    Weak(T* p) : m_obj(dynamic_cast<QObject*>(p)), m_ptr(m_obj ? p : nullptr) { // NOLINT
+        // A delegate that is not a QObject could never be seen going: it would read as null.
+        Q_ASSERT_X(!p || m_obj, "nubo::Weak", "a delegate or observer must be a QObject");
+    }
 
     T* get() const { return m_obj ? m_ptr : nullptr; }
     T* operator->() const { return get(); }
@@ -29,8 +31,7 @@ private:
 };
 
 // An observer list that holds its members weakly and keeps each one once (by identity).
-template <class T>
-class WeakList {
+template <class T> class WeakList {
 public:
     // Adds the object unless it is there already; true when it was added.
     bool add(T* p) {
@@ -68,8 +69,7 @@ public:
         return out;
     }
     // Calls f on every live member that is still a member when its turn comes.
-    template <class F>
-    void forEach(F&& f) const {
+    template <class F> void forEach(F&& f) const {
         const QList<T*> snapshot = live();
         for (T* p : snapshot)
             if (contains(p))

@@ -35,19 +35,15 @@ KZDownloadMgrProxy::KZDownloadMgrProxy()
                        {&D::downloadAdd, &D::downloadStateChanged, &D::downloadFinished, &D::downloadCancel,
                         &D::downloadError, &D::didUpdateUnFinishedDownloadJobOpenInfos,
                         &D::didUpdateFinishedDownloadJobOpenInfos}) {
-    nubo::sync::SyncOperationQueue::Listener l;
-    l.stateChange = [this](quint64 state, quint64 count, int type) {
-        nubo::runOn(this,
-                    [=, this] { notify([&](auto* o) { o->localFileSyncStateChange(state, count, type); }); });
-    };
-    l.fail = [this](const QString& name, const BWError& error, int) {
-        nubo::runOn(this, [=, this] { notify([&](auto* o) { o->localFileSyncFail(name, error); }); });
-    };
-    l.success = [this](const QString& name, quint64 files, quint64 ctrl, int) {
-        nubo::runOn(this,
-                    [=, this] { notify([&](auto* o) { o->localFileSyncSuccess(name, files, ctrl); }); });
-    };
-    LocalFileSyncMgr::shared().setListener(l);
+    listenToSync(
+        {[](D* o, quint64 state, quint64 count, int type) {
+             o->localFileSyncStateChange(state, count, type);
+         },
+         [](D* o, const QString& name, const BWError& error, int) { o->localFileSyncFail(name, error); },
+         [](D* o, const QString& name, quint64 files, quint64 ctrl, int) {
+             o->localFileSyncSuccess(name, files, ctrl);
+         },
+         {}});
 }
 
 void KZDownloadMgrProxy::getUnFinishedDownloadJobOpenInfo() {

@@ -34,22 +34,16 @@ KZUploadMgrProxy::KZUploadMgrProxy()
     : TransferMgrProxy(&toInfo, {&D::uploadAdd, &D::uploadStateChanged, &D::uploadFinished, &D::uploadCancel,
                                  &D::uploadError, &D::didUpdateUnFinishedUploadJobOpenInfos,
                                  &D::didUpdateFinishedUploadJobOpenInfos}) {
-    nubo::sync::SyncOperationQueue::Listener l;
-    l.stateChange = [this](quint64 state, quint64 count, int type) {
-        nubo::runOn(this,
-                    [=, this] { notify([&](auto* o) { o->cloudFileSyncStateChange(state, count, type); }); });
-    };
-    l.fail = [this](const QString& name, const BWError& error, int type) {
-        nubo::runOn(this, [=, this] { notify([&](auto* o) { o->cloudFileSyncFail(name, error, type); }); });
-    };
-    l.success = [this](const QString& name, quint64 files, quint64 ctrl, int type) {
-        nubo::runOn(
-            this, [=, this] { notify([&](auto* o) { o->cloudFileSyncSuccess(name, files, ctrl, type); }); });
-    };
-    l.completion = [this](int type) {
-        nubo::runOn(this, [=, this] { notify([&](auto* o) { o->cloudFileSyncCompletion(type); }); });
-    };
-    CloudFileSyncMgr::shared().setListener(l);
+    listenToSync({[](D* o, quint64 state, quint64 count, int type) {
+                      o->cloudFileSyncStateChange(state, count, type);
+                  },
+                  [](D* o, const QString& name, const BWError& error, int type) {
+                      o->cloudFileSyncFail(name, error, type);
+                  },
+                  [](D* o, const QString& name, quint64 files, quint64 ctrl, int type) {
+                      o->cloudFileSyncSuccess(name, files, ctrl, type);
+                  },
+                  [](D* o, int type) { o->cloudFileSyncCompletion(type); }});
 }
 
 void KZUploadMgrProxy::getUnFinishedUploadJobOpenInfo() {

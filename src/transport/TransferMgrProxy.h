@@ -2,6 +2,7 @@
 
 #include "foundation/Dispatch.h"
 #include "foundation/Weak.h"
+#include "sync/SyncOperationQueue.h"
 #include "transport/JobOpenInfoLists.h"
 
 #include <QObject>
@@ -97,6 +98,23 @@ protected:
         });
     }
 
+    // The calls that a sync manager's reports make on each observer; an empty one is not relayed.
+    struct SyncCalls {
+        std::function<void(Delegate*, quint64 state, quint64 count, int type)> stateChange;
+        std::function<void(Delegate*, const QString& name, const BWError& error, int type)> fail;
+        std::function<void(Delegate*, const QString& name, quint64 files, quint64 ctrl, int type)> success;
+        std::function<void(Delegate*, int type)> completion;
+    };
+    // The sync manager reports on its own thread; the observers hear of it here, queued.
+    void listenToSync(const SyncCalls& calls) {
+        sync::SyncOperationQueue::Listener l;
+        l.stateChange = relay(calls.stateChange);
+        l.fail = relay(calls.fail);
+        l.success = relay(calls.success);
+        l.completion = relay(calls.completion);
+        Sync::shared().setListener(l);
+    }
+
     template <class F> void notify(F&& f) { m_observers.forEach(f); }
     // Calls one of the observers' callbacks named in `Calls` on every observer.
     template <class M, class... V> void call(M f, const V&... v) {
@@ -137,6 +155,12 @@ protected:
     mutable Lists m_lists;
 
 private:
+    template <class... A> std::function<void(A...)> relay(const std::function<void(Delegate*, A...)>& f) {
+        if (!f)
+            return {};
+        return [this, f](A... a) { runOn(this, [=, this] { notify([&](Delegate* o) { f(o, a...); }); }); };
+    }
+
     static void onEngine(const std::function<void(Engine&)>& f) {
         KZBackgroundThread::shared().run([f] { f(Engine::shared()); });
     }
