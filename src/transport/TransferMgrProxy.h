@@ -89,8 +89,10 @@ public:
 
 protected:
     // Main thread; the engine's events come back to this object queued.
+    // The listener is set by queued work, so the main thread never waits; every command the
+    // proxy sends is queued behind it on the same thread, so no event of its jobs is missed.
     TransferMgrProxy(typename Lists::Convert convert, const Calls& calls) : m_lists(convert), m_calls(calls) {
-        KZBackgroundThread::shared().runAndWait([this] {
+        KZBackgroundThread::shared().run([this] {
             Engine::shared().setListener(
                 [this](TransferEngine::Event e, const QList<TransferEngine::JobView>& jobs) {
                     runOn(this, [this, e, jobs] { engineEvent(e, jobs); });
