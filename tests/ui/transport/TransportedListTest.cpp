@@ -73,6 +73,7 @@ protected:
 
 TEST_F(TransportedList, MergesNewestFirstWhicheverProxyAnswersFirst) {
     showInWindow(list->view());
+    settle(); // the proxies' own first answers land before the test's lists
     const auto u100 = finishedUpload(QStringLiteral("a"), 100),
                u300 = finishedUpload(QStringLiteral("b"), 300);
     const auto d200 = finishedDownload(QStringLiteral("/tmp/c"), 200);
@@ -98,6 +99,7 @@ TEST_F(TransportedList, MergesNewestFirstWhicheverProxyAnswersFirst) {
 // destination, never one kind for the other, and by identity when the deferred selection runs.
 TEST_F(TransportedList, ReplacementKeepsTheSelectionOfEachKind) {
     showInWindow(list->view());
+    settle(); // the proxies' own first answers land before the test's lists
     const auto up = finishedUpload(QStringLiteral("x"), 100);
     const auto down = finishedDownload(QStringLiteral("/tmp/x"), 200); // the upload's local path
     const auto other = finishedDownload(QStringLiteral("/tmp/y"), 300);
