@@ -5,6 +5,7 @@
 #include "bench_common.h"
 #include "cloud/KZSessionProxy.h"
 #include "kit/Window.h"
+#include "page_bench.h"
 #include "service/EmbeddedCloudService.h"
 #include "shell/KZTools.h"
 #include "storage/DataPaths.h"
@@ -29,18 +30,6 @@ namespace {
 
 constexpr int kChildren = 100000;
 constexpr int kScrollPages = 20;
-
-template <class F> void spinUntil(F done) {
-    while (!done())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-
-QString nameFor(qint64 i) {
-    static const char* words[] = {"report", "photo", "Budget", "notes", "IMG", "project", "Draft", "video"};
-    static const char* ext[] = {".jpg", ".txt", ".pdf", ".docx", ".png", ""};
-    const quint64 h = quint64(i) * 2654435761u;
-    return QLatin1String(words[(h >> 8) % 8]) + u'_' + QString::number(i) + QLatin1String(ext[(h >> 16) % 6]);
-}
 
 // Name and type icon per row, as the grid's tiles show them.
 class TilesModel : public QAbstractListModel {
@@ -88,42 +77,16 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     if (!dir.isValid())
         return 1;
-    nubo::paths::setDataFolder(dir.path() + QStringLiteral("/data"));
-    auto opened = nubo::EmbeddedCloudService::open(dir.path() + QStringLiteral("/service"));
-    if (!opened.ok())
-        return 1;
-    nubo::NodeList nodes;
-    qint64 nid = 1;
-    const qint64 bigNid = nid;
-    {
-        nubo::NodeRecord big;
-        big.nid = nid++;
-        big.pid = 0;
-        big.name = QStringLiteral("big");
-        big.isDir = true;
-        nodes.append(big);
-    }
-    for (int i = 0; i < kChildren; ++i) {
-        nubo::NodeRecord r;
-        r.nid = nid++;
-        r.pid = bigNid;
-        r.isDir = i % 1000 == 0; // a few lines of folders, then pictures and other files
-        r.name = nameFor(r.nid);
+    // A few lines of folders, then pictures and other files; pictures ask for thumbnails (the
+    // service holds no content for them: each answer fails).
+    const auto shape = [](nubo::NodeRecord& r, int i) {
+        r.isDir = i % 1000 == 0;
         r.size = r.isDir ? 0 : quint64(r.nid * 37 % 10000000);
-        r.mtime = qint32(1600000000 + (r.nid * 7919) % 100000000);
-        // Pictures ask for thumbnails (the service holds no content for them: each answer fails).
         r.category =
             !r.isDir && (r.name.endsWith(QLatin1String(".jpg")) || r.name.endsWith(QLatin1String(".png")));
-        nodes.append(r);
-    }
-    if (BWError e = opened.value->importNodes(nodes)) {
-        std::printf("seed failed: %s\n", qPrintable(e.localizedDescription()));
+    };
+    if (!pagebench::signInWithBigFolder(dir, kChildren, shape))
         return 1;
-    }
-    nubo::CloudService::setShared(opened.value);
-    bool signedIn = false;
-    KZSessionProxy::shareSessionProxy()->loginLocal([&](const BWError&) { signedIn = true; });
-    spinUntil([&] { return signedIn; });
     nubo::SingletonT<nubo::SystemConfig>::instance().setFilelistViewMode(KZFileListStyleGrid);
     nubo::SingletonT<nubo::SystemConfig>::instance().setCloudFileSort(0);
 
@@ -134,7 +97,7 @@ int main(int argc, char** argv) {
     window.show();
     QCoreApplication::processEvents();
     page->view()->setFrame(window.contentView()->bounds());
-    spinUntil([&] { return page->files().size() == 1; });
+    pagebench::spinUntil([&] { return page->files().size() == 1; });
     const CloudFileInfoPtr bigFolder = page->files().first();
     const CloudFileInfoPtr root = CloudFileInfo::rootFile();
     KZCollectionView* grid = page->collectionView();
@@ -143,11 +106,11 @@ int main(int argc, char** argv) {
     Counts afterOpen, worst;
     for (int round = 0; round < benchcommon::kRuns; ++round) {
         page->openDir(root);
-        spinUntil([&] { return page->fileInfo()->nid() == 0 && page->files().size() == 1; });
+        pagebench::spinUntil([&] { return page->fileInfo()->nid() == 0 && page->files().size() == 1; });
         QElapsedTimer t;
         t.start();
         page->openDir(bigFolder);
-        spinUntil([&] { return page->files().size() == kChildren; });
+        pagebench::spinUntil([&] { return page->files().size() == kChildren; });
         window.repaint();
         open.push_back(t.nsecsElapsed() / 1e6);
         afterOpen = count(grid);

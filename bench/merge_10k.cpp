@@ -7,6 +7,7 @@
 #include "cloud/KZSessionProxy.h"
 #include "kit/TableView.h"
 #include "kit/Window.h"
+#include "page_bench.h"
 #include "service/EmbeddedCloudService.h"
 #include "storage/DataPaths.h"
 #include "storage/SingletonT.h"
@@ -29,18 +30,6 @@ constexpr int kNew = 5000;
 constexpr int kRenamed = 3000;
 constexpr int kRenamedSelected = 500;
 constexpr int kRemoved = 2000;
-
-template <class F> void spinUntil(F done) {
-    while (!done())
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-}
-
-QString nameFor(qint64 i) {
-    static const char* words[] = {"report", "photo", "Budget", "notes", "IMG", "project", "Draft", "video"};
-    static const char* ext[] = {".jpg", ".txt", ".pdf", ".docx", ".png", ""};
-    const quint64 h = quint64(i) * 2654435761u;
-    return QLatin1String(words[(h >> 8) % 8]) + u'_' + QString::number(i) + QLatin1String(ext[(h >> 16) % 6]);
-}
 
 // The page, timing its merge of the report and the frame painted after it.
 class TimedPage : public KZFilesViewController {
@@ -80,7 +69,7 @@ bool applyChanges(nubo::EmbeddedCloudService& svc, qint64 folder, const QString&
     }
     for (int i = 0; i < kNew; ++i) {
         const qint64 nid = nextNid++;
-        const QString name = QStringLiteral("new%1_").arg(round) + nameFor(nid);
+        const QString name = QStringLiteral("new%1_").arg(round) + pagebench::nameFor(nid);
         nubo::Query q = db.query(QStringLiteral("INSERT INTO nodes (nid, pid, name, path, is_dir, size, "
                                                 "mtime, version) VALUES (?, ?, ?, ?, ?, ?, ?, ?)"));
         q.bind(1, nid)
@@ -95,7 +84,7 @@ bool applyChanges(nubo::EmbeddedCloudService& svc, qint64 folder, const QString&
             return false;
     }
     for (qint64 nid : renamed) {
-        const QString name = QStringLiteral("renamed%1_").arg(round) + nameFor(nid);
+        const QString name = QStringLiteral("renamed%1_").arg(round) + pagebench::nameFor(nid);
         nubo::Query q =
             db.query(QStringLiteral("UPDATE nodes SET name = ?, path = ?, version = ? WHERE nid = ?"));
         q.bind(1, name).bind(2, folderPath + u'/' + name).bind(3, version).bind(4, nid);
@@ -128,48 +117,12 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     if (!dir.isValid())
         return 1;
-    nubo::paths::setDataFolder(dir.path() + QStringLiteral("/data"));
-    auto opened = nubo::EmbeddedCloudService::open(dir.path() + QStringLiteral("/service"));
-    if (!opened.ok())
+    const auto service = pagebench::signInWithBigFolder(dir, kChildren);
+    if (!service)
         return 1;
-    nubo::EmbeddedCloudService& svc = *opened.value;
-    nubo::NodeList nodes;
-    qint64 nextNid = 1;
-    const qint64 bigNid = nextNid;
-    {
-        nubo::NodeRecord big;
-        big.nid = nextNid++;
-        big.pid = 0;
-        big.name = QStringLiteral("big");
-        big.isDir = true;
-        nodes.append(big);
-    }
-    for (int i = 0; i < kChildren; ++i) {
-        nubo::NodeRecord r;
-        r.nid = nextNid++;
-        r.pid = bigNid;
-        r.isDir = i % 10 == 0;
-        r.name = nameFor(r.nid);
-        r.size = r.isDir ? 0 : quint64(r.nid * 37 % 10000000);
-        r.mtime = qint32(1600000000 + (r.nid * 7919) % 100000000);
-        nodes.append(r);
-    }
-    if (BWError e = svc.importNodes(nodes)) {
-        std::printf("seed failed: %s\n", qPrintable(e.localizedDescription()));
-        return 1;
-    }
-    nubo::CloudService::setShared(opened.value);
-    bool signedIn = false;
-    BWError error;
-    KZSessionProxy::shareSessionProxy()->loginLocal([&](const BWError& e) {
-        error = e;
-        signedIn = true;
-    });
-    spinUntil([&] { return signedIn; });
-    if (error) {
-        std::printf("sign-in failed: %s\n", qPrintable(error.localizedDescription()));
-        return 1;
-    }
+    nubo::EmbeddedCloudService& svc = *service;
+    const qint64 bigNid = pagebench::kBigNid;
+    qint64 nextNid = bigNid + kChildren + 1;
     nubo::SingletonT<nubo::SystemConfig>::instance().setFilelistViewMode(0);
     nubo::SingletonT<nubo::SystemConfig>::instance().setCloudFileSort(0);
 
@@ -181,9 +134,9 @@ int main(int argc, char** argv) {
     window.show();
     page->window = &window;
     page->watchedNid = bigNid;
-    spinUntil([&] { return page->files().size() == 1; });
+    pagebench::spinUntil([&] { return page->files().size() == 1; });
     page->openDir(page->files().first());
-    spinUntil([&] { return page->files().size() == kChildren; });
+    pagebench::spinUntil([&] { return page->files().size() == kChildren; });
 
     QRandomGenerator rng(12345);
     std::vector<double> merge, reload;
@@ -218,7 +171,7 @@ int main(int argc, char** argv) {
         }
         page->lastMs = -1;
         page->requestIncrFiles();
-        spinUntil([&] { return page->lastMs >= 0 && !page->isRefreshing(); });
+        pagebench::spinUntil([&] { return page->lastMs >= 0 && !page->isRefreshing(); });
         merge.push_back(page->lastMs);
 
         // The selection by node: the selected rows that were not removed, the renamed ones too.
@@ -233,7 +186,7 @@ int main(int argc, char** argv) {
         QElapsedTimer t;
         t.start();
         page->reloadFiles();
-        spinUntil([&] {
+        pagebench::spinUntil([&] {
             return page->selectedFiles().isEmpty() && page->tableView()->numberOfSelectedRows() == 0 &&
                    page->files().size() == merged.size() && page->fileInfo()->nid() == bigNid;
         });

@@ -10,6 +10,8 @@
 #include <QCoreApplication>
 #include <QTemporaryDir>
 #include <cstdio>
+#include <functional>
+#include <memory>
 
 namespace pagebench {
 
@@ -27,15 +29,21 @@ inline QString nameFor(qint64 i) {
     return QLatin1String(words[(h >> 8) % 8]) + u'_' + QString::number(i) + QLatin1String(ext[(h >> 16) % 6]);
 }
 
-// False (with a line saying why) when the service could not be made or the session not signed in.
-inline bool signInWithBigFolder(const QTemporaryDir& dir, int children) {
+// The folder "big" has this node id; its children follow it.
+constexpr qint64 kBigNid = 1;
+
+// The service, or null (with a line saying why) when it could not be made or the session not
+// signed in. `shape` may change each child's record before it is stored.
+inline std::shared_ptr<nubo::EmbeddedCloudService>
+signInWithBigFolder(const QTemporaryDir& dir, int children,
+                    const std::function<void(nubo::NodeRecord&, int)>& shape = {}) {
     nubo::paths::setDataFolder(dir.path() + QStringLiteral("/data"));
     auto opened = nubo::EmbeddedCloudService::open(dir.path() + QStringLiteral("/service"));
     if (!opened.ok())
-        return false;
+        return nullptr;
     nubo::NodeList nodes;
     nodes.reserve(children + 1);
-    qint64 nid = 1;
+    qint64 nid = kBigNid;
     const qint64 bigNid = nid;
     {
         nubo::NodeRecord big;
@@ -53,11 +61,13 @@ inline bool signInWithBigFolder(const QTemporaryDir& dir, int children) {
         r.name = nameFor(r.nid);
         r.size = r.isDir ? 0 : quint64(r.nid * 37 % 10000000);
         r.mtime = qint32(1600000000 + (r.nid * 7919) % 100000000);
+        if (shape)
+            shape(r, i);
         nodes.append(r);
     }
     if (BWError e = opened.value->importNodes(nodes)) {
         std::printf("seed failed: %s\n", qPrintable(e.localizedDescription()));
-        return false;
+        return nullptr;
     }
     nubo::CloudService::setShared(opened.value);
     bool signedIn = false;
@@ -69,9 +79,9 @@ inline bool signInWithBigFolder(const QTemporaryDir& dir, int children) {
     spinUntil([&] { return signedIn; });
     if (error) {
         std::printf("sign-in failed: %s\n", qPrintable(error.localizedDescription()));
-        return false;
+        return nullptr;
     }
-    return true;
+    return opened.value;
 }
 
 } // namespace pagebench
