@@ -6,6 +6,7 @@
 #include "kit/Window.h"
 #include "shell/KZAlertController.h"
 #include "shell/KZToast.h"
+#include "support/CloudPrinters.h"
 #include "support/EventLoop.h"
 #include "support/ServiceFixture.h"
 #include "ui/files/KZFilesViewController.h"
