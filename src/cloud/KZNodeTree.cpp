@@ -84,6 +84,19 @@ void forEachMatch(const char* base, qsizetype begin, qsizetype end, const QByteA
     }
 }
 
+// Room for `extra` more items, growing a large table by a sixteenth instead of doubling it: a
+// million-node tree would otherwise carry up to as much slack as content after a few changes.
+template <class V> void reserveMore(V& v, size_t extra) {
+    if (v.size() + extra > v.capacity())
+        v.reserve(v.size() + extra + v.size() / 16 + 16);
+}
+
+void appendBytes(QByteArray& to, QByteArrayView bytes) {
+    if (to.size() + bytes.size() > to.capacity())
+        to.reserve(to.size() + bytes.size() + to.size() / 16 + 64);
+    to.append(bytes);
+}
+
 int compareBytes(QByteArrayView a, QByteArrayView b) {
     const int c = memcmp(a.data(), b.data(), size_t(std::min(a.size(), b.size())));
     if (c)
@@ -99,41 +112,41 @@ KZNodeTree::KZNodeTree() {
 
 // ---- storage of one node
 
+quint8 KZNodeTree::encode(const QString& name, QByteArrayView utf8, const QByteArray& folded,
+                          QByteArrayView hash, QByteArray& text) {
+    quint8 flags = 0;
+    const QByteArray key = collation::sortKey(name);
+    appendVarint(text, quint32(key.size()));
+    text.append(key);
+    if (utf8 == folded) {
+        flags |= kNameIsFolded;
+    } else {
+        appendVarint(text, quint32(utf8.size()));
+        text.append(utf8);
+    }
+    bool binary = hash.size() == 40;
+    for (qsizetype i = 0; binary && i < 40; ++i)
+        binary = hexValue(QLatin1Char(hash[i])) >= 0;
+    if (binary) {
+        flags |= kHashBinary;
+        for (qsizetype i = 0; i < 40; i += 2)
+            text.append(char(hexValue(QLatin1Char(hash[i])) << 4 | hexValue(QLatin1Char(hash[i + 1]))));
+    } else {
+        appendVarint(text, quint32(hash.size()));
+        text.append(hash);
+    }
+    return flags;
+}
+
+quint8 KZNodeTree::kindFlags(bool dir, bool link, bool sync, bool editLock) {
+    return quint8((dir ? kDir : 0) | (link ? kLink : 0) | (sync ? kSync : 0) | (editLock ? kEditLock : 0));
+}
+
 KZNodeTree::Prepared KZNodeTree::prepare(const NodeRecord& rec) {
     Prepared p;
     p.folded = collation::searchFold(rec.name);
-    const QByteArray name = rec.name.toUtf8();
-    const QByteArray key = collation::sortKey(rec.name);
-    p.text.reserve(key.size() + 24);
-    appendVarint(p.text, quint32(key.size()));
-    p.text.append(key);
-    if (name == p.folded) {
-        p.flags |= kNameIsFolded;
-    } else {
-        appendVarint(p.text, quint32(name.size()));
-        p.text.append(name);
-    }
-    const QString& h = rec.fileHash;
-    bool binary = h.size() == 40;
-    for (qsizetype i = 0; binary && i < 40; ++i)
-        binary = hexValue(h[i]) >= 0;
-    if (binary) {
-        p.flags |= kHashBinary;
-        for (qsizetype i = 0; i < 40; i += 2)
-            p.text.append(char(hexValue(h[i]) << 4 | hexValue(h[i + 1])));
-    } else {
-        const QByteArray text = h.toUtf8();
-        appendVarint(p.text, quint32(text.size()));
-        p.text.append(text);
-    }
-    if (rec.isDir)
-        p.flags |= kDir;
-    if (rec.isLink)
-        p.flags |= kLink;
-    if (rec.isSync)
-        p.flags |= kSync;
-    if (rec.isEditLock)
-        p.flags |= kEditLock;
+    p.flags = encode(rec.name, rec.name.toUtf8(), p.folded, rec.fileHash.toUtf8(), p.text) |
+              kindFlags(rec.isDir, rec.isLink, rec.isSync, rec.isEditLock);
     return p;
 }
 
@@ -205,8 +218,10 @@ void KZNodeTree::mapNid(qint64 nid, int slot) {
     // others goes to a hash instead of stretching the table.
     const qint64 limit = 2 * qint64(std::max<size_t>(m_entries.size(), 1 << 16));
     if (nid >= 0 && (nid < qint64(m_byNid.size()) || nid < limit)) {
-        if (nid >= qint64(m_byNid.size()))
+        if (nid >= qint64(m_byNid.size())) {
+            reserveMore(m_byNid, size_t(nid) + 1 - m_byNid.size());
             m_byNid.resize(size_t(nid) + 1, -1);
+        }
         m_byNid[size_t(nid)] = slot;
     } else {
         m_sparseNid.insert(nid, slot);
@@ -226,30 +241,68 @@ int KZNodeTree::newSlot() {
         m_entries[size_t(slot)] = Entry();
         return slot;
     }
+    reserveMore(m_entries, 1);
     m_entries.emplace_back();
     return int(m_entries.size()) - 1;
 }
 
-void KZNodeTree::store(int slot, const NodeRecord& rec, const Prepared& p) {
+bool KZNodeTree::setNarrow(Entry& e, quint64 size, qint64 version, qint32 category) {
+    if (size > 0xffffffffu || version < 0 || version > 0xffffffffu || category < 0 || category > 0xff) {
+        e.size = 0;
+        e.version = 0;
+        e.category = 0;
+        e.flags |= kWide;
+        return false;
+    }
+    e.size = quint32(size);
+    e.version = quint32(version);
+    e.category = quint8(category);
+    e.flags &= quint8(~kWide);
+    return true;
+}
+
+KZNodeTree::Wide KZNodeTree::fieldsOf(int slot) const {
+    const Entry& e = m_entries[size_t(slot)];
+    if (e.flags & kWide)
+        return m_wide.value(slot);
+    return {e.size, qint64(e.version), e.category};
+}
+
+void KZNodeTree::store(int slot, qint64 nid, const Wide& fields, qint32 mtime, qint32 ctime, quint8 flags) {
     Entry& e = m_entries[size_t(slot)];
-    e.nid = rec.nid;
-    e.size = rec.size;
-    e.version = rec.version;
-    e.mtime = rec.mtime;
-    e.ctime = rec.ctime;
-    e.category = rec.category;
-    e.flags = quint8(kAlive | p.flags);
+    e.nid = nid;
+    e.mtime = mtime;
+    e.ctime = ctime;
+    e.flags = quint8(kAlive | flags);
+    if (setNarrow(e, fields.size, fields.version, fields.category))
+        m_wide.remove(slot);
+    else
+        m_wide.insert(slot, fields);
+}
+
+void KZNodeTree::forgetSlot(int slot) {
+    Entry& e = m_entries[size_t(slot)];
+    m_deadText += textOf(slot).length;
+    if (e.flags & kWide)
+        m_wide.remove(slot);
+    m_children.erase(slot);
+    e.flags = 0;
+    e.parent = -1;
+    unmapNid(e.nid);
+    m_free.push_back(slot);
+    dropSegment(e);
+    --m_live;
 }
 
 void KZNodeTree::setText(int slot, const QByteArray& text) {
     Entry& e = m_entries[size_t(slot)];
     e.text = quint32(m_text.size());
-    m_text.append(text);
+    appendBytes(m_text, text);
 }
 
 int KZNodeTree::addEntry(const NodeRecord& rec, const Prepared& p) {
     const int slot = newSlot();
-    store(slot, rec, p);
+    store(slot, rec.nid, {rec.size, rec.version, rec.category}, rec.mtime, rec.ctime, p.flags);
     setText(slot, p.text);
     addSegment(slot, p.folded);
     mapNid(rec.nid, slot);
@@ -261,10 +314,12 @@ void KZNodeTree::addSegment(int slot, const QByteArray& folded) {
     Entry& e = m_entries[size_t(slot)];
     dropSegment(e);
     e.segment = int(m_segStart.size());
+    reserveMore(m_segStart, 1);
+    reserveMore(m_segSlot, 1);
     m_segStart.push_back(quint32(m_names.size()));
     m_segSlot.push_back(slot);
-    m_names.append('\0');
-    m_names.append(folded);
+    appendBytes(m_names, QByteArrayView("", 1));
+    appendBytes(m_names, folded);
 }
 
 void KZNodeTree::dropSegment(Entry& e) {
@@ -279,17 +334,17 @@ void KZNodeTree::dropSegment(Entry& e) {
 
 void KZNodeTree::clear() {
     QWriteLocker lock(&m_lock);
-    m_entries.clear();
-    m_free.clear();
-    m_byNid.clear();
+    m_entries = {};
+    m_free = {};
+    m_byNid = {};
     m_sparseNid.clear();
-    m_children.clear();
-    m_freeChildLists.clear();
-    m_text.clear();
+    m_children = {};
+    m_wide.clear();
+    m_text = {};
     m_deadText = 0;
-    m_names.clear();
-    m_segStart.clear();
-    m_segSlot.clear();
+    m_names = {};
+    m_segStart = {};
+    m_segSlot = {};
     m_deadSegments = 0;
     m_live = 0;
     m_entries.emplace_back();
@@ -302,100 +357,144 @@ void KZNodeTree::clear() {
     mapNid(0, 0);
 }
 
+void KZNodeTree::Batch::reserve(qsizetype nodes) {
+    m_entries.reserve(size_t(nodes));
+    m_pids.reserve(size_t(nodes));
+    m_names.reserve(nodes * 20);
+    m_text.reserve(nodes * 20);
+}
+
+void KZNodeTree::Batch::add(const NodeRecord& rec) {
+    if (rec.nid > 0 && !rec.isDeleted())
+        add(rec.nid, rec.pid, rec.name, rec.name.toUtf8(), rec.fileHash.toUtf8(),
+            {rec.size, rec.version, rec.category}, rec.mtime, rec.ctime,
+            kindFlags(rec.isDir, rec.isLink, rec.isSync, rec.isEditLock));
+}
+
+void KZNodeTree::Batch::add(const NodeRowView& row) {
+    if (row.nid > 0 && row.status == 0)
+        add(row.nid, row.pid, QString::fromUtf8(row.name), row.name, row.hash,
+            {row.size, row.version, row.category}, row.mtime, row.ctime,
+            kindFlags(row.isDir, row.isLink, row.isSync, row.isEditLock));
+}
+
+void KZNodeTree::Batch::add(qint64 nid, qint64 pid, const QString& name, QByteArrayView utf8,
+                            QByteArrayView hash, const Wide& fields, qint32 mtime, qint32 ctime,
+                            quint8 kind) {
+    const QByteArray folded = collation::searchFold(name);
+    Entry e;
+    e.nid = nid;
+    e.mtime = mtime;
+    e.ctime = ctime;
+    e.text = quint32(m_text.size());
+    e.segment = int(m_names.size());
+    e.flags = quint8(kAlive | kind | encode(name, utf8, folded, hash, m_text));
+    if (!setNarrow(e, fields.size, fields.version, fields.category))
+        m_wide.emplace_back(m_entries.size(), fields);
+    m_names.append('\0');
+    m_names.append(folded);
+    m_entries.push_back(e);
+    m_pids.push_back(pid);
+    m_maxNid = std::max(m_maxNid, nid);
+}
+
 void KZNodeTree::reset(const NodeList& nodes) {
+    // Keys and folded names on every core, each part into a batch of its own.
+    const int parts = parallelParts(nodes.size(), 8192);
+    std::vector<Batch> batches(static_cast<size_t>(parts));
+    parallelFor(parts, [&](int part) {
+        const qsizetype from = nodes.size() * part / parts;
+        const qsizetype to = nodes.size() * (part + 1) / parts;
+        Batch& b = batches[size_t(part)];
+        b.reserve(to - from);
+        for (qsizetype i = from; i < to; ++i)
+            b.add(nodes[i]);
+    });
+    reset(std::move(batches));
+}
+
+void KZNodeTree::reset(std::vector<Batch>&& batches) {
     clear();
     QWriteLocker lock(&m_lock);
-    // Which records become nodes: the first of each id.
-    std::vector<int> taken;
-    taken.reserve(size_t(nodes.size()));
-    {
-        QSet<qint64> sparse;
-        std::vector<char> seen;
-        for (qsizetype i = 0; i < nodes.size(); ++i) {
-            const NodeRecord& n = nodes[i];
-            if (n.nid <= 0 || n.isDeleted())
-                continue;
-            if (n.nid < 4 * (nodes.size() + 1024)) {
-                if (size_t(n.nid) >= seen.size())
-                    seen.resize(std::max(size_t(n.nid) + 1, seen.size() * 2), 0);
-                if (seen[size_t(n.nid)])
-                    continue;
-                seen[size_t(n.nid)] = 1;
-            } else if (sparse.contains(n.nid)) {
-                continue;
-            } else {
-                sparse.insert(n.nid);
-            }
-            taken.push_back(int(i));
-        }
-    }
-    // Keys and folded names on every core, each part into its own buffers, then joined in order.
-    const size_t count = taken.size();
-    const int parts = parallelParts(qint64(count), 8192);
-    struct Part {
-        QByteArray names, text;
-        std::vector<quint32> nameAt, textAt;
-        std::vector<quint8> flags;
-    };
-    std::vector<Part> built(static_cast<size_t>(parts));
-    parallelFor(parts, [&](int part) {
-        Part& b = built[size_t(part)];
-        const size_t from = count * size_t(part) / size_t(parts);
-        const size_t to = count * size_t(part + 1) / size_t(parts);
-        b.names.reserve(qsizetype(to - from) * 20);
-        b.text.reserve(qsizetype(to - from) * 20);
-        for (size_t i = from; i < to; ++i) {
-            const Prepared p = prepare(nodes[taken[i]]);
-            b.nameAt.push_back(quint32(b.names.size()));
-            b.names.append('\0');
-            b.names.append(p.folded);
-            b.textAt.push_back(quint32(b.text.size()));
-            b.text.append(p.text);
-            b.flags.push_back(p.flags);
-        }
-    });
+    size_t count = 0;
     qsizetype namesSize = 0, textSize = m_text.size();
-    for (const Part& b : built) {
-        namesSize += b.names.size();
-        textSize += b.text.size();
+    qint64 maxNid = 0;
+    for (const Batch& b : batches) {
+        count += b.m_entries.size();
+        namesSize += b.m_names.size();
+        textSize += b.m_text.size();
+        maxNid = std::max(maxNid, b.m_maxNid);
     }
     m_names.reserve(namesSize);
     m_text.reserve(textSize);
     m_entries.reserve(count + 1);
     m_segStart.reserve(count);
     m_segSlot.reserve(count);
-    size_t i = 0;
-    for (Part& b : built) {
+    // The id table sized once, exactly; ids far beyond the rest go to the hash as mapNid does.
+    const qint64 dense = 2 * qint64(std::max<size_t>(count + 1, 1 << 16));
+    m_byNid.assign(size_t(std::min(maxNid, dense - 1)) + 1, -1);
+    m_byNid[0] = 0;
+    std::vector<qint64> pids;
+    pids.reserve(count + 1);
+    pids.push_back(-1);
+    for (Batch& b : batches) {
         const quint32 nameBase = quint32(m_names.size());
         const quint32 textBase = quint32(m_text.size());
-        m_names.append(b.names);
-        m_text.append(b.text);
-        for (size_t j = 0; j < b.nameAt.size(); ++j, ++i) {
-            const NodeRecord& n = nodes[taken[i]];
+        m_names.append(b.m_names);
+        m_text.append(b.m_text);
+        auto wide = b.m_wide.cbegin();
+        for (size_t j = 0; j < b.m_entries.size(); ++j) {
+            Entry e = b.m_entries[j];
+            m_segStart.push_back(nameBase + quint32(e.segment));
+            if (slotOf(e.nid) >= 0) {
+                // A second record of one id: the first is kept, this one's bytes are dead.
+                m_segSlot.push_back(-1);
+                ++m_deadSegments;
+                const quint32 end =
+                    j + 1 < b.m_entries.size() ? b.m_entries[j + 1].text : quint32(b.m_text.size());
+                m_deadText += end - e.text;
+                continue;
+            }
             const int slot = int(m_entries.size());
-            m_entries.emplace_back();
-            Prepared flagsOnly;
-            flagsOnly.flags = b.flags[j];
-            store(slot, n, flagsOnly);
-            Entry& e = m_entries.back();
-            e.text = textBase + b.textAt[j];
-            e.segment = int(m_segStart.size());
-            m_segStart.push_back(nameBase + b.nameAt[j]);
+            e.text += textBase;
+            e.segment = int(m_segSlot.size());
             m_segSlot.push_back(slot);
-            mapNid(n.nid, slot);
+            m_entries.push_back(e);
+            if (e.nid < qint64(m_byNid.size()))
+                m_byNid[size_t(e.nid)] = slot;
+            else
+                m_sparseNid.insert(e.nid, slot);
+            pids.push_back(b.m_pids[j]);
+            while (wide != b.m_wide.cend() && wide->first < j)
+                ++wide;
+            if (wide != b.m_wide.cend() && wide->first == j)
+                m_wide.insert(slot, wide->second);
             ++m_live;
         }
-        b = Part();
+        b = Batch();
     }
-    // Parents may come after their children: link once every node is known.
-    for (size_t k = 0; k < count; ++k) {
-        const int slot = int(k) + 1;
-        const int parent = slotOf(nodes[taken[k]].pid);
+    // Parents may come after their children: link once every node is known, each list sized
+    // exactly.
+    std::vector<int> kidCount(m_entries.size(), 0);
+    for (size_t slot = 1; slot < m_entries.size(); ++slot) {
+        const int parent = slotOf(pids[slot]);
         if (parent >= 0 && (m_entries[size_t(parent)].flags & kDir)) {
-            m_entries[size_t(slot)].parent = parent;
-            childList(parent).push_back(slot);
+            m_entries[slot].parent = parent;
+            ++kidCount[size_t(parent)];
         }
     }
+    pids = {};
+    size_t folders = 0;
+    for (int n : kidCount)
+        folders += n > 0;
+    m_children.reserve(folders);
+    for (size_t slot = 0; slot < kidCount.size(); ++slot)
+        if (kidCount[slot] > 0)
+            m_children[int(slot)].reserve(size_t(kidCount[slot]));
+    kidCount = {};
+    for (size_t slot = 1; slot < m_entries.size(); ++slot)
+        if (const int parent = m_entries[slot].parent; parent >= 0)
+            m_children[parent].push_back(int(slot));
     // Drop what hangs from no live folder (a cycle or a missing parent), with its subtree.
     std::vector<char> reached(m_entries.size(), 0);
     std::vector<int> stack{0};
@@ -403,43 +502,26 @@ void KZNodeTree::reset(const NodeList& nodes) {
     while (!stack.empty()) {
         const int s = stack.back();
         stack.pop_back();
-        const int list = m_entries[size_t(s)].children;
-        if (list < 0)
-            continue;
-        for (int c : m_children[size_t(list)])
-            if (!reached[size_t(c)]) {
-                reached[size_t(c)] = 1;
-                stack.push_back(c);
-            }
+        if (const std::vector<int>* kids = childrenOf(s))
+            for (int c : *kids)
+                if (!reached[size_t(c)]) {
+                    reached[size_t(c)] = 1;
+                    stack.push_back(c);
+                }
     }
-    for (size_t s = 1; s < m_entries.size(); ++s) {
-        Entry& e = m_entries[s];
-        if (reached[s])
-            continue;
-        if (e.children >= 0) {
-            m_children[size_t(e.children)].clear();
-            m_freeChildLists.push_back(e.children);
-            e.children = -1;
-        }
-        e.flags &= quint8(~kAlive);
-        e.parent = -1;
-        unmapNid(e.nid);
-        m_free.push_back(int(s));
-        m_deadText += textOf(int(s)).length;
-        dropSegment(e);
-        --m_live;
-    }
+    for (size_t s = 1; s < m_entries.size(); ++s)
+        if (!reached[s])
+            forgetSlot(int(s));
     // Every folder's children in name order, folders spread over the cores.
-    std::vector<int> lists;
-    for (size_t l = 0; l < m_children.size(); ++l)
-        if (m_children[l].size() > 1)
-            lists.push_back(int(l));
-    std::sort(lists.begin(), lists.end(),
-              [&](int a, int b) { return m_children[size_t(a)].size() > m_children[size_t(b)].size(); });
+    std::vector<std::vector<int>*> lists;
+    for (auto& [folder, kids] : m_children)
+        if (kids.size() > 1)
+            lists.push_back(&kids);
+    std::sort(lists.begin(), lists.end(), [](auto* a, auto* b) { return a->size() > b->size(); });
     std::atomic<size_t> next{0};
     parallelFor(parallelParts(qint64(lists.size()), 1), [&](int) {
         for (size_t l = next++; l < lists.size(); l = next++)
-            sortChildren(m_children[size_t(lists[l])]);
+            sortChildren(*lists[l]);
     });
     compactIfNeeded();
 }
@@ -488,17 +570,12 @@ void KZNodeTree::sortChildren(std::vector<int>& kids) const {
 }
 
 std::vector<int>& KZNodeTree::childList(int folder) {
-    Entry& e = m_entries[size_t(folder)];
-    if (e.children < 0) {
-        if (!m_freeChildLists.empty()) {
-            e.children = m_freeChildLists.back();
-            m_freeChildLists.pop_back();
-        } else {
-            e.children = int(m_children.size());
-            m_children.emplace_back();
-        }
-    }
-    return m_children[size_t(e.children)];
+    return m_children[folder];
+}
+
+const std::vector<int>* KZNodeTree::childrenOf(int folder) const {
+    const auto it = m_children.find(folder);
+    return it == m_children.end() ? nullptr : &it->second;
 }
 
 void KZNodeTree::linkSorted(int slot) {
@@ -506,15 +583,17 @@ void KZNodeTree::linkSorted(int slot) {
     if (parent < 0)
         return;
     std::vector<int>& kids = childList(parent);
+    reserveMore(kids, 1);
     kids.insert(
         std::upper_bound(kids.begin(), kids.end(), slot, [&](int a, int b) { return nameLess(a, b); }), slot);
 }
 
 void KZNodeTree::unlinkSorted(int slot) {
     const int parent = m_entries[size_t(slot)].parent;
-    if (parent < 0 || m_entries[size_t(parent)].children < 0)
+    const auto found = m_children.find(parent);
+    if (parent < 0 || found == m_children.end())
         return;
-    std::vector<int>& kids = m_children[size_t(m_entries[size_t(parent)].children)];
+    std::vector<int>& kids = found->second;
     auto it = std::lower_bound(kids.begin(), kids.end(), slot, [&](int a, int b) { return nameLess(a, b); });
     if (it == kids.end() || *it != slot)
         it = std::find(kids.begin(), kids.end(), slot);
@@ -528,22 +607,9 @@ void KZNodeTree::removeSubtree(int slot) {
     while (!stack.empty()) {
         const int s = stack.back();
         stack.pop_back();
-        Entry& e = m_entries[size_t(s)];
-        if (e.children >= 0) {
-            std::vector<int>& kids = m_children[size_t(e.children)];
-            stack.insert(stack.end(), kids.begin(), kids.end());
-            kids.clear();
-            kids.shrink_to_fit();
-            m_freeChildLists.push_back(e.children);
-            e.children = -1;
-        }
-        m_deadText += textOf(s).length;
-        e.flags &= quint8(~kAlive);
-        e.parent = -1;
-        unmapNid(e.nid);
-        m_free.push_back(s);
-        dropSegment(e);
-        --m_live;
+        if (const std::vector<int>* kids = childrenOf(s))
+            stack.insert(stack.end(), kids->begin(), kids->end());
+        forgetSlot(s);
     }
 }
 
@@ -593,20 +659,26 @@ QList<KZNodeTree::Change> KZNodeTree::apply(const NodeList& changes) {
                 const quint8 layout = kNameIsFolded | kHashBinary;
                 if (oldText != QByteArrayView(p.text) ||
                     (m_entries[size_t(slot)].flags & layout) != (p.flags & layout)) {
-                    m_deadText += old.length;
-                    setText(slot, p.text);
+                    if (p.text.size() <= old.length) {
+                        // Written over the old bytes: a rename does not grow the buffer.
+                        memcpy(m_text.data() + m_entries[size_t(slot)].text, p.text.constData(),
+                               size_t(p.text.size()));
+                        m_deadText += old.length - p.text.size();
+                    } else {
+                        m_deadText += old.length;
+                        setText(slot, p.text);
+                    }
                 }
                 if (renamed)
                     addSegment(slot, p.folded);
-                store(slot, n, p);
-                Entry& e = m_entries[size_t(slot)];
-                if (!n.isDir && e.children >= 0) {
+                store(slot, n.nid, {n.size, n.version, n.category}, n.mtime, n.ctime, p.flags);
+                if (const std::vector<int>* kids = n.isDir ? nullptr : childrenOf(slot)) {
                     // A folder that became a file keeps no children.
-                    const std::vector<int> kids = m_children[size_t(e.children)];
-                    for (int k : kids)
+                    for (int k : std::vector<int>(*kids))
                         removeSubtree(k);
+                    m_children.erase(slot);
                 }
-                e.parent = parent;
+                m_entries[size_t(slot)].parent = parent;
                 if (moved || renamed)
                     linkSorted(slot);
             }
@@ -694,12 +766,15 @@ bool KZNodeTree::isUnder(qint64 nid, qint64 ancestor) const {
 
 qint64 KZNodeTree::memoryBytes() const {
     QReadLocker lock(&m_lock);
+    // Hash nodes counted as their pair plus a next pointer and an allocation header.
     qint64 bytes = qint64(m_entries.capacity() * sizeof(Entry)) + qint64(m_free.capacity() * sizeof(int)) +
                    qint64(m_byNid.capacity() * sizeof(int)) + qint64(m_sparseNid.capacity()) * 24 +
-                   qint64(m_children.capacity() * sizeof(std::vector<int>)) + m_text.capacity() +
-                   m_names.capacity() + qint64(m_segStart.capacity() * sizeof(quint32)) +
+                   qint64(m_wide.capacity()) * qint64(sizeof(Wide) + 16) +
+                   qint64(m_children.bucket_count() * sizeof(void*)) +
+                   qint64(m_children.size() * (sizeof(std::pair<const int, std::vector<int>>) + 16)) +
+                   m_text.capacity() + m_names.capacity() + qint64(m_segStart.capacity() * sizeof(quint32)) +
                    qint64(m_segSlot.capacity() * sizeof(int));
-    for (const auto& kids : m_children)
+    for (const auto& [folder, kids] : m_children)
         bytes += qint64(kids.capacity() * sizeof(int));
     return bytes;
 }
@@ -735,6 +810,7 @@ CloudFileInfoPtr KZNodeTree::fileInfoFromRecord(const NodeRecord& r, const QStri
 
 CloudFileInfoPtr KZNodeTree::makeInfo(int slot, const QString& path) const {
     const Entry& e = m_entries[size_t(slot)];
+    const Wide w = fieldsOf(slot);
     const Text t = textOf(slot);
     auto f = CloudFileInfo::create();
     f->setNid(e.nid);
@@ -742,16 +818,16 @@ CloudFileInfoPtr KZNodeTree::makeInfo(int slot, const QString& path) const {
     f->setName(QString::fromUtf8(t.name));
     f->setPath(path);
     f->setIsDirectory(e.flags & kDir);
-    f->setM_size(e.size);
+    f->setM_size(w.size);
     f->setM_fmtime(e.mtime);
     f->setM_fctime(e.ctime);
-    f->setM_category(e.category);
+    f->setM_category(w.category);
     if (!t.hash.isEmpty())
         f->setM_fileHash(hashOf(slot));
     f->setM_isLink(e.flags & kLink);
     f->setM_isSync(e.flags & kSync);
     f->setM_isEditLock(e.flags & kEditLock);
-    f->setM_version(e.version);
+    f->setM_version(w.version);
     f->setNameSortKey(t.key.toByteArray());
     return f;
 }
@@ -798,14 +874,15 @@ QList<CloudFileInfoPtr> KZNodeTree::makeInfos(const std::vector<int>& slots,
             f->setNid(e.nid);
             f->setPid(e.parent >= 0 ? m_entries[size_t(e.parent)].nid : -1);
             f->setIsDirectory(e.flags & kDir);
-            f->setM_size(e.size);
+            const Wide w = fieldsOf(slot);
+            f->setM_size(w.size);
             f->setM_fmtime(e.mtime);
             f->setM_fctime(e.ctime);
-            f->setM_category(e.category);
+            f->setM_category(w.category);
             f->setM_isLink(e.flags & kLink);
             f->setM_isSync(e.flags & kSync);
             f->setM_isEditLock(e.flags & kEditLock);
-            f->setM_version(e.version);
+            f->setM_version(w.version);
             f->setListingOrder(listing, quint32(i), sortMode);
             made[i] = std::move(f);
         }
@@ -833,11 +910,11 @@ qint64 KZNodeTree::nidForPath(const QString& path) const {
     int slot = 0;
     const QStringList parts = path.split(u'/', Qt::SkipEmptyParts);
     for (const QString& part : parts) {
-        const int list = m_entries[size_t(slot)].children;
-        if (list < 0)
+        const std::vector<int>* list = childrenOf(slot);
+        if (!list)
             return -1;
         // Children are in key order: only those of the part's key can be it.
-        const std::vector<int>& kids = m_children[size_t(list)];
+        const std::vector<int>& kids = *list;
         const QByteArray key = collation::sortKey(part);
         auto it = std::lower_bound(kids.begin(), kids.end(), key, [&](int s, const QByteArray& k) {
             return compareBytes(textOf(s).key, k) < 0;
@@ -911,10 +988,9 @@ QList<CloudFileInfoPtr> KZNodeTree::list(qint64 folder, bool foldersOnly, int so
     if (slot < 0)
         return {};
     std::vector<int> kids;
-    const int list = m_entries[size_t(slot)].children;
-    if (list >= 0) {
+    if (const std::vector<int>* list = childrenOf(slot)) {
         // Kept in name order: folders then files, each run as it stands (or reversed).
-        const std::vector<int>& all = m_children[size_t(list)];
+        const std::vector<int>& all = *list;
         kids.reserve(all.size());
         const bool descending = sortMode == 1;
         for (int pass = 0; pass < (foldersOnly ? 1 : 2); ++pass) {

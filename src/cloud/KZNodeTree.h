@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QReadWriteLock>
+#include <unordered_map>
 #include <vector>
 
 namespace nubo {
@@ -27,11 +28,15 @@ public:
         bool wasDir = false;
     };
 
+    class Batch;
+
     KZNodeTree();
 
     // Replaces the whole tree by these nodes (the root is implicit; the order does not matter).
-    // Nodes whose parent is missing are left out.
+    // Nodes whose parent is missing are left out; of two with one id the first is kept.
     void reset(const NodeList& nodes);
+    // The same from batches made beforehand (on any threads), in the order of the batches.
+    void reset(std::vector<Batch>&& batches);
     void clear();
     // Applies changed nodes in order: removed ones (status != 0) leave with their subtrees, the
     // others are added or updated (a new parent is a move).
@@ -70,19 +75,27 @@ private:
         kEditLock = 16,
         kNameIsFolded = 32, // the exact name is the folded one in the search buffer
         kHashBinary = 64,   // the hash is kept as 20 bytes (it was 40 lowercase hex digits)
+        kWide = 128,        // size, version or category does not fit the entry: see m_wide
     };
+    // 40 bytes: a million nodes cost 40 MB here. Values rarely needing more than 32 bits (a
+    // file over 4 GiB, say) go to m_wide.
     struct Entry {
         qint64 nid = -1;
-        quint64 size = 0;
-        qint64 version = 0;
+        quint32 size = 0;
+        quint32 version = 0;
         qint32 mtime = 0;
         qint32 ctime = 0;
-        int parent = -1;   // slot of the parent folder
-        int segment = -1;  // index of the folded name in the search buffer
-        int children = -1; // index of the child list (folders that had children)
-        quint32 text = 0;  // offset of the key, exact name and hash in m_text
-        qint32 category = 0;
+        int parent = -1;  // slot of the parent folder
+        int segment = -1; // index of the folded name in the search buffer
+        quint32 text = 0; // offset of the key, exact name and hash in m_text
+        quint8 category = 0;
         quint8 flags = 0;
+    };
+    static_assert(sizeof(Entry) == 40);
+    struct Wide {
+        quint64 size = 0;
+        qint64 version = 0;
+        qint32 category = 0;
     };
     // What an entry's text holds, read back.
     struct Text {
@@ -98,13 +111,22 @@ private:
         quint8 flags = 0;
     };
 
+    // Appends a name's key, exact name (unless it is the folded one) and the hash to `text`;
+    // the layout flags.
+    static quint8 encode(const QString& name, QByteArrayView utf8, const QByteArray& folded,
+                         QByteArrayView hash, QByteArray& text);
+    static quint8 kindFlags(bool dir, bool link, bool sync, bool editLock);
+    // Sets the narrow fields; false when a value needs m_wide.
+    static bool setNarrow(Entry& e, quint64 size, qint64 version, qint32 category);
+    Wide fieldsOf(int slot) const;
+    void store(int slot, qint64 nid, const Wide& fields, qint32 mtime, qint32 ctime, quint8 flags);
+    void forgetSlot(int slot);
     static Prepared prepare(const NodeRecord& rec);
     int slotOf(qint64 nid) const;
     void mapNid(qint64 nid, int slot);
     void unmapNid(qint64 nid);
     int newSlot();
     int addEntry(const NodeRecord& rec, const Prepared& p);
-    void store(int slot, const NodeRecord& rec, const Prepared& p);
     void setText(int slot, const QByteArray& text);
     void addSegment(int slot, const QByteArray& folded);
     void dropSegment(Entry& e);
@@ -113,6 +135,7 @@ private:
     QString hashOf(int slot) const;
     bool nameLess(int a, int b) const;
     std::vector<int>& childList(int folder);
+    const std::vector<int>* childrenOf(int folder) const;
     void linkSorted(int slot);
     void unlinkSorted(int slot);
     void sortChildren(std::vector<int>& kids) const;
@@ -137,8 +160,9 @@ private:
     QHash<qint64, int> m_sparseNid; // ids too far apart for the dense table
     int m_live = 0;
 
-    std::vector<std::vector<int>> m_children; // child slots in name order
-    std::vector<int> m_freeChildLists;
+    // Child slots in name order, by folder slot (folders that had children).
+    std::unordered_map<int, std::vector<int>> m_children;
+    QHash<int, Wide> m_wide;
 
     // Keys, exact names and hashes; offsets are 32-bit, so the tree holds up to 4 GiB of them.
     QByteArray m_text;
@@ -149,6 +173,28 @@ private:
     std::vector<quint32> m_segStart;
     std::vector<int> m_segSlot; // -1 once the name is no longer the node's
     int m_deadSegments = 0;
+};
+
+// Nodes made ready for a tree away from it, on any thread: their keys and folded names, the costly
+// part of a build. A tree is then made of a list of batches (KZNodeTree::reset).
+class KZNodeTree::Batch {
+public:
+    void reserve(qsizetype nodes);
+    // Removed nodes (status != 0) and ids below 1 are left out.
+    void add(const NodeRecord& rec);
+    void add(const NodeRowView& row);
+    qsizetype size() const { return qsizetype(m_entries.size()); }
+
+private:
+    friend class KZNodeTree;
+    void add(qint64 nid, qint64 pid, const QString& name, QByteArrayView utf8, QByteArrayView hash,
+             const Wide& fields, qint32 mtime, qint32 ctime, quint8 kind);
+    std::vector<Entry> m_entries; // text and segment: offsets into m_text and m_names
+    std::vector<qint64> m_pids;
+    std::vector<std::pair<size_t, Wide>> m_wide; // by index, ascending
+    QByteArray m_names;                          // as the tree's search buffer
+    QByteArray m_text;
+    qint64 m_maxNid = 0;
 };
 
 } // namespace nubo

@@ -9,6 +9,7 @@
 #include "storage/UserDatabase.h"
 
 #include <QSet>
+#include <QThread>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -67,19 +68,7 @@ BWError KZSession::login() {
         return why ? why : cloudError::notSignedIn();
     }
     auto account = m_service->account();
-    auto db = account.ok()
-                  ? UserDatabase::open(paths::dataFolder(), account.value.userId, account.value.enterpriseId)
-                  : decltype(UserDatabase::open({}, {}, {}))::failure(account.error);
-    if (!db.ok()) {
-        m_service.reset();
-        return db.error;
-    }
-    m_db = std::move(db.value);
-
-    auto cursor = m_db->cloudFiles().cursor();
-    BWError error = !cursor.ok()                                ? cursor.error
-                    : (cursor.value <= 0 || m_db->wasRebuilt()) ? fullFetch()
-                                                                : loadTreeFromDatabase();
+    BWError error = account.ok() ? openTree(account.value.userId, account.value.enterpriseId) : account.error;
     if (!error)
         error = syncChanges();
     if (error) {
@@ -187,13 +176,53 @@ BWError KZSession::fullFetch() {
     return writeError;
 }
 
-BWError KZSession::loadTreeFromDatabase() {
-    // One pass over the table; the tree drops what hangs from no folder.
-    auto all = m_db->cloudFiles().allNodes();
-    if (!all.ok())
-        return all.error;
-    m_tree.reset(all.value);
+BWError KZSession::openTree(const QString& userId, const QString& enterpriseId) {
+    // The stored tree is read while the file's structure is checked beside it. Should the check
+    // fail, what was read is dropped and the careful open sets the file aside and rebuilds it.
+    auto db = UserDatabase::open(paths::dataFolder(), userId, enterpriseId, UserDatabase::Check::Beside);
+    if (db.ok()) {
+        m_db = std::move(db.value);
+        std::vector<KZNodeTree::Batch> batches;
+        auto cursor = m_db->cloudFiles().cursor(); // fails on a new file, whose tables come later
+        const bool stored = cursor.ok() && cursor.value > 0;
+        BWError read = stored ? readTree(batches) : BWError();
+        BWError checked = m_db->awaitCheck();
+        if (!checked && !read && stored) {
+            m_tree.reset(std::move(batches));
+            return {};
+        }
+        batches.clear();
+        if (checked || read) {
+            qCWarning(lcCloud) << "the stored tree is not readable:"
+                               << (checked ? checked : read).localizedDescription();
+            m_db.reset();
+        }
+    }
+    if (!m_db) {
+        db = UserDatabase::open(paths::dataFolder(), userId, enterpriseId);
+        if (!db.ok())
+            return db.error;
+        m_db = std::move(db.value);
+    }
+    auto cursor = m_db->cloudFiles().cursor();
+    if (!cursor.ok())
+        return cursor.error;
+    if (cursor.value <= 0 || m_db->wasRebuilt())
+        return fullFetch();
+    std::vector<KZNodeTree::Batch> batches;
+    if (BWError e = readTree(batches))
+        return e;
+    m_tree.reset(std::move(batches));
     return {};
+}
+
+BWError KZSession::readTree(std::vector<KZNodeTree::Batch>& batches) {
+    // Runs of ids on several connections at once, each made ready for the tree on its own core.
+    const int parts = 2 * QThread::idealThreadCount();
+    batches.assign(size_t(parts), {});
+    BWError e = m_db->cloudFiles().readInParts(
+        parts, [&](int part, const NodeRowView& row) { batches[size_t(part)].add(row); });
+    return e;
 }
 
 BWError KZSession::syncChanges() {

@@ -112,7 +112,9 @@ private:
                          bool foldersOnly);
     ListReply listEntry(const BackForwardItemPtr& entry, int sort, bool foldersOnly);
     BWError fullFetch();
-    BWError loadTreeFromDatabase();
+    // Opens the per-user database and fills the tree from it, or by a full fetch.
+    BWError openTree(const QString& userId, const QString& enterpriseId);
+    BWError readTree(std::vector<nubo::KZNodeTree::Batch>& batches);
     BWError syncChanges();
     void report(const QList<nubo::KZNodeTree::Change>& changes);
     void emitChange(qint64 nid, bool needReset, const QList<CloudFileInfoPtr>& children);

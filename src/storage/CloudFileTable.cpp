@@ -1,6 +1,7 @@
 #include "storage/CloudFileTable.h"
 
 #include "foundation/Log.h"
+#include "foundation/ParallelFor.h"
 #include "storage/NodeRow.h"
 
 #include <QThread>
@@ -220,15 +221,44 @@ Result<NodeList> CloudFileTable::children(qint64 pid) {
     return r;
 }
 
-Result<NodeList> CloudFileTable::allNodes() {
-    Query q = m_db.query(QStringLiteral("SELECT ") + nodeColumns() + QStringLiteral(" FROM cloud_file"));
-    Result<NodeList> r;
-    if (Result<qint64> n = count(); n.ok())
-        r.value.reserve(n.value);
-    while (q.next())
-        r.value.append(readNodeRow(q));
-    r.error = q.error();
-    return r;
+BWError CloudFileTable::readInParts(int parts,
+                                    const std::function<void(int part, const NodeRowView& row)>& onRow) {
+    qint64 low = 0, high = -1;
+    {
+        Query q = m_db.query(QStringLiteral("SELECT min(nid), max(nid) FROM cloud_file"));
+        if (!q.next())
+            return q.error();
+        if (q.isNull(0))
+            return {}; // empty
+        low = q.int64(0);
+        high = q.int64(1);
+    }
+    parts = int(std::clamp<qint64>(high - low, 1, std::max(parts, 1)));
+    Database::Options options;
+    options.checkIntegrity = false; // the file was checked (or is being checked) by its owner
+    options.cacheSizeKiB = 2048;
+    std::vector<BWError> errors(static_cast<size_t>(parts));
+    parallelFor(parts, [&](int part) {
+        // Ids are handed out in order, so equal ranges hold about equal numbers of rows.
+        auto start = [&](int k) { return low + qint64(__int128(high - low) * k / parts); };
+        const qint64 from = part == 0 ? low : start(part) + 1;
+        const qint64 to = start(part + 1);
+        auto db = Database::open(m_db.path(), options);
+        if (!db.ok()) {
+            errors[size_t(part)] = db.error;
+            return;
+        }
+        Query q = db.value->query(QStringLiteral("SELECT ") + nodeColumns() +
+                                  QStringLiteral(" FROM cloud_file WHERE nid >= ? AND nid <= ?"));
+        q.bind(1, from).bind(2, to);
+        while (q.next())
+            onRow(part, viewNodeRow(q));
+        errors[size_t(part)] = q.error();
+    });
+    for (const BWError& e : errors)
+        if (e)
+            return e;
+    return {};
 }
 
 Result<qint64> CloudFileTable::count() {

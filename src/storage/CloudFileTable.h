@@ -3,6 +3,8 @@
 #include "storage/Database.h"
 #include "storage/NodeRecord.h"
 
+#include <functional>
+
 namespace nubo {
 
 // The per-user copy of the cloud node tree (live nodes only; the root is not stored), filled by
@@ -34,8 +36,10 @@ public:
     Result<NodeRecord> byId(qint64 nid);
     Result<NodeRecord> byPath(const QString& path); // "/" gives the root
     Result<NodeList> children(qint64 pid);
-    // Every node in one pass over the table, with the paths left empty: what a start reads back.
-    Result<NodeList> allNodes();
+    // Every node, the paths left empty, in `parts` runs of ids read at once, each on a connection
+    // of its own: onRow(part, row) is called on the part's thread. What a start reads back, while
+    // nothing writes the table.
+    BWError readInParts(int parts, const std::function<void(int part, const NodeRowView& row)>& onRow);
     Result<qint64> count();
 
     // The change-log cursor of this user's copy; 0 when a full fetch is needed.

@@ -115,6 +115,13 @@ QString Query::text(int col) const {
     return p ? QString::fromUtf8(p, sqlite3_column_bytes(m_stmt, col)) : QString();
 }
 
+QByteArrayView Query::textView(int col) const {
+    if (!m_stmt)
+        return {};
+    const auto* p = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, col));
+    return p ? QByteArrayView(p, sqlite3_column_bytes(m_stmt, col)) : QByteArrayView();
+}
+
 QByteArray Query::blob(int col) const {
     if (!m_stmt)
         return {};

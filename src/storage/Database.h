@@ -54,6 +54,8 @@ public:
     qint64 int64(int col) const;
     double real(int col) const;
     QString text(int col) const;
+    // The column's UTF-8 bytes without a copy, valid until the next step or reset.
+    QByteArrayView textView(int col) const;
     QByteArray blob(int col) const;
     bool isNull(int col) const;
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QList>
 #include <QMetaType>
 #include <QString>
@@ -29,6 +30,24 @@ struct NodeRecord {
 };
 
 using NodeList = QList<NodeRecord>;
+
+// One node as a table hands out its row: the name and hash as UTF-8, valid until the next row.
+struct NodeRowView {
+    qint64 nid = -1;
+    qint64 pid = -1;
+    QByteArrayView name;
+    QByteArrayView hash;
+    bool isDir = false;
+    quint64 size = 0;
+    qint32 mtime = 0;
+    qint32 ctime = 0;
+    qint32 category = 0;
+    qint32 status = 0;
+    bool isLink = false;
+    bool isSync = false;
+    bool isEditLock = false;
+    qint64 version = 0;
+};
 
 } // namespace nubo
 

@@ -4,6 +4,8 @@
 #include "storage/ConfigInfoTable.h"
 #include "storage/Database.h"
 
+#include <future>
+
 namespace nubo {
 
 // The per-user database "<userId>_<enterpriseId>.db" in the data folder, with the node table.
@@ -14,8 +16,18 @@ class UserDatabase {
 public:
     // The file name for a user; empty when the ids are not safe as a file name.
     static QString fileName(const QString& userId, const QString& enterpriseId);
+    // Check::Beside opens without the check and runs it on a connection of its own while the
+    // caller reads: awaitCheck() gives the verdict. A damaged file is then closed by the caller
+    // and opened again with Check::OnOpen, which sets it aside and rebuilds it.
+    enum class Check { OnOpen, Beside };
     static Result<std::unique_ptr<UserDatabase>> open(const QString& folder, const QString& userId,
-                                                      const QString& enterpriseId);
+                                                      const QString& enterpriseId,
+                                                      Check check = Check::OnOpen);
+    ~UserDatabase();
+    // Waits for a check run beside (none: no error) and makes the tables once it found the file
+    // sound; kStorageErrorCorrupt when it is not.
+    BWError awaitCheck();
+    bool checkPending() const { return m_check.valid(); }
     // Another connection to a per-user database file (the transfer engines keep their own),
     // rescued the same way when it is found damaged.
     static Result<std::unique_ptr<Database>> openConnection(const QString& path);
@@ -30,11 +42,13 @@ public:
 
 private:
     UserDatabase(std::unique_ptr<Database> db, bool rebuilt, BWError reason);
+    BWError createTables();
     std::unique_ptr<Database> m_db;
     CloudFileTable m_files;
     ConfigInfoTable m_config;
     bool m_rebuilt;
     BWError m_rebuildReason;
+    std::future<QString> m_check;
 };
 
 } // namespace nubo

@@ -1,6 +1,7 @@
 #include "SessionFixture.h"
 
 #include "foundation/NotificationCenter.h"
+#include "storage/DatabaseRescue.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -413,4 +414,42 @@ TEST_F(Changes, AFirstFetchThatFailsIsDoneAgainInFullAtTheNextSignIn) {
     login(); // the load never finished: no cursor, so everything is fetched again
     EXPECT_EQ(names(list(0, "/").files), QStringList({"Other", "Papers"}));
     EXPECT_EQ(names(list(docs, "/Papers").files), QStringList({"Old", "Report.txt"}));
+}
+
+TEST_F(Changes, AStoredTreeInADamagedFileIsDroppedAndFetchedAgain) {
+    bool out = false;
+    proxy()->logoutLocal([&] { out = true; });
+    ASSERT_TRUE(waitUntil([&] { return out; }));
+    const QStringList files = QDir(m_data.path()).entryList({"*_*.db"}, QDir::Files);
+    ASSERT_EQ(files.size(), 1);
+    const QString dbPath = m_data.filePath(files[0]);
+    qint64 page = 0, pageSize = 0;
+    {
+        auto db = Database::open(dbPath);
+        ASSERT_TRUE(db.ok());
+        ASSERT_FALSE(db.value->exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")));
+        Query q = db.value->query(
+            QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = 'cloud_file_pid'"));
+        ASSERT_TRUE(q.next());
+        page = q.int64(0);
+        Query p = db.value->query(QStringLiteral("PRAGMA page_size"));
+        ASSERT_TRUE(p.next());
+        pageSize = p.int64(0);
+    }
+    {
+        // The index breaks, the rows stay readable: only the check can tell.
+        QFile f(dbPath);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.seek((page - 1) * pageSize));
+        f.write(QByteArray(int(pageSize), '\x5a'));
+    }
+    ASSERT_TRUE(service().rename(docs, "Papers").ok());
+
+    login();
+    EXPECT_EQ(names(list(0, "/").files), QStringList({"Other", "Papers"}));
+    EXPECT_EQ(names(list(docs, "/Papers").files), QStringList({"Old", "Report.txt"}));
+    EXPECT_TRUE(QFile::exists(dbPath + QStringLiteral(".corrupt")));
+    const QList<DatabaseRescue> told = takeDatabaseRescues();
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_EQ(told[0].refetched, QStringList({"cloud_file", "cloud_file_cursor"}));
 }

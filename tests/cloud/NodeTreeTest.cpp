@@ -373,3 +373,103 @@ TEST(NodeTree, ListedRecordsReadTheirTextOnceFromAnyThread) {
     EXPECT_EQ(copy->name(), fifth);
     EXPECT_EQ(copy->path(), u"/Dir/" + fifth);
 }
+
+TEST(NodeTree, BatchesOfRowsBuildTheTreeThatRecordsBuild) {
+    NodeList nodes{rec(1, 0, QStringLiteral("Dir"), true), rec(2, 1, QStringLiteral("sub"), true)};
+    for (qint64 nid = 3; nid < 300; ++nid) {
+        NodeRecord r =
+            rec(nid, nid % 3 ? 1 : 2, QStringLiteral("%1 文件 %2").arg(nid % 2 ? "A" : "a").arg(nid % 40),
+                false, qint32(nid * 7));
+        r.size = nid % 50 ? quint64(nid) : 6'000'000'000ULL;
+        r.version = nid % 70 ? nid : -nid;
+        r.category = nid % 90 ? int(nid % 5) : 1000;
+        r.fileHash = nid % 4 ? QString(40, QLatin1Char('0' + nid % 10)) : QStringLiteral("odd %1").arg(nid);
+        r.isLink = nid % 5 == 0;
+        r.isSync = nid % 7 == 0;
+        r.isEditLock = nid % 11 == 0;
+        nodes << r;
+    }
+    NodeRecord gone = rec(300, 1, QStringLiteral("gone"));
+    gone.status = 1;
+    nodes << gone;
+    KZNodeTree fromRecords;
+    fromRecords.reset(nodes);
+
+    // Three batches as the node table hands out its rows; the last repeats an id, which loses.
+    std::vector<KZNodeTree::Batch> batches(3);
+    for (qsizetype i = 0; i < nodes.size(); ++i) {
+        const NodeRecord& n = nodes[i];
+        const QByteArray name = n.name.toUtf8(), hash = n.fileHash.toUtf8();
+        nubo::NodeRowView row{n.nid,   n.pid,      name,     hash,     n.isDir,  n.size,       n.mtime,
+                              n.ctime, n.category, n.status, n.isLink, n.isSync, n.isEditLock, n.version};
+        batches[size_t(i * 3 / nodes.size())].add(row);
+    }
+    batches[2].add(rec(5, 1, QStringLiteral("second five")));
+    KZNodeTree fromRows;
+    fromRows.reset(std::move(batches));
+
+    ASSERT_EQ(fromRows.count(), fromRecords.count());
+    ASSERT_EQ(fromRows.count(), 299);
+    for (const NodeRecord& n : nodes) {
+        const auto a = fromRows.fileInfo(n.nid), b = fromRecords.fileInfo(n.nid);
+        ASSERT_EQ(bool(a), bool(b)) << n.nid;
+        if (!a)
+            continue;
+        EXPECT_EQ(a->name(), n.name);
+        EXPECT_EQ(a->path(), b->path());
+        EXPECT_EQ(a->pid(), n.pid);
+        EXPECT_EQ(a->isDirectory(), n.isDir);
+        EXPECT_EQ(a->m_fmtime(), n.mtime);
+        EXPECT_EQ(a->m_isLink(), n.isLink);
+        EXPECT_EQ(a->m_isSync(), n.isSync);
+        EXPECT_EQ(a->m_isEditLock(), n.isEditLock);
+        EXPECT_EQ(a->m_size(), n.size);
+        EXPECT_EQ(a->m_version(), n.version);
+        EXPECT_EQ(a->m_category(), n.category);
+        EXPECT_EQ(a->m_fileHash(), n.fileHash);
+    }
+    for (int mode = 0; mode < 4; ++mode)
+        EXPECT_EQ(names(fromRows.list(1, false, mode)), names(fromRecords.list(1, false, mode)));
+}
+
+TEST(NodeTree, WideValuesFollowUpdatesAndLeaveFreedSlots) {
+    NodeRecord big = rec(2, 1, QStringLiteral("big.iso"));
+    big.size = 5'000'000'000ULL;
+    big.version = 1LL << 35;
+    KZNodeTree tree;
+    tree.reset({rec(1, 0, QStringLiteral("d"), true), big});
+    big.size = 10;
+    big.version = 3;
+    tree.apply({big});
+    EXPECT_EQ(tree.fileInfo(2)->m_size(), 10u);
+    EXPECT_EQ(tree.fileInfo(2)->m_version(), 3);
+    big.size = 7'000'000'000ULL;
+    tree.apply({big});
+    EXPECT_EQ(tree.fileInfo(2)->m_size(), 7'000'000'000ULL);
+    // The next node takes the freed slot and none of its values.
+    big.status = 1;
+    NodeRecord small = rec(3, 1, QStringLiteral("small"));
+    small.size = 4;
+    small.version = 9;
+    tree.apply({big, small});
+    EXPECT_EQ(tree.fileInfo(3)->m_size(), 4u);
+    EXPECT_EQ(tree.fileInfo(3)->m_version(), 9);
+}
+
+TEST(NodeTree, ChangesGrowTheTablesBySmallSteps) {
+    NodeList nodes{rec(1, 0, QStringLiteral("Dir"), true)};
+    for (qint64 nid = 2; nid < 50'000; ++nid)
+        nodes << rec(nid, 1, QStringLiteral("file %1.txt").arg(nid));
+    KZNodeTree tree;
+    tree.reset(nodes);
+    const qint64 before = tree.memoryBytes();
+    NodeList changes;
+    for (qint64 nid = 2; nid < 500; ++nid)
+        changes << rec(nid, 1, QStringLiteral("a much longer name than before %1.txt").arg(nid));
+    for (qint64 nid = 50'000; nid < 50'100; ++nid)
+        changes << rec(nid, 1, QStringLiteral("new %1").arg(nid));
+    tree.apply(changes);
+    EXPECT_EQ(tree.count(), 50'099);
+    // A few changes to a large tree must not double its buffers.
+    EXPECT_LT(tree.memoryBytes(), before + before / 8);
+}
