@@ -6,6 +6,7 @@
 #include "shell/KZRouter.h"
 #include "shell/KZToast.h"
 #include "shell/KZWindowsManager.h"
+#include "support/Images.h"
 #include "ui/files/KZImagesPreviewWindowController.h"
 
 #include <QTemporaryDir>
@@ -36,10 +37,10 @@ protected:
         startService([](nubo::test::ServiceFixture& s) {
             for (int i = 0; i < 200; ++i)
                 s.putFile(QStringLiteral("/many/%1.png").arg(i, 3, 10, QLatin1Char('0')),
-                          png(6, 6, colourOf(i)));
-            s.putFile(QStringLiteral("/one/only.png"), png(6, 6, Qt::red));
+                          nubo::test::png(6, 6, colourOf(i)));
+            s.putFile(QStringLiteral("/one/only.png"), nubo::test::png(6, 6, Qt::red));
             for (int i = 0; i < 3; ++i)
-                s.putFile(QStringLiteral("/three/%1.png").arg(i), png(6, 6, colourOf(i)));
+                s.putFile(QStringLiteral("/three/%1.png").arg(i), nubo::test::png(6, 6, colourOf(i)));
             s.putFile(QStringLiteral("/three/notes.txt"), "n");
         });
     }
