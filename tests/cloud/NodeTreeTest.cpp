@@ -1,6 +1,7 @@
 #include "cloud/CloudFileInfo.h"
 #include "cloud/KZNodeTree.h"
 #include "cloud/NameCollation.h"
+#include "support/CloudPrinters.h"
 
 #include <QMap>
 #include <QRandomGenerator>

@@ -1,7 +1,7 @@
 // Transfers killed with SIGKILL at random points, and at the exact points where a job's work is
 // done but not yet on record, resume after each restart and complete intact.
 // The test runs this same binary as the child process (a disabled test, selected by a flag).
-#include "TransferFixture.h"
+#include "support/TransferFixture.h"
 
 #include "storage/Database.h"
 #include "transfer/BlockHasher.h"
