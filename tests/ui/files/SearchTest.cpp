@@ -2,6 +2,8 @@
 // against the real session and embedded service.
 #include "PageFixture.h"
 
+#include "cloud/KZSession.h"
+#include "foundation/Dispatch.h"
 #include "kit/TableView.h"
 #include "shell/KZButton.h"
 #include "shell/KZLabel.h"
@@ -16,7 +18,9 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QSemaphore>
 #include <QTest>
+#include <atomic>
 
 using nubo::test::drainEvents;
 using nubo::test::waitUntil;
@@ -151,6 +155,44 @@ TEST_F(Search, TextTypedWhileAListIsOutIsSearchedWhenItLands) {
     EXPECT_EQ(page->fileInfo()->searchNid(), page->fileInfo()->nid());
 }
 
+TEST_F(Search, TypingOverASearchStillOutDropsIt) {
+    jump(QStringLiteral("/docs"));
+    // The session is held so that the second key comes while the first search is still out.
+    QSemaphore gate;
+    nubo::KZBackgroundThread::shared().run([&gate] { gate.acquire(); });
+    type(QStringLiteral("a"));
+    type(QStringLiteral("l"));
+    // The new key went out at once, behind the dropped one: the session has searched it by the
+    // time a job queued now runs.
+    std::atomic<bool> searched{false};
+    nubo::KZBackgroundThread::shared().run([&searched] {
+        const auto current = KZSession::sharedSession().backForwordList()->curNode();
+        searched = current && current->isSearch() && current->name() == QStringLiteral("al");
+    });
+    gate.release();
+    ASSERT_TRUE(waitUntil([&] {
+        return page->fileInfo()->isSearch() && page->fileInfo()->searchKey() == QStringLiteral("al") &&
+               !page->isListRequestPending();
+    }));
+    EXPECT_TRUE(searched);
+    EXPECT_EQ(names(), QStringList{QStringLiteral("alpha.txt")});
+    // One history entry: back is the folder.
+    page->actionGoback();
+    settle();
+    EXPECT_EQ(page->fileInfo()->path(), QStringLiteral("/docs"));
+    EXPECT_FALSE(page->fileInfo()->isSearch());
+
+    // Emptying the field while a search is out still waits for it, then leaves the search.
+    type(QStringLiteral("al"));
+    nubo::KZBackgroundThread::shared().run([&gate] { gate.acquire(); });
+    type(QStringLiteral("p"));
+    backspace(3);
+    gate.release();
+    settle();
+    ASSERT_TRUE(waitUntil([&] { return !page->fileInfo()->isSearch() && !page->isListRequestPending(); }));
+    EXPECT_EQ(page->fileInfo()->path(), QStringLiteral("/docs"));
+}
+
 TEST_F(Search, ScopeBarSearchesAgainWithTheSameKey) {
     // From the root: only "全部文件", selected.
     type(QStringLiteral("ab"));
@@ -258,42 +300,58 @@ TEST_F(Search, OverlayExplainsEmptyFoldersAndEmptyResults) {
     EXPECT_TRUE(overlay()->buttons().isEmpty());
 }
 
-TEST_F(Search, LapsedPlanCoversThePageForEachKindOfAccount) {
-    struct Case {
-        bool admin, person;
-        QString title;
-        int buttons;
-    };
-    const Case cases[] = {
-        {false, true, QStringLiteral("您的套餐已过期, 请联系管理员续费"), 0},
-        {true, false, QStringLiteral("您的企业尚未购买服务套餐"), 1},
-        {true, true, QStringLiteral("您尚未购买服务套餐"), 1},
-    };
-    for (const Case& c : cases) {
-        const QVariantMap detail{{QStringLiteral("is_admin"), c.admin},
-                                 {QStringLiteral("is_person"), c.person},
-                                 {QStringLiteral("is_vip"), true},
-                                 {QStringLiteral("expire_status"), 2}};
+// A lapsed plan covers the page, in its words for each kind of account, until the plan is paid.
+struct LapsedAccount {
+    const char* name;
+    bool admin, person;
+    const char* title;
+    int buttons;
+};
+
+class LapsedPlan : public Search, public ::testing::WithParamInterface<LapsedAccount> {
+protected:
+    static void setAccount(const QVariantMap& detail) {
         ASSERT_TRUE(
             s_service->service().setAccount({QStringLiteral("1"), QStringLiteral("0"), detail}).isNull());
         relogin();
-        jump(QStringLiteral("/docs")); // a folder with rows
-        ASSERT_NE(overlay(), nullptr);
-        EXPECT_EQ(overlay()->parentWidget(), page->view());
-        EXPECT_EQ(overlay()->titleLabel()->text(), c.title);
-        EXPECT_TRUE(overlay()->descriptionLabel()->isHidden());
-        EXPECT_EQ(overlay()->buttons().size(), c.buttons);
-        if (c.buttons) {
-            EXPECT_EQ(overlay()->buttons().first()->title(), QStringLiteral("去购买"));
-        }
-        EXPECT_TRUE(overlay()->interceptsEvents());
-        EXPECT_EQ(overlay()->geometry(), page->view()->rect());
     }
-    const QVariantMap paid{{QStringLiteral("is_admin"), false}, {QStringLiteral("is_vip"), false}};
-    ASSERT_TRUE(s_service->service().setAccount({QStringLiteral("1"), QStringLiteral("0"), paid}).isNull());
-    relogin();
+    static QVariantMap paid() {
+        return {{QStringLiteral("is_admin"), false}, {QStringLiteral("is_vip"), false}};
+    }
+    void TearDown() override {
+        setAccount(paid()); // the next test signs in to a plan in force
+        Search::TearDown();
+    }
+};
+
+TEST_P(LapsedPlan, CoversThePageUntilPaid) {
+    const LapsedAccount& c = GetParam();
+    setAccount({{QStringLiteral("is_admin"), c.admin},
+                {QStringLiteral("is_person"), c.person},
+                {QStringLiteral("is_vip"), true},
+                {QStringLiteral("expire_status"), 2}});
+    jump(QStringLiteral("/docs")); // a folder with rows
+    ASSERT_NE(overlay(), nullptr);
+    EXPECT_EQ(overlay()->parentWidget(), page->view());
+    EXPECT_EQ(overlay()->titleLabel()->text(), QString::fromUtf8(c.title));
+    EXPECT_TRUE(overlay()->descriptionLabel()->isHidden());
+    EXPECT_EQ(overlay()->buttons().size(), c.buttons);
+    if (c.buttons) {
+        EXPECT_EQ(overlay()->buttons().first()->title(), QStringLiteral("去购买"));
+    }
+    EXPECT_TRUE(overlay()->interceptsEvents());
+    EXPECT_EQ(overlay()->geometry(), page->view()->rect());
+
+    setAccount(paid());
     jump(QStringLiteral("/docs"));
     EXPECT_EQ(overlay(), nullptr);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Search, LapsedPlan,
+    ::testing::Values(LapsedAccount{"Member", false, true, "您的套餐已过期, 请联系管理员续费", 0},
+                      LapsedAccount{"CompanyAdministrator", true, false, "您的企业尚未购买服务套餐", 1},
+                      LapsedAccount{"PersonalAccount", true, true, "您尚未购买服务套餐", 1}),
+    [](const ::testing::TestParamInfo<LapsedAccount>& info) { return info.param.name; });
 
 } // namespace
