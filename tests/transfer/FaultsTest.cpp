@@ -1,6 +1,6 @@
 // Transfers under faults: commands and quits at the exact moment a job's work is done, folders
 // swapped for links while downloads run, names the local disk cannot take, failing writes.
-#include "TransferFixture.h"
+#include "support/TransferFixture.h"
 
 #include "storage/DatabaseRescue.h"
 #include "transfer/KZDownloadMgr.h"
@@ -331,7 +331,10 @@ TEST_F(TransferTest, UnfinishedJobsSurviveADamagedUserDatabase) {
     addUploads({job});
     ASSERT_TRUE(waitUntil(
         [&] { return !rec.uploadChanged.isEmpty() && rec.uploadChanged.last()->m_finishedSize > 0; }));
+    // However slow this thread is, the job cannot finish before it is paused.
+    svc.service().setHeld(ServiceOp::PutBlock, true);
     KZBackgroundThread::shared().runAndWait([&] { KZUploadMgr::shared().pause(job.path); });
+    svc.service().setHeld(ServiceOp::PutBlock, false);
     signOutTransfers();
     svc.service().setDelay(ServiceOp::PutBlock, 0);
     takeDatabaseRescues();

@@ -8,6 +8,7 @@
 #include "shell/KZStyle.h"
 #include "shell/KZTextFieldCell.h"
 #include "shell/KZToast.h"
+#include "support/Images.h"
 #include "ui/files/KZCollectionView.h"
 #include "ui/files/KZFileCollectionHeaderView.h"
 #include "ui/files/KZFileInfoItemView.h"
@@ -93,7 +94,7 @@ TEST(GridItem, LateThumbnailForAFormerRecordIsIgnored) {
     item.setFileInfo(record(QStringLiteral("old.png"), 41, 1));
     item.setImage(kit::Image());
     item.setFileInfo(record(QStringLiteral("new.png"), 42, 1));
-    const QByteArray bytes = nubo::test::PageFixture::png(8, 8, Qt::red);
+    const QByteArray bytes = nubo::test::png(8, 8, Qt::red);
     item.kzSessionRequestThumb(nullptr, 1, bytes, 41, {});
     ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(10000));
     QCoreApplication::sendPostedEvents();
@@ -117,7 +118,7 @@ protected:
                 s.putFile(QStringLiteral("/many/f%1.txt").arg(i, 2, 10, QLatin1Char('0')),
                           QByteArray::number(i));
             s.mkdir(QStringLiteral("/many/sub"));
-            s.putFile(QStringLiteral("/pics/a.png"), png(40, 30, Qt::darkGreen));
+            s.putFile(QStringLiteral("/pics/a.png"), nubo::test::png(40, 30, Qt::darkGreen));
             s.mkdir(QStringLiteral("/empty"));
         });
     }
@@ -245,10 +246,7 @@ TEST_F(Grid, RenameInATileReachesTheService) {
         return node.ok() && node.value.nid == nid;
     }));
     ASSERT_TRUE(waitUntil([&] { return named(page->files(), QStringLiteral("renamed.txt")) != nullptr; }));
-    ASSERT_TRUE(waitUntil([&] {
-        KZToastView* t = KZToast::toastOf(page->view());
-        return t && t->text() == QStringLiteral("文件重命名成功");
-    }));
+    ASSERT_TRUE(toasts.waitFor(QStringLiteral("文件重命名成功")));
     settle();
 
     const int again = int(page->files().indexOf(named(page->files(), QStringLiteral("renamed.txt"))));

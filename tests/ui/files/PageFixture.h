@@ -7,12 +7,13 @@
 #include "storage/DataPaths.h"
 #include "storage/SingletonT.h"
 #include "storage/SystemConfig.h"
+#include "support/CloudPrinters.h"
 #include "support/EventLoop.h"
+#include "support/Images.h"
 #include "support/ServiceFixture.h"
+#include "support/ToastRecord.h"
 #include "ui/files/KZFilesViewController.h"
 
-#include <QBuffer>
-#include <QImage>
 #include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
@@ -20,17 +21,6 @@
 namespace nubo::test {
 
 class PageFixture : public ::testing::Test {
-public:
-    static QByteArray png(int w, int h, QColor color) {
-        QImage picture(w, h, QImage::Format_RGB32);
-        picture.fill(color);
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        picture.save(&buffer, "PNG");
-        return bytes;
-    }
-
 protected:
     static void startService(const std::function<void(ServiceFixture&)>& seed) {
         // A data folder of the suite's own: the per-user database of another suite's service
@@ -122,6 +112,7 @@ protected:
     static inline QTemporaryDir* s_data = nullptr;
     KZFilesViewController* page = nullptr;
     kit::Window* window = nullptr;
+    ToastRecord toasts; // every toast shown during the test
 };
 
 } // namespace nubo::test

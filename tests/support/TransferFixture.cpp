@@ -1,4 +1,4 @@
-#include "TransferFixture.h"
+#include "support/TransferFixture.h"
 
 #include "foundation/NetworkMonitor.h"
 #include "sync/CloudFileSyncMgr.h"
@@ -55,6 +55,8 @@ void TransferTest::SetUp() {
 }
 
 void TransferTest::TearDown() {
+    // A test that stopped early may leave a gate closed, and signing out waits for the workers.
+    svc.service().clearFaults();
     NetworkMonitor::getInstance()->setNetworkPausedForTesting(std::nullopt);
     signOutTransfers();
     drainEvents();
