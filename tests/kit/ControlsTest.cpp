@@ -2,29 +2,25 @@
 #include "kit/Formatter.h"
 #include "kit/Image.h"
 #include "kit/Menu.h"
+#include "kit/OpenPanel.h"
 #include "kit/TextField.h"
 #include "kit/Window.h"
+#include "support/Images.h"
 
 #include <QApplication>
-#include <QBuffer>
 #include <QClipboard>
+#include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
-#include <QLineEdit>
-#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace kit;
 
 TEST(Image, DecodesBytesKnowsItsSizeAndRefusesGarbage) {
-    QImage src(40, 30, QImage::Format_ARGB32);
-    src.fill(Qt::red);
-    QByteArray png;
-    QBuffer buf(&png);
-    buf.open(QIODevice::WriteOnly);
-    src.save(&buf, "PNG");
+    const QByteArray png = nubo::test::png(40, 30, Qt::red);
     const Image img = Image::fromData(png);
     ASSERT_FALSE(img.isNull());
     EXPECT_EQ(img.size(), QSizeF(40, 30));
@@ -171,4 +167,11 @@ TEST(WrappingTextField, WrapsChecksEditsAndKeepsOneLineOfText) {
     QApplication::clipboard()->setText(QStringLiteral("x\ny"));
     editor->paste();
     EXPECT_EQ(field->stringValue(), QStringLiteral("a rather long new name.txtxy"));
+}
+
+TEST(Workspace, OpensOnlyWebAddresses) {
+    // Refused before the desktop is asked, so no program starts here.
+    for (const char* address : {"file:///etc/passwd", "javascript:alert(1)", "ftp://example.invalid/x",
+                                "mailto:a@example.invalid", "not a url", ""})
+        EXPECT_FALSE(kit::workspace::openURL(QUrl(QString::fromLatin1(address)))) << address;
 }

@@ -9,12 +9,13 @@
 #include "shell/KZTools.h"
 #include "support/CloudPrinters.h"
 #include "support/EventLoop.h"
+#include "support/Images.h"
 #include "ui/files/KZFileInfoCell.h"
 #include "ui/files/KZFileRowView.h"
 #include "ui/files/KZSearchHighlight.h"
 
-#include <QBuffer>
 #include <QImage>
+#include <QThreadPool>
 #include <gtest/gtest.h>
 
 namespace {
@@ -30,13 +31,7 @@ CloudFileInfoPtr record(const QString& name, bool dir = false, quint64 size = 0,
 }
 
 QByteArray png(const QColor& color) {
-    QImage image(8, 8, QImage::Format_ARGB32);
-    image.fill(color);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return nubo::test::png(8, 8, color);
 }
 
 struct Recorder : QObject, KZTextFieldDelegate {
@@ -146,9 +141,16 @@ TEST(FileInfoCell, ThumbnailRepliesForAFormerRecordAreIgnored) {
     cell.setImage(shown);
 
     cell.kzSessionRequestThumb(nullptr, 1, png(Qt::red), 500, {}); // the record the cell showed before
+    ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(10000));
+    nubo::test::drainEvents();
     EXPECT_TRUE(cell.iconImageView()->image() == shown);
 
     cell.kzSessionRequestThumb(nullptr, 2, png(Qt::blue), 501, {});
+    // Decoded on a worker while the main thread runs nothing; shown when the main thread turns.
+    ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(10000));
+    EXPECT_TRUE(cell.iconImageView()->image() == shown);
+    EXPECT_TRUE(KZImageCache::shareInstance()->imageForCloudFile(*current).isNull());
+    QCoreApplication::sendPostedEvents();
     EXPECT_FALSE(cell.iconImageView()->image() == shown);
     EXPECT_FALSE(KZImageCache::shareInstance()->imageForCloudFile(*current).isNull());
     // Now cached: a new cell for the record shows it at once.
