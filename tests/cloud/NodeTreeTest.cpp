@@ -1,5 +1,6 @@
 #include "cloud/KZNodeTree.h"
 #include "cloud/NameCollation.h"
+#include "support/CloudPrinters.h"
 
 #include <QMap>
 #include <QRandomGenerator>
