@@ -1,4 +1,5 @@
 #include "cloud/KZImageCache.h"
+#include "support/CloudPrinters.h"
 
 #include <gtest/gtest.h>
 

@@ -2,6 +2,7 @@
 #include "cloud/NameCollation.h"
 #include "cloud/ShareInfo.h"
 #include "cloud/User.h"
+#include "support/CloudPrinters.h"
 
 #include <QDataStream>
 #include <QIODevice>

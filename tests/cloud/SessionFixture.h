@@ -6,6 +6,7 @@
 #include "storage/DataPaths.h"
 #include "storage/SingletonT.h"
 #include "storage/SystemConfig.h"
+#include "support/CloudPrinters.h"
 #include "support/EventLoop.h"
 #include "support/ServiceFixture.h"
 

@@ -1,4 +1,3 @@
-#include "Printers.h"
 #include "kit/Event.h"
 #include "kit/View.h"
 #include "shell/KZButton.h"
@@ -9,6 +8,7 @@
 #include "shell/KZShortcutKeysManager.h"
 #include "shell/KZStyle.h"
 #include "shell/KZTableCheckboxHeaderView.h"
+#include "support/Printers.h"
 
 #include <QLineEdit>
 #include <QTest>

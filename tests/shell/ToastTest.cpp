@@ -1,8 +1,8 @@
-#include "Printers.h"
 #include "kit/View.h"
 #include "kit/Window.h"
 #include "shell/KZToast.h"
 #include "support/EventLoop.h"
+#include "support/Printers.h"
 
 #include <QElapsedTimer>
 #include <QPointer>

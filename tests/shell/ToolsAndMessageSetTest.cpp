@@ -1,4 +1,3 @@
-#include "Printers.h"
 #include "foundation/NotificationCenter.h"
 #include "kit/View.h"
 #include "shell/KZButton.h"
@@ -6,6 +5,7 @@
 #include "shell/KZMessageSet.h"
 #include "shell/KZStyle.h"
 #include "shell/KZTools.h"
+#include "support/CloudPrinters.h"
 
 #include <QApplication>
 #include <gtest/gtest.h>

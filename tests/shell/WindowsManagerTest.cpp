@@ -1,4 +1,3 @@
-#include "Printers.h"
 #include "foundation/NetworkMonitor.h"
 #include "foundation/NotificationCenter.h"
 #include "kit/View.h"
@@ -17,6 +16,7 @@
 #include "shell/KZTools.h"
 #include "shell/KZWindowsManager.h"
 #include "support/EventLoop.h"
+#include "support/Printers.h"
 
 #include "storage/SingletonT.h"
 #include "storage/SystemConfig.h"

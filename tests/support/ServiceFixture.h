@@ -1,6 +1,7 @@
 #pragma once
 
 #include "service/EmbeddedCloudService.h"
+#include "support/Printers.h"
 
 #include <QTemporaryDir>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "TransferFixture.h"
+#include "support/TransferFixture.h"
 
 #include "foundation/NetworkMonitor.h"
 #include "foundation/NotificationCenter.h"

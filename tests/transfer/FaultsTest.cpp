@@ -1,6 +1,6 @@
 // Transfers under faults: commands and quits at the exact moment a job's work is done, folders
 // swapped for links while downloads run, names the local disk cannot take, failing writes.
-#include "TransferFixture.h"
+#include "support/TransferFixture.h"
 
 #include "storage/DatabaseRescue.h"
 #include "transfer/KZDownloadMgr.h"

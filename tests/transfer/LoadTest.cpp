@@ -1,7 +1,7 @@
 // Many uploads and downloads at once while pauses, resumes, cancels and network losses come at
 // random (from a seed printed in the output; NUBO_LOAD_SEED replays another): every job that was
 // not cancelled ends finished with the right content, and nothing is left behind.
-#include "TransferFixture.h"
+#include "support/TransferFixture.h"
 
 #include "foundation/NetworkMonitor.h"
 #include "transfer/KZDownloadMgr.h"

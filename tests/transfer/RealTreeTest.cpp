@@ -1,5 +1,5 @@
 // A real folder tree of the machine goes up to the service and comes back byte for byte.
-#include "TransferFixture.h"
+#include "support/TransferFixture.h"
 
 #include "transfer/KZDownloadMgr.h"
 #include "transfer/KZUploadMgr.h"

@@ -7,6 +7,7 @@
 #include "shell/KZStyle.h"
 #include "shell/KZTextFieldCell.h"
 #include "shell/KZTools.h"
+#include "support/CloudPrinters.h"
 #include "support/EventLoop.h"
 #include "ui/files/KZFileInfoCell.h"
 #include "ui/files/KZFileRowView.h"

@@ -1,3 +1,4 @@
+#include "support/CloudPrinters.h"
 #include "ui/files/KZFileListSort.h"
 #include "ui/files/KZLocalFileInfo.h"
 

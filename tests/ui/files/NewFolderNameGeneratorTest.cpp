@@ -1,3 +1,4 @@
+#include "support/CloudPrinters.h"
 #include "ui/files/KZNewFolderNameGenerator.h"
 
 #include <gtest/gtest.h>

@@ -7,8 +7,10 @@
 #include "storage/DataPaths.h"
 #include "storage/SingletonT.h"
 #include "storage/SystemConfig.h"
+#include "support/CloudPrinters.h"
 #include "support/EventLoop.h"
 #include "support/ServiceFixture.h"
+#include "support/ToastRecord.h"
 #include "ui/files/KZFilesViewController.h"
 
 #include <QBuffer>
@@ -122,6 +124,7 @@ protected:
     static inline QTemporaryDir* s_data = nullptr;
     KZFilesViewController* page = nullptr;
     kit::Window* window = nullptr;
+    ToastRecord toasts; // every toast shown during the test
 };
 
 } // namespace nubo::test

@@ -1,4 +1,5 @@
 #include "kit/Pasteboard.h"
+#include "support/CloudPrinters.h"
 #include "ui/files/KZPasteboardItem.h"
 
 #include <QClipboard>

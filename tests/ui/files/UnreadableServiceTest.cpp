@@ -5,6 +5,7 @@
 #include "shell/KZLabel.h"
 #include "shell/KZMessageSet.h"
 #include "storage/DataPaths.h"
+#include "support/CloudPrinters.h"
 #include "support/EventLoop.h"
 #include "ui/files/KZFilesViewController.h"
 

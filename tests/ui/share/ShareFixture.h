@@ -3,6 +3,7 @@
 // A signed-in session against a real embedded service on a temporary folder, with helpers that
 // make share links through the service's own calls.
 #include "cloud/KZSessionProxy.h"
+#include "support/CloudPrinters.h"
 #include "support/EventLoop.h"
 #include "support/ServiceFixture.h"
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "foundation/Dispatch.h"
+#include "support/CloudPrinters.h"
 #include "support/EventLoop.h"
 #include "support/ServiceFixture.h"
 #include "transport/KZDownloadMgrProxy.h"

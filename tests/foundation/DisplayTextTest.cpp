@@ -2,7 +2,7 @@
 #include "foundation/NetworkMonitor.h"
 #include "foundation/NotificationCenter.h"
 
-#include "Printers.h"
+#include "support/Printers.h"
 
 #include <QTimeZone>
 #include <gtest/gtest.h>

@@ -1,4 +1,3 @@
-#include "Printers.h"
 #include "home/KZHomeToolbarController.h"
 #include "home/KZHomeViewController.h"
 #include "kit/Event.h"
@@ -9,6 +8,7 @@
 #include "shell/KZRouter.h"
 #include "shell/KZWindowsManager.h"
 #include "support/EventLoop.h"
+#include "support/Printers.h"
 
 #include <QApplication>
 #include <QFontMetricsF>

@@ -1,4 +1,4 @@
-#include "TransferFixture.h"
+#include "support/TransferFixture.h"
 
 #include "sync/CloudFileSyncMgr.h"
 #include "sync/LocalFileSyncMgr.h"
