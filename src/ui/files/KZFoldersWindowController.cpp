@@ -287,7 +287,7 @@ void KZFoldersWindowController::refreshFolderCrumbs() {
 
 void KZFoldersWindowController::kzSessionRequestFileList(KZAbstractSession*, qint64,
                                                          const CloudFileInfoPtr& cloudFile,
-                                                         const QList<CloudFileInfoPtr>& fileList,
+                                                         const CloudFileList& fileList,
                                                          KZBackForwardState backForward, const QVariantMap&) {
     if (!cloudFile)
         return;
