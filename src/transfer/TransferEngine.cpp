@@ -52,7 +52,7 @@ void WorkerContext::updateRecord(std::function<void(TransferJobRecord&)> change)
 }
 
 TransferEngine::TransferEngine(QString prefix) : m_prefix(std::move(prefix)) {
-    m_pool.setMaxThreadCount(2 * kMaxRunning);
+    m_pool.setMaxThreadCount(2 * kMaxRunningSmall);
     m_clock.start();
     m_ownContext = std::make_unique<BackgroundContext>();
     m_context = m_ownContext->get();
@@ -185,6 +185,12 @@ int TransferEngine::runningCount() const {
     return m_counts[KZTransportJobStatusRunning].load();
 }
 
+bool TransferEngine::hasRoom(const EngineJob& j, int running) {
+    if (running < kMaxRunning)
+        return true;
+    return running < kMaxRunningSmall && j.rec.size >= 0 && j.rec.size <= CloudService::kBlockSize;
+}
+
 void TransferEngine::countMove(int from, int to) {
     if (from >= 0 && from < 8)
         --m_counts[from];
@@ -206,18 +212,27 @@ QList<TransferEngine::JobView> TransferEngine::addJobs(QList<TransferJobRecord> 
     QList<JobView> added;
     if (!m_table)
         return added;
+    // A finished job of the same key gives way to the new one.
+    for (const TransferJobRecord& rec : records) {
+        EngineJobPtr old = find(rec.path);
+        if (!old || old->rec.status != KZTransportJobStatusFinished)
+            continue;
+        warnIfFailed(lcTransfer(), m_table->remove(old->rec.id), "removing a finished job");
+        m_jobs.removeOne(old);
+        m_index.remove(old->rec.path);
+        old->removed = true;
+        old->rec.status = KZTransportJobStatusCancelled;
+        recount();
+        emitJob(Event::Cancelled, *old);
+    }
+    // The new records in one transaction: thousands of small jobs come at once.
+    Database::Transaction batch(*m_db);
+    if (batch.error())
+        return added;
+    QList<EngineJobPtr> made;
     for (TransferJobRecord& rec : records) {
-        if (EngineJobPtr old = find(rec.path)) {
-            if (old->rec.status != KZTransportJobStatusFinished)
-                continue;
-            warnIfFailed(lcTransfer(), m_table->remove(old->rec.id), "removing a finished job");
-            m_jobs.removeOne(old);
-            m_index.remove(old->rec.path);
-            old->removed = true;
-            old->rec.status = KZTransportJobStatusCancelled;
-            recount();
-            emitJob(Event::Cancelled, *old);
-        }
+        if (find(rec.path))
+            continue;
         rec.id = 0;
         rec.status = KZTransportJobStatusWaiting;
         rec.pausedReason = KZTransportPausedReasonNone;
@@ -230,8 +245,19 @@ QList<TransferEngine::JobView> TransferEngine::addJobs(QList<TransferJobRecord> 
         j->rec = rec;
         m_jobs.append(j);
         m_index.insert(j->rec.path, j);
-        added.append(view(*j));
+        made.append(j);
     }
+    if (BWError e = batch.commit()) {
+        // Nothing of the batch was recorded: a job without a record is not added.
+        warnIfFailed(lcTransfer(), e, "recording new jobs");
+        for (const EngineJobPtr& j : made) {
+            m_jobs.removeOne(j);
+            m_index.remove(j->rec.path);
+        }
+        made.clear();
+    }
+    for (const EngineJobPtr& j : made)
+        added.append(view(*j));
     recount();
     if (!added.isEmpty()) {
         emitEvent(Event::Added, added);
@@ -247,10 +273,13 @@ void TransferEngine::schedule() {
         return;
     int running = runningCount();
     for (const auto& j : m_jobs) {
-        if (running >= kMaxRunning)
+        if (running >= kMaxRunningSmall)
             break;
         if (j->rec.status != KZTransportJobStatusWaiting)
             continue;
+        // In adding order: a job that must wait for room holds back the ones after it.
+        if (!hasRoom(*j, running))
+            break;
         setStatus(*j, KZTransportJobStatusRunning);
         launch(j);
         emitJob(Event::Changed, *j);
@@ -423,7 +452,7 @@ void TransferEngine::resumeJob(const EngineJobPtr& j) {
     if (s != KZTransportJobStatusPaused && s != KZTransportJobStatusError)
         return;
     j->retries = 0;
-    if (runningCount() < kMaxRunning && !m_networkPaused) {
+    if (hasRoom(*j, runningCount()) && !m_networkPaused) {
         setStatus(*j, KZTransportJobStatusRunning);
         launch(j);
     } else {
