@@ -25,7 +25,8 @@ void runAfter(int ms, std::function<void()> f, QObject* context) {
         return;
     if (context && context->thread() != QCoreApplication::instance()->thread()) {
         // Timers must start on the context's thread.
-        runOn(context, [ms, f = std::move(f), context]() mutable { QTimer::singleShot(ms, context, std::move(f)); });
+        runOn(context,
+              [ms, f = std::move(f), context]() mutable { QTimer::singleShot(ms, context, std::move(f)); });
         return;
     }
     if (QThread::currentThread() == ctx->thread()) {
@@ -72,6 +73,20 @@ void KZBackgroundThread::stop() {
         return;
     m_thread->quit();
     m_thread->wait();
+}
+
+BackgroundContext::BackgroundContext() : m_object(new QObject) {
+    m_object->moveToThread(KZBackgroundThread::shared().thread());
+}
+
+BackgroundContext::~BackgroundContext() {
+    // Deleted on its own thread, an object takes its pending queued calls with it; a stopped
+    // thread runs nothing, so there it can go from here.
+    QThread* thread = m_object->thread();
+    if (QThread::currentThread() == thread || !thread->isRunning())
+        delete m_object;
+    else
+        KZBackgroundThread::shared().runAndWait([o = m_object] { delete o; });
 }
 
 } // namespace nubo

@@ -1,5 +1,6 @@
 #include "service/EmbeddedCloudService.h"
 #include "service/BlobStore.h"
+#include "service/CommitGroup.h"
 #include "service/ServiceInternal.h"
 #include "storage/DataPaths.h"
 
@@ -72,7 +73,8 @@ QString normalizePath(const QString& path) {
 
 EmbeddedCloudService::EmbeddedCloudService(QString folder, std::unique_ptr<Database> db,
                                            std::unique_ptr<BlobStore> blobs)
-    : m_folder(std::move(folder)), m_db(std::move(db)), m_blobs(std::move(blobs)) {}
+    : m_folder(std::move(folder)), m_db(std::move(db)), m_blobs(std::move(blobs)),
+      m_commits(std::make_unique<CommitGroup>(*m_db, *m_blobs)) {}
 
 EmbeddedCloudService::~EmbeddedCloudService() = default;
 
@@ -165,6 +167,10 @@ BWError EmbeddedCloudService::enterOp(ServiceOp op) {
         QMutexLocker lock(&m_faultMutex);
         while (m_held.contains(int(op)))
             m_released.wait(&m_faultMutex);
+        if (auto it = m_passesBeforeHold.find(int(op)); it != m_passesBeforeHold.end() && --*it <= 0) {
+            m_passesBeforeHold.erase(it);
+            m_held.insert(int(op));
+        }
         delay = m_delays.value(int(op));
         auto it = m_failures.find(int(op));
         if (it != m_failures.end() && it->first > 0) {
@@ -202,11 +208,20 @@ void EmbeddedCloudService::setHeld(ServiceOp op, bool held) {
         m_released.wakeAll();
 }
 
+void EmbeddedCloudService::setHeldAfter(ServiceOp op, int passes) {
+    QMutexLocker lock(&m_faultMutex);
+    if (passes <= 0)
+        m_held.insert(int(op));
+    else
+        m_passesBeforeHold.insert(int(op), passes);
+}
+
 void EmbeddedCloudService::clearFaults() {
     QMutexLocker lock(&m_faultMutex);
     m_failures.clear();
     m_delays.clear();
     m_held.clear();
+    m_passesBeforeHold.clear();
     m_released.wakeAll();
 }
 

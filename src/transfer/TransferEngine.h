@@ -1,5 +1,6 @@
 #pragma once
 
+#include "foundation/Dispatch.h"
 #include "service/CloudService.h"
 #include "transfer/KZTransportJobInfo.h"
 #include "transfer/TransferJobTable.h"
@@ -63,6 +64,10 @@ private:
 class TransferEngine {
 public:
     static constexpr int kMaxRunning = 5;
+    // Jobs of at most one block may run beyond that limit, up to this many in all: each spends
+    // most of its time waiting for its commit to reach the disk, and commits that wait together
+    // reach it in one flush.
+    static constexpr int kMaxRunningSmall = 32;
 
     enum class Event { Added, Changed, Finished, Cancelled, Error, Reset };
     struct JobView {
@@ -114,6 +119,9 @@ public:
 
 protected:
     static void reachedStep(const char* step, const TransferJobRecord& rec);
+    // Stops every worker and waits for them; no job starts after. A subclass calls it first in
+    // its destructor, since the workers run its `work`.
+    void stopWorkers();
 
     // Runs the job's steps on a pool thread; returns when done, failed or stopped.
     virtual BWError work(const TransferJobRecord& rec, WorkerContext& ctx) = 0;
@@ -140,6 +148,8 @@ private:
     void emitEvent(Event e, const QList<JobView>& jobs);
     void emitJob(Event e, EngineJob& j) { emitEvent(e, {view(j)}); }
     int runningCount() const;
+    // Whether the job may start with `running` jobs running.
+    static bool hasRoom(const EngineJob& j, int running);
     // Counts by status: recounted after changes of the list, moved by status changes.
     void recount();
     void countMove(int from, int to);
@@ -162,7 +172,9 @@ private:
     QList<EngineJobPtr> m_jobs;           // in adding order
     QHash<QString, EngineJobPtr> m_index; // the same jobs by key
     QThreadPool m_pool;
-    QObject* m_context = nullptr; // lives on the background thread; queued calls and timers
+    std::unique_ptr<BackgroundContext> m_ownContext;
+    QObject* m_context = nullptr; // m_ownContext's object: queued calls and timers
+    bool m_closing = false;       // being destroyed: no worker starts
     QElapsedTimer m_clock;
     bool m_networkPaused = false;
     int m_retryDelayMs = 3000;
