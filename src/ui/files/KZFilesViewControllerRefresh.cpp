@@ -270,7 +270,9 @@ void KZFilesViewController::removeDeletedIncrNodesAtIndexs(const kit::IndexSet& 
 // ---- new folders
 
 void KZFilesViewController::scanFileNameForCreateDir() {
-    m_folderNameGenerator->scanFileNameForCreateDir(m_files);
+    // No folder is made in a search result, and its hits may run to a million names.
+    m_folderNameGenerator->scanFileNameForCreateDir(m_fileInfo && m_fileInfo->isSearch() ? decltype(m_files)()
+                                                                                         : m_files);
 }
 
 void KZFilesViewController::insertLocalCreatingFile() {
