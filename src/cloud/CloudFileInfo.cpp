@@ -60,7 +60,7 @@ CloudFileInfoPtr CloudFileInfo::searchFileWithNid(qint64 nid, qint64 searchNid, 
 }
 
 void CloudFileInfo::setName(const QString& v) {
-    nubo::RowTextFields& t = text_.get();
+    Text& t = text_;
     if (v == t.name)
         return;
     t.name = v;
@@ -75,14 +75,14 @@ quint64 CloudFileInfo::newListing() {
 }
 
 QString CloudFileInfo::fixedPath() const {
-    const QString& path = text_.get().path;
+    const QString& path = text_.path;
     if (isDirectory_ && nid_ != 0 && path != u"/" && !path.endsWith(u'/'))
         return path + u'/';
     return path;
 }
 
 const QByteArray& CloudFileInfo::nameSortKey() const {
-    nubo::RowTextFields& t = text_.get();
+    const Text& t = text_;
     if (!t.sortKeyValid) {
         t.sortKey = nubo::collation::sortKey(t.name);
         t.sortKeyValid = true;
@@ -132,7 +132,7 @@ int CloudFileInfo::compareBySortMode(const CloudFileInfo& other, int sortMode) c
 }
 
 void CloudFileInfo::encodeWithCoder(QDataStream& out) const {
-    const nubo::RowTextFields& t = text_.get();
+    const Text& t = text_;
     out << kCodingMagic << kCodingVersion << nid_ << pid_ << t.name << t.path << isDirectory_ << size_
         << version_ << fmtime_ << fctime_ << category_ << attribute_ << status_ << isShare_ << isSync_
         << isEditLock_ << isLink_ << t.fileHash << storId_ << thumb_ << searchNid_ << searchKey_ << selected_;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cloud/CloudFileInfo.h"
+#include "cloud/PackedRows.h"
 
 #include <QByteArrayView>
 #include <QList>

@@ -1,7 +1,5 @@
 #include "cloud/PackedRows.h"
 
-#include <QMutex>
-
 namespace nubo {
 
 namespace {
@@ -49,38 +47,6 @@ PackedRows::Row PackedRows::read(quint32 row) const {
     r.name = readField(p);
     r.hash = readField(p);
     return r;
-}
-
-RowText& RowText::operator=(const RowText& other) {
-    if (this != &other) {
-        RowTextFields fields = other.get();
-        get(); // a pending fill must not overwrite what is assigned now
-        m_fields = std::move(fields);
-    }
-    return *this;
-}
-
-void RowText::setPacked(std::shared_ptr<const PackedRows> rows, quint32 row) {
-    m_fields = RowTextFields();
-    m_rows = std::move(rows);
-    m_row = row;
-    m_packed.store(true, std::memory_order_release);
-}
-
-void RowText::fill() const {
-    static QBasicMutex lock;
-    QMutexLocker locker(&lock);
-    if (!m_packed.load(std::memory_order_relaxed))
-        return;
-    const PackedRows& rows = *m_rows;
-    const PackedRows::Row r = rows.read(m_row);
-    m_fields.sortKey = r.key.toByteArray();
-    m_fields.sortKeyValid = true;
-    m_fields.name = QString::fromUtf8(r.name);
-    m_fields.fileHash = QString::fromUtf8(r.hash);
-    m_fields.path = rows.folderOfRow(m_row) + m_fields.name;
-    m_rows.reset();
-    m_packed.store(false, std::memory_order_release);
 }
 
 } // namespace nubo

@@ -2,8 +2,6 @@
 
 #include <QByteArray>
 #include <QString>
-#include <atomic>
-#include <memory>
 #include <vector>
 
 namespace nubo {
@@ -26,40 +24,6 @@ struct PackedRows {
     };
     Row read(quint32 row) const;
     const QString& folderOfRow(quint32 row) const { return folders[folderOf.empty() ? 0 : folderOf[row]]; }
-};
-
-// The text fields of a record.
-struct RowTextFields {
-    QString name;
-    QString path;
-    QString fileHash;
-    QByteArray sortKey;
-    bool sortKeyValid = false;
-};
-
-// A record's text fields, read from packed rows on first use. Safe to read from several threads
-// at once (the first read fills under a lock); a copy is filled and no longer packed.
-class RowText {
-public:
-    RowText() = default;
-    RowText(const RowText& other) : m_fields(other.get()) {}
-    RowText& operator=(const RowText& other);
-
-    // The fields, filled first when still packed (mutable: the name key is cached on read).
-    RowTextFields& get() const {
-        if (m_packed.load(std::memory_order_acquire))
-            fill();
-        return m_fields;
-    }
-    void setPacked(std::shared_ptr<const PackedRows> rows, quint32 row);
-
-private:
-    void fill() const;
-
-    mutable RowTextFields m_fields;
-    mutable std::shared_ptr<const PackedRows> m_rows;
-    quint32 m_row = 0;
-    mutable std::atomic<bool> m_packed{false};
 };
 
 } // namespace nubo
