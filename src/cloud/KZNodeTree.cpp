@@ -7,6 +7,7 @@
 #include <QSet>
 #include <algorithm>
 #include <atomic>
+#include <memory>
 #include <string.h>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -82,6 +83,66 @@ void forEachMatch(const char* base, qsizetype begin, qsizetype end, const QByteA
             return;
         i = onHit(static_cast<const char*>(hit) - base);
     }
+}
+
+// std::sort on every core: the items are dealt into ranges between splitters taken from a sample,
+// then each range is sorted on its own. `less` must be a strict total order.
+template <class T, class Less> void parallelSort(std::vector<T>& v, Less less) {
+    const int parts = parallelParts(qint64(v.size()), 32768);
+    if (parts <= 1) {
+        std::sort(v.begin(), v.end(), less);
+        return;
+    }
+    const size_t n = v.size();
+    std::vector<T> splitters;
+    const size_t samples = size_t(parts) * 32;
+    splitters.reserve(samples);
+    for (size_t i = 0; i < samples; ++i)
+        splitters.push_back(v[(2 * i + 1) * n / (2 * samples)]);
+    std::sort(splitters.begin(), splitters.end(), less);
+    for (int b = 1; b < parts; ++b)
+        splitters[size_t(b - 1)] = splitters[size_t(b) * samples / size_t(parts)];
+    splitters.resize(size_t(parts) - 1);
+
+    // Each part counts its items per range, then writes them where its share of each range starts.
+    std::vector<quint16> rangeOf(n);
+    std::vector<size_t> counts(size_t(parts) * size_t(parts), 0);
+    auto partRange = [&](int p) {
+        return std::pair(n * size_t(p) / size_t(parts), n * size_t(p + 1) / size_t(parts));
+    };
+    parallelFor(parts, [&](int p) {
+        const auto [from, to] = partRange(p);
+        size_t* count = &counts[size_t(p) * size_t(parts)];
+        for (size_t i = from; i < to; ++i) {
+            const size_t r =
+                size_t(std::upper_bound(splitters.begin(), splitters.end(), v[i], less) - splitters.begin());
+            rangeOf[i] = quint16(r);
+            ++count[r];
+        }
+    });
+    std::vector<size_t> rangeStart(size_t(parts) + 1, 0);
+    std::vector<size_t> at(size_t(parts) * size_t(parts));
+    size_t offset = 0;
+    for (int r = 0; r < parts; ++r) {
+        rangeStart[size_t(r)] = offset;
+        for (int p = 0; p < parts; ++p) {
+            at[size_t(p) * size_t(parts) + size_t(r)] = offset;
+            offset += counts[size_t(p) * size_t(parts) + size_t(r)];
+        }
+    }
+    rangeStart[size_t(parts)] = n;
+    std::vector<T> dealt(n);
+    parallelFor(parts, [&](int p) {
+        const auto [from, to] = partRange(p);
+        size_t* next = &at[size_t(p) * size_t(parts)];
+        for (size_t i = from; i < to; ++i)
+            dealt[next[rangeOf[i]]++] = v[i];
+    });
+    parallelFor(parts, [&](int r) {
+        std::sort(dealt.begin() + qsizetype(rangeStart[size_t(r)]),
+                  dealt.begin() + qsizetype(rangeStart[size_t(r) + 1]), less);
+    });
+    v.swap(dealt);
 }
 
 int compareBytes(QByteArrayView a, QByteArrayView b) {
@@ -263,6 +324,7 @@ void KZNodeTree::addSegment(int slot, const QByteArray& folded) {
     e.segment = int(m_segStart.size());
     m_segStart.push_back(quint32(m_names.size()));
     m_segSlot.push_back(slot);
+    m_segDir.push_back(e.flags & kDir);
     m_names.append('\0');
     m_names.append(folded);
 }
@@ -290,7 +352,9 @@ void KZNodeTree::clear() {
     m_names.clear();
     m_segStart.clear();
     m_segSlot.clear();
+    m_segDir.clear();
     m_deadSegments = 0;
+    m_orderedSegs = 0;
     m_live = 0;
     m_entries.emplace_back();
     Entry& root = m_entries.back();
@@ -429,18 +493,14 @@ void KZNodeTree::reset(const NodeList& nodes) {
         dropSegment(e);
         --m_live;
     }
-    // Every folder's children in name order, folders spread over the cores.
-    std::vector<int> lists;
-    for (size_t l = 0; l < m_children.size(); ++l)
-        if (m_children[l].size() > 1)
-            lists.push_back(int(l));
-    std::sort(lists.begin(), lists.end(),
-              [&](int a, int b) { return m_children[size_t(a)].size() > m_children[size_t(b)].size(); });
-    std::atomic<size_t> next{0};
-    parallelFor(parallelParts(qint64(lists.size()), 1), [&](int) {
-        for (size_t l = next++; l < lists.size(); l = next++)
-            sortChildren(m_children[size_t(lists[l])]);
-    });
+    // One sort puts every node in name order: each folder's children follow it, and so does the
+    // search buffer, so that searches find their hits already sorted.
+    const std::vector<int> byName = slotsByName();
+    for (auto& kids : m_children)
+        kids.clear();
+    for (int slot : byName)
+        m_children[size_t(m_entries[size_t(m_entries[size_t(slot)].parent)].children)].push_back(slot);
+    layOutSearchBuffer(byName);
     compactIfNeeded();
 }
 
@@ -457,34 +517,6 @@ bool KZNodeTree::nameLess(int a, int b) const {
             return c < 0;
     }
     return m_entries[size_t(a)].nid < m_entries[size_t(b)].nid;
-}
-
-void KZNodeTree::sortChildren(std::vector<int>& kids) const {
-    // The first 16 key bytes decide most comparisons without reading the buffer.
-    struct Item {
-        quint64 hi = 0, lo = 0;
-        int slot;
-    };
-    std::vector<Item> items;
-    items.reserve(kids.size());
-    for (int s : kids) {
-        Item it{0, 0, s};
-        const QByteArrayView k = textOf(s).key;
-        for (qsizetype i = 0; i < 16; ++i) {
-            const quint64 b = i < k.size() ? quint8(k[i]) : 0;
-            (i < 8 ? it.hi : it.lo) = ((i < 8 ? it.hi : it.lo) << 8) | b;
-        }
-        items.push_back(it);
-    }
-    std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
-        if (a.hi != b.hi)
-            return a.hi < b.hi;
-        if (a.lo != b.lo)
-            return a.lo < b.lo;
-        return nameLess(a.slot, b.slot);
-    });
-    for (size_t i = 0; i < items.size(); ++i)
-        kids[i] = items[i].slot;
 }
 
 std::vector<int>& KZNodeTree::childList(int folder) {
@@ -596,9 +628,11 @@ QList<KZNodeTree::Change> KZNodeTree::apply(const NodeList& changes) {
                     m_deadText += old.length;
                     setText(slot, p.text);
                 }
-                if (renamed)
-                    addSegment(slot, p.folded);
                 store(slot, n, p);
+                // A new name, or a folder turned file, goes to the unordered end of the search
+                // buffer: its place in the ordered part is no longer right.
+                if (renamed || c.wasDir != n.isDir)
+                    addSegment(slot, p.folded);
                 Entry& e = m_entries[size_t(slot)];
                 if (!n.isDir && e.children >= 0) {
                     // A folder that became a file keeps no children.
@@ -625,28 +659,40 @@ bool KZNodeTree::isInSubtree(int slot, int root) const {
 }
 
 void KZNodeTree::compactIfNeeded() {
-    if (m_deadSegments >= 1024 && m_deadSegments >= m_live) {
+    // Searches sort the names added since the buffer was laid out: keep them a small share.
+    if (m_segStart.size() - m_orderedSegs >= std::max<size_t>(4096, size_t(m_live) / 8)) {
+        layOutSearchBuffer(slotsByName());
+    } else if (m_deadSegments >= 1024 && m_deadSegments >= m_live) {
+        // Dropping the dead names keeps the order of the others.
         QByteArray names;
         names.reserve(m_names.size());
         std::vector<quint32> starts;
         std::vector<int> slots;
+        std::vector<bool> dirs;
         starts.reserve(size_t(m_live));
         slots.reserve(size_t(m_live));
+        dirs.reserve(size_t(m_live));
+        size_t ordered = 0;
         for (size_t seg = 0; seg < m_segStart.size(); ++seg) {
             const int slot = m_segSlot[seg];
             if (slot < 0)
                 continue;
+            if (seg < m_orderedSegs)
+                ++ordered;
             const qsizetype begin = m_segStart[seg];
             const qsizetype end =
                 seg + 1 < m_segStart.size() ? qsizetype(m_segStart[seg + 1]) : m_names.size();
             m_entries[size_t(slot)].segment = int(starts.size());
             starts.push_back(quint32(names.size()));
             slots.push_back(slot);
+            dirs.push_back(m_segDir[seg]);
             names.append(m_names.constData() + begin, end - begin);
         }
         m_names = std::move(names);
         m_segStart = std::move(starts);
         m_segSlot = std::move(slots);
+        m_segDir = std::move(dirs);
+        m_orderedSegs = ordered;
         m_deadSegments = 0;
     }
     if (m_deadText >= (1 << 20) && m_deadText >= m_text.size() - m_deadText) {
@@ -698,7 +744,7 @@ qint64 KZNodeTree::memoryBytes() const {
                    qint64(m_byNid.capacity() * sizeof(int)) + qint64(m_sparseNid.capacity()) * 24 +
                    qint64(m_children.capacity() * sizeof(std::vector<int>)) + m_text.capacity() +
                    m_names.capacity() + qint64(m_segStart.capacity() * sizeof(quint32)) +
-                   qint64(m_segSlot.capacity() * sizeof(int));
+                   qint64(m_segSlot.capacity() * sizeof(int)) + qint64(m_segDir.capacity() / 8);
     for (const auto& kids : m_children)
         bytes += qint64(kids.capacity() * sizeof(int));
     return bytes;
@@ -856,53 +902,116 @@ qint64 KZNodeTree::nidForPath(const QString& path) const {
     return m_entries[size_t(slot)].nid;
 }
 
+KZNodeTree::OrderItem KZNodeTree::orderItem(int slot, bool byName) const {
+    const Entry& e = m_entries[size_t(slot)];
+    OrderItem it;
+    it.slot = slot;
+    it.dir = e.flags & kDir;
+    if (byName) {
+        const QByteArrayView k = textOf(slot).key;
+        for (qsizetype i = 0; i < 16; ++i) {
+            const quint64 b = i < k.size() ? quint8(k[i]) : 0;
+            if (i < 8)
+                it.hi = (it.hi << 8) | b;
+            else
+                it.lo = (it.lo << 8) | b;
+        }
+    } else {
+        it.hi = quint64(qint64(e.mtime) + (qint64(1) << 32));
+    }
+    return it;
+}
+
+bool KZNodeTree::itemLess(const OrderItem& a, const OrderItem& b, bool byName, bool descending) const {
+    if (a.dir != b.dir)
+        return a.dir;
+    const OrderItem& x = descending ? b : a;
+    const OrderItem& y = descending ? a : b;
+    if (x.hi != y.hi)
+        return x.hi < y.hi;
+    if (x.lo != y.lo)
+        return x.lo < y.lo;
+    if (byName)
+        return nameLess(x.slot, y.slot);
+    return m_entries[size_t(x.slot)].nid < m_entries[size_t(y.slot)].nid;
+}
+
 void KZNodeTree::sortSlots(std::vector<int>& slots, int sortMode) const {
-    // Folders first, then the mode's order; ties fall to the exact name and the node id so the
-    // order is total. The comparison works on small copies (the kind and the first 16 bytes of
-    // the key, or the time) so that most steps never touch the entries themselves.
-    struct Item {
-        quint64 hi;
-        quint64 lo;
-        int slot;
-        bool dir;
-    };
     const bool byName = sortMode == 0 || sortMode == 1;
     const bool descending = sortMode != 0 && sortMode != 2;
-    std::vector<Item> items;
-    items.reserve(slots.size());
-    for (int s : slots) {
-        const Entry& e = m_entries[size_t(s)];
-        Item it{0, 0, s, bool(e.flags & kDir)};
-        if (byName) {
-            const QByteArrayView k = textOf(s).key;
-            for (qsizetype i = 0; i < 16; ++i) {
-                const quint64 b = i < k.size() ? quint8(k[i]) : 0;
-                if (i < 8)
-                    it.hi = (it.hi << 8) | b;
-                else
-                    it.lo = (it.lo << 8) | b;
-            }
-        } else {
-            it.hi = quint64(qint64(e.mtime) + (qint64(1) << 32));
-        }
-        items.push_back(it);
-    }
-    auto less = [&](const Item& a, const Item& b) {
-        if (a.dir != b.dir)
-            return a.dir;
-        const Item& x = descending ? b : a;
-        const Item& y = descending ? a : b;
-        if (x.hi != y.hi)
-            return x.hi < y.hi;
-        if (x.lo != y.lo)
-            return x.lo < y.lo;
-        if (byName)
-            return nameLess(x.slot, y.slot);
-        return m_entries[size_t(x.slot)].nid < m_entries[size_t(y.slot)].nid;
-    };
-    std::sort(items.begin(), items.end(), less);
+    std::vector<OrderItem> items(slots.size());
+    const int parts = parallelParts(qint64(slots.size()), 16384);
+    parallelFor(parts, [&](int p) {
+        const size_t from = slots.size() * size_t(p) / size_t(parts);
+        const size_t to = slots.size() * size_t(p + 1) / size_t(parts);
+        for (size_t i = from; i < to; ++i)
+            items[i] = orderItem(slots[i], byName);
+    });
+    parallelSort(items,
+                 [&](const OrderItem& a, const OrderItem& b) { return itemLess(a, b, byName, descending); });
     for (size_t i = 0; i < items.size(); ++i)
         slots[i] = items[i].slot;
+}
+
+std::vector<int> KZNodeTree::slotsByName() const {
+    std::vector<OrderItem> items;
+    items.reserve(size_t(m_live));
+    for (size_t s = 1; s < m_entries.size(); ++s)
+        if (m_entries[s].flags & kAlive)
+            items.push_back(OrderItem{0, 0, int(s), false});
+    const int parts = parallelParts(qint64(items.size()), 16384);
+    parallelFor(parts, [&](int p) {
+        const size_t from = items.size() * size_t(p) / size_t(parts);
+        const size_t to = items.size() * size_t(p + 1) / size_t(parts);
+        for (size_t i = from; i < to; ++i) {
+            items[i] = orderItem(items[i].slot, true);
+            items[i].dir = false; // name order alone
+        }
+    });
+    parallelSort(items,
+                 [this](const OrderItem& a, const OrderItem& b) { return itemLess(a, b, true, false); });
+    std::vector<int> slots(items.size());
+    for (size_t i = 0; i < items.size(); ++i)
+        slots[i] = items[i].slot;
+    return slots;
+}
+
+void KZNodeTree::layOutSearchBuffer(const std::vector<int>& byName) {
+    const size_t n = byName.size();
+    auto segEnd = [this](size_t seg) {
+        return seg + 1 < m_segStart.size() ? m_segStart[seg + 1] : quint32(m_names.size());
+    };
+    // Parts start at multiples of 64, so that no two write the same word of the folder bits.
+    const size_t parts = size_t(parallelParts(qint64(n), 16384));
+    auto bound = [&](size_t p) { return p == parts ? n : (n * p / parts) & ~size_t(63); };
+    std::vector<quint32> oldSeg(n), starts(n);
+    std::vector<bool> dirs(n);
+    parallelFor(int(parts), [&](int p) {
+        for (size_t i = bound(size_t(p)), to = bound(size_t(p) + 1); i < to; ++i) {
+            Entry& e = m_entries[size_t(byName[i])];
+            oldSeg[i] = quint32(e.segment);
+            starts[i] = segEnd(size_t(e.segment)) - m_segStart[size_t(e.segment)]; // its length for now
+            dirs[i] = e.flags & kDir;
+            e.segment = int(i);
+        }
+    });
+    quint32 size = 0;
+    for (quint32& start : starts)
+        size += std::exchange(start, size);
+    QByteArray names(qsizetype(size), Qt::Uninitialized);
+    char* out = names.data();
+    parallelFor(int(parts), [&](int p) {
+        for (size_t i = bound(size_t(p)), to = bound(size_t(p) + 1); i < to; ++i) {
+            const size_t seg = oldSeg[i];
+            memcpy(out + starts[i], m_names.constData() + m_segStart[seg], segEnd(seg) - m_segStart[seg]);
+        }
+    });
+    m_names = std::move(names);
+    m_segStart = std::move(starts);
+    m_segSlot = byName;
+    m_segDir = std::move(dirs);
+    m_orderedSegs = n;
+    m_deadSegments = 0;
 }
 
 QList<CloudFileInfoPtr> KZNodeTree::list(qint64 folder, bool foldersOnly, int sortMode) const {
@@ -935,8 +1044,8 @@ QList<CloudFileInfoPtr> KZNodeTree::list(qint64 folder, bool foldersOnly, int so
     return makeInfos(kids, {base}, {}, sortMode);
 }
 
-void KZNodeTree::scanSegments(size_t first, size_t last, const QByteArray& needle,
-                              std::vector<int>& hits) const {
+void KZNodeTree::scanSegments(size_t first, size_t last, const QByteArray& needle, std::vector<int>& dirs,
+                              std::vector<int>& files) const {
     const qsizetype begin = first < m_segStart.size() ? qsizetype(m_segStart[first]) : m_names.size();
     const qsizetype end = last < m_segStart.size() ? qsizetype(m_segStart[last]) : m_names.size();
     size_t seg = first;
@@ -953,87 +1062,148 @@ void KZNodeTree::scanSegments(size_t first, size_t last, const QByteArray& needl
                      m_segStart.begin()) -
               1;
         if (m_segSlot[seg] >= 0)
-            hits.push_back(m_segSlot[seg]);
+            (m_segDir[seg] ? dirs : files).push_back(m_segSlot[seg]);
         ++seg; // one hit per name: go on at the next one
         return seg < last ? qsizetype(m_segStart[seg]) : end;
     });
 }
 
-std::vector<int> KZNodeTree::searchSlots(int scopeSlot, const QByteArray& needle) const {
-    std::vector<int> hits;
+KZNodeTree::Found KZNodeTree::findSlots(int scopeSlot, const QByteArray& needle) const {
+    Found out;
     // A zero byte separates the names in the buffer: a key holding one would match across two.
     if (needle.isEmpty() || needle.contains('\0') || scopeSlot < 0)
-        return hits;
+        return out;
     // The scan is bound by memory bandwidth: each core takes a run of whole names (a key holds no
-    // zero byte, so no match crosses a name's start).
+    // zero byte, so no match crosses a name's start). The ordered names and those added after
+    // them are never in one run.
     const int parts = parallelParts(m_names.size(), 256 << 10);
-    std::vector<size_t> bounds(size_t(parts) + 1, m_segStart.size());
-    bounds[0] = 0;
+    std::vector<size_t> bounds{0};
     for (int p = 1; p < parts; ++p) {
         const quint32 at = quint32(m_names.size() / parts * p);
-        bounds[size_t(p)] =
-            size_t(std::lower_bound(m_segStart.begin(), m_segStart.end(), at) - m_segStart.begin());
+        bounds.push_back(
+            size_t(std::lower_bound(m_segStart.begin(), m_segStart.end(), at) - m_segStart.begin()));
     }
-    std::vector<std::vector<int>> found(static_cast<size_t>(parts));
-    parallelFor(parts, [&](int p) {
-        scanSegments(bounds[size_t(p)], bounds[size_t(p) + 1], needle, found[size_t(p)]);
-    });
-    size_t n = 0;
-    for (const auto& f : found)
-        n += f.size();
-    hits.reserve(n);
-    if (scopeSlot == 0) {
-        for (const auto& f : found)
-            hits.insert(hits.end(), f.begin(), f.end());
-        return hits;
-    }
-    // Whether a folder lies in the scope, remembered per folder: hits share their parents. The
-    // climb is a loop, so a very deep tree cannot exhaust the stack.
-    QHash<int, bool> inScope;
-    std::vector<int> climbed;
-    auto under = [&](int folder) -> bool {
+    bounds.push_back(m_orderedSegs);
+    bounds.push_back(m_segStart.size());
+    std::sort(bounds.begin(), bounds.end());
+    bounds.erase(std::unique(bounds.begin(), bounds.end()), bounds.end());
+    const size_t runs = bounds.size() - 1;
+
+    // Whether a folder lies in the scope, remembered per folder (hits share their parents) and
+    // shared by the runs: 0 not known yet, 1 inside, 2 outside. The climb is a loop, so a very
+    // deep tree cannot exhaust the stack.
+    std::unique_ptr<std::atomic<quint8>[]> inScope;
+    if (scopeSlot != 0)
+        inScope.reset(new std::atomic<quint8>[m_entries.size()]());
+    auto under = [&](int folder, std::vector<int>& climbed) -> bool {
         climbed.clear();
-        bool r = false;
+        quint8 r = 2;
         for (;;) {
             if (folder == scopeSlot) {
-                r = true;
+                r = 1;
                 break;
             }
             if (folder <= 0)
                 break;
-            auto it = inScope.constFind(folder);
-            if (it != inScope.constEnd()) {
-                r = *it;
+            if (const quint8 known = inScope[size_t(folder)].load(std::memory_order_relaxed)) {
+                r = known;
                 break;
             }
             climbed.push_back(folder);
             folder = m_entries[size_t(folder)].parent;
         }
         for (int f : climbed)
-            inScope.insert(f, r);
-        return r;
+            inScope[size_t(f)].store(r, std::memory_order_relaxed);
+        return r == 1;
     };
-    for (const auto& f : found)
-        for (int slot : f)
-            if (under(m_entries[size_t(slot)].parent))
-                hits.push_back(slot);
+    std::vector<Found> found(runs);
+    parallelFor(int(runs), [&](int p) {
+        Found& f = found[size_t(p)];
+        scanSegments(bounds[size_t(p)], bounds[size_t(p) + 1], needle, f.dirs, f.files);
+        if (scopeSlot == 0)
+            return;
+        std::vector<int> climbed;
+        for (auto* hits : {&f.dirs, &f.files})
+            hits->erase(
+                std::remove_if(hits->begin(), hits->end(),
+                               [&](int slot) { return !under(m_entries[size_t(slot)].parent, climbed); }),
+                hits->end());
+    });
+    auto join = [&](std::vector<int>& to, bool ordered, std::vector<int> Found::*kind) {
+        size_t n = 0;
+        for (size_t p = 0; p < runs; ++p)
+            if ((bounds[p] < m_orderedSegs) == ordered)
+                n += (found[p].*kind).size();
+        to.reserve(to.size() + n);
+        for (size_t p = 0; p < runs; ++p)
+            if ((bounds[p] < m_orderedSegs) == ordered)
+                to.insert(to.end(), (found[p].*kind).begin(), (found[p].*kind).end());
+    };
+    join(out.dirs, true, &Found::dirs);
+    join(out.files, true, &Found::files);
+    join(out.added, false, &Found::dirs);
+    join(out.added, false, &Found::files);
+    return out;
+}
+
+std::vector<int> KZNodeTree::searchSlots(int scopeSlot, const QByteArray& needle, int sortMode) const {
+    Found found = findSlots(scopeSlot, needle);
+    std::vector<int>& dirs = found.dirs;
+    std::vector<int>& files = found.files;
+    if (sortMode == 0 || sortMode == 1) {
+        // The scan gave the ordered part's hits in name order already; the few names added since
+        // are sorted alone and each put in its place.
+        sortSlots(found.added, 0);
+        const auto addedFiles =
+            std::partition_point(found.added.begin(), found.added.end(),
+                                 [this](int slot) { return bool(m_entries[size_t(slot)].flags & kDir); });
+        auto mergeIn = [this](std::vector<int>& run, auto first, auto last) {
+            if (first == last)
+                return;
+            std::vector<int> merged;
+            merged.reserve(run.size() + size_t(last - first));
+            auto from = run.begin();
+            for (; first != last; ++first) {
+                auto at = std::upper_bound(from, run.end(), *first,
+                                           [this](int a, int b) { return nameLess(a, b); });
+                merged.insert(merged.end(), from, at);
+                merged.push_back(*first);
+                from = at;
+            }
+            merged.insert(merged.end(), from, run.end());
+            run = std::move(merged);
+        };
+        mergeIn(dirs, found.added.begin(), addedFiles);
+        mergeIn(files, addedFiles, found.added.end());
+        if (sortMode == 1) {
+            // Descending keeps folders first: each kind's run turns round.
+            std::reverse(dirs.begin(), dirs.end());
+            std::reverse(files.begin(), files.end());
+        }
+    }
+    std::vector<int> hits = std::move(dirs);
+    hits.insert(hits.end(), files.begin(), files.end());
+    if (sortMode != 0 && sortMode != 1) {
+        hits.insert(hits.end(), found.added.begin(), found.added.end());
+        sortSlots(hits, sortMode);
+    }
     return hits;
 }
 
 std::vector<qint64> KZNodeTree::searchNids(qint64 scope, const QString& key) const {
     QReadLocker lock(&m_lock);
-    const std::vector<int> slots = searchSlots(slotOf(scope), collation::searchFold(key));
+    const Found found = findSlots(slotOf(scope), collation::searchFold(key));
     std::vector<qint64> nids;
-    nids.reserve(slots.size());
-    for (int s : slots)
-        nids.push_back(m_entries[size_t(s)].nid);
+    nids.reserve(found.dirs.size() + found.files.size() + found.added.size());
+    for (const auto* run : {&found.dirs, &found.files, &found.added})
+        for (int s : *run)
+            nids.push_back(m_entries[size_t(s)].nid);
     return nids;
 }
 
 QList<CloudFileInfoPtr> KZNodeTree::search(qint64 scope, const QString& key, int sortMode) const {
     QReadLocker lock(&m_lock);
-    std::vector<int> slots = searchSlots(slotOf(scope), collation::searchFold(key));
-    sortSlots(slots, sortMode);
+    const std::vector<int> slots = searchSlots(slotOf(scope), collation::searchFold(key), sortMode);
     QHash<int, quint32> folderIndex;
     std::vector<QString> paths;
     std::vector<quint32> folderOf;

@@ -115,14 +115,39 @@ private:
     std::vector<int>& childList(int folder);
     void linkSorted(int slot);
     void unlinkSorted(int slot);
-    void sortChildren(std::vector<int>& kids) const;
     void removeSubtree(int slot);
     bool isInSubtree(int slot, int root) const;
     void compactIfNeeded();
     QString pathOfSlot(int slot) const;
-    std::vector<int> searchSlots(int scopeSlot, const QByteArray& needle) const;
-    // The live names holding `needle` among the segments [first, last), in buffer order.
-    void scanSegments(size_t first, size_t last, const QByteArray& needle, std::vector<int>& hits) const;
+    // A node's place in a sort: its kind and the first 16 bytes of its key (or its time), so that
+    // most comparisons never read the entries or the text.
+    struct OrderItem {
+        quint64 hi = 0;
+        quint64 lo = 0;
+        int slot = 0;
+        bool dir = false;
+    };
+    OrderItem orderItem(int slot, bool byName) const;
+    // Folders first, then the mode's order; ties fall to the exact name and the node id.
+    bool itemLess(const OrderItem& a, const OrderItem& b, bool byName, bool descending) const;
+    // Live slots in name order (key, exact name, id), the order every child list keeps.
+    std::vector<int> slotsByName() const;
+    // Rebuilds the search buffer from the live slots in name order.
+    void layOutSearchBuffer(const std::vector<int>& byName);
+    // Hits of a search in three runs: folders and files in the ordered part of the buffer (each in
+    // name order) and those among the names added since (in no order).
+    struct Found {
+        std::vector<int> dirs;
+        std::vector<int> files;
+        std::vector<int> added;
+    };
+    Found findSlots(int scopeSlot, const QByteArray& needle) const;
+    // The hits in the order of `sortMode`.
+    std::vector<int> searchSlots(int scopeSlot, const QByteArray& needle, int sortMode) const;
+    // The live names holding `needle` among the segments [first, last), in buffer order, folders
+    // and files apart.
+    void scanSegments(size_t first, size_t last, const QByteArray& needle, std::vector<int>& dirs,
+                      std::vector<int>& files) const;
     void sortSlots(std::vector<int>& slots, int sortMode) const;
     CloudFileInfoPtr makeInfo(int slot, const QString& path) const;
     // Records of `slots` in that order (a listing sorted by `sortMode`); slot i lies in the folder
@@ -144,11 +169,15 @@ private:
     QByteArray m_text;
     qsizetype m_deadText = 0;
 
-    // Search buffer: each name as a zero byte followed by its case-folded UTF-8 form.
+    // Search buffer: each name as a zero byte followed by its case-folded UTF-8 form. The first
+    // m_orderedSegs names are in name order, so a scan finds its hits already sorted; names added
+    // later follow in no order until the buffer is laid out again.
     QByteArray m_names;
     std::vector<quint32> m_segStart;
     std::vector<int> m_segSlot; // -1 once the name is no longer the node's
+    std::vector<bool> m_segDir; // the name is a folder's
     int m_deadSegments = 0;
+    size_t m_orderedSegs = 0;
 };
 
 } // namespace nubo

@@ -147,14 +147,40 @@ qint64 KZSessionProxy::searchFileListByFileInfo(const CloudFileInfoPtr& fileInfo
                                                 const QVariantMap& userInfo) {
     // The caller keeps its record; the session works on a copy.
     const CloudFileInfoPtr copy = fileInfo ? fileInfo->clone() : nullptr;
+    const qint64 id = m_nextRequestId; // the id run() is about to hand out
+    m_pendingSearches.insert(id);
     return run(
         delegate,
-        [copy, searchKey, sort](KZSession& s, qint64) {
+        [this, copy, searchKey, sort](KZSession& s, qint64 requestId) {
+            {
+                QMutexLocker lock(&m_cancelMutex);
+                if (m_cancelledSearches.contains(requestId)) {
+                    KZSession::ListReply skipped;
+                    skipped.silent = true;
+                    return skipped;
+                }
+            }
             return s.searchFileListByFileInfo(copy, searchKey, sort);
         },
-        [this, userInfo](KZRequestFileListDelegate* d, qint64 id, const KZSession::ListReply& r) {
-            deliverList(this, d, id, r, userInfo);
+        [this, userInfo](KZRequestFileListDelegate* d, qint64 requestId, const KZSession::ListReply& r) {
+            deliverList(this, d, requestId, r, userInfo);
+        },
+        // The marks go also when the delegate is gone; a cancelled search answers nothing.
+        [this](qint64 requestId) {
+            {
+                QMutexLocker lock(&m_cancelMutex);
+                m_cancelledSearches.remove(requestId);
+            }
+            return m_pendingSearches.remove(requestId);
         });
+}
+
+bool KZSessionProxy::cancelSearchRequest(qint64 requestId) {
+    if (!m_pendingSearches.remove(requestId))
+        return false;
+    QMutexLocker lock(&m_cancelMutex);
+    m_cancelledSearches.insert(requestId);
+    return true;
 }
 
 // ---- node changes and thumbnails

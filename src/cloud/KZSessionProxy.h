@@ -48,6 +48,9 @@ public:
                               const QVariantMap& userInfo);
     qint64 searchFileListByFileInfo(const CloudFileInfoPtr& fileInfo, const QString& searchKey, int sort,
                                     KZRequestFileListDelegate* delegate, const QVariantMap& userInfo);
+    // Drops a search not answered yet: it is not run if it has not begun, and answers nothing.
+    // True when one was pending.
+    bool cancelSearchRequest(qint64 requestId);
 
     // ---- node changes, thumbnails, operations
     qint64 requestIncrNodeDelegate(KZRequestIncrNodeDelegate* delegate, bool isCache,
@@ -98,5 +101,7 @@ private:
     QSet<qint64> m_pendingThumbs;
     QMutex m_cancelMutex;
     QSet<qint64> m_cancelledThumbs; // read by the background thread before it asks the service
+    QSet<qint64> m_pendingSearches;
+    QSet<qint64> m_cancelledSearches; // read by the background thread before it searches
     std::function<bool(const QUrl&)> m_urlOpener;
 };

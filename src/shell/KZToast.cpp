@@ -147,6 +147,17 @@ KZToastView* KZToast::toastOf(const QWidget* view) {
     return view->findChild<KZToastView*>(QStringLiteral("KZToastView"), Qt::FindDirectChildrenOnly);
 }
 
+namespace {
+KZToast::PresentHook& presentHook() {
+    static KZToast::PresentHook hook;
+    return hook;
+}
+} // namespace
+
+void KZToast::setPresentHook(PresentHook hook) {
+    presentHook() = std::move(hook);
+}
+
 void KZToast::show(QWidget* view, const QString& text, KZToastView::Style style, bool userInterfaceEnable,
                    bool autoHide) {
     if (!view)
@@ -155,6 +166,8 @@ void KZToast::show(QWidget* view, const QString& text, KZToastView::Style style,
     if (!toast)
         toast = new KZToastView(view);
     toast->present(text, style, userInterfaceEnable, autoHide);
+    if (presentHook())
+        presentHook()(view, text);
 }
 
 void KZToast::showLater(QWidget* view, const QString& text, KZToastView::Style style, double delay) {

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 
 class QGraphicsOpacityEffect;
 class QPropertyAnimation;
@@ -79,6 +80,10 @@ public:
 
     // The toast the view shows now, or null.
     static KZToastView* toastOf(const QWidget* view);
+    // Called with the host view and the text of every toast presented, so that tests can read
+    // toasts that have already hidden themselves. Empty by default.
+    using PresentHook = std::function<void(const QWidget* view, const QString& text)>;
+    static void setPresentHook(PresentHook hook);
 
 private:
     static void show(QWidget* view, const QString& text, KZToastView::Style style, bool userInterfaceEnable,

@@ -18,8 +18,13 @@ Result<NodeList> readAll(Query& q) {
     return r;
 }
 
-const QString kIndexes = QStringLiteral("CREATE INDEX IF NOT EXISTS cloud_file_pid ON cloud_file(pid);"
-                                        "CREATE INDEX IF NOT EXISTS cloud_file_path ON cloud_file(path);");
+// Paths follow from the parents and are not stored (the column stays for older files, which
+// held them and an index on them); the parent index serves children, paths and subtrees.
+const QString kIndexes = QStringLiteral("CREATE INDEX IF NOT EXISTS cloud_file_pid ON cloud_file(pid);");
+
+// Deepest folder nesting followed when a path is made from the parents: a loop in damaged rows
+// must not hang the walk.
+constexpr int kMaxDepth = 4096;
 
 } // namespace
 
@@ -45,6 +50,8 @@ BWError CloudFileTable::create() {
         " version INTEGER NOT NULL DEFAULT 0);"
         "CREATE TABLE IF NOT EXISTS cloud_file_cursor (id INTEGER PRIMARY KEY CHECK (id = 0), cursor "
         "INTEGER);"));
+    if (!err) // what older files kept: paths are no longer written, so their index only costs
+        err = m_db.exec(QStringLiteral("DROP INDEX IF EXISTS cloud_file_path"));
     return err ? err : m_db.exec(kIndexes);
 }
 
@@ -52,9 +59,8 @@ BWError CloudFileTable::beginFullLoad() {
     Database::Transaction t(m_db);
     if (t.error())
         return t.error();
-    BWError err = m_db.exec(
-        QStringLiteral("DELETE FROM cloud_file_cursor; DELETE FROM cloud_file;"
-                       "DROP INDEX IF EXISTS cloud_file_pid; DROP INDEX IF EXISTS cloud_file_path;"));
+    BWError err = m_db.exec(QStringLiteral(
+        "DELETE FROM cloud_file_cursor; DELETE FROM cloud_file; DROP INDEX IF EXISTS cloud_file_pid;"));
     return err ? err : t.commit();
 }
 
@@ -81,10 +87,10 @@ BWError CloudFileTable::upsertLocked(const NodeList& nodes) {
     if (q.error())
         return q.error();
     for (const NodeRecord& n : nodes) {
-        if (n.nid <= 0 || n.path.isEmpty())
+        if (n.nid <= 0 || n.name.isEmpty())
             return BWError::application(kStorageErrorArgument,
                                         QStringLiteral("无效的文件记录：%1").arg(n.nid));
-        q.bind(1, n.nid).bind(2, n.pid).bind(3, n.name).bind(4, n.path).bind(5, int(n.isDir));
+        q.bind(1, n.nid).bind(2, n.pid).bind(3, n.name).bind(4, QString()).bind(5, int(n.isDir));
         q.bind(6, qint64(n.size)).bind(7, int(n.mtime)).bind(8, int(n.ctime)).bind(9, int(n.category));
         q.bind(10, n.fileHash).bind(11, int(n.status)).bind(12, int(n.isLink)).bind(13, int(n.isSync));
         q.bind(14, int(n.isEditLock)).bind(15, n.version);
@@ -96,22 +102,14 @@ BWError CloudFileTable::upsertLocked(const NodeList& nodes) {
 }
 
 BWError CloudFileTable::removeLocked(const QList<qint64>& nids) {
+    // UNION, not UNION ALL: a loop in damaged rows ends instead of growing forever.
+    Query del = m_db.query(QStringLiteral("WITH RECURSIVE below(nid) AS (SELECT ?1 UNION SELECT c.nid FROM "
+                                          "cloud_file c JOIN below ON c.pid = below.nid) "
+                                          "DELETE FROM cloud_file WHERE nid IN below"));
     for (qint64 nid : nids) {
-        QString path;
-        {
-            Query q = m_db.query(QStringLiteral("SELECT path FROM cloud_file WHERE nid = ?"));
-            q.bind(1, nid);
-            if (!q.next()) {
-                if (q.error())
-                    return q.error();
-                continue; // not here: nothing to remove
-            }
-            path = q.text(0);
-        }
-        Query del =
-            m_db.query(QStringLiteral("DELETE FROM cloud_file WHERE nid = ? OR (path >= ? AND path < ?)"));
-        if (BWError err = del.bind(1, nid).bind(2, subtreeLow(path)).bind(3, subtreeHigh(path)).exec())
+        if (BWError err = del.bind(1, nid).exec())
             return err;
+        del.reset();
     }
     return {};
 }
@@ -157,48 +155,73 @@ BWError CloudFileTable::clear() {
     return m_db.exec(QStringLiteral("DELETE FROM cloud_file; DELETE FROM cloud_file_cursor;"));
 }
 
+Result<QString> CloudFileTable::pathOf(qint64 nid) {
+    using R = Result<QString>;
+    QStringList names;
+    Query q = m_db.query(QStringLiteral("SELECT pid, name FROM cloud_file WHERE nid = ?"));
+    for (qint64 at = nid; at != 0;) {
+        if (names.size() > kMaxDepth || !q.bind(1, at).next())
+            return R::failure(q.error() ? q.error()
+                                        : BWError::application(kStorageErrorArgument,
+                                                               QStringLiteral("文件不存在：%1").arg(nid)));
+        names.prepend(q.text(1));
+        at = q.int64(0);
+        q.reset();
+    }
+    return {u'/' + names.join(u'/'), {}};
+}
+
 Result<NodeRecord> CloudFileTable::byId(qint64 nid) {
+    using R = Result<NodeRecord>;
     if (nid == 0)
         return {rootRecord(), {}};
+    Result<QString> path = pathOf(nid);
+    if (!path.ok())
+        return R::failure(path.error);
     Query q = m_db.query(QStringLiteral("SELECT ") + nodeColumns() +
                          QStringLiteral(" FROM cloud_file WHERE nid = ?"));
     q.bind(1, nid);
-    if (q.next())
-        return {readNodeRow(q), {}};
-    if (q.error())
-        return Result<NodeRecord>::failure(q.error());
-    return Result<NodeRecord>::failure(
-        BWError::application(kStorageErrorArgument, QStringLiteral("文件不存在：%1").arg(nid)));
+    if (!q.next())
+        return R::failure(q.error() ? q.error()
+                                    : BWError::application(kStorageErrorArgument,
+                                                           QStringLiteral("文件不存在：%1").arg(nid)));
+    NodeRecord n = readNodeRow(q);
+    n.path = path.value;
+    return {n, {}};
 }
 
 Result<NodeRecord> CloudFileTable::byPath(const QString& path) {
-    if (path == QLatin1String("/"))
-        return {rootRecord(), {}};
-    QString p = path;
-    while (p.size() > 1 && p.endsWith(QLatin1Char('/')))
-        p.chop(1);
-    Query q = m_db.query(QStringLiteral("SELECT ") + nodeColumns() +
-                         QStringLiteral(" FROM cloud_file WHERE path = ?"));
-    q.bind(1, p);
-    if (q.next())
-        return {readNodeRow(q), {}};
-    if (q.error())
-        return Result<NodeRecord>::failure(q.error());
-    return Result<NodeRecord>::failure(
-        BWError::application(kStorageErrorArgument, QStringLiteral("文件不存在：%1").arg(path)));
+    // Name by name down from the root.
+    qint64 at = 0;
+    Query q = m_db.query(QStringLiteral("SELECT nid FROM cloud_file WHERE pid = ? AND name = ?"));
+    for (const QString& name : path.split(u'/', Qt::SkipEmptyParts)) {
+        if (!q.bind(1, at).bind(2, name).next())
+            return Result<NodeRecord>::failure(
+                q.error() ? q.error()
+                          : BWError::application(kStorageErrorArgument,
+                                                 QStringLiteral("文件不存在：%1").arg(path)));
+        at = q.int64(0);
+        q.reset();
+    }
+    return byId(at);
 }
 
 Result<NodeList> CloudFileTable::children(qint64 pid) {
+    Result<QString> base = pathOf(pid);
     Query q = m_db.query(QStringLiteral("SELECT ") + nodeColumns() +
                          QStringLiteral(" FROM cloud_file WHERE pid = ?"));
     q.bind(1, pid);
-    return readAll(q);
+    Result<NodeList> r = readAll(q);
+    if (base.ok()) {
+        const QString prefix = base.value == QLatin1String("/") ? base.value : base.value + u'/';
+        for (NodeRecord& n : r.value)
+            n.path = prefix + n.name;
+    }
+    return r;
 }
 
 Result<NodeList> CloudFileTable::allNodes() {
-    QString columns = nodeColumns();
-    columns.replace(QLatin1String("path,"), QLatin1String("'',"));
-    Query q = m_db.query(QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM cloud_file"));
+    Query q = m_db.query(QStringLiteral("SELECT ") + nodeColumns() + QStringLiteral(" FROM cloud_file"));
     Result<NodeList> r;
     if (Result<qint64> n = count(); n.ok())
         r.value.reserve(n.value);

@@ -6,7 +6,8 @@
 namespace nubo {
 
 // The per-user copy of the cloud node tree (live nodes only; the root is not stored), filled by
-// the full fetch and kept current from the change log.
+// the full fetch and kept current from the change log. Paths are not stored: they follow from the
+// parents, and a rename or move of a folder then rewrites one row, not its whole subtree.
 class CloudFileTable {
 public:
     explicit CloudFileTable(Database& db) : m_db(db) {}
@@ -29,11 +30,11 @@ public:
     BWError beginFullLoad();
     BWError finishFullLoad(qint64 cursor);
 
+    // Lookups with the paths made from the parents.
     Result<NodeRecord> byId(qint64 nid);
     Result<NodeRecord> byPath(const QString& path); // "/" gives the root
     Result<NodeList> children(qint64 pid);
-    // Every node in one pass over the table, with the paths left empty (they follow from the
-    // parents): what a start reads back.
+    // Every node in one pass over the table, with the paths left empty: what a start reads back.
     Result<NodeList> allNodes();
     Result<qint64> count();
 
@@ -44,6 +45,7 @@ public:
     static NodeRecord rootRecord();
 
 private:
+    Result<QString> pathOf(qint64 nid);
     BWError upsertLocked(const NodeList& nodes);
     BWError removeLocked(const QList<qint64>& nids);
     Database& m_db;

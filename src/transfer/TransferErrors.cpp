@@ -54,6 +54,9 @@ BWError localWriteError(const QString& path, int err) {
     case EROFS:
         cause = QStringLiteral("磁盘为只读");
         break;
+    case EFBIG: // past the file system's (or the process's) largest file
+        cause = QStringLiteral("文件过大，磁盘无法保存");
+        break;
     case ENAMETOOLONG:
         cause = QStringLiteral("文件名过长");
         break;

@@ -1,3 +1,4 @@
+#include "cloud/CloudFileInfo.h"
 #include "cloud/KZNodeTree.h"
 #include "cloud/NameCollation.h"
 #include "support/CloudPrinters.h"
@@ -397,4 +398,108 @@ TEST(NodeTree, NameKeysOfRenamedRecordsAreMadeOnceFromAnyThread) {
     for (auto& r : readers)
         r.join();
     EXPECT_EQ(wrong.load(), 0);
+}
+
+TEST(NodeTree, SearchResultsKeepTheRowOrderThroughChanges) {
+    // Renames, additions, moves, removals and folders turned files, in batches; after each, every
+    // search holds exactly the matching nodes in the rows' order, in every sort mode. Enough
+    // renames go by for the dead names to be dropped and for the names added since the last
+    // sort to be sorted in again.
+    QRandomGenerator rng(23);
+    const QStringList stems{"a", "A", "b10", "b9", "B9", "报告", "照片", "x", "Zeta", "ab"};
+    auto randomName = [&] {
+        return stems[rng.bounded(int(stems.size()))] + QString::number(rng.bounded(40));
+    };
+    QMap<qint64, NodeRecord> model;
+    NodeList nodes;
+    for (qint64 nid = 1; nid <= 1100; ++nid) {
+        const qint64 pid = nid <= 10 ? 0 : 1 + rng.bounded(nid <= 100 ? 10 : 100);
+        NodeRecord r = rec(nid, pid, randomName(), nid <= 100, qint32(rng.bounded(50)));
+        model.insert(nid, r);
+        nodes << r;
+    }
+    KZNodeTree tree;
+    tree.reset(nodes);
+    qint64 nextNid = 1101;
+    auto check = [&](int batch) {
+        for (const char* k : {"a", "b1", "报", "9", "zeta"}) {
+            const QString key = QString::fromUtf8(k);
+            for (qint64 scope : {qint64(0), qint64(3)}) {
+                QList<qint64> expected;
+                for (const NodeRecord& m : std::as_const(model)) {
+                    bool under = scope == 0;
+                    for (qint64 p = m.pid; p > 0 && !under; p = model.value(p).pid)
+                        under = p == scope;
+                    if (under && m.name.contains(key, Qt::CaseInsensitive))
+                        expected << m.nid;
+                }
+                std::sort(expected.begin(), expected.end());
+                for (int mode = 0; mode < 4; ++mode) {
+                    const auto rows = tree.search(scope, key, mode);
+                    QList<qint64> got;
+                    for (const auto& f : rows)
+                        got << f->nid();
+                    std::sort(got.begin(), got.end());
+                    ASSERT_EQ(got, expected) << "batch " << batch << " key " << k << " mode " << mode;
+                    for (qsizetype i = 1; i < rows.size(); ++i) {
+                        const int c = rows[i - 1]->compareBySortMode(*rows[i], mode);
+                        // Equal times may come in either order for the rows; names never tie.
+                        ASSERT_TRUE(mode < 2 ? c < 0 : c <= 0)
+                            << "batch " << batch << " key " << k << " mode " << mode << " row " << i;
+                    }
+                }
+            }
+        }
+    };
+    check(-1);
+    for (int batch = 0; batch < 16; ++batch) {
+        NodeList changes;
+        for (int i = 0; i < 320; ++i) {
+            const QList<qint64> ids = model.keys();
+            const qint64 nid = ids[rng.bounded(int(ids.size()))];
+            NodeRecord r = model.value(nid);
+            const int what = rng.bounded(20);
+            if (what < 13) {
+                r.name = randomName();
+            } else if (what < 15) {
+                r = rec(nextNid++, r.isDir ? r.nid : r.pid, randomName(), rng.bounded(4) == 0,
+                        qint32(rng.bounded(50)));
+            } else if (what < 17) {
+                // A file turned folder or an empty folder turned file, its name kept.
+                bool empty = true;
+                for (const NodeRecord& m : std::as_const(model))
+                    empty = empty && m.pid != nid;
+                if (!empty)
+                    continue;
+                r.isDir = !r.isDir;
+            } else if (what < 19) {
+                const qint64 to = ids[rng.bounded(int(ids.size()))];
+                bool below = !model.value(to).isDir;
+                for (qint64 p = to; p > 0 && !below; p = model.value(p).pid)
+                    below = p == nid;
+                if (below)
+                    continue;
+                r.pid = to;
+            } else {
+                if (r.isDir)
+                    continue; // keeps the model simple: files only leave
+                r.status = 1;
+            }
+            changes << r;
+            if (r.isDeleted())
+                model.remove(r.nid);
+            else
+                model.insert(r.nid, r);
+        }
+        tree.apply(changes);
+        check(batch);
+    }
+    // So many new names that they are sorted in with all the others.
+    NodeList added;
+    for (int i = 0; i < 4200; ++i) {
+        added << rec(nextNid++, 1 + rng.bounded(10), randomName(), i % 7 == 0, qint32(rng.bounded(50)));
+        model.insert(added.last().nid, added.last());
+    }
+    tree.apply(added);
+    check(16);
 }

@@ -1,8 +1,9 @@
 #include "shell/KZRouter.h"
 #include "shell/KZStyle.h"
 
-#include <QFontInfo>
-#include <QFontMetrics>
+#include <QGlyphRun>
+#include <QRawFont>
+#include <QTextLayout>
 #include <gtest/gtest.h>
 
 TEST(Colors, HexTextsAndMalformedOnesAreBlack) {
@@ -21,8 +22,21 @@ TEST(Fonts, FallBackToASystemFontThatDrawsChinese) {
     const QFont f = KZStyle::fontOfSize(14);
     EXPECT_EQ(f.pixelSize(), 14);
     EXPECT_GT(KZStyle::boldFontOfSize(14).weight(), f.weight());
-    EXPECT_TRUE(QFontMetrics(f).inFontUcs4(U'文') ||
-                QFontMetrics(f).horizontalAdvance(QStringLiteral("文")) > 0);
+    // Laid out, the text gets real glyphs (glyph 0 is the missing-glyph box) from the font or
+    // the fallback chosen for it.
+    QTextLayout layout(QStringLiteral("文件"), f);
+    layout.beginLayout();
+    layout.createLine();
+    layout.endLayout();
+    const QList<QGlyphRun> runs = layout.glyphRuns();
+    ASSERT_FALSE(runs.isEmpty());
+    int glyphs = 0;
+    for (const QGlyphRun& run : runs)
+        for (quint32 glyph : run.glyphIndexes()) {
+            EXPECT_NE(glyph, 0u) << run.rawFont().familyName().toStdString();
+            ++glyphs;
+        }
+    EXPECT_EQ(glyphs, 2);
 }
 
 namespace {

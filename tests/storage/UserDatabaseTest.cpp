@@ -138,7 +138,7 @@ TEST(UserDatabase, CorruptDatabaseIsRebuiltFromAFullFetch) {
     EXPECT_EQ(t.count().value, 5);
     EXPECT_EQ(t.byPath(QStringLiteral("/a/b/c")).value.isDir, true);
     EXPECT_EQ(udb.value->db().integrityCheck(), QStringLiteral("ok"));
-    EXPECT_EQ(indexCount(udb.value->db()), 2);
+    EXPECT_EQ(indexCount(udb.value->db()), 1);
     EXPECT_GT(t.cursor().value, 0);
 }
 
@@ -156,5 +156,58 @@ TEST(UserDatabase, UnfinishedFullLoadIsRedoneAfterRestart) {
     auto udb = UserDatabase::open(dir.path(), QStringLiteral("1"), QStringLiteral("0"));
     ASSERT_TRUE(udb.ok());
     EXPECT_EQ(udb.value->cloudFiles().cursor().value, 0); // asks for a full fetch
-    EXPECT_EQ(indexCount(udb.value->db()), 2);
+    EXPECT_EQ(indexCount(udb.value->db()), 1);
+}
+
+TEST(UserDatabase, OlderFileWithStoredPathsKeepsItsNodesAndCursor) {
+    QTemporaryDir dir;
+    {
+        // A file as earlier versions wrote it: every path stored and indexed.
+        auto db = Database::open(dir.filePath(QStringLiteral("1_0.db")));
+        ASSERT_TRUE(db.ok());
+        ASSERT_FALSE(db.value->exec(QStringLiteral(
+            "CREATE TABLE cloud_file (nid INTEGER PRIMARY KEY, pid INTEGER NOT NULL, name TEXT NOT NULL,"
+            " path TEXT NOT NULL, is_dir INTEGER NOT NULL DEFAULT 0, size INTEGER NOT NULL DEFAULT 0,"
+            " mtime INTEGER NOT NULL DEFAULT 0, ctime INTEGER NOT NULL DEFAULT 0,"
+            " category INTEGER NOT NULL DEFAULT 0, file_hash TEXT, status INTEGER NOT NULL DEFAULT 0,"
+            " is_link INTEGER NOT NULL DEFAULT 0, is_sync INTEGER NOT NULL DEFAULT 0,"
+            " is_edit_lock INTEGER NOT NULL DEFAULT 0, version INTEGER NOT NULL DEFAULT 0);"
+            "CREATE TABLE cloud_file_cursor (id INTEGER PRIMARY KEY CHECK (id = 0), cursor INTEGER);"
+            "CREATE INDEX cloud_file_pid ON cloud_file(pid); CREATE INDEX cloud_file_path ON "
+            "cloud_file(path);"
+            "INSERT INTO cloud_file (nid, pid, name, path, is_dir) VALUES (1, 0, 'a', '/a', 1),"
+            " (2, 1, 'x', '/a/x', 1), (3, 2, 'y.txt', '/a/x/y.txt', 0), (4, 0, 'a b', '/a b', 1);"
+            "INSERT INTO cloud_file_cursor VALUES (0, 7);")));
+    }
+    auto udb = UserDatabase::open(dir.path(), QStringLiteral("1"), QStringLiteral("0"));
+    ASSERT_TRUE(udb.ok());
+    CloudFileTable& t = udb.value->cloudFiles();
+    EXPECT_FALSE(udb.value->wasRebuilt());
+    EXPECT_EQ(t.cursor().value, 7);
+    EXPECT_EQ(t.count().value, 4);
+    EXPECT_EQ(indexCount(udb.value->db()), 1);
+    EXPECT_EQ(t.byPath(QStringLiteral("/a/x/y.txt")).value.nid, 3);
+    // A rename of a folder rewrites only its own row; paths below it follow.
+    NodeRecord renamed = rec(1, 0, "/c", true, 8);
+    ASSERT_FALSE(t.applyChanges({renamed}, 8));
+    EXPECT_EQ(t.byId(3).value.path, QStringLiteral("/c/x/y.txt"));
+    EXPECT_FALSE(t.byPath(QStringLiteral("/a/x")).ok());
+    NodeRecord gone = rec(1, 0, "/c", true, 9);
+    gone.status = 1;
+    ASSERT_FALSE(t.applyChanges({gone}, 9));
+    EXPECT_EQ(ids(t.allNodes().value), (QList<qint64>{4}));
+}
+
+TEST(CloudFileTable, LoopInDamagedRowsEndsRemovalAndPathLookups) {
+    QTemporaryDir dir;
+    auto udb = UserDatabase::open(dir.path(), QStringLiteral("7"), QStringLiteral("1"));
+    ASSERT_TRUE(udb.ok());
+    CloudFileTable& t = udb.value->cloudFiles();
+    // 1 and 2 are each other's parent: reachable from nowhere, and a walk up never ends.
+    ASSERT_FALSE(t.upsert({rec(1, 2, "/p", true), rec(2, 1, "/q", true), rec(3, 0, "/r", false)}));
+    EXPECT_FALSE(t.byId(1).ok());
+    NodeRecord gone = rec(1, 2, "/p", true, 2);
+    gone.status = 1;
+    ASSERT_FALSE(t.applyChanges({gone}, 2));
+    EXPECT_EQ(ids(t.allNodes().value), (QList<qint64>{3}));
 }

@@ -1,6 +1,7 @@
 // Transfers killed with SIGKILL at random points, and at the exact points where a job's work is
 // done but not yet on record, resume after each restart and complete intact.
 // The test runs this same binary as the child process (a disabled test, selected by a flag).
+#include "TransferFolder.h"
 #include "support/TransferFixture.h"
 
 #include "storage/Database.h"
@@ -9,8 +10,6 @@
 #include "transfer/KZUploadMgr.h"
 
 #include <QDeadlineTimer>
-#include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -89,10 +88,6 @@ private:
     QFile m_log;
 };
 
-QString sha1Hex(const QByteArray& b) {
-    return Sha1::of(b);
-}
-
 QSet<int> recordedUploadBlocks(const QString& dbPath) {
     QSet<int> done;
     auto db = Database::open(dbPath);
@@ -102,30 +97,6 @@ QSet<int> recordedUploadBlocks(const QString& dbPath) {
     while (q.next())
         done.insert(int(q.int64(0)));
     return done;
-}
-
-// A folder for one crash run: a local file to upload ("big.bin"), a cloud file to download
-// ("/cloud.bin") in the service, the download folder "dl" and the folder "/up" in the cloud.
-void prepareCrashFolder(const QString& dir, const QByteArray& upContent, const QByteArray& downContent) {
-    {
-        QFile f(dir + QStringLiteral("/big.bin"));
-        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(upContent);
-    }
-    QDir().mkpath(dir + QStringLiteral("/dl"));
-    auto svc = EmbeddedCloudService::open(dir + QStringLiteral("/service"));
-    ASSERT_TRUE(svc.ok());
-    ASSERT_TRUE(svc.value->createFolder(CloudService::kRootId, QStringLiteral("up")).ok());
-    auto up = svc.value->beginUpload(CloudService::kRootId, QStringLiteral("cloud.bin"),
-                                     quint64(downContent.size()), ServiceFixture::sha1(downContent),
-                                     ServiceFixture::blockHashes(downContent));
-    ASSERT_TRUE(up.ok());
-    const QStringList blocks = ServiceFixture::blockHashes(downContent);
-    for (int i = 0; i < blocks.size(); ++i)
-        ASSERT_FALSE(svc.value->putBlock(
-            up.value.uploadId, i, downContent.mid(i * CloudService::kBlockSize, CloudService::kBlockSize),
-            blocks[i]));
-    ASSERT_TRUE(svc.value->commitUpload(up.value.uploadId).ok());
 }
 
 // Runs the child over `dir`: killed by the parent `killAfterMs` after its first sent block (when
@@ -171,38 +142,6 @@ int runChild(const QString& dir, int round, int killAfterMs, const QByteArray& k
     if (child.exitStatus() == QProcess::CrashExit)
         return -2;
     return child.exitCode();
-}
-
-// What every run must leave once the transfers are done: the uploaded and downloaded files
-// intact, no open upload, no temporary file, no partial-file folder, sound databases.
-void expectCleanEnd(const QString& dir, const QByteArray& upContent, const QByteArray& downContent) {
-    auto svc = EmbeddedCloudService::open(dir + QStringLiteral("/service"));
-    ASSERT_TRUE(svc.ok());
-    EXPECT_FALSE(svc.value->verifyContent());
-    EXPECT_EQ(svc.value->database().integrityCheck(), QStringLiteral("ok"));
-    auto node = svc.value->nodeByPath(QStringLiteral("/up/big.bin"));
-    ASSERT_TRUE(node.ok());
-    EXPECT_EQ(node.value.fileHash, sha1Hex(upContent));
-    {
-        Query q = svc.value->database().query(QStringLiteral("SELECT COUNT(*) FROM uploads"));
-        ASSERT_TRUE(q.next());
-        EXPECT_EQ(q.int64(0), 0) << "open uploads left";
-    }
-    QDirIterator tmp(dir + QStringLiteral("/service/blocks"), {QStringLiteral("*.tmp")},
-                     QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    EXPECT_FALSE(tmp.hasNext()) << "temporary block file left: " << tmp.next().toStdString();
-    QFile downloaded(dir + QStringLiteral("/dl/cloud.bin"));
-    ASSERT_TRUE(downloaded.open(QIODevice::ReadOnly));
-    EXPECT_EQ(sha1Hex(downloaded.readAll()), sha1Hex(downContent));
-    EXPECT_FALSE(QFileInfo::exists(dir + QStringLiteral("/dl/.Download")));
-    auto db = Database::open(dir + QStringLiteral("/user.db"));
-    ASSERT_TRUE(db.ok());
-    EXPECT_EQ(db.value->integrityCheck(), QStringLiteral("ok"));
-    for (const char* table : {"upload_job", "download_job"}) {
-        Query q = db.value->query(QStringLiteral("SELECT status FROM %1").arg(QLatin1String(table)));
-        ASSERT_TRUE(q.next()) << table;
-        EXPECT_EQ(q.int64(0), KZTransportJobStatusFinished) << table;
-    }
 }
 
 } // namespace
@@ -252,7 +191,7 @@ TEST(CrashSafety, TransfersSurviveRepeatedKills) {
     QTemporaryDir dir;
     const QByteArray upContent = ServiceFixture::randomBytes(kFileSize, 11);
     const QByteArray downContent = ServiceFixture::randomBytes(kFileSize - 999, 12);
-    prepareCrashFolder(dir.path(), upContent, downContent);
+    prepareTransferFolder(dir.path(), upContent, downContent);
     const QString dbPath = dir.path() + QStringLiteral("/user.db");
     // Kill at random points; after each kill, remember which blocks were recorded as sent.
     QList<QSet<int>> recordedAfter;
@@ -300,7 +239,7 @@ TEST_P(CrashAtStep, NextStartEndsTheJobFinished) {
             ServiceFixture::randomBytes(3 * CloudService::kBlockSize + trial, 20 + trial);
         const QByteArray downContent =
             ServiceFixture::randomBytes(2 * CloudService::kBlockSize + trial, 40 + trial);
-        prepareCrashFolder(dir.path(), upContent, downContent);
+        prepareTransferFolder(dir.path(), upContent, downContent);
         ASSERT_EQ(runChild(dir.path(), 0, 0, GetParam()), -2) << "trial " << trial;
         if (QByteArray(GetParam()) == "placed") { // killed with the file in place
             EXPECT_TRUE(QFileInfo::exists(dir.path() + QStringLiteral("/dl/cloud.bin")));

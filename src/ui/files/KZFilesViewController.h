@@ -377,6 +377,9 @@ public:
     void searchFile(const CloudFileInfoPtr& fileInfo);
     void updateSearchView(const CloudFileInfoPtr& fileInfo, const CloudFileInfoPtr& preFileInfo);
     void checkSeachIntent(const CloudFileInfoPtr& fileInfo);
+    // Drops the searches still out when they are all the page waits for; false when a list
+    // request is out too (nothing is dropped then).
+    bool dropPendingSearches();
     // Whether a list or search request of the page is still unanswered.
     bool isListRequestPending() const { return !m_pendingListRequests.isEmpty(); }
     void fileSearchViewControlTextDidChange(kit::TextField* field) override;
@@ -538,6 +541,7 @@ private:
     bool m_syncBatchFailed = false;
     bool m_searchRerunQueued = false;
     QSet<qint64> m_pendingListRequests;
+    QSet<qint64> m_pendingSearches; // those of the pending requests that are searches
     double m_searchOptionsViewHeight = 0.0;
     // The user changed the search text while a list was on its way: the last answer searches it.
     bool m_searchTextWaiting = false;

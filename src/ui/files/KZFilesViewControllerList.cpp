@@ -119,6 +119,7 @@ void KZFilesViewController::kzSessionRequestFileListFail(KZAbstractSession*, qin
 
 bool KZFilesViewController::settleListRequest(qint64 requestId) {
     m_pendingListRequests.remove(requestId);
+    m_pendingSearches.remove(requestId);
     return m_pendingListRequests.isEmpty();
 }
 

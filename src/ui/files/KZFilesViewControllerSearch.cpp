@@ -31,19 +31,34 @@ void KZFilesViewController::searchFile(const CloudFileInfoPtr& fileInfo) {
     const qint64 id = KZSessionProxy::shareSessionProxy()->searchFileListByFileInfo(
         fileInfo, fileInfo->searchKey(), m_fileListSortMode, this, {});
     m_pendingListRequests.insert(id);
+    m_pendingSearches.insert(id);
+}
+
+bool KZFilesViewController::dropPendingSearches() {
+    if (m_pendingSearches.size() != m_pendingListRequests.size())
+        return false; // a folder is on its way too
+    for (qint64 id : std::as_const(m_pendingSearches)) {
+        KZSessionProxy::shareSessionProxy()->cancelSearchRequest(id);
+        m_pendingListRequests.remove(id);
+    }
+    m_pendingSearches.clear();
+    return true;
 }
 
 void KZFilesViewController::fileSearchViewControlTextDidChange(kit::TextField* field) {
     closeAllMenus();
     if (!m_fileSearchView || field != m_fileSearchView->textField() || !m_fileInfo)
         return;
-    // While a list is on its way the text waits: the answer's check searches it (or leaves the
-    // search when it was emptied), so answers never overtake each other.
-    if (isListRequestPending()) {
+    const QString text = field->stringValue();
+    // A search still out for an earlier key is dropped for the new one, so typing never waits for
+    // a key already replaced. Otherwise, while a list is on its way the text waits: the answer's
+    // check searches it (or leaves the search when it was emptied), so answers never overtake
+    // each other.
+    if (isListRequestPending() && (text.isEmpty() || !dropPendingSearches())) {
         m_searchTextWaiting = true;
         return;
     }
-    const QString text = field->stringValue();
+    m_searchTextWaiting = false;
     if (text.isEmpty()) {
         if (m_fileInfo->isSearch())
             openDirForGoBack();

@@ -78,6 +78,7 @@ void FileOpsTest::SetUp() {
     config.setShouldSelectDownloadPath(false);
     config.setDownloadPath(s_local->path());
     page = new KZFilesViewController(CloudFileInfo::rootFile());
+    toasts = std::make_unique<ToastRecord>(page->view());
     window = new kit::Window;
     window->setContentSize(QSizeF(1000, 640));
     window->contentView()->addSubview(page->view());
@@ -93,6 +94,7 @@ void FileOpsTest::TearDown() {
         c->closeWindow();
     drainEvents();
     delete window;
+    toasts.reset();
     delete page;
     KZWindowsManager::shareInstance().reset();
     auto& config = SingletonT<SystemConfig>::instance();
@@ -165,10 +167,6 @@ bool FileOpsTest::press(KZAlertController* alert, const QString& title) {
 QString FileOpsTest::toastText() const {
     KZToastView* t = KZToast::toastOf(page->view());
     return t && !t->isHiding() ? t->text() : QString();
-}
-
-bool FileOpsTest::waitForToast(const QString& text, int ms) const {
-    return waitUntil([&] { return toastText() == text; }, ms);
 }
 
 bool FileOpsTest::exists(const QString& path) {

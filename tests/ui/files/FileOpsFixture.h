@@ -9,10 +9,12 @@
 #include "support/CloudPrinters.h"
 #include "support/EventLoop.h"
 #include "support/ServiceFixture.h"
+#include "support/ToastRecord.h"
 #include "ui/files/KZFilesViewController.h"
 
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <memory>
 
 namespace nubo::test {
 
@@ -41,8 +43,11 @@ protected:
     static bool waitForAlert(KZAlertController** out, int ms = 5000);
     // Presses the button of that title on the alert.
     static bool press(KZAlertController* alert, const QString& title);
+    // The toast the page shows now (empty while none or while it fades out).
     QString toastText() const;
-    bool waitForToast(const QString& text, int ms = 5000) const;
+    // Waits for a toast shown since the last one waited for: read from the record, so a toast
+    // that already hid itself still counts.
+    bool waitForToast(const QString& text, int ms = 5000) { return toasts->waitFor(text, ms); }
     // Whether the service holds a live node at that path.
     static bool exists(const QString& path);
 
@@ -51,6 +56,7 @@ protected:
     static QString s_savedDataFolder;
     KZFilesViewController* page = nullptr;
     kit::Window* window = nullptr;
+    std::unique_ptr<ToastRecord> toasts; // every toast the page presented during the test
     // The settings a test changes, given back afterwards (the settings are process-wide).
     QString m_savedDownloadPath;
     bool m_savedShouldSelect = true;

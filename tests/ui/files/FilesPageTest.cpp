@@ -3,6 +3,7 @@
 #include "cloud/KZSessionProxy.h"
 #include "home/KZHomeNavigator.h"
 #include "home/KZHomeViewController.h"
+#include "kit/TextField.h"
 #include "kit/Window.h"
 #include "shell/KZCheckBoxButton.h"
 #include "shell/KZRouter.h"
@@ -83,6 +84,9 @@ protected:
         s_service->putFile(QStringLiteral("/pics/p.png"), png);
         for (int i = 0; i < 60; ++i)
             s_service->putFile(QStringLiteral("/big/f%1.txt").arg(i, 2, 10, QLatin1Char('0')),
+                               QByteArray::number(i));
+        for (int i = 0; i < 60; ++i)
+            s_service->putFile(QStringLiteral("/big/more/f%1.txt").arg(i, 2, 10, QLatin1Char('0')),
                                QByteArray::number(i));
         bool done = false;
         BWError error;
@@ -266,11 +270,19 @@ TEST_F(FilesPage, ScrollOffsetsAreRememberedPerFolder) {
     EXPECT_TRUE(page->goBackButton()->isEnabled());
 }
 
+// A folder opened for the first time starts at its top, even where the grid was scrolled down
+// in a folder just as long.
 TEST_F(FilesPage, GridOpensAtItsTop) {
     page->switcher()->setStyle(KZFileListStyleGrid);
     openNamed(QStringLiteral("big"));
     EXPECT_DOUBLE_EQ(page->collectionView()->visibleRect().y(), 0.0);
+    page->collectionView()->scrollToPoint(QPointF(0, 300));
+    ASSERT_DOUBLE_EQ(page->collectionView()->visibleRect().y(), 300.0);
+
+    openNamed(QStringLiteral("more"));
     EXPECT_EQ(page->collectionView()->numberOfItems(), page->files().size());
+    ASSERT_EQ(page->files().size(), 60);
+    EXPECT_DOUBLE_EQ(page->collectionView()->visibleRect().y(), 0.0);
 }
 
 TEST_F(FilesPage, SwitchingStyleCarriesTheSelection) {
@@ -368,9 +380,12 @@ TEST_F(FilesPage, SelectionOperationsKeepFlagsAndViewInStep) {
     EXPECT_EQ(page->tableView()->numberOfRows(), 5);
     EXPECT_TRUE(page->selectedFiles().isEmpty());
 
+    // Two rows have no one name to edit: no field takes the keyboard.
     page->tableView()->selectRowIndexes(kit::IndexSet{0, 1}, false);
+    ASSERT_EQ(page->selectedFiles().size(), 2);
     page->makeRenameFileFocus();
     EXPECT_FALSE(page->isEditing());
+    EXPECT_EQ(qobject_cast<kit::TextField*>(window->firstResponder()), nullptr);
     page->tableView()->selectRowIndexes(kit::IndexSet(0), false);
     page->makeRenameFileFocus();
     EXPECT_TRUE(page->isEditing());

@@ -235,10 +235,7 @@ TEST_F(Grid, RenameInATileReachesTheService) {
         return node.ok() && node.value.nid == nid;
     }));
     ASSERT_TRUE(waitUntil([&] { return named(page->files(), QStringLiteral("renamed.txt")) != nullptr; }));
-    ASSERT_TRUE(waitUntil([&] {
-        KZToastView* t = KZToast::toastOf(page->view());
-        return t && t->text() == QStringLiteral("文件重命名成功");
-    }));
+    ASSERT_TRUE(toasts.waitFor(QStringLiteral("文件重命名成功")));
     settle();
 
     const int again = int(page->files().indexOf(named(page->files(), QStringLiteral("renamed.txt"))));

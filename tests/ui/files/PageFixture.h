@@ -10,6 +10,7 @@
 #include "support/CloudPrinters.h"
 #include "support/EventLoop.h"
 #include "support/ServiceFixture.h"
+#include "support/ToastRecord.h"
 #include "ui/files/KZFilesViewController.h"
 
 #include <QBuffer>
@@ -123,6 +124,7 @@ protected:
     static inline QTemporaryDir* s_data = nullptr;
     KZFilesViewController* page = nullptr;
     kit::Window* window = nullptr;
+    ToastRecord toasts; // every toast shown during the test
 };
 
 } // namespace nubo::test

@@ -2,6 +2,8 @@
 // against the real session and embedded service.
 #include "PageFixture.h"
 
+#include "cloud/KZSession.h"
+#include "foundation/Dispatch.h"
 #include "kit/TableView.h"
 #include "shell/KZButton.h"
 #include "shell/KZLabel.h"
@@ -16,7 +18,9 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QSemaphore>
 #include <QTest>
+#include <atomic>
 
 using nubo::test::drainEvents;
 using nubo::test::waitUntil;
@@ -149,6 +153,44 @@ TEST_F(Search, TextTypedWhileAListIsOutIsSearchedWhenItLands) {
     EXPECT_EQ(page->fileInfo()->path(), QStringLiteral("/docs"));
     EXPECT_EQ(names(), QStringList{QStringLiteral("alpha.txt")});
     EXPECT_EQ(page->fileInfo()->searchNid(), page->fileInfo()->nid());
+}
+
+TEST_F(Search, TypingOverASearchStillOutDropsIt) {
+    jump(QStringLiteral("/docs"));
+    // The session is held so that the second key comes while the first search is still out.
+    QSemaphore gate;
+    nubo::KZBackgroundThread::shared().run([&gate] { gate.acquire(); });
+    type(QStringLiteral("a"));
+    type(QStringLiteral("l"));
+    // The new key went out at once, behind the dropped one: the session has searched it by the
+    // time a job queued now runs.
+    std::atomic<bool> searched{false};
+    nubo::KZBackgroundThread::shared().run([&searched] {
+        const auto current = KZSession::sharedSession().backForwordList()->curNode();
+        searched = current && current->isSearch() && current->name() == QStringLiteral("al");
+    });
+    gate.release();
+    ASSERT_TRUE(waitUntil([&] {
+        return page->fileInfo()->isSearch() && page->fileInfo()->searchKey() == QStringLiteral("al") &&
+               !page->isListRequestPending();
+    }));
+    EXPECT_TRUE(searched);
+    EXPECT_EQ(names(), QStringList{QStringLiteral("alpha.txt")});
+    // One history entry: back is the folder.
+    page->actionGoback();
+    settle();
+    EXPECT_EQ(page->fileInfo()->path(), QStringLiteral("/docs"));
+    EXPECT_FALSE(page->fileInfo()->isSearch());
+
+    // Emptying the field while a search is out still waits for it, then leaves the search.
+    type(QStringLiteral("al"));
+    nubo::KZBackgroundThread::shared().run([&gate] { gate.acquire(); });
+    type(QStringLiteral("p"));
+    backspace(3);
+    gate.release();
+    settle();
+    ASSERT_TRUE(waitUntil([&] { return !page->fileInfo()->isSearch() && !page->isListRequestPending(); }));
+    EXPECT_EQ(page->fileInfo()->path(), QStringLiteral("/docs"));
 }
 
 TEST_F(Search, ScopeBarSearchesAgainWithTheSameKey) {

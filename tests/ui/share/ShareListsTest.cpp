@@ -1,6 +1,7 @@
 // The share page with its two link lists, against 2,500 links of the embedded service (three
 // pages of its list).
 #include "ShareFixture.h"
+#include "support/ToastRecord.h"
 
 #include "foundation/NotificationCenter.h"
 #include "kit/Pasteboard.h"
@@ -97,6 +98,7 @@ protected:
 
     KZShareFilesViewController* page = nullptr;
     kit::Window* window = nullptr;
+    nubo::test::ToastRecord toasts;
 };
 
 } // namespace
@@ -163,7 +165,7 @@ TEST_F(SharePage, CancellingRemovesExactlyTheSentLinksAndMovesThemToTheInvalidTa
     EXPECT_FALSE(shortUrls(valid()->shareList()).contains(sent[1]));
     EXPECT_TRUE(shortUrls(valid()->shareList()).contains(other));
     EXPECT_TRUE(valid()->selectedShareInfos().isEmpty());
-    ASSERT_TRUE(waitUntil([&] { return toastText(valid()) == QStringLiteral("取消成功"); }));
+    ASSERT_TRUE(toasts.waitFor(QStringLiteral("取消成功")));
 
     showInvalidTab();
     EXPECT_EQ(invalid()->shareList().size(), kInvalid + 2);
@@ -177,7 +179,7 @@ TEST_F(SharePage, APartialFailureFetchesTheListAgain) {
     // The second link vanishes in the service meanwhile: the run cancels the first, stops there.
     ASSERT_TRUE(service().deleteShare(sent[1]).isNull());
     valid()->cancelShare();
-    ASSERT_TRUE(waitUntil([&] { return toastText(valid()) == QStringLiteral("分享链接不存在"); }));
+    ASSERT_TRUE(toasts.waitFor(QStringLiteral("分享链接不存在")));
     settle(valid());
     const QStringList now = shortUrls(valid()->shareList());
     EXPECT_FALSE(now.contains(sent[0]));
@@ -190,7 +192,7 @@ TEST_F(SharePage, APartialFailureFetchesTheListAgain) {
     valid()->tableView()->selectRowIndexes(kit::IndexSet(0), false);
     const ShareInfoPtr chosen = valid()->selectedShareInfos().first();
     valid()->cancelShare();
-    ASSERT_TRUE(waitUntil([&] { return toastText(valid()) == QStringLiteral("取消失败，请重试"); }));
+    ASSERT_TRUE(toasts.waitFor(QStringLiteral("取消失败，请重试")));
     EXPECT_EQ(valid()->selectedShareInfos(), QList<ShareInfoPtr>{chosen});
     EXPECT_EQ(valid()->shareList().size(), now.size());
 }
@@ -205,7 +207,7 @@ TEST_F(SharePage, ClearingDeletesEveryLapsedRecordAndLeavesTheUsersSelectionAlon
                        nubo::service_detail::cloudError(5004, QStringLiteral("删除暂不可用")));
     invalid()->clearShare();
     EXPECT_EQ(invalid()->selectedShareInfos(), QList<ShareInfoPtr>{chosen});
-    ASSERT_TRUE(waitUntil([&] { return toastText(invalid()) == QStringLiteral("删除暂不可用"); }));
+    ASSERT_TRUE(toasts.waitFor(QStringLiteral("删除暂不可用")));
     settle(invalid());
     invalid()->tableView()->selectRowIndexes(kit::IndexSet(3), false);
     EXPECT_EQ(invalid()->selectedShareInfos().size(), 1);
@@ -218,7 +220,7 @@ TEST_F(SharePage, ClearingDeletesEveryLapsedRecordAndLeavesTheUsersSelectionAlon
     ASSERT_TRUE(waitUntil([&] { return invalid()->shareList().isEmpty(); }, 20000));
     EXPECT_TRUE(serviceShortUrls(false).isEmpty());
     EXPECT_EQ(serviceShortUrls(true).size(), kValid);
-    ASSERT_TRUE(waitUntil([&] { return toastText(invalid()) == QStringLiteral("删除成功"); }));
+    ASSERT_TRUE(toasts.waitFor(QStringLiteral("删除成功")));
     // The empty state shows in the table's area, clear of the right edge.
     EXPECT_FALSE(invalid()->toolBar()->viewOfItem(invalid()->clearShareItem())->enable());
     EXPECT_FALSE(invalid()->toolBar()->viewOfItem(invalid()->deleteShareItem())->enable());
@@ -258,7 +260,7 @@ TEST_F(SharePage, TheRefreshControlComesBackWithTheLastOfOverlappingFetches) {
     valid()->requestShareList();
     EXPECT_TRUE(valid()->refreshButton()->isHidden());
     // The first (failed) answer leaves the spinner running; the second brings the button back.
-    ASSERT_TRUE(waitUntil([&] { return toastText(valid()) == QStringLiteral("列表暂不可用"); }, 20000));
+    ASSERT_TRUE(toasts.waitFor(QStringLiteral("列表暂不可用"), 20000));
     EXPECT_TRUE(valid()->refreshProgressIndicator()->isAnimating());
     EXPECT_TRUE(valid()->refreshButton()->isHidden());
     ASSERT_TRUE(waitUntil([&] { return !valid()->refreshProgressIndicator()->isAnimating(); }, 20000));
