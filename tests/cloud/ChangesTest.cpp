@@ -1,8 +1,8 @@
 #include "SessionFixture.h"
 
 #include "foundation/NotificationCenter.h"
+#include "support/Images.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -187,13 +187,7 @@ TEST_F(Changes, FailedChangeFetchIsReported) {
 }
 
 TEST_F(Changes, ThumbnailsAnswerUnlessCancelled) {
-    QImage img(300, 200, QImage::Format_RGB32);
-    img.fill(Qt::red);
-    QByteArray png;
-    QBuffer buf(&png);
-    buf.open(QIODevice::WriteOnly);
-    img.save(&buf, "PNG");
-    const qint64 pic = m_service.putFile("/Docs/pic.png", png).nid;
+    const qint64 pic = m_service.putFile("/Docs/pic.png", nubo::test::png(300, 200, Qt::red)).nid;
     incr();
 
     const qint64 cancelled =

@@ -4,27 +4,22 @@
 #include "kit/Menu.h"
 #include "kit/TextField.h"
 #include "kit/Window.h"
+#include "support/Images.h"
 
 #include <QApplication>
-#include <QBuffer>
 #include <QClipboard>
+#include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QTextLayout>
-#include <QLineEdit>
-#include <QTest>
 #include <gtest/gtest.h>
 
 using namespace kit;
 
 TEST(Image, DecodesBytesKnowsItsSizeAndRefusesGarbage) {
-    QImage src(40, 30, QImage::Format_ARGB32);
-    src.fill(Qt::red);
-    QByteArray png;
-    QBuffer buf(&png);
-    buf.open(QIODevice::WriteOnly);
-    src.save(&buf, "PNG");
+    const QByteArray png = nubo::test::png(40, 30, Qt::red);
     const Image img = Image::fromData(png);
     ASSERT_FALSE(img.isNull());
     EXPECT_EQ(img.size(), QSizeF(40, 30));

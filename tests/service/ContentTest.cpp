@@ -1,6 +1,6 @@
+#include "support/Images.h"
 #include "support/ServiceFixture.h"
 
-#include <QBuffer>
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -157,13 +157,7 @@ TEST_F(Content, DamagedBlockIsReportedNotServed) {
 }
 
 TEST_F(Content, ThumbnailsFitTheAskedBox) {
-    QImage image(400, 200, QImage::Format_RGB32);
-    image.fill(Qt::blue);
-    QByteArray png;
-    QBuffer buf(&png);
-    buf.open(QIODevice::WriteOnly);
-    image.save(&buf, "PNG");
-    ServiceNode pic = fx.putFile(QStringLiteral("/pic.png"), png);
+    ServiceNode pic = fx.putFile(QStringLiteral("/pic.png"), nubo::test::png(400, 200, Qt::blue));
     EXPECT_EQ(pic.category, 1);
     auto thumb = s.thumbnail(pic.nid, 128, 128);
     ASSERT_TRUE(thumb.ok()) << thumb.error.localizedDescription().toStdString();
@@ -177,13 +171,7 @@ TEST_F(Content, ThumbnailsFitTheAskedBox) {
 }
 
 namespace {
-QByteArray encoded(const QImage& image, const char* format) {
-    QByteArray bytes;
-    QBuffer buf(&bytes);
-    buf.open(QIODevice::WriteOnly);
-    EXPECT_TRUE(image.save(&buf, format)) << "no writer for " << format << " (scripts/setup installs them)";
-    return bytes;
-}
+using nubo::test::encoded;
 // Whether every pixel is within a JPEG's rounding of `colour`.
 bool allNear(const QImage& image, QColor colour) {
     const QImage rgb = image.convertToFormat(QImage::Format_RGB32);

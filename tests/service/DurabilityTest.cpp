@@ -1,5 +1,6 @@
 // Kills a process that is writing to the service at random points and checks, after every
 // restart, that the database is sound and every committed file is intact.
+#include "support/Seed.h"
 #include "support/ServiceFixture.h"
 
 #include <QCoreApplication>
@@ -25,6 +26,7 @@ using test::ServiceFixture;
 namespace {
 
 const char* kFolderVar = "NUBO_DURABILITY_FOLDER";
+const char* kChildSeedVar = "NUBO_DURABILITY_CHILD_SEED";
 const QByteArray kCommitTag = "NUBO-COMMIT ";
 const QByteArray kReadyTag = "NUBO-READY";
 
@@ -37,7 +39,7 @@ TEST(DurabilityChild, DISABLED_Writer) {
     auto opened = EmbeddedCloudService::open(folder);
     ASSERT_TRUE(opened.ok());
     EmbeddedCloudService& s = *opened.value;
-    QRandomGenerator rng(QRandomGenerator::system()->generate());
+    QRandomGenerator rng(qEnvironmentVariable(kChildSeedVar).toUInt());
     std::printf("%s\n", kReadyTag.constData());
     std::fflush(stdout);
     for (quint64 round = 0;; ++round) {
@@ -79,10 +81,13 @@ TEST(Durability, SurvivesSigkillAtRandomPoints) {
     const QString folder = dir.path() + QStringLiteral("/service");
     QMap<qint64, QString> committed;
     const int rounds = 15;
+    // The writers' choices and the kill times follow from one seed (the kills land by the clock).
+    QRandomGenerator rng(nubo::test::testSeed("NUBO_DURABILITY_SEED"));
     for (int round = 0; round < rounds; ++round) {
         QProcess child;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QString::fromLatin1(kFolderVar), folder);
+        env.insert(QString::fromLatin1(kChildSeedVar), QString::number(rng.generate()));
         child.setProcessEnvironment(env);
         child.setProcessChannelMode(QProcess::SeparateChannels);
         child.start(QCoreApplication::applicationFilePath(),
@@ -98,7 +103,7 @@ TEST(Durability, SurvivesSigkillAtRandomPoints) {
         ASSERT_TRUE(out.contains(kReadyTag))
             << out.toStdString() << child.readAllStandardError().toStdString();
         // Let it write for a random while, then kill it where it stands.
-        QDeadlineTimer run(QRandomGenerator::global()->bounded(20, 400));
+        QDeadlineTimer run(rng.bounded(20, 400));
         while (!run.hasExpired() && child.state() == QProcess::Running) {
             child.waitForReadyRead(int(qMax<qint64>(1, run.remainingTime())));
             out += child.readAllStandardOutput();

@@ -37,22 +37,26 @@ CloudFileInfoPtr file(const QString& path) {
 }
 } // namespace
 
-TEST(Icons, SpecialFoldersByNameAndSharedFirst) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"/来自-手机相册", "folder_phone_file"},
-        {"/来自-iPhone", "folder_phone_file"},
-        {"/来自-iPod", "folder_phone_file"},
-        {"/来自-iPhone备份", "folder_new"},
-        {"/a/来自-浏览器", "folder_fromse"},
-        {"/图片", "folder_img"},
-        {"/视频", "folder_video"},
-        {"/x/音乐", "folder_music"},
-        {"/图片集", "folder_new"},
-        {"/", "folder_new"},
-    };
-    for (const auto& [path, icon] : cases)
-        EXPECT_EQ(KZTools::iconNameForFileInfo(folder(QString::fromUtf8(path))), QString::fromLatin1(icon))
-            << path;
+// Special folders by their name, wherever they are; a shared folder's icon comes first.
+class SpecialFolderIcon : public ::testing::TestWithParam<std::pair<const char*, const char*>> {};
+
+TEST_P(SpecialFolderIcon, FollowsTheName) {
+    const auto& [path, icon] = GetParam();
+    EXPECT_EQ(KZTools::iconNameForFileInfo(folder(QString::fromUtf8(path))), QString::fromLatin1(icon));
+}
+
+INSTANTIATE_TEST_SUITE_P(Icons, SpecialFolderIcon,
+                         ::testing::Values(std::pair{"/来自-手机相册", "folder_phone_file"},
+                                           std::pair{"/来自-iPhone", "folder_phone_file"},
+                                           std::pair{"/来自-iPod", "folder_phone_file"},
+                                           std::pair{"/来自-iPhone备份", "folder_new"},
+                                           std::pair{"/a/来自-浏览器", "folder_fromse"},
+                                           std::pair{"/图片", "folder_img"},
+                                           std::pair{"/视频", "folder_video"},
+                                           std::pair{"/x/音乐", "folder_music"},
+                                           std::pair{"/图片集", "folder_new"}, std::pair{"/", "folder_new"}));
+
+TEST(Icons, ASharedFolderShowsAsSharedWhateverItsName) {
     EXPECT_EQ(KZTools::iconNameForFileInfo(folder(QStringLiteral("/图片"), true)), u"folder_new_share");
 }
 

@@ -55,6 +55,8 @@ void TransferTest::SetUp() {
 }
 
 void TransferTest::TearDown() {
+    // A test that stopped early may leave a gate closed, and signing out waits for the workers.
+    svc.service().clearFaults();
     NetworkMonitor::getInstance()->setNetworkPausedForTesting(std::nullopt);
     signOutTransfers();
     drainEvents();

@@ -2,6 +2,7 @@
 // done but not yet on record, resume after each restart and complete intact.
 // The test runs this same binary as the child process (a disabled test, selected by a flag).
 #include "TransferFolder.h"
+#include "support/Seed.h"
 #include "support/TransferFixture.h"
 
 #include "storage/Database.h"
@@ -196,8 +197,9 @@ TEST(CrashSafety, TransfersSurviveRepeatedKills) {
     // Kill at random points; after each kill, remember which blocks were recorded as sent.
     QList<QSet<int>> recordedAfter;
     const int kills = 12;
+    QRandomGenerator rng(testSeed("NUBO_CRASH_SEED"));
     for (int round = 0; round < kills; ++round) {
-        const int result = runChild(dir.path(), round, 1 + int(QRandomGenerator::global()->bounded(150)));
+        const int result = runChild(dir.path(), round, 1 + int(rng.bounded(150)));
         recordedAfter << recordedUploadBlocks(dbPath);
         if (result == 0)
             break; // it finished before the kill came

@@ -61,7 +61,8 @@ TEST_F(TransferTest, UploadsFilesOfEverySizeIntact) {
 
 TEST_F(TransferTest, AtMostFiveRunAndPauseResumeCancelFollowTheRules) {
     svc.mkdir(QStringLiteral("/up"));
-    svc.service().setDelay(ServiceOp::PutBlock, 400);
+    // No block goes through until the rules are checked: the jobs stay running as long as needed.
+    svc.service().setHeld(ServiceOp::PutBlock, true);
     QList<TransferJobRecord> jobs;
     for (int i = 0; i < 7; ++i) {
         const QString path =
@@ -118,7 +119,7 @@ TEST_F(TransferTest, AtMostFiveRunAndPauseResumeCancelFollowTheRules) {
     EXPECT_TRUE(rec.uploadAdded.contains(rec.uploadCancelled[0]));
     EXPECT_FALSE(up->unFinishedUploadJobOpenInfos().contains(rec.uploadCancelled[0]));
 
-    svc.service().setDelay(ServiceOp::PutBlock, 0);
+    svc.service().setHeld(ServiceOp::PutBlock, false);
     ASSERT_TRUE(waitUploadsSettled(20000));
     EXPECT_EQ(count(e, KZTransportJobStatusFinished), 6);
 
@@ -171,7 +172,7 @@ TEST_F(TransferTest, ErrorsPauseResumeAndRetry) {
 
 TEST_F(TransferTest, NetworkLossPausesRunningJobsAndItsReturnResumesThem) {
     svc.mkdir(QStringLiteral("/up"));
-    svc.service().setDelay(ServiceOp::PutBlock, 100);
+    svc.service().setHeld(ServiceOp::PutBlock, true); // running until the network goes
     QList<TransferJobRecord> jobs;
     for (int i = 0; i < 3; ++i) {
         const QByteArray c = ServiceFixture::randomBytes(6 * kBlock, i + 20);
@@ -189,7 +190,7 @@ TEST_F(TransferTest, NetworkLossPausesRunningJobsAndItsReturnResumesThem) {
             EXPECT_TRUE(waitUntil([&] { return info->m_pausedReason == KZTransportPausedReasonNetwork; }));
         }
     }
-    svc.service().setDelay(ServiceOp::PutBlock, 0);
+    svc.service().setHeld(ServiceOp::PutBlock, false);
     NetworkMonitor::getInstance()->setNetworkPausedForTesting(false);
     ASSERT_TRUE(waitUntil([&] { return e.count(KZTransportJobStatusFinished) == 2; }, 15000));
     EXPECT_EQ(uploadStatus(QStringLiteral("/up/n2")), KZTransportJobStatusPaused);

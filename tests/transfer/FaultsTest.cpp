@@ -331,7 +331,10 @@ TEST_F(TransferTest, UnfinishedJobsSurviveADamagedUserDatabase) {
     addUploads({job});
     ASSERT_TRUE(waitUntil(
         [&] { return !rec.uploadChanged.isEmpty() && rec.uploadChanged.last()->m_finishedSize > 0; }));
+    // However slow this thread is, the job cannot finish before it is paused.
+    svc.service().setHeld(ServiceOp::PutBlock, true);
     KZBackgroundThread::shared().runAndWait([&] { KZUploadMgr::shared().pause(job.path); });
+    svc.service().setHeld(ServiceOp::PutBlock, false);
     signOutTransfers();
     svc.service().setDelay(ServiceOp::PutBlock, 0);
     takeDatabaseRescues();

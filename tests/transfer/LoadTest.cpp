@@ -1,6 +1,7 @@
 // Many uploads and downloads at once while pauses, resumes, cancels and network losses come at
 // random (from a seed printed in the output; NUBO_LOAD_SEED replays another): every job that was
 // not cancelled ends finished with the right content, and nothing is left behind.
+#include "support/Seed.h"
 #include "support/TransferFixture.h"
 
 #include "foundation/NetworkMonitor.h"
@@ -27,18 +28,10 @@ constexpr int kLarge = 5;
 // How long the faults go on; the jobs then get the time they need to finish.
 constexpr qint64 kFaultsMs = 20000;
 
-quint32 loadSeed() {
-    bool ok = false;
-    const quint32 given = qEnvironmentVariable("NUBO_LOAD_SEED").toUInt(&ok);
-    return ok ? given : 20261207u;
-}
-
 } // namespace
 
 TEST_F(TransferTest, LoadWithRandomPausesCancelsAndNetworkLoss) {
-    const quint32 seed = loadSeed();
-    std::printf("load test seed %u (replay with NUBO_LOAD_SEED=%u)\n", seed, seed);
-    std::fflush(stdout);
+    const quint32 seed = testSeed("NUBO_LOAD_SEED", 20261207u);
     QRandomGenerator rng(seed);
     auto sizeOf = [&](int i) {
         return i < kLarge ? 10 * kBlock + qint64(rng.bounded(int(kBlock)))

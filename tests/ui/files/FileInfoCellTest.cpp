@@ -9,11 +9,11 @@
 #include "shell/KZTools.h"
 #include "support/CloudPrinters.h"
 #include "support/EventLoop.h"
+#include "support/Images.h"
 #include "ui/files/KZFileInfoCell.h"
 #include "ui/files/KZFileRowView.h"
 #include "ui/files/KZSearchHighlight.h"
 
-#include <QBuffer>
 #include <QImage>
 #include <gtest/gtest.h>
 
@@ -30,13 +30,7 @@ CloudFileInfoPtr record(const QString& name, bool dir = false, quint64 size = 0,
 }
 
 QByteArray png(const QColor& color) {
-    QImage image(8, 8, QImage::Format_ARGB32);
-    image.fill(color);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
+    return nubo::test::png(8, 8, color);
 }
 
 struct Recorder : QObject, KZTextFieldDelegate {

@@ -13,6 +13,7 @@
 #include "storage/SingletonT.h"
 #include "storage/SystemConfig.h"
 #include "support/EventLoop.h"
+#include "support/Images.h"
 #include "support/ServiceFixture.h"
 #include "ui/files/KZFileInfoCell.h"
 #include "ui/files/KZFileListStyleSwitcher.h"
@@ -21,7 +22,6 @@
 #include "ui/files/KZFolderToken.h"
 
 #include <QApplication>
-#include <QBuffer>
 #include <QCursor>
 #include <QImage>
 #include <QTest>
@@ -75,13 +75,7 @@ protected:
         s_service->mkdir(QStringLiteral("/nav/A/deep"));
         s_service->mkdir(QStringLiteral("/nav/B"));
         s_service->mkdir(QStringLiteral("/big/sub"));
-        QImage picture(40, 30, QImage::Format_RGB32);
-        picture.fill(Qt::darkGreen);
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        picture.save(&buffer, "PNG");
-        s_service->putFile(QStringLiteral("/pics/p.png"), png);
+        s_service->putFile(QStringLiteral("/pics/p.png"), nubo::test::png(40, 30, Qt::darkGreen));
         for (int i = 0; i < 60; ++i)
             s_service->putFile(QStringLiteral("/big/f%1.txt").arg(i, 2, 10, QLatin1Char('0')),
                                QByteArray::number(i));

@@ -8,6 +8,7 @@
 #include "shell/KZStyle.h"
 #include "shell/KZTextFieldCell.h"
 #include "shell/KZToast.h"
+#include "support/Images.h"
 #include "ui/files/KZCollectionView.h"
 #include "ui/files/KZFileCollectionHeaderView.h"
 #include "ui/files/KZFileInfoItemView.h"
@@ -92,7 +93,7 @@ TEST(GridItem, LateThumbnailForAFormerRecordIsIgnored) {
     item.setFileInfo(record(QStringLiteral("old.png"), 41, 1));
     item.setImage(kit::Image());
     item.setFileInfo(record(QStringLiteral("new.png"), 42, 1));
-    const QByteArray bytes = nubo::test::PageFixture::png(8, 8, Qt::red);
+    const QByteArray bytes = nubo::test::png(8, 8, Qt::red);
     item.kzSessionRequestThumb(nullptr, 1, bytes, 41, {});
     EXPECT_TRUE(item.image().isNull());
     item.kzSessionRequestThumb(nullptr, 2, bytes, 42, {});
@@ -107,7 +108,7 @@ protected:
                 s.putFile(QStringLiteral("/many/f%1.txt").arg(i, 2, 10, QLatin1Char('0')),
                           QByteArray::number(i));
             s.mkdir(QStringLiteral("/many/sub"));
-            s.putFile(QStringLiteral("/pics/a.png"), png(40, 30, Qt::darkGreen));
+            s.putFile(QStringLiteral("/pics/a.png"), nubo::test::png(40, 30, Qt::darkGreen));
             s.mkdir(QStringLiteral("/empty"));
         });
     }

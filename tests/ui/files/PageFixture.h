@@ -9,12 +9,11 @@
 #include "storage/SystemConfig.h"
 #include "support/CloudPrinters.h"
 #include "support/EventLoop.h"
+#include "support/Images.h"
 #include "support/ServiceFixture.h"
 #include "support/ToastRecord.h"
 #include "ui/files/KZFilesViewController.h"
 
-#include <QBuffer>
-#include <QImage>
 #include <QTemporaryDir>
 #include <functional>
 #include <gtest/gtest.h>
@@ -22,17 +21,6 @@
 namespace nubo::test {
 
 class PageFixture : public ::testing::Test {
-public:
-    static QByteArray png(int w, int h, QColor color) {
-        QImage picture(w, h, QImage::Format_RGB32);
-        picture.fill(color);
-        QByteArray bytes;
-        QBuffer buffer(&bytes);
-        buffer.open(QIODevice::WriteOnly);
-        picture.save(&buffer, "PNG");
-        return bytes;
-    }
-
 protected:
     static void startService(const std::function<void(ServiceFixture&)>& seed) {
         // A data folder of the suite's own: the per-user database of another suite's service

@@ -6,6 +6,7 @@
 #include "shell/KZRouter.h"
 #include "shell/KZToast.h"
 #include "shell/KZWindowsManager.h"
+#include "support/Images.h"
 #include "ui/files/KZImagesPreviewWindowController.h"
 
 #include <QTemporaryDir>
@@ -36,10 +37,10 @@ protected:
         startService([](nubo::test::ServiceFixture& s) {
             for (int i = 0; i < 200; ++i)
                 s.putFile(QStringLiteral("/many/%1.png").arg(i, 3, 10, QLatin1Char('0')),
-                          png(6, 6, colourOf(i)));
-            s.putFile(QStringLiteral("/one/only.png"), png(6, 6, Qt::red));
+                          nubo::test::png(6, 6, colourOf(i)));
+            s.putFile(QStringLiteral("/one/only.png"), nubo::test::png(6, 6, Qt::red));
             for (int i = 0; i < 3; ++i)
-                s.putFile(QStringLiteral("/three/%1.png").arg(i), png(6, 6, colourOf(i)));
+                s.putFile(QStringLiteral("/three/%1.png").arg(i), nubo::test::png(6, 6, colourOf(i)));
             s.putFile(QStringLiteral("/three/notes.txt"), "n");
         });
     }
@@ -49,8 +50,7 @@ protected:
         openPage();
     }
     void TearDown() override {
-        s_service->service().setDelay(nubo::ServiceOp::Thumbnail, 0);
-        s_service->service().setDelay(nubo::ServiceOp::Remove, 0);
+        s_service->service().clearFaults();
         if (preview)
             KZWindowsManager::shareInstance().closeWindow(preview);
         drainEvents();
@@ -163,15 +163,15 @@ TEST_F(Preview, DeletingStepsToANeighbourAndTheLastOneClosesTheWindow) {
     ASSERT_NE(KZToast::toastOf(preview->window()->contentView()), nullptr);
 
     // A reply that lands after the user stepped keeps the image on view.
-    s_service->service().setDelay(nubo::ServiceOp::Remove, 150);
+    s_service->service().setHeld(nubo::ServiceOp::Remove, true);
     preview->deleteButtonClicked(); // deletes 1.png
     preview->backButtonClicked();   // now on 0.png
+    s_service->service().setHeld(nubo::ServiceOp::Remove, false);
     waitForImage();
     ASSERT_TRUE(waitUntil([&] { return preview->imageInfos().size() == 1; }));
     EXPECT_EQ(preview->index(), 0);
     EXPECT_EQ(preview->imageInfos().first()->name(), QStringLiteral("0.png"));
     EXPECT_TRUE(near(shownColour(), colourOf(0)));
-    s_service->service().setDelay(nubo::ServiceOp::Remove, 0);
 
     preview->deleteButtonClicked();
     ASSERT_TRUE(waitUntil([&] { return preview.isNull() || !preview->window()->isVisible(); }));

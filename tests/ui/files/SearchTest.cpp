@@ -300,42 +300,58 @@ TEST_F(Search, OverlayExplainsEmptyFoldersAndEmptyResults) {
     EXPECT_TRUE(overlay()->buttons().isEmpty());
 }
 
-TEST_F(Search, LapsedPlanCoversThePageForEachKindOfAccount) {
-    struct Case {
-        bool admin, person;
-        QString title;
-        int buttons;
-    };
-    const Case cases[] = {
-        {false, true, QStringLiteral("您的套餐已过期, 请联系管理员续费"), 0},
-        {true, false, QStringLiteral("您的企业尚未购买服务套餐"), 1},
-        {true, true, QStringLiteral("您尚未购买服务套餐"), 1},
-    };
-    for (const Case& c : cases) {
-        const QVariantMap detail{{QStringLiteral("is_admin"), c.admin},
-                                 {QStringLiteral("is_person"), c.person},
-                                 {QStringLiteral("is_vip"), true},
-                                 {QStringLiteral("expire_status"), 2}};
+// A lapsed plan covers the page, in its words for each kind of account, until the plan is paid.
+struct LapsedAccount {
+    const char* name;
+    bool admin, person;
+    const char* title;
+    int buttons;
+};
+
+class LapsedPlan : public Search, public ::testing::WithParamInterface<LapsedAccount> {
+protected:
+    static void setAccount(const QVariantMap& detail) {
         ASSERT_TRUE(
             s_service->service().setAccount({QStringLiteral("1"), QStringLiteral("0"), detail}).isNull());
         relogin();
-        jump(QStringLiteral("/docs")); // a folder with rows
-        ASSERT_NE(overlay(), nullptr);
-        EXPECT_EQ(overlay()->parentWidget(), page->view());
-        EXPECT_EQ(overlay()->titleLabel()->text(), c.title);
-        EXPECT_TRUE(overlay()->descriptionLabel()->isHidden());
-        EXPECT_EQ(overlay()->buttons().size(), c.buttons);
-        if (c.buttons) {
-            EXPECT_EQ(overlay()->buttons().first()->title(), QStringLiteral("去购买"));
-        }
-        EXPECT_TRUE(overlay()->interceptsEvents());
-        EXPECT_EQ(overlay()->geometry(), page->view()->rect());
     }
-    const QVariantMap paid{{QStringLiteral("is_admin"), false}, {QStringLiteral("is_vip"), false}};
-    ASSERT_TRUE(s_service->service().setAccount({QStringLiteral("1"), QStringLiteral("0"), paid}).isNull());
-    relogin();
+    static QVariantMap paid() {
+        return {{QStringLiteral("is_admin"), false}, {QStringLiteral("is_vip"), false}};
+    }
+    void TearDown() override {
+        setAccount(paid()); // the next test signs in to a plan in force
+        Search::TearDown();
+    }
+};
+
+TEST_P(LapsedPlan, CoversThePageUntilPaid) {
+    const LapsedAccount& c = GetParam();
+    setAccount({{QStringLiteral("is_admin"), c.admin},
+                {QStringLiteral("is_person"), c.person},
+                {QStringLiteral("is_vip"), true},
+                {QStringLiteral("expire_status"), 2}});
+    jump(QStringLiteral("/docs")); // a folder with rows
+    ASSERT_NE(overlay(), nullptr);
+    EXPECT_EQ(overlay()->parentWidget(), page->view());
+    EXPECT_EQ(overlay()->titleLabel()->text(), QString::fromUtf8(c.title));
+    EXPECT_TRUE(overlay()->descriptionLabel()->isHidden());
+    EXPECT_EQ(overlay()->buttons().size(), c.buttons);
+    if (c.buttons) {
+        EXPECT_EQ(overlay()->buttons().first()->title(), QStringLiteral("去购买"));
+    }
+    EXPECT_TRUE(overlay()->interceptsEvents());
+    EXPECT_EQ(overlay()->geometry(), page->view()->rect());
+
+    setAccount(paid());
     jump(QStringLiteral("/docs"));
     EXPECT_EQ(overlay(), nullptr);
 }
+
+INSTANTIATE_TEST_SUITE_P(
+    Search, LapsedPlan,
+    ::testing::Values(LapsedAccount{"Member", false, true, "您的套餐已过期, 请联系管理员续费", 0},
+                      LapsedAccount{"CompanyAdministrator", true, false, "您的企业尚未购买服务套餐", 1},
+                      LapsedAccount{"PersonalAccount", true, true, "您尚未购买服务套餐", 1}),
+    [](const ::testing::TestParamInfo<LapsedAccount>& info) { return info.param.name; });
 
 } // namespace

@@ -16,12 +16,12 @@
 #include "storage/DataPaths.h"
 #include "storage/SingletonT.h"
 #include "storage/SystemConfig.h"
+#include "support/Images.h"
 #include "ui/feedback/FeedbackWindowController.h"
 #include "ui/transport/KZTransportSettingWindowController.h"
 #include "ui/transport/KZTransportViewController.h"
 #include "ui/transport/KZUploadingFilesViewController.h"
 
-#include <QBuffer>
 #include <QDir>
 #include <QFileDialog>
 #include <QImage>
@@ -174,10 +174,11 @@ TEST_F(TransportPage, FeedbackNeedsTheNetworkAndIsKeptByTheService) {
     text.close();
     EXPECT_FALSE(feedback->addImageFile(notImage));
 
-    QImage picture(20, 10, QImage::Format_RGB32);
-    picture.fill(Qt::red);
     const QString png = localPath(QStringLiteral("shot.png"));
-    ASSERT_TRUE(picture.save(png));
+    QFile shot(png);
+    ASSERT_TRUE(shot.open(QIODevice::WriteOnly));
+    shot.write(nubo::test::png(20, 10, Qt::red));
+    shot.close();
     EXPECT_TRUE(feedback->addImageFile(png));
     EXPECT_EQ(feedback->imageNames(), QStringList({"shot.png"}));
     feedback->descriptionField()->setPlainText(QStringLiteral("  下载到一半停住了  "));
