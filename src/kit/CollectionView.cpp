@@ -3,11 +3,8 @@
 #include "foundation/Dispatch.h"
 #include "kit/Window.h"
 
-#include <QApplication>
-#include <QDropEvent>
 #include <QPointer>
 #include <QScrollBar>
-#include <QWheelEvent>
 #include <cmath>
 
 namespace kit {
@@ -58,111 +55,44 @@ void CollectionViewItem::rightMouseUp(const Event&) {
     m_passOn = true;
 }
 
-CollectionView::CollectionView(QWidget* parent) : View(parent) {
+CollectionView::CollectionView(QWidget* parent) : ItemsView(parent) {
     m_document = new View(this);
-    m_scroller = new QScrollBar(Qt::Vertical, this);
-    connect(m_scroller, &QScrollBar::valueChanged, this, [this](int v) {
-        if (v == m_offset)
-            return;
-        m_offset = v;
-        tile();
-    });
-    setFocusPolicy(Qt::ClickFocus);
-    setUpDropTarget();
-}
-
-CollectionView::~CollectionView() {
-    m_delegate.reset();
-    m_dataSource.reset();
+    m_scroller->raise();
+    m_selection.setAllowsMultiple(true);
+    setUpDragging();
 }
 
 void CollectionView::setItemSize(const QSizeF& s) {
-    m_itemSize = QSizeF(std::max<qreal>(1, s.width()), std::max<qreal>(1, s.height()));
+    m_layout.setItemSize(s);
     tile();
 }
 
 void CollectionView::setSpacing(qreal interitem, qreal line) {
-    m_interitem = std::max<qreal>(0, interitem);
-    m_line = std::max<qreal>(0, line);
+    m_layout.setSpacing(interitem, line);
     tile();
 }
 
 void CollectionView::setSectionInset(const QMargins& m) {
-    m_inset = m;
+    m_layout.setInset(m);
     tile();
 }
 
-void CollectionView::setHeaderView(View* header) {
-    if (header == m_header)
-        return;
-    delete m_header;
-    m_header = header;
-    if (header) {
-        header->setParent(m_document);
-        header->show();
-    }
-    tile();
-}
-
-qreal CollectionView::headerHeight() const {
-    return m_header ? m_header->height() : 0;
-}
-
-int CollectionView::numberOfColumns() const {
-    const qreal avail = m_document->width() - m_inset.left() - m_inset.right() + m_interitem;
-    return std::max(1, int(avail / (m_itemSize.width() + m_interitem)));
-}
-
-qreal CollectionView::contentHeight() const {
-    const int lines = (m_count + numberOfColumns() - 1) / numberOfColumns();
-    const qreal grid = lines == 0 ? 0 : lines * m_itemSize.height() + (lines - 1) * m_line;
-    return headerHeight() + m_inset.top() + grid + m_inset.bottom();
-}
-
-QRectF CollectionView::frameForItem(int item) const {
-    if (item < 0 || item >= m_count)
-        return {};
-    const int cols = numberOfColumns();
-    const int line = item / cols;
-    const int col = item % cols;
-    return QRectF(m_inset.left() + col * (m_itemSize.width() + m_interitem),
-                  headerHeight() + m_inset.top() + line * (m_itemSize.height() + m_line), m_itemSize.width(),
-                  m_itemSize.height());
-}
-
-int CollectionView::itemAtContentPoint(const QPointF& p) const {
-    const qreal y = p.y() - headerHeight() - m_inset.top();
-    const qreal x = p.x() - m_inset.left();
-    if (y < 0 || x < 0)
-        return -1;
-    const int line = int(y / (m_itemSize.height() + m_line));
-    const int col = int(x / (m_itemSize.width() + m_interitem));
-    if (col >= numberOfColumns())
-        return -1;
-    const int item = line * numberOfColumns() + col;
-    if (item >= m_count || !frameForItem(item).contains(p))
-        return -1;
-    return item;
+const GridLayout& CollectionView::layoutNow() const {
+    m_layout.setWidth(m_document->width());
+    m_layout.setHeaderHeight(headerHeight());
+    m_layout.setCount(m_selection.count());
+    return m_layout;
 }
 
 void CollectionView::registerItem(const QString& identifier, std::function<CollectionViewItem*()> factory) {
-    m_factories.insert(identifier, std::move(factory));
+    m_pool.registerFactory(identifier, std::move(factory));
 }
 
 CollectionViewItem* CollectionView::makeItem(const QString& identifier, IndexPath) {
-    auto it = m_pool.find(identifier);
-    while (it != m_pool.end() && !it->isEmpty())
-        if (CollectionViewItem* item = it->takeLast())
-            return item;
-    auto f = m_factories.constFind(identifier);
-    if (f == m_factories.constEnd() || !*f)
-        return nullptr;
-    CollectionViewItem* item = (*f)();
-    if (item) {
+    return m_pool.take(identifier, [&](CollectionViewItem* item) {
         item->m_identifier = identifier;
         item->setParent(this);
-    }
-    return item;
+    });
 }
 
 void CollectionView::recycle(CollectionViewItem* item) {
@@ -178,15 +108,13 @@ void CollectionView::recycle(CollectionViewItem* item) {
         item->deleteLater();
         return;
     }
-    m_pool[item->m_identifier].append(item);
+    m_pool.put(item->m_identifier, item);
 }
 
 void CollectionView::removeDisplayed(int index) {
-    auto it = m_displayed.find(index);
-    if (it == m_displayed.end())
+    CollectionViewItem* item = takeDisplayed(m_displayed, index);
+    if (!item)
         return;
-    CollectionViewItem* item = it->second;
-    m_displayed.erase(it);
     if (auto* d = m_delegate.get())
         d->collectionViewDidEndDisplayingItem(this, item, IndexPath{0, index});
     recycle(item);
@@ -196,8 +124,8 @@ void CollectionView::reloadData() {
     while (!m_displayed.empty())
         removeDisplayed(m_displayed.begin()->first);
     CollectionViewDataSource* ds = m_dataSource.get();
-    m_count = ds ? std::max(0, ds->collectionViewNumberOfItemsInSection(this, 0)) : 0;
-    m_selection = m_selection.intersectedWithRange(0, m_count);
+    // Programmatic: the delegate hears nothing of the rows that went.
+    commit(m_selection.setCount(ds ? ds->collectionViewNumberOfItemsInSection(this, 0) : 0), false);
     tile();
 }
 
@@ -217,47 +145,43 @@ void CollectionView::performBatchUpdates(const std::function<void()>& updates,
     }
 }
 
-void CollectionView::insertItems(const QList<IndexPath>& paths) {
-    QList<int> items;
+namespace {
+IndexSet itemsOf(const QList<IndexPath>& paths) {
+    IndexSet out;
     for (const IndexPath& p : paths)
-        items.append(p.item);
-    std::sort(items.begin(), items.end());
-    for (int i : items) {
-        i = std::clamp(i, 0, m_count);
-        m_selection.shift(i, 1);
-        std::map<int, CollectionViewItem*> moved;
-        for (auto& [k, v] : m_displayed)
-            moved.emplace(k >= i ? k + 1 : k, v);
-        m_displayed.swap(moved);
-        ++m_count;
-    }
+        out.add(p.item);
+    return out;
+}
+
+QList<IndexPath> pathsOf(const IndexSet& items) {
+    QList<IndexPath> out;
+    items.forEach([&](int i) { out.append(IndexPath{0, i}); });
+    return out;
+}
+} // namespace
+
+void CollectionView::insertItems(const QList<IndexPath>& paths) {
+    IndexSet items;
+    for (const IndexPath& p : paths)
+        items.add(std::max(0, p.item));
+    if (items.isEmpty())
+        return;
+    moveKeys(m_displayed, SelectionModel::InsertMap(items, m_selection.count()));
+    m_selection.insert(items);
     if (m_updates == 0)
         tile();
 }
 
 void CollectionView::deleteItems(const QList<IndexPath>& paths) {
-    QList<int> items;
-    for (const IndexPath& p : paths)
-        items.append(p.item);
-    std::sort(items.begin(), items.end(), std::greater<int>());
-    items.erase(std::unique(items.begin(), items.end()), items.end());
-    for (int i : items) {
-        if (i < 0 || i >= m_count)
-            continue;
+    const IndexSet items = itemsOf(paths).intersectedWithRange(0, m_selection.count());
+    if (items.isEmpty())
+        return;
+    for (int i : items.toList())
         removeDisplayed(i);
-        m_selection.shift(i + 1, -1);
-        std::map<int, CollectionViewItem*> moved;
-        for (auto& [k, v] : m_displayed)
-            moved.emplace(k > i ? k - 1 : k, v);
-        m_displayed.swap(moved);
-        --m_count;
-    }
+    moveKeys(m_displayed, SelectionModel::RemoveMap(items, m_selection.count()));
+    m_selection.remove(items);
     if (m_updates == 0)
         tile();
-}
-
-void CollectionView::layout() {
-    tile();
 }
 
 void CollectionView::tile() {
@@ -266,33 +190,15 @@ void CollectionView::tile() {
     m_tiling = true;
     const int w = QWidget::width();
     const int h = QWidget::height();
-    const int sbw = m_scroller->sizeHint().width();
+    const int sbw = scrollerWidth();
     m_document->setGeometry(0, 0, std::max(0, w - sbw), h);
-    const int maxOffset = std::max(0, int(std::ceil(contentHeight())) - h);
-    m_scroller->setVisible(maxOffset > 0);
-    m_scroller->setGeometry(w - sbw, 0, sbw, h);
-    m_offset = std::clamp(m_offset, 0, maxOffset);
-    {
-        const QSignalBlocker block(m_scroller);
-        m_scroller->setRange(0, maxOffset);
-        m_scroller->setPageStep(std::max(1, h));
-        m_scroller->setSingleStep(int(m_itemSize.height() / 2) + 1);
-        m_scroller->setValue(m_offset);
-    }
+    const GridLayout& grid = layoutNow();
+    placeScroller(QRect(w - sbw, 0, sbw, h), std::max(0, int(std::ceil(grid.contentHeight())) - h),
+                  int(grid.itemSize().height() / 2) + 1);
     if (m_header)
         m_header->setGeometry(0, -m_offset, m_document->width(), m_header->height());
 
-    const int cols = numberOfColumns();
-    const qreal lineH = m_itemSize.height() + m_line;
-    const qreal gridTop = headerHeight() + m_inset.top();
-    int first = 0;
-    int last = -1;
-    if (m_count > 0 && h > 0) {
-        const int firstLine = std::max(0, int((m_offset - gridTop) / lineH) - kOverscanLines);
-        const int lastLine = std::max(0, int((m_offset + h - gridTop) / lineH) + kOverscanLines);
-        first = std::min(m_count, firstLine * cols);
-        last = std::min(m_count - 1, (lastLine + 1) * cols - 1);
-    }
+    const auto [first, last] = grid.itemsIn(m_offset, h, kOverscanLines);
     // Collected first: the removal callbacks may change the grid.
     std::vector<int> leaving;
     for (const auto& [i, item] : m_displayed)
@@ -322,7 +228,7 @@ void CollectionView::tile() {
         added.append({i, item});
     }
     for (auto& [i, item] : m_displayed) {
-        const QRectF f = frameForItem(i);
+        const QRectF f = grid.frameOf(i);
         item->view()->setGeometry(int(f.x()), int(f.y()) - m_offset, int(f.width()), int(f.height()));
     }
     m_tiling = false;
@@ -337,61 +243,44 @@ void CollectionView::tile() {
     }
 }
 
-void CollectionView::applySelection() {
+void CollectionView::selectionDidChange(const SelectionChange& change, bool byUser) {
     for (auto& [i, item] : m_displayed)
         if (item->isSelected() != m_selection.contains(i))
             item->setSelected(m_selection.contains(i));
+    if (!byUser)
+        return;
+    QPointer<CollectionView> guard(this);
+    const IndexSet removed = change.removed();
+    const IndexSet added = change.added();
+    if (!removed.isEmpty())
+        if (auto* d = m_delegate.get())
+            d->collectionViewDidDeselectItemsAtIndexPaths(this, pathsOf(removed));
+    if (guard && !added.isEmpty())
+        if (auto* d = m_delegate.get())
+            d->collectionViewDidSelectItemsAtIndexPaths(this, pathsOf(added));
 }
 
 void CollectionView::selectItems(const QList<IndexPath>& paths, ScrollPosition scroll) {
-    for (const IndexPath& p : paths)
-        if (p.item >= 0 && p.item < m_count)
-            m_selection.add(p.item);
-    applySelection();
+    commit(m_selection.select(itemsOf(paths), true), false);
     if (scroll != ScrollPosition::None)
         scrollToItems(paths, scroll);
 }
 
 void CollectionView::deselectItems(const QList<IndexPath>& paths) {
-    for (const IndexPath& p : paths)
-        m_selection.remove(p.item);
-    applySelection();
-}
-
-void CollectionView::changeSelectionByUser(IndexSet next) {
-    IndexSet added = next;
-    added.remove(m_selection);
-    IndexSet removed = m_selection;
-    removed.remove(next);
-    m_selection = std::move(next);
-    applySelection();
-    auto toPaths = [](const IndexSet& s) {
-        QList<IndexPath> out;
-        s.forEach([&](int i) { out.append(IndexPath{0, i}); });
-        return out;
-    };
-    QPointer<CollectionView> guard(this);
-    if (!removed.isEmpty())
-        if (auto* d = m_delegate.get())
-            d->collectionViewDidDeselectItemsAtIndexPaths(this, toPaths(removed));
-    if (guard && !added.isEmpty())
-        if (auto* d = m_delegate.get())
-            d->collectionViewDidSelectItemsAtIndexPaths(this, toPaths(added));
+    commit(m_selection.deselect(itemsOf(paths)), false);
 }
 
 void CollectionView::selectAll() {
-    if (m_selectable && m_multiple)
-        changeSelectionByUser(IndexSet::range(0, m_count));
+    if (m_selectable)
+        commit(m_selection.selectAll(), true);
 }
 
 void CollectionView::deselectAll() {
-    changeSelectionByUser(IndexSet());
+    commit(m_selection.clear(), true);
 }
 
 QList<IndexPath> CollectionView::selectionIndexPaths() const {
-    QList<IndexPath> out;
-    m_selection.forEach([&](int i) { out.append(IndexPath{0, i}); });
-    return out;
+    return pathsOf(m_selection.selection());
 }
 
 CollectionViewItem* CollectionView::itemAtIndexPath(IndexPath path) const {
@@ -400,7 +289,7 @@ CollectionViewItem* CollectionView::itemAtIndexPath(IndexPath path) const {
 }
 
 std::optional<IndexPath> CollectionView::indexPathForItemAtPoint(const QPointF& p) const {
-    const int i = itemAtContentPoint(QPointF(p.x(), p.y() + m_offset));
+    const int i = layoutNow().itemAt(QPointF(p.x(), p.y() + m_offset));
     if (i < 0)
         return std::nullopt;
     return IndexPath{0, i};
@@ -452,39 +341,11 @@ void CollectionView::scrollToItems(const QList<IndexPath>& paths, ScrollPosition
 
 void CollectionView::handleMouseDown(const Event& e) {
     const QPointF p = convertFromWindow(e.locationInWindow());
-    QPointer<CollectionView> guard(this);
-    if (Window* w = kitWindow())
-        w->makeFirstResponder(nullptr);
-    if (!guard)
+    if (!takeFirstResponderOnPress(nullptr))
         return;
     const auto path = indexPathForItemAtPoint(p);
-    m_drag.press(path ? path->item : -1, e.locationInWindow());
     m_pressEvent = e;
-    if (!m_selectable)
-        return;
-    if (!path) {
-        deselectAll();
-        return;
-    }
-    const int i = path->item;
-    const Qt::KeyboardModifiers mods = e.modifierFlags();
-    IndexSet next;
-    if (m_multiple && (mods & Qt::ControlModifier)) {
-        next = m_selection;
-        if (next.contains(i))
-            next.remove(i);
-        else
-            next.add(i);
-    } else if (m_multiple && (mods & Qt::ShiftModifier) && m_anchor >= 0) {
-        next = IndexSet::range(std::min(m_anchor, i), std::abs(i - m_anchor) + 1);
-    } else if (m_selection.contains(i)) {
-        return; // a press on a selected tile keeps the selection (it may start a drag)
-    } else {
-        next = IndexSet(i);
-    }
-    if (!(mods & Qt::ShiftModifier))
-        m_anchor = i;
-    changeSelectionByUser(std::move(next));
+    pressIndex(path ? path->item : -1, e, m_selectable);
 }
 
 void CollectionView::mouseDown(const Event& e) {
@@ -492,40 +353,50 @@ void CollectionView::mouseDown(const Event& e) {
 }
 
 void CollectionView::mouseDragged(const Event& e) {
-    if (m_drag.shouldStart(e.locationInWindow()))
-        startDrag(m_pressEvent);
+    if (!m_drag.shouldStart(e.locationInWindow()))
+        return;
+    CollectionViewDelegate* d = m_delegate.get();
+    const IndexSet items = draggedIndexes();
+    if (d && !items.isEmpty() &&
+        d->collectionViewCanDragItemsAtIndexPaths(this, pathsOf(items), m_pressEvent))
+        startDrag(items);
 }
 
-void CollectionView::mouseUp(const Event& e) {
+void CollectionView::mouseUp(const Event&) {
     // A plain click on a tile of a multiple selection selects that tile alone.
-    const int pressed = m_drag.pressedIndex();
-    if (!m_drag.isDragging() && pressed >= 0 && m_selection.count() > 1 &&
-        !(e.modifierFlags() & (Qt::ControlModifier | Qt::ShiftModifier)) && m_selection.contains(pressed))
-        changeSelectionByUser(IndexSet(pressed));
-    m_drag.release();
-}
-
-void CollectionView::wheelEvent(QWheelEvent* e) {
-    const int dy = e->pixelDelta().isNull() ? -e->angleDelta().y() / 2 : -e->pixelDelta().y();
-    m_scroller->setValue(m_scroller->value() + dy);
-    e->accept();
+    releasePress();
 }
 
 std::pair<IndexPath, CollectionDropPosition> CollectionView::proposedDrop(const QPointF& p) const {
     if (auto path = indexPathForItemAtPoint(p))
         return {*path, CollectionDropPosition::On};
-    // Between tiles: before the tile that follows the point in reading order.
-    const QPointF c(p.x(), p.y() + m_offset);
-    const qreal lineH = m_itemSize.height() + m_line;
-    const int line = std::max(0, int((c.y() - headerHeight() - m_inset.top()) / lineH));
-    // The number of tile centres left of the point on its line.
-    const qreal step = m_itemSize.width() + m_interitem;
-    const int col = std::clamp(int(std::floor((c.x() - m_inset.left() - m_itemSize.width() / 2) / step)) + 1,
-                               0, numberOfColumns());
-    return {IndexPath{0, std::min(m_count, line * numberOfColumns() + col)}, CollectionDropPosition::Before};
+    return {IndexPath{0, layoutNow().insertionIndexAt(QPointF(p.x(), p.y() + m_offset))},
+            CollectionDropPosition::Before};
 }
 
-void CollectionView::setUpDropTarget() {
+void CollectionView::setUpDragging() {
+    // As a source: what the drag of the pressed rows or tiles carries and whom it tells.
+    m_dragSource.writerFor = [this](int item) -> std::shared_ptr<PasteboardWriter> {
+        auto* d = m_delegate.get();
+        return d ? d->collectionViewPasteboardWriterForItemAtIndexPath(this, IndexPath{0, item}) : nullptr;
+    };
+    m_dragSource.willBegin = [this](DraggingSession* session, const IndexSet& items) {
+        if (auto* d = m_delegate.get())
+            d->collectionViewDraggingSessionWillBegin(this, session, session->startPoint, pathsOf(items));
+    };
+    m_dragSource.promised = [this](const QString& folder, const IndexSet& items) {
+        if (auto* d = m_delegate.get())
+            d->collectionViewNamesOfPromisedFilesDroppedAtDestination(this, folder, pathsOf(items));
+    };
+    m_dragSource.ended = [this](DraggingSession* session, QPointF at, DragOperation op) {
+        if (auto* d = m_delegate.get())
+            d->collectionViewDraggingSessionEnded(this, session, at, op);
+    };
+    m_dragSource.filesFor = [this](const IndexSet& items) {
+        auto* d = m_delegate.get();
+        return d ? d->collectionViewFilesForPromisedItems(this, pathsOf(items)) : QStringList();
+    };
+    // As a target: where a drop would go, and whether it is taken.
     m_drag.validate = [this](const DraggingInfo& info, QPointF p) {
         drag::ListDragSupport::Proposal out;
         CollectionViewDelegate* d = m_delegate.get();
@@ -558,59 +429,6 @@ void CollectionView::setUpDropTarget() {
         if (auto* d = m_delegate.get())
             d->collectionViewDraggingExited(this);
     };
-}
-
-void CollectionView::dragEnterEvent(QDragEnterEvent* e) {
-    m_drag.dragEnter(this, e);
-}
-
-void CollectionView::dragMoveEvent(QDragMoveEvent* e) {
-    m_drag.dragMove(this, e);
-}
-
-void CollectionView::dragLeaveEvent(QDragLeaveEvent* e) {
-    m_drag.dragLeave(e);
-}
-
-void CollectionView::dropEvent(QDropEvent* e) {
-    m_drag.drop(this, e);
-}
-
-void CollectionView::startDrag(const Event& e) {
-    CollectionViewDelegate* d = m_delegate.get();
-    const int pressed = m_drag.pressedIndex();
-    if (!d || pressed < 0)
-        return;
-    const IndexSet items = m_selection.contains(pressed) ? m_selection : IndexSet(pressed);
-    QList<IndexPath> paths;
-    items.forEach([&](int i) { paths.append(IndexPath{0, i}); });
-    if (!d->collectionViewCanDragItemsAtIndexPaths(this, paths, e))
-        return;
-    drag::OwnDragHooks hooks;
-    hooks.willBegin = [this, paths](DraggingSession* s) {
-        if (auto* del = m_delegate.get())
-            del->collectionViewDraggingSessionWillBegin(this, s, s->startPoint, paths);
-    };
-    hooks.promised = [this, paths](const QString& folder) {
-        if (auto* del = m_delegate.get())
-            del->collectionViewNamesOfPromisedFilesDroppedAtDestination(this, folder, paths);
-    };
-    hooks.ended = [this](DraggingSession* s, QPointF at, DragOperation op) {
-        if (auto* del = m_delegate.get())
-            del->collectionViewDraggingSessionEnded(this, s, at, op);
-    };
-    hooks.provideFiles = [this, paths] {
-        auto* del = m_delegate.get();
-        return del ? del->collectionViewFilesForPromisedItems(this, paths) : QStringList();
-    };
-    m_drag.start(
-        this, items.toList(),
-        [this](int i) {
-            auto* del = m_delegate.get();
-            return del ? del->collectionViewPasteboardWriterForItemAtIndexPath(this, IndexPath{0, i})
-                       : nullptr;
-        },
-        hooks);
 }
 
 } // namespace kit

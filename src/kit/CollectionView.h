@@ -2,17 +2,15 @@
 
 #include "foundation/Weak.h"
 #include "kit/Drag.h"
+#include "kit/GridLayout.h"
 #include "kit/IndexSet.h"
-#include "kit/View.h"
+#include "kit/ItemsView.h"
 #include "kit/ViewController.h"
 
-#include <QHash>
 #include <QMargins>
 #include <functional>
 #include <map>
 #include <optional>
-
-class QScrollBar;
 
 namespace kit {
 
@@ -135,26 +133,18 @@ public:
 
 // A virtualized grid of equal tiles in one section, with a header above the tiles that scrolls
 // with them. Only tiles in and near the visible rectangle exist; they are reused by identifier.
-class CollectionView : public View {
+class CollectionView : public ItemsView,
+                       public SourceAndDelegate<CollectionViewDataSource, CollectionViewDelegate> {
     Q_OBJECT
 public:
     explicit CollectionView(QWidget* parent = nullptr);
-    ~CollectionView() override;
-
-    void setDataSource(CollectionViewDataSource* ds) { m_dataSource = ds; }
-    CollectionViewDataSource* dataSource() const { return m_dataSource.get(); }
-    void setDelegate(CollectionViewDelegate* d) { m_delegate = d; }
-    CollectionViewDelegate* delegate() const { return m_delegate.get(); }
 
     // Layout.
     void setItemSize(const QSizeF& s);
-    QSizeF itemSize() const { return m_itemSize; }
+    QSizeF itemSize() const { return m_layout.itemSize(); }
     void setSpacing(qreal interitem, qreal line);
     void setSectionInset(const QMargins& m);
-    // The header above the tiles (owned); null removes it.
-    void setHeaderView(View* header);
-    View* headerView() const { return m_header; }
-    int numberOfColumns() const;
+    int numberOfColumns() const { return layoutNow().columns(); }
 
     void registerItem(const QString& identifier, std::function<CollectionViewItem*()> factory);
     CollectionViewItem* makeItem(const QString& identifier, IndexPath indexPath);
@@ -163,7 +153,7 @@ public:
     }
 
     void reloadData();
-    int numberOfItems() const { return m_count; }
+    int numberOfItems() const { return m_selection.count(); }
     // Insertions and deletions (already made in the data source); completion runs afterwards
     // on the main queue.
     void performBatchUpdates(const std::function<void()>& updates, std::function<void(bool)> completion = {});
@@ -176,15 +166,15 @@ public:
     void selectAll();
     void deselectAll();
     QList<IndexPath> selectionIndexPaths() const;
-    const IndexSet& selectionIndexes() const { return m_selection; }
+    const IndexSet& selectionIndexes() const { return m_selection.selection(); }
     void setSelectable(bool s) { m_selectable = s; }
-    void setAllowsMultipleSelection(bool m) { m_multiple = m; }
+    void setAllowsMultipleSelection(bool m) { m_selection.setAllowsMultiple(m); }
 
     CollectionViewItem* itemAtIndexPath(IndexPath path) const;
     std::optional<IndexPath> indexPathForItemAtPoint(const QPointF& pointInView) const;
     QList<int> displayedItems() const;
     // The frame of an item in document coordinates (the header's top at y 0).
-    QRectF frameForItem(int item) const;
+    QRectF frameForItem(int item) const { return layoutNow().frameOf(item); }
 
     QRectF visibleRect() const;
     void scrollToPoint(const QPointF& documentPoint);
@@ -193,52 +183,29 @@ public:
     // The grid's own handling of a press (selection), also run by items.
     void handleMouseDown(const Event& e);
 
-    void tile();
+    void tile() override;
 
 protected:
-    void layout() override;
     void mouseDown(const Event& e) override;
     void mouseDragged(const Event& e) override;
     void mouseUp(const Event& e) override;
-    void wheelEvent(QWheelEvent* e) override;
-    void dragEnterEvent(QDragEnterEvent* e) override;
-    void dragMoveEvent(QDragMoveEvent* e) override;
-    void dragLeaveEvent(QDragLeaveEvent* e) override;
-    void dropEvent(QDropEvent* e) override;
+    int wheelStep() const override { return 60; }
+    void selectionDidChange(const SelectionChange& change, bool byUser) override;
 
 private:
-    qreal headerHeight() const;
-    qreal contentHeight() const;
-    int itemAtContentPoint(const QPointF& p) const;
+    QWidget* headerContainer() override { return m_document; }
+    // The layout with the present width, header height and number of tiles.
+    const GridLayout& layoutNow() const;
     void removeDisplayed(int item);
     void recycle(CollectionViewItem* item);
-    void applySelection();
-    void changeSelectionByUser(IndexSet next);
     std::pair<IndexPath, CollectionDropPosition> proposedDrop(const QPointF& pointInView) const;
-    void setUpDropTarget();
-    void startDrag(const Event& e);
+    void setUpDragging();
 
-    nubo::Weak<CollectionViewDataSource> m_dataSource;
-    nubo::Weak<CollectionViewDelegate> m_delegate;
     View* m_document = nullptr;
-    View* m_header = nullptr;
-    QScrollBar* m_scroller = nullptr;
-    QHash<QString, std::function<CollectionViewItem*()>> m_factories;
-    QHash<QString, QList<QPointer<CollectionViewItem>>> m_pool;
+    ReusePool<CollectionViewItem> m_pool;
     std::map<int, CollectionViewItem*> m_displayed;
-    QSizeF m_itemSize = QSizeF(100, 100);
-    qreal m_interitem = 10;
-    qreal m_line = 10;
-    QMargins m_inset = QMargins(10, 10, 10, 10);
-    int m_count = 0;
-    int m_offset = 0;
-    int m_updates = 0;
-    bool m_tiling = false;
-    IndexSet m_selection;
-    int m_anchor = -1;
+    mutable GridLayout m_layout;
     bool m_selectable = true;
-    bool m_multiple = true;
-    drag::ListDragSupport m_drag;
     Event m_pressEvent;
 };
 

@@ -2,12 +2,9 @@
 
 #include "kit/Window.h"
 
-#include <QApplication>
-#include <QDropEvent>
 #include <QPainter>
 #include <QPointer>
 #include <QScrollBar>
-#include <QWheelEvent>
 #include <cmath>
 
 namespace kit {
@@ -67,47 +64,44 @@ void TableRowView::draw(QPainter& p) {
 
 TableHeaderView::TableHeaderView(QWidget* parent) : View(parent) {}
 
+TableView* TableHeaderView::tableView() const {
+    return qobject_cast<TableView*>(parentWidget());
+}
+
 QRectF TableHeaderView::headerRectOfColumn(int column) const {
-    if (!m_table)
+    const TableView* table = tableView();
+    if (!table)
         return {};
-    const QRectF r = m_table->rectOfColumn(column);
+    const QRectF r = table->rectOfColumn(column);
     return r.isNull() ? QRectF() : QRectF(r.x(), 0, r.width(), height());
 }
 
 void TableHeaderView::draw(QPainter& p) {
-    if (!m_table)
+    const TableView* table = tableView();
+    if (!table)
         return;
     p.setPen(palette().color(QPalette::WindowText));
-    for (int i = 0; i < m_table->numberOfColumns(); ++i)
+    for (int i = 0; i < table->numberOfColumns(); ++i)
         p.drawText(headerRectOfColumn(i).adjusted(4, 0, -4, 0), Qt::AlignLeft | Qt::AlignVCenter,
-                   m_table->tableColumns()[i]->title());
+                   table->tableColumns()[i]->title());
     p.setPen(palette().color(QPalette::Mid));
     p.drawLine(QPointF(0, height() - 0.5), QPointF(width(), height() - 0.5));
 }
 
 // ---- TableView
 
-TableView::TableView(QWidget* parent) : View(parent) {
+TableView::TableView(QWidget* parent) : ItemsView(parent) {
     m_clip = new View(this);
-    m_scroller = new QScrollBar(Qt::Vertical, this);
-    connect(m_scroller, &QScrollBar::valueChanged, this, [this](int v) {
-        if (v == m_offset)
-            return;
-        m_offset = v;
-        tile();
+    m_scroller->raise();
+    m_layout.setHeightSource([this](int row) -> qreal {
+        TableViewDelegate* d = m_delegate.get();
+        return d ? d->tableViewHeightOfRow(this, row) : -1;
     });
     auto* header = new TableHeaderView;
     header->setFrameSize(QSizeF(100, kDefaultHeaderHeight));
     setHeaderView(header);
-    setFocusPolicy(Qt::ClickFocus);
-    setUpDropTarget();
+    setUpDragging();
     registerView(kDefaultRowId, [] { return new TableRowView; });
-}
-
-TableView::~TableView() {
-    // Views go with their parents; only the callbacks must not run any more.
-    m_delegate.reset();
-    m_dataSource.reset();
 }
 
 TableColumn* TableView::addTableColumn(const QString& identifier, const QString& title, qreal width) {
@@ -159,7 +153,7 @@ QRectF TableView::rectOfColumn(int column) const {
     const auto spans = columnSpans(m_clip->width());
     if (column < 0 || column >= int(spans.size()))
         return {};
-    return QRectF(spans[column].first, 0, spans[column].second, contentHeight());
+    return QRectF(spans[column].first, 0, spans[column].second, m_layout.contentHeight());
 }
 
 int TableView::columnAtPoint(const QPointF& p) const {
@@ -170,88 +164,26 @@ int TableView::columnAtPoint(const QPointF& p) const {
     return -1;
 }
 
-void TableView::setHeaderView(View* header) {
-    if (header == m_header)
-        return;
-    delete m_header;
-    m_header = header;
-    if (header) {
-        header->setParent(this);
-        if (auto* th = qobject_cast<TableHeaderView*>(header))
-            th->m_table = this;
-        header->show();
-    }
-    tile();
-}
-
-qreal TableView::headerHeight() const {
-    return m_header ? m_header->height() : 0;
-}
-
 void TableView::registerView(const QString& identifier, std::function<View*()> factory) {
-    m_factories.insert(identifier, std::move(factory));
+    m_pool.registerFactory(identifier, std::move(factory));
 }
 
 View* TableView::makeView(const QString& identifier) {
-    auto it = m_pool.find(identifier);
-    while (it != m_pool.end() && !it->isEmpty())
-        if (View* v = it->takeLast())
-            return v;
-    auto f = m_factories.constFind(identifier);
-    if (f == m_factories.constEnd() || !*f)
-        return nullptr;
-    View* v = (*f)();
-    if (v) {
+    return m_pool.take(identifier, [&](View* v) {
         v->setIdentifier(identifier);
         v->hide();
         v->setParent(m_clip);
-    }
-    return v;
+    });
 }
 
 void TableView::setRowHeight(qreal h) {
-    m_rowHeight = std::max<qreal>(1, h);
-    rebuildHeights();
+    m_layout.setRowHeight(h);
     tile();
 }
 
 void TableView::noteHeightOfRowsChanged() {
-    rebuildHeights();
+    m_layout.invalidate();
     tile();
-}
-
-void TableView::rebuildHeights() {
-    m_prefix.clear();
-    m_variable = false;
-    TableViewDelegate* d = m_delegate.get();
-    if (!d || m_rowCount == 0 || d->tableViewHeightOfRow(this, 0) < 0)
-        return;
-    m_variable = true;
-    m_prefix.resize(size_t(m_rowCount) + 1);
-    m_prefix[0] = 0;
-    for (int r = 0; r < m_rowCount; ++r) {
-        const qreal h = d->tableViewHeightOfRow(this, r);
-        m_prefix[r + 1] = m_prefix[r] + (h > 0 ? h : m_rowHeight);
-    }
-}
-
-qreal TableView::heightOf(int row) const {
-    return m_variable ? m_prefix[row + 1] - m_prefix[row] : m_rowHeight;
-}
-qreal TableView::topOf(int row) const {
-    return m_variable ? m_prefix[row] : row * m_rowHeight;
-}
-qreal TableView::contentHeight() const {
-    return m_variable ? m_prefix[m_rowCount] : m_rowCount * m_rowHeight;
-}
-
-int TableView::rowAtContentY(qreal y) const {
-    if (y < 0 || y >= contentHeight())
-        return -1;
-    if (!m_variable)
-        return std::min(m_rowCount - 1, int(y / m_rowHeight));
-    auto it = std::upper_bound(m_prefix.begin(), m_prefix.end(), y);
-    return std::clamp(int(it - m_prefix.begin()) - 1, 0, m_rowCount - 1);
 }
 
 qreal TableView::clipHeight() const {
@@ -263,9 +195,9 @@ void TableView::reloadData() {
         removeDisplayed(m_displayed.begin()->first, m_displayed.begin()->first);
     dropOffscreen();
     TableViewDataSource* ds = m_dataSource.get();
-    m_rowCount = ds ? std::max(0, ds->numberOfRowsInTableView(this)) : 0;
-    rebuildHeights();
-    setSelection(m_selection.intersectedWithRange(0, m_rowCount), true);
+    const int rows = ds ? std::max(0, ds->numberOfRowsInTableView(this)) : 0;
+    m_layout.setRowCount(rows);
+    commit(m_selection.setCount(rows), false);
     tile();
 }
 
@@ -281,87 +213,35 @@ void TableView::endUpdates() {
 void TableView::insertRows(const IndexSet& rows) {
     if (rows.isEmpty())
         return;
-    // The new rows' places, each clamped to the rows there are once the earlier ones are in.
-    std::vector<int> inserted;
-    inserted.reserve(size_t(rows.count()));
-    int count = m_rowCount;
-    rows.forEach([&](int r) {
-        inserted.push_back(std::clamp(r, 0, count));
-        ++count;
-    });
-    // One pass over each list instead of one per new row: an old row moves down by the number of
-    // new rows at or above its new place (ascending old rows, so that number only grows).
-    const auto mover = [&inserted] {
-        return [&inserted, j = size_t(0)](int old) mutable {
-            while (j < inserted.size() && inserted[j] <= old + int(j))
-                ++j;
-            return old + int(j);
-        };
-    };
-    IndexSet selection;
-    auto moveSelected = mover();
-    m_selection.forEach([&](int i) { selection.add(moveSelected(i)); });
-    m_selection = std::move(selection);
-    if (m_anchor >= 0)
-        m_anchor = mover()(m_anchor);
-    std::map<int, TableRowView*> moved;
-    auto moveDisplayed = mover();
-    for (auto& [row, d] : m_displayed)
-        moved.emplace_hint(moved.end(), moveDisplayed(row), d);
-    m_displayed.swap(moved);
-    m_rowCount = count;
-    rebuildHeights();
+    moveKeys(m_displayed, SelectionModel::InsertMap(rows, m_selection.count()));
+    m_selection.insert(rows);
+    m_layout.setRowCount(m_selection.count());
     if (m_updates == 0)
         tile();
 }
 
 void TableView::removeRows(const IndexSet& rows) {
-    const IndexSet removed = rows.intersectedWithRange(0, m_rowCount);
+    const IndexSet removed = rows.intersectedWithRange(0, m_selection.count());
     if (removed.isEmpty())
         return;
-    const int before = m_selection.count();
-    QList<int> list = removed.toList();
+    const QList<int> list = removed.toList();
     for (auto it = list.crbegin(); it != list.crend(); ++it)
-        if (m_displayed.count(*it))
-            removeDisplayed(*it, -1);
-    // One pass over each list: a surviving row moves up by the number of removed rows above it.
-    const auto mover = [&list] {
-        return [&list, j = qsizetype(0)](int old) mutable {
-            while (j < list.size() && list[j] < old)
-                ++j;
-            return old - int(j);
-        };
-    };
-    IndexSet selection;
-    auto moveSelected = mover();
-    m_selection.forEach([&](int i) {
-        if (!removed.contains(i))
-            selection.add(moveSelected(i));
-    });
-    m_selection = std::move(selection);
-    if (m_anchor >= 0)
-        m_anchor = removed.contains(m_anchor) ? -1 : mover()(m_anchor);
-    std::map<int, TableRowView*> moved;
-    auto moveDisplayed = mover();
-    for (auto& [row, d] : m_displayed)
-        moved.emplace_hint(moved.end(), moveDisplayed(row), d);
-    m_displayed.swap(moved);
-    m_rowCount -= int(list.size());
-    rebuildHeights();
+        removeDisplayed(*it, -1);
+    moveKeys(m_displayed, SelectionModel::RemoveMap(removed, m_selection.count()));
+    const bool lostSelected = m_selection.remove(removed);
+    m_layout.setRowCount(m_selection.count());
     if (m_updates == 0)
         tile();
     // Removing selected rows changes the selection; shifting the others does not.
-    if (m_selection.count() != before)
+    if (lostSelected)
         if (auto* d = m_delegate.get())
             d->tableViewSelectionDidChange(this);
 }
 
 void TableView::removeDisplayed(int row, int reportedRow) {
-    auto it = m_displayed.find(row);
-    if (it == m_displayed.end())
+    TableRowView* rv = takeDisplayed(m_displayed, row);
+    if (!rv)
         return;
-    TableRowView* rv = it->second;
-    m_displayed.erase(it);
     if (auto* d = m_delegate.get())
         d->tableViewDidRemoveRowView(this, rv, reportedRow);
     if (m_updates > 0)
@@ -379,7 +259,7 @@ void TableView::recycle(View* v) {
         v->deleteLater();
         return;
     }
-    m_pool[v->identifier()].append(v);
+    m_pool.put(v->identifier(), v);
 }
 
 void TableView::recycleRow(TableRowView* rv) {
@@ -435,10 +315,6 @@ TableRowView* TableView::makeRow(int row) {
     return rv;
 }
 
-void TableView::layout() {
-    tile();
-}
-
 void TableView::tile() {
     if (m_tiling || m_updates > 0)
         return;
@@ -450,32 +326,23 @@ void TableView::tile() {
     const int w = QWidget::width();
     const int h = QWidget::height();
     const int hh = int(headerHeight());
-    const int sbw = m_scroller->sizeHint().width();
+    const int sbw = scrollerWidth();
     const int clipH = std::max(0, h - hh);
-    const int maxOffset = std::max(0, int(std::ceil(contentHeight())) - clipH);
-    const bool needsScroller = maxOffset > 0;
-    const int clipW = std::max(0, w - (needsScroller ? sbw : 0));
+    const qreal content = m_layout.contentHeight();
+    const int maxOffset = std::max(0, int(std::ceil(content)) - clipH);
+    const int clipW = std::max(0, w - (maxOffset > 0 ? sbw : 0));
     if (m_header)
         m_header->setGeometry(0, 0, clipW, hh);
     m_clip->setGeometry(0, hh, clipW, clipH);
-    m_scroller->setVisible(needsScroller);
-    m_scroller->setGeometry(clipW, hh, sbw, clipH);
-    m_offset = std::clamp(m_offset, 0, maxOffset);
-    {
-        const QSignalBlocker block(m_scroller);
-        m_scroller->setRange(0, maxOffset);
-        m_scroller->setPageStep(std::max(1, clipH));
-        m_scroller->setSingleStep(int(m_rowHeight));
-        m_scroller->setValue(m_offset);
-    }
+    placeScroller(QRect(clipW, hh, sbw, clipH), maxOffset, int(m_layout.rowHeight()));
 
+    const int rowCount = m_layout.rowCount();
     int first = 0;
     int last = -1;
-    if (m_rowCount > 0 && clipH > 0) {
-        first = rowAtContentY(m_offset);
-        last = rowAtContentY(std::min<qreal>(m_offset + clipH - 1, contentHeight() - 1));
-        first = std::max(0, first - kOverscan);
-        last = std::min(m_rowCount - 1, last + kOverscan);
+    if (rowCount > 0 && clipH > 0) {
+        first = std::max(0, m_layout.rowAt(m_offset) - kOverscan);
+        last = std::min(rowCount - 1,
+                        m_layout.rowAt(std::min<qreal>(m_offset + clipH - 1, content - 1)) + kOverscan);
     }
     // Collected first: the removal callbacks may change the table.
     std::vector<int> leaving;
@@ -495,8 +362,8 @@ void TableView::tile() {
     const auto cols = columnSpans(clipW);
     const int rowWidth = cols.empty() ? clipW : cols.back().first + cols.back().second;
     for (auto& [r, rv] : m_displayed) {
-        const int rh = int(heightOf(r));
-        rv->setGeometry(0, int(topOf(r)) - m_offset, rowWidth, rh);
+        const int rh = int(m_layout.heightOf(r));
+        rv->setGeometry(0, int(m_layout.topOf(r)) - m_offset, rowWidth, rh);
         for (int c = 0; c < int(cols.size()) && c < int(rv->m_cells.size()); ++c)
             if (View* cell = rv->m_cells[c])
                 cell->setGeometry(cols[c].first, 0, cols[c].second, rh);
@@ -525,7 +392,7 @@ TableRowView* TableView::rowViewAtRow(int row, bool makeIfNecessary) {
     auto it = m_displayed.find(row);
     if (it != m_displayed.end())
         return it->second;
-    if (!makeIfNecessary || row < 0 || row >= m_rowCount)
+    if (!makeIfNecessary || row < 0 || row >= numberOfRows())
         return nullptr;
     TableRowView* rv = makeRow(row);
     rv->hide();
@@ -553,16 +420,16 @@ int TableView::rowForView(const QWidget* view) const {
 }
 
 QRectF TableView::rectOfRow(int row) const {
-    if (row < 0 || row >= m_rowCount)
+    if (row < 0 || row >= numberOfRows())
         return {};
-    return QRectF(0, topOf(row), m_clip->width(), heightOf(row));
+    return QRectF(0, m_layout.topOf(row), m_clip->width(), m_layout.heightOf(row));
 }
 
 int TableView::rowAtPoint(const QPointF& p) const {
     const qreal hh = headerHeight();
     if (p.y() < hh || p.x() < 0 || p.x() >= m_clip->width())
         return -1;
-    return rowAtContentY(p.y() - hh + m_offset);
+    return m_layout.rowAt(p.y() - hh + m_offset);
 }
 
 QRectF TableView::visibleRect() const {
@@ -571,10 +438,10 @@ QRectF TableView::visibleRect() const {
 }
 
 void TableView::scrollRowToVisible(int row) {
-    if (row < 0 || row >= m_rowCount)
+    if (row < 0 || row >= numberOfRows())
         return;
-    const qreal top = topOf(row);
-    const qreal bottom = top + heightOf(row);
+    const qreal top = m_layout.topOf(row);
+    const qreal bottom = top + m_layout.heightOf(row);
     int offset = m_offset;
     if (top < m_offset)
         offset = int(std::floor(top));
@@ -597,50 +464,27 @@ void TableView::setSelectionHighlightStyle(SelectionHighlightStyle s) {
         rv->setSelectionHighlightStyle(s);
 }
 
-void TableView::setSelection(IndexSet s, bool notify) {
-    if (s == m_selection)
-        return;
-    m_selection = std::move(s);
-    applySelectionToRows();
-    if (notify)
-        if (auto* d = m_delegate.get())
-            d->tableViewSelectionDidChange(this);
-}
-
-void TableView::applySelectionToRows() {
+void TableView::selectionDidChange(const SelectionChange&, bool) {
     for (auto& [r, rv] : m_displayed)
         rv->setSelected(m_selection.contains(r));
+    if (auto* d = m_delegate.get())
+        d->tableViewSelectionDidChange(this);
 }
 
 void TableView::selectRowIndexes(const IndexSet& rows, bool extend) {
-    IndexSet wanted = rows.intersectedWithRange(0, m_rowCount);
-    if (!m_multiple) {
-        // One row at most: the last one asked for.
-        const int last = wanted.last();
-        wanted = last < 0 ? IndexSet() : IndexSet(last);
-        extend = false;
-    }
-    IndexSet next = extend ? m_selection : IndexSet();
-    next.add(wanted);
-    if (!wanted.isEmpty())
-        m_anchor = wanted.last();
-    setSelection(std::move(next), true);
+    commit(m_selection.select(rows, extend), false);
 }
 
 void TableView::deselectRow(int row) {
-    IndexSet next = m_selection;
-    next.remove(row);
-    setSelection(std::move(next), true);
+    commit(m_selection.deselect(IndexSet(row)), false);
 }
 
 void TableView::selectAll() {
-    if (!m_multiple)
-        return;
-    setSelection(IndexSet::range(0, m_rowCount), true);
+    commit(m_selection.selectAll(), false);
 }
 
 void TableView::deselectAll() {
-    setSelection(IndexSet(), true);
+    commit(m_selection.clear(), false);
 }
 
 bool TableView::becomeFirstResponder() {
@@ -662,60 +506,26 @@ void TableView::mouseDown(const Event& e) {
         m_lastClickCount = 0;
         m_clickedRow = -1;
         m_drag.release();
-        m_pendingSelect = -1;
+        m_selection.release(true);
         return;
     }
-    QPointer<TableView> guard(this);
-    if (Window* w = kitWindow())
-        w->makeFirstResponder(this);
-    if (!guard)
+    if (!takeFirstResponderOnPress(this))
         return;
     const int row = rowAtPoint(p);
     m_clickedRow = row;
     m_clickedColumn = row >= 0 ? columnAtPoint(p) : -1;
     m_lastClickCount = e.clickCount();
-    m_drag.press(row, e.locationInWindow());
-    m_pendingSelect = -1;
-    if (row < 0) {
-        if (m_allowsEmpty)
-            deselectAll();
-        return;
-    }
-    const Qt::KeyboardModifiers mods = e.modifierFlags();
-    if (m_multiple && (mods & Qt::ControlModifier)) {
-        if (m_selection.contains(row))
-            deselectRow(row);
-        else
-            selectRowIndexes(IndexSet(row), true);
-    } else if (m_multiple && (mods & Qt::ShiftModifier) && m_anchor >= 0) {
-        const int a = std::min(m_anchor, row);
-        const int anchor = m_anchor;
-        setSelection(IndexSet::range(a, std::abs(row - anchor) + 1), true);
-        m_anchor = anchor;
-    } else if (m_selection.contains(row) && m_selection.count() > 1) {
-        // Keep a multiple selection until mouse up, so that it can be dragged.
-        m_pendingSelect = row;
-    } else {
-        selectRowIndexes(IndexSet(row), false);
-    }
+    pressIndex(row, e, true);
 }
 
 void TableView::mouseDragged(const Event& e) {
-    if (!m_drag.shouldStart(e.locationInWindow()))
-        return;
-    m_pendingSelect = -1;
-    startDrag();
+    if (m_drag.shouldStart(e.locationInWindow()) && m_dataSource.get())
+        startDrag(draggedIndexes());
 }
 
-void TableView::mouseUp(const Event& e) {
-    Q_UNUSED(e);
-    if (m_pendingSelect >= 0) {
-        const int row = m_pendingSelect;
-        m_pendingSelect = -1;
-        selectRowIndexes(IndexSet(row), false);
-    }
+void TableView::mouseUp(const Event&) {
     const bool dragged = m_drag.isDragging();
-    m_drag.release();
+    releasePress();
     if (dragged)
         return;
     if (m_lastClickCount == 2) {
@@ -731,34 +541,24 @@ void TableView::mouseUp(const Event& e) {
 
 void TableView::keyDown(const Event& e) {
     const int key = e.keyCode();
-    if ((key == Qt::Key_Up || key == Qt::Key_Down) && m_rowCount > 0) {
-        int row = m_selection.isEmpty() ? (key == Qt::Key_Down ? -1 : m_rowCount) : m_selection.last();
-        row = std::clamp(row + (key == Qt::Key_Down ? 1 : -1), 0, m_rowCount - 1);
-        selectRowIndexes(IndexSet(row), (e.modifierFlags() & Qt::ShiftModifier) && m_multiple);
-        scrollRowToVisible(row);
+    if (key == Qt::Key_Up || key == Qt::Key_Down) {
+        if (numberOfRows() == 0)
+            return View::keyDown(e);
+        commit(m_selection.moveCursor(key == Qt::Key_Down ? 1 : -1, e.modifierFlags() & Qt::ShiftModifier),
+               true);
+        scrollRowToVisible(m_selection.cursor());
         return;
     }
     View::keyDown(e);
 }
 
-void TableView::wheelEvent(QWheelEvent* e) {
-    const int dy =
-        e->pixelDelta().isNull() ? -e->angleDelta().y() * int(m_rowHeight) * 3 / 120 : -e->pixelDelta().y();
-    if (dy == 0) {
-        e->ignore();
-        return;
-    }
-    m_scroller->setValue(m_scroller->value() + dy);
-    e->accept();
-}
-
 std::pair<int, TableDropPosition> TableView::proposedDrop(const QPointF& p) const {
     const qreal y = p.y() - headerHeight() + m_offset;
-    const int row = rowAtContentY(y);
+    const int row = m_layout.rowAt(y);
     if (row < 0)
-        return {y < 0 ? 0 : m_rowCount, TableDropPosition::Above};
-    const qreal top = topOf(row);
-    const qreal h = heightOf(row);
+        return {y < 0 ? 0 : numberOfRows(), TableDropPosition::Above};
+    const qreal top = m_layout.topOf(row);
+    const qreal h = m_layout.heightOf(row);
     const qreal zone = std::min(kAboveZone, h / 4);
     if (y - top < zone)
         return {row, TableDropPosition::Above};
@@ -767,16 +567,34 @@ std::pair<int, TableDropPosition> TableView::proposedDrop(const QPointF& p) cons
     return {row, TableDropPosition::On};
 }
 
-void TableView::setUpDropTarget() {
-    m_drag.validate = [this](const DraggingInfo& info, QPointF p) {
-        drag::ListDragSupport::Proposal out;
-        TableViewDataSource* ds = m_dataSource.get();
-        if (!ds)
-            return out;
+void TableView::setUpDragging() {
+    // As a source: what the drag of the pressed rows or tiles carries and whom it tells.
+    m_dragSource.writerFor = [this](int row) -> std::shared_ptr<PasteboardWriter> {
+        auto* ds = m_dataSource.get();
+        return ds ? ds->tableViewPasteboardWriterForRow(this, row) : nullptr;
+    };
+    m_dragSource.willBegin = [this](DraggingSession* session, const IndexSet& rows) {
+        if (auto* ds = m_dataSource.get())
+            ds->tableViewDraggingSessionWillBegin(this, session, session->startPoint, rows);
+    };
+    m_dragSource.promised = [this](const QString& folder, const IndexSet& rows) {
+        if (auto* ds = m_dataSource.get())
+            ds->tableViewNamesOfPromisedFilesDroppedAtDestination(this, folder, rows);
+    };
+    m_dragSource.ended = [this](DraggingSession* session, QPointF at, DragOperation op) {
+        if (auto* ds = m_dataSource.get())
+            ds->tableViewDraggingSessionEnded(this, session, at, op);
+    };
+    m_dragSource.filesFor = [this](const IndexSet& rows) {
+        auto* ds = m_dataSource.get();
+        return ds ? ds->tableViewFilesForPromisedRows(this, rows) : QStringList();
+    };
+    // As a target: where a drop would go, and whether it is taken.
+    m_drag.validate = [this](const DraggingInfo& info, QPointF p) -> drag::ListDragSupport::Proposal {
         const auto [row, pos] = proposedDrop(p);
-        out.operation = ds->tableViewValidateDrop(this, info, row, pos);
-        out.onIndex = pos == TableDropPosition::On ? row : -1;
-        return out;
+        if (TableViewDataSource* ds = m_dataSource.get())
+            return {ds->tableViewValidateDrop(this, info, row, pos), pos == TableDropPosition::On ? row : -1};
+        return {};
     };
     m_drag.accept = [this](const DraggingInfo& info, QPointF p) {
         TableViewDataSource* ds = m_dataSource.get();
@@ -791,54 +609,6 @@ void TableView::setUpDropTarget() {
         if (auto* ds = m_dataSource.get())
             ds->tableViewDraggingExited(this);
     };
-}
-
-void TableView::dragEnterEvent(QDragEnterEvent* e) {
-    m_drag.dragEnter(this, e);
-}
-
-void TableView::dragMoveEvent(QDragMoveEvent* e) {
-    m_drag.dragMove(this, e);
-}
-
-void TableView::dragLeaveEvent(QDragLeaveEvent* e) {
-    m_drag.dragLeave(e);
-}
-
-void TableView::dropEvent(QDropEvent* e) {
-    m_drag.drop(this, e);
-}
-
-void TableView::startDrag() {
-    TableViewDataSource* ds = m_dataSource.get();
-    const int pressed = m_drag.pressedIndex();
-    if (!ds || pressed < 0)
-        return;
-    const IndexSet rows = m_selection.contains(pressed) ? m_selection : IndexSet(pressed);
-    drag::OwnDragHooks hooks;
-    hooks.willBegin = [this, rows](DraggingSession* s) {
-        if (auto* d = m_dataSource.get())
-            d->tableViewDraggingSessionWillBegin(this, s, s->startPoint, rows);
-    };
-    hooks.promised = [this, rows](const QString& folder) {
-        if (auto* d = m_dataSource.get())
-            d->tableViewNamesOfPromisedFilesDroppedAtDestination(this, folder, rows);
-    };
-    hooks.ended = [this](DraggingSession* s, QPointF at, DragOperation op) {
-        if (auto* d = m_dataSource.get())
-            d->tableViewDraggingSessionEnded(this, s, at, op);
-    };
-    hooks.provideFiles = [this, rows] {
-        auto* d = m_dataSource.get();
-        return d ? d->tableViewFilesForPromisedRows(this, rows) : QStringList();
-    };
-    m_drag.start(
-        this, rows.toList(),
-        [this](int r) {
-            auto* d = m_dataSource.get();
-            return d ? d->tableViewPasteboardWriterForRow(this, r) : nullptr;
-        },
-        hooks);
 }
 
 } // namespace kit

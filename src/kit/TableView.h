@@ -3,15 +3,13 @@
 #include "foundation/Weak.h"
 #include "kit/Drag.h"
 #include "kit/IndexSet.h"
-#include "kit/View.h"
+#include "kit/ItemsView.h"
+#include "kit/TableLayout.h"
 
-#include <QHash>
 #include <functional>
 #include <map>
 #include <memory>
 #include <vector>
-
-class QScrollBar;
 
 namespace kit {
 
@@ -72,16 +70,13 @@ class TableHeaderView : public View {
     Q_OBJECT
 public:
     explicit TableHeaderView(QWidget* parent = nullptr);
-    TableView* tableView() const { return m_table; }
+    // The table it heads: its parent.
+    TableView* tableView() const;
     // The header rectangle of a column, in the header's coordinates.
     QRectF headerRectOfColumn(int column) const;
 
 protected:
     void draw(QPainter& p) override;
-
-private:
-    friend class TableView;
-    QPointer<TableView> m_table;
 };
 
 class TableViewDataSource {
@@ -129,17 +124,10 @@ public:
 // A view-based, virtualized table: only rows in and near the visible rectangle have views,
 // which are reused by identifier as they scroll. Its scroll origin follows the header
 // convention: the top of a table under a header of height H has visible origin y = -H.
-// Row geometry is O(1) for uniform heights and a prefix sum for per-row heights.
-class TableView : public View {
+class TableView : public ItemsView, public SourceAndDelegate<TableViewDataSource, TableViewDelegate> {
     Q_OBJECT
 public:
     explicit TableView(QWidget* parent = nullptr);
-    ~TableView() override;
-
-    void setDataSource(TableViewDataSource* ds) { m_dataSource = ds; }
-    TableViewDataSource* dataSource() const { return m_dataSource.get(); }
-    void setDelegate(TableViewDelegate* d) { m_delegate = d; }
-    TableViewDelegate* delegate() const { return m_delegate.get(); }
 
     // Columns (the table owns them).
     TableColumn* addTableColumn(const QString& identifier, const QString& title, qreal width);
@@ -151,11 +139,6 @@ public:
     // A column's rectangle in document coordinates.
     QRectF rectOfColumn(int column) const;
 
-    // Header: null removes it. The table takes ownership.
-    void setHeaderView(View* header);
-    View* headerView() const { return m_header; }
-    qreal headerHeight() const;
-
     // Reuse: register a factory for an identifier; makeView hands out a reused view or a new one.
     void registerView(const QString& identifier, std::function<View*()> factory);
     View* makeView(const QString& identifier);
@@ -163,13 +146,13 @@ public:
         return dynamic_cast<T*>(makeView(identifier));
     }
 
-    qreal rowHeight() const { return m_rowHeight; }
+    qreal rowHeight() const { return m_layout.rowHeight(); }
     void setRowHeight(qreal h);
     // Asks the delegate for the heights of these rows again.
     void noteHeightOfRowsChanged();
 
     void reloadData();
-    int numberOfRows() const { return m_rowCount; }
+    int numberOfRows() const { return m_selection.count(); }
 
     void beginUpdates();
     void endUpdates();
@@ -182,14 +165,14 @@ public:
     void deselectRow(int row);
     void selectAll();
     void deselectAll();
-    const IndexSet& selectedRowIndexes() const { return m_selection; }
-    int selectedRow() const { return m_selection.last(); }
-    int numberOfSelectedRows() const { return m_selection.count(); }
+    const IndexSet& selectedRowIndexes() const { return m_selection.selection(); }
+    int selectedRow() const { return m_selection.selection().last(); }
+    int numberOfSelectedRows() const { return m_selection.selection().count(); }
     bool isRowSelected(int row) const { return m_selection.contains(row); }
-    bool allowsMultipleSelection() const { return m_multiple; }
-    void setAllowsMultipleSelection(bool m) { m_multiple = m; }
-    bool allowsEmptySelection() const { return m_allowsEmpty; }
-    void setAllowsEmptySelection(bool e) { m_allowsEmpty = e; }
+    bool allowsMultipleSelection() const { return m_selection.allowsMultiple(); }
+    void setAllowsMultipleSelection(bool m) { m_selection.setAllowsMultiple(m); }
+    bool allowsEmptySelection() const { return m_selection.allowsEmpty(); }
+    void setAllowsEmptySelection(bool e) { m_selection.setAllowsEmpty(e); }
     SelectionHighlightStyle selectionHighlightStyle() const { return m_highlight; }
     void setSelectionHighlightStyle(SelectionHighlightStyle s);
 
@@ -221,71 +204,40 @@ public:
 
     Menu* menuForEvent(const Event& event) override;
 
-    // Lays rows out now (normally done on resize and scroll).
-    void tile();
+    void tile() override;
 
 protected:
-    void layout() override;
     void mouseDown(const Event& e) override;
     void mouseUp(const Event& e) override;
     void mouseDragged(const Event& e) override;
     void keyDown(const Event& e) override;
-    void wheelEvent(QWheelEvent* e) override;
-    void dragEnterEvent(QDragEnterEvent* e) override;
-    void dragMoveEvent(QDragMoveEvent* e) override;
-    void dragLeaveEvent(QDragLeaveEvent* e) override;
-    void dropEvent(QDropEvent* e) override;
+    int wheelStep() const override { return int(m_layout.rowHeight()) * 3; }
+    void selectionDidChange(const SelectionChange& change, bool byUser) override;
 
 private:
     std::vector<std::pair<int, int>> columnSpans(int width) const;
-    qreal heightOf(int row) const;
-    qreal topOf(int row) const;
-    qreal contentHeight() const;
-    int rowAtContentY(qreal y) const;
     qreal clipHeight() const;
-    void rebuildHeights();
     TableRowView* makeRow(int row);
     void recycleRow(TableRowView* rv);
     void recycle(View* v);
     void dropOffscreen();
-    void setSelection(IndexSet s, bool notify);
-    void applySelectionToRows();
     std::pair<int, TableDropPosition> proposedDrop(const QPointF& pointInTable) const;
-    void setUpDropTarget();
-    void startDrag();
+    void setUpDragging();
     void removeDisplayed(int row, int reportedRow);
 
-    nubo::Weak<TableViewDataSource> m_dataSource;
-    nubo::Weak<TableViewDelegate> m_delegate;
     std::vector<std::unique_ptr<TableColumn>> m_columns;
-    View* m_header = nullptr;
     View* m_clip = nullptr;
-    QScrollBar* m_scroller = nullptr;
-    QHash<QString, std::function<View*()>> m_factories;
-    QHash<QString, QList<QPointer<View>>> m_pool;
+    ReusePool<View> m_pool;
     std::map<int, TableRowView*> m_displayed;
     QList<QPointer<View>> m_offscreen;
     // Rows removed inside beginUpdates/endUpdates: they stay on screen, as they were, until the
     // updates end and the table is laid out again, so that the visible area never goes blank.
     QList<QPointer<TableRowView>> m_retired;
+    TableLayout m_layout;
 
-    int m_rowCount = 0;
-    qreal m_rowHeight = 24;
-    bool m_variable = false;
-    std::vector<qreal> m_prefix; // per-row heights: m_prefix[r] is the top of row r
-    int m_offset = 0;
-    int m_updates = 0;
-    bool m_tiling = false;
-
-    IndexSet m_selection;
-    int m_anchor = -1;
-    bool m_multiple = false;
-    bool m_allowsEmpty = true;
     SelectionHighlightStyle m_highlight = SelectionHighlightStyle::Regular;
     int m_clickedRow = -1;
     int m_clickedColumn = -1;
-    int m_pendingSelect = -1;
-    drag::ListDragSupport m_drag;
     std::function<void()> m_action;
     std::function<void()> m_doubleAction;
     int m_lastClickCount = 0;
