@@ -7,6 +7,7 @@
 #include "shell/KZMainMenuManager.h"
 #include "shell/KZRouter.h"
 #include "shell/KZShortcutKeysManager.h"
+#include "shell/KZURLHandler.h"
 #include "shell/KZWindowsManager.h"
 #include "storage/DataPaths.h"
 #include "storage/SingletonT.h"
@@ -32,13 +33,7 @@ bool KZAppDelegate::applicationDidFinishLaunching() {
         return false;
     if (!openSystemDatabase())
         return false;
-    nubo::transfer::createTransferProxies(); // they answer on this thread
-    // Signs in to the service's account and sets the thumbnail budget; the transfers then sign in
-    // and restore their unfinished jobs.
-    nubo::startCloudSession([](const BWError& error) {
-        if (!error)
-            nubo::transfer::startTransfersAfterSignIn();
-    });
+    startSession();
     registerPages();
     buildMainMenu();
     showFirstWindow();
@@ -55,6 +50,7 @@ void KZAppDelegate::applicationWillTerminate() {
     nubo::transfer::signOutTransfers(); // workers stop; every job is on record for the next start
     closeWindows();
     releasePages();
+    nubo::SingletonT<nubo::SystemConfig>::instance().flush(); // changes of the last moment
     m_instance.reset();
 }
 
@@ -101,6 +97,18 @@ bool KZAppDelegate::openSystemDatabase() {
     // The network state is followed from launch on; transfers ask it later.
     NetworkMonitor::getInstance();
     return true;
+}
+
+void KZAppDelegate::startSession() {
+    // The session opens web pages only through the kit's opener, which keeps to http and https.
+    KZURLHandler::installURLOpener();
+    nubo::transfer::createTransferProxies(); // they answer on this thread
+    // Signs in to the service's account and sets the thumbnail budget; the transfers then sign in
+    // and restore their unfinished jobs.
+    nubo::startCloudSession([](const BWError& error) {
+        if (!error)
+            nubo::transfer::startTransfersAfterSignIn();
+    });
 }
 
 void KZAppDelegate::registerPages() {

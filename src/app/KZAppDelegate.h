@@ -29,6 +29,7 @@ private:
     // Launch steps, in order.
     bool claimDataFolder();
     bool openSystemDatabase();
+    void startSession();
     void registerPages();
     void buildMainMenu();
     void showFirstWindow();

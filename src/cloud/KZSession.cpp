@@ -57,6 +57,7 @@ QVariantMap KZSession::userDetail() const {
 // ---- account
 
 BWError KZSession::login() {
+    NUBO_ASSERT_BACKGROUND_THREAD();
     if (isLoggedIn())
         logout();
     m_service = CloudService::shared();
@@ -100,6 +101,7 @@ BWError KZSession::login() {
 }
 
 void KZSession::logout() {
+    NUBO_ASSERT_BACKGROUND_THREAD();
     m_backForwardList->logout();
     m_folderBackForwardList->logout();
     m_tree.clear();
@@ -310,6 +312,7 @@ void KZSession::storeSort(int sort) {
 }
 
 KZSession::ListReply KZSession::listEntry(const BackForwardItemPtr& entry, int sort, bool foldersOnly) {
+    NUBO_ASSERT_BACKGROUND_THREAD();
     ListReply reply;
     if (!entry) {
         reply.error = cloudError::fileListFailed();
@@ -338,6 +341,7 @@ KZSession::ListReply KZSession::listEntry(const BackForwardItemPtr& entry, int s
 
 KZSession::ListReply KZSession::listFolder(KZBackForwardList& history, qint64 nid, const QString& path,
                                            int sort, bool foldersOnly) {
+    NUBO_ASSERT_BACKGROUND_THREAD();
     storeSort(sort);
     ListReply reply;
     if (!isLoggedIn()) {
@@ -394,6 +398,7 @@ KZSession::ListReply KZSession::getFolderListByNid(qint64 nid, const QString& pa
 
 KZSession::ListReply KZSession::searchFileListByFileInfo(const CloudFileInfoPtr& fileInfo,
                                                          const QString& searchKey, int sort) {
+    NUBO_ASSERT_BACKGROUND_THREAD();
     storeSort(sort);
     ListReply reply;
     if (!isLoggedIn() || !fileInfo || !m_tree.contains(fileInfo->nid())) {
@@ -422,12 +427,14 @@ KZSession::ListReply KZSession::searchFileListByFileInfo(const CloudFileInfoPtr&
 // ---- changes and operations
 
 BWError KZSession::requestIncrNode() {
+    NUBO_ASSERT_BACKGROUND_THREAD();
     if (!isLoggedIn())
         return cloudError::notSignedIn();
     return syncChanges();
 }
 
 Result<QByteArray> KZSession::requestThumb(qint64 nid, int width, int height) {
+    NUBO_ASSERT_BACKGROUND_THREAD();
     if (!isLoggedIn())
         return Result<QByteArray>::failure(cloudError::notSignedIn());
     if (width <= 0 || height <= 0)
@@ -436,6 +443,7 @@ Result<QByteArray> KZSession::requestThumb(qint64 nid, int width, int height) {
 }
 
 BWError KZSession::requestCreateDir(const QString& path) {
+    NUBO_ASSERT_BACKGROUND_THREAD();
     if (!isLoggedIn())
         return cloudError::notSignedIn();
     auto created = m_service->createFolderAtPath(path);
@@ -455,6 +463,7 @@ BWError KZSession::requestCreateDir(const QString& path) {
 }
 
 BWError KZSession::requestRenameFile(const CloudFileInfoPtr& file, const QString& newName) {
+    NUBO_ASSERT_BACKGROUND_THREAD();
     if (!isLoggedIn())
         return cloudError::notSignedIn();
     if (!file)
@@ -467,6 +476,7 @@ BWError KZSession::requestRenameFile(const CloudFileInfoPtr& file, const QString
 }
 
 BWError KZSession::requestDeleteFile(const QList<CloudFileInfoPtr>& files) {
+    NUBO_ASSERT_BACKGROUND_THREAD();
     if (!isLoggedIn())
         return cloudError::notSignedIn();
     QList<qint64> nids;
@@ -483,6 +493,7 @@ BWError KZSession::requestDeleteFile(const QList<CloudFileInfoPtr>& files) {
 
 Result<ShareInfoPtr> KZSession::requestShareFiles(const QList<CloudFileInfoPtr>& files,
                                                   const QVariantMap& userInfo) {
+    NUBO_ASSERT_BACKGROUND_THREAD();
     using R = Result<ShareInfoPtr>;
     if (!isLoggedIn())
         return R::failure(cloudError::notSignedIn());
@@ -502,6 +513,7 @@ Result<ShareInfoPtr> KZSession::requestShareFiles(const QList<CloudFileInfoPtr>&
 
 Result<ShareInfoPtr> KZSession::requestShareFiles(const QList<ShareInfoPtr>& shares,
                                                   const QVariantMap& userInfo) {
+    NUBO_ASSERT_BACKGROUND_THREAD();
     using R = Result<ShareInfoPtr>;
     if (!isLoggedIn())
         return R::failure(cloudError::notSignedIn());
@@ -514,6 +526,7 @@ Result<ShareInfoPtr> KZSession::requestShareFiles(const QList<ShareInfoPtr>& sha
 }
 
 BWError KZSession::requestCancelShare(const QList<CloudFileInfoPtr>& files, const QVariantMap& userInfo) {
+    NUBO_ASSERT_BACKGROUND_THREAD();
     if (!isLoggedIn())
         return cloudError::notSignedIn();
     if (userInfo.value(kShareTypeKey).toString() != kShareCancelTypePath)
@@ -528,6 +541,7 @@ BWError KZSession::requestCancelShare(const QList<CloudFileInfoPtr>& files, cons
 }
 
 BWError KZSession::requestCancelShare(const QList<ShareInfoPtr>& shares, const QVariantMap& userInfo) {
+    NUBO_ASSERT_BACKGROUND_THREAD();
     if (!isLoggedIn())
         return cloudError::notSignedIn();
     const QString type = userInfo.value(kShareTypeKey).toString();
@@ -548,6 +562,7 @@ BWError KZSession::requestCancelShare(const QList<ShareInfoPtr>& shares, const Q
 }
 
 Result<QVariantList> KZSession::requestShareGetList() {
+    NUBO_ASSERT_BACKGROUND_THREAD();
     using R = Result<QVariantList>;
     if (!isLoggedIn())
         return R::failure(cloudError::notSignedIn());
@@ -564,6 +579,7 @@ Result<QVariantList> KZSession::requestShareGetList() {
 }
 
 Result<QString> KZSession::requestSetPwd(const QString& pwd, const QString& shortUrl) {
+    NUBO_ASSERT_BACKGROUND_THREAD();
     using R = Result<QString>;
     if (!isLoggedIn())
         return R::failure(cloudError::notSignedIn());
@@ -575,6 +591,7 @@ Result<QString> KZSession::requestSetPwd(const QString& pwd, const QString& shor
 
 Result<ShareExpireInfoPtr> KZSession::requestShareSetExpire(const QString& expireId,
                                                             const QString& shortUrl) {
+    NUBO_ASSERT_BACKGROUND_THREAD();
     using R = Result<ShareExpireInfoPtr>;
     if (!isLoggedIn())
         return R::failure(cloudError::notSignedIn());
@@ -588,6 +605,7 @@ Result<ShareExpireInfoPtr> KZSession::requestShareSetExpire(const QString& expir
 }
 
 Result<QUrl> KZSession::loginJumpUrl(const QString& key) {
+    NUBO_ASSERT_BACKGROUND_THREAD();
     using R = Result<QUrl>;
     if (!isLoggedIn())
         return R::failure(cloudError::notSignedIn());

@@ -3,8 +3,8 @@
 #include "cloud/CloudErrors.h"
 #include "cloud/KZSession.h"
 #include "foundation/Dispatch.h"
+#include "foundation/Log.h"
 
-#include <QDesktopServices>
 #include <QMutex>
 
 using nubo::KZBackgroundThread;
@@ -19,8 +19,7 @@ KZSessionProxy* KZSessionProxy::shareSessionProxy() {
     return proxy;
 }
 
-KZSessionProxy::KZSessionProxy()
-    : m_urlOpener([](const QUrl& url) { return QDesktopServices::openUrl(url); }) {
+KZSessionProxy::KZSessionProxy() {
     KZSession::sharedSession().addChangeListener(
         [this](qint64 nid, bool needReset, const QList<CloudFileInfoPtr>& children) {
             runOnMain([this, nid, needReset, children] { relayChange(nid, needReset, children); });
@@ -28,6 +27,7 @@ KZSessionProxy::KZSessionProxy()
 }
 
 void KZSessionProxy::relayChange(qint64 nid, bool needReset, const QList<CloudFileInfoPtr>& children) {
+    NUBO_ASSERT_MAIN_THREAD();
     m_observers.forEach([&](KZSessionDelegate* o) {
         // Observers mark their rows (selection): each gets records of its own.
         QList<CloudFileInfoPtr> copies;
@@ -42,6 +42,7 @@ void KZSessionProxy::relayChange(qint64 nid, bool needReset, const QList<CloudFi
 // with the delegate, the request id and the result, unless the delegate is gone by then.
 template <class D, class Work, class Deliver>
 qint64 KZSessionProxy::run(D* delegate, Work work, Deliver deliver, std::function<bool(qint64)> settle) {
+    NUBO_ASSERT_MAIN_THREAD();
     const qint64 id = m_nextRequestId++;
     nubo::Weak<D> weak(delegate);
     KZBackgroundThread::shared().run([id, weak, work, deliver, settle]() {
@@ -58,6 +59,7 @@ qint64 KZSessionProxy::run(D* delegate, Work work, Deliver deliver, std::functio
 // ---- account
 
 void KZSessionProxy::loginLocal(std::function<void(const BWError&)> done) {
+    NUBO_ASSERT_MAIN_THREAD();
     KZBackgroundThread::shared().run([this, done] {
         KZSession& session = KZSession::sharedSession();
         const BWError error = session.login();
@@ -75,6 +77,7 @@ void KZSessionProxy::loginLocal(std::function<void(const BWError&)> done) {
 }
 
 void KZSessionProxy::logoutLocal(std::function<void()> done) {
+    NUBO_ASSERT_MAIN_THREAD();
     KZBackgroundThread::shared().run([this, done] {
         KZSession::sharedSession().logout();
         runOnMain([this, done] {
@@ -94,10 +97,12 @@ CloudFileInfoPtr KZSessionProxy::currentNode(qint64 nid) const {
 }
 
 bool KZSessionProxy::addSessionObserver(KZSessionDelegate* observer) {
+    NUBO_ASSERT_MAIN_THREAD();
     return m_observers.add(observer);
 }
 
 bool KZSessionProxy::removeSessionObserver(KZSessionDelegate* observer) {
+    NUBO_ASSERT_MAIN_THREAD();
     return m_observers.remove(observer);
 }
 
@@ -382,6 +387,7 @@ qint64 KZSessionProxy::requestShareSetExpire(const QString& expireId, const QStr
 
 qint64 KZSessionProxy::loginJumpDelegate(KZLoginJumpDelegate* delegate, const QString& key,
                                          const QVariantMap& userInfo) {
+    NUBO_ASSERT_MAIN_THREAD();
     // Not `run`: the page opens whether or not anyone waits for the answer (callers without a
     // delegate only want the page), so only the answer depends on a live delegate.
     const qint64 id = m_nextRequestId++;
@@ -405,5 +411,6 @@ qint64 KZSessionProxy::loginJumpDelegate(KZLoginJumpDelegate* delegate, const QS
 }
 
 void KZSessionProxy::setUrlOpener(std::function<bool(const QUrl&)> opener) {
+    NUBO_ASSERT_MAIN_THREAD();
     m_urlOpener = std::move(opener);
 }

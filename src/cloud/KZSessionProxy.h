@@ -79,10 +79,11 @@ public:
                          const QVariantMap& userInfo);
     qint64 requestShareSetExpire(const QString& expireId, const QString& shortUrl,
                                  KZrequestShareSetExpireDelegate* delegate, const QVariantMap& userInfo);
-    // Opens the signed address of `key` in the user's web browser.
+    // Opens the signed address of `key` through the URL opener.
     qint64 loginJumpDelegate(KZLoginJumpDelegate* delegate, const QString& key, const QVariantMap& userInfo);
 
-    // How addresses are opened (tests replace the desktop's browser); answers whether it opened.
+    // How addresses are opened, handed in from above (the cloud layer opens nothing itself);
+    // answers whether it opened. Without one every page fails to open.
     void setUrlOpener(std::function<bool(const QUrl&)> opener);
 
 private:

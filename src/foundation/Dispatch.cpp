@@ -84,4 +84,18 @@ void KZBackgroundThread::stop() {
     m_thread->wait();
 }
 
+BackgroundContext::BackgroundContext() : m_object(new QObject) {
+    m_object->moveToThread(KZBackgroundThread::shared().thread());
+}
+
+BackgroundContext::~BackgroundContext() {
+    // Deleted on its own thread, an object takes its pending queued calls with it; a stopped
+    // thread runs nothing, so there it can go from here.
+    QThread* thread = m_object->thread();
+    if (QThread::currentThread() == thread || !thread->isRunning())
+        delete m_object;
+    else
+        KZBackgroundThread::shared().runAndWait([o = m_object] { delete o; });
+}
+
 } // namespace nubo

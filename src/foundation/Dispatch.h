@@ -41,4 +41,20 @@ private:
     QObject* m_context;
 };
 
+// A context object on the background thread for queued calls and timers that capture their
+// owner. Its destruction drops what is still queued for it: once the destructor returns, none of
+// those calls runs (from another thread it waits for the one that may be running).
+class BackgroundContext {
+public:
+    BackgroundContext();
+    ~BackgroundContext();
+    BackgroundContext(const BackgroundContext&) = delete;
+    BackgroundContext& operator=(const BackgroundContext&) = delete;
+
+    QObject* get() const { return m_object; }
+
+private:
+    QObject* m_object;
+};
+
 } // namespace nubo

@@ -1,5 +1,6 @@
 #include "kit/Application.h"
 
+#include "foundation/Log.h"
 #include "kit/Event.h"
 #include "kit/Window.h"
 
@@ -133,6 +134,7 @@ private:
 } // namespace
 
 int Application::runModal(Window* window) {
+    NUBO_ASSERT_MAIN_THREAD();
     if (!window)
         return -1;
     ModalRun run;

@@ -1,5 +1,7 @@
 #include "kit/Image.h"
 
+#include "foundation/Dispatch.h"
+
 #include <QBuffer>
 #include <QCoreApplication>
 #include <QFile>
@@ -8,8 +10,10 @@
 #include <QImageReader>
 #include <QMutex>
 #include <QPainter>
+#include <QPointer>
 #include <QSvgRenderer>
 #include <QThread>
+#include <QThreadPool>
 
 namespace kit {
 
@@ -123,6 +127,19 @@ Image Image::named(const QString& name) {
 
 Image Image::fromData(const QByteArray& data) {
     return Image(decode(data));
+}
+
+void Image::decodeInBackground(const QByteArray& data, QObject* context,
+                               std::function<void(const Image&)> done) {
+    QPointer<QObject> guard(context);
+    QThreadPool::globalInstance()->start([data, guard, done = std::move(done)] {
+        const Image image(decode(data));
+        // The guard is read on the main thread, where the context lives and dies.
+        nubo::runOnMain([guard, image, done] {
+            if (guard)
+                done(image);
+        });
+    });
 }
 
 Image Image::fromFile(const QString& path) {

@@ -5,7 +5,10 @@
 #include <QPixmap>
 #include <QSizeF>
 #include <QString>
+#include <functional>
 #include <memory>
+
+class QObject;
 
 namespace kit {
 
@@ -26,6 +29,10 @@ public:
     // are not an image.
     static Image fromData(const QByteArray& data);
     static Image fromFile(const QString& path);
+    // Decodes on a worker thread and runs `done` with the result on the main thread, unless
+    // `context` (a main-thread object) is gone by then. Keeps large decodes off the main thread.
+    static void decodeInBackground(const QByteArray& data, QObject* context,
+                                   std::function<void(const Image&)> done);
 
     bool isNull() const { return !m_d || m_d->image.isNull(); }
     // Size in points (device-independent pixels).

@@ -1,5 +1,7 @@
 #include "kit/Pasteboard.h"
 
+#include "foundation/Log.h"
+
 #include <QClipboard>
 #include <QDataStream>
 #include <QGuiApplication>
@@ -34,6 +36,7 @@ QList<QUrl> parseUrlLines(const QByteArray& data, int skipFirstLines = 0) {
 } // namespace
 
 Pasteboard& Pasteboard::general() {
+    NUBO_ASSERT_MAIN_THREAD();
     static Pasteboard pb;
     return pb;
 }

@@ -1,5 +1,6 @@
 #include "kit/ViewController.h"
 
+#include "foundation/Log.h"
 #include "kit/View.h"
 #include "kit/Window.h"
 
@@ -19,6 +20,7 @@ ViewController::~ViewController() {
 }
 
 View* ViewController::view() {
+    NUBO_ASSERT_MAIN_THREAD();
     if (!m_view && !m_loading) {
         m_loading = true;
         loadView();

@@ -1,5 +1,6 @@
 #include "kit/WindowController.h"
 
+#include "foundation/Log.h"
 #include "kit/Window.h"
 
 namespace kit {
@@ -15,6 +16,7 @@ WindowController::~WindowController() {
 }
 
 Window* WindowController::window() {
+    NUBO_ASSERT_MAIN_THREAD();
     if (!m_window && !m_loading) {
         m_loading = true;
         loadWindow();

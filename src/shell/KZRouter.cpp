@@ -1,6 +1,9 @@
 #include "KZRouter.h"
 
+#include "foundation/Log.h"
+
 KZRouter& KZRouter::shareInstance() {
+    NUBO_ASSERT_MAIN_THREAD();
     static KZRouter router;
     return router;
 }
@@ -13,6 +16,7 @@ bool KZRouter::registerEntityInitializer(const KZInitializer& initializer) {
 }
 
 QObject* KZRouter::entityWithClass(const QString& className, const QVariantMap& params) {
+    NUBO_ASSERT_MAIN_THREAD();
     const auto it = m_initializers.constFind(className);
     if (it == m_initializers.constEnd())
         return nullptr;

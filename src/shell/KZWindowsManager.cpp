@@ -5,6 +5,7 @@
 #include "KZRouter.h"
 #include "KZToast.h"
 #include "foundation/Dispatch.h"
+#include "foundation/Log.h"
 #include "foundation/NotificationCenter.h"
 #include "kit/Application.h"
 #include "kit/OpenPanel.h"
@@ -34,6 +35,7 @@ KZHomeToolbar* homeToolbar() {
 } // namespace
 
 KZWindowsManager& KZWindowsManager::shareInstance() {
+    NUBO_ASSERT_MAIN_THREAD();
     static KZWindowsManager manager;
     return manager;
 }

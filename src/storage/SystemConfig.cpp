@@ -1,4 +1,5 @@
 #include "storage/SystemConfig.h"
+#include "foundation/Log.h"
 #include "storage/DataPaths.h"
 
 #include <QStandardPaths>
@@ -16,6 +17,7 @@ SystemConfig::SystemConfig(const QString& folder) {
         return;
     }
     m_db = std::move(opened.value);
+    m_context = std::make_unique<BackgroundContext>();
     const auto loaded = m_db->configInfo().loadAll();
     if (!loaded.ok()) {
         m_error = loaded.error;
@@ -33,11 +35,51 @@ SystemConfig::SystemConfig(const QString& folder) {
         m_downloadPath = v.value(kDownloadPath);
 }
 
-void SystemConfig::save(const QString& key, const QString& value) {
-    // Called with m_mutex held.
+SystemConfig::~SystemConfig() {
+    m_context.reset(); // no queued write runs after this
+    flush();
+}
+
+void SystemConfig::change(const QString& key, const QString& value) {
+    // Called with m_mutex held: memory only; the write is queued once per burst.
     if (!m_db)
         return;
-    m_error = m_db->configInfo().setValue(key, value);
+    m_pending.insert(key, value);
+    if (m_writeScheduled || !m_context)
+        return;
+    m_writeScheduled = true;
+    runAfter(
+        kWriteDelayMs, [this] { flush(); }, m_context->get());
+}
+
+void SystemConfig::flush() {
+    QMutexLocker writing(&m_writeMutex);
+    QMap<QString, QString> pending;
+    {
+        QMutexLocker lock(&m_mutex);
+        pending.swap(m_pending);
+        m_writeScheduled = false;
+    }
+    if (pending.isEmpty() || !m_db)
+        return;
+    BWError error;
+    {
+        Database::Transaction t(m_db->db());
+        error = t.error();
+        for (auto it = pending.cbegin(); !error && it != pending.cend(); ++it)
+            error = m_db->configInfo().setValue(it.key(), it.value());
+        if (!error)
+            error = t.commit();
+    }
+    warnIfFailed(lcStorage(), error, "writing the settings");
+    QMutexLocker lock(&m_mutex);
+    m_error = error;
+    ++m_writes;
+}
+
+int SystemConfig::writeCount() const {
+    QMutexLocker lock(&m_mutex);
+    return m_writes;
 }
 
 int SystemConfig::getCloudFileSort() const {
@@ -51,7 +93,7 @@ void SystemConfig::setCloudFileSort(int mode) {
     if (m_sort == mode)
         return;
     m_sort = mode;
-    save(kCloudFileSort, QString::number(mode));
+    change(kCloudFileSort, QString::number(mode));
 }
 
 int SystemConfig::getFilelistViewMode() const {
@@ -62,7 +104,7 @@ int SystemConfig::getFilelistViewMode() const {
 void SystemConfig::setFilelistViewMode(int mode) {
     QMutexLocker lock(&m_mutex);
     m_viewMode = mode;
-    save(kFilelistViewMode, QString::number(mode));
+    change(kFilelistViewMode, QString::number(mode));
 }
 
 bool SystemConfig::getShouldSelectDownloadPath() const {
@@ -73,7 +115,7 @@ bool SystemConfig::getShouldSelectDownloadPath() const {
 void SystemConfig::setShouldSelectDownloadPath(bool ask) {
     QMutexLocker lock(&m_mutex);
     m_shouldSelect = ask;
-    save(kShouldSelectDownloadPath, ask ? QStringLiteral("1") : QStringLiteral("0"));
+    change(kShouldSelectDownloadPath, ask ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
 QString SystemConfig::getDownloadPath() const {
@@ -84,7 +126,7 @@ QString SystemConfig::getDownloadPath() const {
 void SystemConfig::setDownloadPath(const QString& path) {
     QMutexLocker lock(&m_mutex);
     m_downloadPath = path;
-    save(kDownloadPath, path);
+    change(kDownloadPath, path);
 }
 
 BWError SystemConfig::lastError() const {

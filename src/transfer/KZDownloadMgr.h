@@ -21,6 +21,7 @@ public:
 
 protected:
     KZDownloadMgr() : TransferEngine(QStringLiteral("download")) {}
+    ~KZDownloadMgr() override { stopWorkers(); }
     BWError work(const TransferJobRecord& rec, WorkerContext& ctx) override;
     void discard(const TransferJobRecord& rec) override;
     bool supportsThaw() const override { return true; }

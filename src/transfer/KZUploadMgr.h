@@ -21,6 +21,7 @@ public:
 
 protected:
     KZUploadMgr() : TransferEngine(QStringLiteral("upload")) {}
+    ~KZUploadMgr() override { stopWorkers(); }
     BWError work(const TransferJobRecord& rec, WorkerContext& ctx) override;
     void discard(const TransferJobRecord& rec) override;
     void jobFinished(const TransferJobRecord& rec) override;

@@ -55,8 +55,8 @@ void WorkerContext::updateRecord(std::function<void(TransferJobRecord&)> change)
 TransferEngine::TransferEngine(QString prefix) : m_prefix(std::move(prefix)) {
     m_pool.setMaxThreadCount(2 * kMaxRunning);
     m_clock.start();
-    m_context = new QObject;
-    m_context->moveToThread(KZBackgroundThread::shared().thread());
+    m_ownContext = std::make_unique<BackgroundContext>();
+    m_context = m_ownContext->get();
     // The network's state is read on every change; the engine acts on it on its own thread.
     NotificationCenter::defaultCenter().addObserver(
         m_context, NetworkMonitor::kNetworkReachabilityChangedNotification, [this](const Notification& n) {
@@ -66,12 +66,26 @@ TransferEngine::TransferEngine(QString prefix) : m_prefix(std::move(prefix)) {
 }
 
 TransferEngine::~TransferEngine() {
-    NotificationCenter::defaultCenter().removeObserver(m_context);
-    for (auto& j : m_jobs)
-        if (j->stop)
-            j->stop->store(true);
+    stopWorkers();
+    // The workers' last reports are queued to the context, which takes them (and every other
+    // queued call or timer that holds `this`) with it.
+    m_ownContext.reset();
+}
+
+void TransferEngine::stopWorkers() {
+    // The jobs belong to the background thread: they are stopped there, and nothing starts after.
+    const auto stopAll = [this] {
+        NotificationCenter::defaultCenter().removeObserver(m_context);
+        m_closing = true;
+        for (auto& j : m_jobs)
+            if (j->stop)
+                j->stop->store(true);
+    };
+    if (KZBackgroundThread::shared().thread()->isRunning())
+        KZBackgroundThread::shared().runAndWait(stopAll);
+    else
+        stopAll();
     waitForPool(m_pool);
-    m_context->deleteLater();
 }
 
 bool TransferEngine::isTransient(const BWError& e) {
@@ -83,6 +97,7 @@ bool TransferEngine::isTransient(const BWError& e) {
 }
 
 BWError TransferEngine::signIn(std::shared_ptr<CloudService> service, const QString& databasePath) {
+    NUBO_ASSERT_BACKGROUND_THREAD();
     signOut();
     auto db = UserDatabase::openConnection(databasePath);
     if (!db.ok())
@@ -124,6 +139,7 @@ BWError TransferEngine::signIn(std::shared_ptr<CloudService> service, const QStr
 }
 
 void TransferEngine::signOut() {
+    NUBO_ASSERT_BACKGROUND_THREAD();
     for (auto& j : m_jobs) {
         j->removed = true;
         if (j->stop)
@@ -187,6 +203,7 @@ void TransferEngine::recount() {
 }
 
 QList<TransferEngine::JobView> TransferEngine::addJobs(QList<TransferJobRecord> records) {
+    NUBO_ASSERT_BACKGROUND_THREAD();
     QList<JobView> added;
     if (!m_table)
         return added;
@@ -226,7 +243,8 @@ QList<TransferEngine::JobView> TransferEngine::addJobs(QList<TransferJobRecord> 
 }
 
 void TransferEngine::schedule() {
-    if (m_networkPaused || !m_table)
+    NUBO_ASSERT_BACKGROUND_THREAD();
+    if (m_networkPaused || !m_table || m_closing)
         return;
     int running = runningCount();
     for (const auto& j : m_jobs) {
@@ -243,6 +261,8 @@ void TransferEngine::schedule() {
 }
 
 void TransferEngine::launch(const EngineJobPtr& j) {
+    if (m_closing)
+        return;
     if (j->workerBusy) {
         j->restartWhenIdle = true;
         return;
@@ -288,6 +308,9 @@ void TransferEngine::stopWorker(EngineJob& j) {
 }
 
 void TransferEngine::workerProgress(const EngineJobPtr& j, quint64 gen, qint64 doneBytes) {
+    NUBO_ASSERT_BACKGROUND_THREAD();
+    if (m_closing)
+        return; // the engine is going: its listener hears nothing more
     if (j->removed || j->generation != gen || j->rec.status != KZTransportJobStatusRunning)
         return;
     const qint64 bytes = qMax<qint64>(0, doneBytes - j->rec.finishedSize);
@@ -308,6 +331,9 @@ void TransferEngine::workerProgress(const EngineJobPtr& j, quint64 gen, qint64 d
 }
 
 void TransferEngine::workerDone(const EngineJobPtr& j, quint64 gen, const BWError& error) {
+    NUBO_ASSERT_BACKGROUND_THREAD();
+    if (m_closing)
+        return; // the engine is going: its listener hears nothing more
     j->workerBusy = false;
     if (j->removed) {
         // A job cancelled while its worker ran is tidied once the worker is out of the way.
@@ -425,6 +451,7 @@ void TransferEngine::cancelJob(const EngineJobPtr& j) {
 }
 
 void TransferEngine::pause(const QString& key) {
+    NUBO_ASSERT_BACKGROUND_THREAD();
     if (EngineJobPtr j = find(key)) {
         pauseJob(j, KZTransportPausedReasonUser);
         schedule();
@@ -432,11 +459,13 @@ void TransferEngine::pause(const QString& key) {
 }
 
 void TransferEngine::resume(const QString& key) {
+    NUBO_ASSERT_BACKGROUND_THREAD();
     if (EngineJobPtr j = find(key))
         resumeJob(j);
 }
 
 void TransferEngine::cancel(const QString& key) {
+    NUBO_ASSERT_BACKGROUND_THREAD();
     if (EngineJobPtr j = find(key)) {
         cancelJob(j);
         schedule();
@@ -444,18 +473,21 @@ void TransferEngine::cancel(const QString& key) {
 }
 
 void TransferEngine::pauseAll() {
+    NUBO_ASSERT_BACKGROUND_THREAD();
     const auto all = m_jobs;
     for (const auto& j : all)
         pauseJob(j, KZTransportPausedReasonUser);
 }
 
 void TransferEngine::resumeAll() {
+    NUBO_ASSERT_BACKGROUND_THREAD();
     const auto all = m_jobs;
     for (const auto& j : all)
         resumeJob(j);
 }
 
 void TransferEngine::cancelAll() {
+    NUBO_ASSERT_BACKGROUND_THREAD();
     const auto all = m_jobs;
     for (const auto& j : all)
         if (j->rec.status != KZTransportJobStatusFinished)
@@ -463,6 +495,7 @@ void TransferEngine::cancelAll() {
 }
 
 void TransferEngine::cancelFinishedAll() {
+    NUBO_ASSERT_BACKGROUND_THREAD();
     if (!m_table)
         return;
     warnIfFailed(lcTransfer(), m_table->removeFinished(), "removing the finished jobs");
@@ -482,6 +515,7 @@ void TransferEngine::cancelFinishedAll() {
 }
 
 QList<TransferEngine::JobView> TransferEngine::jobs() const {
+    NUBO_ASSERT_BACKGROUND_THREAD();
     QList<JobView> out;
     for (const auto& j : m_jobs)
         out.append(view(*j));
@@ -489,6 +523,7 @@ QList<TransferEngine::JobView> TransferEngine::jobs() const {
 }
 
 QList<TransferEngine::JobView> TransferEngine::finishedJobs() const {
+    NUBO_ASSERT_BACKGROUND_THREAD();
     QList<JobView> out;
     for (const auto& j : m_jobs)
         if (j->rec.status == KZTransportJobStatusFinished)
@@ -497,6 +532,7 @@ QList<TransferEngine::JobView> TransferEngine::finishedJobs() const {
 }
 
 QList<TransferEngine::JobView> TransferEngine::unfinishedJobs() const {
+    NUBO_ASSERT_BACKGROUND_THREAD();
     QList<JobView> out;
     for (const auto& j : m_jobs)
         if (j->rec.status != KZTransportJobStatusFinished)
@@ -505,6 +541,7 @@ QList<TransferEngine::JobView> TransferEngine::unfinishedJobs() const {
 }
 
 void TransferEngine::setNetworkPaused(bool paused) {
+    NUBO_ASSERT_BACKGROUND_THREAD();
     if (paused == m_networkPaused)
         return;
     m_networkPaused = paused;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "foundation/Dispatch.h"
 #include "service/CloudService.h"
 #include "transfer/KZTransportJobInfo.h"
 #include "transfer/TransferJobTable.h"
@@ -114,6 +115,9 @@ public:
 
 protected:
     static void reachedStep(const char* step, const TransferJobRecord& rec);
+    // Stops every worker and waits for them; no job starts after. A subclass calls it first in
+    // its destructor, since the workers run its `work`.
+    void stopWorkers();
 
     // Runs the job's steps on a pool thread; returns when done, failed or stopped.
     virtual BWError work(const TransferJobRecord& rec, WorkerContext& ctx) = 0;
@@ -162,7 +166,9 @@ private:
     QList<EngineJobPtr> m_jobs;           // in adding order
     QHash<QString, EngineJobPtr> m_index; // the same jobs by key
     QThreadPool m_pool;
-    QObject* m_context = nullptr; // lives on the background thread; queued calls and timers
+    std::unique_ptr<BackgroundContext> m_ownContext;
+    QObject* m_context = nullptr; // m_ownContext's object: queued calls and timers
+    bool m_closing = false;       // being destroyed: no worker starts
     QElapsedTimer m_clock;
     bool m_networkPaused = false;
     int m_retryDelayMs = 3000;

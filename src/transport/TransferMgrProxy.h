@@ -1,6 +1,7 @@
 #pragma once
 
 #include "foundation/Dispatch.h"
+#include "foundation/Log.h"
 #include "foundation/Weak.h"
 #include "sync/SyncOperationQueue.h"
 #include "transport/JobOpenInfoLists.h"
@@ -92,6 +93,7 @@ protected:
     // The listener is set by queued work, so the main thread never waits; every command the
     // proxy sends is queued behind it on the same thread, so no event of its jobs is missed.
     TransferMgrProxy(typename Lists::Convert convert, const Calls& calls) : m_lists(convert), m_calls(calls) {
+        NUBO_ASSERT_MAIN_THREAD();
         KZBackgroundThread::shared().run([this] {
             Engine::shared().setListener(
                 [this](TransferEngine::Event e, const QList<TransferEngine::JobView>& jobs) {
@@ -117,7 +119,10 @@ protected:
         Sync::shared().setListener(l);
     }
 
-    template <class F> void notify(F&& f) { m_observers.forEach(f); }
+    template <class F> void notify(F&& f) {
+        NUBO_ASSERT_MAIN_THREAD();
+        m_observers.forEach(f);
+    }
     // Calls one of the observers' callbacks named in `Calls` on every observer.
     template <class M, class... V> void call(M f, const V&... v) {
         notify([&](Delegate* o) { (o->*f)(v...); });
@@ -126,6 +131,7 @@ protected:
     // Answers with the list as it stands, or reads it from the engine when it is empty. A request
     // made while a read runs is answered when that read ends, from what it read.
     void fetch(bool unfinished) {
+        NUBO_ASSERT_MAIN_THREAD();
         if (m_reading) {
             ++(unfinished ? m_pendingUnfinished : m_pendingFinished);
             return;
@@ -167,12 +173,14 @@ private:
         KZBackgroundThread::shared().run([f] { f(Engine::shared()); });
     }
     void command(const QString& name, const QString& path, const std::function<void(Engine&)>& f) {
+        NUBO_ASSERT_MAIN_THREAD();
         if (m_watcher)
             m_watcher(name, path);
         onEngine(f);
     }
 
     void engineEvent(TransferEngine::Event e, const QList<TransferEngine::JobView>& jobs) {
+        NUBO_ASSERT_MAIN_THREAD();
         m_lists.handle(e, jobs,
                        {[this](const QList<Ptr>& infos) { call(m_calls.added, infos); },
                         [this](const Ptr& info) { call(m_calls.changed, info); },

@@ -317,6 +317,11 @@ TEST_F(Changes, LoginJumpOpensTheSignedAddress) {
     auto fail = recorder.wait(proxy()->loginJumpDelegate(&recorder, "k", {}));
     ASSERT_TRUE(fail);
     EXPECT_EQ(fail->kind, "LoginJumpFail");
+    // With no opener handed in, the cloud layer opens nothing by itself.
+    proxy()->setUrlOpener({});
+    auto none = recorder.wait(proxy()->loginJumpDelegate(&recorder, "k", {}));
+    ASSERT_TRUE(none);
+    EXPECT_EQ(none->kind, "LoginJumpFail");
     proxy()->setUrlOpener([](const QUrl&) { return true; });
 }
 

@@ -2,6 +2,7 @@
 #include "kit/Formatter.h"
 #include "kit/Image.h"
 #include "kit/Menu.h"
+#include "kit/OpenPanel.h"
 #include "kit/TextField.h"
 #include "kit/Window.h"
 #include "support/Images.h"
@@ -166,4 +167,11 @@ TEST(WrappingTextField, WrapsChecksEditsAndKeepsOneLineOfText) {
     QApplication::clipboard()->setText(QStringLiteral("x\ny"));
     editor->paste();
     EXPECT_EQ(field->stringValue(), QStringLiteral("a rather long new name.txtxy"));
+}
+
+TEST(Workspace, OpensOnlyWebAddresses) {
+    // Refused before the desktop is asked, so no program starts here.
+    for (const char* address : {"file:///etc/passwd", "javascript:alert(1)", "ftp://example.invalid/x",
+                                "mailto:a@example.invalid", "not a url", ""})
+        EXPECT_FALSE(kit::workspace::openURL(QUrl(QString::fromLatin1(address)))) << address;
 }

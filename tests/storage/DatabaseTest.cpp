@@ -2,6 +2,7 @@
 #include "storage/DataPaths.h"
 #include "storage/SingletonT.h"
 #include "storage/SystemConfig.h"
+#include "support/EventLoop.h"
 
 #include <QDir>
 #include <QFile>
@@ -135,6 +136,36 @@ TEST(SystemConfig, ChangesAreWrittenThroughAndSurviveReopen) {
     EXPECT_EQ(again.getDownloadPath(), QStringLiteral("/tmp/下载 folder"));
 }
 
+TEST(SystemConfig, ABurstOfChangesIsOneLaterWriteAndNothingIsLostAtShutdown) {
+    QTemporaryDir dir;
+    {
+        SystemConfig config(dir.path());
+        for (int i = 0; i < 200; ++i) {
+            config.setCloudFileSort(i % 4);
+            config.setDownloadPath(QStringLiteral("/tmp/d%1").arg(i));
+        }
+        // The setters only touched memory.
+        EXPECT_EQ(config.writeCount(), 0);
+        EXPECT_EQ(config.getDownloadPath(), QStringLiteral("/tmp/d199"));
+        ASSERT_TRUE(nubo::test::waitUntil([&] { return config.writeCount() == 1; }));
+        EXPECT_EQ(SystemConfig(dir.path()).getDownloadPath(), QStringLiteral("/tmp/d199"));
+        EXPECT_EQ(SystemConfig(dir.path()).getCloudFileSort(), 3);
+        // A change just before the end is written by the shutdown, not lost with the timer.
+        config.setFilelistViewMode(1);
+        config.setDownloadPath(QStringLiteral("/tmp/last"));
+    }
+    SystemConfig again(dir.path());
+    EXPECT_EQ(again.getFilelistViewMode(), 1);
+    EXPECT_EQ(again.getDownloadPath(), QStringLiteral("/tmp/last"));
+    EXPECT_EQ(again.getCloudFileSort(), 3);
+    // flush() writes at once, once.
+    again.setFilelistViewMode(0);
+    again.flush();
+    again.flush();
+    EXPECT_EQ(again.writeCount(), 1);
+    EXPECT_EQ(SystemConfig(dir.path()).getFilelistViewMode(), 0);
+}
+
 TEST(SystemConfig, CorruptSystemDatabaseIsRebuiltWithDefaults) {
     QTemporaryDir dir;
     {
@@ -150,6 +181,7 @@ TEST(SystemConfig, CorruptSystemDatabaseIsRebuiltWithDefaults) {
     EXPECT_EQ(config.getCloudFileSort(), 3);
     EXPECT_TRUE(QFile::exists(dir.filePath(QStringLiteral("system.db.corrupt"))));
     config.setCloudFileSort(2);
+    config.flush();
     EXPECT_EQ(SystemConfig(dir.path()).getCloudFileSort(), 2);
 }
 

@@ -175,9 +175,11 @@ void KZFileInfoCell::setImage(const kit::Image& image) {
 void KZFileInfoCell::kzSessionRequestThumb(KZAbstractSession*, qint64 requestId, const QByteArray& thumb,
                                            qint64 nid, const QVariantMap&) {
     // A reused cell ignores the answer for its former record.
-    const kit::Image image = KZThumbnails::accept(m_fileInfo, requestId, nid, thumb, m_reqID);
-    if (!image.isNull())
-        setImage(image);
+    KZThumbnails::accept(this, m_fileInfo, requestId, nid, thumb, m_reqID,
+                         [this, nid](const kit::Image& image) {
+                             if (m_fileInfo && m_fileInfo->nid() == nid)
+                                 setImage(image);
+                         });
 }
 
 void KZFileInfoCell::kzSessionRequestThumbFail(KZAbstractSession*, qint64 requestId, qint64,

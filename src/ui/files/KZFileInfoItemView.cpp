@@ -201,9 +201,11 @@ kit::Image KZFileInfoItemView::image() const {
 void KZFileInfoItemView::kzSessionRequestThumb(KZAbstractSession*, qint64 requestId, const QByteArray& thumb,
                                                qint64 nid, const QVariantMap&) {
     // A reused item ignores the answer for its former record.
-    const kit::Image image = KZThumbnails::accept(m_fileInfo, requestId, nid, thumb, m_reqID);
-    if (!image.isNull())
-        setImage(image);
+    KZThumbnails::accept(this, m_fileInfo, requestId, nid, thumb, m_reqID,
+                         [this, nid](const kit::Image& image) {
+                             if (m_fileInfo && m_fileInfo->nid() == nid)
+                                 setImage(image);
+                         });
 }
 
 void KZFileInfoItemView::kzSessionRequestThumbFail(KZAbstractSession*, qint64 requestId, qint64,

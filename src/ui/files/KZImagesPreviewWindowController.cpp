@@ -347,9 +347,15 @@ void KZImagesPreviewWindowController::kzSessionRequestThumb(KZAbstractSession*, 
     const CloudFileInfoPtr f = shownImage();
     if (!f || nid != f->nid() || !m_imageView)
         return; // an answer for an image the user stepped away from
-    m_loadingView->setHidden(true);
-    m_progressIndicator->stopAnimation();
-    m_imageView->setImage(kit::Image::fromData(thumb));
+    // A 1280-pixel picture is decoded off the main thread; the step may have moved on by then.
+    kit::Image::decodeInBackground(thumb, this, [this, nid](const kit::Image& image) {
+        const CloudFileInfoPtr now = shownImage();
+        if (!now || nid != now->nid() || !m_imageView)
+            return;
+        m_loadingView->setHidden(true);
+        m_progressIndicator->stopAnimation();
+        m_imageView->setImage(image);
+    });
 }
 
 void KZImagesPreviewWindowController::kzSessionRequestThumbFail(KZAbstractSession*, qint64 requestId,

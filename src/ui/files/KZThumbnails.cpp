@@ -32,16 +32,18 @@ void cancel(qint64& reqID) {
     reqID = 0;
 }
 
-kit::Image accept(const CloudFileInfoPtr& shown, qint64 requestId, qint64 nid, const QByteArray& thumb,
-                  qint64& reqID) {
+void accept(QObject* context, const CloudFileInfoPtr& shown, qint64 requestId, qint64 nid,
+            const QByteArray& thumb, qint64& reqID, std::function<void(const kit::Image&)> show) {
     if (requestId == reqID)
         reqID = 0;
     if (!shown || nid != shown->nid())
-        return {};
-    const kit::Image image = kit::Image::fromData(thumb);
-    if (!image.isNull())
+        return;
+    kit::Image::decodeInBackground(thumb, context, [shown, show = std::move(show)](const kit::Image& image) {
+        if (image.isNull())
+            return;
         KZImageCache::shareInstance()->setImage(image.toImage(), *shown);
-    return image;
+        show(image);
+    });
 }
 
 } // namespace KZThumbnails

@@ -15,6 +15,7 @@
 #include "ui/files/KZSearchHighlight.h"
 
 #include <QImage>
+#include <QThreadPool>
 #include <gtest/gtest.h>
 
 namespace {
@@ -140,9 +141,16 @@ TEST(FileInfoCell, ThumbnailRepliesForAFormerRecordAreIgnored) {
     cell.setImage(shown);
 
     cell.kzSessionRequestThumb(nullptr, 1, png(Qt::red), 500, {}); // the record the cell showed before
+    ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(10000));
+    nubo::test::drainEvents();
     EXPECT_TRUE(cell.iconImageView()->image() == shown);
 
     cell.kzSessionRequestThumb(nullptr, 2, png(Qt::blue), 501, {});
+    // Decoded on a worker while the main thread runs nothing; shown when the main thread turns.
+    ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(10000));
+    EXPECT_TRUE(cell.iconImageView()->image() == shown);
+    EXPECT_TRUE(KZImageCache::shareInstance()->imageForCloudFile(*current).isNull());
+    QCoreApplication::sendPostedEvents();
     EXPECT_FALSE(cell.iconImageView()->image() == shown);
     EXPECT_FALSE(KZImageCache::shareInstance()->imageForCloudFile(*current).isNull());
     // Now cached: a new cell for the record shows it at once.

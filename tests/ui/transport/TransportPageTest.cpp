@@ -259,6 +259,7 @@ TEST_F(TransportSettings, SavesOnlyOnConfirmAndShowsWhatIsSaved) {
     // Closed without confirming: nothing saved, and the window shows the saved values again.
     controller->closeWindow();
     drainEvents();
+    config().flush();
     {
         nubo::SystemConfig fresh(nubo::paths::dataFolder());
         EXPECT_EQ(fresh.getDownloadPath(), QDir::homePath());
@@ -273,6 +274,7 @@ TEST_F(TransportSettings, SavesOnlyOnConfirmAndShowsWhatIsSaved) {
     controller->checkBoxButton()->setChecked(true);
     controller->confirmButton()->sendAction();
     drainEvents();
+    config().flush();
     nubo::SystemConfig fresh(nubo::paths::dataFolder());
     EXPECT_EQ(fresh.getDownloadPath(), chosen);
     EXPECT_FALSE(fresh.getShouldSelectDownloadPath());
