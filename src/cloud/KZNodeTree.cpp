@@ -902,27 +902,22 @@ qint64 KZNodeTree::nidForPath(const QString& path) const {
     return m_entries[size_t(slot)].nid;
 }
 
-KZNodeTree::OrderItem KZNodeTree::orderItem(int slot, bool byName) const {
-    const Entry& e = m_entries[size_t(slot)];
+KZNodeTree::OrderItem KZNodeTree::orderItem(int slot) const {
     OrderItem it;
     it.slot = slot;
-    it.dir = e.flags & kDir;
-    if (byName) {
-        const QByteArrayView k = textOf(slot).key;
-        for (qsizetype i = 0; i < 16; ++i) {
-            const quint64 b = i < k.size() ? quint8(k[i]) : 0;
-            if (i < 8)
-                it.hi = (it.hi << 8) | b;
-            else
-                it.lo = (it.lo << 8) | b;
-        }
-    } else {
-        it.hi = quint64(qint64(e.mtime) + (qint64(1) << 32));
+    it.dir = m_entries[size_t(slot)].flags & kDir;
+    const QByteArrayView k = textOf(slot).key;
+    for (qsizetype i = 0; i < 16; ++i) {
+        const quint64 b = i < k.size() ? quint8(k[i]) : 0;
+        if (i < 8)
+            it.hi = (it.hi << 8) | b;
+        else
+            it.lo = (it.lo << 8) | b;
     }
     return it;
 }
 
-bool KZNodeTree::itemLess(const OrderItem& a, const OrderItem& b, bool byName, bool descending) const {
+bool KZNodeTree::itemLess(const OrderItem& a, const OrderItem& b, bool descending) const {
     if (a.dir != b.dir)
         return a.dir;
     const OrderItem& x = descending ? b : a;
@@ -931,24 +926,65 @@ bool KZNodeTree::itemLess(const OrderItem& a, const OrderItem& b, bool byName, b
         return x.hi < y.hi;
     if (x.lo != y.lo)
         return x.lo < y.lo;
-    if (byName)
-        return nameLess(x.slot, y.slot);
-    return m_entries[size_t(x.slot)].nid < m_entries[size_t(y.slot)].nid;
+    return nameLess(x.slot, y.slot);
+}
+
+void KZNodeTree::sortSlotsByTime(std::vector<int>& slots, bool descending) const {
+    // One 64-bit word per slot, folders first, then the time, then the slot: three passes of a
+    // radix sort on the upper 33 bits order them; equal times then fall to the node id.
+    const size_t n = slots.size();
+    std::vector<quint64> words(n), other(n);
+    const int parts = parallelParts(qint64(n), 16384);
+    parallelFor(parts, [&](int p) {
+        for (size_t i = n * size_t(p) / size_t(parts), to = n * size_t(p + 1) / size_t(parts); i < to; ++i) {
+            const Entry& e = m_entries[size_t(slots[i])];
+            quint32 time = quint32(e.mtime) ^ 0x80000000u; // signed order as unsigned
+            if (descending)
+                time = ~time;
+            words[i] = (quint64((e.flags & kDir) ? 0 : 1) << 63) | (quint64(time) << 31) | quint64(slots[i]);
+        }
+    });
+    for (int shift = 31; shift < 64; shift += 11) {
+        std::vector<size_t> start(2049, 0);
+        for (quint64 w : words)
+            ++start[((w >> shift) & 2047) + 1];
+        for (size_t b = 1; b < start.size(); ++b)
+            start[b] += start[b - 1];
+        for (quint64 w : words)
+            other[start[(w >> shift) & 2047]++] = w;
+        words.swap(other);
+    }
+    auto nidOf = [this](quint64 w) { return m_entries[size_t(w & 0x7fffffffu)].nid; };
+    for (size_t i = 0; i < n;) {
+        size_t end = i + 1;
+        while (end < n && (words[end] >> 31) == (words[i] >> 31))
+            ++end;
+        if (end - i > 1)
+            std::sort(
+                words.begin() + qsizetype(i), words.begin() + qsizetype(end),
+                [&](quint64 a, quint64 b) { return descending ? nidOf(b) < nidOf(a) : nidOf(a) < nidOf(b); });
+        i = end;
+    }
+    for (size_t i = 0; i < n; ++i)
+        slots[i] = int(words[i] & 0x7fffffffu);
 }
 
 void KZNodeTree::sortSlots(std::vector<int>& slots, int sortMode) const {
     const bool byName = sortMode == 0 || sortMode == 1;
     const bool descending = sortMode != 0 && sortMode != 2;
+    if (!byName) {
+        sortSlotsByTime(slots, descending);
+        return;
+    }
     std::vector<OrderItem> items(slots.size());
     const int parts = parallelParts(qint64(slots.size()), 16384);
     parallelFor(parts, [&](int p) {
         const size_t from = slots.size() * size_t(p) / size_t(parts);
         const size_t to = slots.size() * size_t(p + 1) / size_t(parts);
         for (size_t i = from; i < to; ++i)
-            items[i] = orderItem(slots[i], byName);
+            items[i] = orderItem(slots[i]);
     });
-    parallelSort(items,
-                 [&](const OrderItem& a, const OrderItem& b) { return itemLess(a, b, byName, descending); });
+    parallelSort(items, [&](const OrderItem& a, const OrderItem& b) { return itemLess(a, b, descending); });
     for (size_t i = 0; i < items.size(); ++i)
         slots[i] = items[i].slot;
 }
@@ -964,12 +1000,11 @@ std::vector<int> KZNodeTree::slotsByName() const {
         const size_t from = items.size() * size_t(p) / size_t(parts);
         const size_t to = items.size() * size_t(p + 1) / size_t(parts);
         for (size_t i = from; i < to; ++i) {
-            items[i] = orderItem(items[i].slot, true);
+            items[i] = orderItem(items[i].slot);
             items[i].dir = false; // name order alone
         }
     });
-    parallelSort(items,
-                 [this](const OrderItem& a, const OrderItem& b) { return itemLess(a, b, true, false); });
+    parallelSort(items, [this](const OrderItem& a, const OrderItem& b) { return itemLess(a, b, false); });
     std::vector<int> slots(items.size());
     for (size_t i = 0; i < items.size(); ++i)
         slots[i] = items[i].slot;

@@ -119,17 +119,17 @@ private:
     bool isInSubtree(int slot, int root) const;
     void compactIfNeeded();
     QString pathOfSlot(int slot) const;
-    // A node's place in a sort: its kind and the first 16 bytes of its key (or its time), so that
-    // most comparisons never read the entries or the text.
+    // A node's place in a name sort: its kind and the first 16 bytes of its key, so that most
+    // comparisons never read the entries or the text.
     struct OrderItem {
         quint64 hi = 0;
         quint64 lo = 0;
         int slot = 0;
         bool dir = false;
     };
-    OrderItem orderItem(int slot, bool byName) const;
-    // Folders first, then the mode's order; ties fall to the exact name and the node id.
-    bool itemLess(const OrderItem& a, const OrderItem& b, bool byName, bool descending) const;
+    OrderItem orderItem(int slot) const;
+    // Folders first, then by name; ties fall to the exact name and the node id.
+    bool itemLess(const OrderItem& a, const OrderItem& b, bool descending) const;
     // Live slots in name order (key, exact name, id), the order every child list keeps.
     std::vector<int> slotsByName() const;
     // Rebuilds the search buffer from the live slots in name order.
@@ -149,6 +149,8 @@ private:
     void scanSegments(size_t first, size_t last, const QByteArray& needle, std::vector<int>& dirs,
                       std::vector<int>& files) const;
     void sortSlots(std::vector<int>& slots, int sortMode) const;
+    // Folders first, then by time; equal times fall to the node id.
+    void sortSlotsByTime(std::vector<int>& slots, bool descending) const;
     CloudFileInfoPtr makeInfo(int slot, const QString& path) const;
     // Records of `slots` in that order (a listing sorted by `sortMode`); slot i lies in the folder
     // folderPaths[folderOf[i]] (folderPaths[0] for all when folderOf is empty).

@@ -178,7 +178,8 @@ BWError BlobStore::sync(const QStringList& sha1s) {
                 ::close(fd);
         }
     };
-    const int threads = int(qBound<qsizetype>(1, files.size() / 16, qsizetype(kSyncThreads)));
+    // Even a few at once: each waits on the journal, which commits the waiting ones together.
+    const int threads = int(qBound<qsizetype>(1, files.size(), qsizetype(kSyncThreads)));
     std::vector<std::thread> helpers;
     for (int t = 1; t < threads; ++t)
         helpers.emplace_back(worker);

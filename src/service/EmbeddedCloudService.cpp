@@ -1,5 +1,6 @@
 #include "service/EmbeddedCloudService.h"
 #include "service/BlobStore.h"
+#include "service/CommitGroup.h"
 #include "service/ServiceInternal.h"
 #include "storage/DataPaths.h"
 
@@ -72,7 +73,8 @@ QString normalizePath(const QString& path) {
 
 EmbeddedCloudService::EmbeddedCloudService(QString folder, std::unique_ptr<Database> db,
                                            std::unique_ptr<BlobStore> blobs)
-    : m_folder(std::move(folder)), m_db(std::move(db)), m_blobs(std::move(blobs)) {}
+    : m_folder(std::move(folder)), m_db(std::move(db)), m_blobs(std::move(blobs)),
+      m_commits(std::make_unique<CommitGroup>(*m_db, *m_blobs)) {}
 
 EmbeddedCloudService::~EmbeddedCloudService() = default;
 

@@ -11,6 +11,7 @@
 namespace nubo {
 
 class BlobStore;
+class CommitGroup;
 class UploadProgress;
 
 // The cloud service that runs inside Nubo: a SQLite database ("service.db") and a blob folder
@@ -127,6 +128,7 @@ private:
     QString m_folder;
     std::unique_ptr<Database> m_db;
     std::unique_ptr<BlobStore> m_blobs;
+    std::unique_ptr<CommitGroup> m_commits;
 
     QMutex m_progressMutex;
     QHash<QString, std::shared_ptr<UploadProgress>> m_progress;

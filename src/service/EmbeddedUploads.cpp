@@ -1,5 +1,6 @@
 // Content of the embedded service: uploads by block, range reads, thumbnails and the content check.
 #include "service/BlobStore.h"
+#include "service/CommitGroup.h"
 #include "service/EmbeddedCloudService.h"
 #include "service/ServiceInternal.h"
 #include "service/Sha1.h"
@@ -319,61 +320,57 @@ Result<ServiceNode> EmbeddedCloudService::commitUpload(const QString& uploadId, 
     if (whole.value != declared)
         return R::failure(
             cloudError(kCloudErrorFileHashMismatch, QStringLiteral("文件校验失败，请重新上传")));
-    // Every block reaches the disk before the row that points to it.
-    {
-        QStringList distinct = row.blocks;
-        distinct.removeDuplicates();
-        if (BWError err = m_blobs->sync(distinct))
-            return R::failure(err);
-    }
-
-    Database::Transaction t(*m_db);
-    if (t.error())
-        return R::failure(storageFailure(t.error()));
-    if (auto again = loadUpload(*m_db, uploadId); !again.ok())
-        return R::failure(again.error); // committed or cancelled meanwhile by another thread
-    qint64 replaced = -1;
-    auto path = uploadPlacement(row.pid, row.name, replaceExisting, &replaced);
-    if (!path.ok())
-        return R::failure(path.error);
-    auto v = nextVersion();
-    if (!v.ok())
-        return R::failure(v.error);
-    const qint32 ts = qint32(QDateTime::currentSecsSinceEpoch());
-    if (replaced >= 0) {
-        Query rm = m_db->query(QStringLiteral("UPDATE nodes SET status = 1, version = ? WHERE nid = ?"));
-        if (BWError err = rm.bind(1, v.value).bind(2, replaced).exec())
-            return R::failure(storageFailure(err));
-        Query rec = m_db->query(QStringLiteral("INSERT INTO recycle (nid, path, dtime) VALUES (?, ?, ?)"));
-        if (BWError err = rec.bind(1, replaced).bind(2, path.value).bind(3, ts).exec())
-            return R::failure(storageFailure(err));
-    }
-    Query ins = m_db->query(QStringLiteral(
-        "INSERT INTO nodes (pid, name, path, is_dir, size, mtime, ctime, category, file_hash, version)"
-        " VALUES (?, ?, ?, 0, ?, ?, ?, ?, ?, ?)"));
-    ins.bind(1, row.pid)
-        .bind(2, row.name)
-        .bind(3, path.value)
-        .bind(4, qint64(row.size))
-        .bind(5, ts)
-        .bind(6, ts);
-    if (BWError err = ins.bind(7, categoryOf(row.name)).bind(8, declared).bind(9, v.value).exec())
-        return R::failure(storageFailure(err));
-    const qint64 nid = m_db->lastInsertId();
-    Query blk = m_db->query(QStringLiteral("INSERT INTO file_blocks (nid, idx, sha1) VALUES (?, ?, ?)"));
-    for (int i = 0; i < row.blocks.size(); ++i) {
-        if (BWError err = blk.bind(1, nid).bind(2, i).bind(3, row.blocks.at(i)).exec())
-            return R::failure(storageFailure(err));
-        blk.reset();
-    }
-    Query del = m_db->query(QStringLiteral("DELETE FROM uploads WHERE upload_id = ?"));
-    if (BWError err = del.bind(1, uploadId).exec())
-        return R::failure(storageFailure(err));
-    auto created = loadNode(nid);
-    if (!created.ok())
-        return created;
-    if (BWError err = t.commit())
-        return R::failure(storageFailure(err));
+    // Every block reaches the disk before the row that points to it; the commits of uploads that
+    // finish together share one flush.
+    QStringList distinct = row.blocks;
+    distinct.removeDuplicates();
+    Result<ServiceNode> created;
+    BWError err = m_commits->commit(distinct, [&]() -> BWError {
+        if (auto again = loadUpload(*m_db, uploadId); !again.ok())
+            return again.error; // committed or cancelled meanwhile by another thread
+        qint64 replaced = -1;
+        auto path = uploadPlacement(row.pid, row.name, replaceExisting, &replaced);
+        if (!path.ok())
+            return path.error;
+        auto v = nextVersion();
+        if (!v.ok())
+            return v.error;
+        const qint32 ts = qint32(QDateTime::currentSecsSinceEpoch());
+        if (replaced >= 0) {
+            Query rm = m_db->query(QStringLiteral("UPDATE nodes SET status = 1, version = ? WHERE nid = ?"));
+            if (BWError e = rm.bind(1, v.value).bind(2, replaced).exec())
+                return storageFailure(e);
+            Query rec =
+                m_db->query(QStringLiteral("INSERT INTO recycle (nid, path, dtime) VALUES (?, ?, ?)"));
+            if (BWError e = rec.bind(1, replaced).bind(2, path.value).bind(3, ts).exec())
+                return storageFailure(e);
+        }
+        Query ins = m_db->query(QStringLiteral(
+            "INSERT INTO nodes (pid, name, path, is_dir, size, mtime, ctime, category, file_hash, version)"
+            " VALUES (?, ?, ?, 0, ?, ?, ?, ?, ?, ?)"));
+        ins.bind(1, row.pid)
+            .bind(2, row.name)
+            .bind(3, path.value)
+            .bind(4, qint64(row.size))
+            .bind(5, ts)
+            .bind(6, ts);
+        if (BWError e = ins.bind(7, categoryOf(row.name)).bind(8, declared).bind(9, v.value).exec())
+            return storageFailure(e);
+        const qint64 nid = m_db->lastInsertId();
+        Query blk = m_db->query(QStringLiteral("INSERT INTO file_blocks (nid, idx, sha1) VALUES (?, ?, ?)"));
+        for (int i = 0; i < row.blocks.size(); ++i) {
+            if (BWError e = blk.bind(1, nid).bind(2, i).bind(3, row.blocks.at(i)).exec())
+                return storageFailure(e);
+            blk.reset();
+        }
+        Query del = m_db->query(QStringLiteral("DELETE FROM uploads WHERE upload_id = ?"));
+        if (BWError e = del.bind(1, uploadId).exec())
+            return storageFailure(e);
+        created = loadNode(nid);
+        return created.error;
+    });
+    if (err)
+        return R::failure(err);
     forgetProgress(uploadId);
     return created;
 }

@@ -49,9 +49,13 @@ BWError sendBlocks(int fd, const TransferJobRecord& rec, const UploadSession& se
     const int n = int(sha1s.size());
     std::atomic<int> nextIndex{0};
     std::atomic<qint64> doneBytes{0};
-    for (int i = 0; i < n; ++i)
+    int toSend = 0;
+    for (int i = 0; i < n; ++i) {
         if (i < session.present.size() && session.present[i])
             doneBytes += qMin(kBlockSize, rec.size - qint64(i) * kBlockSize);
+        else
+            ++toSend;
+    }
     ctx.progress(doneBytes);
 
     auto lane = [&]() -> BWError {
@@ -80,7 +84,8 @@ BWError sendBlocks(int fd, const TransferJobRecord& rec, const UploadSession& se
             ctx.progress(doneBytes += len);
         }
     };
-    return runLanes(KZUploadMgr::kParallelBlocks, lane);
+    // No more lanes than blocks to send: a small file needs no helper threads.
+    return runLanes(qBound(1, toSend, KZUploadMgr::kParallelBlocks), lane);
 }
 
 } // namespace
@@ -117,8 +122,11 @@ BWError KZUploadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
         sha1s = toHex(digest.blockSha1s);
         if (BWError e = ctx.table().setBlocks(rec.id, sha1s))
             return e;
-        ctx.updateRecord([size, mtime](TransferJobRecord& r) {
-            r.fileSha1.clear();
+        // A file of one block is its block: its hash is known already.
+        if (sha1s.size() <= 1)
+            fileSha1 = sha1s.isEmpty() ? QString::fromLatin1(Sha1::raw(nullptr, 0).toHex()) : sha1s.first();
+        ctx.updateRecord([size, mtime, fileSha1](TransferJobRecord& r) {
+            r.fileSha1 = fileSha1;
             r.size = size;
             r.sourceMtime = mtime;
         });

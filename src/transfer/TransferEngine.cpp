@@ -53,7 +53,7 @@ void WorkerContext::updateRecord(std::function<void(TransferJobRecord&)> change)
 }
 
 TransferEngine::TransferEngine(QString prefix) : m_prefix(std::move(prefix)) {
-    m_pool.setMaxThreadCount(2 * kMaxRunning);
+    m_pool.setMaxThreadCount(2 * kMaxRunningSmall);
     m_clock.start();
     m_ownContext = std::make_unique<BackgroundContext>();
     m_context = m_ownContext->get();
@@ -186,6 +186,12 @@ int TransferEngine::runningCount() const {
     return m_counts[KZTransportJobStatusRunning].load();
 }
 
+bool TransferEngine::hasRoom(const EngineJob& j, int running) {
+    if (running < kMaxRunning)
+        return true;
+    return running < kMaxRunningSmall && j.rec.size >= 0 && j.rec.size <= CloudService::kBlockSize;
+}
+
 void TransferEngine::countMove(int from, int to) {
     if (from >= 0 && from < 8)
         --m_counts[from];
@@ -248,10 +254,13 @@ void TransferEngine::schedule() {
         return;
     int running = runningCount();
     for (const auto& j : m_jobs) {
-        if (running >= kMaxRunning)
+        if (running >= kMaxRunningSmall)
             break;
         if (j->rec.status != KZTransportJobStatusWaiting)
             continue;
+        // In adding order: a job that must wait for room holds back the ones after it.
+        if (!hasRoom(*j, running))
+            break;
         setStatus(*j, KZTransportJobStatusRunning);
         launch(j);
         emitJob(Event::Changed, *j);
@@ -424,7 +433,7 @@ void TransferEngine::resumeJob(const EngineJobPtr& j) {
     if (s != KZTransportJobStatusPaused && s != KZTransportJobStatusError)
         return;
     j->retries = 0;
-    if (runningCount() < kMaxRunning && !m_networkPaused) {
+    if (hasRoom(*j, runningCount()) && !m_networkPaused) {
         setStatus(*j, KZTransportJobStatusRunning);
         launch(j);
     } else {

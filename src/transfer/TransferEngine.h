@@ -64,6 +64,10 @@ private:
 class TransferEngine {
 public:
     static constexpr int kMaxRunning = 5;
+    // Jobs of at most one block may run beyond that limit, up to this many in all: each spends
+    // most of its time waiting for its commit to reach the disk, and commits that wait together
+    // reach it in one flush.
+    static constexpr int kMaxRunningSmall = 32;
 
     enum class Event { Added, Changed, Finished, Cancelled, Error, Reset };
     struct JobView {
@@ -144,6 +148,8 @@ private:
     void emitEvent(Event e, const QList<JobView>& jobs);
     void emitJob(Event e, EngineJob& j) { emitEvent(e, {view(j)}); }
     int runningCount() const;
+    // Whether the job may start with `running` jobs running.
+    static bool hasRoom(const EngineJob& j, int running);
     // Counts by status: recounted after changes of the list, moved by status changes.
     void recount();
     void countMove(int from, int to);

@@ -1,6 +1,9 @@
 // What the commit of an upload relies on: the whole-file hash folded as blocks arrive, the file
 // hash given late, and held blocks that this process never wrote checked before they are used.
+#include "service/BlobStore.h"
+#include "service/CommitGroup.h"
 #include "service/UploadProgress.h"
+#include "support/EventLoop.h"
 #include "support/ServiceFixture.h"
 
 #include <QDir>
@@ -8,12 +11,14 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <future>
 #include <gtest/gtest.h>
 #include <random>
 #include <thread>
 
 using namespace nubo;
 using test::ServiceFixture;
+using test::waitUntil;
 
 namespace {
 
@@ -182,4 +187,94 @@ TEST(UploadCommit, ALeftoverFileUnderABlocksNameIsReplaced) {
     ServiceNode node = fx.putFile(QStringLiteral("/f.bin"), data);
     EXPECT_EQ(fx.readAll(node.nid), data);
     EXPECT_FALSE(s.verifyContent());
+}
+
+// Commits that arrive while a flush is under way wait and then go to the disk together: their
+// rows are written by one thread in one transaction, a refused one undoes only its own rows, and
+// each caller finds its rows committed (seen from another connection) when its call returns.
+TEST(CommitGroup, CommitsWaitingTogetherShareOneFlushAndFailAlone) {
+    QTemporaryDir dir;
+    Database::Options options;
+    options.durability = Database::Durability::Full;
+    auto db = Database::open(dir.filePath(QStringLiteral("g.db")), options);
+    ASSERT_TRUE(db.ok());
+    ASSERT_FALSE(db.value->exec(QStringLiteral("CREATE TABLE t (k INTEGER PRIMARY KEY)")));
+    BlobStore blobs(dir.filePath(QStringLiteral("blocks")));
+    QStringList blocks;
+    for (int i = 0; i < 4; ++i) {
+        const QByteArray bytes = ServiceFixture::randomBytes(1000 + i, quint32(i));
+        blocks << ServiceFixture::sha1(bytes);
+        ASSERT_FALSE(blobs.write(blocks.last(), bytes));
+    }
+    CommitGroup group(*db.value, blobs);
+    auto insert = [&](int k) {
+        return db.value->query(QStringLiteral("INSERT INTO t (k) VALUES (?)")).bind(1, k).exec();
+    };
+
+    // The first commit holds its flush open until the others wait behind it.
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    std::atomic<bool> firstWriting{false};
+    std::thread first([&] {
+        EXPECT_FALSE(group.commit({blocks[0]}, [&] {
+            firstWriting = true;
+            released.wait();
+            return insert(0);
+        }));
+    });
+    ASSERT_TRUE(waitUntil([&] { return firstWriting.load(); }));
+    constexpr int kOthers = 12;
+    std::vector<std::thread::id> writers(kOthers);
+    std::vector<BWError> results(kOthers);
+    std::vector<std::thread> others;
+    for (int i = 0; i < kOthers; ++i) {
+        others.emplace_back([&, i] {
+            results[size_t(i)] = group.commit({blocks[i % 4]}, [&, i]() -> BWError {
+                writers[size_t(i)] = std::this_thread::get_id();
+                if (BWError e = insert(100 + i))
+                    return e;
+                // Refused after writing: its row must go again.
+                if (i == 5)
+                    return BWError(BWError::kDomainCloud, kCloudErrorNameExists);
+                // A row that breaks a constraint (the first commit's key) fails too.
+                return i == 7 ? insert(0) : BWError();
+            });
+            // Returned: its rows are committed for every other connection.
+            auto other = Database::open(dir.filePath(QStringLiteral("g.db")));
+            ASSERT_TRUE(other.ok());
+            Query q = other.value->query(QStringLiteral("SELECT count(*) FROM t WHERE k = ?"));
+            q.bind(1, 100 + i);
+            ASSERT_TRUE(q.next());
+            EXPECT_EQ(q.int64(0), results[size_t(i)] ? 0 : 1) << i;
+        });
+    }
+    ASSERT_TRUE(waitUntil([&] { return group.waitingCount() == kOthers; }));
+    release.set_value();
+    first.join();
+    for (auto& t : others)
+        t.join();
+    for (int i = 0; i < kOthers; ++i) {
+        EXPECT_EQ(bool(results[size_t(i)]), i == 5 || i == 7) << i;
+        EXPECT_EQ(writers[size_t(i)], writers[0]) << i; // one flush wrote them all
+    }
+    Query all = db.value->query(QStringLiteral("SELECT count(*) FROM t"));
+    ASSERT_TRUE(all.next());
+    EXPECT_EQ(all.int64(0), 1 + kOthers - 2);
+}
+
+// A block that cannot be made durable fails every commit of the flush, and none of their rows
+// is written.
+TEST(CommitGroup, ABlockThatCannotBeSyncedFailsTheCommitBeforeItsRows) {
+    QTemporaryDir dir;
+    auto db = Database::open(dir.filePath(QStringLiteral("g.db")));
+    ASSERT_TRUE(db.ok());
+    BlobStore blobs(dir.filePath(QStringLiteral("blocks")));
+    CommitGroup group(*db.value, blobs);
+    bool wrote = false;
+    const BWError err = group.commit({QString(40, QLatin1Char('a'))}, [&] {
+        wrote = true;
+        return BWError();
+    });
+    EXPECT_EQ(err.code(), kCloudErrorStorage);
+    EXPECT_FALSE(wrote);
 }

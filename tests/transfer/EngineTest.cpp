@@ -138,6 +138,41 @@ TEST_F(TransferTest, AtMostFiveRunAndPauseResumeCancelFollowTheRules) {
     EXPECT_EQ(count(e, KZTransportJobStatusFinished), 0);
 }
 
+// Files of at most one block run beyond the five, up to the wider limit, in adding order: a big
+// file that must wait for room holds back the small ones after it.
+TEST_F(TransferTest, SmallFilesRunBeyondFiveInAddingOrder) {
+    svc.mkdir(QStringLiteral("/up"));
+    svc.service().setHeld(ServiceOp::PutBlock, true);
+    QList<TransferJobRecord> jobs;
+    QList<QByteArray> contents;
+    auto add = [&](const QString& name, qint64 size) {
+        contents << ServiceFixture::randomBytes(size, quint32(contents.size() + 1));
+        jobs << KZUploadMgr::makeJob(writeLocal(name, contents.last()), QStringLiteral("/up/") + name, size,
+                                     false);
+    };
+    add(QStringLiteral("big0"), 3 * kBlock);
+    add(QStringLiteral("big1"), kBlock + 1);
+    const int small = TransferEngine::kMaxRunningSmall + 3;
+    for (int i = 0; i < small; ++i)
+        add(QStringLiteral("s%1").arg(i), i == 0 ? kBlock : 100 + i);
+    add(QStringLiteral("big2"), 2 * kBlock);
+    add(QStringLiteral("s_last"), 10);
+    addUploads(jobs);
+    TransferEngine& e = KZUploadMgr::shared();
+    EXPECT_EQ(count(e, KZTransportJobStatusRunning), TransferEngine::kMaxRunningSmall);
+    EXPECT_EQ(uploadStatus(QStringLiteral("/up/big1")), KZTransportJobStatusRunning);
+    EXPECT_EQ(uploadStatus(QStringLiteral("/up/s0")), KZTransportJobStatusRunning); // exactly one block
+    EXPECT_EQ(uploadStatus(QStringLiteral("/up/s%1").arg(small - 1)), KZTransportJobStatusWaiting);
+    EXPECT_EQ(uploadStatus(QStringLiteral("/up/big2")), KZTransportJobStatusWaiting);
+    EXPECT_EQ(uploadStatus(QStringLiteral("/up/s_last")), KZTransportJobStatusWaiting);
+
+    svc.service().setHeld(ServiceOp::PutBlock, false);
+    ASSERT_TRUE(waitUploadsSettled(30000));
+    EXPECT_EQ(count(e, KZTransportJobStatusFinished), int(jobs.size()));
+    for (int i = 0; i < jobs.size(); ++i)
+        EXPECT_EQ(cloudContentOf(svc, jobs[i].path), contents[i]) << qPrintable(jobs[i].path);
+}
+
 TEST_F(TransferTest, ErrorsPauseResumeAndRetry) {
     svc.mkdir(QStringLiteral("/up"));
     // A transient failure is retried and the job completes.
