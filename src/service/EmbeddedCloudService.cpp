@@ -167,6 +167,10 @@ BWError EmbeddedCloudService::enterOp(ServiceOp op) {
         QMutexLocker lock(&m_faultMutex);
         while (m_held.contains(int(op)))
             m_released.wait(&m_faultMutex);
+        if (auto it = m_passesBeforeHold.find(int(op)); it != m_passesBeforeHold.end() && --*it <= 0) {
+            m_passesBeforeHold.erase(it);
+            m_held.insert(int(op));
+        }
         delay = m_delays.value(int(op));
         auto it = m_failures.find(int(op));
         if (it != m_failures.end() && it->first > 0) {
@@ -204,11 +208,20 @@ void EmbeddedCloudService::setHeld(ServiceOp op, bool held) {
         m_released.wakeAll();
 }
 
+void EmbeddedCloudService::setHeldAfter(ServiceOp op, int passes) {
+    QMutexLocker lock(&m_faultMutex);
+    if (passes <= 0)
+        m_held.insert(int(op));
+    else
+        m_passesBeforeHold.insert(int(op), passes);
+}
+
 void EmbeddedCloudService::clearFaults() {
     QMutexLocker lock(&m_faultMutex);
     m_failures.clear();
     m_delays.clear();
     m_held.clear();
+    m_passesBeforeHold.clear();
     m_released.wakeAll();
 }
 

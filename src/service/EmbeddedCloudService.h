@@ -41,6 +41,8 @@ public:
     // While held, calls of `op` wait (before doing anything) until it is released; a gate the
     // test opens, so jobs stay running exactly as long as a test needs them to.
     void setHeld(ServiceOp op, bool held);
+    // Lets `passes` more calls of `op` through, then holds the later ones as setHeld does.
+    void setHeldAfter(ServiceOp op, int passes);
     BWError setSyncLocked(qint64 nid, bool locked);
     BWError setEditLocked(qint64 nid, bool locked);
     // While frozen, readRange of the file fails with kCloudErrorFrozen.
@@ -137,6 +139,7 @@ private:
     QHash<int, QPair<int, BWError>> m_failures;
     QHash<int, int> m_delays;
     QSet<int> m_held;
+    QHash<int, int> m_passesBeforeHold;
     QWaitCondition m_released;
 };
 

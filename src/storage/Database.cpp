@@ -205,8 +205,10 @@ void Database::protectFiles() const {
 BWError Database::lastError(const QString& what) const {
     const int ec = sqlite3_errcode(m_handle) & 0xff;
     const int code = (ec == SQLITE_CORRUPT || ec == SQLITE_NOTADB) ? kStorageErrorCorrupt : kStorageErrorSql;
-    return storageError(code, QStringLiteral("数据库错误：%1 (%2)")
-                                  .arg(QString::fromUtf8(sqlite3_errmsg(m_handle)), what.left(200)));
+    // A full disk is the one cause here a user can act on: say it in their words.
+    const QString cause =
+        ec == SQLITE_FULL ? QStringLiteral("磁盘空间不足") : QString::fromUtf8(sqlite3_errmsg(m_handle));
+    return storageError(code, QStringLiteral("数据库错误：%1 (%2)").arg(cause, what.left(200)));
 }
 
 BWError Database::exec(const QString& sql) {
