@@ -11,35 +11,47 @@ namespace nubo {
 using namespace service_detail;
 
 BWError CommitGroup::commit(const QStringList& blocks, const Write& write) {
-    Pending mine{&blocks, &write, {}, false};
+    Pending mine(&blocks, &write);
     std::unique_lock<std::mutex> lock(m_mutex);
     m_waiting.push_back(&mine);
-    while (!mine.done) {
-        if (m_flushing) {
-            m_flushed.wait(lock);
-            continue;
-        }
-        // Nobody is flushing: this thread flushes every commit waiting, its own among them.
-        m_flushing = true;
+    ++m_pending;
+    // A group may sync its blocks while the one before it writes its rows, no further ahead.
+    m_changed.wait(lock, [&] { return mine.taken || (!m_syncing && m_synced < 2); });
+    if (!mine.taken) {
+        // This thread leads every commit waiting, its own among them.
         std::vector<Pending*> group;
         group.swap(m_waiting);
+        for (Pending* p : group)
+            p->taken = true;
+        m_syncing = true;
         lock.unlock();
-        flush(group);
+        const BWError synced = syncBlocks(group);
         lock.lock();
+        m_syncing = false;
+        ++m_synced;
+        m_changed.notify_all();
+        m_changed.wait(lock, [&] { return !m_writing; });
+        m_writing = true;
+        lock.unlock();
+        writeRows(group, synced);
+        lock.lock();
+        m_writing = false;
+        --m_synced;
         for (Pending* p : group)
             p->done = true;
-        m_flushing = false;
-        m_flushed.notify_all();
+        m_changed.notify_all();
     }
+    m_changed.wait(lock, [&] { return mine.done; });
+    --m_pending;
     return mine.result;
 }
 
-int CommitGroup::waitingCount() {
+int CommitGroup::pendingCount() {
     std::lock_guard<std::mutex> lock(m_mutex);
-    return int(m_waiting.size());
+    return m_pending;
 }
 
-void CommitGroup::flush(const std::vector<Pending*>& group) {
+BWError CommitGroup::syncBlocks(const std::vector<Pending*>& group) {
     // Every block reaches the disk before any row that points to it.
     QStringList blocks;
     QSet<QString> seen;
@@ -49,9 +61,13 @@ void CommitGroup::flush(const std::vector<Pending*>& group) {
                 seen.insert(b);
                 blocks.append(b);
             }
-    if (BWError err = m_blobs.sync(blocks)) {
+    return m_blobs.sync(blocks);
+}
+
+void CommitGroup::writeRows(const std::vector<Pending*>& group, const BWError& synced) {
+    if (synced) {
         for (Pending* p : group)
-            p->result = err;
+            p->result = synced;
         return;
     }
     Database::Transaction t(m_db);

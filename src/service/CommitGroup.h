@@ -16,8 +16,9 @@ class Database;
 // Commits that must reach the disk, grouped: while one group is being made durable, the commits
 // that arrive wait, and the next of them to run takes all that are waiting as one group. A group
 // syncs the blocks of all its commits at once, then writes their rows in one transaction whose
-// commit waits for the disk. Each caller returns only after its own rows are durable; a commit
-// that fails leaves the others of its group unharmed.
+// commit waits for the disk; the next group may sync its blocks meanwhile. Each caller returns
+// only after its own rows are durable; a commit that fails leaves the others of its group
+// unharmed.
 class CommitGroup {
 public:
     // Writes one commit's rows inside the group's transaction; a set error undoes them.
@@ -28,24 +29,30 @@ public:
     // Makes `blocks` durable, then runs `write` and makes its rows durable; the error of either.
     BWError commit(const QStringList& blocks, const Write& write);
 
-    // Commits waiting for the flush under way (tests).
-    int waitingCount();
+    // Commits called and not yet returned (tests).
+    int pendingCount();
 
 private:
     struct Pending {
+        Pending(const QStringList* b, const Write* w) : blocks(b), write(w) {}
         const QStringList* blocks;
         const Write* write;
         BWError result;
+        bool taken = false; // in a group that a leader runs
         bool done = false;
     };
-    void flush(const std::vector<Pending*>& group);
+    BWError syncBlocks(const std::vector<Pending*>& group);
+    void writeRows(const std::vector<Pending*>& group, const BWError& synced);
 
     Database& m_db;
     BlobStore& m_blobs;
     std::mutex m_mutex;
-    std::condition_variable m_flushed;
+    std::condition_variable m_changed;
     std::vector<Pending*> m_waiting;
-    bool m_flushing = false;
+    int m_pending = 0;
+    bool m_syncing = false; // a group is syncing its blocks
+    int m_synced = 0;       // groups synced and not yet written (one writing, one waiting at most)
+    bool m_writing = false;
 };
 
 } // namespace nubo

@@ -213,18 +213,27 @@ QList<TransferEngine::JobView> TransferEngine::addJobs(QList<TransferJobRecord> 
     QList<JobView> added;
     if (!m_table)
         return added;
+    // A finished job of the same key gives way to the new one.
+    for (const TransferJobRecord& rec : records) {
+        EngineJobPtr old = find(rec.path);
+        if (!old || old->rec.status != KZTransportJobStatusFinished)
+            continue;
+        warnIfFailed(lcTransfer(), m_table->remove(old->rec.id), "removing a finished job");
+        m_jobs.removeOne(old);
+        m_index.remove(old->rec.path);
+        old->removed = true;
+        old->rec.status = KZTransportJobStatusCancelled;
+        recount();
+        emitJob(Event::Cancelled, *old);
+    }
+    // The new records in one transaction: thousands of small jobs come at once.
+    Database::Transaction batch(*m_db);
+    if (batch.error())
+        return added;
+    QList<EngineJobPtr> made;
     for (TransferJobRecord& rec : records) {
-        if (EngineJobPtr old = find(rec.path)) {
-            if (old->rec.status != KZTransportJobStatusFinished)
-                continue;
-            warnIfFailed(lcTransfer(), m_table->remove(old->rec.id), "removing a finished job");
-            m_jobs.removeOne(old);
-            m_index.remove(old->rec.path);
-            old->removed = true;
-            old->rec.status = KZTransportJobStatusCancelled;
-            recount();
-            emitJob(Event::Cancelled, *old);
-        }
+        if (find(rec.path))
+            continue;
         rec.id = 0;
         rec.status = KZTransportJobStatusWaiting;
         rec.pausedReason = KZTransportPausedReasonNone;
@@ -237,8 +246,19 @@ QList<TransferEngine::JobView> TransferEngine::addJobs(QList<TransferJobRecord> 
         j->rec = rec;
         m_jobs.append(j);
         m_index.insert(j->rec.path, j);
-        added.append(view(*j));
+        made.append(j);
     }
+    if (BWError e = batch.commit()) {
+        // Nothing of the batch was recorded: a job without a record is not added.
+        warnIfFailed(lcTransfer(), e, "recording new jobs");
+        for (const EngineJobPtr& j : made) {
+            m_jobs.removeOne(j);
+            m_index.remove(j->rec.path);
+        }
+        made.clear();
+    }
+    for (const EngineJobPtr& j : made)
+        added.append(view(*j));
     recount();
     if (!added.isEmpty()) {
         emitEvent(Event::Added, added);

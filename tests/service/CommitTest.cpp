@@ -14,6 +14,7 @@
 #include <future>
 #include <gtest/gtest.h>
 #include <random>
+#include <set>
 #include <thread>
 
 using namespace nubo;
@@ -189,8 +190,9 @@ TEST(UploadCommit, ALeftoverFileUnderABlocksNameIsReplaced) {
     EXPECT_FALSE(s.verifyContent());
 }
 
-// Commits that arrive while a flush is under way wait and then go to the disk together: their
-// rows are written by one thread in one transaction, a refused one undoes only its own rows, and
+// Commits that arrive while a flush is under way wait and then go to the disk together: with one
+// group writing, one more may sync meanwhile and the rest wait, so the twelve below are written
+// by at most two threads in two transactions. A refused commit undoes only its own rows, and
 // each caller finds its rows committed (seen from another connection) when its call returns.
 TEST(CommitGroup, CommitsWaitingTogetherShareOneFlushAndFailAlone) {
     QTemporaryDir dir;
@@ -248,15 +250,17 @@ TEST(CommitGroup, CommitsWaitingTogetherShareOneFlushAndFailAlone) {
             EXPECT_EQ(q.int64(0), results[size_t(i)] ? 0 : 1) << i;
         });
     }
-    ASSERT_TRUE(waitUntil([&] { return group.waitingCount() == kOthers; }));
+    ASSERT_TRUE(waitUntil([&] { return group.pendingCount() == 1 + kOthers; }));
     release.set_value();
     first.join();
     for (auto& t : others)
         t.join();
+    std::set<std::thread::id> flushes;
     for (int i = 0; i < kOthers; ++i) {
         EXPECT_EQ(bool(results[size_t(i)]), i == 5 || i == 7) << i;
-        EXPECT_EQ(writers[size_t(i)], writers[0]) << i; // one flush wrote them all
+        flushes.insert(writers[size_t(i)]);
     }
+    EXPECT_LE(flushes.size(), 2u);
     Query all = db.value->query(QStringLiteral("SELECT count(*) FROM t"));
     ASSERT_TRUE(all.next());
     EXPECT_EQ(all.int64(0), 1 + kOthers - 2);

@@ -1,5 +1,4 @@
 #include "foundation/Dispatch.h"
-#include "service/CloudService.h"
 #include "transfer/TransferEngine.h"
 
 #include <QTemporaryDir>
@@ -39,7 +38,7 @@ QList<TransferJobRecord> jobs(int n) {
         TransferJobRecord r;
         r.path = QStringLiteral("/up/f%1").arg(i);
         r.source = QStringLiteral("/nowhere/f%1").arg(i);
-        r.size = 2 * CloudService::kBlockSize; // above one block: at most kMaxRunning run at once
+        r.size = 2 * CloudService::kBlockSize; // big enough to count against the limit of five
         list << r;
     }
     return list;

@@ -253,19 +253,21 @@ TEST_F(SharePage, CopyPutsTheExactLinkTextOnThePasteboard) {
 }
 
 TEST_F(SharePage, TheRefreshControlComesBackWithTheLastOfOverlappingFetches) {
-    service().setDelay(nubo::ServiceOp::ListShares, 300);
+    // The first call fails; the other fetch waits at the gate until the failure has been shown.
+    service().setHeldAfter(nubo::ServiceOp::ListShares, 1);
     service().failNext(nubo::ServiceOp::ListShares, 1,
                        nubo::service_detail::cloudError(5005, QStringLiteral("列表暂不可用")));
     valid()->requestShareList();
     valid()->requestShareList();
     EXPECT_TRUE(valid()->refreshButton()->isHidden());
-    // The first (failed) answer leaves the spinner running; the second brings the button back.
+    // The failed answer leaves the spinner running; the last one brings the button back.
     ASSERT_TRUE(toasts.waitFor(QStringLiteral("列表暂不可用"), 20000));
+    drainEvents();
     EXPECT_TRUE(valid()->refreshProgressIndicator()->isAnimating());
     EXPECT_TRUE(valid()->refreshButton()->isHidden());
+    service().setHeld(nubo::ServiceOp::ListShares, false);
     ASSERT_TRUE(waitUntil([&] { return !valid()->refreshProgressIndicator()->isAnimating(); }, 20000));
     EXPECT_FALSE(valid()->refreshButton()->isHidden());
-    service().setDelay(nubo::ServiceOp::ListShares, 0);
 }
 
 TEST_F(SharePage, MenusOfferWhatTheSelectionAllows) {
