@@ -103,7 +103,7 @@ int main(int argc, char** argv) {
         scroll.push_back(t.nsecsElapsed() / 1e6 / kScrollPages);
     }
     const QString first = page->files().first()->name();
-    const QList<CloudFileInfoPtr> rows = page->files();
+    const QList<CloudFileInfoPtr> rows = page->files().toList();
     KZSessionProxy::shareSessionProxy()->logoutLocal();
 
     // ---- the baseline: QTableView over the same rows, sorted the same way, built here

@@ -127,7 +127,7 @@ int main(int argc, char** argv) {
         }
         scroll.push_back(t.nsecsElapsed() / 1e6 / kScrollPages);
     }
-    const QList<CloudFileInfoPtr> rows = page->files();
+    const QList<CloudFileInfoPtr> rows = page->files().toList();
     KZSessionProxy::shareSessionProxy()->logoutLocal();
 
     std::vector<double> baseOpen, baseScroll;

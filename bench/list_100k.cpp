@@ -16,9 +16,9 @@ class Waiter : public QObject, public KZRequestFileListDelegate {
 public:
     int rows = -1;
     bool failed = false;
-    QList<CloudFileInfoPtr> kept; // the rows stay alive, as on a page, until the timing is done
+    CloudFileList kept; // the rows stay alive, as on a page, until the timing is done
     void kzSessionRequestFileList(KZAbstractSession*, qint64, const CloudFileInfoPtr&,
-                                  const QList<CloudFileInfoPtr>& fileList, KZBackForwardState,
+                                  const CloudFileList& fileList, KZBackForwardState,
                                   const QVariantMap&) override {
         rows = int(fileList.size());
         kept = fileList;

@@ -100,11 +100,11 @@ bool applyChanges(nubo::EmbeddedCloudService& svc, qint64 folder, const QString&
     return !t.commit();
 }
 
-QStringList namesOf(const QList<CloudFileInfoPtr>& rows) {
+QStringList namesOf(const CloudFileList& rows) {
     QStringList out;
     out.reserve(rows.size());
-    for (const auto& f : rows)
-        out.append(f->name());
+    for (qsizetype i = 0; i < rows.size(); ++i)
+        out.append(rows.name(i));
     return out;
 }
 
@@ -143,7 +143,8 @@ int main(int argc, char** argv) {
     bool allChecked = true;
     for (int round = 0; round < benchcommon::kRuns; ++round) {
         // 1,000 scattered rows selected; of the rest, the renamed and the removed ones.
-        const QList<CloudFileInfoPtr> rows = page->files();
+        // Read without making the rows' records, as the page itself does.
+        const CloudFileList rows = page->files();
         const int count = int(rows.size());
         const int stride = count / kSelected;
         kit::IndexSet selected;
@@ -152,14 +153,14 @@ int main(int argc, char** argv) {
         page->tableView()->selectRowIndexes(selected, false);
         QList<qint64> renamed, removed;
         QSet<qint64> selectedNids, taken;
-        selected.forEach([&](int i) { selectedNids.insert(rows.at(i)->nid()); });
+        selected.forEach([&](int i) { selectedNids.insert(rows.nid(i)); });
         QList<qint64> selectedList(selectedNids.begin(), selectedNids.end());
         for (int i = 0; i < kRenamedSelected; ++i) {
             renamed.append(selectedList.at(i));
             taken.insert(selectedList.at(i));
         }
         while (renamed.size() < kRenamed || removed.size() < kRemoved) {
-            const qint64 nid = rows.at(int(rng.bounded(count)))->nid();
+            const qint64 nid = rows.nid(int(rng.bounded(count)));
             if (selectedNids.contains(nid) || taken.contains(nid))
                 continue;
             taken.insert(nid);

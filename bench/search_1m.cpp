@@ -102,10 +102,10 @@ int main(int argc, char** argv) {
     // the main thread.
     {
         struct Waiter : QObject, KZRequestFileListDelegate {
-            QList<CloudFileInfoPtr> rows;
+            CloudFileList rows;
             bool done = false;
             void kzSessionRequestFileList(KZAbstractSession*, qint64, const CloudFileInfoPtr&,
-                                          const QList<CloudFileInfoPtr>& fileList, KZBackForwardState,
+                                          const CloudFileList& fileList, KZBackForwardState,
                                           const QVariantMap&) override {
                 rows = fileList;
                 done = true;

@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
     struct Waiter : QObject, KZRequestFileListDelegate {
         bool done = false;
         void kzSessionRequestFileList(KZAbstractSession*, qint64, const CloudFileInfoPtr&,
-                                      const QList<CloudFileInfoPtr>&, KZBackForwardState,
+                                      const CloudFileList&, KZBackForwardState,
                                       const QVariantMap&) override {
             done = true;
         }

@@ -17,10 +17,8 @@ namespace nubo {
 
 namespace {
 
-// Listings and hit lists at least this long make their records on several cores.
+// Listings and hit lists at least this long are copied on several cores.
 constexpr size_t kParallelRecords = 4096;
-// Records allocated together.
-constexpr size_t kRecordBlock = 256;
 
 void appendVarint(QByteArray& out, quint32 v) {
     while (v >= 0x80) {
@@ -196,6 +194,19 @@ KZNodeTree::Prepared KZNodeTree::prepare(const NodeRecord& rec) {
     if (rec.isEditLock)
         p.flags |= kEditLock;
     return p;
+}
+
+void KZNodeTree::prefetchText(int slot) const {
+    const Entry& e = m_entries[size_t(slot)];
+    __builtin_prefetch(m_text.constData() + e.text);
+    if ((e.flags & kNameIsFolded) && e.segment >= 0)
+        __builtin_prefetch(&m_segStart[size_t(e.segment)]);
+}
+
+void KZNodeTree::prefetchName(int slot) const {
+    const Entry& e = m_entries[size_t(slot)];
+    if ((e.flags & kNameIsFolded) && e.segment >= 0)
+        __builtin_prefetch(m_names.constData() + m_segStart[size_t(e.segment)]);
 }
 
 KZNodeTree::Text KZNodeTree::textOf(int slot) const {
@@ -802,27 +813,30 @@ CloudFileInfoPtr KZNodeTree::makeInfo(int slot, const QString& path) const {
     return f;
 }
 
-QList<CloudFileInfoPtr> KZNodeTree::makeInfos(const std::vector<int>& slots,
-                                              const std::vector<QString>& folderPaths,
-                                              const std::vector<quint32>& folderOf, int sortMode) const {
-    // Records carry their fields; their text stays packed per part until a record is read. They
-    // are made in blocks of kRecordBlock, one allocation each: a block lives while any of its
-    // records does.
-    QList<CloudFileInfoPtr> out(qsizetype(slots.size()));
-    CloudFileInfoPtr* made = out.data();
+CloudFileList KZNodeTree::makeInfos(const std::vector<int>& slots, const std::vector<QString>& folderPaths,
+                                    const std::vector<quint32>& folderOf, int sortMode) const {
+    // The rows are copied per part on every core into packed rows; records are made only for
+    // the rows that are read.
     const quint64 listing = CloudFileInfo::newListing();
     const int parts = slots.size() >= kParallelRecords ? parallelParts(qint64(slots.size()), 1024) : 1;
+    std::vector<std::shared_ptr<const ListedRows>> made(static_cast<size_t>(parts));
     parallelFor(parts, [&](int part) {
         const size_t from = slots.size() * size_t(part) / size_t(parts);
         const size_t to = slots.size() * size_t(part + 1) / size_t(parts);
-        auto rows = std::make_shared<PackedRows>();
-        rows->folders = folderPaths;
-        rows->rowAt.reserve(to - from);
-        rows->bytes.reserve(qsizetype(to - from) * 96); // key, name and a hex hash
+        auto rows = std::make_shared<ListedRows>(listing, sortMode, quint32(from));
+        rows->setFolders(folderPaths);
+        rows->reserve(to - from, (to - from) * 64); // key, name and a hex hash
         char hex[40];
-        std::shared_ptr<CloudFileInfo[]> block;
-        size_t used = kRecordBlock;
+        ListedRows::Fields f;
         for (size_t i = from; i < to; ++i) {
+            // The slots lie scattered over the tables: the entries, then their text, are fetched
+            // a few rows ahead so that the misses overlap.
+            if (i + 16 < to)
+                __builtin_prefetch(&m_entries[size_t(slots[i + 16])]);
+            if (i + 8 < to)
+                prefetchText(slots[i + 8]);
+            if (i + 4 < to)
+                prefetchName(slots[i + 4]);
             const int slot = slots[i];
             const Entry& e = m_entries[size_t(slot)];
             const Text t = textOf(slot);
@@ -835,31 +849,22 @@ QList<CloudFileInfoPtr> KZNodeTree::makeInfos(const std::vector<int>& slots,
                 }
                 hash = QByteArrayView(hex, 40);
             }
-            rows->append(t.key, t.name, hash, folderOf.empty() ? 0 : folderOf[i]);
-            if (used == kRecordBlock) {
-                block = std::make_shared<CloudFileInfo[]>(std::min(kRecordBlock, to - i));
-                used = 0;
-            }
-            CloudFileInfoPtr f(block, &block[used++]);
-            f->setNid(e.nid);
-            f->setPid(e.parent >= 0 ? m_entries[size_t(e.parent)].nid : -1);
-            f->setIsDirectory(e.flags & kDir);
-            f->setM_size(e.size);
-            f->setM_fmtime(e.mtime);
-            f->setM_fctime(e.ctime);
-            f->setM_category(e.category);
-            f->setM_isLink(e.flags & kLink);
-            f->setM_isSync(e.flags & kSync);
-            f->setM_isEditLock(e.flags & kEditLock);
-            f->setM_version(e.version);
-            f->setListingOrder(listing, quint32(i), sortMode);
-            made[i] = std::move(f);
+            f.nid = e.nid;
+            f.pid = e.parent >= 0 ? m_entries[size_t(e.parent)].nid : -1;
+            f.size = e.size;
+            f.version = e.version;
+            f.mtime = e.mtime;
+            f.ctime = e.ctime;
+            f.category = e.category;
+            f.flags = quint8(((e.flags & kDir) ? ListedRows::kDir : 0) |
+                             ((e.flags & kLink) ? ListedRows::kLink : 0) |
+                             ((e.flags & kSync) ? ListedRows::kSync : 0) |
+                             ((e.flags & kEditLock) ? ListedRows::kEditLock : 0));
+            rows->append(f, t.key, t.name, hash, folderOf.empty() ? 0 : folderOf[i]);
         }
-        std::shared_ptr<const PackedRows> shared = std::move(rows);
-        for (size_t i = from; i < to; ++i)
-            made[i]->setPackedText(shared, quint32(i - from));
+        made[size_t(part)] = std::move(rows);
     });
-    return out;
+    return CloudFileList(made);
 }
 
 CloudFileInfoPtr KZNodeTree::fileInfo(qint64 nid) const {
@@ -1049,7 +1054,7 @@ void KZNodeTree::layOutSearchBuffer(const std::vector<int>& byName) {
     m_deadSegments = 0;
 }
 
-QList<CloudFileInfoPtr> KZNodeTree::list(qint64 folder, bool foldersOnly, int sortMode) const {
+CloudFileList KZNodeTree::list(qint64 folder, bool foldersOnly, int sortMode) const {
     QReadLocker lock(&m_lock);
     const int slot = slotOf(folder);
     if (slot < 0)
@@ -1236,7 +1241,7 @@ std::vector<qint64> KZNodeTree::searchNids(qint64 scope, const QString& key) con
     return nids;
 }
 
-QList<CloudFileInfoPtr> KZNodeTree::search(qint64 scope, const QString& key, int sortMode) const {
+CloudFileList KZNodeTree::search(qint64 scope, const QString& key, int sortMode) const {
     QReadLocker lock(&m_lock);
     const std::vector<int> slots = searchSlots(slotOf(scope), collation::searchFold(key), sortMode);
     QHash<int, quint32> folderIndex;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cloud/CloudFileInfo.h"
+#include "cloud/CloudFileList.h"
 #include "storage/NodeRecord.h"
 
 #include <QHash>
@@ -47,11 +48,11 @@ public:
     // Whether `nid` is `ancestor` or lies below it.
     bool isUnder(qint64 nid, qint64 ancestor) const;
 
-    // The children of a folder as new records, sorted by a KZFileListSortMode with folders first.
-    QList<CloudFileInfoPtr> list(qint64 folder, bool foldersOnly, int sortMode) const;
+    // The children of a folder as new rows, sorted by a KZFileListSortMode with folders first.
+    CloudFileList list(qint64 folder, bool foldersOnly, int sortMode) const;
     // Nodes below `scope` (0 the whole tree) whose name contains `key`, case-insensitively, as
     // new records sorted like a listing. An empty key finds nothing.
-    QList<CloudFileInfoPtr> search(qint64 scope, const QString& key, int sortMode) const;
+    CloudFileList search(qint64 scope, const QString& key, int sortMode) const;
     // The node ids of such a search, unsorted (the search structure alone).
     std::vector<qint64> searchNids(qint64 scope, const QString& key) const;
 
@@ -109,6 +110,9 @@ private:
     void addSegment(int slot, const QByteArray& folded);
     void dropSegment(Entry& e);
     Text textOf(int slot) const;
+    // Start loading what textOf(slot) reads: the text (entry needed), then the folded name.
+    void prefetchText(int slot) const;
+    void prefetchName(int slot) const;
     QString nameOf(int slot) const;
     QString hashOf(int slot) const;
     bool nameLess(int a, int b) const;
@@ -152,10 +156,10 @@ private:
     // Folders first, then by time; equal times fall to the node id.
     void sortSlotsByTime(std::vector<int>& slots, bool descending) const;
     CloudFileInfoPtr makeInfo(int slot, const QString& path) const;
-    // Records of `slots` in that order (a listing sorted by `sortMode`); slot i lies in the folder
+    // Rows of `slots` in that order (a listing sorted by `sortMode`); slot i lies in the folder
     // folderPaths[folderOf[i]] (folderPaths[0] for all when folderOf is empty).
-    QList<CloudFileInfoPtr> makeInfos(const std::vector<int>& slots, const std::vector<QString>& folderPaths,
-                                      const std::vector<quint32>& folderOf, int sortMode) const;
+    CloudFileList makeInfos(const std::vector<int>& slots, const std::vector<QString>& folderPaths,
+                            const std::vector<quint32>& folderOf, int sortMode) const;
 
     mutable QReadWriteLock m_lock;
     std::vector<Entry> m_entries; // slot 0 is the root

@@ -326,7 +326,7 @@ KZSession::ListReply KZSession::listEntry(const BackForwardItemPtr& entry, int s
         reply.cloudFile = CloudFileInfo::searchFileWithNid(entry->nid(), entry->searchNid(), entry->name());
         reply.fileList = m_tree.search(entry->searchNid(), entry->name(), sort);
         if (foldersOnly)
-            reply.fileList.removeIf([](const CloudFileInfoPtr& f) { return !f->isDirectory(); });
+            reply.fileList.removeRowsIf([&](qsizetype i) { return !reply.fileList.isDirectory(i); });
         return reply;
     }
     reply.cloudFile = m_tree.fileInfo(entry->nid());
@@ -390,8 +390,8 @@ KZSession::ListReply KZSession::getFolderListByNid(qint64 nid, const QString& pa
     if (!reply.error && reply.cloudFile) {
         m_pickerNid = reply.cloudFile->nid();
         m_pickerChildren.clear();
-        for (const auto& f : reply.fileList)
-            m_pickerChildren.append(f->nid());
+        for (qsizetype i = 0; i < reply.fileList.size(); ++i)
+            m_pickerChildren.append(reply.fileList.nid(i));
     }
     return reply;
 }

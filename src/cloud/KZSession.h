@@ -63,7 +63,7 @@ public:
     // ---- listings (background thread)
     struct ListReply {
         CloudFileInfoPtr cloudFile;
-        QList<CloudFileInfoPtr> fileList;
+        CloudFileList fileList;
         KZBackForwardState backForward = 0;
         BWError error;
         bool silent = false; // the command answers nothing

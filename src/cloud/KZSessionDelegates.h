@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cloud/CloudFileInfo.h"
+#include "cloud/CloudFileList.h"
 #include "cloud/KZBackForwardList.h"
 #include "cloud/ShareInfo.h"
 #include "foundation/BWError.h"
@@ -21,7 +22,7 @@ public:
     virtual ~KZRequestFileListDelegate() = default;
     virtual void kzSessionRequestFileList(KZAbstractSession* session, qint64 requestId,
                                           const CloudFileInfoPtr& cloudFile,
-                                          const QList<CloudFileInfoPtr>& fileList,
+                                          const CloudFileList& fileList,
                                           KZBackForwardState backForward, const QVariantMap& userInfo) = 0;
     virtual void kzSessionRequestFileListFail(KZAbstractSession* session, qint64 requestId,
                                               const QVariantMap& userInfo, const BWError& error) = 0;

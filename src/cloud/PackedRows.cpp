@@ -47,6 +47,15 @@ quint32 PackedRows::append(QByteArrayView key, QByteArrayView name, QByteArrayVi
     return quint32(rowAt.size() - 1);
 }
 
+PackedRows::Row PackedRows::read(quint32 row) const {
+    const char* p = bytes.constData() + rowAt[row];
+    Row r;
+    r.key = readField(p);
+    r.name = readField(p);
+    r.hash = readField(p);
+    return r;
+}
+
 RowText& RowText::operator=(const RowText& other) {
     if (this != &other) {
         RowTextFields fields = other.get();
@@ -104,12 +113,12 @@ void RowText::fill() const {
     if (!m_packed.load(std::memory_order_relaxed))
         return;
     const PackedRows& rows = *m_rows;
-    const char* p = rows.bytes.constData() + rows.rowAt[m_row];
-    m_sortKey = readField(p).toByteArray();
+    const PackedRows::Row r = rows.read(m_row);
+    m_sortKey = r.key.toByteArray();
     m_keyReady.store(true, std::memory_order_release);
-    m_fields.name = QString::fromUtf8(readField(p));
-    m_fields.fileHash = QString::fromUtf8(readField(p));
-    m_fields.path = rows.folders[rows.folderOf.empty() ? 0 : rows.folderOf[m_row]] + m_fields.name;
+    m_fields.name = QString::fromUtf8(r.name);
+    m_fields.fileHash = QString::fromUtf8(r.hash);
+    m_fields.path = rows.folderOfRow(m_row) + m_fields.name;
     m_rows.reset();
     m_packed.store(false, std::memory_order_release);
 }

@@ -18,6 +18,14 @@ struct PackedRows {
 
     // Adds a row and returns its index.
     quint32 append(QByteArrayView key, QByteArrayView name, QByteArrayView hash, quint32 folder);
+
+    struct Row {
+        QByteArrayView key;
+        QByteArrayView name;
+        QByteArrayView hash;
+    };
+    Row read(quint32 row) const;
+    const QString& folderOfRow(quint32 row) const { return folders[folderOf.empty() ? 0 : folderOf[row]]; }
 };
 
 // The text fields of a record.

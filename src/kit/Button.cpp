@@ -59,10 +59,8 @@ void Button::performClick() {
         return;
     QPointer<Button> guard(this);
     clicked();
-    if (guard && m_action) {
-        auto action = m_action; // the action may replace itself or delete the button
-        action();
-    }
+    if (guard)
+        m_action();
 }
 
 QSizeF Button::intrinsicSize() const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kit/Callback.h"
 #include "kit/Image.h"
 #include "kit/View.h"
 
@@ -33,7 +34,10 @@ public:
     void setEnabled(bool enabled);
     bool isHighlighted() const { return m_pressed && m_mouseOver; }
 
-    void setAction(std::function<void()> action) { m_action = std::move(action); }
+    // The action is dropped when `context` (usually the object whose method it calls) goes.
+    void setAction(const QObject* context, std::function<void()> action) {
+        m_action = {context, std::move(action)};
+    }
     // Runs the action as a click would (when enabled).
     void performClick();
 
@@ -58,7 +62,7 @@ private:
     bool m_enabled = true;
     bool m_pressed = false;
     bool m_mouseOver = false;
-    std::function<void()> m_action;
+    Callback<> m_action;
 };
 
 } // namespace kit

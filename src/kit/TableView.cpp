@@ -529,13 +529,9 @@ void TableView::mouseUp(const Event&) {
     if (dragged)
         return;
     if (m_lastClickCount == 2) {
-        if (m_doubleAction) {
-            auto f = m_doubleAction;
-            f();
-        }
-    } else if (m_lastClickCount == 1 && m_action) {
-        auto f = m_action;
-        f();
+        m_doubleAction();
+    } else if (m_lastClickCount == 1) {
+        m_action();
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "foundation/Weak.h"
+#include "kit/Callback.h"
 #include "kit/Drag.h"
 #include "kit/IndexSet.h"
 #include "kit/ItemsView.h"
@@ -179,8 +180,11 @@ public:
     // The row (column) under the last click, -1 for none.
     int clickedRow() const { return m_clickedRow; }
     int clickedColumn() const { return m_clickedColumn; }
-    void setAction(std::function<void()> a) { m_action = std::move(a); }
-    void setDoubleAction(std::function<void()> a) { m_doubleAction = std::move(a); }
+    // Click and double-click actions, dropped when their context goes.
+    void setAction(const QObject* context, std::function<void()> a) { m_action = {context, std::move(a)}; }
+    void setDoubleAction(const QObject* context, std::function<void()> a) {
+        m_doubleAction = {context, std::move(a)};
+    }
 
     // Views of a row: only when displayed, unless makeIfNecessary (then made and dropped at the
     // next layout without the added/removed callbacks).
@@ -238,8 +242,8 @@ private:
     SelectionHighlightStyle m_highlight = SelectionHighlightStyle::Regular;
     int m_clickedRow = -1;
     int m_clickedColumn = -1;
-    std::function<void()> m_action;
-    std::function<void()> m_doubleAction;
+    Callback<> m_action;
+    Callback<> m_doubleAction;
     int m_lastClickCount = 0;
 };
 

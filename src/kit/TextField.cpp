@@ -407,10 +407,7 @@ void TextField::doCommand(TextCommand command) {
         return;
     if (!guard || command != TextCommand::InsertNewline)
         return;
-    if (m_action) {
-        auto action = m_action;
-        action();
-    }
+    m_action();
     if (guard && m_editing)
         endFromFocusLoss();
 }
@@ -423,13 +420,10 @@ SearchField::SearchField(QWidget* parent) : TextField(parent) {
     editor()->setClearButtonEnabled(true);
     setBordered(true);
     connect(editor(), &QLineEdit::textChanged, this, [this](const QString& t) {
-        if (!m_whole && m_search)
+        if (!m_whole)
             m_search(t);
     });
-    setAction([this] {
-        if (m_search)
-            m_search(stringValue());
-    });
+    setAction(this, [this] { m_search(stringValue()); });
 }
 
 } // namespace kit

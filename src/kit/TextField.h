@@ -1,6 +1,7 @@
 #pragma once
 
 #include "foundation/Weak.h"
+#include "kit/Callback.h"
 #include "kit/Formatter.h"
 #include "kit/Label.h"
 #include "kit/View.h"
@@ -64,7 +65,10 @@ public:
     TextFieldDelegate* delegate() const { return m_delegate.get(); }
     void setFormatter(std::shared_ptr<Formatter> formatter);
     Formatter* formatter() const { return m_formatter.get(); }
-    void setAction(std::function<void()> action) { m_action = std::move(action); }
+    // Dropped when `context` goes.
+    void setAction(const QObject* context, std::function<void()> action) {
+        m_action = {context, std::move(action)};
+    }
 
     bool isEditing() const { return m_editing; }
     // Selects characters [start, start + length) of the text being edited.
@@ -104,7 +108,7 @@ private:
     Validator* m_validator = nullptr;
     nubo::Weak<TextFieldDelegate> m_delegate;
     std::shared_ptr<Formatter> m_formatter;
-    std::function<void()> m_action;
+    Callback<> m_action;
     QString m_acceptedText; // the text before the edit being checked
     bool m_editable = true;
     bool m_selectable = true;
@@ -119,11 +123,13 @@ class SearchField : public TextField {
     Q_OBJECT
 public:
     explicit SearchField(QWidget* parent = nullptr);
-    void setSearchAction(std::function<void(const QString&)> action) { m_search = std::move(action); }
+    void setSearchAction(const QObject* context, std::function<void(const QString&)> action) {
+        m_search = {context, std::move(action)};
+    }
     void setSendsWholeSearchString(bool whole) { m_whole = whole; }
 
 private:
-    std::function<void(const QString&)> m_search;
+    Callback<const QString&> m_search;
     bool m_whole = false;
 };
 

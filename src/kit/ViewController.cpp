@@ -11,11 +11,13 @@ namespace kit {
 ViewController::ViewController(QObject* parent) : QObject(parent) {}
 
 ViewController::~ViewController() {
-    if (m_view) {
-        m_view->removeEventFilter(this);
-        // A view placed in a parent belongs to that parent; a loose one is ours to delete.
-        if (!m_view->parentWidget())
-            delete m_view.data();
+    // The view goes with its controller, also from inside a parent: its buttons and cells call
+    // the controller, which is gone now.
+    if (View* v = m_view) {
+        m_view = nullptr;
+        v->removeEventFilter(this);
+        disconnect(v, nullptr, this, nullptr);
+        delete v;
     }
 }
 
@@ -46,6 +48,7 @@ void ViewController::setView(View* view) {
         connect(view, &View::willBeDestroyed, this, [this, view] {
             view->removeEventFilter(this);
             m_appeared = false;
+            m_view = nullptr; // a controller that is its view's child goes with it: no second delete
         });
     }
 }

@@ -8,7 +8,8 @@ namespace kit {
 class View;
 class Window;
 
-// Owns a page's view, made lazily: view() calls loadView() and then viewDidLoad() once.
+// Owns a page's view, made lazily: view() calls loadView() and then viewDidLoad() once. The view
+// is deleted with its controller, wherever it was placed.
 // The appear and disappear callbacks fire when the view enters or leaves a shown window
 // (shown or hidden with it, or itself shown or hidden inside one).
 class ViewController : public QObject {

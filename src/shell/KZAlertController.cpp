@@ -176,7 +176,7 @@ void KZAlertController::rebuild() {
             b->setTitleNormalColor(KZStyle::titleColor());
             break;
         }
-        b->setAction([this, i](KZButton*) { press(i); });
+        b->setAction(this, [this, i](KZButton*) { press(i); });
         b->show();
         m_buttons.append(b);
         x += widths[i] + kButtonGap;

@@ -15,8 +15,7 @@ KZButton::KZButton(const QRectF& frame, QWidget* parent) : KZButton(parent) {
 }
 
 void KZButton::sendAction() {
-    if (m_action)
-        m_action(this);
+    m_action(this);
 }
 
 void KZButton::setTitle(const QString& title) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "kit/Callback.h"
 #include "kit/View.h"
 
 #include <QImage>
@@ -15,8 +16,9 @@ public:
     explicit KZButton(QWidget* parent = nullptr);
     explicit KZButton(const QRectF& frame, QWidget* parent = nullptr);
 
-    // Target and action in one: the callable runs with the button as sender.
-    void setAction(Action action) { m_action = std::move(action); }
+    // Target and action in one: the callable runs with the button as sender, unless `context`
+    // (the target) is gone.
+    void setAction(const QObject* context, Action action) { m_action = {context, std::move(action)}; }
     void sendAction();
 
     QString title() const { return m_title; }
@@ -44,7 +46,7 @@ protected:
     void contentRects(QRectF* imageRect, QRectF* titleRect) const;
 
 private:
-    Action m_action;
+    kit::Callback<KZButton*> m_action;
     QString m_title;
     QImage m_image;
     QFont m_font;

@@ -285,13 +285,14 @@ kit::AttributedString KZMessageSetModules::memberOverdueDescription() {
 
 QList<KZButton*> KZMessageSetModules::uploadFilesButtons() {
     KZButton* b = filledButton(QStringLiteral("上传文件"), QSizeF(116, 36), 12);
-    b->setAction([](KZButton*) { nubo::NotificationCenter::defaultCenter().post(kUploadFilesNotification); });
+    b->setAction(b,
+                 [](KZButton*) { nubo::NotificationCenter::defaultCenter().post(kUploadFilesNotification); });
     return {b};
 }
 
 QList<KZButton*> KZMessageSetModules::overdueButtons() {
     KZButton* b = filledButton(QStringLiteral("去购买"), QSizeF(102, 36), 14);
-    b->setAction([](KZButton*) {
+    b->setAction(b, [](KZButton*) {
         if (KZTools::isNetworkPaused())
             return;
         KZURLHandler::openPackageURL();

@@ -11,7 +11,7 @@
 KZTableCheckboxHeaderView::KZTableCheckboxHeaderView(QWidget* parent)
     : kit::View(parent), m_box(new KZCheckBoxButton(this)) {
     setCustomBackgroundColor(Qt::white);
-    m_box->setAction([this](KZButton*) {
+    m_box->setAction(this, [this](KZButton*) {
         // The header takes the box's new state before the delegate hears of it.
         m_selected = m_box->checked();
         if (auto* d = m_delegate.get())

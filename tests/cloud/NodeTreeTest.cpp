@@ -32,7 +32,7 @@ NodeRecord removed(qint64 nid, qint64 pid, const QString& name) {
     return r;
 }
 
-QStringList names(const QList<CloudFileInfoPtr>& files) {
+QStringList names(const CloudFileList& files) {
     QStringList out;
     for (const auto& f : files)
         out << f->name();

@@ -79,11 +79,11 @@ public:
     }
 
     void kzSessionRequestFileList(KZAbstractSession*, qint64 id, const CloudFileInfoPtr& cloudFile,
-                                  const QList<CloudFileInfoPtr>& fileList, KZBackForwardState backForward,
+                                  const CloudFileList& fileList, KZBackForwardState backForward,
                                   const QVariantMap& userInfo) override {
         auto& a = add("RequestFileList", id, userInfo);
         a.cloudFile = cloudFile;
-        a.files = fileList;
+        a.files = fileList.toList();
         a.backForward = backForward;
     }
     void kzSessionRequestFileListFail(KZAbstractSession*, qint64 id, const QVariantMap& userInfo,

@@ -44,7 +44,7 @@ TEST(Button, AClickIsAPressAndReleaseInsideWhileEnabled) {
     auto* button = new Button(QRectF(10, 10, 80, 30));
     w.contentView()->addSubview(button);
     int clicks = 0;
-    button->setAction([&] { ++clicks; });
+    button->setAction(button, [&] { ++clicks; });
     w.show();
     QTest::mouseClick(w.windowHandle(), Qt::LeftButton, {}, QPoint(30, 20));
     EXPECT_EQ(clicks, 1);
@@ -118,7 +118,7 @@ TEST(SearchField, ReportsEachChangeOrOnlyReturn) {
     field->setFrame(QRectF(0, 0, 200, 24));
     w.contentView()->addSubview(field);
     QStringList searches;
-    field->setSearchAction([&](const QString& t) { searches << t; });
+    field->setSearchAction(field, [&](const QString& t) { searches << t; });
     w.show();
     w.makeFirstResponder(field);
     QTest::keyClicks(field->editor(), QStringLiteral("ab"));

@@ -208,8 +208,8 @@ TEST_F(Fixture, ClickedRowFollowsClicksOnRowsAndEmptySpace) {
     source.rows = 3;
     table->reloadData();
     int singles = 0, doubles = 0;
-    table->setAction([&] { ++singles; });
-    table->setDoubleAction([&] { ++doubles; });
+    table->setAction(table, [&] { ++singles; });
+    table->setDoubleAction(table, [&] { ++doubles; });
 
     QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, table->mapTo(&window, rowCenter(1)));
     EXPECT_EQ(table->clickedRow(), 1);
@@ -240,8 +240,8 @@ TEST_F(Fixture, AClickOnTheHeaderAfterADoubleClickActsOnNoRow) {
     source.rows = 3;
     table->reloadData();
     int singles = 0, doubles = 0;
-    table->setAction([&] { ++singles; });
-    table->setDoubleAction([&] { ++doubles; });
+    table->setAction(table, [&] { ++singles; });
+    table->setDoubleAction(table, [&] { ++doubles; });
 
     QTest::mouseDClick(window.windowHandle(), Qt::LeftButton, {}, table->mapTo(&window, rowCenter(1)));
     ASSERT_EQ(doubles, 1);
@@ -515,4 +515,24 @@ TEST(TableViewDrag, TheRowUnderAValidDropShowsItUntilTheDragLeavesOrDrops) {
     source.takes = false;
     EXPECT_FALSE(dropAt(table, QPointF(20, 32 + 12), &mime));
     EXPECT_EQ(source.exits, 2);
+}
+
+TEST_F(Fixture, ClickActionsOfAGoneControllerAreDropped) {
+    source.rows = 3;
+    table->reloadData();
+    int runs = 0;
+    auto* controller = new QObject;
+    table->setAction(controller, [&runs, controller] {
+        controller->setObjectName(QStringLiteral("single"));
+        ++runs;
+    });
+    table->setDoubleAction(controller, [&runs, controller] {
+        controller->setObjectName(QStringLiteral("double"));
+        ++runs;
+    });
+    delete controller;
+    QTest::mouseClick(window.windowHandle(), Qt::LeftButton, {}, table->mapTo(&window, rowCenter(1)));
+    QTest::mouseDClick(window.windowHandle(), Qt::LeftButton, {}, table->mapTo(&window, rowCenter(1)));
+    EXPECT_EQ(table->clickedRow(), 1);
+    EXPECT_EQ(runs, 0);
 }

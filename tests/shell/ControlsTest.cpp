@@ -114,7 +114,7 @@ TEST(Buttons, ClicksSendTheActionUnlessDisabledAndCheckBoxesToggleFirst) {
     root.resize(200, 100);
     auto* button = new KZButton(QRectF(10, 10, 80, 30), &root);
     int sent = 0;
-    button->setAction([&](KZButton* sender) {
+    button->setAction(button, [&](KZButton* sender) {
         EXPECT_EQ(sender, button);
         ++sent;
     });
@@ -130,7 +130,7 @@ TEST(Buttons, ClicksSendTheActionUnlessDisabledAndCheckBoxesToggleFirst) {
 
     auto* box = new KZCheckBoxButton(QRectF(10, 50, 80, 20), &root);
     QList<bool> seen;
-    box->setAction([&](KZButton*) { seen.append(box->checked()); });
+    box->setAction(box, [&](KZButton*) { seen.append(box->checked()); });
     click(box, QPointF(4, 4));
     click(box, QPointF(4, 4));
     EXPECT_EQ(seen, (QList<bool>{true, false}));

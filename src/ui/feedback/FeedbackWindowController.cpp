@@ -78,7 +78,7 @@ void FeedbackWindowController::windowDidLoad() {
     m_contact->setFont(KZStyle::fontOfSize(13.0));
 
     m_addImageButton = button(QStringLiteral("添加图片"), QRectF(24, 282, 96, 30), content, false);
-    m_addImageButton->setAction([this](KZButton*) { addImageButtonClicked(); });
+    m_addImageButton->setAction(this, [this](KZButton*) { addImageButtonClicked(); });
     m_imagesLabel = new KZLabel(QRectF(132, 288, 324, 20), content);
     m_imagesLabel->setFont(KZStyle::fontOfSize(12.0));
     m_imagesLabel->setTextColor(KZStyle::darkGray2Color());
@@ -86,9 +86,9 @@ void FeedbackWindowController::windowDidLoad() {
     showImages();
 
     m_cancelButton = button(QStringLiteral("取消"), QRectF(264, 346, 90, 32), content, false);
-    m_cancelButton->setAction([this](KZButton*) { closeWindow(); });
+    m_cancelButton->setAction(this, [this](KZButton*) { closeWindow(); });
     m_commitButton = button(QStringLiteral("提交"), QRectF(366, 346, 90, 32), content, true);
-    m_commitButton->setAction([this](KZButton*) { commitButtonClicked(); });
+    m_commitButton->setAction(this, [this](KZButton*) { commitButtonClicked(); });
 }
 
 void FeedbackWindowController::windowDidDisappear() {

@@ -17,7 +17,7 @@ KZFileCollectionHeaderView::KZFileCollectionHeaderView(QWidget* parent) : kit::V
     m_titleLabel->setTextColor(KZStyle::grayTitleColor());
     m_titleLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_checkBoxButton = new KZCheckBoxButton(QRectF(1 + kLeftInset, 0, 14, 14));
-    m_checkBoxButton->setAction([this](KZButton*) { checkBoxButtonPressed(); });
+    m_checkBoxButton->setAction(this, [this](KZButton*) { checkBoxButtonPressed(); });
     m_checkBoxButton->setEnabled(m_enable);
     addSubview(m_titleLabel);
     addSubview(m_checkBoxButton);

@@ -35,4 +35,23 @@ void sort(QList<CloudFileInfoPtr>& files, int sortMode) {
         std::stable_sort(files.begin(), files.end(), less);
 }
 
+void sort(CloudFileList& files, int sortMode) {
+    if (files.sortedBy() == sortMode)
+        return;
+    // Only single records can be placeholders; they lead.
+    const auto less = [&files, sortMode](qsizetype a, qsizetype b) {
+        const bool la = KZLocalFileInfo::isLocal(files.made(a));
+        const bool lb = KZLocalFileInfo::isLocal(files.made(b));
+        if (la || lb)
+            return la && !lb;
+        return files.compareRows(a, b, sortMode) < 0;
+    };
+    bool sorted = true;
+    for (qsizetype i = 1; sorted && i < files.size(); ++i)
+        sorted = !less(i, i - 1);
+    if (!sorted)
+        files.stableSortRows(less);
+    files.setSortedBy(sortMode);
+}
+
 } // namespace KZFileListSort

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cloud/CloudFileInfo.h"
+#include "cloud/CloudFileList.h"
 
 #include <QList>
 
@@ -12,5 +13,7 @@ namespace KZFileListSort {
 // Negative when a comes before b.
 int compare(const CloudFileInfo& a, const CloudFileInfo& b, int sortMode);
 void sort(QList<CloudFileInfoPtr>& files, int sortMode);
+// The same order on rows, comparing the packed fields (no records are made).
+void sort(CloudFileList& files, int sortMode);
 
 } // namespace KZFileListSort

@@ -12,7 +12,7 @@ KZFilePathCell::KZFilePathCell(QWidget* parent) : kit::View(parent) {
     m_pathLabel->setLineBreakMode(kit::LineBreakMode::TruncateMiddle);
     m_pathLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_pathButton = new KZButton;
-    m_pathButton->setAction([this](KZButton*) { pathButtonClicked(); });
+    m_pathButton->setAction(this, [this](KZButton*) { pathButtonClicked(); });
     addSubview(m_pathButton);
     addSubview(m_pathLabel);
     setCursor(Qt::PointingHandCursor);

@@ -24,7 +24,7 @@ KZFileRowView::KZFileRowView(QWidget* parent) : kit::TableRowView(parent) {
     m_bottomLine->setCustomBackgroundColor(KZStyle::separatorColor());
     m_bottomLine->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_checkBox = new KZCheckBoxButton(this);
-    m_checkBox->setAction([this](KZButton*) { checkBoxClicked(); });
+    m_checkBox->setAction(this, [this](KZButton*) { checkBoxClicked(); });
 
     auto& center = nubo::NotificationCenter::defaultCenter();
     center.addObserver(this, kDidDropInApplication, [this](const nubo::Notification&) {

@@ -31,7 +31,7 @@ KZFileSearchView::KZFileSearchView(QWidget* parent) : kit::View(parent) {
     m_deleteButton = new KZButton(QRectF(218, 10, 12, 12));
     m_deleteButton->setImage(
         KZFilesImages::named(QStringLiteral("files_search_delete"), QSizeF(12, 12)).toImage());
-    m_deleteButton->setAction([this](KZButton*) { clearText(); });
+    m_deleteButton->setAction(this, [this](KZButton*) { clearText(); });
     addSubview(m_deleteButton);
     hidddenDeleteButton(true);
 }

@@ -58,10 +58,10 @@ private:
     std::function<void()> m_onLayout;
 };
 
-KZButton* makeNavigationButton(const QString& image, std::function<void()> action) {
+KZButton* makeNavigationButton(const QString& image, const QObject* context, std::function<void()> action) {
     auto* b = new KZButton;
     b->setImage(KZFilesImages::named(image).toImage());
-    b->setAction([action = std::move(action)](KZButton*) { action(); });
+    b->setAction(context, [action = std::move(action)](KZButton*) { action(); });
     b->setEnabled(false);
     return b;
 }
@@ -118,11 +118,12 @@ void KZFilesViewController::loadView() {
     m_toolBarContainer = new kit::View;
     m_contentView = new KZFilesViewContentView;
     m_centerView = new kit::View;
-    m_goBackButton = makeNavigationButton(QStringLiteral("files_go_back"), [this] { actionGoback(); });
+    m_goBackButton = makeNavigationButton(QStringLiteral("files_go_back"), this, [this] { actionGoback(); });
     m_goForwardButton =
-        makeNavigationButton(QStringLiteral("files_go_forward"), [this] { actionGoForward(); });
+        makeNavigationButton(QStringLiteral("files_go_forward"), this, [this] { actionGoForward(); });
     m_folderCrumbs = new KZFolderCrumbs;
-    m_refreshButton = makeNavigationButton(QStringLiteral("files_refresh"), [this] { actionIncrUpdate(); });
+    m_refreshButton =
+        makeNavigationButton(QStringLiteral("files_refresh"), this, [this] { actionIncrUpdate(); });
     m_refreshButton->setEnabled(true);
     m_refreshProgressIndicator = new KZSpinnerView;
     m_toolBar = new KZFilesToolBar;
@@ -217,8 +218,8 @@ void KZFilesViewController::initContentViewUI() {
     m_tableView->registerView(KZFileRowView::kIdentifier, [] { return new KZFileRowView; });
     m_tableView->registerView(KZFileInfoCell::kIdentifier, [] { return new KZFileInfoCell; });
     m_tableView->registerView(KZFilePathCell::kIdentifier, [] { return new KZFilePathCell; });
-    m_tableView->setDoubleAction([this] { actionDoubleClick(); });
-    m_tableView->setAction([this] { closeAllMenus(); });
+    m_tableView->setDoubleAction(this, [this] { actionDoubleClick(); });
+    m_tableView->setAction(this, [this] { closeAllMenus(); });
 
     initGridUI();
     initDragAndDrop();

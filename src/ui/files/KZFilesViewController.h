@@ -107,8 +107,8 @@ public:
     // ---- state
     const CloudFileInfoPtr& fileInfo() const { return m_fileInfo; }
     void setFileInfo(const CloudFileInfoPtr& f) { m_fileInfo = f; }
-    const QList<CloudFileInfoPtr>& files() const { return m_files; }
-    void setFiles(const QList<CloudFileInfoPtr>& files) { m_files = files; }
+    const CloudFileList& files() const { return m_files; }
+    void setFiles(const CloudFileList& files) { m_files = files; }
     const QList<CloudFileInfoPtr>& selectedFiles() const { return m_selectedFiles; }
     void setSelectedFiles(const QList<CloudFileInfoPtr>& files) { m_selectedFiles = files; }
     const QHash<qint64, int>& nodeIndexs() const { return m_nodeIndexs; }
@@ -247,8 +247,8 @@ public:
     void getDeletedNodesIndexs(kit::IndexSet& deleted, QList<CloudFileInfoPtr>& additional,
                                const QList<CloudFileInfoPtr>& increased);
     void removeDeletedIncrNodesAtIndexs(const kit::IndexSet& indexes);
-    void mergeSortedRows(QList<CloudFileInfoPtr> additional);
-    kit::IndexSet indexsOfNodes(const QList<CloudFileInfoPtr>& nodes) const;
+    // Places the records among the sorted rows; answers their new rows.
+    kit::IndexSet mergeSortedRows(QList<CloudFileInfoPtr> additional);
     void scanFileNameForCreateDir();
     void insertLocalCreatingFile();
     void makeLocalFileFocus();
@@ -321,7 +321,7 @@ public:
 
     // KZRequestFileListDelegate
     void kzSessionRequestFileList(KZAbstractSession* session, qint64 requestId,
-                                  const CloudFileInfoPtr& cloudFile, const QList<CloudFileInfoPtr>& fileList,
+                                  const CloudFileInfoPtr& cloudFile, const CloudFileList& fileList,
                                   KZBackForwardState backForward, const QVariantMap& userInfo) override;
     void kzSessionRequestFileListFail(KZAbstractSession* session, qint64 requestId,
                                       const QVariantMap& userInfo, const BWError& error) override;
@@ -525,7 +525,7 @@ private:
 
     // state
     CloudFileInfoPtr m_fileInfo;
-    QList<CloudFileInfoPtr> m_files;
+    CloudFileList m_files;
     QList<CloudFileInfoPtr> m_selectedFiles;
     QHash<qint64, int> m_nodeIndexs; // node id to row: of the changed nodes during a merge, or of all
     QHash<QString, float> m_tableViewOffsets;

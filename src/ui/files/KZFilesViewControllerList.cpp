@@ -74,7 +74,7 @@ void KZFilesViewController::refreshBackForward(int backForward) {
 
 void KZFilesViewController::kzSessionRequestFileList(KZAbstractSession*, qint64 requestId,
                                                      const CloudFileInfoPtr& cloudFile,
-                                                     const QList<CloudFileInfoPtr>& fileList,
+                                                     const CloudFileList& fileList,
                                                      KZBackForwardState backForward,
                                                      const QVariantMap& userInfo) {
     const bool settled = settleListRequest(requestId);
@@ -84,7 +84,6 @@ void KZFilesViewController::kzSessionRequestFileList(KZAbstractSession*, qint64 
     updateSearchView(cloudFile, m_fileInfo);
     m_fileInfo = cloudFile;
     m_files = fileList;
-    m_files.removeAll(nullptr);
     m_nodeIndexs.clear();
     // The reload drops the rows of folders being named; their fields end without sending, before
     // their cells are given other rows (an edit left open would then rename the wrong node).
@@ -273,9 +272,11 @@ void KZFilesViewController::checkSelectExpectFile(const QVariantMap& userInfo) {
     if (!userInfo.contains(kExpectFilePathKey))
         return;
     const QString path = userInfo.value(kExpectFilePathKey).toString();
+    const QString name = path.section(u'/', -1);
     int index = -1;
+    // The name is read from the rows first, so rows that cannot match make no record.
     for (int i = 0; i < m_files.size(); ++i) {
-        if (m_files.at(i)->path() == path) {
+        if (m_files.name(i) == name && m_files.at(i)->path() == path) {
             index = i;
             break;
         }

@@ -81,18 +81,19 @@ void KZFilesViewController::didKZSessionIncrNodeChanged(KZAbstractSession*, qint
     QList<CloudFileInfoPtr> additional;
     getDeletedNodesIndexs(deleted, additional, children);
     removeDeletedIncrNodesAtIndexs(deleted);
-    mergeSortedRows(additional);
-    insertRowsAtIndexs(indexsOfNodes(additional));
+    insertRowsAtIndexs(mergeSortedRows(additional));
     refreshToolbarItemState();
     refreshHomeToolBarMessage();
     refreshTableHeaderViewState();
 }
 
-// The rows stay sorted: the additions are sorted alone and merged in, which gives the order of
-// appending them and sorting everything, in one pass over the rows.
-void KZFilesViewController::mergeSortedRows(QList<CloudFileInfoPtr> additional) {
+// The rows stay sorted: the additions are sorted alone and each is placed by a binary search
+// among the rows, which gives the order of appending them and sorting everything without
+// reading (or making records of) the rows in between.
+kit::IndexSet KZFilesViewController::mergeSortedRows(QList<CloudFileInfoPtr> additional) {
+    kit::IndexSet inserted;
     if (additional.isEmpty())
-        return;
+        return inserted;
     const int mode = m_fileListSortMode;
     if (mode == 0 || mode == 1) {
         // Each record keeps its own name key; the keys of a big batch are made on every core.
@@ -104,41 +105,65 @@ void KZFilesViewController::mergeSortedRows(QList<CloudFileInfoPtr> additional) 
         });
     }
     // Neither side holds placeholder rows past the leading ones, so nodes compare directly.
-    const auto less = [mode](const CloudFileInfoPtr& a, const CloudFileInfoPtr& b) {
-        return a->compareBySortMode(*b, mode) < 0;
-    };
-    std::stable_sort(additional.begin(), additional.end(), less);
+    std::stable_sort(additional.begin(), additional.end(),
+                     [mode](const CloudFileInfoPtr& a, const CloudFileInfoPtr& b) {
+                         return a->compareBySortMode(*b, mode) < 0;
+                     });
     qsizetype lead = 0;
-    while (lead < m_files.size() && KZLocalFileInfo::isLocal(m_files.at(lead).get()))
+    while (lead < m_files.size() && KZLocalFileInfo::isLocal(m_files.made(lead)))
         ++lead;
-    QList<CloudFileInfoPtr> merged;
-    merged.reserve(m_files.size() + additional.size());
-    merged.append(m_files.mid(0, lead));
-    std::merge(m_files.cbegin() + lead, m_files.cend(), additional.cbegin(), additional.cend(),
-               std::back_inserter(merged), less);
-    m_files = std::move(merged);
+    // Each addition goes after the rows that do not sort after it, as a merge puts them.
+    std::vector<qsizetype> at;
+    at.reserve(size_t(additional.size()));
+    qsizetype from = lead;
+    for (const CloudFileInfoPtr& f : std::as_const(additional)) {
+        qsizetype lo = from, hi = m_files.size();
+        while (lo < hi) {
+            const qsizetype mid = lo + (hi - lo) / 2;
+            if (m_files.compareRow(mid, *f, mode) <= 0)
+                lo = mid + 1;
+            else
+                hi = mid;
+        }
+        at.push_back(lo);
+        from = lo;
+    }
+    const int order = m_files.sortedBy();
+    for (qsizetype row : m_files.insertSorted(additional, at))
+        inserted.add(int(row));
+    m_files.setSortedBy(order);
+    return inserted;
 }
 
 void KZFilesViewController::resetNodeIndex() {
     m_nodeIndexs.clear();
     m_nodeIndexs.reserve(m_files.size());
     for (int i = 0; i < m_files.size(); ++i)
-        if (!KZLocalFileInfo::isLocal(m_files.at(i).get()))
-            m_nodeIndexs.insert(m_files.at(i)->nid(), i);
+        if (!KZLocalFileInfo::isLocal(m_files.made(i)))
+            m_nodeIndexs.insert(m_files.nid(i), i);
 }
 
 void KZFilesViewController::getDeletedNodesIndexs(kit::IndexSet& deleted, QList<CloudFileInfoPtr>& additional,
                                                   const QList<CloudFileInfoPtr>& increased) {
-    // Only the rows of the changed nodes are looked up: one pass over the rows against the
-    // changes, instead of indexing every row of a big folder for a few changes.
+    // Only the rows of the changed nodes are looked up: one pass over the rows' node ids against
+    // the changes, instead of indexing every row of a big folder for a few changes. A bit per
+    // hashed id turns most rows away before the hash is asked.
     m_nodeIndexs.clear();
     m_nodeIndexs.reserve(increased.size());
+    std::vector<quint64> maybe(size_t(increased.size()) / 8 + 1); // about 8 bits per change
+    const size_t bits = maybe.size() * 64;
+    const auto bit = [bits](qint64 nid) { return size_t(quint64(nid) * 0x9e3779b97f4a7c15ull >> 17) % bits; };
     for (const CloudFileInfoPtr& node : increased)
-        if (node)
+        if (node) {
             m_nodeIndexs.insert(node->nid(), -1);
+            maybe[bit(node->nid()) / 64] |= quint64(1) << (bit(node->nid()) % 64);
+        }
     for (int i = 0; i < m_files.size(); ++i) {
-        const CloudFileInfo* f = m_files.at(i).get();
-        if (auto it = m_nodeIndexs.find(f->nid()); it != m_nodeIndexs.end() && !KZLocalFileInfo::isLocal(f))
+        const qint64 nid = m_files.nid(i);
+        if (!(maybe[bit(nid) / 64] >> (bit(nid) % 64) & 1))
+            continue;
+        if (auto it = m_nodeIndexs.find(nid);
+            it != m_nodeIndexs.end() && !KZLocalFileInfo::isLocal(m_files.made(i)))
             *it = i;
     }
     m_nodeIndexs.removeIf([](const QHash<qint64, int>::iterator it) { return it.value() < 0; });
@@ -150,7 +175,9 @@ void KZFilesViewController::getDeletedNodesIndexs(kit::IndexSet& deleted, QList<
         const bool present = row != m_nodeIndexs.constEnd();
         if (!node->isDeleted()) {
             if (present) {
-                node->setSelected(m_files.at(*row)->selected());
+                // Only a row whose record was made can carry a selection.
+                const CloudFileInfo* old = m_files.made(*row);
+                node->setSelected(old && old->selected());
                 removal.append(*row);
             } else {
                 m_folderNameGenerator->addSuffixIndex({node});
@@ -161,14 +188,15 @@ void KZFilesViewController::getDeletedNodesIndexs(kit::IndexSet& deleted, QList<
                 const auto& local = m_creatingFiles.at(i);
                 if (local->name() != node->name())
                     continue;
-                const qsizetype at = m_files.indexOf(std::static_pointer_cast<CloudFileInfo>(local));
+                const qsizetype at = m_files.indexOf(local.get());
                 if (at >= 0)
                     removal.append(int(at));
                 m_creatingFiles.removeAt(i);
             }
         } else if (present) {
             removal.append(*row);
-            m_folderNameGenerator->deleteSuffixIndex({m_files.at(*row)});
+            if (m_files.isDirectory(*row))
+                m_folderNameGenerator->deleteSuffixIndex({m_files.at(*row)});
             const QString key = offsetKey(node->nid());
             m_tableViewOffsets.remove(key);
             m_collectionViewOffsets.remove(key);
@@ -184,32 +212,14 @@ void KZFilesViewController::removeDeletedIncrNodesAtIndexs(const kit::IndexSet& 
     if (indexes.isEmpty())
         return;
     // One pass that keeps the other rows in order.
-    QList<CloudFileInfoPtr> kept;
-    kept.reserve(m_files.size() - indexes.count());
-    int next = 0;
-    for (const auto& [first, end] : indexes.ranges()) {
-        for (int i = next; i < std::min<int>(first, int(m_files.size())); ++i)
-            kept.append(m_files.at(i));
-        next = end;
-    }
-    for (int i = next; i < m_files.size(); ++i)
-        kept.append(m_files.at(i));
-    m_files = std::move(kept);
+    const auto& ranges = indexes.ranges();
+    auto range = ranges.cbegin();
+    m_files.removeRowsIf([&](qsizetype i) {
+        while (range != ranges.cend() && range->second <= i)
+            ++range;
+        return range != ranges.cend() && range->first <= i;
+    });
     deleteRowsAtIndexs(indexes);
-}
-
-kit::IndexSet KZFilesViewController::indexsOfNodes(const QList<CloudFileInfoPtr>& nodes) const {
-    kit::IndexSet out;
-    if (nodes.isEmpty())
-        return out;
-    QSet<const CloudFileInfo*> wanted;
-    wanted.reserve(nodes.size());
-    for (const auto& f : nodes)
-        wanted.insert(f.get());
-    for (int i = 0; i < m_files.size(); ++i)
-        if (wanted.contains(m_files.at(i).get()))
-            out.add(i);
-    return out;
 }
 
 // ---- new folders

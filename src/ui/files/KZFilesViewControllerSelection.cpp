@@ -27,9 +27,9 @@ void KZFilesViewController::selectAllRows() {
         else
             m_tableView->selectAll();
     }
-    for (const CloudFileInfoPtr& f : std::as_const(m_files))
+    m_selectedFiles = m_files.toList();
+    for (const CloudFileInfoPtr& f : std::as_const(m_selectedFiles))
         f->setSelected(true);
-    m_selectedFiles = m_files;
     refreshToolbarItemState();
     refreshHomeToolBarMessage();
     refreshTableHeaderViewState();

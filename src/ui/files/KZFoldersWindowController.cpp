@@ -109,7 +109,7 @@ void KZFoldersWindowController::initToolBarUI() {
     m_toolBar->setCustomBackgroundColor(Qt::white);
     m_cancelButton =
         makeBorderedButton(QStringLiteral("取消"), KZStyle::separatorColor(), KZStyle::darkGray2Color());
-    m_cancelButton->setAction([this](KZButton*) { cancelButtonClicked(); });
+    m_cancelButton->setAction(this, [this](KZButton*) { cancelButtonClicked(); });
     m_confirmButton = new KZButton;
     m_confirmButton->setTitle(m_type == KZPickerOperationTypeMove ? QStringLiteral("移动")
                                                                   : QStringLiteral("复制"));
@@ -117,10 +117,10 @@ void KZFoldersWindowController::initToolBarUI() {
     m_confirmButton->setCornerRadius(4.0);
     m_confirmButton->setTitleNormalColor(Qt::white);
     m_confirmButton->setBackgroundColor(KZStyle::tabbarTintColor());
-    m_confirmButton->setAction([this](KZButton*) { confirmButtonClicked(); });
+    m_confirmButton->setAction(this, [this](KZButton*) { confirmButtonClicked(); });
     m_createFolderButton = makeBorderedButton(QStringLiteral("新建文件夹"), KZStyle::tabbarTintColor(),
                                               KZStyle::tabbarTintColor());
-    m_createFolderButton->setAction([this](KZButton*) { createFolderButtonClicked(); });
+    m_createFolderButton->setAction(this, [this](KZButton*) { createFolderButtonClicked(); });
     for (KZButton* b : {m_cancelButton.data(), m_confirmButton.data(), m_createFolderButton.data()})
         m_toolBar->addSubview(b);
 }
@@ -156,7 +156,7 @@ void KZFoldersWindowController::initNavigationBarUI() {
     auto navButton = [this](const QString& image, std::function<void()> action) {
         auto* b = new KZButton(m_navigationBar);
         b->setImage(KZFilesImages::named(image).toImage());
-        b->setAction([action = std::move(action)](KZButton*) { action(); });
+        b->setAction(this, [action = std::move(action)](KZButton*) { action(); });
         b->setEnabled(false);
         return b;
     };
@@ -287,7 +287,7 @@ void KZFoldersWindowController::refreshFolderCrumbs() {
 
 void KZFoldersWindowController::kzSessionRequestFileList(KZAbstractSession*, qint64,
                                                          const CloudFileInfoPtr& cloudFile,
-                                                         const QList<CloudFileInfoPtr>& fileList,
+                                                         const CloudFileList& fileList,
                                                          KZBackForwardState backForward, const QVariantMap&) {
     if (!cloudFile)
         return;

@@ -75,7 +75,7 @@ public:
 
     // KZRequestFileListDelegate
     void kzSessionRequestFileList(KZAbstractSession* session, qint64 requestId,
-                                  const CloudFileInfoPtr& cloudFile, const QList<CloudFileInfoPtr>& fileList,
+                                  const CloudFileInfoPtr& cloudFile, const CloudFileList& fileList,
                                   KZBackForwardState backForward, const QVariantMap& userInfo) override;
     void kzSessionRequestFileListFail(KZAbstractSession* session, qint64 requestId,
                                       const QVariantMap& userInfo, const BWError& error) override;

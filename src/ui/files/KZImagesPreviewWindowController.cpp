@@ -102,7 +102,7 @@ void KZImagesPreviewWindowController::initUI() {
     auto button = [this](const QString& image, void (KZImagesPreviewWindowController::*action)()) {
         auto* b = new KZButton(QRectF(0, 0, kButtonSide, kButtonSide));
         b->setImage(whiteImage(image));
-        b->setAction([this, action](KZButton*) { (this->*action)(); });
+        b->setAction(this, [this, action](KZButton*) { (this->*action)(); });
         m_toolBar->addSubview(b);
         return b;
     };

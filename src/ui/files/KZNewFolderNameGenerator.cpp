@@ -8,9 +8,16 @@ QString KZNewFolderNameGenerator::newFolderName() {
     return n == 1 ? kBaseName : QStringLiteral("%1 %2").arg(kBaseName).arg(n);
 }
 
-void KZNewFolderNameGenerator::scanFileNameForCreateDir(const QList<CloudFileInfoPtr>& files) {
+void KZNewFolderNameGenerator::scanFileNameForCreateDir(const CloudFileList& files) {
     m_folderIndexs.clear();
-    addSuffixIndex(files);
+    // Read from the rows: a big folder's records are not made for this.
+    QStringList names;
+    for (qsizetype i = 0; i < files.size(); ++i)
+        if (files.isDirectory(i))
+            if (QString name = files.name(i); name.startsWith(kBaseName))
+                names.append(name);
+    for (qint64 n : filterOutNewNameFoldersTailIndex(names))
+        m_folderIndexs.insert(n);
 }
 
 void KZNewFolderNameGenerator::addSuffixIndex(const QList<CloudFileInfoPtr>& nodes) {

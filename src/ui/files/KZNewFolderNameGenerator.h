@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cloud/CloudFileInfo.h"
+#include "cloud/CloudFileList.h"
 
 #include <QList>
 #include <QSet>
@@ -15,7 +16,7 @@ public:
     // Takes the smallest free number and answers its name.
     QString newFolderName();
     // Forgets every number, then learns those of the rows.
-    void scanFileNameForCreateDir(const QList<CloudFileInfoPtr>& files);
+    void scanFileNameForCreateDir(const CloudFileList& files);
     void addSuffixIndex(const QList<CloudFileInfoPtr>& nodes);
     void deleteSuffixIndex(const QList<CloudFileInfoPtr>& nodes);
 

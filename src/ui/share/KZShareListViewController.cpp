@@ -100,7 +100,7 @@ void KZShareListViewController::viewDidLoad() {
 
     m_refreshButton->setImage(
         kit::Image::named(QStringLiteral("share_refresh")).scaledToFit(QSizeF(16, 16)).toImage());
-    m_refreshButton->setAction([this](KZButton*) { actionButtonRefresh(); });
+    m_refreshButton->setAction(this, [this](KZButton*) { actionButtonRefresh(); });
     m_refreshProgressIndicator->setDisplayedWhenStopped(false);
     m_refreshProgressIndicator->hide();
     if (!newMenuForEveryRightClick()) {

@@ -20,7 +20,7 @@ KZShareValidFilesViewController::KZShareValidFilesViewController(QObject* parent
 
 void KZShareValidFilesViewController::viewDidLoad() {
     KZShareListViewController::viewDidLoad();
-    tableView()->setDoubleAction([this] { lookShare(); });
+    tableView()->setDoubleAction(this, [this] { lookShare(); });
 }
 
 QList<KZShareListViewController::Column> KZShareValidFilesViewController::columns() const {

@@ -111,14 +111,14 @@ void KZShareWindowControler::loadWindow() {
         makeLabel(m_extractionCodeContainer, QRectF(12, 0, 60, kRowHeight), {}, title);
     m_cancelExtractionCodeButton =
         makeButton(m_closeExtractionCodeView, QRectF(92, 0, 90, kRowHeight), QStringLiteral("取消提取码"));
-    m_cancelExtractionCodeButton->setAction([this](KZButton*) { cancelExtracationCodeAction(); });
+    m_cancelExtractionCodeButton->setAction(this, [this](KZButton*) { cancelExtracationCodeAction(); });
 
     m_startExtractionCodeView = new kit::View(QRectF(kValueLeft, 72, 354, kRowHeight), content);
     m_startExtractionCodeLabel = makeLabel(m_startExtractionCodeView, QRectF(0, 0, 180, kRowHeight),
                                            QStringLiteral("未设置提取码"), KZStyle::darkGray2Color());
     m_startExtractionCodeButton =
         makeButton(m_startExtractionCodeView, QRectF(100, 0, 90, kRowHeight), QStringLiteral("设置提取码"));
-    m_startExtractionCodeButton->setAction([this](KZButton*) { openExtractionCodeAction(); });
+    m_startExtractionCodeButton->setAction(this, [this](KZButton*) { openExtractionCodeAction(); });
 
     m_errorLabel = new KZLabel(QRectF(kValueLeft, 112, 354, 28), content);
     m_errorLabel->setFont(KZStyle::fontOfSize(12));
@@ -139,9 +139,9 @@ void KZShareWindowControler::loadWindow() {
 
     m_jumpShareLinkButton =
         makeButton(content, QRectF(236, 270, 110, kRowHeight), QStringLiteral("在网页中查看"));
-    m_jumpShareLinkButton->setAction([this](KZButton*) { actionJumpWebShare(); });
+    m_jumpShareLinkButton->setAction(this, [this](KZButton*) { actionJumpWebShare(); });
     m_shareLinkButton = makeButton(content, QRectF(356, 270, 100, kRowHeight), QStringLiteral("复制链接"));
-    m_shareLinkButton->setAction([this](KZButton*) { actionCopyLink(); });
+    m_shareLinkButton->setAction(this, [this](KZButton*) { actionCopyLink(); });
     setWindow(w);
 }
 

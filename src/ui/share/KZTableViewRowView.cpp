@@ -12,7 +12,7 @@ KZTableViewRowView::KZTableViewRowView(QWidget* parent)
     m_backgroundView->setCustomBackgroundColor(Qt::white);
     m_backgroundView->setAttribute(Qt::WA_TransparentForMouseEvents);
     m_backgroundView->lower();
-    m_checkBox->setAction([this](KZButton*) { actionCheckBoxChanged(); });
+    m_checkBox->setAction(this, [this](KZButton*) { actionCheckBoxChanged(); });
 }
 
 QColor KZTableViewRowView::selectedColor() {

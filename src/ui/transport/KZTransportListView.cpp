@@ -33,14 +33,14 @@ KZTransportListView::KZTransportListView(QWidget* parent)
 }
 
 KZButton* KZTransportListView::addBarButton(const QString& title, const QString& image,
-                                            std::function<void()> action) {
+                                            const QObject* context, std::function<void()> action) {
     auto* b = new KZButton(m_topBar);
     b->setTitle(title);
     b->setImage(kit::Image::named(image).scaledToFit(QSizeF(16, 16)).toImage());
     b->setFont(KZStyle::fontOfSize(14.0));
     b->setTitleNormalColor(KZStyle::darkGray2Color());
     b->setInterval(4.0);
-    b->setAction([action = std::move(action)](KZButton*) { action(); });
+    b->setAction(context, [action = std::move(action)](KZButton*) { action(); });
     m_buttons << b;
     layout();
     return b;

@@ -36,7 +36,9 @@ public:
     kit::View* topBarView() const { return m_topBar; }
 
     // A bar button with an image and a title, in the bar's order from the left.
-    KZButton* addBarButton(const QString& title, const QString& image, std::function<void()> action);
+    // The action is dropped when `context` (the controller it calls) goes.
+    KZButton* addBarButton(const QString& title, const QString& image, const QObject* context,
+                           std::function<void()> action);
     // Closes the user-info pop-up on a click that reaches the list's background.
     void setMouseDownHandler(std::function<void()> handler) { m_mouseDown = std::move(handler); }
 

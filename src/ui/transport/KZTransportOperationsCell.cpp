@@ -17,7 +17,7 @@ KZButton* KZTransportOperationsCell::buttonWithImage(const QString& image, std::
     auto* b = new KZButton(QRectF(0, 0, kButtonSide, kButtonSide), this);
     b->setTitle(QString());
     setButtonImage(b, image);
-    b->setAction([action = std::move(action)](KZButton*) { action(); });
+    b->setAction(this, [action = std::move(action)](KZButton*) { action(); });
     return b;
 }
 

@@ -71,7 +71,7 @@ void KZTransportSettingWindowController::windowDidLoad() {
     m_selectPathButton->setBorderColor(KZStyle::separatorColor());
     m_selectPathButton->setTitleNormalColor(KZStyle::darkGray2Color());
     m_selectPathButton->setFont(KZStyle::fontOfSize(14.0));
-    m_selectPathButton->setAction([this](KZButton*) { selectPathButtonClicked(); });
+    m_selectPathButton->setAction(this, [this](KZButton*) { selectPathButtonClicked(); });
 
     m_checkBoxButton = new KZCheckBoxButton(QRectF(104, 76, 312, 20), content);
     m_checkBoxButton->setTitle(QStringLiteral("默认下载到此位置，不再询问"));
@@ -85,7 +85,7 @@ void KZTransportSettingWindowController::windowDidLoad() {
     m_confirmButton->setFont(KZStyle::fontOfSize(14.0));
     m_confirmButton->setTitleNormalColor(Qt::white);
     m_confirmButton->setBackgroundColor(KZStyle::tabbarTintColor());
-    m_confirmButton->setAction([this](KZButton*) { confirmButtonClicked(); });
+    m_confirmButton->setAction(this, [this](KZButton*) { confirmButtonClicked(); });
 
     w->installEventFilter(this);
     initData();

@@ -103,7 +103,7 @@ void KZTransportViewController::viewDidLoad() {
         kit::Image::named(QStringLiteral("transport_feedback")).scaledToFit(QSizeF(16, 16)).toImage());
     m_feedbackButton->setFont(KZStyle::fontOfSize(14.0));
     m_feedbackButton->setTitleNormalColor(KZStyle::tabbarTintColor());
-    m_feedbackButton->setAction([this](KZButton*) { feedbackClick(); });
+    m_feedbackButton->setAction(this, [this](KZButton*) { feedbackClick(); });
     // The titles count the proxies' lists: read them once, then follow every report.
     KZUploadMgrProxy::shareUploadMgrProxy()->addUploadMgrProxyObserver(this);
     KZDownloadMgrProxy::shareDownloadMgrProxy()->addDownloadMgrProxyObserver(this);

@@ -54,10 +54,10 @@ void KZTransportedFilesViewController::viewDidLoad() {
     KZBaseViewController::viewDidLoad();
     KZTransportListView* v = m_listView;
     v->setMouseDownHandler([] { KZTransportAlert::closeUserInfoWindow(); });
-    m_clearButton = v->addBarButton(QStringLiteral("清除记录"), QStringLiteral("share_delete"),
+    m_clearButton = v->addBarButton(QStringLiteral("清除记录"), QStringLiteral("share_delete"), this,
                                     [this] { clearButtonClicked(); });
     m_clearButton->setInterval(1.0);
-    m_clearAllButton = v->addBarButton(QStringLiteral("清空记录"), QStringLiteral("share_delete"),
+    m_clearAllButton = v->addBarButton(QStringLiteral("清空记录"), QStringLiteral("share_delete"), this,
                                        [this] { clearAllButtonClicked(); });
     kit::TableView* table = v->tableView();
     v->headerView()->setDelegate(this);

@@ -34,17 +34,17 @@ template <class T> void KZTransportingFilesViewController<T>::viewDidLoad() {
     KZBaseViewController::viewDidLoad();
     KZTransportListView* v = m_listView;
     v->setMouseDownHandler([] { KZTransportAlert::closeUserInfoWindow(); });
-    m_pauseButton = v->addBarButton(QStringLiteral("暂停"), QStringLiteral("transport_pause"),
+    m_pauseButton = v->addBarButton(QStringLiteral("暂停"), QStringLiteral("transport_pause"), this,
                                     [this] { pauseButtonClicked(); });
-    m_startButton = v->addBarButton(QStringLiteral("开始"), QStringLiteral("transport_play"),
+    m_startButton = v->addBarButton(QStringLiteral("开始"), QStringLiteral("transport_play"), this,
                                     [this] { startButtonClicked(); });
-    m_deleteButton = v->addBarButton(QStringLiteral("删除"), QStringLiteral("transport_delete"),
+    m_deleteButton = v->addBarButton(QStringLiteral("删除"), QStringLiteral("transport_delete"), this,
                                      [this] { deleteButtonClicked(); });
-    m_pauseAllbutton = v->addBarButton(QStringLiteral("全部暂停"), QStringLiteral("transport_pause"),
+    m_pauseAllbutton = v->addBarButton(QStringLiteral("全部暂停"), QStringLiteral("transport_pause"), this,
                                        [this] { pauseAllButtonPressed(); });
-    m_startAllButton = v->addBarButton(QStringLiteral("全部开始"), QStringLiteral("transport_play"),
+    m_startAllButton = v->addBarButton(QStringLiteral("全部开始"), QStringLiteral("transport_play"), this,
                                        [this] { startAllButtonPressed(); });
-    m_deleteAllButton = v->addBarButton(QStringLiteral("全部删除"), QStringLiteral("transport_delete"),
+    m_deleteAllButton = v->addBarButton(QStringLiteral("全部删除"), QStringLiteral("transport_delete"), this,
                                         [this] { deleteAllButtonPressed(); });
     kit::TableView* table = v->tableView();
     v->headerView()->setDelegate(this);

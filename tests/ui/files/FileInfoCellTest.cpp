@@ -160,6 +160,19 @@ TEST(FileInfoCell, ThumbnailRepliesForAFormerRecordAreIgnored) {
     EXPECT_FALSE(again.thumbInMemory().isNull());
 }
 
+TEST(FileInfoCell, AThumbnailDecodedAfterTheCellWentIsDropped) {
+    auto* cell = new KZFileInfoCell;
+    cell->setType(KZFileInfoCellTypeName);
+    auto file = record(QStringLiteral("gone.png"), false, 10, 777);
+    file->setM_category(1);
+    cell->setFileInfo(file);
+    cell->kzSessionRequestThumb(nullptr, 1, png(Qt::green), 777, {});
+    delete cell; // before the decoded picture comes back
+    ASSERT_TRUE(QThreadPool::globalInstance()->waitForDone(10000));
+    nubo::test::drainEvents();
+    EXPECT_TRUE(KZImageCache::shareInstance()->imageForCloudFile(*file).isNull());
+}
+
 TEST(FileRowView, SelectionAndHoverLooks) {
     KZFileRowView row;
     row.setFileInfo(record(QStringLiteral("a.txt")));

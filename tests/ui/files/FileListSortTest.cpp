@@ -71,3 +71,23 @@ TEST(FileListSort, ListingOrderIsTrustedOnlyForItsModeAndUntilARecordChanges) {
     KZFileListSort::sort(files, 2);
     EXPECT_EQ(names(files), (QStringList{"b", "c", "a"}));
 }
+
+TEST(FileListSort, RowListsSortLikeRecordListsWithPlaceholdersFirst) {
+    QList<CloudFileInfoPtr> records{
+        node("a2", false, 5), node("b", true, 1),
+        node("a1", false, 9), KZLocalFileInfo::localFileInfoWithName(QStringLiteral("新建文件夹"), 0),
+        node("a10", true, 3), node("c", false, 5)};
+    for (int mode : {0, 1, 2, 3}) {
+        CloudFileList rows(records);
+        QList<CloudFileInfoPtr> plain = records;
+        KZFileListSort::sort(rows, mode);
+        KZFileListSort::sort(plain, mode);
+        EXPECT_EQ(names(rows.toList()), names(plain)) << "mode " << mode;
+        EXPECT_EQ(rows.sortedBy(), mode);
+    }
+    // A list that says it stands in a mode is trusted; one that does not is checked.
+    CloudFileList rows(records);
+    rows.setSortedBy(0);
+    KZFileListSort::sort(rows, 0);
+    EXPECT_EQ(names(rows.toList()), names(records));
+}

@@ -103,7 +103,7 @@ void FileOpsTest::TearDown() {
     drainEvents();
 }
 
-CloudFileInfoPtr FileOpsTest::named(const QList<CloudFileInfoPtr>& files, const QString& name) {
+CloudFileInfoPtr FileOpsTest::named(const CloudFileList& files, const QString& name) {
     for (const auto& f : files)
         if (f->name() == name)
             return f;

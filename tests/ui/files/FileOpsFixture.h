@@ -31,7 +31,7 @@ protected:
     // Signs the session in again so that it reads the account's plan afresh.
     static void signInAgain();
 
-    static CloudFileInfoPtr named(const QList<CloudFileInfoPtr>& files, const QString& name);
+    static CloudFileInfoPtr named(const CloudFileList& files, const QString& name);
     CloudFileInfoPtr row(const QString& name) const { return named(page->files(), name); }
     QStringList rowNames() const;
     void jump(const QString& path);

@@ -34,7 +34,7 @@ namespace {
 
 nubo::test::ServiceFixture* s_service = nullptr;
 
-CloudFileInfoPtr named(const QList<CloudFileInfoPtr>& files, const QString& name) {
+CloudFileInfoPtr named(const CloudFileList& files, const QString& name) {
     for (const auto& f : files)
         if (f->name() == name)
             return f;
@@ -342,7 +342,7 @@ TEST_F(FilesPage, FailedListKeepsTheRows) {
     page->openDirWithJumpPath(QStringLiteral("/no/such/folder"), QString(), false);
     ASSERT_TRUE(waitUntil([&] { return KZToast::toastOf(page->view()) != nullptr; }));
     EXPECT_EQ(KZToast::toastOf(page->view())->text(), QStringLiteral("读取文件失败，请重试"));
-    EXPECT_EQ(page->files(), rows);
+    EXPECT_EQ(page->files().toList(), rows.toList());
 }
 
 TEST_F(FilesPage, SelectionOperationsKeepFlagsAndViewInStep) {

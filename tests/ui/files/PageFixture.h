@@ -83,7 +83,7 @@ protected:
         drainEvents();
     }
 
-    static CloudFileInfoPtr named(const QList<CloudFileInfoPtr>& files, const QString& name) {
+    static CloudFileInfoPtr named(const CloudFileList& files, const QString& name) {
         for (const auto& f : files)
             if (f->name() == name)
                 return f;

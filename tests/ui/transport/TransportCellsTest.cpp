@@ -9,6 +9,7 @@
 #include "shell/KZStyle.h"
 #include "ui/transport/KZDownloadFileOperationsCell.h"
 #include "ui/transport/KZTransportFileProgressCell.h"
+#include "ui/transport/KZTransportListView.h"
 #include "ui/transport/KZUploadFileOperationsCell.h"
 
 #include <QDir>
@@ -275,4 +276,20 @@ TEST_F(TransportCellCommands, LocateShowsTheRightPlace) {
     up.setUploadJobInfo(job);
     up.showInFinderButton()->sendAction();
     EXPECT_EQ(opened.size(), 3);
+}
+
+TEST(TransportListView, BarButtonsOfAGoneControllerDoNothing) {
+    KZTransportListView view;
+    int runs = 0;
+    auto* controller = new QObject;
+    KZButton* b = view.addBarButton(QStringLiteral("暂停"), QStringLiteral("transport_pause"), controller,
+                                    [&runs, controller] {
+                                        controller->setObjectName(QStringLiteral("paused"));
+                                        ++runs;
+                                    });
+    b->sendAction();
+    EXPECT_EQ(runs, 1);
+    delete controller;
+    b->sendAction();
+    EXPECT_EQ(runs, 1);
 }
