@@ -1,6 +1,9 @@
 #include "KZAppDelegate.h"
 
 #include "cloud/CloudLaunch.h"
+#include "cloud/KZImageCache.h"
+#include "cloud/KZSession.h"
+#include "foundation/Dispatch.h"
 #include "foundation/NetworkMonitor.h"
 #include "home/KZHomeViewController.h"
 #include "shell/KZDatabaseRescueNotice.h"
@@ -47,10 +50,11 @@ void KZAppDelegate::applicationWillTerminate() {
     if (!m_launched)
         return;
     m_launched = false;
-    nubo::transfer::signOutTransfers(); // workers stop; every job is on record for the next start
+    // The launch steps undone, last first.
     closeWindows();
     releasePages();
-    nubo::SingletonT<nubo::SystemConfig>::instance().flush(); // changes of the last moment
+    endSession();
+    saveSettings();
     m_instance.reset();
 }
 
@@ -89,6 +93,9 @@ void KZAppDelegate::bringWindowForward() {
 }
 
 bool KZAppDelegate::openSystemDatabase() {
+    // The background thread comes first: the settings write on it, the session and the engines
+    // work on it.
+    nubo::KZBackgroundThread::shared();
     const BWError error = nubo::SingletonT<nubo::SystemConfig>::instance().lastError();
     if (error)
         std::fprintf(stderr,
@@ -142,6 +149,19 @@ void KZAppDelegate::closeWindows() {
     for (KZBaseWindowController* c : wm.shownWindowControllers())
         wm.closeWindow(c);
     KZShortcutKeysManager::shareInstance().suspend();
+}
+
+void KZAppDelegate::endSession() {
+    nubo::transfer::signOutTransfers(); // workers stop; every job is on record for the next start
+    // The session closes the per-user database after the requests already queued.
+    nubo::KZBackgroundThread::shared().runAndWait([] { KZSession::sharedSession().logout(); });
+    KZImageCache::shareInstance()->removeAll();
+}
+
+void KZAppDelegate::saveSettings() {
+    nubo::SingletonT<nubo::SystemConfig>::instance().flush(); // changes of the last moment
+    // Nothing queued on the background thread runs after this.
+    nubo::KZBackgroundThread::shared().stop();
 }
 
 void KZAppDelegate::releasePages() {

@@ -8,7 +8,12 @@
 #include "shell/KZSingleInstance.h"
 
 // The application delegate: the launch steps in their set order, one function each, and the
-// shutdown that undoes them in reverse.
+// shutdown that undoes them in reverse. The process-wide objects are made by these steps in this
+// order: single-instance lock; background thread, settings, network monitor; session proxy and
+// transfer proxies (session, engines, sync managers); router and pages; main menu and shortcuts;
+// window manager and home window; database rescue notice. Shutdown closes the windows, releases
+// the pages, signs the transfers and the session out, writes the settings, stops the background
+// thread and lets go of the lock.
 class KZAppDelegate : public QObject {
     Q_OBJECT
 public:
@@ -34,9 +39,11 @@ private:
     void buildMainMenu();
     void showFirstWindow();
 
-    // Shutdown steps.
+    // Shutdown steps, in order.
     void closeWindows();
     void releasePages();
+    void endSession();
+    void saveSettings();
 
     void bringWindowForward();
 

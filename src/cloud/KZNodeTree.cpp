@@ -1244,22 +1244,34 @@ std::vector<qint64> KZNodeTree::searchNids(qint64 scope, const QString& key) con
 CloudFileList KZNodeTree::search(qint64 scope, const QString& key, int sortMode) const {
     QReadLocker lock(&m_lock);
     const std::vector<int> slots = searchSlots(slotOf(scope), collation::searchFold(key), sortMode);
-    QHash<int, quint32> folderIndex;
-    std::vector<QString> paths;
-    std::vector<quint32> folderOf;
-    folderOf.reserve(slots.size());
-    for (int s : slots) {
-        const int parent = m_entries[size_t(s)].parent;
-        auto it = folderIndex.find(parent);
-        if (it == folderIndex.end()) {
-            QString p = pathOfSlot(parent);
-            if (!p.endsWith(u'/'))
-                p += u'/';
-            it = folderIndex.insert(parent, quint32(paths.size()));
-            paths.push_back(p);
+    // Each hit's folder, numbered in the order first met: the parents are read on every core and
+    // each folder's path is made once.
+    const size_t n = slots.size();
+    std::vector<quint32> folderOf(n);
+    std::unique_ptr<std::atomic<quint32>[]> number(new std::atomic<quint32>[m_entries.size()]());
+    const int parts = parallelParts(qint64(n), 16384);
+    std::vector<std::vector<int>> firstMet(static_cast<size_t>(parts));
+    parallelFor(parts, [&](int p) {
+        for (size_t i = n * size_t(p) / size_t(parts), to = n * size_t(p + 1) / size_t(parts); i < to; ++i) {
+            const int parent = m_entries[size_t(slots[i])].parent;
+            folderOf[i] = quint32(parent);
+            if (number[size_t(parent)].exchange(1, std::memory_order_relaxed) == 0)
+                firstMet[size_t(p)].push_back(parent);
         }
-        folderOf.push_back(*it);
-    }
+    });
+    std::vector<QString> paths;
+    for (const auto& met : firstMet)
+        for (int parent : met) {
+            QString path = pathOfSlot(parent);
+            if (!path.endsWith(u'/'))
+                path += u'/';
+            number[size_t(parent)].store(quint32(paths.size()), std::memory_order_relaxed);
+            paths.push_back(std::move(path));
+        }
+    parallelFor(parts, [&](int p) {
+        for (size_t i = n * size_t(p) / size_t(parts), to = n * size_t(p + 1) / size_t(parts); i < to; ++i)
+            folderOf[i] = number[folderOf[i]].load(std::memory_order_relaxed);
+    });
     return makeInfos(slots, paths, folderOf, sortMode);
 }
 

@@ -4,7 +4,6 @@
 
 #include "cloud/KZSessionProxy.h"
 #include "foundation/Dispatch.h"
-#include "foundation/ParallelFor.h"
 #include "shell/KZButton.h"
 #include "shell/KZToast.h"
 #include "ui/files/KZFileInfoCell.h"
@@ -87,6 +86,55 @@ void KZFilesViewController::didKZSessionIncrNodeChanged(KZAbstractSession*, qint
     refreshTableHeaderViewState();
 }
 
+namespace {
+
+// The records in the mode's order, stably. The sort compares small copies (the kind, then the
+// first 16 bytes of the name key or the time) and reads the records only on a tie.
+QList<CloudFileInfoPtr> sortedRecords(const QList<CloudFileInfoPtr>& records, int mode) {
+    struct Item {
+        quint64 hi = 0;
+        quint64 lo = 0;
+        qsizetype index = 0;
+        bool dir = false;
+    };
+    const bool byName = mode == 0 || mode == 1;
+    const bool descending = mode != 0 && mode != 2;
+    std::vector<Item> items(size_t(records.size()));
+    for (qsizetype i = 0; i < records.size(); ++i) {
+        const CloudFileInfo& f = *records.at(i);
+        Item& it = items[size_t(i)];
+        it.index = i;
+        it.dir = f.isDirectory();
+        if (byName) {
+            const QByteArray& k = f.nameSortKey();
+            for (qsizetype b = 0; b < 16; ++b) {
+                const quint64 c = b < k.size() ? quint8(k[b]) : 0;
+                (b < 8 ? it.hi : it.lo) = ((b < 8 ? it.hi : it.lo) << 8) | c;
+            }
+        } else {
+            it.hi = quint64(qint64(f.m_fmtime()) + (qint64(1) << 32));
+        }
+    }
+    std::stable_sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
+        if (a.dir != b.dir)
+            return a.dir;
+        const Item& x = descending ? b : a;
+        const Item& y = descending ? a : b;
+        if (x.hi != y.hi)
+            return x.hi < y.hi;
+        if (x.lo != y.lo)
+            return x.lo < y.lo;
+        return byName && records.at(a.index)->compareBySortMode(*records.at(b.index), mode) < 0;
+    });
+    QList<CloudFileInfoPtr> out;
+    out.reserve(records.size());
+    for (const Item& it : items)
+        out.append(records.at(it.index));
+    return out;
+}
+
+} // namespace
+
 // The rows stay sorted: the additions are sorted alone and each is placed by a binary search
 // among the rows, which gives the order of appending them and sorting everything without
 // reading (or making records of) the rows in between.
@@ -95,35 +143,32 @@ kit::IndexSet KZFilesViewController::mergeSortedRows(QList<CloudFileInfoPtr> add
     if (additional.isEmpty())
         return inserted;
     const int mode = m_fileListSortMode;
-    if (mode == 0 || mode == 1) {
-        // Each record keeps its own name key; the keys of a big batch are made on every core.
-        const int parts = nubo::parallelParts(additional.size() * 64LL, 64LL * 256);
-        nubo::parallelFor(parts, [&](int part) {
-            const qsizetype n = additional.size();
-            for (qsizetype i = n * part / parts; i < n * (part + 1) / parts; ++i)
-                additional.at(i)->nameSortKey();
-        });
-    }
     // Neither side holds placeholder rows past the leading ones, so nodes compare directly.
-    std::stable_sort(additional.begin(), additional.end(),
-                     [mode](const CloudFileInfoPtr& a, const CloudFileInfoPtr& b) {
-                         return a->compareBySortMode(*b, mode) < 0;
-                     });
+    additional = sortedRecords(additional, mode);
     qsizetype lead = 0;
     while (lead < m_files.size() && KZLocalFileInfo::isLocal(m_files.made(lead)))
         ++lead;
-    // Each addition goes after the rows that do not sort after it, as a merge puts them.
+    // Each addition goes after the rows that do not sort after it, as a merge puts them. The
+    // additions are in order, so each search gallops on from the last one's place.
     std::vector<qsizetype> at;
     at.reserve(size_t(additional.size()));
+    const qsizetype rows = m_files.size();
     qsizetype from = lead;
     for (const CloudFileInfoPtr& f : std::as_const(additional)) {
-        qsizetype lo = from, hi = m_files.size();
+        const auto after = [&](qsizetype row) { return m_files.compareRow(row, *f, mode) > 0; };
+        qsizetype lo = from, hi = from, step = 1;
+        while (hi < rows && !after(hi)) {
+            lo = hi + 1;
+            hi += step;
+            step *= 2;
+        }
+        hi = std::min(hi, rows);
         while (lo < hi) {
             const qsizetype mid = lo + (hi - lo) / 2;
-            if (m_files.compareRow(mid, *f, mode) <= 0)
-                lo = mid + 1;
-            else
+            if (after(mid))
                 hi = mid;
+            else
+                lo = mid + 1;
         }
         at.push_back(lo);
         from = lo;
@@ -179,7 +224,7 @@ void KZFilesViewController::getDeletedNodesIndexs(kit::IndexSet& deleted, QList<
                 const CloudFileInfo* old = m_files.made(*row);
                 node->setSelected(old && old->selected());
                 removal.append(*row);
-            } else {
+            } else if (node->isDirectory()) {
                 m_folderNameGenerator->addSuffixIndex({node});
             }
             additional.append(node);
@@ -225,7 +270,9 @@ void KZFilesViewController::removeDeletedIncrNodesAtIndexs(const kit::IndexSet& 
 // ---- new folders
 
 void KZFilesViewController::scanFileNameForCreateDir() {
-    m_folderNameGenerator->scanFileNameForCreateDir(m_files);
+    // No folder is made in a search result, and its hits may run to a million names.
+    m_folderNameGenerator->scanFileNameForCreateDir(m_fileInfo && m_fileInfo->isSearch() ? decltype(m_files)()
+                                                                                         : m_files);
 }
 
 void KZFilesViewController::insertLocalCreatingFile() {
