@@ -41,8 +41,9 @@ int runChild(const QString& dir, qint64 limit) {
     env.insert(QString::fromLatin1(kLimitVar), QString::number(limit));
     child.setProcessEnvironment(env);
     child.setProcessChannelMode(QProcess::ForwardedChannels);
-    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--gtest_also_run_disabled_tests"),
-                                                          QStringLiteral("--gtest_filter=FullDiskChild.DISABLED_Run")});
+    child.start(QCoreApplication::applicationFilePath(),
+                {QStringLiteral("--gtest_also_run_disabled_tests"),
+                 QStringLiteral("--gtest_filter=FullDiskChild.DISABLED_Run")});
     if (!child.waitForStarted(5000))
         return -1;
     if (!child.waitForFinished(60000)) {
@@ -71,6 +72,64 @@ qint64 jobStatus(Database& db, const char* table) {
     return q.next() ? q.int64(0) : -1;
 }
 
+// The record is true: every block it calls sent is held by the service, every block it calls
+// written is in the partial file below `downloadFolder`, and neither job is finished.
+void expectTrueRecord(const QString& dbPath, EmbeddedCloudService& svc, const QString& downloadFolder) {
+    auto db = Database::open(dbPath);
+    ASSERT_TRUE(db.ok()) << db.error.localizedDescription().toStdString();
+    EXPECT_NE(jobStatus(*db.value, "upload_job"), KZTransportJobStatusFinished);
+    EXPECT_NE(jobStatus(*db.value, "download_job"), KZTransportJobStatusFinished);
+    for (const DoneBlock& b : doneBlocks(*db.value, "upload_block")) {
+        Query q = svc.database().query(QStringLiteral("SELECT 1 FROM blocks WHERE sha1=?"));
+        EXPECT_TRUE(q.bind(1, b.sha1).next()) << "block " << b.index << " recorded sent but not stored";
+    }
+    QByteArray partial;
+    for (const QString& p : entriesBelow(downloadFolder))
+        if (QFileInfo(p).isFile()) {
+            QFile f(p);
+            ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+            partial = f.readAll();
+        }
+    for (const DoneBlock& b : doneBlocks(*db.value, "download_block"))
+        EXPECT_EQ(
+            ServiceFixture::sha1(partial.mid(b.index * CloudService::kBlockSize, CloudService::kBlockSize)),
+            b.sha1)
+            << "block " << b.index << " recorded written but not on disk";
+}
+
+// Both proxies observed and the engines signed in to the service and per-user database, for a
+// child; retries come quickly.
+void signInObserved(std::shared_ptr<EmbeddedCloudService> svc, const QString& dbPath, TransferRecorder& rec) {
+    createTransferProxies();
+    KZUploadMgrProxy::shareUploadMgrProxy()->addUploadMgrProxyObserver(&rec);
+    KZDownloadMgrProxy::shareDownloadMgrProxy()->addDownloadMgrProxyObserver(&rec);
+    KZBackgroundThread::shared().runAndWait([] {
+        KZUploadMgr::shared().setRetryDelayMs(10);
+        KZDownloadMgr::shared().setRetryDelayMs(10);
+    });
+    ASSERT_FALSE(signInTransfers(std::move(svc), dbPath));
+}
+
+// Neither engine runs or waits, read on their thread, where a job is never between two statuses;
+// the proxies' reports have then landed.
+bool waitSettled() {
+    auto settled = [] {
+        bool s = false;
+        KZBackgroundThread::shared().runAndWait([&] {
+            for (TransferEngine* e : {static_cast<TransferEngine*>(&KZUploadMgr::shared()),
+                                      static_cast<TransferEngine*>(&KZDownloadMgr::shared())})
+                if (e->count(KZTransportJobStatusRunning) + e->count(KZTransportJobStatusWaiting) > 0)
+                    return;
+            s = true;
+        });
+        return s;
+    };
+    if (!waitUntil(settled, 30000))
+        return false;
+    drainEvents();
+    return true;
+}
+
 } // namespace
 
 // The child: starts (or resumes) one upload and one download, waits until neither runs, and
@@ -89,15 +148,8 @@ TEST(FullDiskChild, DISABLED_Run) {
     }
     auto svc = EmbeddedCloudService::open(dir + QStringLiteral("/service"));
     ASSERT_TRUE(svc.ok());
-    createTransferProxies();
     TransferRecorder rec;
-    KZUploadMgrProxy::shareUploadMgrProxy()->addUploadMgrProxyObserver(&rec);
-    KZDownloadMgrProxy::shareDownloadMgrProxy()->addDownloadMgrProxyObserver(&rec);
-    KZBackgroundThread::shared().runAndWait([] {
-        KZUploadMgr::shared().setRetryDelayMs(10);
-        KZDownloadMgr::shared().setRetryDelayMs(10);
-    });
-    ASSERT_FALSE(signInTransfers(svc.value, dir + QStringLiteral("/user.db")));
+    signInObserved(svc.value, dir + QStringLiteral("/user.db"), rec);
     KZBackgroundThread::shared().runAndWait([&] {
         if (KZUploadMgr::shared().jobs().isEmpty())
             KZUploadMgr::shared().addJobs(
@@ -113,20 +165,7 @@ TEST(FullDiskChild, DISABLED_Run) {
             KZDownloadMgr::shared().resumeAll();
         }
     });
-    // Read on the engines' thread, where a job is never between two statuses.
-    auto settled = [] {
-        bool s = false;
-        KZBackgroundThread::shared().runAndWait([&] {
-            for (TransferEngine* e : {static_cast<TransferEngine*>(&KZUploadMgr::shared()),
-                                      static_cast<TransferEngine*>(&KZDownloadMgr::shared())})
-                if (e->count(KZTransportJobStatusRunning) + e->count(KZTransportJobStatusWaiting) > 0)
-                    return;
-            s = true;
-        });
-        return s;
-    };
-    ASSERT_TRUE(waitUntil(settled, 30000));
-    drainEvents(); // the proxies' reports
+    ASSERT_TRUE(waitSettled());
 
     if (limit > 0) {
         ASSERT_EQ(rec.uploadErrors.size(), 1);
@@ -162,36 +201,14 @@ TEST(FullDisk, TransfersStopWithAClearErrorKeepATrueRecordAndResumeOnceThereIsRo
         ASSERT_TRUE(db.ok());
         EXPECT_EQ(jobStatus(*db.value, "upload_job"), KZTransportJobStatusError);
         EXPECT_EQ(jobStatus(*db.value, "download_job"), KZTransportJobStatusError);
-
-        // Every block recorded sent is held by the service.
-        auto svc = EmbeddedCloudService::open(dir.path() + QStringLiteral("/service"));
-        ASSERT_TRUE(svc.ok());
-        EXPECT_FALSE(svc.value->verifyContent());
-        for (const DoneBlock& b : doneBlocks(*db.value, "upload_block")) {
-            Query q = svc.value->database().query(QStringLiteral("SELECT 1 FROM blocks WHERE sha1=?"));
-            EXPECT_TRUE(q.bind(1, b.sha1).next()) << "block " << b.index << " recorded sent but not stored";
-        }
-        EXPECT_FALSE(svc.value->nodeByPath(QStringLiteral("/up/big.bin")).ok());
-
-        // Every block recorded written is in the partial file; nothing is in place.
-        EXPECT_FALSE(QFileInfo::exists(dir.path() + QStringLiteral("/dl/cloud.bin")));
-        const QList<DoneBlock> written = doneBlocks(*db.value, "download_block");
-        if (!written.isEmpty()) {
-            const QStringList partials = entriesBelow(dir.path() + QStringLiteral("/dl"));
-            QByteArray partial;
-            for (const QString& p : partials)
-                if (QFileInfo(p).isFile()) {
-                    QFile f(p);
-                    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-                    partial = f.readAll();
-                }
-            for (const DoneBlock& b : written)
-                EXPECT_EQ(ServiceFixture::sha1(
-                              partial.mid(b.index * CloudService::kBlockSize, CloudService::kBlockSize)),
-                          b.sha1)
-                    << "block " << b.index << " recorded written but not on disk";
-        }
     }
+    auto svc = EmbeddedCloudService::open(dir.path() + QStringLiteral("/service"));
+    ASSERT_TRUE(svc.ok());
+    EXPECT_FALSE(svc.value->verifyContent());
+    expectTrueRecord(dir.path() + QStringLiteral("/user.db"), *svc.value, dir.path() + QStringLiteral("/dl"));
+    EXPECT_FALSE(svc.value->nodeByPath(QStringLiteral("/up/big.bin")).ok());
+    EXPECT_FALSE(QFileInfo::exists(dir.path() + QStringLiteral("/dl/cloud.bin")));
+    svc.value.reset();
 
     // With room again, the same jobs run to the end.
     ASSERT_EQ(runChild(dir.path(), 0), 0);
@@ -273,15 +290,8 @@ TEST(FullDiskChild, DISABLED_FillsUp) {
     const ServiceNode cloud = svc.value->nodeByPath(QStringLiteral("/cloud.bin")).value;
     const QByteArray downContent = svc.value->readRange(cloud.nid, 0, cloud.size).value;
 
-    createTransferProxies();
     TransferRecorder rec;
-    KZUploadMgrProxy::shareUploadMgrProxy()->addUploadMgrProxyObserver(&rec);
-    KZDownloadMgrProxy::shareDownloadMgrProxy()->addDownloadMgrProxyObserver(&rec);
-    KZBackgroundThread::shared().runAndWait([] {
-        KZUploadMgr::shared().setRetryDelayMs(10);
-        KZDownloadMgr::shared().setRetryDelayMs(10);
-    });
-    ASSERT_FALSE(signInTransfers(svc.value, dbPath));
+    signInObserved(svc.value, dbPath, rec);
     // A few blocks go through; the rest wait while the file system fills.
     svc.value->setHeldAfter(ServiceOp::PutBlock, 3);
     svc.value->setHeldAfter(ServiceOp::ReadRange, 2);
@@ -302,20 +312,7 @@ TEST(FullDiskChild, DISABLED_FillsUp) {
     ASSERT_TRUE(waitUntil(moved, 20000));
     fillUp(small);
     svc.value->clearFaults();
-
-    auto settled = [] {
-        bool s = false;
-        KZBackgroundThread::shared().runAndWait([&] {
-            for (TransferEngine* e : {static_cast<TransferEngine*>(&KZUploadMgr::shared()),
-                                      static_cast<TransferEngine*>(&KZDownloadMgr::shared())})
-                if (e->count(KZTransportJobStatusRunning) + e->count(KZTransportJobStatusWaiting) > 0)
-                    return;
-            s = true;
-        });
-        return s;
-    };
-    ASSERT_TRUE(waitUntil(settled, 30000));
-    drainEvents(); // the proxies' reports
+    ASSERT_TRUE(waitSettled());
     ASSERT_EQ(rec.uploadErrors.size(), 1);
     ASSERT_EQ(rec.downloadErrors.size(), 1);
     EXPECT_TRUE(rec.uploadFinishedList.isEmpty());
@@ -329,29 +326,7 @@ TEST(FullDiskChild, DISABLED_FillsUp) {
     // Room again. The record is what the disk held when it filled up: never finished, and every
     // block it calls done is stored.
     ASSERT_TRUE(QFile::remove(small + QStringLiteral("/filler")));
-    {
-        auto db = Database::open(dbPath);
-        ASSERT_TRUE(db.ok()) << db.error.localizedDescription().toStdString();
-        EXPECT_NE(jobStatus(*db.value, "upload_job"), KZTransportJobStatusFinished);
-        EXPECT_NE(jobStatus(*db.value, "download_job"), KZTransportJobStatusFinished);
-        for (const DoneBlock& b : doneBlocks(*db.value, "upload_block")) {
-            Query q = svc.value->database().query(QStringLiteral("SELECT 1 FROM blocks WHERE sha1=?"));
-            EXPECT_TRUE(q.bind(1, b.sha1).next()) << "block " << b.index << " recorded sent but not stored";
-        }
-        const QList<DoneBlock> written = doneBlocks(*db.value, "download_block");
-        QByteArray partial;
-        for (const QString& p : entriesBelow(small + QStringLiteral("/dl")))
-            if (QFileInfo(p).isFile()) {
-                QFile f(p);
-                ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-                partial = f.readAll();
-            }
-        for (const DoneBlock& b : written)
-            EXPECT_EQ(ServiceFixture::sha1(
-                          partial.mid(b.index * CloudService::kBlockSize, CloudService::kBlockSize)),
-                      b.sha1)
-                << "block " << b.index << " recorded written but not on disk";
-    }
+    expectTrueRecord(dbPath, *svc.value, small + QStringLiteral("/dl"));
 
     // The same jobs, resumed (a stopped job comes back unfinished), complete intact.
     ASSERT_FALSE(signInTransfers(svc.value, dbPath));
