@@ -50,39 +50,59 @@ Label::Label(QWidget* parent) : View(parent) {}
 
 Label::Label(const QRectF& frame, QWidget* parent) : View(frame, parent) {}
 
-void Label::setText(const QString& text) {
-    m_text = AttributedString(text);
+Label::~Label() = default;
+
+void Label::textChanged() {
+    m_drawnWidth = -1;
     update();
+}
+
+// Setting what a label already shows changes nothing: rows that are bound again to the same
+// record keep their laid-out text and are not repainted.
+void Label::setText(const QString& text) {
+    setAttributedText(AttributedString(text));
 }
 
 void Label::setAttributedText(const AttributedString& text) {
+    if (text == m_text)
+        return;
     m_text = text;
-    update();
+    textChanged();
 }
 
 void Label::setFont(const QFont& font) {
+    if (font == m_font)
+        return;
     m_font = font;
-    update();
+    textChanged();
 }
 
 void Label::setTextColor(const QColor& color) {
+    if (color == m_color)
+        return;
     m_color = color;
     update();
 }
 
 void Label::setTextAlignment(TextAlignment a) {
+    if (a == m_alignment)
+        return;
     m_alignment = a;
-    update();
+    textChanged();
 }
 
 void Label::setLineBreakMode(LineBreakMode mode) {
+    if (mode == m_lineBreak)
+        return;
     m_lineBreak = mode;
-    update();
+    textChanged();
 }
 
 void Label::setNumberOfLines(int lines) {
+    if (std::max(0, lines) == m_lines)
+        return;
     m_lines = std::max(0, lines);
-    update();
+    textChanged();
 }
 
 QList<Label::Line> Label::layoutLines(qreal width) const {
@@ -172,41 +192,48 @@ QSizeF Label::sizeThatFits(const QSizeF& size) const {
 }
 
 void Label::draw(QPainter& p) {
-    const QList<Line> lines = layoutLines(width());
-    qreal y = 0;
-    const QString& full = m_text.text();
-    for (const Line& line : lines) {
-        QList<QTextLayout::FormatRange> formats;
-        if (line.headLength < 0) {
-            formats = formatsFor(m_text, line.sourceStart, line.text.size(), 0);
-        } else {
-            formats = formatsFor(m_text, line.sourceStart, line.headLength, 0);
-            const int restLength = full.size() - line.sourceStart;
-            const int tailSource = full.size() - line.tailLength;
-            if (line.tailLength > 0 && tailSource >= line.sourceStart &&
-                tailSource <= line.sourceStart + restLength)
-                formats += formatsFor(m_text, tailSource, line.tailLength, line.headLength + 1);
+    if (m_drawnWidth != width()) {
+        m_drawn.clear();
+        m_drawnWidth = width();
+        qreal y = 0;
+        const QString& full = m_text.text();
+        for (const Line& line : layoutLines(width())) {
+            QList<QTextLayout::FormatRange> formats;
+            if (line.headLength < 0) {
+                formats = formatsFor(m_text, line.sourceStart, line.text.size(), 0);
+            } else {
+                formats = formatsFor(m_text, line.sourceStart, line.headLength, 0);
+                const int restLength = full.size() - line.sourceStart;
+                const int tailSource = full.size() - line.tailLength;
+                if (line.tailLength > 0 && tailSource >= line.sourceStart &&
+                    tailSource <= line.sourceStart + restLength)
+                    formats += formatsFor(m_text, tailSource, line.tailLength, line.headLength + 1);
+            }
+            auto layout = std::make_unique<QTextLayout>(line.text, m_font);
+            QTextOption opt;
+            opt.setWrapMode(QTextOption::NoWrap);
+            layout->setTextOption(opt);
+            layout->setFormats(formats);
+            layout->setCacheEnabled(true); // drawn again and again: keep the shaped glyphs
+            layout->beginLayout();
+            QTextLine tl = layout->createLine();
+            layout->endLayout();
+            if (!tl.isValid())
+                continue;
+            qreal x = 0;
+            const qreal lw = tl.naturalTextWidth();
+            if (m_alignment == TextAlignment::Center)
+                x = (width() - lw) / 2;
+            else if (m_alignment == TextAlignment::Right)
+                x = width() - lw;
+            m_drawn.push_back({std::move(layout), QPointF(x, y), tl.height()});
+            y += tl.height();
         }
-        QTextLayout layout(line.text, m_font);
-        QTextOption opt;
-        opt.setWrapMode(QTextOption::NoWrap);
-        layout.setTextOption(opt);
-        layout.setFormats(formats);
-        layout.beginLayout();
-        QTextLine tl = layout.createLine();
-        layout.endLayout();
-        if (!tl.isValid())
-            continue;
-        qreal x = 0;
-        const qreal lw = tl.naturalTextWidth();
-        if (m_alignment == TextAlignment::Center)
-            x = (width() - lw) / 2;
-        else if (m_alignment == TextAlignment::Right)
-            x = width() - lw;
-        p.setPen(m_color);
-        layout.draw(&p, QPointF(x, y));
-        y += tl.height();
-        if (y >= height())
+    }
+    p.setPen(m_color);
+    for (const DrawnLine& line : m_drawn) {
+        line.layout->draw(&p, line.origin);
+        if (line.origin.y() + line.height >= height())
             break;
     }
 }

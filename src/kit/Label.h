@@ -4,6 +4,10 @@
 #include "kit/View.h"
 
 #include <QFont>
+#include <memory>
+#include <vector>
+
+class QTextLayout;
 
 namespace kit {
 
@@ -24,6 +28,7 @@ class Label : public View {
 public:
     explicit Label(QWidget* parent = nullptr);
     explicit Label(const QRectF& frame, QWidget* parent = nullptr);
+    ~Label() override;
 
     QString text() const { return m_text.text(); }
     // Plain text in the label's font and colour (drops any runs).
@@ -62,6 +67,18 @@ private:
         qreal ascent = 0;
     };
     QList<Line> layoutLines(qreal width) const;
+    // The text changed how it lays out: laid out again at the next draw.
+    void textChanged();
+
+    // The lines as draw lays them out, kept until the text, its looks or the width change, so
+    // that repainting an unchanged label shapes no text.
+    struct DrawnLine {
+        std::unique_ptr<QTextLayout> layout;
+        QPointF origin;
+        qreal height = 0;
+    };
+    std::vector<DrawnLine> m_drawn;
+    qreal m_drawnWidth = -1; // -1: to be laid out
 
     AttributedString m_text;
     QFont m_font;

@@ -27,6 +27,11 @@ template <class View> void show(View* view, const KZTransportedJob& job) {
         view->setDownloadJobInfo(job.download);
 }
 
+// The same list, untouched: a list that changed since was copied away from the one kept.
+template <class T> bool sameList(const QList<T>& a, const QList<T>& b) {
+    return a.constData() == b.constData() && a.size() == b.size();
+}
+
 } // namespace
 
 KZTransportedFilesViewController::KZTransportedFilesViewController(QObject* parent)
@@ -78,8 +83,14 @@ void KZTransportedFilesViewController::viewWillAppear() {
     KZBaseViewController::viewWillAppear();
     KZUploadMgrProxy::shareUploadMgrProxy()->addUploadMgrProxyObserver(this);
     KZDownloadMgrProxy::shareDownloadMgrProxy()->addDownloadMgrProxyObserver(this);
+    // Proxies that hold their lists answer at once: the rows are merged before the first frame
+    // instead of a turn later, so the page never paints the rows of its last appearance first.
+    m_askingProxies = true;
     KZUploadMgrProxy::shareUploadMgrProxy()->getFinishedUploadJobOpenInfo();
     KZDownloadMgrProxy::shareDownloadMgrProxy()->getFinishedDownloadJobOpenInfo();
+    m_askingProxies = false;
+    if (std::exchange(m_mergeAsked, false))
+        merge();
     refreshToolbarButtonsState();
 }
 
@@ -184,6 +195,10 @@ void KZTransportedFilesViewController::didUpdateFinishedDownloadJobOpenInfos(
 void KZTransportedFilesViewController::scheduleMerge() {
     // Both proxies usually answer in the same turn of the event loop (at once, when they hold
     // their lists): the two answers are merged, sorted and shown once.
+    if (m_askingProxies) {
+        m_mergeAsked = true;
+        return;
+    }
     if (m_mergePending)
         return;
     m_mergePending = true;
@@ -194,6 +209,12 @@ void KZTransportedFilesViewController::scheduleMerge() {
 }
 
 void KZTransportedFilesViewController::merge() {
+    if (sameList(m_uploadedJobs, m_mergedUploads) && sameList(m_downloadedJobs, m_mergedDownloads)) {
+        reloadUI();
+        return;
+    }
+    m_mergedUploads = m_uploadedJobs;
+    m_mergedDownloads = m_downloadedJobs;
     m_tranportedJobs.clear();
     m_tranportedJobs.reserve(m_uploadedJobs.size() + m_downloadedJobs.size());
     for (const auto& u : std::as_const(m_uploadedJobs))

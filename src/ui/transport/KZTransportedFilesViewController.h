@@ -116,7 +116,13 @@ private:
     QList<KZUploadJobOpenInfoPtr> m_uploadedJobs;
     QList<KZDownloadJobOpenInfoPtr> m_downloadedJobs;
     QList<KZTransportedJob> m_tranportedJobs;
+    // The two answers the rows were last merged from: an appearance that gets the very same
+    // lists back (no record came or went since) keeps the rows as they are.
+    QList<KZUploadJobOpenInfoPtr> m_mergedUploads;
+    QList<KZDownloadJobOpenInfoPtr> m_mergedDownloads;
     QList<KZTransportedJob> m_selectedJobs;
     quint64 m_restoreGeneration = 0;
     bool m_mergePending = false;
+    bool m_askingProxies = false; // answers now are merged once both proxies were asked
+    bool m_mergeAsked = false;
 };

@@ -95,6 +95,41 @@ TEST_F(TransportedList, MergesNewestFirstWhicheverProxyAnswersFirst) {
     EXPECT_EQ(bottomBarMessage(), QStringLiteral("已加载全部, 共4个文件传输完成"));
 }
 
+// An appearance that gets back the very lists it merged last keeps its rows; any change merges.
+TEST_F(TransportedList, UnchangedAnswersKeepTheRowsAndChangedOnesMerge) {
+    showInWindow(list->view());
+    settle();
+    QList<KZUploadJobOpenInfoPtr> uploads{finishedUpload(QStringLiteral("a"), 100)};
+    const QList<KZDownloadJobOpenInfoPtr> downloads{finishedDownload(QStringLiteral("/tmp/c"), 200)};
+    list->didUpdateFinishedUploadJobOpenInfos(uploads);
+    list->didUpdateFinishedDownloadJobOpenInfos(downloads);
+    drainEvents();
+    ASSERT_EQ(times(list->tranportedJobs()), QList<quint32>({200, 100}));
+    const KZTransportedJob* rows = list->tranportedJobs().constData();
+
+    list->didUpdateFinishedUploadJobOpenInfos(uploads);
+    list->didUpdateFinishedDownloadJobOpenInfos(downloads);
+    drainEvents();
+    EXPECT_EQ(list->tranportedJobs().constData(), rows); // not merged again
+    EXPECT_EQ(bottomBarMessage(), QStringLiteral("已加载全部, 共2个文件传输完成"));
+
+    // A record that finished meanwhile went on top; the proxy's next list sorts it in.
+    const auto late = finishedUpload(QStringLiteral("late"), 150);
+    list->uploadFinished(late);
+    EXPECT_EQ(times(list->tranportedJobs()), QList<quint32>({150, 200, 100}));
+    uploads.append(late);
+    list->didUpdateFinishedUploadJobOpenInfos(uploads);
+    list->didUpdateFinishedDownloadJobOpenInfos(downloads);
+    drainEvents();
+    EXPECT_EQ(times(list->tranportedJobs()), QList<quint32>({200, 150, 100}));
+
+    // A list of the same length but other records is a change too.
+    uploads[0] = finishedUpload(QStringLiteral("b"), 300);
+    list->didUpdateFinishedUploadJobOpenInfos(uploads);
+    drainEvents();
+    EXPECT_EQ(times(list->tranportedJobs()), QList<quint32>({300, 200, 150}));
+}
+
 // Selected records are found again after a full update: uploads by local path, downloads by
 // destination, never one kind for the other, and by identity when the deferred selection runs.
 TEST_F(TransportedList, ReplacementKeepsTheSelectionOfEachKind) {
