@@ -208,7 +208,7 @@ TEST(NodeTree, ChangedTreesListLikeAFreshlyBuiltOne) {
     // as a tree built afresh from the same nodes, in every sort mode.
     QRandomGenerator rng(5);
     const QStringList stems{"a", "A", "b10", "b9", "B9", "报告", "照片", "x", "Zeta"};
-    auto randomName = [&] {
+    auto randomName = [&]() -> QString { // a QString: a string builder would outlive its parts
         return stems[rng.bounded(int(stems.size()))] + QString::number(rng.bounded(30));
     };
     QMap<qint64, NodeRecord> model;
@@ -407,7 +407,7 @@ TEST(NodeTree, SearchResultsKeepTheRowOrderThroughChanges) {
     // sort to be sorted in again.
     QRandomGenerator rng(23);
     const QStringList stems{"a", "A", "b10", "b9", "B9", "报告", "照片", "x", "Zeta", "ab"};
-    auto randomName = [&] {
+    auto randomName = [&]() -> QString { // a QString: a string builder would outlive its parts
         return stems[rng.bounded(int(stems.size()))] + QString::number(rng.bounded(40));
     };
     QMap<qint64, NodeRecord> model;
