@@ -244,6 +244,7 @@ BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
     std::atomic<int> nextIndex{0};
     std::atomic<qint64> progressBytes{doneBytes};
     std::mutex writeTurn;
+    BlockMarks marks(ctx.table(), rec.id);
     auto lane = [&]() -> BWError {
         for (;;) {
             if (ctx.stopped())
@@ -270,7 +271,7 @@ BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
             const QString sha1 = Sha1::of(bytes.value);
             // A block the record does not hold is fetched again; a job that cannot record its
             // progress stops rather than run on with a record that no longer matches.
-            if (BWError e = ctx.table().markBlockDone(rec.id, i, sha1))
+            if (BWError e = marks.add(i, sha1))
                 return e;
             board.set(i);
             ctx.progress(progressBytes += len);
@@ -290,6 +291,8 @@ BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
         return QString::fromLatin1(whole.result().toHex());
     });
     BWError error = runLanes(kParallelBlocks, lane);
+    if (BWError e = marks.flush(); !error)
+        error = e;
     if (error)
         board.fail();
     const QString got = hasher.get();

@@ -58,6 +58,7 @@ BWError sendBlocks(int fd, const TransferJobRecord& rec, const UploadSession& se
     }
     ctx.progress(doneBytes);
 
+    BlockMarks marks(ctx.table(), rec.id);
     auto lane = [&]() -> BWError {
         QByteArray buffer(int(kBlockSize), Qt::Uninitialized);
         for (;;) {
@@ -79,13 +80,16 @@ BWError sendBlocks(int fd, const TransferJobRecord& rec, const UploadSession& se
                     return transferError(kErrLocalChanged, rec.source);
                 return e;
             }
-            if (BWError e = ctx.table().markBlockDone(rec.id, i))
+            if (BWError e = marks.add(i))
                 return e;
             ctx.progress(doneBytes += len);
         }
     };
     // No more lanes than blocks to send: a small file needs no helper threads.
-    return runLanes(qBound(1, toSend, KZUploadMgr::kParallelBlocks), lane);
+    BWError error = runLanes(qBound(1, toSend, KZUploadMgr::kParallelBlocks), lane);
+    if (BWError e = marks.flush(); !error)
+        error = e;
+    return error;
 }
 
 } // namespace

@@ -1,5 +1,7 @@
 #include "transfer/TransferJobTable.h"
 
+#include "foundation/Log.h"
+
 namespace nubo::transfer {
 
 TransferJobTable::TransferJobTable(Database& db, QString prefix)
@@ -118,16 +120,46 @@ BWError TransferJobTable::setBlocks(qint64 jobId, const QStringList& sha1s) {
     return t.commit();
 }
 
-BWError TransferJobTable::markBlockDone(qint64 jobId, int index, const QString& sha1) {
-    Query q = m_db.query(sha1.isEmpty()
-                             ? QStringLiteral("UPDATE %1 SET done=1 WHERE job_id=?1 AND idx=?2").arg(m_blocks)
-                             : QStringLiteral("INSERT OR REPLACE INTO %1 (job_id, idx, sha1, done)"
-                                              " VALUES (?1, ?2, ?3, 1)")
-                                   .arg(m_blocks));
-    q.bind(1, jobId).bind(2, index);
-    if (!sha1.isEmpty())
-        q.bind(3, sha1);
-    return q.exec();
+BWError TransferJobTable::markBlocksDone(qint64 jobId, const QList<QPair<int, QString>>& blocks) {
+    Database::Transaction t(m_db);
+    if (t.error())
+        return t.error();
+    const QString keep = QStringLiteral("UPDATE %1 SET done=1 WHERE job_id=?1 AND idx=?2").arg(m_blocks);
+    const QString with =
+        QStringLiteral("INSERT OR REPLACE INTO %1 (job_id, idx, sha1, done) VALUES (?1, ?2, ?3, 1)")
+            .arg(m_blocks);
+    for (const auto& [index, sha1] : blocks) {
+        Query q = m_db.query(sha1.isEmpty() ? keep : with);
+        q.bind(1, jobId).bind(2, index);
+        if (!sha1.isEmpty())
+            q.bind(3, sha1);
+        if (BWError e = q.exec())
+            return e;
+    }
+    return t.commit();
+}
+
+BlockMarks::~BlockMarks() {
+    warnIfFailed(lcTransfer(), flush(), "recording the last blocks of a job");
+}
+
+BWError BlockMarks::add(int index, const QString& sha1) {
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_pending.append({index, sha1});
+        if (m_pending.size() < kBatch)
+            return {};
+    }
+    return flush();
+}
+
+BWError BlockMarks::flush() {
+    QList<QPair<int, QString>> batch;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        batch.swap(m_pending);
+    }
+    return batch.isEmpty() ? BWError() : m_table.markBlocksDone(m_jobId, batch);
 }
 
 Result<QHash<int, QString>> TransferJobTable::doneBlocks(qint64 jobId) {

@@ -4,7 +4,9 @@
 
 #include <QHash>
 #include <QList>
+#include <QPair>
 #include <QString>
+#include <mutex>
 
 namespace nubo::transfer {
 
@@ -46,7 +48,8 @@ public:
 
     // Blocks: a row per block with its SHA-1 (hex); `done` tells that it was sent or written.
     BWError setBlocks(qint64 jobId, const QStringList& sha1s);
-    BWError markBlockDone(qint64 jobId, int index, const QString& sha1 = {});
+    // Marks blocks (index, SHA-1 or empty to keep the one recorded) done, in one transaction.
+    BWError markBlocksDone(qint64 jobId, const QList<QPair<int, QString>>& blocks);
     Result<QHash<int, QString>> doneBlocks(qint64 jobId);
     Result<QStringList> blockSha1s(qint64 jobId);
     BWError clearBlocks(qint64 jobId);
@@ -55,6 +58,29 @@ private:
     Database& m_db;
     QString m_jobs;
     QString m_blocks;
+};
+
+// The block marks of one running job, written a batch at a time from any of its lanes: a mark
+// lost with the process only means that block is sent or fetched again.
+class BlockMarks {
+public:
+    static constexpr int kBatch = 16;
+
+    BlockMarks(TransferJobTable& table, qint64 jobId) : m_table(table), m_jobId(jobId) {}
+    ~BlockMarks(); // writes what is left; a failure is logged
+    BlockMarks(const BlockMarks&) = delete;
+    BlockMarks& operator=(const BlockMarks&) = delete;
+
+    // Block `index` is done (a download gives the SHA-1 of what it wrote); writes the batch when
+    // it is full.
+    BWError add(int index, const QString& sha1 = {});
+    BWError flush();
+
+private:
+    TransferJobTable& m_table;
+    const qint64 m_jobId;
+    std::mutex m_mutex;
+    QList<QPair<int, QString>> m_pending;
 };
 
 } // namespace nubo::transfer
