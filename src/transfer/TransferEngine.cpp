@@ -356,6 +356,21 @@ void TransferEngine::workerProgress(const EngineJobPtr& j, quint64 gen, qint64 d
     if (now - j->lastReportMs >= kReportIntervalMs) {
         j->lastReportMs = now;
         emitJob(Event::Changed, *j);
+    } else if (!j->reportQueued) {
+        // A report held back goes out when the interval ends, even if no more progress comes:
+        // the pages would otherwise show a stale figure for as long as the job stalls.
+        j->reportQueued = true;
+        runAfter(
+            int(kReportIntervalMs - (now - j->lastReportMs)),
+            [this, j, gen] {
+                j->reportQueued = false;
+                if (m_closing || j->removed || j->generation != gen ||
+                    j->rec.status != KZTransportJobStatusRunning)
+                    return;
+                j->lastReportMs = m_clock.elapsed();
+                emitJob(Event::Changed, *j);
+            },
+            m_context);
     }
 }
 

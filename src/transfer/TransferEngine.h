@@ -33,6 +33,7 @@ struct EngineJob {
     qint64 speedBytes = 0;
     qint64 speedAtMs = 0;
     qint64 lastReportMs = -1000000;
+    bool reportQueued = false; // a held-back progress report is due
 };
 using EngineJobPtr = std::shared_ptr<EngineJob>;
 

@@ -138,6 +138,23 @@ TEST_F(TransferTest, AtMostFiveRunAndPauseResumeCancelFollowTheRules) {
     EXPECT_EQ(count(e, KZTransportJobStatusFinished), 0);
 }
 
+// Progress held back by the report interval still reaches the pages when the job then stalls:
+// the figure shown is the last one reached, not the one before it.
+TEST_F(TransferTest, AHeldBackProgressReportIsSentWhenTheJobStalls) {
+    svc.mkdir(QStringLiteral("/up"));
+    svc.service().setHeldAfter(ServiceOp::PutBlock, 2);
+    const QString path = writeLocal(QStringLiteral("big"), ServiceFixture::randomBytes(8 * kBlock, 3));
+    addUploads({KZUploadMgr::makeJob(path, QStringLiteral("/up/big"), 8 * kBlock, false)});
+    ASSERT_TRUE(waitUntil([&] { return !rec.uploadAdded.isEmpty(); }));
+    const auto info = rec.uploadAdded[0];
+    EXPECT_TRUE(waitUntil([&] { return info->m_progress == 0.25; }, 3000)) << info->m_progress;
+    EXPECT_EQ(uploadStatus(QStringLiteral("/up/big")), KZTransportJobStatusRunning);
+
+    svc.service().setHeld(ServiceOp::PutBlock, false);
+    ASSERT_TRUE(waitUntil([&] { return rec.uploadFinishedList.size() == 1; }, 20000));
+    EXPECT_EQ(info->m_progress, 1.0);
+}
+
 // Files of at most one block run beyond the five, up to the wider limit, in adding order: a big
 // file that must wait for room holds back the small ones after it.
 TEST_F(TransferTest, SmallFilesRunBeyondFiveInAddingOrder) {
