@@ -60,12 +60,11 @@ CloudFileInfoPtr CloudFileInfo::searchFileWithNid(qint64 nid, qint64 searchNid, 
 }
 
 void CloudFileInfo::setName(const QString& v) {
-    Text& t = text_;
+    nubo::RowTextFields& t = text_.get();
     if (v == t.name)
         return;
     t.name = v;
-    t.sortKeyValid = false;
-    t.sortKey.clear();
+    text_.clearSortKey();
     listing_ = 0;
 }
 
@@ -75,19 +74,14 @@ quint64 CloudFileInfo::newListing() {
 }
 
 QString CloudFileInfo::fixedPath() const {
-    const QString& path = text_.path;
+    const QString& path = text_.get().path;
     if (isDirectory_ && nid_ != 0 && path != u"/" && !path.endsWith(u'/'))
         return path + u'/';
     return path;
 }
 
 const QByteArray& CloudFileInfo::nameSortKey() const {
-    const Text& t = text_;
-    if (!t.sortKeyValid) {
-        t.sortKey = nubo::collation::sortKey(t.name);
-        t.sortKeyValid = true;
-    }
-    return t.sortKey;
+    return text_.nameSortKey();
 }
 
 int CloudFileInfo::compareByNameASC(const CloudFileInfo& other) const {
@@ -132,7 +126,7 @@ int CloudFileInfo::compareBySortMode(const CloudFileInfo& other, int sortMode) c
 }
 
 void CloudFileInfo::encodeWithCoder(QDataStream& out) const {
-    const Text& t = text_;
+    const nubo::RowTextFields& t = text_.get();
     out << kCodingMagic << kCodingVersion << nid_ << pid_ << t.name << t.path << isDirectory_ << size_
         << version_ << fmtime_ << fctime_ << category_ << attribute_ << status_ << isShare_ << isSync_
         << isEditLock_ << isLink_ << t.fileHash << storId_ << thumb_ << searchNid_ << searchKey_ << selected_;

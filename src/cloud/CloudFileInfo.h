@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cloud/PackedRows.h"
+
 #include <QByteArray>
 #include <QDataStream>
 #include <QList>
@@ -40,10 +42,10 @@ public:
     }
     qint64 pid() const { return pid_; }
     void setPid(qint64 v) { pid_ = v; }
-    const QString& name() const { return text_.name; }
+    const QString& name() const { return text_.get().name; }
     void setName(const QString& v);
-    const QString& path() const { return text_.path; }
-    void setPath(const QString& v) { text_.path = v; }
+    const QString& path() const { return text_.get().path; }
+    void setPath(const QString& v) { text_.get().path = v; }
     bool isDirectory() const { return isDirectory_; }
     void setIsDirectory(bool v) {
         isDirectory_ = v;
@@ -68,8 +70,8 @@ public:
     // Non-zero when the node was removed.
     qint32 m_status() const { return status_; }
     void setM_status(qint32 v) { status_ = v; }
-    const QString& m_fileHash() const { return text_.fileHash; }
-    void setM_fileHash(const QString& v) { text_.fileHash = v; }
+    const QString& m_fileHash() const { return text_.get().fileHash; }
+    void setM_fileHash(const QString& v) { text_.get().fileHash = v; }
     const QString& m_storId() const { return storId_; }
     void setM_storId(const QString& v) { storId_ = v; }
     const QString& m_thumb() const { return thumb_; }
@@ -113,12 +115,13 @@ public:
     // The cached natural-order key of the name, computed on first use after a change of name.
     const QByteArray& nameSortKey() const;
     // Gives the record a key already computed for this name (the session's tree shares its keys).
-    void setNameSortKey(const QByteArray& key) {
-        Text& t = text_;
-        t.sortKey = key;
-        t.sortKeyValid = true;
-    }
+    void setNameSortKey(const QByteArray& key) { text_.setSortKey(key); }
 
+    // Name, path, hash and name key read on first use from rows the session packed for a whole
+    // listing.
+    void setPackedText(std::shared_ptr<const nubo::PackedRows> rows, quint32 row) {
+        text_.setPacked(std::move(rows), row);
+    }
     // Where the record stands in a listing the session sorted by `sortMode`: records of one
     // listing with rising indexes are in that order without comparing them. Changing the name,
     // the kind or the time drops it.
@@ -147,15 +150,7 @@ public:
 private:
     qint64 nid_ = 0;
     qint64 pid_ = -1;
-    struct Text {
-        QString name;
-        QString path;
-        QString fileHash;
-        // Natural-order key of the name, cached on first use (hence mutable).
-        mutable QByteArray sortKey;
-        mutable bool sortKeyValid = false;
-    };
-    Text text_;
+    nubo::RowText text_; // name, path, hash and name key
     bool isDirectory_ = false;
     quint64 size_ = 0;
     qint64 version_ = 0;

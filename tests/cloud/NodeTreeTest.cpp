@@ -376,6 +376,31 @@ TEST(NodeTree, ListedRecordsReadTheirTextOnceFromAnyThread) {
     EXPECT_EQ(copy->path(), u"/Dir/" + fifth);
 }
 
+// A record whose name key is not made yet (renamed, or never listed) makes it once, whichever of
+// the threads reading it at once asks first; copies taken meanwhile read their own.
+TEST(NodeTree, NameKeysOfRenamedRecordsAreMadeOnceFromAnyThread) {
+    QList<CloudFileInfoPtr> rows;
+    for (int i = 0; i < 2'000; ++i) {
+        auto f = CloudFileInfo::create();
+        f->setName(QStringLiteral("Name %1.txt").arg(i));
+        rows << f;
+    }
+    std::vector<std::thread> readers;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 4; ++t)
+        readers.emplace_back([&] {
+            for (const auto& f : rows) {
+                const auto copy = f->clone();
+                if (f->nameSortKey() != nubo::collation::sortKey(f->name()) ||
+                    copy->nameSortKey() != f->nameSortKey() || copy->compareByNameASC(*f) != 0)
+                    ++wrong;
+            }
+        });
+    for (auto& r : readers)
+        r.join();
+    EXPECT_EQ(wrong.load(), 0);
+}
+
 TEST(NodeTree, SearchResultsKeepTheRowOrderThroughChanges) {
     // Renames, additions, moves, removals and folders turned files, in batches; after each, every
     // search holds exactly the matching nodes in the rows' order, in every sort mode. Enough
