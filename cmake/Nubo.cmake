@@ -28,7 +28,7 @@ function(nubo_test layer)
     gtest_discover_tests(${tname}
         DISCOVERY_MODE PRE_TEST
         DISCOVERY_TIMEOUT 60
-        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300)
+        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen" TIMEOUT 300 LABELS ${tname})
 endfunction()
 
 # nubo_bench(<name> <sources...> DEPS <targets>)

@@ -64,8 +64,7 @@ void CloudFileInfo::setName(const QString& v) {
     if (v == t.name)
         return;
     t.name = v;
-    t.sortKeyValid = false;
-    t.sortKey.clear();
+    text_.clearSortKey();
     listing_ = 0;
 }
 
@@ -82,12 +81,7 @@ QString CloudFileInfo::fixedPath() const {
 }
 
 const QByteArray& CloudFileInfo::nameSortKey() const {
-    nubo::RowTextFields& t = text_.get();
-    if (!t.sortKeyValid) {
-        t.sortKey = nubo::collation::sortKey(t.name);
-        t.sortKeyValid = true;
-    }
-    return t.sortKey;
+    return text_.nameSortKey();
 }
 
 int CloudFileInfo::compareByNameASC(const CloudFileInfo& other) const {

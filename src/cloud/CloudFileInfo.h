@@ -115,11 +115,7 @@ public:
     // The cached natural-order key of the name, computed on first use after a change of name.
     const QByteArray& nameSortKey() const;
     // Gives the record a key already computed for this name (the session's tree shares its keys).
-    void setNameSortKey(const QByteArray& key) {
-        nubo::RowTextFields& t = text_.get();
-        t.sortKey = key;
-        t.sortKeyValid = true;
-    }
+    void setNameSortKey(const QByteArray& key) { text_.setSortKey(key); }
 
     // Name, path, hash and name key read on first use from rows the session packed for a whole
     // listing.

@@ -4,7 +4,30 @@
 
 namespace nubo {
 
+ListedRows::ListedRows(quint64 listing, int sortMode, quint32 rows, Fill fill)
+    : m_fill(std::move(fill)), m_rows(rows),
+      m_blocks(new std::atomic<std::shared_ptr<ListedRows>*>[(rows + kBlock - 1) / kBlock]()),
+      m_listing(listing), m_sortMode(sortMode), m_firstIndex(0) {}
+
+const ListedRows& ListedRows::block(quint32 row) const {
+    auto& slot = m_blocks[row / kBlock];
+    if (auto* b = slot.load(std::memory_order_acquire))
+        return **b;
+    const quint32 first = row / kBlock * kBlock;
+    auto* fresh = new std::shared_ptr<ListedRows>(std::make_shared<ListedRows>(m_listing, m_sortMode, first));
+    m_fill(first, std::min(kBlock, m_rows - first), **fresh);
+    std::shared_ptr<ListedRows>* expected = nullptr;
+    if (slot.compare_exchange_strong(expected, fresh, std::memory_order_acq_rel))
+        return **fresh;
+    delete fresh;
+    return **expected;
+}
+
 ListedRows::~ListedRows() {
+    if (m_fill) {
+        for (quint32 b = 0; b < (m_rows + kBlock - 1) / kBlock; ++b)
+            delete m_blocks[b].load(std::memory_order_relaxed);
+    }
     if (auto* made = m_made.load(std::memory_order_acquire)) {
         for (size_t i = 0; i < m_fields.size(); ++i)
             delete made[i].load(std::memory_order_relaxed);
@@ -25,11 +48,15 @@ void ListedRows::append(const Fields& fields, QByteArrayView key, QByteArrayView
 }
 
 ListedRows::Text ListedRows::text(quint32 row) const {
+    if (m_fill)
+        return block(row).text(row % kBlock);
     const PackedRows::Row r = m_text.read(row);
     return {r.key, r.name, r.hash};
 }
 
 CloudFileInfoPtr ListedRows::record(quint32 row) const {
+    if (m_fill)
+        return block(row).record(row % kBlock);
     auto* made = m_made.load(std::memory_order_acquire);
     if (!made) {
         auto* fresh = new std::atomic<CloudFileInfo*>[m_fields.size()] {};

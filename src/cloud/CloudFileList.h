@@ -1,11 +1,13 @@
 #pragma once
 
 #include "cloud/CloudFileInfo.h"
+#include "cloud/PackedRows.h"
 
 #include <QByteArrayView>
 #include <QList>
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <vector>
@@ -40,6 +42,10 @@ public:
     // at `firstIndex` of the listing.
     ListedRows(quint64 listing, int sortMode, quint32 firstIndex = 0)
         : m_listing(listing), m_sortMode(sortMode), m_firstIndex(firstIndex) {}
+    // Rows filled elsewhere the first time one of a block of them is read: `fill` appends rows
+    // [first, first + count) to the empty block it is handed.
+    using Fill = std::function<void(quint32 first, quint32 count, ListedRows& block)>;
+    ListedRows(quint64 listing, int sortMode, quint32 rows, Fill fill);
     ~ListedRows();
     ListedRows(const ListedRows&) = delete;
     ListedRows& operator=(const ListedRows&) = delete;
@@ -50,8 +56,10 @@ public:
     void append(const Fields& fields, QByteArrayView key, QByteArrayView name, QByteArrayView hash,
                 quint32 folder = 0);
 
-    quint32 size() const { return quint32(m_fields.size()); }
-    const Fields& fields(quint32 row) const { return m_fields[row]; }
+    quint32 size() const { return m_fill ? m_rows : quint32(m_fields.size()); }
+    const Fields& fields(quint32 row) const {
+        return m_fill ? block(row).fields(row % kBlock) : m_fields[row];
+    }
     Text text(quint32 row) const;
     quint64 listing() const { return m_listing; }
     int sortMode() const { return m_sortMode; }
@@ -61,11 +69,21 @@ public:
     CloudFileInfoPtr record(quint32 row) const;
     // The row's record when it was made already, else null.
     CloudFileInfo* made(quint32 row) const {
+        if (m_fill) {
+            const auto* b = m_blocks[row / kBlock].load(std::memory_order_acquire);
+            return b ? (*b)->made(row % kBlock) : nullptr;
+        }
         const auto* made = m_made.load(std::memory_order_acquire);
         return made ? made[row].load(std::memory_order_acquire) : nullptr;
     }
 
 private:
+    static constexpr quint32 kBlock = 256;
+    const ListedRows& block(quint32 row) const;
+
+    Fill m_fill;
+    quint32 m_rows = 0;
+    std::unique_ptr<std::atomic<std::shared_ptr<ListedRows>*>[]> m_blocks;
     quint64 m_listing;
     int m_sortMode;
     quint32 m_firstIndex;

@@ -894,6 +894,34 @@ CloudFileInfoPtr KZNodeTree::makeInfo(int slot, const QString& path) const {
     return f;
 }
 
+void KZNodeTree::appendRow(ListedRows& rows, int slot, quint32 folder) const {
+    const Entry& e = m_entries[size_t(slot)];
+    const Text t = textOf(slot);
+    char hex[40];
+    QByteArrayView hash = t.hash;
+    if (e.flags & kHashBinary) {
+        static const char digits[] = "0123456789abcdef";
+        for (int k = 0; k < 20; ++k) {
+            hex[2 * k] = digits[quint8(t.hash[k]) >> 4];
+            hex[2 * k + 1] = digits[quint8(t.hash[k]) & 15];
+        }
+        hash = QByteArrayView(hex, 40);
+    }
+    ListedRows::Fields f;
+    f.nid = e.nid;
+    f.pid = e.parent >= 0 ? m_entries[size_t(e.parent)].nid : -1;
+    const Wide w = fieldsOf(slot);
+    f.size = w.size;
+    f.version = w.version;
+    f.mtime = e.mtime;
+    f.ctime = e.ctime;
+    f.category = w.category;
+    f.flags = quint8(((e.flags & kDir) ? ListedRows::kDir : 0) | ((e.flags & kLink) ? ListedRows::kLink : 0) |
+                     ((e.flags & kSync) ? ListedRows::kSync : 0) |
+                     ((e.flags & kEditLock) ? ListedRows::kEditLock : 0));
+    rows.append(f, t.key, t.name, hash, folder);
+}
+
 CloudFileList KZNodeTree::makeInfos(const std::vector<int>& slots, const std::vector<QString>& folderPaths,
                                     const std::vector<quint32>& folderOf, int sortMode) const {
     // The rows are copied per part on every core into packed rows; records are made only for
@@ -907,8 +935,6 @@ CloudFileList KZNodeTree::makeInfos(const std::vector<int>& slots, const std::ve
         auto rows = std::make_shared<ListedRows>(listing, sortMode, quint32(from));
         rows->setFolders(folderPaths);
         rows->reserve(to - from, (to - from) * 64); // key, name and a hex hash
-        char hex[40];
-        ListedRows::Fields f;
         for (size_t i = from; i < to; ++i) {
             // The slots lie scattered over the tables: the entries, then their text, are fetched
             // a few rows ahead so that the misses overlap.
@@ -918,31 +944,7 @@ CloudFileList KZNodeTree::makeInfos(const std::vector<int>& slots, const std::ve
                 prefetchText(slots[i + 8]);
             if (i + 4 < to)
                 prefetchName(slots[i + 4]);
-            const int slot = slots[i];
-            const Entry& e = m_entries[size_t(slot)];
-            const Text t = textOf(slot);
-            QByteArrayView hash = t.hash;
-            if (e.flags & kHashBinary) {
-                static const char digits[] = "0123456789abcdef";
-                for (int k = 0; k < 20; ++k) {
-                    hex[2 * k] = digits[quint8(t.hash[k]) >> 4];
-                    hex[2 * k + 1] = digits[quint8(t.hash[k]) & 15];
-                }
-                hash = QByteArrayView(hex, 40);
-            }
-            f.nid = e.nid;
-            f.pid = e.parent >= 0 ? m_entries[size_t(e.parent)].nid : -1;
-            const Wide w = fieldsOf(slot);
-            f.size = w.size;
-            f.version = w.version;
-            f.mtime = e.mtime;
-            f.ctime = e.ctime;
-            f.category = w.category;
-            f.flags = quint8(((e.flags & kDir) ? ListedRows::kDir : 0) |
-                             ((e.flags & kLink) ? ListedRows::kLink : 0) |
-                             ((e.flags & kSync) ? ListedRows::kSync : 0) |
-                             ((e.flags & kEditLock) ? ListedRows::kEditLock : 0));
-            rows->append(f, t.key, t.name, hash, folderOf.empty() ? 0 : folderOf[i]);
+            appendRow(*rows, slots[i], folderOf.empty() ? 0 : folderOf[i]);
         }
         made[size_t(part)] = std::move(rows);
     });
@@ -1324,36 +1326,61 @@ std::vector<qint64> KZNodeTree::searchNids(qint64 scope, const QString& key) con
 
 CloudFileList KZNodeTree::search(qint64 scope, const QString& key, int sortMode) const {
     QReadLocker lock(&m_lock);
-    const std::vector<int> slots = searchSlots(slotOf(scope), collation::searchFold(key), sortMode);
-    // Each hit's folder, numbered in the order first met: the parents are read on every core and
-    // each folder's path is made once.
-    const size_t n = slots.size();
-    std::vector<quint32> folderOf(n);
-    std::unique_ptr<std::atomic<quint32>[]> number(new std::atomic<quint32>[m_entries.size()]());
-    const int parts = parallelParts(qint64(n), 16384);
-    std::vector<std::vector<int>> firstMet(static_cast<size_t>(parts));
+    auto slots = std::make_shared<const std::vector<int>>(
+        searchSlots(slotOf(scope), collation::searchFold(key), sortMode));
+    if (slots->empty())
+        return {};
+    // The hits stay slots of the tree until a block of them is read; the node ids tell whether a
+    // slot still holds its node then.
+    auto nids = std::make_shared<std::vector<qint64>>(slots->size());
+    const int parts = parallelParts(qint64(slots->size()), 16384);
     parallelFor(parts, [&](int p) {
-        for (size_t i = n * size_t(p) / size_t(parts), to = n * size_t(p + 1) / size_t(parts); i < to; ++i) {
-            const int parent = m_entries[size_t(slots[i])].parent;
-            folderOf[i] = quint32(parent);
-            if (number[size_t(parent)].exchange(1, std::memory_order_relaxed) == 0)
-                firstMet[size_t(p)].push_back(parent);
-        }
-    });
-    std::vector<QString> paths;
-    for (const auto& met : firstMet)
-        for (int parent : met) {
-            QString path = pathOfSlot(parent);
-            if (!path.endsWith(u'/'))
-                path += u'/';
-            number[size_t(parent)].store(quint32(paths.size()), std::memory_order_relaxed);
-            paths.push_back(std::move(path));
-        }
-    parallelFor(parts, [&](int p) {
+        const size_t n = slots->size();
         for (size_t i = n * size_t(p) / size_t(parts), to = n * size_t(p + 1) / size_t(parts); i < to; ++i)
-            folderOf[i] = number[folderOf[i]].load(std::memory_order_relaxed);
+            (*nids)[i] = m_entries[size_t((*slots)[i])].nid;
     });
-    return makeInfos(slots, paths, folderOf, sortMode);
+    auto fill = [this, slots, nids](quint32 first, quint32 count, ListedRows& block) {
+        QReadLocker lock(&m_lock);
+        QHash<int, quint32> folderIndex;
+        std::vector<QString> paths;
+        std::vector<std::pair<int, quint32>> rows; // live slot and its folder, or -1 when gone
+        rows.reserve(count);
+        for (quint32 i = first; i < first + count; ++i) {
+            const int slot = (*slots)[i];
+            const bool live = size_t(slot) < m_entries.size() && (m_entries[size_t(slot)].flags & kAlive) &&
+                              m_entries[size_t(slot)].nid == (*nids)[i];
+            if (!live) {
+                rows.emplace_back(-1, 0);
+                continue;
+            }
+            const int parent = m_entries[size_t(slot)].parent;
+            auto it = folderIndex.find(parent);
+            if (it == folderIndex.end()) {
+                QString path = pathOfSlot(parent);
+                if (!path.endsWith(u'/'))
+                    path += u'/';
+                it = folderIndex.insert(parent, quint32(paths.size()));
+                paths.push_back(std::move(path));
+            }
+            rows.emplace_back(slot, *it);
+        }
+        // Gone since the search: a bare row of its id, with no name or path, until the search
+        // runs again.
+        const quint32 nowhere = quint32(paths.size());
+        paths.emplace_back();
+        block.setFolders(std::move(paths));
+        for (quint32 i = 0; i < count; ++i) {
+            if (rows[i].first >= 0) {
+                appendRow(block, rows[i].first, rows[i].second);
+            } else {
+                ListedRows::Fields gone;
+                gone.nid = (*nids)[first + i];
+                block.append(gone, {}, {}, {}, nowhere);
+            }
+        }
+    };
+    return CloudFileList({std::make_shared<ListedRows>(CloudFileInfo::newListing(), sortMode,
+                                                       quint32(slots->size()), std::move(fill))});
 }
 
 } // namespace nubo

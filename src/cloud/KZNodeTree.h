@@ -56,7 +56,9 @@ public:
     // The children of a folder as new rows, sorted by a KZFileListSortMode with folders first.
     CloudFileList list(qint64 folder, bool foldersOnly, int sortMode) const;
     // Nodes below `scope` (0 the whole tree) whose name contains `key`, case-insensitively, as
-    // new records sorted like a listing. An empty key finds nothing.
+    // rows sorted like a listing. An empty key finds nothing. The rows are read from this tree
+    // when first shown (a hit gone by then reads as a bare row of its id), so the tree must
+    // outlive them.
     CloudFileList search(qint64 scope, const QString& key, int sortMode) const;
     // The node ids of such a search, unsorted (the search structure alone).
     std::vector<qint64> searchNids(qint64 scope, const QString& key) const;
@@ -179,6 +181,8 @@ private:
     // Folders first, then by time; equal times fall to the node id.
     void sortSlotsByTime(std::vector<int>& slots, bool descending) const;
     CloudFileInfoPtr makeInfo(int slot, const QString& path) const;
+    // Adds the row of a node in folder `folder` of the rows' folders.
+    void appendRow(ListedRows& rows, int slot, quint32 folder) const;
     // Rows of `slots` in that order (a listing sorted by `sortMode`); slot i lies in the folder
     // folderPaths[folderOf[i]] (folderPaths[0] for all when folderOf is empty).
     CloudFileList makeInfos(const std::vector<int>& slots, const std::vector<QString>& folderPaths,

@@ -1,5 +1,7 @@
 #include "cloud/PackedRows.h"
 
+#include "cloud/NameCollation.h"
+
 #include <QMutex>
 
 namespace nubo {
@@ -26,6 +28,9 @@ QByteArrayView readField(const char*& p) {
     p += n;
     return field;
 }
+
+// Guards the first fill of a row's fields and the publishing of its key (both rare and short).
+QBasicMutex g_rowTextLock;
 
 } // namespace
 
@@ -56,26 +61,61 @@ RowText& RowText::operator=(const RowText& other) {
         RowTextFields fields = other.get();
         get(); // a pending fill must not overwrite what is assigned now
         m_fields = std::move(fields);
+        copyKey(other);
     }
     return *this;
 }
 
+void RowText::copyKey(const RowText& other) {
+    // The other's key may be in the making on another thread: only a published one is read.
+    if (other.m_keyReady.load(std::memory_order_acquire))
+        setSortKey(other.m_sortKey);
+    else
+        clearSortKey();
+}
+
 void RowText::setPacked(std::shared_ptr<const PackedRows> rows, quint32 row) {
     m_fields = RowTextFields();
+    clearSortKey();
     m_rows = std::move(rows);
     m_row = row;
     m_packed.store(true, std::memory_order_release);
 }
 
+const QByteArray& RowText::nameSortKey() const {
+    const QString& name = get().name; // a packed row brings its key with it
+    if (!m_keyReady.load(std::memory_order_acquire)) {
+        // Made outside the lock (collation is the costly part); a reader that loses the race to
+        // publish drops its own equal key.
+        QByteArray key = collation::sortKey(name);
+        QMutexLocker locker(&g_rowTextLock);
+        if (!m_keyReady.load(std::memory_order_relaxed)) {
+            m_sortKey = std::move(key);
+            m_keyReady.store(true, std::memory_order_release);
+        }
+    }
+    return m_sortKey;
+}
+
+void RowText::setSortKey(const QByteArray& key) {
+    get(); // a pending fill must not overwrite what is given now
+    m_sortKey = key;
+    m_keyReady.store(true, std::memory_order_release);
+}
+
+void RowText::clearSortKey() {
+    m_keyReady.store(false, std::memory_order_relaxed);
+    m_sortKey.clear();
+}
+
 void RowText::fill() const {
-    static QBasicMutex lock;
-    QMutexLocker locker(&lock);
+    QMutexLocker locker(&g_rowTextLock);
     if (!m_packed.load(std::memory_order_relaxed))
         return;
     const PackedRows& rows = *m_rows;
     const PackedRows::Row r = rows.read(m_row);
-    m_fields.sortKey = r.key.toByteArray();
-    m_fields.sortKeyValid = true;
+    m_sortKey = r.key.toByteArray();
+    m_keyReady.store(true, std::memory_order_release);
     m_fields.name = QString::fromUtf8(r.name);
     m_fields.fileHash = QString::fromUtf8(r.hash);
     m_fields.path = rows.folderOfRow(m_row) + m_fields.name;

@@ -33,19 +33,18 @@ struct RowTextFields {
     QString name;
     QString path;
     QString fileHash;
-    QByteArray sortKey;
-    bool sortKeyValid = false;
 };
 
-// A record's text fields, read from packed rows on first use. Safe to read from several threads
-// at once (the first read fills under a lock); a copy is filled and no longer packed.
+// A record's text fields, read from packed rows on first use, and the natural-order key of its
+// name, made on first use. Safe to read from several threads at once (the first read fills, and
+// the first to publish a key does so, under a lock); a copy is filled and no longer packed.
 class RowText {
 public:
     RowText() = default;
-    RowText(const RowText& other) : m_fields(other.get()) {}
+    RowText(const RowText& other) : m_fields(other.get()) { copyKey(other); }
     RowText& operator=(const RowText& other);
 
-    // The fields, filled first when still packed (mutable: the name key is cached on read).
+    // The fields, filled first when still packed.
     RowTextFields& get() const {
         if (m_packed.load(std::memory_order_acquire))
             fill();
@@ -53,13 +52,23 @@ public:
     }
     void setPacked(std::shared_ptr<const PackedRows> rows, quint32 row);
 
+    // The name's key, made from the name the first time it is asked for.
+    const QByteArray& nameSortKey() const;
+    // Gives a key already made for this name; clearSortKey drops it when the name changes.
+    void setSortKey(const QByteArray& key);
+    void clearSortKey();
+
 private:
     void fill() const;
+    void copyKey(const RowText& other);
 
     mutable RowTextFields m_fields;
     mutable std::shared_ptr<const PackedRows> m_rows;
     quint32 m_row = 0;
     mutable std::atomic<bool> m_packed{false};
+    // Written once while m_keyReady is false, read only once it is true.
+    mutable QByteArray m_sortKey;
+    mutable std::atomic<bool> m_keyReady{false};
 };
 
 } // namespace nubo

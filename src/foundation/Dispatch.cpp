@@ -1,5 +1,7 @@
 #include "foundation/Dispatch.h"
 
+#include "foundation/Handoff.h"
+
 #include <QCoreApplication>
 #include <QMetaObject>
 #include <QTimer>
@@ -10,13 +12,13 @@ void runOnMain(std::function<void()> f) {
     QCoreApplication* app = QCoreApplication::instance();
     if (!app)
         return;
-    QMetaObject::invokeMethod(app, std::move(f), Qt::QueuedConnection);
+    QMetaObject::invokeMethod(app, Handoff(std::move(f)), Qt::QueuedConnection);
 }
 
 void runOn(QObject* context, std::function<void()> f) {
     if (!context)
         return;
-    QMetaObject::invokeMethod(context, std::move(f), Qt::QueuedConnection);
+    QMetaObject::invokeMethod(context, Handoff(std::move(f)), Qt::QueuedConnection);
 }
 
 void runAfter(int ms, std::function<void()> f, QObject* context) {
@@ -65,7 +67,14 @@ void KZBackgroundThread::runAndWait(const std::function<void()>& f) {
     }
     if (!m_thread->isRunning())
         return;
-    QMetaObject::invokeMethod(m_context, f, Qt::BlockingQueuedConnection);
+    // What f wrote is read here once the call returns.
+    int done = 0;
+    QMetaObject::invokeMethod(m_context, Handoff([&] {
+                                  f();
+                                  handoffRelease(&done);
+                              }),
+                              Qt::BlockingQueuedConnection);
+    handoffAcquire(&done);
 }
 
 void KZBackgroundThread::stop() {

@@ -1,5 +1,7 @@
 #include "foundation/ParallelFor.h"
 
+#include "foundation/Handoff.h"
+
 #include <QThread>
 #include <QThreadPool>
 #include <algorithm>
@@ -52,7 +54,7 @@ void parallelFor(int parts, const std::function<void(int)>& fn) {
     split->parts = parts;
     const int helpers = std::min(parts - 1, pool().maxThreadCount());
     for (int i = 0; i < helpers; ++i)
-        pool().start([split] { split->work(); });
+        startOnPool(pool(), [split] { split->work(); });
     split->work();
     for (int d = split->done.load(); d < parts; d = split->done.load())
         split->done.wait(d);

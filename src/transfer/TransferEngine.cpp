@@ -1,6 +1,7 @@
 #include "transfer/TransferEngine.h"
 
 #include "foundation/Dispatch.h"
+#include "foundation/Handoff.h"
 #include "foundation/Log.h"
 #include "foundation/NetworkMonitor.h"
 #include "foundation/NotificationCenter.h"
@@ -84,7 +85,7 @@ void TransferEngine::stopWorkers() {
         KZBackgroundThread::shared().runAndWait(stopAll);
     else
         stopAll();
-    m_pool.waitForDone();
+    waitForPool(m_pool);
 }
 
 bool TransferEngine::isTransient(const BWError& e) {
@@ -144,7 +145,7 @@ void TransferEngine::signOut() {
         if (j->stop)
             j->stop->store(true);
     }
-    m_pool.waitForDone();
+    waitForPool(m_pool);
     const bool had = !m_jobs.isEmpty();
     m_jobs.clear();
     m_index.clear();
@@ -322,7 +323,7 @@ void TransferEngine::launch(const EngineJobPtr& j) {
         });
     };
     const TransferJobRecord rec = j->rec;
-    m_pool.start([this, context, j, gen, ctx, rec] {
+    startOnPool(m_pool, [this, context, j, gen, ctx, rec] {
         const BWError error = work(rec, *ctx);
         runOn(context, [this, j, gen, error] { workerDone(j, gen, error); });
     });

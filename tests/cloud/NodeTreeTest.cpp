@@ -1,4 +1,5 @@
 #include "cloud/CloudFileInfo.h"
+#include "cloud/CloudFileList.h"
 #include "cloud/KZNodeTree.h"
 #include "cloud/NameCollation.h"
 #include "support/CloudPrinters.h"
@@ -475,6 +476,31 @@ TEST(NodeTree, ChangesGrowTheTablesBySmallSteps) {
     EXPECT_LT(tree.memoryBytes(), before + before / 8);
 }
 
+// A record whose name key is not made yet (renamed, or never listed) makes it once, whichever of
+// the threads reading it at once asks first; copies taken meanwhile read their own.
+TEST(NodeTree, NameKeysOfRenamedRecordsAreMadeOnceFromAnyThread) {
+    QList<CloudFileInfoPtr> rows;
+    for (int i = 0; i < 2'000; ++i) {
+        auto f = CloudFileInfo::create();
+        f->setName(QStringLiteral("Name %1.txt").arg(i));
+        rows << f;
+    }
+    std::vector<std::thread> readers;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 4; ++t)
+        readers.emplace_back([&] {
+            for (const auto& f : rows) {
+                const auto copy = f->clone();
+                if (f->nameSortKey() != nubo::collation::sortKey(f->name()) ||
+                    copy->nameSortKey() != f->nameSortKey() || copy->compareByNameASC(*f) != 0)
+                    ++wrong;
+            }
+        });
+    for (auto& r : readers)
+        r.join();
+    EXPECT_EQ(wrong.load(), 0);
+}
+
 TEST(NodeTree, SearchResultsKeepTheRowOrderThroughChanges) {
     // Renames, additions, moves, removals and folders turned files, in batches; after each, every
     // search holds exactly the matching nodes in the rows' order, in every sort mode. Enough
@@ -579,4 +605,50 @@ TEST(NodeTree, SearchResultsKeepTheRowOrderThroughChanges) {
     }
     tree.apply(added);
     check(16);
+}
+
+TEST(NodeTree, SearchRowsAreReadFromTheTreeWhenFirstShown) {
+    // Enough hits for several blocks of rows.
+    NodeList nodes{rec(1, 0, QStringLiteral("Docs"), true), rec(2, 1, QStringLiteral("Inner"), true)};
+    for (qint64 nid = 10; nid < 2010; ++nid) {
+        NodeRecord r = rec(nid, nid % 2 ? 1 : 2, QStringLiteral("Hit %1.txt").arg(nid), false, qint32(nid));
+        r.fileHash = QString(40, QLatin1Char('a' + nid % 6));
+        r.size = quint64(nid) * 3;
+        nodes << r;
+    }
+    KZNodeTree tree;
+    tree.reset(nodes);
+    const CloudFileList rows = tree.search(0, QStringLiteral("hit"), 2);
+    ASSERT_EQ(rows.size(), 2000);
+    // Read from four threads at once, in different orders: every row reads its node, and a row
+    // asked for twice is one record.
+    std::vector<std::thread> readers;
+    std::atomic<int> wrong{0};
+    for (int t = 0; t < 4; ++t)
+        readers.emplace_back([&, t] {
+            for (qsizetype k = 0; k < rows.size(); ++k) {
+                const qsizetype i = t % 2 ? rows.size() - 1 - k : k;
+                const auto f = rows.at(i);
+                const auto node = tree.fileInfo(f->nid());
+                if (!node || f->name() != node->name() || f->path() != node->path() ||
+                    f->m_fileHash() != node->m_fileHash() || f->m_size() != node->m_size() ||
+                    f->pid() != node->pid() || f->m_fmtime() != qint32(10 + i) || rows.at(i) != f)
+                    ++wrong;
+            }
+        });
+    for (auto& r : readers)
+        r.join();
+    EXPECT_EQ(wrong.load(), 0);
+
+    // Rows not read yet read the tree as it is then; a hit removed since, whose slot went to a new
+    // node, reads as a bare row of its own id, never as the newcomer.
+    const CloudFileList later = tree.search(0, QStringLiteral("hit"), 0); // "Hit 10.txt" first
+    const qint64 renamed = 1510, removedNid = 1810;
+    tree.apply({rec(renamed, 1, QStringLiteral("Hit renamed.txt")), removed(removedNid, 1, QString())});
+    tree.apply({rec(5000, 1, QStringLiteral("newcomer"))});
+    EXPECT_EQ(later.at(1500)->name(), QStringLiteral("Hit renamed.txt"));
+    EXPECT_EQ(later.at(1800)->nid(), removedNid);
+    EXPECT_TRUE(later.at(1800)->name().isEmpty());
+    EXPECT_TRUE(later.at(1800)->path().isEmpty());
+    EXPECT_EQ(later.at(0)->path(), QStringLiteral("/Docs/Inner/Hit 10.txt"));
 }

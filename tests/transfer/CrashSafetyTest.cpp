@@ -100,6 +100,9 @@ QSet<int> recordedUploadBlocks(const QString& dbPath) {
     return done;
 }
 
+// Blocks a child sends before a random kill may come (more than one batch of block marks).
+constexpr int kBlocksBeforeKill = 20;
+
 // Runs the child over `dir`: killed by the parent `killAfterMs` after its first sent block (when
 // > 0), or killing itself at the worker step `killAt` (when set). 0 when it ran to its end, -2
 // when killed, another value when it failed.
@@ -119,11 +122,17 @@ int runChild(const QString& dir, int round, int killAfterMs, const QByteArray& k
     if (!child.waitForStarted(5000))
         return -1;
     if (killAfterMs > 0) {
-        // Count the delay from the child's first sent block, not from its start: a slow start
-        // (a loaded machine) would otherwise put every kill before the transfer began.
+        // Count the delay from the child's sent blocks, not from its start: a slow start (a loaded
+        // machine) would otherwise put every kill before the transfer began.
         const QString log = dir + QStringLiteral("/puts-%1.log").arg(round);
+        // Block marks are written a batch at a time, so the kill also waits until a batch's worth
+        // of blocks went out; otherwise most kills would leave nothing recorded.
+        auto sent = [&log] {
+            QFile f(log);
+            return f.open(QIODevice::ReadOnly) ? int(f.readAll().count('\n')) : 0;
+        };
         QDeadlineTimer started(10000);
-        while (QFileInfo(log).size() == 0 && child.state() == QProcess::Running && !started.hasExpired())
+        while (sent() < kBlocksBeforeKill && child.state() == QProcess::Running && !started.hasExpired())
             child.waitForFinished(5);
     }
     // waitForFinished() is also false for a child that has already ended; its process id is
