@@ -14,43 +14,37 @@ inline const QString& nodeColumns() {
     return c;
 }
 
-inline NodeRecord readNodeRow(const Query& q) {
-    NodeRecord n;
+// The columns a copied record and a row view read alike.
+template <class Row> void readNodeNumbers(const Query& q, Row& n) {
     n.nid = q.int64(0);
     n.pid = q.int64(1);
-    n.name = q.text(2);
-    n.path = q.text(3);
     n.isDir = q.int64(4) != 0;
     n.size = quint64(q.int64(5));
     n.mtime = qint32(q.int64(6));
     n.ctime = qint32(q.int64(7));
     n.category = qint32(q.int64(8));
-    n.fileHash = q.text(9);
     n.status = qint32(q.int64(10));
     n.isLink = q.int64(11) != 0;
     n.isSync = q.int64(12) != 0;
     n.isEditLock = q.int64(13) != 0;
     n.version = q.int64(14);
+}
+
+inline NodeRecord readNodeRow(const Query& q) {
+    NodeRecord n;
+    readNodeNumbers(q, n);
+    n.name = q.text(2);
+    n.path = q.text(3);
+    n.fileHash = q.text(9);
     return n;
 }
 
 // The same row without copies (see NodeRowView).
 inline NodeRowView viewNodeRow(const Query& q) {
     NodeRowView n;
-    n.nid = q.int64(0);
-    n.pid = q.int64(1);
+    readNodeNumbers(q, n);
     n.name = q.textView(2);
-    n.isDir = q.int64(4) != 0;
-    n.size = quint64(q.int64(5));
-    n.mtime = qint32(q.int64(6));
-    n.ctime = qint32(q.int64(7));
-    n.category = qint32(q.int64(8));
     n.hash = q.textView(9);
-    n.status = qint32(q.int64(10));
-    n.isLink = q.int64(11) != 0;
-    n.isSync = q.int64(12) != 0;
-    n.isEditLock = q.int64(13) != 0;
-    n.version = q.int64(14);
     return n;
 }
 
