@@ -4,12 +4,12 @@
 // the same tile size, built in the same run.
 #include "bench_common.h"
 #include "cloud/KZSessionProxy.h"
+#include "foundation/SingletonT.h"
 #include "kit/Window.h"
 #include "page_bench.h"
 #include "service/EmbeddedCloudService.h"
 #include "shell/KZTools.h"
 #include "storage/DataPaths.h"
-#include "storage/SingletonT.h"
 #include "storage/SystemConfig.h"
 #include "ui/files/KZCollectionView.h"
 #include "ui/files/KZFileInfoItemView.h"

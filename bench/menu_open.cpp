@@ -3,12 +3,12 @@
 // entries popped up and painted, in the same run.
 #include "bench_common.h"
 #include "cloud/KZSessionProxy.h"
+#include "foundation/SingletonT.h"
 #include "kit/TableView.h"
 #include "kit/Window.h"
 #include "page_bench.h"
 #include "service/EmbeddedCloudService.h"
 #include "storage/DataPaths.h"
-#include "storage/SingletonT.h"
 #include "storage/SystemConfig.h"
 #include "ui/common/KZFileOperateMenuWindowController.h"
 #include "ui/files/KZFilesViewController.h"

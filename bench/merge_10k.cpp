@@ -5,12 +5,12 @@
 // against a fresh listing, and the surviving selection by node.
 #include "bench_common.h"
 #include "cloud/KZSessionProxy.h"
+#include "foundation/SingletonT.h"
 #include "kit/TableView.h"
 #include "kit/Window.h"
 #include "page_bench.h"
 #include "service/EmbeddedCloudService.h"
 #include "storage/DataPaths.h"
-#include "storage/SingletonT.h"
 #include "storage/SystemConfig.h"
 #include "ui/files/KZFilesViewController.h"
 

@@ -6,10 +6,10 @@
 #include "transfer_bench.h"
 
 #include "cloud/KZSessionProxy.h"
+#include "foundation/SingletonT.h"
 #include "kit/Window.h"
 #include "shell/KZToast.h"
 #include "storage/DataPaths.h"
-#include "storage/SingletonT.h"
 #include "storage/SystemConfig.h"
 #include "ui/files/KZFilesViewController.h"
 

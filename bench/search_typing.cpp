@@ -2,9 +2,9 @@
 // of the search benchmark: from each key press to the painted result. The baseline is one
 // name LIKE '%key%' query for the whole key over the same per-user database.
 #include "cloud_bench_tree.h"
+#include "foundation/SingletonT.h"
 #include "kit/Window.h"
 #include "shell/KZTextFieldCell.h"
-#include "storage/SingletonT.h"
 #include "storage/SystemConfig.h"
 #include "ui/files/KZFileSearchView.h"
 #include "ui/files/KZFilesViewController.h"
@@ -88,8 +88,7 @@ int main(int argc, char** argv) {
     struct Waiter : QObject, KZRequestFileListDelegate {
         bool done = false;
         void kzSessionRequestFileList(KZAbstractSession*, qint64, const CloudFileInfoPtr&,
-                                      const CloudFileList&, KZBackForwardState,
-                                      const QVariantMap&) override {
+                                      const CloudFileList&, KZBackForwardState, const QVariantMap&) override {
             done = true;
         }
         void kzSessionRequestFileListFail(KZAbstractSession*, qint64, const QVariantMap&,

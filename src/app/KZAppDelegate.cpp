@@ -3,8 +3,11 @@
 #include "cloud/CloudLaunch.h"
 #include "cloud/KZImageCache.h"
 #include "cloud/KZSession.h"
+#include "cloud/KZSessionProxy.h"
 #include "foundation/Dispatch.h"
 #include "foundation/NetworkMonitor.h"
+#include "foundation/NotificationCenter.h"
+#include "foundation/SingletonT.h"
 #include "home/KZHomeViewController.h"
 #include "shell/KZDatabaseRescueNotice.h"
 #include "shell/KZMainMenuManager.h"
@@ -13,7 +16,6 @@
 #include "shell/KZURLHandler.h"
 #include "shell/KZWindowsManager.h"
 #include "storage/DataPaths.h"
-#include "storage/SingletonT.h"
 #include "storage/SystemConfig.h"
 #include "transport/TransferSession.h"
 #include "ui/files/KZFilesViewController.h"
@@ -55,6 +57,8 @@ void KZAppDelegate::applicationWillTerminate() {
     releasePages();
     endSession();
     saveSettings();
+    // Last: the pages above unregistered from it as they went.
+    nubo::SingletonT<nubo::NotificationCenter>::reset();
     m_instance.reset();
 }
 
@@ -148,24 +152,31 @@ void KZAppDelegate::closeWindows() {
         wm.dismissWindowController(c);
     for (KZBaseWindowController* c : wm.shownWindowControllers())
         wm.closeWindow(c);
-    KZShortcutKeysManager::shareInstance().suspend();
+    nubo::SingletonT<KZDatabaseRescueNotice>::reset();
 }
 
 void KZAppDelegate::endSession() {
     nubo::transfer::signOutTransfers(); // workers stop; every job is on record for the next start
+    nubo::transfer::endTransfers();
     // The session closes the per-user database after the requests already queued.
     nubo::KZBackgroundThread::shared().runAndWait([] { KZSession::sharedSession().logout(); });
-    KZImageCache::shareInstance()->removeAll();
+    nubo::SingletonT<KZSessionProxy>::reset();
+    nubo::SingletonT<KZSession>::reset();
+    nubo::SingletonT<KZImageCache>::reset();
 }
 
 void KZAppDelegate::saveSettings() {
-    nubo::SingletonT<nubo::SystemConfig>::instance().flush(); // changes of the last moment
+    nubo::SingletonT<nubo::SystemConfig>::reset(); // writes the changes of the last moment
+    nubo::SingletonT<NetworkMonitor>::reset();
     // Nothing queued on the background thread runs after this.
     nubo::KZBackgroundThread::shared().stop();
 }
 
 void KZAppDelegate::releasePages() {
-    // Long-life pages and windows go while the application object still exists.
-    KZRouter::shareInstance().reset();
-    KZWindowsManager::shareInstance().reset();
+    // Long-life pages and windows go while the application object still exists; the pages
+    // unregister from the menu managers as they go.
+    nubo::SingletonT<KZRouter>::reset();
+    nubo::SingletonT<KZWindowsManager>::reset();
+    nubo::SingletonT<KZShortcutKeysManager>::reset();
+    nubo::SingletonT<KZMainMenuManager>::reset();
 }

@@ -11,9 +11,10 @@
 // shutdown that undoes them in reverse. The process-wide objects are made by these steps in this
 // order: single-instance lock; background thread, settings, network monitor; session proxy and
 // transfer proxies (session, engines, sync managers); router and pages; main menu and shortcuts;
-// window manager and home window; database rescue notice. Shutdown closes the windows, releases
-// the pages, signs the transfers and the session out, writes the settings, stops the background
-// thread and lets go of the lock.
+// window manager and home window; database rescue notice. Shutdown ends them in reverse
+// (nubo::SingletonT::reset): it closes the windows, releases the pages and the menu managers,
+// signs the transfers and the session out and ends them, writes the settings, stops the
+// background thread, ends the notification centre and lets go of the lock.
 class KZAppDelegate : public QObject {
     Q_OBJECT
 public:

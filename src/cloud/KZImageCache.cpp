@@ -1,8 +1,9 @@
 #include "cloud/KZImageCache.h"
 
+#include "foundation/SingletonT.h"
+
 KZImageCache* KZImageCache::shareInstance() {
-    static KZImageCache* cache = new KZImageCache(); // kept until exit
-    return cache;
+    return &nubo::SingletonT<KZImageCache>::instance();
 }
 
 KZImageCache::Slot& KZImageCache::touch(qint64 key) {

@@ -10,6 +10,7 @@
 // the least recently used keys go first. Every operation takes constant time. Main thread only.
 class KZImageCache {
 public:
+    // Reset with SingletonT<KZImageCache>::reset() (main thread).
     static KZImageCache* shareInstance();
 
     KZImageCache() = default;

@@ -3,6 +3,7 @@
 #include "cloud/CloudErrors.h"
 #include "foundation/Log.h"
 #include "foundation/NotificationCenter.h"
+#include "foundation/SingletonT.h"
 #include "service/CloudService.h"
 #include "storage/DataPaths.h"
 #include "storage/SystemConfig.h"
@@ -29,15 +30,18 @@ QString joinPath(const QString& folder, const QString& name) {
 } // namespace
 
 KZSession& KZSession::sharedSession() {
-    // Kept until exit: queued work on the background thread may still reach it.
-    static KZSession* session = new KZSession();
-    return *session;
+    return nubo::SingletonT<KZSession>::instance();
 }
 
 KZSession::KZSession()
     : m_backForwardList(std::make_shared<KZBackForwardList>()),
       m_folderBackForwardList(std::make_shared<KZBackForwardList>()) {
     CloudFileInfo::setNodeLookup([this](qint64 nid) { return m_tree.fileInfo(nid); });
+}
+
+KZSession::~KZSession() {
+    // Records read their current path through the tree that goes now.
+    CloudFileInfo::setNodeLookup({});
 }
 
 bool KZSession::isLoggedIn() const {
@@ -320,18 +324,25 @@ void KZSession::report(const QList<KZNodeTree::Change>& changes) {
 }
 
 void KZSession::emitChange(qint64 nid, bool needReset, const QList<CloudFileInfoPtr>& children) {
-    QList<ChangeListener> listeners;
+    QList<QPair<quint64, ChangeListener>> listeners;
     {
         QMutexLocker lock(&m_mutex);
         listeners = m_listeners;
     }
     for (const auto& l : listeners)
-        l(nid, needReset, children);
+        l.second(nid, needReset, children);
 }
 
-void KZSession::addChangeListener(ChangeListener listener) {
+quint64 KZSession::addChangeListener(ChangeListener listener) {
     QMutexLocker lock(&m_mutex);
-    m_listeners.append(std::move(listener));
+    const quint64 token = m_nextListener++;
+    m_listeners.append({token, std::move(listener)});
+    return token;
+}
+
+void KZSession::removeChangeListener(quint64 token) {
+    QMutexLocker lock(&m_mutex);
+    m_listeners.removeIf([token](const auto& l) { return l.first == token; });
 }
 
 // ---- listings

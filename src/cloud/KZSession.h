@@ -15,6 +15,7 @@
 namespace nubo {
 class CloudService;
 class UserDatabase;
+template <class T> class SingletonT;
 } // namespace nubo
 
 // The cloud session: signs in to the service's account, keeps the per-user node database and
@@ -37,7 +38,11 @@ public:
     static inline const QString kShareDeleteTypeShortUrl = QStringLiteral("ShareDeleteTypeShortUrl");
     static constexpr int kSharePageSize = 1000;
 
+    // Reset with SingletonT<KZSession>::reset(); its requests hold it by reference, so it ends on
+    // the background thread behind them. Its listeners (the session proxy's) go with it.
     static KZSession& sharedSession();
+    static constexpr bool kEndsOnBackgroundThread = true;
+    ~KZSession();
 
     // ---- account (background thread)
     // Signs in to the account of the process-wide service: opens the per-user database, fetches
@@ -96,7 +101,9 @@ public:
     // database, the tree and both histories were brought up to date.
     using ChangeListener =
         std::function<void(qint64 nid, bool needReset, const QList<CloudFileInfoPtr>& children)>;
-    void addChangeListener(ChangeListener listener);
+    // Returns a token for removeChangeListener.
+    quint64 addChangeListener(ChangeListener listener);
+    void removeChangeListener(quint64 token);
 
     // ---- transfer counts
     // The transfer engine registers where the counts come from ("KEY_UPLOAD_COUNT",
@@ -107,6 +114,7 @@ public:
     void postNotificationForTransportCount();
 
 private:
+    friend class nubo::SingletonT<KZSession>;
     KZSession();
     ListReply listFolder(KZBackForwardList& history, qint64 nid, const QString& path, int sort,
                          bool foldersOnly);
@@ -133,6 +141,7 @@ private:
     bool m_loggedIn = false;
     QVariantMap m_userDetail;
     QPair<QString, QString> m_accountIds;
-    QList<ChangeListener> m_listeners;
+    QList<QPair<quint64, ChangeListener>> m_listeners;
+    quint64 m_nextListener = 1;
     std::function<QVariantMap()> m_countProvider;
 };

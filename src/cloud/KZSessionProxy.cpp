@@ -4,26 +4,37 @@
 #include "cloud/KZSession.h"
 #include "foundation/Dispatch.h"
 #include "foundation/Log.h"
+#include "foundation/SingletonT.h"
 
+#include <QCoreApplication>
 #include <QMutex>
 
 using nubo::KZBackgroundThread;
-using nubo::runOnMain;
+using nubo::runOn;
 
 KZSessionProxy* KZSessionProxy::shareSessionProxy() {
-    static QMutex mutex;
-    static KZSessionProxy* proxy = nullptr;
-    QMutexLocker lock(&mutex);
-    if (!proxy)
-        proxy = new KZSessionProxy(); // kept until exit, like the session it fronts
-    return proxy;
+    return &nubo::SingletonT<KZSessionProxy>::instance();
 }
 
-KZSessionProxy::KZSessionProxy() {
-    KZSession::sharedSession().addChangeListener(
+KZSessionProxy::KZSessionProxy() : m_context(std::make_unique<QObject>()) {
+    if (QCoreApplication* app = QCoreApplication::instance())
+        m_context->moveToThread(app->thread()); // the answers are delivered on the main thread
+    m_changeListener = KZSession::sharedSession().addChangeListener(
         [this](qint64 nid, bool needReset, const QList<CloudFileInfoPtr>& children) {
-            runOnMain([this, nid, needReset, children] { relayChange(nid, needReset, children); });
+            runOn(m_context.get(),
+                  [this, nid, needReset, children] { relayChange(nid, needReset, children); });
         });
+}
+
+KZSessionProxy::~KZSessionProxy() {
+    NUBO_ASSERT_MAIN_THREAD();
+    // Requests queued for the session refer to this proxy: they finish first (the background
+    // thread runs one thing at a time), and their answers, queued to the context, go with it.
+    KZBackgroundThread::shared().runAndWaitOrHere([token = m_changeListener] {
+        if (KZSession* session = nubo::SingletonT<KZSession>::existing())
+            session->removeChangeListener(token);
+    });
+    m_context.reset();
 }
 
 void KZSessionProxy::relayChange(qint64 nid, bool needReset, const QList<CloudFileInfoPtr>& children) {
@@ -45,9 +56,9 @@ qint64 KZSessionProxy::run(D* delegate, Work work, Deliver deliver, std::functio
     NUBO_ASSERT_MAIN_THREAD();
     const qint64 id = m_nextRequestId++;
     nubo::Weak<D> weak(delegate);
-    KZBackgroundThread::shared().run([id, weak, work, deliver, settle]() {
+    KZBackgroundThread::shared().run([id, weak, work, deliver, settle, context = m_context.get()]() {
         auto result = work(KZSession::sharedSession(), id);
-        runOnMain([id, weak, result, deliver, settle]() {
+        runOn(context, [id, weak, result, deliver, settle]() {
             const bool wanted = !settle || settle(id);
             if (D* d = weak.get(); d && wanted)
                 deliver(d, id, result);
@@ -65,7 +76,7 @@ void KZSessionProxy::loginLocal(std::function<void(const BWError&)> done) {
         const BWError error = session.login();
         const QVariantMap detail = session.userDetail();
         const auto ids = session.accountIds();
-        runOnMain([this, done, error, detail, ids] {
+        runOn(m_context.get(), [this, done, error, detail, ids] {
             m_userDetail = detail;
             m_accountIds = ids;
             m_loginError = error;
@@ -80,7 +91,7 @@ void KZSessionProxy::logoutLocal(std::function<void()> done) {
     NUBO_ASSERT_MAIN_THREAD();
     KZBackgroundThread::shared().run([this, done] {
         KZSession::sharedSession().logout();
-        runOnMain([this, done] {
+        runOn(m_context.get(), [this, done] {
             m_userDetail.clear();
             m_accountIds = {};
             m_observers.forEach([&](KZSessionDelegate* o) { o->didKZSessionLogout(this); });
@@ -395,7 +406,7 @@ qint64 KZSessionProxy::loginJumpDelegate(KZLoginJumpDelegate* delegate, const QS
     KZBackgroundThread::shared().run([this, id, weak, key, userInfo] {
         const nubo::Result<QUrl> r = KZSession::sharedSession().loginJumpUrl(key);
         // The browser is opened from the main thread, where the desktop services live.
-        runOnMain([this, id, weak, r, userInfo] {
+        runOn(m_context.get(), [this, id, weak, r, userInfo] {
             const bool opened = r.ok() && m_urlOpener && m_urlOpener(r.value);
             KZLoginJumpDelegate* d = weak.get();
             if (!d)

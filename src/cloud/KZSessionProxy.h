@@ -4,17 +4,26 @@
 #include "foundation/Weak.h"
 
 #include <QMutex>
+#include <QObject>
 #include <QSet>
 #include <QUrl>
 #include <functional>
+#include <memory>
 
 // The interface's door to the session. Every request returns a request id at once, runs on the
 // shared background thread and answers its delegate (held weakly: a delegate that is gone gets
 // nothing) on the main thread with the caller's user info unchanged. Observers hear of node
 // changes on the main thread, each with its own copies of the changed records. Main thread only.
+namespace nubo {
+template <class T> class SingletonT;
+}
+
 class KZSessionProxy : public KZAbstractSession {
 public:
+    // Reset with SingletonT<KZSessionProxy>::reset() (main thread); reset it with the session,
+    // whose change listener it is.
     static KZSessionProxy* shareSessionProxy();
+    ~KZSessionProxy() override;
 
     // ---- account
     // Signs in to the service's account by itself (there is no sign-in window): the session
@@ -87,6 +96,7 @@ public:
     void setUrlOpener(std::function<bool(const QUrl&)> opener);
 
 private:
+    friend class nubo::SingletonT<KZSessionProxy>;
     KZSessionProxy();
     // `settle`, when given, runs on the main thread with the request id whether or not the
     // delegate is still there, and says whether the answer is still wanted.
@@ -105,4 +115,7 @@ private:
     QSet<qint64> m_pendingSearches;
     QSet<qint64> m_cancelledSearches; // read by the background thread before it searches
     std::function<bool(const QUrl&)> m_urlOpener;
+    quint64 m_changeListener = 0;
+    // Main thread; answers are queued to it, so those still queued when the proxy goes are dropped.
+    std::unique_ptr<QObject> m_context;
 };

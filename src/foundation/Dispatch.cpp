@@ -77,6 +77,13 @@ void KZBackgroundThread::runAndWait(const std::function<void()>& f) {
     handoffAcquire(&done);
 }
 
+void KZBackgroundThread::runAndWaitOrHere(const std::function<void()>& f) {
+    if (m_thread->isRunning())
+        runAndWait(f);
+    else
+        f();
+}
+
 void KZBackgroundThread::stop() {
     if (!m_thread->isRunning())
         return;

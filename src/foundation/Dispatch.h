@@ -31,6 +31,9 @@ public:
     void run(std::function<void()> f) { runOn(m_context, std::move(f)); }
     // Runs f on the background thread and waits for it; runs inline when already there.
     void runAndWait(const std::function<void()>& f);
+    // The same, except that once the thread is stopped f runs here: nothing runs there any more.
+    // For what ends an object that work on the thread reaches.
+    void runAndWaitOrHere(const std::function<void()>& f);
 
     // Stops the thread after the work already queued; later runs are dropped.
     void stop();

@@ -2,14 +2,13 @@
 
 #include "Dispatch.h"
 #include "NotificationCenter.h"
+#include "SingletonT.h"
 
 #include <QCoreApplication>
 #include <QNetworkInformation>
 
 NetworkMonitor* NetworkMonitor::getInstance() {
-    // Created on first use and kept for the life of the process, so no caller can outlive it.
-    static NetworkMonitor* instance = new NetworkMonitor();
-    return instance;
+    return &nubo::SingletonT<NetworkMonitor>::instance();
 }
 
 NetworkMonitor::NetworkMonitor() {

@@ -7,6 +7,10 @@
 #include <atomic>
 #include <optional>
 
+namespace nubo {
+template <class T> class SingletonT;
+}
+
 // Notified on the main thread when the machine's reachability changes.
 class NetworkMonitorObserver {
 public:
@@ -25,6 +29,8 @@ public:
     static inline const QString kNetworkReachabilityChangedNotification =
         QStringLiteral("kNetworkReachabilityChangedNotification");
 
+    // Reset with SingletonT<NetworkMonitor>::reset() on the main thread, while no transfer
+    // signs in (the engines read the state then).
     static NetworkMonitor* getInstance();
 
     // YES when the last reachability status says that nothing is reachable.
@@ -37,6 +43,7 @@ public:
     void removeObserver(NetworkMonitorObserver* observer) { m_observers.remove(observer); }
 
 private:
+    friend class nubo::SingletonT<NetworkMonitor>;
     NetworkMonitor();
     void followSystem(bool announce);
     bool systemPaused() const;

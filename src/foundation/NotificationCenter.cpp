@@ -1,30 +1,35 @@
 #include "foundation/NotificationCenter.h"
 
+#include "foundation/SingletonT.h"
+
+#include <QSet>
+
 #include <atomic>
 
 namespace nubo {
 
 NotificationCenter& NotificationCenter::defaultCenter() {
-    static NotificationCenter center;
-    return center;
+    return SingletonT<NotificationCenter>::instance();
+}
+
+NotificationCenter::~NotificationCenter() {
+    // An observer destroyed later would otherwise call into this freed centre.
+    QMutexLocker lock(&m_mutex);
+    for (const auto& watch : std::as_const(m_watches))
+        QObject::disconnect(watch);
 }
 
 quint64 NotificationCenter::addObserver(QObject* observer, const QString& name, Handler handler) {
     if (!observer || !handler)
         return 0;
-    quint64 token;
-    bool firstForObserver;
-    {
-        QMutexLocker lock(&m_mutex);
-        token = m_nextToken++;
-        firstForObserver = std::none_of(m_entries.begin(), m_entries.end(),
-                                        [&](const Entry& e) { return e.observer == observer; });
-        m_entries.push_back({token, observer, name, std::move(handler), std::make_shared<State>()});
-    }
-    if (firstForObserver) {
+    QMutexLocker lock(&m_mutex);
+    const quint64 token = m_nextToken++;
+    m_entries.push_back({token, observer, name, std::move(handler), std::make_shared<State>()});
+    if (!m_watches.contains(observer)) {
         // Weak hold: forget the observer as soon as it starts being destroyed.
-        QObject::connect(observer, &QObject::destroyed, observer,
-                         [this, observer] { removeObserver(observer); }, Qt::DirectConnection);
+        m_watches.insert(observer, QObject::connect(
+                                       observer, &QObject::destroyed, observer,
+                                       [this, observer] { removeObserver(observer); }, Qt::DirectConnection));
     }
     return token;
 }
@@ -33,15 +38,22 @@ void NotificationCenter::removeIf(const std::function<bool(const Entry&)>& pred)
     std::vector<std::shared_ptr<State>> removed;
     {
         QMutexLocker lock(&m_mutex);
+        QSet<QObject*> gone;
         for (auto it = m_entries.begin(); it != m_entries.end();) {
             if (pred(*it)) {
                 it->state->alive.store(false);
                 removed.push_back(it->state);
+                gone.insert(it->observer);
                 it = m_entries.erase(it);
             } else {
                 ++it;
             }
         }
+        // An observer with no registration left is no longer watched.
+        for (const Entry& e : m_entries)
+            gone.remove(e.observer);
+        for (QObject* o : std::as_const(gone))
+            QObject::disconnect(m_watches.take(o));
     }
     // Wait for deliveries on other threads (a removal from inside its own handler passes).
     for (const auto& state : removed)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QMutex>
 #include <QObject>
 #include <QPointer>
@@ -31,9 +32,12 @@ class NotificationCenter {
 public:
     using Handler = std::function<void(const Notification&)>;
 
+    // Reset with SingletonT<NotificationCenter>::reset().
     static NotificationCenter& defaultCenter();
 
     NotificationCenter() = default;
+    // Lets go of the observers, which may outlive it.
+    ~NotificationCenter();
     NotificationCenter(const NotificationCenter&) = delete;
     NotificationCenter& operator=(const NotificationCenter&) = delete;
 
@@ -64,6 +68,7 @@ private:
 
     mutable QMutex m_mutex;
     std::vector<Entry> m_entries;
+    QHash<QObject*, QMetaObject::Connection> m_watches; // each observer's destruction, watched
     quint64 m_nextToken = 1;
 };
 

@@ -4,11 +4,11 @@
 #include "KZWindowsManager.h"
 #include "foundation/Dispatch.h"
 #include "foundation/NotificationCenter.h"
+#include "foundation/SingletonT.h"
 #include "storage/DatabaseRescue.h"
 
 KZDatabaseRescueNotice& KZDatabaseRescueNotice::shareInstance() {
-    static KZDatabaseRescueNotice* notice = new KZDatabaseRescueNotice;
-    return *notice;
+    return nubo::SingletonT<KZDatabaseRescueNotice>::instance();
 }
 
 void KZDatabaseRescueNotice::start() {

@@ -3,6 +3,7 @@
 #include "KZBaseWindowController.h"
 #include "KZRouter.h"
 #include "KZWindowsManager.h"
+#include "foundation/SingletonT.h"
 #include "kit/Application.h"
 #include "kit/Window.h"
 
@@ -11,8 +12,7 @@
 #include <QMenuBar>
 
 KZMainMenuManager& KZMainMenuManager::shareInstance() {
-    static KZMainMenuManager manager;
-    return manager;
+    return nubo::SingletonT<KZMainMenuManager>::instance();
 }
 
 QMenuBar* KZMainMenuManager::makeMenuBar(QWidget* window) {

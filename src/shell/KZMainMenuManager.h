@@ -6,12 +6,16 @@
 class QMenuBar;
 class QWidget;
 class KZBaseWindowController;
+namespace nubo {
+template <class T> class SingletonT;
+}
 
 // The application's main menu and what its items do. Main thread only.
 class KZMainMenuManager {
 public:
     static inline const QString kSettingWindowClass = QStringLiteral("KZTransportSettingWindowController");
 
+    // Reset with SingletonT<KZMainMenuManager>::reset() (main thread).
     static KZMainMenuManager& shareInstance();
 
     // A menu bar with the application menu (settings, quit), for `window`.
@@ -28,6 +32,7 @@ public:
     KZBaseWindowController* settingWindowController() const { return m_setting; }
 
 private:
+    friend class nubo::SingletonT<KZMainMenuManager>;
     KZMainMenuManager() = default;
     QPointer<KZBaseWindowController> m_setting;
     std::function<void()> m_quit;

@@ -1,11 +1,11 @@
 #include "KZRouter.h"
 
 #include "foundation/Log.h"
+#include "foundation/SingletonT.h"
 
 KZRouter& KZRouter::shareInstance() {
     NUBO_ASSERT_MAIN_THREAD();
-    static KZRouter router;
-    return router;
+    return nubo::SingletonT<KZRouter>::instance();
 }
 
 bool KZRouter::registerEntityInitializer(const KZInitializer& initializer) {
@@ -31,10 +31,9 @@ QObject* KZRouter::entityWithClass(const QString& className, const QVariantMap& 
     return made;
 }
 
-void KZRouter::reset() {
+KZRouter::~KZRouter() {
     const auto kept = m_longLived;
     m_longLived.clear();
-    m_initializers.clear();
     for (const QPointer<QObject>& p : kept)
         delete p.data();
 }

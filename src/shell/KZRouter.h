@@ -28,11 +28,18 @@ private:
     bool m_longLife = false;
 };
 
+namespace nubo {
+template <class T> class SingletonT;
+}
+
 // Makes pages and windows by class name, so that a page can be reached without linking its
 // maker. Main thread only.
 class KZRouter {
 public:
+    // Reset with SingletonT<KZRouter>::reset() (main thread): every registration goes and the
+    // kept objects are deleted (tests, shutdown).
     static KZRouter& shareInstance();
+    ~KZRouter();
 
     // Stores the initializer under its class name; refused (false) when the name is empty or no
     // initial method is set. A later registration of the same name replaces the earlier one.
@@ -49,10 +56,8 @@ public:
         return dynamic_cast<T*>(entityWithClass(className, params));
     }
 
-    // Drops every registration and deletes the kept objects (tests, shutdown).
-    void reset();
-
 private:
+    friend class nubo::SingletonT<KZRouter>;
     KZRouter() = default;
     QHash<QString, KZInitializer> m_initializers;
     QHash<QString, QPointer<QObject>> m_longLived;

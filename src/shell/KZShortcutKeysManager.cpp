@@ -1,11 +1,11 @@
 #include "KZShortcutKeysManager.h"
 
+#include "foundation/SingletonT.h"
 #include "kit/Application.h"
 #include "kit/Event.h"
 
 KZShortcutKeysManager& KZShortcutKeysManager::shareInstance() {
-    static KZShortcutKeysManager manager;
-    return manager;
+    return nubo::SingletonT<KZShortcutKeysManager>::instance();
 }
 
 KZShortcutKeysManager::KZShortcutKeysManager() {

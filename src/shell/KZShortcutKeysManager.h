@@ -7,6 +7,9 @@
 namespace kit {
 class Event;
 }
+namespace nubo {
+template <class T> class SingletonT;
+}
 
 // Observers of the Command shortcuts (the Control key on this desktop). Every message is optional.
 class KZShortcutKeysDelegate {
@@ -26,7 +29,9 @@ public:
 // pages add while they are on screen. The key press always goes on to the application unchanged.
 class KZShortcutKeysManager {
 public:
+    // Reset with SingletonT<KZShortcutKeysManager>::reset() (main thread).
     static KZShortcutKeysManager& shareInstance();
+    ~KZShortcutKeysManager() { suspend(); } // the monitor calls into this object
 
     void addShortcutKeysObserver(KZShortcutKeysDelegate* observer) { m_observers.add(observer); }
     void removeShortcutKeysObserver(KZShortcutKeysDelegate* observer) { m_observers.remove(observer); }
@@ -40,6 +45,7 @@ public:
     void handleKeyDownEvent(const kit::Event& event);
 
 private:
+    friend class nubo::SingletonT<KZShortcutKeysManager>;
     KZShortcutKeysManager();
     nubo::WeakList<KZShortcutKeysDelegate> m_observers;
     quint64 m_monitor = 0;

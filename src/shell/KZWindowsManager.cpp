@@ -7,6 +7,7 @@
 #include "foundation/Dispatch.h"
 #include "foundation/Log.h"
 #include "foundation/NotificationCenter.h"
+#include "foundation/SingletonT.h"
 #include "kit/Application.h"
 #include "kit/OpenPanel.h"
 #include "kit/View.h"
@@ -36,8 +37,7 @@ KZHomeToolbar* homeToolbar() {
 
 KZWindowsManager& KZWindowsManager::shareInstance() {
     NUBO_ASSERT_MAIN_THREAD();
-    static KZWindowsManager manager;
-    return manager;
+    return nubo::SingletonT<KZWindowsManager>::instance();
 }
 
 void KZWindowsManager::prune() {
@@ -87,13 +87,15 @@ void KZWindowsManager::presentWindowController(KZBaseWindowController* controlle
     // The run starts a moment later, so the caller returns at once and the buttons' handlers run
     // after it. The run does not block: the window is application-modal until it is dismissed.
     QPointer<KZBaseWindowController> guard(controller);
-    nubo::runAfter(kPresentDelayMs, [this, guard] {
-        if (!guard || !isPresented(guard))
+    nubo::runAfter(kPresentDelayMs, [guard] {
+        // Asked again: the manager may have been reset meanwhile.
+        KZWindowsManager* wm = nubo::SingletonT<KZWindowsManager>::existing();
+        if (!guard || !wm || !wm->isPresented(guard))
             return;
         kit::Window* win = guard->window();
         win->hide(); // modality takes effect when a window is shown
         win->setWindowModality(Qt::ApplicationModal);
-        m_modalWindow = win;
+        wm->m_modalWindow = win;
         win->makeKeyAndOrderFront();
     });
 }
@@ -235,10 +237,4 @@ void KZWindowsManager::showUploadMessageInBottomBarMiddleArea(const QString& tex
 void KZWindowsManager::showDownloadMessageInBottomBarMiddleArea(const QString& text) {
     if (KZHomeToolbar* bar = homeToolbar())
         bar->showDownloadMessageInMiddleArea(text);
-}
-
-void KZWindowsManager::reset() {
-    m_shown.clear();
-    m_presented.clear();
-    m_modalWindow.clear();
 }

@@ -10,6 +10,10 @@
 class KZBaseWindowController;
 class KZHomeWindow;
 
+namespace nubo {
+template <class T> class SingletonT;
+}
+
 // Shows, presents and closes Nubo's windows, and reaches the home window and its bottom bar.
 // Main thread only.
 class KZWindowsManager {
@@ -18,6 +22,7 @@ public:
     // The delay before a presented window's modal run starts.
     static constexpr int kPresentDelayMs = 10;
 
+    // Reset with SingletonT<KZWindowsManager>::reset() (main thread): every window is forgotten.
     static KZWindowsManager& shareInstance();
 
     // Shows a window (a presented one is left alone); a shown one only comes to the front.
@@ -63,10 +68,8 @@ public:
     // The folder the path panel starts in (the saved download folder).
     static QString savedDownloadFolder();
 
-    // Forgets every window (tests).
-    void reset();
-
 private:
+    friend class nubo::SingletonT<KZWindowsManager>;
     KZWindowsManager() = default;
     static KZHomeWindow* homeWindow();
     void prune();

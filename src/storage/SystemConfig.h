@@ -1,7 +1,7 @@
 #pragma once
 
 #include "foundation/Dispatch.h"
-#include "storage/SingletonT.h"
+#include "foundation/SingletonT.h"
 #include "storage/SystemDatabase.h"
 
 #include <QMap>

@@ -1,6 +1,7 @@
 #include "sync/CloudFileSyncMgr.h"
 
 #include "foundation/Dispatch.h"
+#include "foundation/SingletonT.h"
 #include "transfer/CloudPaths.h"
 #include "transfer/KZUploadMgr.h"
 #include "transfer/SessionBridge.h"
@@ -245,8 +246,7 @@ private:
 } // namespace
 
 CloudFileSyncMgr& CloudFileSyncMgr::shared() {
-    static CloudFileSyncMgr* instance = new CloudFileSyncMgr;
-    return *instance;
+    return nubo::SingletonT<CloudFileSyncMgr>::instance();
 }
 
 void CloudFileSyncMgr::uploadFileByDiskFile(const QString& diskPath, const CloudFileInfoPtr& destFolder) {

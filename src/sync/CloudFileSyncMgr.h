@@ -17,6 +17,7 @@ enum KZCloudFileSyncType : int {
 // and copies of cloud nodes. Conflicts ask and wait for the answer on the queue's thread.
 class CloudFileSyncMgr : public nubo::sync::FileSyncMgr {
 public:
+    // Reset with SingletonT<CloudFileSyncMgr>::reset() (see FileSyncMgr).
     static CloudFileSyncMgr& shared();
 
     // Any thread; each returns at once.
@@ -28,5 +29,6 @@ public:
     void keepAllOperation(const QString& name) { answer(name, nubo::sync::SyncAnswer::Keep, true); }
 
 private:
+    friend class nubo::SingletonT<CloudFileSyncMgr>;
     CloudFileSyncMgr() : FileSyncMgr(QStringLiteral("CloudFileSyncMgr")) {}
 };

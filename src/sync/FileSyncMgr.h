@@ -6,12 +6,21 @@
 #include <memory>
 #include <mutex>
 
+namespace nubo {
+template <class T> class SingletonT;
+}
+
 namespace nubo::sync {
 
 // What the cloud-side and the local-side sync managers share: their queue, the service their
 // operations use, and the answers to a conflict that the queue's thread waits for.
 class FileSyncMgr {
 public:
+    // The managers are process-wide (nubo::SingletonT). Work on the background thread reaches
+    // them by reference, so a reset ends them there; it joins the queue's thread, and whatever was
+    // queued is dropped. Reset the proxy that listens to one along with it.
+    static constexpr bool kEndsOnBackgroundThread = true;
+
     void setService(std::shared_ptr<CloudService> service);
     void setListener(SyncOperationQueue::Listener l) { m_queue.setListener(std::move(l)); }
 

@@ -1,6 +1,7 @@
 #include "sync/LocalFileSyncMgr.h"
 
 #include "foundation/Dispatch.h"
+#include "foundation/SingletonT.h"
 #include "transfer/CloudPaths.h"
 #include "transfer/KZDownloadMgr.h"
 #include "transfer/LocalTarget.h"
@@ -117,8 +118,7 @@ private:
 } // namespace
 
 LocalFileSyncMgr& LocalFileSyncMgr::shared() {
-    static LocalFileSyncMgr* instance = new LocalFileSyncMgr;
-    return *instance;
+    return nubo::SingletonT<LocalFileSyncMgr>::instance();
 }
 
 void LocalFileSyncMgr::downloadFileByCloudFile(const CloudFileInfoPtr& file,

@@ -8,11 +8,13 @@
 // job per file. Conflicts with local items ask and wait for the answer on the queue's thread.
 class LocalFileSyncMgr : public nubo::sync::FileSyncMgr {
 public:
+    // Reset with SingletonT<LocalFileSyncMgr>::reset() (see FileSyncMgr).
     static LocalFileSyncMgr& shared();
 
     // Any thread; returns at once.
     void downloadFileByCloudFile(const CloudFileInfoPtr& file, const QString& destDiskFilePath);
 
 private:
+    friend class nubo::SingletonT<LocalFileSyncMgr>;
     LocalFileSyncMgr() : FileSyncMgr(QStringLiteral("LocalFileSyncMgr")) {}
 };

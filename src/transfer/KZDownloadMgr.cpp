@@ -1,6 +1,7 @@
 #include "transfer/KZDownloadMgr.h"
 
 #include "foundation/Log.h"
+#include "foundation/SingletonT.h"
 #include "transfer/BlockHasher.h"
 #include "transfer/CloudPaths.h"
 #include "transfer/Lanes.h"
@@ -22,9 +23,7 @@
 namespace nubo::transfer {
 
 KZDownloadMgr& KZDownloadMgr::shared() {
-    // Lives until exit: workers and queued reports may still refer to it while the program ends.
-    static KZDownloadMgr* instance = new KZDownloadMgr;
-    return *instance;
+    return SingletonT<KZDownloadMgr>::instance();
 }
 
 TransferJobRecord KZDownloadMgr::makeJob(const ServiceNode& node, const QString& root,

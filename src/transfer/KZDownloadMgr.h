@@ -10,7 +10,9 @@ namespace nubo::transfer {
 // against the cloud file's SHA-1, and renames it into place. A frozen file waits in status 7.
 class KZDownloadMgr : public TransferEngine {
 public:
+    // Reset with SingletonT<KZDownloadMgr>::reset() (see TransferEngine).
     static KZDownloadMgr& shared();
+    ~KZDownloadMgr() override { stopWorkers(); }
 
     // A job for one cloud file; `root` is the folder the user chose, `localPath` lies inside it.
     static TransferJobRecord makeJob(const ServiceNode& node, const QString& root, const QString& localPath,
@@ -20,8 +22,8 @@ public:
     static constexpr int kParallelBlocks = 4;
 
 protected:
+    friend class nubo::SingletonT<KZDownloadMgr>;
     KZDownloadMgr() : TransferEngine(QStringLiteral("download")) {}
-    ~KZDownloadMgr() override { stopWorkers(); }
     BWError work(const TransferJobRecord& rec, WorkerContext& ctx) override;
     void discard(const TransferJobRecord& rec) override;
     bool supportsThaw() const override { return true; }

@@ -1,6 +1,7 @@
 #include "transfer/KZUploadMgr.h"
 
 #include "foundation/Log.h"
+#include "foundation/SingletonT.h"
 #include "transfer/BlockHasher.h"
 #include "transfer/CloudPaths.h"
 #include "transfer/Lanes.h"
@@ -17,9 +18,7 @@
 namespace nubo::transfer {
 
 KZUploadMgr& KZUploadMgr::shared() {
-    // Lives until exit: workers and queued reports may still refer to it while the program ends.
-    static KZUploadMgr* instance = new KZUploadMgr;
-    return *instance;
+    return SingletonT<KZUploadMgr>::instance();
 }
 
 TransferJobRecord KZUploadMgr::makeJob(const QString& diskPath, const QString& cloudPath, qint64 size,

@@ -10,7 +10,9 @@ namespace nubo::transfer {
 // blocks, commit, and have the session pick up the new file.
 class KZUploadMgr : public TransferEngine {
 public:
+    // Reset with SingletonT<KZUploadMgr>::reset() (see TransferEngine).
     static KZUploadMgr& shared();
+    ~KZUploadMgr() override { stopWorkers(); }
 
     // A job for one local file; `cloudPath` is the full path of the file to make.
     static TransferJobRecord makeJob(const QString& diskPath, const QString& cloudPath, qint64 size,
@@ -20,8 +22,8 @@ public:
     static constexpr int kParallelBlocks = 8;
 
 protected:
+    friend class nubo::SingletonT<KZUploadMgr>;
     KZUploadMgr() : TransferEngine(QStringLiteral("upload")) {}
-    ~KZUploadMgr() override { stopWorkers(); }
     BWError work(const TransferJobRecord& rec, WorkerContext& ctx) override;
     void discard(const TransferJobRecord& rec) override;
     void jobFinished(const TransferJobRecord& rec) override;

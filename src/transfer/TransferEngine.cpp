@@ -81,10 +81,7 @@ void TransferEngine::stopWorkers() {
             if (j->stop)
                 j->stop->store(true);
     };
-    if (KZBackgroundThread::shared().thread()->isRunning())
-        KZBackgroundThread::shared().runAndWait(stopAll);
-    else
-        stopAll();
+    KZBackgroundThread::shared().runAndWaitOrHere(stopAll);
     waitForPool(m_pool);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "foundation/Dispatch.h"
+#include "foundation/SingletonT.h"
 #include "service/CloudService.h"
 #include "transfer/KZTransportJobInfo.h"
 #include "transfer/TransferJobTable.h"
@@ -64,6 +65,12 @@ private:
 // workers runs on the shared background thread.
 class TransferEngine {
 public:
+    // Both engines are process-wide (nubo::SingletonT). Their job list is read by reference on
+    // the background thread, so a reset ends an engine there: its workers stop and what was
+    // queued for it is dropped (the records stay for the next sign-in). Reset the proxy that
+    // listens to one along with it.
+    static constexpr bool kEndsOnBackgroundThread = true;
+
     static constexpr int kMaxRunning = 5;
     // Jobs of at most one block may run beyond that limit, up to this many in all: each spends
     // most of its time waiting for its commit to reach the disk, and commits that wait together

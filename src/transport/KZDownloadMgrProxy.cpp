@@ -1,4 +1,5 @@
 #include "transport/KZDownloadMgrProxy.h"
+#include "foundation/SingletonT.h"
 
 #include "foundation/Dispatch.h"
 
@@ -26,8 +27,7 @@ KZDownloadJobInfo toInfo(const TransferEngine::JobView& v) {
 } // namespace
 
 KZDownloadMgrProxy* KZDownloadMgrProxy::shareDownloadMgrProxy() {
-    static KZDownloadMgrProxy* instance = new KZDownloadMgrProxy;
-    return instance;
+    return &nubo::SingletonT<KZDownloadMgrProxy>::instance();
 }
 
 KZDownloadMgrProxy::KZDownloadMgrProxy()

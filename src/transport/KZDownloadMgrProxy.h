@@ -59,6 +59,7 @@ using DownloadProxyBase =
 class KZDownloadMgrProxy : public nubo::transfer::DownloadProxyBase {
     Q_OBJECT
 public:
+    // Reset with SingletonT<KZDownloadMgrProxy>::reset() (see TransferMgrProxy).
     static KZDownloadMgrProxy* shareDownloadMgrProxy();
 
     bool addDownloadMgrProxyObserver(KZDownloadMgrProxyDelegate* observer) {
@@ -79,5 +80,6 @@ public:
     const QList<KZDownloadJobOpenInfoPtr>& finishedDownloadJobOpenInfos() const { return m_lists.finished(); }
 
 private:
+    friend class nubo::SingletonT<KZDownloadMgrProxy>;
     KZDownloadMgrProxy();
 };

@@ -1,4 +1,5 @@
 #include "transport/KZUploadMgrProxy.h"
+#include "foundation/SingletonT.h"
 
 #include "foundation/Dispatch.h"
 
@@ -26,8 +27,7 @@ KZUploadJobInfo toInfo(const TransferEngine::JobView& v) {
 } // namespace
 
 KZUploadMgrProxy* KZUploadMgrProxy::shareUploadMgrProxy() {
-    static KZUploadMgrProxy* instance = new KZUploadMgrProxy;
-    return instance;
+    return &nubo::SingletonT<KZUploadMgrProxy>::instance();
 }
 
 KZUploadMgrProxy::KZUploadMgrProxy()

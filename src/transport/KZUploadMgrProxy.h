@@ -61,6 +61,7 @@ using UploadProxyBase =
 class KZUploadMgrProxy : public nubo::transfer::UploadProxyBase {
     Q_OBJECT
 public:
+    // Reset with SingletonT<KZUploadMgrProxy>::reset() (see TransferMgrProxy).
     static KZUploadMgrProxy* shareUploadMgrProxy();
 
     bool addUploadMgrProxyObserver(KZUploadMgrProxyDelegate* observer) { return m_observers.add(observer); }
@@ -82,5 +83,6 @@ public:
     void keepAllOperation(const QString& operation);
 
 private:
+    friend class nubo::SingletonT<KZUploadMgrProxy>;
     KZUploadMgrProxy();
 };

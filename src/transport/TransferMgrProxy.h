@@ -2,6 +2,7 @@
 
 #include "foundation/Dispatch.h"
 #include "foundation/Log.h"
+#include "foundation/SingletonT.h"
 #include "foundation/Weak.h"
 #include "sync/SyncOperationQueue.h"
 #include "transport/JobOpenInfoLists.h"
@@ -15,7 +16,9 @@ namespace nubo::transfer {
 // What the upload and the download proxies share: the engine's commands and counts, the open-info
 // lists kept on the main thread, the observer calls about jobs and the answers to a sync
 // manager's conflicts. `Engine` and `Sync` are singletons; `Delegate` is the proxy's observer class,
-// whose callbacks are named in `Calls`.
+// whose callbacks are named in `Calls`. A proxy is process-wide too (nubo::SingletonT, main thread);
+// it listens to the engine and the sync manager there are when it is made, so reset it after them,
+// once the transfers are signed out.
 template <class Engine, class Sync, class Delegate, class Info> class TransferMgrProxy : public QObject {
 public:
     using Lists = JobOpenInfoLists<Info>;
@@ -99,6 +102,18 @@ protected:
                 [this](TransferEngine::Event e, const QList<TransferEngine::JobView>& jobs) {
                     runOn(this, [this, e, jobs] { engineEvent(e, jobs); });
                 });
+        });
+    }
+
+    ~TransferMgrProxy() override {
+        NUBO_ASSERT_MAIN_THREAD();
+        // Work queued on the background thread refers to this proxy: it runs first, then the
+        // listeners go; what it queued back here is dropped with the object.
+        KZBackgroundThread::shared().runAndWaitOrHere([] {
+            if (Engine* engine = SingletonT<Engine>::existing())
+                engine->setListener({});
+            if (Sync* sync = SingletonT<Sync>::existing())
+                sync->setListener({});
         });
     }
 

@@ -56,6 +56,16 @@ void signOutTransfers() {
     });
 }
 
+void endTransfers() {
+    // The proxies first: they listen to the others.
+    SingletonT<KZUploadMgrProxy>::reset();
+    SingletonT<KZDownloadMgrProxy>::reset();
+    SingletonT<CloudFileSyncMgr>::reset();
+    SingletonT<LocalFileSyncMgr>::reset();
+    SingletonT<KZUploadMgr>::reset();
+    SingletonT<KZDownloadMgr>::reset();
+}
+
 void startTransfersAfterSignIn() {
     KZBackgroundThread::shared().run([] {
         warnIfFailed(lcTransfer(), signInTransfers(CloudService::shared()), "restoring the transfers");

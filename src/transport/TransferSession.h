@@ -22,6 +22,9 @@ BWError signInTransfers(std::shared_ptr<CloudService> service);
 BWError signInTransfers(std::shared_ptr<CloudService> service, const QString& userDatabasePath);
 // Stops the sync operations and the workers; the records stay for the next sign-in.
 void signOutTransfers();
+// Ends both proxies, then the sync managers and the engines (main thread, after signing out);
+// the next use makes them afresh, the proxies through createTransferProxies().
+void endTransfers();
 
 // The launch step after the session signed in: signs the transfers in to the process-wide
 // service on the background thread, without waiting.

@@ -1,4 +1,5 @@
 #include "SessionFixture.h"
+#include "foundation/SingletonT.h"
 
 using namespace nubo;
 using namespace nubo::test;

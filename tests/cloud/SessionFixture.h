@@ -3,12 +3,13 @@
 #include "cloud/KZSession.h"
 #include "cloud/KZSessionProxy.h"
 #include "foundation/Dispatch.h"
+#include "foundation/SingletonT.h"
 #include "storage/DataPaths.h"
-#include "storage/SingletonT.h"
 #include "storage/SystemConfig.h"
 #include "support/CloudPrinters.h"
 #include "support/EventLoop.h"
 #include "support/ServiceFixture.h"
+#include "support/SessionReset.h"
 
 #include <QObject>
 #include <QTemporaryDir>
@@ -204,6 +205,7 @@ protected:
         bool out = false;
         proxy()->logoutLocal([&] { out = true; });
         EXPECT_TRUE(waitUntil([&] { return out; }));
+        resetSession();
         SingletonT<SystemConfig>::reset();
         paths::setDataFolder({});
     }

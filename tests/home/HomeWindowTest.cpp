@@ -1,3 +1,4 @@
+#include "foundation/SingletonT.h"
 #include "home/KZHomeToolbarController.h"
 #include "home/KZHomeViewController.h"
 #include "kit/Event.h"
@@ -31,12 +32,12 @@ public:
 
 struct HomeFixture : ::testing::Test {
     HomeFixture() {
-        KZRouter::shareInstance().reset();
+        nubo::SingletonT<KZRouter>::reset();
         KZHomeViewController::registerWithRouter();
     }
     ~HomeFixture() override {
-        KZWindowsManager::shareInstance().reset();
-        KZRouter::shareInstance().reset();
+        nubo::SingletonT<KZWindowsManager>::reset();
+        nubo::SingletonT<KZRouter>::reset();
     }
     static void registerFilesPage() {
         KZInitializer init(KZHomeViewController::kFilesClass,

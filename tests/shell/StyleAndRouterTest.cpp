@@ -1,3 +1,4 @@
+#include "foundation/SingletonT.h"
 #include "shell/KZRouter.h"
 #include "shell/KZStyle.h"
 
@@ -49,8 +50,8 @@ public:
 } // namespace
 
 TEST(Router, RefusesIncompleteInitializersAndKeepsLongLifeObjects) {
+    nubo::SingletonT<KZRouter>::reset();
     KZRouter& router = KZRouter::shareInstance();
-    router.reset();
     EXPECT_FALSE(router.registerEntityInitializer(
         KZInitializer(QString(), [](const QVariantMap&) { return nullptr; })));
     EXPECT_FALSE(router.registerEntityInitializer(KZInitializer(QStringLiteral("Page"), {})));
@@ -79,7 +80,10 @@ TEST(Router, RefusesIncompleteInitializersAndKeepsLongLifeObjects) {
     Page* again = router.entityWithClass<Page>(QStringLiteral("Page"));
     ASSERT_NE(again, nullptr);
     EXPECT_EQ(made, 4);
-    router.reset();
+    QPointer<Page> kept(again);
+    nubo::SingletonT<KZRouter>::reset(); // takes its kept objects along
+    EXPECT_TRUE(kept.isNull());
+    EXPECT_FALSE(KZRouter::shareInstance().hasEntity(QStringLiteral("Page")));
 }
 
 #include "StyleAndRouterTest.moc"

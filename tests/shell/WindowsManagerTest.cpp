@@ -18,7 +18,7 @@
 #include "support/EventLoop.h"
 #include "support/Printers.h"
 
-#include "storage/SingletonT.h"
+#include "foundation/SingletonT.h"
 #include "storage/SystemConfig.h"
 
 #include <QApplication>
@@ -54,8 +54,8 @@ struct WindowsManagerFixture : ::testing::Test {
     KZWindowsManager& wm = KZWindowsManager::shareInstance();
     CloseWatcher watcher;
     ~WindowsManagerFixture() override {
-        wm.reset();
-        KZRouter::shareInstance().reset();
+        nubo::SingletonT<KZWindowsManager>::reset();
+        nubo::SingletonT<KZRouter>::reset();
     }
 };
 

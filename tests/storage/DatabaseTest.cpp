@@ -1,6 +1,6 @@
 #include "storage/Database.h"
+#include "foundation/SingletonT.h"
 #include "storage/DataPaths.h"
-#include "storage/SingletonT.h"
 #include "storage/SystemConfig.h"
 #include "support/EventLoop.h"
 

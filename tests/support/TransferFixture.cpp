@@ -59,9 +59,11 @@ void TransferTest::TearDown() {
     svc.service().clearFaults();
     NetworkMonitor::getInstance()->setNetworkPausedForTesting(std::nullopt);
     signOutTransfers();
+    // The next test starts from fresh proxies, engines and sync managers.
+    endTransfers();
+    up = nullptr;
+    down = nullptr;
     drainEvents();
-    up->removeUploadMgrProxyObserver(&rec);
-    down->removeDownloadMgrProxyObserver(&rec);
 }
 
 QString TransferTest::writeLocal(const QString& relative, const QByteArray& content) {

@@ -3,10 +3,10 @@
 
 #include "cloud/KZSessionProxy.h"
 #include "foundation/Dispatch.h"
+#include "foundation/SingletonT.h"
 #include "kit/Window.h"
 #include "shell/KZToast.h"
 #include "shell/KZWindowsManager.h"
-#include "storage/SingletonT.h"
 #include "storage/SystemConfig.h"
 #include "ui/files/KZFileInfoCell.h"
 #include "ui/files/KZFileListSort.h"

@@ -5,11 +5,11 @@
 #include "cloud/KZSession.h"
 #include "cloud/KZSessionProxy.h"
 #include "cloud/User.h"
+#include "foundation/SingletonT.h"
 #include "shell/KZBaseWindowController.h"
 #include "shell/KZRouter.h"
 #include "shell/KZToast.h"
 #include "shell/KZWindowsManager.h"
-#include "storage/SingletonT.h"
 #include "storage/SystemConfig.h"
 
 #include <QFileInfo>

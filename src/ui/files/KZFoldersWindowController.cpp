@@ -1,12 +1,12 @@
 #include "ui/files/KZFoldersWindowController.h"
 
 #include "cloud/KZSessionProxy.h"
+#include "foundation/SingletonT.h"
 #include "kit/Window.h"
 #include "shell/KZButton.h"
 #include "shell/KZLabel.h"
 #include "shell/KZStyle.h"
 #include "shell/KZToast.h"
-#include "storage/SingletonT.h"
 #include "storage/SystemConfig.h"
 #include "ui/files/KZFileInfoCell.h"
 #include "ui/files/KZFileListSort.h"

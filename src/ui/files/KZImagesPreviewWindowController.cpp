@@ -1,6 +1,7 @@
 #include "ui/files/KZImagesPreviewWindowController.h"
 
 #include "cloud/KZSessionProxy.h"
+#include "foundation/SingletonT.h"
 #include "kit/ImageView.h"
 #include "kit/Window.h"
 #include "shell/KZButton.h"
@@ -9,7 +10,6 @@
 #include "shell/KZStyle.h"
 #include "shell/KZToast.h"
 #include "shell/KZWindowsManager.h"
-#include "storage/SingletonT.h"
 #include "storage/SystemConfig.h"
 #include "transport/KZDownloadMgrProxy.h"
 #include "ui/files/KZFilesImages.h"

@@ -1,5 +1,6 @@
 #include "ui/transport/KZTransportSettingWindowController.h"
 
+#include "foundation/SingletonT.h"
 #include "kit/ImageView.h"
 #include "shell/KZButton.h"
 #include "shell/KZCheckBoxButton.h"
@@ -8,7 +9,6 @@
 #include "shell/KZStyle.h"
 #include "shell/KZTools.h"
 #include "shell/KZWindowsManager.h"
-#include "storage/SingletonT.h"
 #include "storage/SystemConfig.h"
 
 #include <QEvent>

@@ -2,9 +2,9 @@
 // downloaded back through the page's own commands.
 #include "FileOpsFixture.h"
 
+#include "foundation/SingletonT.h"
 #include "shell/KZCheckBoxButton.h"
 #include "shell/KZWindowsManager.h"
-#include "storage/SingletonT.h"
 #include "storage/SystemConfig.h"
 #include "transport/KZDownloadMgrProxy.h"
 #include "transport/KZUploadMgrProxy.h"

@@ -1,9 +1,9 @@
 #include "FileOpsFixture.h"
 
+#include "foundation/SingletonT.h"
 #include "shell/KZButton.h"
 #include "shell/KZWindowsManager.h"
 #include "storage/DataPaths.h"
-#include "storage/SingletonT.h"
 #include "storage/SystemConfig.h"
 #include "transfer/KZDownloadMgr.h"
 #include "transfer/KZUploadMgr.h"
@@ -96,7 +96,7 @@ void FileOpsTest::TearDown() {
     delete window;
     toasts.reset();
     delete page;
-    KZWindowsManager::shareInstance().reset();
+    nubo::SingletonT<KZWindowsManager>::reset();
     auto& config = SingletonT<SystemConfig>::instance();
     config.setDownloadPath(m_savedDownloadPath);
     config.setShouldSelectDownloadPath(m_savedShouldSelect);

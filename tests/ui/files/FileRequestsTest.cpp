@@ -2,10 +2,10 @@
 // folder choice and the share replies.
 #include "FileOpsFixture.h"
 
+#include "foundation/SingletonT.h"
 #include "shell/KZBaseWindowController.h"
 #include "shell/KZRouter.h"
 #include "shell/KZWindowsManager.h"
-#include "storage/SingletonT.h"
 #include "storage/SystemConfig.h"
 #include "transport/KZDownloadMgrProxy.h"
 

@@ -1,6 +1,7 @@
 // The file page driven against the real session and embedded service on a temporary folder.
 #include "cloud/KZImageCache.h"
 #include "cloud/KZSessionProxy.h"
+#include "foundation/SingletonT.h"
 #include "home/KZHomeNavigator.h"
 #include "home/KZHomeViewController.h"
 #include "kit/TextField.h"
@@ -10,7 +11,6 @@
 #include "shell/KZStyle.h"
 #include "shell/KZToast.h"
 #include "shell/KZWindowsManager.h"
-#include "storage/SingletonT.h"
 #include "storage/SystemConfig.h"
 #include "support/EventLoop.h"
 #include "support/Images.h"
@@ -214,7 +214,7 @@ TEST_F(FilesPage, ExpectFilePathOpensTheParentAndSelectsTheFile) {
 }
 
 TEST_F(FilesPage, RevealingAFileFromAnotherTabOrTheFileTabSelectsItAtOnce) {
-    KZRouter::shareInstance().reset();
+    nubo::SingletonT<KZRouter>::reset();
     KZHomeViewController::registerWithRouter();
     KZFilesViewController::registerWithRouter();
     auto* home =
@@ -244,8 +244,8 @@ TEST_F(FilesPage, RevealingAFileFromAnotherTabOrTheFileTabSelectsItAtOnce) {
     EXPECT_TRUE(revealed(QStringLiteral("/nav"), QStringLiteral("/nav/B")));
     EXPECT_TRUE(files->expectFilePath().isEmpty());
 
-    KZWindowsManager::shareInstance().reset();
-    KZRouter::shareInstance().reset();
+    nubo::SingletonT<KZWindowsManager>::reset();
+    nubo::SingletonT<KZRouter>::reset();
     drainEvents();
 }
 

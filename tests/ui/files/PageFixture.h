@@ -3,14 +3,15 @@
 // The file page in a real window against the real session and an embedded service on a
 // temporary folder, seeded once per test suite.
 #include "cloud/KZSessionProxy.h"
+#include "foundation/SingletonT.h"
 #include "kit/Window.h"
 #include "storage/DataPaths.h"
-#include "storage/SingletonT.h"
 #include "storage/SystemConfig.h"
 #include "support/CloudPrinters.h"
 #include "support/EventLoop.h"
 #include "support/Images.h"
 #include "support/ServiceFixture.h"
+#include "support/SessionReset.h"
 #include "support/ToastRecord.h"
 #include "ui/files/KZFilesViewController.h"
 
@@ -27,6 +28,8 @@ protected:
         // must not be read against this one.
         s_data = new QTemporaryDir;
         paths::setDataFolder(s_data->path());
+        SingletonT<SystemConfig>::reset(); // read from this folder
+        resetSession();
         s_service = new ServiceFixture;
         s_service->installAsShared();
         seed(*s_service);
@@ -44,8 +47,10 @@ protected:
         bool done = false;
         KZSessionProxy::shareSessionProxy()->logoutLocal([&] { done = true; });
         waitUntil([&] { return done; }, 10000);
+        resetSession();
         delete s_service;
         s_service = nullptr;
+        SingletonT<SystemConfig>::reset();
         paths::setDataFolder(QString());
         delete s_data;
         s_data = nullptr;

@@ -1,5 +1,6 @@
 // The image preview window opened from the file page, against the real session and service.
 #include "PageFixture.h"
+#include "foundation/SingletonT.h"
 
 #include "kit/ImageView.h"
 #include "shell/KZButton.h"

@@ -6,6 +6,7 @@
 #include "support/CloudPrinters.h"
 #include "support/EventLoop.h"
 #include "support/ServiceFixture.h"
+#include "support/SessionReset.h"
 
 #include <QDateTime>
 #include <QVariantMap>
@@ -25,6 +26,7 @@ protected:
         bool done = false;
         KZSessionProxy::shareSessionProxy()->logoutLocal([&] { done = true; });
         waitUntil([&] { return done; }, 10000);
+        resetSession();
         delete s_service;
         s_service = nullptr;
     }

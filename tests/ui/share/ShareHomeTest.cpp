@@ -1,5 +1,6 @@
 // The share page in the home window, beside the real file page.
 #include "ShareFixture.h"
+#include "foundation/SingletonT.h"
 
 #include "foundation/DisplayText.h"
 #include "home/KZHomeViewController.h"
@@ -19,7 +20,7 @@ namespace {
 class HomeShare : public nubo::test::ShareSuite {
 protected:
     void SetUp() override {
-        KZRouter::shareInstance().reset();
+        nubo::SingletonT<KZRouter>::reset();
         KZHomeViewController::registerWithRouter();
         KZFilesViewController::registerWithRouter();
         KZShareFilesViewController::registerWithRouter();
@@ -30,8 +31,8 @@ protected:
         QApplication::setActiveWindow(home->window());
     }
     void TearDown() override {
-        KZWindowsManager::shareInstance().reset();
-        KZRouter::shareInstance().reset();
+        nubo::SingletonT<KZWindowsManager>::reset();
+        nubo::SingletonT<KZRouter>::reset();
         drainEvents();
     }
     KZHomeViewController* home = nullptr;

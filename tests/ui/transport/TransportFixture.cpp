@@ -1,4 +1,5 @@
 #include "TransportFixture.h"
+#include "foundation/SingletonT.h"
 
 #include "foundation/Dispatch.h"
 #include "foundation/NetworkMonitor.h"
@@ -52,10 +53,9 @@ void TransportTest::TearDown() {
     svc.service().clearFaults();
     signOutTransfers();
     settle();
-    KZUploadMgrProxy::shareUploadMgrProxy()->setCommandWatcher({});
-    KZDownloadMgrProxy::shareDownloadMgrProxy()->setCommandWatcher({});
+    endTransfers(); // their command watchers go with the proxies
     kit::workspace::setFileOpener({});
-    KZWindowsManager::shareInstance().reset();
+    nubo::SingletonT<KZWindowsManager>::reset();
     drainEvents();
 }
 

@@ -6,6 +6,7 @@
 #include "cloud/KZSessionProxy.h"
 #include "foundation/NetworkMonitor.h"
 #include "foundation/NotificationCenter.h"
+#include "foundation/SingletonT.h"
 #include "kit/Window.h"
 #include "shell/KZButton.h"
 #include "shell/KZCheckBoxButton.h"
@@ -14,7 +15,6 @@
 #include "shell/KZRouter.h"
 #include "shell/KZWindowsManager.h"
 #include "storage/DataPaths.h"
-#include "storage/SingletonT.h"
 #include "storage/SystemConfig.h"
 #include "support/Images.h"
 #include "ui/feedback/FeedbackWindowController.h"
@@ -224,7 +224,7 @@ protected:
     void TearDown() override {
         delete controller;
         drainEvents();
-        KZWindowsManager::shareInstance().reset();
+        nubo::SingletonT<KZWindowsManager>::reset();
     }
     static nubo::SystemConfig& config() { return nubo::SingletonT<nubo::SystemConfig>::instance(); }
     // Chooses `folder` in the real folder dialog the select button opens.
