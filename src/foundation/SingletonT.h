@@ -33,18 +33,13 @@ public:
     static T* existing() { return current().load(std::memory_order_acquire); }
 
     // Ends the object, if any; the next instance() makes a fresh one. Callers must hold no
-    // reference to it. Work queued earlier that asks for the instance later gets the fresh one.
+    // reference to it. On the background thread the reset takes its place in the queue: work
+    // queued before it still reaches the old object, work queued after it the fresh one.
     static void reset() {
-        std::unique_ptr<T> old;
-        {
-            std::lock_guard<std::mutex> lock(mutex());
-            current().store(nullptr, std::memory_order_release);
-            old = std::move(holder());
-        }
-        if (!old)
-            return;
         if constexpr (endsOnBackgroundThread())
-            KZBackgroundThread::shared().runAndWaitOrHere([&old] { old.reset(); });
+            KZBackgroundThread::shared().runAndWaitOrHere([] { take().reset(); });
+        else
+            take().reset();
     }
 
 private:
@@ -53,6 +48,12 @@ private:
             return T::kEndsOnBackgroundThread;
         else
             return false;
+    }
+    // Ended outside the lock: a destructor may ask for other process-wide objects.
+    static std::unique_ptr<T> take() {
+        std::lock_guard<std::mutex> lock(mutex());
+        current().store(nullptr, std::memory_order_release);
+        return std::move(holder());
     }
     // Never destroyed: what is not reset is left at exit, when other threads and queued work
     // may still reach it and the application object may be gone.

@@ -52,7 +52,8 @@ TEST(SingletonT, AResetHandsOutAFreshObjectAndExistingNeverMakesOne) {
 
 TEST(SingletonT, AnObjectOfTheBackgroundThreadEndsThereBehindTheWorkQueuedBefore) {
     SingletonT<BackgroundCounter>::instance();
-    // Work queued before the reset reaches the old object; work queued after it the fresh one.
+    // The reset takes its place in the queue: work queued before it reaches the old object,
+    // work queued after it the fresh one.
     for (int i = 0; i < 50; ++i)
         KZBackgroundThread::shared().run([] { ++SingletonT<BackgroundCounter>::instance().value; });
     SingletonT<BackgroundCounter>::reset();
