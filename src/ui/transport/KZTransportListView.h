@@ -2,6 +2,8 @@
 
 #include "kit/View.h"
 
+#include <QFont>
+#include <QHash>
 #include <functional>
 
 namespace kit {
@@ -26,6 +28,8 @@ public:
     static inline const QString kSizeTitle = QStringLiteral("大小");
     static inline const QString kStateTitle = QStringLiteral("状态");
     static inline const QString kOperationsTitle = QStringLiteral("操作");
+    // The columns in their order in the table.
+    enum Column : int { CheckColumn, FileColumn, SizeColumn, StateColumn, OperationsColumn };
     static constexpr double kBarHeight = 52;
     static constexpr double kRowHeight = 52;
 
@@ -46,9 +50,17 @@ public:
     void layout() override;
 
 private:
+    double titleWidth(const KZButton* button);
+
     kit::View* m_topBar;
     kit::TableView* m_tableView;
     KZTableCheckboxHeaderView* m_headerView;
     QList<KZButton*> m_buttons;
     std::function<void()> m_mouseDown;
+    struct Measured {
+        QString title;
+        QFont font;
+        double width = -1;
+    };
+    QHash<const KZButton*, Measured> m_titleWidths;
 };
