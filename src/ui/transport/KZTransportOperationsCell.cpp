@@ -49,10 +49,10 @@ bool KZTransportOperationsCell::applyStatus(qint32 status) {
     return status != KZTransportJobStatusError && status != KZTransportJobStatusPaused;
 }
 
-void KZTransportOperationsCell::ask(const QString& title, const QString& text, const QString& confirm,
-                                    bool warning, std::function<void()> onConfirm,
+void KZTransportOperationsCell::ask(const QObject* proxy, const QString& title, const QString& text,
+                                    const QString& confirm, bool warning, std::function<void()> onConfirm,
                                     std::function<void()> onDismiss) {
-    KZTransportAlert::ask(title, text, confirm,
+    KZTransportAlert::ask(proxy, title, text, confirm,
                           warning ? KZAlertActionStyleWarning : KZAlertActionStylePrimary,
                           std::move(onConfirm), std::move(onDismiss));
 }

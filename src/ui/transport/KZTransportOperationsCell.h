@@ -32,22 +32,23 @@ protected:
     static void askDelete(Proxy* proxy, const QString& path, qint32 status, const QString& title,
                           const QString& text) {
         if (status == KZTransportJobStatusFinished) {
-            ask(QStringLiteral("删除记录"), QStringLiteral("确定要删除传输记录吗？"), QStringLiteral("删除"),
-                true, [proxy, path] { proxy->cancel(path); }, {});
+            ask(proxy, QStringLiteral("删除记录"), QStringLiteral("确定要删除传输记录吗？"),
+                QStringLiteral("删除"), true, [proxy, path] { proxy->cancel(path); }, {});
             return;
         }
         const bool wasActive = status == KZTransportJobStatusRunning || status == KZTransportJobStatusWaiting;
         if (wasActive)
             proxy->pause(path);
         ask(
-            title, text, QStringLiteral("确定"), false, [proxy, path] { proxy->cancel(path); },
+            proxy, title, text, QStringLiteral("确定"), false, [proxy, path] { proxy->cancel(path); },
             [proxy, path, wasActive] {
                 if (wasActive)
                     proxy->resume(path);
             });
     }
-    static void ask(const QString& title, const QString& text, const QString& confirm, bool warning,
-                    std::function<void()> onConfirm, std::function<void()> onDismiss);
+    // The answers go to the proxy (they outlive the cell, which a list may reuse meanwhile).
+    static void ask(const QObject* proxy, const QString& title, const QString& text, const QString& confirm,
+                    bool warning, std::function<void()> onConfirm, std::function<void()> onDismiss);
 
     // A 24 by 24 button with the named image, added to the cell.
     KZButton* buttonWithImage(const QString& image, std::function<void()> action);

@@ -376,11 +376,8 @@ void KZTransportedFilesViewController::askClear(const QString& title, const QStr
                                                 const QString& confirmTitle) {
     // The records are the ones chosen now, whatever arrives or leaves while the question is open.
     const QList<KZTransportedJob> chosen = m_clearAllButton->isHidden() ? m_selectedJobs : m_tranportedJobs;
-    QPointer<QObject> self(this);
-    KZTransportAlert::ask(title, text, confirmTitle, KZAlertActionStyleWarning, [this, self, chosen] {
-        if (self)
-            deleteJobs(chosen);
-    });
+    KZTransportAlert::ask(this, title, text, confirmTitle, KZAlertActionStyleWarning,
+                          [this, chosen] { deleteJobs(chosen); });
 }
 
 void KZTransportedFilesViewController::deleteJobs(const QList<KZTransportedJob>& chosen) {
