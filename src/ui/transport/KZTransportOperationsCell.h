@@ -19,6 +19,12 @@ public:
     KZButton* showInFinderButton() const { return m_showInFinderButton; }
     // The name of the image a button shows now (tests and looks).
     static QString imageName(const KZButton* button);
+    // The named image as the buttons show it (scaled to 16 points once per name).
+    static const QImage& buttonImage(const QString& name);
+    static constexpr double kButtonSide = 24;
+    // Where the buttons stand: the first 6 points from the cell's left, each next one 10 after.
+    static constexpr double kFirstButtonLeft = 6;
+    static constexpr double kButtonGap = 10;
 
 protected:
     // Shows the buttons of a job in `status`: start (retry, play or pause) unless finished, and
