@@ -48,6 +48,12 @@ public:
 
     decltype(auto) operator()() {
         handoffAcquire(this);
+        // Qt may drop the last reference to a queued call on the posting thread once the call
+        // has run (its atomic count, unseen): what the call wrote is published to that drop.
+        struct Publish {
+            const void* token;
+            ~Publish() { handoffRelease(token); }
+        } publish{this};
         return m_f();
     }
 

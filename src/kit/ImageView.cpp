@@ -26,15 +26,18 @@ void ImageView::setRotationTransform(const QTransform& transform) {
 QRectF ImageView::imageRect() const {
     if (m_image.isNull())
         return {};
-    const QSizeF img = m_image.size();
     QRectF b = bounds();
     // Turned sideways, the image is fitted to the bounds turned the same way.
     if (std::abs(m_rotation.m11()) < 0.5) {
         b = QRectF(0, 0, b.height(), b.width());
         b.moveCenter(bounds().center());
     }
+    return imageRect(m_image.size(), b, m_scaling);
+}
+
+QRectF ImageView::imageRect(const QSizeF& img, const QRectF& b, ImageScaling scaling) {
     QSizeF s = img;
-    switch (m_scaling) {
+    switch (scaling) {
     case ImageScaling::AxesIndependently:
         return b;
     case ImageScaling::None:
@@ -52,6 +55,16 @@ QRectF ImageView::imageRect() const {
     }
     return QRectF(b.x() + (b.width() - s.width()) / 2, b.y() + (b.height() - s.height()) / 2, s.width(),
                   s.height());
+}
+
+void ImageView::drawImage(QPainter& p, const Image& image, const QRectF& bounds, ImageScaling scaling) {
+    if (image.isNull())
+        return;
+    p.save();
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.setClipRect(bounds, Qt::IntersectClip);
+    p.drawPixmap(imageRect(image.size(), bounds, scaling), image.pixmap(), QRectF());
+    p.restore();
 }
 
 void ImageView::draw(QPainter& p) {

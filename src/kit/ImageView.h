@@ -26,6 +26,11 @@ public:
     void setRotationTransform(const QTransform& transform);
     const QTransform& rotationTransform() const { return m_rotation; }
 
+    // Where an image of `size` goes in `bounds`, and drawing it there, as an image view with
+    // those bounds draws it: for views that draw their images themselves.
+    static QRectF imageRect(const QSizeF& size, const QRectF& bounds, ImageScaling scaling);
+    static void drawImage(QPainter& p, const Image& image, const QRectF& bounds, ImageScaling scaling);
+
 protected:
     void draw(QPainter& p) override;
 

@@ -38,6 +38,12 @@ View* TableRowView::viewAtColumn(int column) const {
     return m_cells[column];
 }
 
+QRectF TableRowView::rectOfColumn(int column) const {
+    if (column < 0 || column >= int(m_columnSpans.size()))
+        return {};
+    return QRectF(m_columnSpans[column].first, 0, m_columnSpans[column].second, QWidget::height());
+}
+
 void TableRowView::drawSelection(QPainter& p, const QRectF& rect) {
     p.fillRect(rect, palette().color(QPalette::Highlight));
 }
@@ -367,6 +373,10 @@ void TableView::tile() {
         for (int c = 0; c < int(cols.size()) && c < int(rv->m_cells.size()); ++c)
             if (View* cell = rv->m_cells[c])
                 cell->setGeometry(cols[c].first, 0, cols[c].second, rh);
+        if (rv->m_columnSpans != cols) {
+            rv->m_columnSpans = cols; // cells the row draws itself move with their columns
+            rv->update();
+        }
         if (!rv->isVisible())
             rv->show();
     }

@@ -38,6 +38,8 @@ private:
 enum class SelectionHighlightStyle { None, Regular };
 
 // The view of one row; cells are its children. Subclasses draw their own looks in setSelected.
+// A subclass may also draw the cells itself, for columns the delegate gives no view: a long list
+// of simple rows then costs one widget per row instead of one per cell and part.
 class TableRowView : public View {
     Q_OBJECT
 public:
@@ -52,6 +54,9 @@ public:
     // The cell of a column, or null.
     View* viewAtColumn(int column) const;
     int numberOfColumns() const { return int(m_cells.size()); }
+    // Where a column's cell is, in the row's coordinates, as the table last laid the row out
+    // (null before that or for a column the table does not have).
+    QRectF rectOfColumn(int column) const;
 
 protected:
     // Draws the selection; the default fills with the selection colour unless the style is none.
@@ -64,6 +69,7 @@ private:
     bool m_dropTarget = false;
     SelectionHighlightStyle m_style = SelectionHighlightStyle::Regular;
     std::vector<QPointer<View>> m_cells;
+    std::vector<std::pair<int, int>> m_columnSpans; // x and width of each column
 };
 
 // The header above the columns. Replaceable; subclasses draw titles their own way.

@@ -164,9 +164,8 @@ BWError EmbeddedCloudService::enterOp(ServiceOp op) {
     int delay = 0;
     BWError fail;
     {
-        QMutexLocker lock(&m_faultMutex);
-        while (m_held.contains(int(op)))
-            m_released.wait(&m_faultMutex);
+        std::unique_lock lock(m_faultMutex);
+        m_released.wait(lock, [&] { return !m_held.contains(int(op)); });
         if (auto it = m_passesBeforeHold.find(int(op)); it != m_passesBeforeHold.end() && --*it <= 0) {
             m_passesBeforeHold.erase(it);
             m_held.insert(int(op));
@@ -185,7 +184,7 @@ BWError EmbeddedCloudService::enterOp(ServiceOp op) {
 }
 
 void EmbeddedCloudService::failNext(ServiceOp op, int count, const BWError& error) {
-    QMutexLocker lock(&m_faultMutex);
+    std::lock_guard lock(m_faultMutex);
     if (count <= 0)
         m_failures.remove(int(op));
     else
@@ -193,7 +192,7 @@ void EmbeddedCloudService::failNext(ServiceOp op, int count, const BWError& erro
 }
 
 void EmbeddedCloudService::setDelay(ServiceOp op, int ms) {
-    QMutexLocker lock(&m_faultMutex);
+    std::lock_guard lock(m_faultMutex);
     if (ms <= 0)
         m_delays.remove(int(op));
     else
@@ -201,15 +200,15 @@ void EmbeddedCloudService::setDelay(ServiceOp op, int ms) {
 }
 
 void EmbeddedCloudService::setHeld(ServiceOp op, bool held) {
-    QMutexLocker lock(&m_faultMutex);
+    std::lock_guard lock(m_faultMutex);
     if (held)
         m_held.insert(int(op));
     else if (m_held.remove(int(op)))
-        m_released.wakeAll();
+        m_released.notify_all();
 }
 
 void EmbeddedCloudService::setHeldAfter(ServiceOp op, int passes) {
-    QMutexLocker lock(&m_faultMutex);
+    std::lock_guard lock(m_faultMutex);
     if (passes <= 0)
         m_held.insert(int(op));
     else
@@ -217,12 +216,12 @@ void EmbeddedCloudService::setHeldAfter(ServiceOp op, int passes) {
 }
 
 void EmbeddedCloudService::clearFaults() {
-    QMutexLocker lock(&m_faultMutex);
+    std::lock_guard lock(m_faultMutex);
     m_failures.clear();
     m_delays.clear();
     m_held.clear();
     m_passesBeforeHold.clear();
-    m_released.wakeAll();
+    m_released.notify_all();
 }
 
 BWError EmbeddedCloudService::setFlag(qint64 nid, const char* column, bool on) {

@@ -6,7 +6,8 @@
 #include <QHash>
 #include <QMutex>
 #include <QSet>
-#include <QWaitCondition>
+#include <condition_variable>
+#include <mutex>
 
 namespace nubo {
 
@@ -135,12 +136,14 @@ private:
     QMutex m_progressMutex;
     QHash<QString, std::shared_ptr<UploadProgress>> m_progress;
 
-    QMutex m_faultMutex;
+    // Standard locks, not Qt's: a wait on a QWaitCondition unlocks and relocks inside Qt, where
+    // the thread sanitizer cannot see it, and the held gate is waited on from many threads.
+    std::mutex m_faultMutex;
     QHash<int, QPair<int, BWError>> m_failures;
     QHash<int, int> m_delays;
     QSet<int> m_held;
     QHash<int, int> m_passesBeforeHold;
-    QWaitCondition m_released;
+    std::condition_variable m_released;
 };
 
 } // namespace nubo

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "KZBaseWindowController.h"
+#include "kit/Callback.h"
 
 #include <QList>
 #include <QPointer>
@@ -20,16 +21,24 @@ enum KZAlertActionStyle {
 };
 
 // One button of an alert: its title, its style and what pressing it does (before the alert closes).
+// The handler is tied to a context object, as a button's action is: once the context is gone,
+// pressing the button only closes the alert.
 class KZAlertAction {
 public:
-    using Handler = std::function<void(const KZAlertAction& action)>;
+    using Handler = kit::Callback<const KZAlertAction&>;
 
-    static KZAlertAction actionWithTitle(const QString& title, KZAlertActionStyle style,
-                                         Handler handler = {}) {
-        return KZAlertAction(title, style, std::move(handler));
+    static KZAlertAction actionWithTitle(const QString& title, KZAlertActionStyle style) {
+        return KZAlertAction(title, style);
     }
-    KZAlertAction(QString title, KZAlertActionStyle style, Handler handler = {})
-        : m_title(std::move(title)), m_style(style), m_handler(std::move(handler)) {}
+    static KZAlertAction actionWithTitle(const QString& title, KZAlertActionStyle style,
+                                         const QObject* context,
+                                         std::function<void(const KZAlertAction&)> handler) {
+        return KZAlertAction(title, style, context, std::move(handler));
+    }
+    KZAlertAction(QString title, KZAlertActionStyle style) : m_title(std::move(title)), m_style(style) {}
+    KZAlertAction(QString title, KZAlertActionStyle style, const QObject* context,
+                  std::function<void(const KZAlertAction&)> handler)
+        : m_title(std::move(title)), m_style(style), m_handler(context, std::move(handler)) {}
 
     const QString& title() const { return m_title; }
     KZAlertActionStyle style() const { return m_style; }

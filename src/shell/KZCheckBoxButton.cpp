@@ -32,11 +32,12 @@ void KZCheckBoxButton::mouseUp(const kit::Event& event) {
     KZButton::mouseUp(event); // sends the action with the new state
 }
 
-void KZCheckBoxButton::draw(QPainter& painter) {
+void KZCheckBoxButton::drawBox(QPainter& painter, const QPointF& origin, qreal height, bool checked,
+                               bool enabled) {
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setOpacity(isEnabled() ? 1.0 : 0.4);
-    const QRectF box(0.5, (height() - kBox) / 2 + 0.5, kBox - 1, kBox - 1);
-    if (m_checked) {
+    painter.setOpacity(enabled ? 1.0 : 0.4);
+    const QRectF box(origin.x() + 0.5, origin.y() + (height - kBox) / 2 + 0.5, kBox - 1, kBox - 1);
+    if (checked) {
         painter.setPen(Qt::NoPen);
         painter.setBrush(KZStyle::themeColor());
         painter.drawRoundedRect(box, 3, 3);
@@ -52,6 +53,10 @@ void KZCheckBoxButton::draw(QPainter& painter) {
         painter.setBrush(Qt::white);
         painter.drawRoundedRect(box, 3, 3);
     }
+}
+
+void KZCheckBoxButton::draw(QPainter& painter) {
+    drawBox(painter, QPointF(0, 0), height(), m_checked, isEnabled());
     if (!title().isEmpty()) {
         painter.setFont(font());
         painter.setPen(titleNormalColor());

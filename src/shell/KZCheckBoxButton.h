@@ -14,6 +14,10 @@ public:
 
     void mouseUp(const kit::Event& event) override;
 
+    // Draws the box as a check box of `height` draws it from `origin`, for views that draw
+    // their check boxes themselves.
+    static void drawBox(QPainter& painter, const QPointF& origin, qreal height, bool checked, bool enabled);
+
 protected:
     void draw(QPainter& painter) override;
 

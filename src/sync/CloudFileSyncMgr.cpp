@@ -250,21 +250,32 @@ CloudFileSyncMgr& CloudFileSyncMgr::shared() {
 }
 
 void CloudFileSyncMgr::uploadFileByDiskFile(const QString& diskPath, const CloudFileInfoPtr& destFolder) {
-    m_queue.add(std::make_shared<UploadOperation>(service(), diskPath, destFolder));
+    uploadFilesByDiskFiles({diskPath}, destFolder);
+}
+
+void CloudFileSyncMgr::uploadFilesByDiskFiles(const QStringList& diskPaths,
+                                              const CloudFileInfoPtr& destFolder) {
+    QList<std::shared_ptr<nubo::sync::SyncOperation>> ops;
+    for (const QString& p : diskPaths)
+        ops << std::make_shared<UploadOperation>(service(), p, destFolder);
+    m_queue.addTogether(ops);
 }
 
 void CloudFileSyncMgr::moveWithSrcCloudFile(const QList<CloudFileInfoPtr>& srcs,
                                             const CloudFileInfoPtr& destFolder) {
-    for (const auto& src : srcs)
-        if (src)
-            m_queue.add(
-                std::make_shared<MoveCopyOperation>(service(), src, destFolder, KZCloudFileSyncTypeMove));
+    addMoveCopy(srcs, destFolder, KZCloudFileSyncTypeMove);
 }
 
 void CloudFileSyncMgr::copyWithSrcCloudFile(const QList<CloudFileInfoPtr>& srcs,
                                             const CloudFileInfoPtr& destFolder) {
+    addMoveCopy(srcs, destFolder, KZCloudFileSyncTypeCopy);
+}
+
+void CloudFileSyncMgr::addMoveCopy(const QList<CloudFileInfoPtr>& srcs, const CloudFileInfoPtr& destFolder,
+                                   int type) {
+    QList<std::shared_ptr<nubo::sync::SyncOperation>> ops;
     for (const auto& src : srcs)
         if (src)
-            m_queue.add(
-                std::make_shared<MoveCopyOperation>(service(), src, destFolder, KZCloudFileSyncTypeCopy));
+            ops << std::make_shared<MoveCopyOperation>(service(), src, destFolder, type);
+    m_queue.addTogether(ops);
 }

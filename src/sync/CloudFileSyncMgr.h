@@ -21,6 +21,8 @@ public:
 
     // Any thread; each returns at once.
     void uploadFileByDiskFile(const QString& diskPath, const CloudFileInfoPtr& destFolder);
+    // One operation per path; an answer "for all" covers all of them (as for moves and copies).
+    void uploadFilesByDiskFiles(const QStringList& diskPaths, const CloudFileInfoPtr& destFolder);
     void moveWithSrcCloudFile(const QList<CloudFileInfoPtr>& srcs, const CloudFileInfoPtr& destFolder);
     void copyWithSrcCloudFile(const QList<CloudFileInfoPtr>& srcs, const CloudFileInfoPtr& destFolder);
 
@@ -28,5 +30,6 @@ public:
     void keepAllOperation(const QString& name) { answer(name, nubo::sync::SyncAnswer::Keep, true); }
 
 private:
+    void addMoveCopy(const QList<CloudFileInfoPtr>& srcs, const CloudFileInfoPtr& destFolder, int type);
     CloudFileSyncMgr() : FileSyncMgr(QStringLiteral("CloudFileSyncMgr")) {}
 };

@@ -123,6 +123,14 @@ LocalFileSyncMgr& LocalFileSyncMgr::shared() {
 
 void LocalFileSyncMgr::downloadFileByCloudFile(const CloudFileInfoPtr& file,
                                                const QString& destDiskFilePath) {
-    if (file)
-        m_queue.add(std::make_shared<DownloadOperation>(service(), file, destDiskFilePath));
+    downloadFilesByCloudFiles({file}, destDiskFilePath);
+}
+
+void LocalFileSyncMgr::downloadFilesByCloudFiles(const QList<CloudFileInfoPtr>& files,
+                                                 const QString& destDiskFilePath) {
+    QList<std::shared_ptr<nubo::sync::SyncOperation>> ops;
+    for (const auto& file : files)
+        if (file)
+            ops << std::make_shared<DownloadOperation>(service(), file, destDiskFilePath);
+    m_queue.addTogether(ops);
 }

@@ -12,6 +12,8 @@ public:
 
     // Any thread; returns at once.
     void downloadFileByCloudFile(const CloudFileInfoPtr& file, const QString& destDiskFilePath);
+    // One operation per file; an answer "for all" covers all of them.
+    void downloadFilesByCloudFiles(const QList<CloudFileInfoPtr>& files, const QString& destDiskFilePath);
 
 private:
     LocalFileSyncMgr() : FileSyncMgr(QStringLiteral("LocalFileSyncMgr")) {}

@@ -3,7 +3,7 @@
 namespace nubo::sync {
 
 SyncAnswer SyncOperation::ask(const BWError& conflict, bool folderKind) {
-    SyncAnswer& all = folderKind ? m_allFolder : m_allFile;
+    const SyncAnswer all = folderKind ? m_all->folder : m_all->file;
     if (all != SyncAnswer::None)
         return all;
     return m_queue->wait(this, conflict);
@@ -66,6 +66,13 @@ bool SyncOperationQueue::add(std::shared_ptr<SyncOperation> op) {
     return true;
 }
 
+void SyncOperationQueue::addTogether(const QList<std::shared_ptr<SyncOperation>>& ops) {
+    for (const auto& op : ops) {
+        op->m_all = ops.front()->m_all;
+        add(op);
+    }
+}
+
 void SyncOperationQueue::answer(const QString& name, SyncAnswer answer, bool all) {
     {
         std::lock_guard<std::mutex> l(m_mutex);
@@ -114,7 +121,7 @@ SyncAnswer SyncOperationQueue::wait(SyncOperation* op, const BWError& conflict) 
     m_answer = SyncAnswer::None;
     if (a != SyncAnswer::None && m_answerAll) {
         const bool folder = a == SyncAnswer::Merge || a == SyncAnswer::SkipMerge;
-        (folder ? op->m_allFolder : op->m_allFile) = a;
+        (folder ? op->m_all->folder : op->m_all->file) = a;
     }
     return a;
 }

@@ -2,6 +2,7 @@
 
 #include "foundation/BWError.h"
 
+#include <QList>
 #include <QString>
 #include <QThread>
 #include <condition_variable>
@@ -24,6 +25,12 @@ enum SyncState : quint64 {
 };
 
 class SyncOperationQueue;
+
+// The answers "for all" that settle later conflicts without asking, one per kind of conflict.
+struct SyncAllAnswers {
+    SyncAnswer file = SyncAnswer::None;
+    SyncAnswer folder = SyncAnswer::None;
+};
 
 // One queued operation. Runs on its queue's thread; may stop there to ask about a conflict.
 class SyncOperation {
@@ -52,8 +59,9 @@ private:
     QString m_name;
     int m_type;
     SyncOperationQueue* m_queue = nullptr;
-    SyncAnswer m_allFile = SyncAnswer::None;
-    SyncAnswer m_allFolder = SyncAnswer::None;
+    // Shared by the operations of one request (see addTogether), so that "apply to all" covers
+    // every item the user chose, not only the one the question was about.
+    std::shared_ptr<SyncAllAnswers> m_all = std::make_shared<SyncAllAnswers>();
 };
 
 // A queue of named operations run one at a time on its own thread (named after the manager).
@@ -73,6 +81,9 @@ public:
     void setListener(Listener l);
     // Queues the operation; false when one of that name is still queued.
     bool add(std::shared_ptr<SyncOperation> op);
+    // Queues the operations of one request of several items: an answer "for all" given to one
+    // of them also settles that kind of conflict in the others.
+    void addTogether(const QList<std::shared_ptr<SyncOperation>>& ops);
     // Gives the waiting operation of that name its answer (for this item or for all).
     void answer(const QString& name, SyncAnswer answer, bool all);
     // Drops the queued operations, makes the running one stop (its questions answered "skip")

@@ -57,3 +57,7 @@ void KZDownloadMgrProxy::downloadFileByCloudFile(const CloudFileInfoPtr& file,
                                                  const QString& destDiskFilePath) {
     onSync([=](LocalFileSyncMgr& m) { m.downloadFileByCloudFile(file, destDiskFilePath); });
 }
+void KZDownloadMgrProxy::downloadFilesByCloudFiles(const QList<CloudFileInfoPtr>& files,
+                                                   const QString& destDiskFilePath) {
+    onSync([=](LocalFileSyncMgr& m) { m.downloadFilesByCloudFiles(files, destDiskFilePath); });
+}

@@ -69,6 +69,8 @@ public:
     }
 
     void downloadFileByCloudFile(const CloudFileInfoPtr& file, const QString& destDiskFilePath);
+    // Several files chosen together: an answer "for all" to a conflict covers all of them.
+    void downloadFilesByCloudFiles(const QList<CloudFileInfoPtr>& files, const QString& destDiskFilePath);
 
     void getUnFinishedDownloadJobOpenInfo();
     void getFinishedDownloadJobOpenInfo();

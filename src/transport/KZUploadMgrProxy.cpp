@@ -56,6 +56,10 @@ void KZUploadMgrProxy::getFinishedUploadJobOpenInfo() {
 void KZUploadMgrProxy::uploadFileByDiskFile(const QString& diskPath, const CloudFileInfoPtr& cloudDestFile) {
     onSync([=](CloudFileSyncMgr& m) { m.uploadFileByDiskFile(diskPath, cloudDestFile); });
 }
+void KZUploadMgrProxy::uploadFilesByDiskFiles(const QStringList& diskPaths,
+                                              const CloudFileInfoPtr& cloudDestFile) {
+    onSync([=](CloudFileSyncMgr& m) { m.uploadFilesByDiskFiles(diskPaths, cloudDestFile); });
+}
 void KZUploadMgrProxy::moveWithSrcCloudFile(const QList<CloudFileInfoPtr>& srcs,
                                             const CloudFileInfoPtr& cloudDestFile) {
     onSync([=](CloudFileSyncMgr& m) { m.moveWithSrcCloudFile(srcs, cloudDestFile); });

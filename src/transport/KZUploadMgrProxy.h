@@ -69,6 +69,8 @@ public:
     }
 
     void uploadFileByDiskFile(const QString& diskPath, const CloudFileInfoPtr& cloudDestFile);
+    // Several paths chosen together: an answer "for all" to a conflict covers all of them.
+    void uploadFilesByDiskFiles(const QStringList& diskPaths, const CloudFileInfoPtr& cloudDestFile);
     void moveWithSrcCloudFile(const QList<CloudFileInfoPtr>& srcs, const CloudFileInfoPtr& cloudDestFile);
     void copyWithSrcCloudFile(const QList<CloudFileInfoPtr>& srcs, const CloudFileInfoPtr& cloudDestFile);
 

@@ -536,3 +536,19 @@ TEST_F(Fixture, ClickActionsOfAGoneControllerAreDropped) {
     EXPECT_EQ(table->clickedRow(), 1);
     EXPECT_EQ(runs, 0);
 }
+
+// A row that draws its own cells finds them where the table lays the columns out, also after a
+// column changes width; the last column takes the rest of the row.
+TEST_F(Fixture, RowsKnowWhereTheirColumnsAre) {
+    source.rows = 3;
+    table->reloadData();
+    TableRowView* rv = table->rowViewAtRow(1, false);
+    ASSERT_TRUE(rv);
+    EXPECT_EQ(rv->rectOfColumn(0), QRectF(0, 0, 200, 24));
+    EXPECT_EQ(rv->rectOfColumn(1), QRectF(200, 0, 200, 24));
+    EXPECT_TRUE(rv->rectOfColumn(2).isNull());
+    table->tableColumns()[0]->setWidth(120);
+    table->tile();
+    EXPECT_EQ(rv->rectOfColumn(0), QRectF(0, 0, 120, 24));
+    EXPECT_EQ(rv->rectOfColumn(1), QRectF(120, 0, 280, 24));
+}

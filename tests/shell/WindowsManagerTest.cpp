@@ -139,6 +139,7 @@ TEST_F(WindowsManagerFixture, AlertButtonsKeepTheirOrderStyleAndCloseAfterTheirH
     EXPECT_EQ(alert->iconName(), u"alert _remind");
     QStringList ran;
     alert->addAction(KZAlertAction::actionWithTitle(QStringLiteral("删除"), KZAlertActionStyleWarning,
+                                                    &parent,
                                                     [&](const KZAlertAction& a) { ran << a.title(); }));
     alert->addAction(KZAlertAction::actionWithTitle(QStringLiteral("取消"), KZAlertActionStyleCancel));
     EXPECT_EQ(alert->iconName(), u"alert_warning"); // a warning action switches the icon
@@ -166,6 +167,30 @@ TEST_F(WindowsManagerFixture, AlertButtonsKeepTheirOrderStyleAndCloseAfterTheirH
     EXPECT_EQ(ran, (QStringList{"删除"}));
     EXPECT_TRUE(wm.presentedWindowControllers().isEmpty());
     ASSERT_TRUE(waitUntil([&] { return alert.isNull(); })); // it goes once closed
+}
+
+TEST_F(WindowsManagerFixture, AlertHandlersRunOnceWhileTheirContextLivesAndNeverAfter) {
+    // Each press runs the handler at most once and closes the alert; a gone context only closes.
+    for (const bool contextDies : {false, true}) {
+        SCOPED_TRACE(contextDies ? "context deleted" : "context alive");
+        auto* context = new QObject;
+        QPointer<KZAlertController> alert =
+            KZAlertController::alertControllerWithTitle(QStringLiteral("确定要删除吗？"), QString());
+        int runs = 0;
+        alert->addAction(KZAlertAction::actionWithTitle(QStringLiteral("删除"), KZAlertActionStyleWarning,
+                                                        context, [&](const KZAlertAction&) { ++runs; }));
+        wm.presentWindowController(alert);
+        ASSERT_TRUE(waitUntil([&] { return wm.modalWindow() != nullptr; }));
+        if (contextDies)
+            delete context;
+        alert->buttons().first()->sendAction();
+        EXPECT_EQ(runs, contextDies ? 0 : 1);
+        EXPECT_TRUE(wm.presentedWindowControllers().isEmpty());
+        ASSERT_TRUE(waitUntil([&] { return alert.isNull(); }));
+        EXPECT_EQ(runs, contextDies ? 0 : 1);
+        if (!contextDies)
+            delete context;
+    }
 }
 
 TEST_F(WindowsManagerFixture, PrimaryAlertKeepsTheRemindIconAndCloseButtonIsOptional) {

@@ -155,11 +155,9 @@ TEST_F(TransferTest, MovesAskPerNodeAndNeverMergeFolders) {
     ASSERT_TRUE(f);
     EXPECT_EQ(f->error.code(), -122);
     EXPECT_EQ(f->type, KZCloudFileSyncTypeMove);
-    up->coverAllOperation(f->name); // "all" belongs to this node's operation only
-    f = waitCloudFail();
-    ASSERT_TRUE(f);
-    EXPECT_EQ(f->error.localizedDescription(), QStringLiteral("/dst/b.txt"));
-    up->skipCurrentCoverOperation(f->name);
+    // "All" covers every node moved in this request: b.txt is replaced without asking, while
+    // the folder's conflict is of another kind and still asks.
+    up->coverAllOperation(f->name);
     f = waitCloudFail();
     ASSERT_TRUE(f);
     EXPECT_EQ(f->error.code(), -125);
@@ -168,9 +166,9 @@ TEST_F(TransferTest, MovesAskPerNodeAndNeverMergeFolders) {
     ASSERT_TRUE(waitCloudIdle());
 
     EXPECT_EQ(cloudContent(svc, QStringLiteral("/dst/a.txt")), QByteArray("moved a"));
-    EXPECT_EQ(cloudContent(svc, QStringLiteral("/dst/b.txt")), QByteArray("old b"));
+    EXPECT_EQ(cloudContent(svc, QStringLiteral("/dst/b.txt")), QByteArray("moved b"));
     EXPECT_EQ(cloudContent(svc, QStringLiteral("/dst/c.txt")), QByteArray("moved c"));
-    EXPECT_EQ(childNames(svc.service(), QStringLiteral("/src")), (QStringList{"b.txt", "dir"}));
+    EXPECT_EQ(childNames(svc.service(), QStringLiteral("/src")), QStringList{"dir"});
     EXPECT_EQ(childNames(svc.service(), QStringLiteral("/dst/dir")), QStringList{"other.txt"});
     (void)dir;
     EXPECT_EQ(rec.cloudSync.last().kind, QStringLiteral("completion"));
@@ -216,6 +214,50 @@ TEST_F(TransferTest, CopiesKeepBothReplaceAndSkip) {
     EXPECT_EQ(childNames(svc.service(), QStringLiteral("/p")), QStringList{"x"});
     EXPECT_EQ(rec.cloudSync.last().kind, QStringLiteral("completion"));
     EXPECT_EQ(rec.cloudSync.last().type, KZCloudFileSyncTypeCopy);
+}
+
+// Items chosen together form one request: one answer with "apply to all" settles the rest, for
+// copies, uploads and downloads alike, and a later request asks again.
+TEST_F(TransferTest, AnAnswerForAllCoversEveryItemChosenTogether) {
+    QList<CloudFileInfoPtr> picked;
+    QStringList paths;
+    for (const char* n : {"a.bin", "b.bin", "c.bin"}) {
+        const QString name = QString::fromLatin1(n);
+        picked << cloudNode(svc.putFile(QStringLiteral("/m/") + name, n));
+        paths << writeLocal(QStringLiteral("up/") + name, "local");
+    }
+    const auto m = cloudFolder(QStringLiteral("/m"));
+    auto onlyQuestion = [&](auto waitFail, auto answerAll, auto waitIdle) {
+        auto f = waitFail(5000);
+        ASSERT_TRUE(f);
+        answerAll(f->name);
+        ASSERT_TRUE(waitIdle());
+        EXPECT_FALSE(waitFail(100));
+    };
+    up->copyWithSrcCloudFile(picked, m);
+    onlyQuestion([&](int ms) { return waitCloudFail(ms); },
+                 [&](const QString& n) { up->keepAllOperation(n); }, [&] { return waitCloudIdle(); });
+    EXPECT_EQ(childNames(svc.service(), QStringLiteral("/m")),
+              (QStringList{"a(1).bin", "a.bin", "b(1).bin", "b.bin", "c(1).bin", "c.bin"}));
+
+    up->uploadFilesByDiskFiles(paths, m);
+    onlyQuestion([&](int ms) { return waitCloudFail(ms); },
+                 [&](const QString& n) { up->skipAllCoverOperation(n); }, [&] { return waitCloudIdle(); });
+    EXPECT_EQ(cloudContent(svc, QStringLiteral("/m/c.bin")), QByteArray("c.bin"));
+
+    const QString into = local.path() + QStringLiteral("/up");
+    down->downloadFilesByCloudFiles(picked, into);
+    onlyQuestion([&](int ms) { return waitLocalFail(ms); },
+                 [&](const QString& n) { down->coverAllOperation(n); }, [&] { return waitLocalIdle(); });
+    ASSERT_TRUE(waitDownloadsSettled());
+    EXPECT_EQ(readLocal(into + QStringLiteral("/c.bin")), QByteArray("c.bin"));
+
+    // The answer belonged to that request only.
+    up->copyWithSrcCloudFile(picked.mid(0, 1), m);
+    auto f = waitCloudFail();
+    ASSERT_TRUE(f);
+    up->skipCurrentCoverOperation(f->name);
+    ASSERT_TRUE(waitCloudIdle());
 }
 
 TEST_F(TransferTest, DownloadsATreeAndAsksAboutLocalItems) {

@@ -14,9 +14,6 @@
 #include "ui/files/KZThumbnails.h"
 
 namespace {
-constexpr double kIconBoxLeft = 12;
-constexpr double kIconBoxSide = 28;
-constexpr double kTextGap = 10;
 constexpr double kFieldHeight = 22;
 constexpr int kThumbSide = 128;
 } // namespace

@@ -44,6 +44,11 @@ public:
     explicit KZFileInfoCell(QWidget* parent = nullptr);
     ~KZFileInfoCell() override;
 
+    // Where the icon box and the text stand (rows that draw these cells themselves use the same).
+    static constexpr double kIconBoxLeft = 12;
+    static constexpr double kIconBoxSide = 28;
+    static constexpr double kTextGap = 10;
+
     uint type() const { return m_type; }
     void setType(uint type) { m_type = type; }
     KZTextFieldDelegate* delegate() const { return m_delegate.get(); }

@@ -41,22 +41,34 @@ KZFileRowView::KZFileRowView(QWidget* parent) : kit::TableRowView(parent) {
     });
 }
 
+QRectF KZFileRowView::bottomLineRect(const QRectF& bounds) {
+    return QRectF(kContentLeft, bounds.height() - 1, std::max(0.0, bounds.width() - kContentLeft), 1);
+}
+
+QRectF KZFileRowView::checkBoxRect(const QRectF& bounds) {
+    return QRectF(kCheckBoxLeft, (bounds.height() - kCheckBoxSide) / 2, kCheckBoxSide, kCheckBoxSide);
+}
+
+QColor KZFileRowView::backgroundColor(bool selected, bool hovered) {
+    QColor c(Qt::white);
+    if (selected) {
+        c = KZStyle::tabbarTintColor();
+        c.setAlphaF(0.1);
+    } else if (hovered) {
+        c = KZStyle::VCBackgroundColor();
+    }
+    return c;
+}
+
 void KZFileRowView::layout() {
-    m_backgroundView->setFrame(bounds().adjusted(4, 1, -4, -1));
-    m_bottomLine->setFrame(QRectF(kContentLeft, height() - 1, std::max(0.0, width() - kContentLeft), 1));
-    m_checkBox->setFrame(QRectF(kCheckBoxLeft, (height() - kCheckBoxSide) / 2, kCheckBoxSide, kCheckBoxSide));
+    m_backgroundView->setFrame(backgroundRect(bounds()));
+    m_bottomLine->setFrame(bottomLineRect(bounds()));
+    m_checkBox->setFrame(checkBoxRect(bounds()));
     m_checkBox->raise();
 }
 
 void KZFileRowView::applyBackground() {
-    QColor c(Qt::white);
-    if (isSelected())
-        c = KZStyle::tabbarTintColor();
-    if (isSelected())
-        c.setAlphaF(0.1);
-    else if (m_hovered)
-        c = KZStyle::VCBackgroundColor();
-    m_backgroundView->setCustomBackgroundColor(c);
+    m_backgroundView->setCustomBackgroundColor(backgroundColor(isSelected(), m_hovered));
 }
 
 void KZFileRowView::setSelected(bool selected) {
@@ -85,9 +97,13 @@ void KZFileRowView::mouseExited(const kit::Event& event) {
 // Scrolling moves rows under a resting pointer and hands pooled rows to other records; the
 // desktop reports no entering or leaving then, so the hover look follows the pointer itself. The
 // pointer is asked for (a round trip to the display) only while it is over the list.
+bool KZFileRowView::isPointerOver(const QWidget* row) {
+    return row->isVisible() && row->parentWidget() && row->parentWidget()->underMouse() &&
+           row->visibleRegion().contains(row->mapFromGlobal(QCursor::pos()));
+}
+
 void KZFileRowView::updateHoverFromPointer() {
-    const bool hovered = isVisible() && parentWidget() && parentWidget()->underMouse() &&
-                         visibleRegion().contains(mapFromGlobal(QCursor::pos()));
+    const bool hovered = isPointerOver(this);
     if (hovered == m_hovered)
         return;
     m_hovered = hovered;

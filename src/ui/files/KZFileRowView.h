@@ -45,6 +45,15 @@ public:
     kit::View* bottomLine() const { return m_bottomLine; }
     KZCheckBoxButton* checkBox() const { return m_checkBox; }
 
+    // The parts every file-table row shares, for rows that draw them themselves: where the
+    // rounded background, the bottom line and the check box go, the background's colour, and
+    // whether the pointer rests over a row.
+    static QRectF backgroundRect(const QRectF& bounds) { return bounds.adjusted(4, 1, -4, -1); }
+    static QRectF bottomLineRect(const QRectF& bounds);
+    static QRectF checkBoxRect(const QRectF& bounds);
+    static QColor backgroundColor(bool selected, bool hovered);
+    static bool isPointerOver(const QWidget* row);
+
     void setSelected(bool selected) override;
     void checkBoxClicked();
 

@@ -62,7 +62,7 @@ KZAlertController* KZFilesViewController::showOverdueAlert() {
     auto* alert = KZAlertController::alertControllerWithTitle(
         title, QStringLiteral("数据清除后不可恢复，请您及时续费"));
     alert->addAction(KZAlertAction::actionWithTitle(
-        trial ? QStringLiteral("立即购买") : QStringLiteral("立即续费"), KZAlertActionStylePrimary,
+        trial ? QStringLiteral("立即购买") : QStringLiteral("立即续费"), KZAlertActionStylePrimary, this,
         [](const KZAlertAction&) { KZURLHandler::openURLWithLoginJumpKey(QStringLiteral("payment")); }));
     presentWindowController(alert);
     return alert;
@@ -72,7 +72,7 @@ KZAlertController* KZFilesViewController::showDeleteAlertWithDeleteHandler(std::
     auto* alert = KZAlertController::alertControllerWithWindowTitle(
         QStringLiteral("删除文件"), QStringLiteral("确定要删除已选中文件吗?"),
         QStringLiteral("确定要把选中的文件放入回收站吗？回收站占用您的云盘空间，请及时清理。"));
-    alert->addAction(KZAlertAction::actionWithTitle(QStringLiteral("删除"), KZAlertActionStyleWarning,
+    alert->addAction(KZAlertAction::actionWithTitle(QStringLiteral("删除"), KZAlertActionStyleWarning, this,
                                                     [handler](const KZAlertAction&) {
                                                         if (handler)
                                                             handler();

@@ -74,9 +74,7 @@ bool KZFilesViewController::uploadFiles(const QStringList& paths, const CloudFil
         return false;
     if (paths.isEmpty() || !destFile)
         return false;
-    KZUploadMgrProxy* proxy = KZUploadMgrProxy::shareUploadMgrProxy();
-    for (const QString& p : paths)
-        proxy->uploadFileByDiskFile(p, destFile);
+    KZUploadMgrProxy::shareUploadMgrProxy()->uploadFilesByDiskFiles(paths, destFile);
     return true;
 }
 
@@ -109,10 +107,10 @@ bool KZFilesViewController::downloadFiles(const QList<CloudFileInfoPtr>& files, 
         return false;
     }
     const QList<CloudFileInfoPtr> chosen = operableFiles(files);
-    KZDownloadMgrProxy* proxy = KZDownloadMgrProxy::shareDownloadMgrProxy();
-    for (const CloudFileInfoPtr& f : chosen)
-        proxy->downloadFileByCloudFile(f, folder.absoluteFilePath());
-    return !chosen.isEmpty();
+    if (chosen.isEmpty())
+        return false;
+    KZDownloadMgrProxy::shareDownloadMgrProxy()->downloadFilesByCloudFiles(chosen, folder.absoluteFilePath());
+    return true;
 }
 
 bool KZFilesViewController::deleteFiles(const QList<CloudFileInfoPtr>& files) {

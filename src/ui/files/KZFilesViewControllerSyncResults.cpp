@@ -148,7 +148,9 @@ KZAlertController* KZFilesViewController::showCanMergeAlertWithName(const QStrin
         KZUploadMgrProxy::shareUploadMgrProxy()->skipCurrentMergeOperation(operation);
     };
     auto answered = skipWhenClosedUnanswered(alert, this, skip);
+    // The answer goes to the proxy whatever became of the page, so the operation never waits on it.
     alert->addAction(KZAlertAction::actionWithTitle(QStringLiteral("知道了"), KZAlertActionStylePrimary,
+                                                    KZUploadMgrProxy::shareUploadMgrProxy(),
                                                     [answered, skip](const KZAlertAction&) {
                                                         *answered = true;
                                                         skip();
@@ -164,19 +166,15 @@ KZAlertController* KZFilesViewController::showCloudConflictAlertWithName(const Q
                                                                          bool keepBoth) {
     KZToast::hideToast(view(), false);
     auto* alert = KZAlertController::alertControllerWithTitle(title, error.localizedDescription());
-    QPointer<KZFilesViewController> self(this);
-    auto answered = skipWhenClosedUnanswered(alert, this, [self, operation, error] {
-        if (self)
-            self->skipConflictCloudFile(operation, error, false);
-    });
+    auto answered = skipWhenClosedUnanswered(
+        alert, this, [this, operation, error] { skipConflictCloudFile(operation, error, false); });
     QPointer<KZAlertController> weakAlert(alert);
     // Each button reads the check box when it is pressed.
-    const auto button = [=](const QString& text, KZAlertActionStyle style,
-                            std::function<void(KZFilesViewController*, bool)> send) {
-        return KZAlertAction::actionWithTitle(text, style, [=](const KZAlertAction&) {
+    const auto button = [=, this](const QString& text, KZAlertActionStyle style,
+                                  std::function<void(KZFilesViewController*, bool)> send) {
+        return KZAlertAction::actionWithTitle(text, style, this, [=, this](const KZAlertAction&) {
             *answered = true;
-            if (self)
-                send(self, weakAlert && weakAlert->suppressionButtonChecked());
+            send(this, weakAlert && weakAlert->suppressionButtonChecked());
         });
     };
     if (keepBoth)
@@ -201,25 +199,18 @@ KZAlertController* KZFilesViewController::showLocalConflictAlertWithName(const Q
                                                                          const QString& title,
                                                                          const BWError& error) {
     auto* alert = KZAlertController::alertControllerWithTitle(title, error.localizedDescription());
-    QPointer<KZFilesViewController> self(this);
-    auto answered = skipWhenClosedUnanswered(alert, this, [self, operation, error] {
-        if (self)
-            self->skipLocalFileConflict(operation, error, false);
-    });
+    auto answered = skipWhenClosedUnanswered(
+        alert, this, [this, operation, error] { skipLocalFileConflict(operation, error, false); });
     QPointer<KZAlertController> weakAlert(alert);
-    alert->addAction(
-        KZAlertAction::actionWithTitle(conflict, KZAlertActionStylePrimary, [=](const KZAlertAction&) {
+    alert->addAction(KZAlertAction::actionWithTitle(
+        conflict, KZAlertActionStylePrimary, this, [=, this](const KZAlertAction&) {
             *answered = true;
-            if (self)
-                self->solveLocalFileConflict(operation, error,
-                                             weakAlert && weakAlert->suppressionButtonChecked());
+            solveLocalFileConflict(operation, error, weakAlert && weakAlert->suppressionButtonChecked());
         }));
-    alert->addAction(
-        KZAlertAction::actionWithTitle(kSkip, KZAlertActionStyleCancel, [=](const KZAlertAction&) {
+    alert->addAction(KZAlertAction::actionWithTitle(
+        kSkip, KZAlertActionStyleCancel, this, [=, this](const KZAlertAction&) {
             *answered = true;
-            if (self)
-                self->skipLocalFileConflict(operation, error,
-                                            weakAlert && weakAlert->suppressionButtonChecked());
+            skipLocalFileConflict(operation, error, weakAlert && weakAlert->suppressionButtonChecked());
         }));
     alert->setSuppressionText(kApplyAll);
     alert->setShowsSuppressionButton(true);

@@ -49,20 +49,27 @@ void KZDownloadFileOperationsCell::actionResumeDownloadJob() {
 }
 
 void KZDownloadFileOperationsCell::actionDeleteDownloadJob() {
-    KZTransportAlert::closeUserInfoWindow();
-    // Only the record of a finished download goes: the downloaded file stays on disk.
-    if (m_downloadJobInfo)
-        askDelete(KZDownloadMgrProxy::shareDownloadMgrProxy(), m_downloadJobInfo->m_path,
-                  m_downloadJobInfo->m_status, QStringLiteral("下载文件"),
-                  QStringLiteral("文件还未下载到本地，确定要取消下载吗？"));
+    deleteJob(m_downloadJobInfo);
 }
 
 void KZDownloadFileOperationsCell::actionLocationDownloadFile() {
+    locateJob(m_downloadJobInfo);
+}
+
+void KZDownloadFileOperationsCell::deleteJob(const KZDownloadJobOpenInfoPtr& job) {
     KZTransportAlert::closeUserInfoWindow();
-    if (!m_downloadJobInfo)
+    // Only the record of a finished download goes: the downloaded file stays on disk.
+    if (job)
+        askDelete(KZDownloadMgrProxy::shareDownloadMgrProxy(), job->m_path, job->m_status,
+                  QStringLiteral("下载文件"), QStringLiteral("文件还未下载到本地，确定要取消下载吗？"));
+}
+
+void KZDownloadFileOperationsCell::locateJob(const KZDownloadJobOpenInfoPtr& job) {
+    KZTransportAlert::closeUserInfoWindow();
+    if (!job)
         return;
-    const QString path = m_downloadJobInfo->m_path;
-    if (m_downloadJobInfo->m_status == KZTransportJobStatusFinished)
+    const QString path = job->m_path;
+    if (job->m_status == KZTransportJobStatusFinished)
         kit::workspace::selectFile(path);
     else // the partial file is not the user's yet: open the folder it will land in
         kit::workspace::openFile(QFileInfo(path).absolutePath());

@@ -29,6 +29,9 @@ public:
     void actionResumeDownloadJob();
     void actionDeleteDownloadJob();
     void actionLocationDownloadFile();
+    // What the delete and locate buttons do for `job` (nothing for a null job).
+    static void deleteJob(const KZDownloadJobOpenInfoPtr& job);
+    static void locateJob(const KZDownloadJobOpenInfoPtr& job);
 
 private:
     nubo::Weak<KZDownloadFileOperationsCellDelegate> m_delegate;

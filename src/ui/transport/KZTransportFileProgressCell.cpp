@@ -10,8 +10,6 @@
 
 namespace {
 constexpr double kProgressHeight = 4;
-constexpr double kDescriptionHeight = 17;
-constexpr double kIconSide = 16;
 } // namespace
 
 KZTransportFileProgressCell::KZTransportFileProgressCell(QWidget* parent)
@@ -63,6 +61,15 @@ QString KZTransportFileProgressCell::remainingText(quint64 size, qint64 finished
     return QStringLiteral(" - 剩余 ") + KZTools::formatedTime(left / std::max(speed, 100.0));
 }
 
+QString KZTransportFileProgressCell::finishedImageName(bool upload) {
+    return upload ? QStringLiteral("transport_upload") : QStringLiteral("transport_download");
+}
+
+QString KZTransportFileProgressCell::finishedText(bool upload, quint32 finishedTime) {
+    return (upload ? QStringLiteral("上传完成  ") : QStringLiteral("下载完成  ")) +
+           KZTools::getReadableTimeInterval(finishedTime);
+}
+
 template <class Job> void KZTransportFileProgressCell::show(const Job& job, bool upload) {
     m_progressView->setValue(std::min(job.m_progress, 1.0));
     const qint32 status = qint32(job.m_status);
@@ -85,12 +92,9 @@ template <class Job> void KZTransportFileProgressCell::show(const Job& job, bool
         m_errorLabel->setText(job.m_error.localizedDescription());
         break;
     case KZTransportJobStatusFinished:
-        m_iconImageView->setImage(kit::Image::named(upload ? QStringLiteral("transport_upload")
-                                                           : QStringLiteral("transport_download")));
+        m_iconImageView->setImage(kit::Image::named(finishedImageName(upload)));
         m_completionLabel->setAttributedText(
-            kit::AttributedString((upload ? QStringLiteral("上传完成  ") : QStringLiteral("下载完成  ")) +
-                                      KZTools::getReadableTimeInterval(job.m_jobFinishedTime),
-                                  font, gray));
+            kit::AttributedString(finishedText(upload, job.m_jobFinishedTime), font, gray));
         break;
     case KZTransportJobStatusCancelled:
         m_descriptionLabel->setText(QStringLiteral("已取消"));

@@ -31,6 +31,11 @@ public:
     // never negative (bytes done past the size leave nothing).
     static QString speedText(double speed);
     static QString remainingText(quint64 size, qint64 finishedSize, double speed);
+    // A finished job's mark and line: "上传完成  <time>" or "下载完成  <time>".
+    static QString finishedImageName(bool upload);
+    static QString finishedText(bool upload, quint32 finishedTime);
+    static constexpr double kIconSide = 16;
+    static constexpr double kDescriptionHeight = 17;
 
     KZLabel* descriptionLabel() const { return m_descriptionLabel; }
     kit::ImageView* iconImageView() const { return m_iconImageView; }

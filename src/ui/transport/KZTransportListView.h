@@ -26,6 +26,8 @@ public:
     static inline const QString kSizeTitle = QStringLiteral("大小");
     static inline const QString kStateTitle = QStringLiteral("状态");
     static inline const QString kOperationsTitle = QStringLiteral("操作");
+    // The columns in their order in the table.
+    enum Column : int { CheckColumn, FileColumn, SizeColumn, StateColumn, OperationsColumn };
     static constexpr double kBarHeight = 52;
     static constexpr double kRowHeight = 52;
 

@@ -7,7 +7,6 @@
 #include <QHash>
 
 namespace {
-constexpr double kButtonSide = 24;
 const char* const kImageProperty = "transportImage";
 } // namespace
 
@@ -25,12 +24,16 @@ void KZTransportOperationsCell::setButtonImage(KZButton* button, const QString& 
     if (imageName(button) == image)
         return;
     button->setProperty(kImageProperty, image);
+    button->setImage(buttonImage(image));
+}
+
+const QImage& KZTransportOperationsCell::buttonImage(const QString& name) {
     // Scaled once per name: every row of a long list has these buttons.
     static QHash<QString, QImage> scaled;
-    auto it = scaled.find(image);
+    auto it = scaled.find(name);
     if (it == scaled.end())
-        it = scaled.insert(image, kit::Image::named(image).scaledToFit(QSizeF(16, 16)).toImage());
-    button->setImage(*it);
+        it = scaled.insert(name, kit::Image::named(name).scaledToFit(QSizeF(16, 16)).toImage());
+    return *it;
 }
 
 QString KZTransportOperationsCell::imageName(const KZButton* button) {
@@ -49,21 +52,21 @@ bool KZTransportOperationsCell::applyStatus(qint32 status) {
     return status != KZTransportJobStatusError && status != KZTransportJobStatusPaused;
 }
 
-void KZTransportOperationsCell::ask(const QString& title, const QString& text, const QString& confirm,
-                                    bool warning, std::function<void()> onConfirm,
+void KZTransportOperationsCell::ask(const QObject* proxy, const QString& title, const QString& text,
+                                    const QString& confirm, bool warning, std::function<void()> onConfirm,
                                     std::function<void()> onDismiss) {
-    KZTransportAlert::ask(title, text, confirm,
+    KZTransportAlert::ask(proxy, title, text, confirm,
                           warning ? KZAlertActionStyleWarning : KZAlertActionStylePrimary,
                           std::move(onConfirm), std::move(onDismiss));
 }
 
 void KZTransportOperationsCell::layout() {
-    double left = 6.0;
+    double left = kFirstButtonLeft;
     for (KZButton* b : {m_taskStartButton, m_taskDeleteButton, m_showInFinderButton}) {
         if (!b)
             continue;
         b->setFrame(QRectF(left, height() * 0.5 - kButtonSide / 2, kButtonSide, kButtonSide));
         if (!b->isHidden())
-            left = b->right() + 10.0;
+            left = b->right() + kButtonGap;
     }
 }

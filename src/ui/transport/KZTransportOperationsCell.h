@@ -19,6 +19,12 @@ public:
     KZButton* showInFinderButton() const { return m_showInFinderButton; }
     // The name of the image a button shows now (tests and looks).
     static QString imageName(const KZButton* button);
+    // The named image as the buttons show it (scaled to 16 points once per name).
+    static const QImage& buttonImage(const QString& name);
+    static constexpr double kButtonSide = 24;
+    // Where the buttons stand: the first 6 points from the cell's left, each next one 10 after.
+    static constexpr double kFirstButtonLeft = 6;
+    static constexpr double kButtonGap = 10;
 
 protected:
     // Shows the buttons of a job in `status`: start (retry, play or pause) unless finished, and
@@ -32,22 +38,23 @@ protected:
     static void askDelete(Proxy* proxy, const QString& path, qint32 status, const QString& title,
                           const QString& text) {
         if (status == KZTransportJobStatusFinished) {
-            ask(QStringLiteral("删除记录"), QStringLiteral("确定要删除传输记录吗？"), QStringLiteral("删除"),
-                true, [proxy, path] { proxy->cancel(path); }, {});
+            ask(proxy, QStringLiteral("删除记录"), QStringLiteral("确定要删除传输记录吗？"),
+                QStringLiteral("删除"), true, [proxy, path] { proxy->cancel(path); }, {});
             return;
         }
         const bool wasActive = status == KZTransportJobStatusRunning || status == KZTransportJobStatusWaiting;
         if (wasActive)
             proxy->pause(path);
         ask(
-            title, text, QStringLiteral("确定"), false, [proxy, path] { proxy->cancel(path); },
+            proxy, title, text, QStringLiteral("确定"), false, [proxy, path] { proxy->cancel(path); },
             [proxy, path, wasActive] {
                 if (wasActive)
                     proxy->resume(path);
             });
     }
-    static void ask(const QString& title, const QString& text, const QString& confirm, bool warning,
-                    std::function<void()> onConfirm, std::function<void()> onDismiss);
+    // The answers go to the proxy (they outlive the cell, which a list may reuse meanwhile).
+    static void ask(const QObject* proxy, const QString& title, const QString& text, const QString& confirm,
+                    bool warning, std::function<void()> onConfirm, std::function<void()> onDismiss);
 
     // A 24 by 24 button with the named image, added to the cell.
     KZButton* buttonWithImage(const QString& image, std::function<void()> action);

@@ -4,28 +4,15 @@
 #include "shell/KZButton.h"
 #include "shell/KZCheckBoxButton.h"
 #include "shell/KZWindowsManager.h"
-#include "ui/files/KZFileInfoCell.h"
-#include "ui/transport/KZDownloadFileOperationsCell.h"
 #include "ui/transport/KZTransportAlert.h"
-#include "ui/transport/KZTransportFileProgressCell.h"
 #include "ui/transport/KZTransportListView.h"
-#include "ui/transport/KZUploadFileOperationsCell.h"
 
 #include <QHash>
 #include <QSet>
 #include <algorithm>
 #include <vector>
 
-using L = KZTransportListView;
-
 namespace {
-
-template <class View> void show(View* view, const KZTransportedJob& job) {
-    if (job.upload)
-        view->setUploadJobInfo(job.upload);
-    else
-        view->setDownloadJobInfo(job.download);
-}
 
 // The same list, untouched: a list that changed since was copied away from the one kept.
 template <class T> bool sameList(const QList<T>& a, const QList<T>& b) {
@@ -66,14 +53,8 @@ void KZTransportedFilesViewController::viewDidLoad() {
                                        [this] { clearAllButtonClicked(); });
     kit::TableView* table = v->tableView();
     v->headerView()->setDelegate(this);
-    table->registerView(KZFileRowView::kIdentifier, [] { return new KZFileRowView; });
-    table->registerView(KZFileInfoCell::kIdentifier, [] { return new KZFileInfoCell; });
-    table->registerView(KZTransportFileProgressCell::kIdentifier,
-                        [] { return new KZTransportFileProgressCell; });
-    table->registerView(KZUploadFileOperationsCell::kIdentifier,
-                        [] { return new KZUploadFileOperationsCell; });
-    table->registerView(KZDownloadFileOperationsCell::kIdentifier,
-                        [] { return new KZDownloadFileOperationsCell; });
+    // A finished row draws its cells itself: a screen of them is one widget per row.
+    table->registerView(KZTransportedRowView::kIdentifier, [] { return new KZTransportedRowView; });
     table->setDataSource(this);
     table->setDelegate(this);
     reloadUI();
@@ -102,43 +83,11 @@ void KZTransportedFilesViewController::viewWillDisappear() {
 
 // ---- table
 
-kit::View* KZTransportedFilesViewController::tableViewViewForTableColumn(kit::TableView* table,
-                                                                         kit::TableColumn* column, int row) {
-    if (!column || row < 0 || row >= m_tranportedJobs.size() || column->title().isEmpty())
-        return nullptr;
-    const KZTransportedJob& job = m_tranportedJobs.at(row);
-    const QString title = column->title();
-    if (title == L::kStateTitle) {
-        auto* cell = table->makeView<KZTransportFileProgressCell>(KZTransportFileProgressCell::kIdentifier);
-        show(cell, job);
-        return cell;
-    }
-    if (title == L::kOperationsTitle) {
-        // A finished row offers only locate and delete, which need no list behind them.
-        if (job.upload) {
-            auto* cell = table->makeView<KZUploadFileOperationsCell>(KZUploadFileOperationsCell::kIdentifier);
-            cell->setDelegate(nullptr);
-            cell->setUploadJobInfo(job.upload);
-            return cell;
-        }
-        auto* cell = table->makeView<KZDownloadFileOperationsCell>(KZDownloadFileOperationsCell::kIdentifier);
-        cell->setDelegate(nullptr);
-        cell->setDownloadJobInfo(job.download);
-        return cell;
-    }
-    auto* cell = table->makeView<KZFileInfoCell>(KZFileInfoCell::kIdentifier);
-    cell->setType(title == L::kSizeTitle ? KZFileInfoCellTypeSize : KZFileInfoCellTypeName);
-    show(cell, job);
-    return cell;
-}
-
 kit::TableRowView* KZTransportedFilesViewController::tableViewRowViewForRow(kit::TableView* table, int row) {
-    auto* rowView = table->makeView<KZFileRowView>(KZFileRowView::kIdentifier);
+    auto* rowView = table->makeView<KZTransportedRowView>(KZTransportedRowView::kIdentifier);
     rowView->setDelegate(this);
-    rowView->setUploadJobInfo(nullptr);
-    rowView->setDownloadJobInfo(nullptr);
-    if (row >= 0 && row < m_tranportedJobs.size())
-        show(rowView, m_tranportedJobs.at(row));
+    rowView->setJob(row >= 0 && row < m_tranportedJobs.size() ? m_tranportedJobs.at(row)
+                                                              : KZTransportedJob{});
     return rowView;
 }
 
@@ -376,11 +325,8 @@ void KZTransportedFilesViewController::askClear(const QString& title, const QStr
                                                 const QString& confirmTitle) {
     // The records are the ones chosen now, whatever arrives or leaves while the question is open.
     const QList<KZTransportedJob> chosen = m_clearAllButton->isHidden() ? m_selectedJobs : m_tranportedJobs;
-    QPointer<QObject> self(this);
-    KZTransportAlert::ask(title, text, confirmTitle, KZAlertActionStyleWarning, [this, self, chosen] {
-        if (self)
-            deleteJobs(chosen);
-    });
+    KZTransportAlert::ask(this, title, text, confirmTitle, KZAlertActionStyleWarning,
+                          [this, chosen] { deleteJobs(chosen); });
 }
 
 void KZTransportedFilesViewController::deleteJobs(const QList<KZTransportedJob>& chosen) {
@@ -410,16 +356,15 @@ void KZTransportedFilesViewController::deleteJobs(const QList<KZTransportedJob>&
     }
 }
 
-void KZTransportedFilesViewController::fileRowViewDidClickCheckBox(KZFileRowView* rowView,
-                                                                   KZCheckBoxButton* checkBox) {
+void KZTransportedFilesViewController::transportedRowViewDidClickCheckBox(KZTransportedRowView* rowView,
+                                                                          bool checked) {
     KZTransportAlert::closeUserInfoWindow();
-    const KZTransportedJob job{rowView->uploadJobInfo(),
-                               rowView->uploadJobInfo() ? nullptr : rowView->downloadJobInfo()};
-    const int row = (job.upload || job.download) ? rowOf(job) : -1;
+    const KZTransportedJob job = rowView->job();
+    const int row = job.isNull() ? -1 : rowOf(job);
     kit::TableView* table = tableView();
     if (row < 0 || !table)
         return;
-    if (checkBox->checked()) {
+    if (checked) {
         if (!m_selectedJobs.contains(job))
             m_selectedJobs.append(job);
         table->selectRowIndexes(kit::IndexSet(row), true);

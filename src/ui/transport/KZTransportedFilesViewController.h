@@ -7,35 +7,18 @@
 #include "shell/KZTableCheckboxHeaderView.h"
 #include "transport/KZDownloadMgrProxy.h"
 #include "transport/KZUploadMgrProxy.h"
-#include "ui/files/KZFileRowView.h"
+#include "ui/transport/KZTransportedRowView.h"
 
 #include <QPointer>
 
 class KZTransportListView;
-
-// One row of the finished list: a finished upload or a finished download (the proxy's own
-// object, so rows are found by identity).
-struct KZTransportedJob {
-    KZUploadJobOpenInfoPtr upload;
-    KZDownloadJobOpenInfoPtr download;
-
-    bool isUpload() const { return bool(upload); }
-    quint32 finishedTime() const { return upload ? upload->m_jobFinishedTime : download->m_jobFinishedTime; }
-    const QString& path() const { return upload ? upload->m_path : download->m_path; }
-    // What finds a selected record again: the local source of an upload, the destination of a
-    // download.
-    const QString& selectionKey() const { return upload ? upload->m_disk_path : download->m_path; }
-    bool& selected() const { return upload ? upload->m_selected : download->m_selected; }
-    const void* identity() const { return upload ? static_cast<const void*>(upload.get()) : download.get(); }
-    bool operator==(const KZTransportedJob& o) const { return identity() == o.identity(); }
-};
 
 // The "传输完成" tab of the transfer page: finished uploads and downloads together, newest first,
 // cleared one by one, by selection or all at once.
 class KZTransportedFilesViewController : public KZBaseViewController,
                                          public kit::TableViewDataSource,
                                          public kit::TableViewDelegate,
-                                         public KZFileRowViewDelegate,
+                                         public KZTransportedRowViewDelegate,
                                          public KZMessageSetViewDelegate,
                                          public KZTableCheckboxHeaderViewDelegate,
                                          public KZUploadMgrProxyDelegate,
@@ -77,12 +60,10 @@ public:
 
     // kit::TableViewDataSource / kit::TableViewDelegate
     int numberOfRowsInTableView(kit::TableView*) override { return int(m_tranportedJobs.size()); }
-    kit::View* tableViewViewForTableColumn(kit::TableView* table, kit::TableColumn* column, int row) override;
     kit::TableRowView* tableViewRowViewForRow(kit::TableView* table, int row) override;
     void tableViewSelectionDidChange(kit::TableView* table) override;
-    // KZFileRowViewDelegate
-    void fileRowViewDidClickCheckBox(KZFileRowView* rowView, KZCheckBoxButton* checkBox) override;
-    void fileRowViewRightMouseUp(KZFileRowView*, const kit::Event&) override {}
+    // KZTransportedRowViewDelegate
+    void transportedRowViewDidClickCheckBox(KZTransportedRowView* rowView, bool checked) override;
     // KZTableCheckboxHeaderViewDelegate
     void tableCheckBoxHeaderViewDidPressSelectButton(KZTableCheckboxHeaderView* header,
                                                      KZCheckBoxButton* button) override;

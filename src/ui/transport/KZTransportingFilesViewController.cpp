@@ -383,17 +383,9 @@ void KZTransportingFilesViewController<T>::askDelete(const QList<JobPtr>& chosen
                                                      KZAlertActionStyle style) {
     // The jobs are the ones chosen now: what finishes or arrives while the question is open
     // changes neither what is deleted nor what is resumed.
-    QPointer<QObject> self(this);
     KZTransportAlert::ask(
-        title, text, confirmTitle, style,
-        [this, self, chosen] {
-            if (self)
-                deleteJobs(chosen);
-        },
-        [this, self] {
-            if (self)
-                cancelDeleteJobs();
-        });
+        this, title, text, confirmTitle, style, [this, chosen] { deleteJobs(chosen); },
+        [this] { cancelDeleteJobs(); });
 }
 
 template <class T>

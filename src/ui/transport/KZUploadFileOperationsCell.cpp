@@ -45,19 +45,26 @@ void KZUploadFileOperationsCell::actionResumeUploadJob() {
 }
 
 void KZUploadFileOperationsCell::actionDeleteUploadJob() {
-    KZTransportAlert::closeUserInfoWindow();
-    if (m_uploadJobInfo)
-        askDelete(KZUploadMgrProxy::shareUploadMgrProxy(), m_uploadJobInfo->m_path,
-                  qint32(m_uploadJobInfo->m_status), QStringLiteral("上传文件"),
-                  QStringLiteral("文件还未上传到云盘，确定要取消上传吗？"));
+    deleteJob(m_uploadJobInfo);
 }
 
 void KZUploadFileOperationsCell::actionLocationUploadFile() {
+    locateJob(m_uploadJobInfo);
+}
+
+void KZUploadFileOperationsCell::deleteJob(const KZUploadJobOpenInfoPtr& job) {
     KZTransportAlert::closeUserInfoWindow();
-    if (!m_uploadJobInfo)
+    if (job)
+        askDelete(KZUploadMgrProxy::shareUploadMgrProxy(), job->m_path, qint32(job->m_status),
+                  QStringLiteral("上传文件"), QStringLiteral("文件还未上传到云盘，确定要取消上传吗？"));
+}
+
+void KZUploadFileOperationsCell::locateJob(const KZUploadJobOpenInfoPtr& job) {
+    KZTransportAlert::closeUserInfoWindow();
+    if (!job)
         return;
-    if (m_uploadJobInfo->m_status == KZTransportJobStatusFinished)
-        KZWindowsManager::shareInstance().setExpectFilePath(m_uploadJobInfo->m_path);
+    if (job->m_status == KZTransportJobStatusFinished)
+        KZWindowsManager::shareInstance().setExpectFilePath(job->m_path);
     else
-        kit::workspace::selectFile(m_uploadJobInfo->m_disk_path);
+        kit::workspace::selectFile(job->m_disk_path);
 }

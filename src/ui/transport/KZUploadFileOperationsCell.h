@@ -29,6 +29,9 @@ public:
     void actionResumeUploadJob();
     void actionDeleteUploadJob();
     void actionLocationUploadFile();
+    // What the delete and locate buttons do for `job` (nothing for a null job).
+    static void deleteJob(const KZUploadJobOpenInfoPtr& job);
+    static void locateJob(const KZUploadJobOpenInfoPtr& job);
 
 private:
     nubo::Weak<KZUploadFileOperationsCellDelegate> m_delegate;

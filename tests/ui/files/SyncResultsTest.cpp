@@ -236,3 +236,35 @@ TEST_F(SyncResults, AnEmptyFolderUploadSaysSo) {
     EXPECT_TRUE(waitForToast(QStringLiteral("文件夹为空，已上传到云端")));
     EXPECT_EQ(bar->upload.last(), QString());
 }
+
+// "全部应用" covers every item the user chose together, not only the one asked about.
+TEST_F(SyncResults, ApplyToAllCoversEveryChosenItem) {
+    QList<CloudFileInfoPtr> picked;
+    for (const char* n : {"a", "b", "c"})
+        svc().putFile(QStringLiteral("/q8/%1.txt").arg(QLatin1String(n)), "cloud");
+    refresh();
+    jump(QStringLiteral("/q8"));
+    for (const char* n : {"a", "b", "c"})
+        picked << row(QStringLiteral("%1.txt").arg(QLatin1String(n)));
+
+    page->copyFiles(picked, cloud(QStringLiteral("/q8")));
+    answer(question(kFile, {QStringLiteral("保留两者"), QStringLiteral("替换"), QStringLiteral("跳过")}),
+           QStringLiteral("保留两者"), true);
+    ASSERT_TRUE(cloudIdle());
+    ASSERT_TRUE(waitForToast(QStringLiteral("任务完成")));
+    EXPECT_EQ(presentedAlert(), nullptr);
+    EXPECT_TRUE(waitUntil([&] { return page->files().size() == 6; }));
+
+    const QString into = s_local->path() + QStringLiteral("/dl8");
+    for (const char* n : {"a", "b", "c"})
+        writeLocal(QStringLiteral("dl8/%1.txt").arg(QLatin1String(n)), "local");
+    ASSERT_TRUE(page->downloadFiles(picked, into));
+    answer(question(kFile, {QStringLiteral("替换"), QStringLiteral("跳过")}), QStringLiteral("跳过"), true);
+    ASSERT_TRUE(localIdle());
+    EXPECT_EQ(presentedAlert(), nullptr);
+    for (const char* n : {"a", "b", "c"}) {
+        QFile f(into + QStringLiteral("/%1.txt").arg(QLatin1String(n)));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), QByteArray("local")) << n;
+    }
+}

@@ -18,6 +18,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTest>
 
 namespace nubo::test {
 
@@ -192,11 +193,19 @@ kit::Window* TransportTest::showInWindow(kit::View* view, QSizeF size) {
     return w;
 }
 
+void TransportTest::clickAt(QWidget* view, const QPointF& point) {
+    // The widget a real click there would reach: a child widget of the row, or the row itself.
+    const QPoint p = point.toPoint();
+    QWidget* child = view->childAt(p);
+    QWidget* target = child ? child : view;
+    QTest::mouseClick(target, Qt::LeftButton, {}, target->mapFrom(view, p));
+}
+
 void TransportTest::clickRowCheckBox(kit::TableView* table, int row) {
-    auto* rv = qobject_cast<KZFileRowView*>(table->rowViewAtRow(row, false));
+    kit::TableRowView* rv = table->rowViewAtRow(row, false);
     ASSERT_TRUE(rv);
-    rv->checkBox()->setChecked(!rv->checkBox()->checked());
-    rv->checkBoxClicked();
+    // Every transfer row has its check box in the same place, drawn or as a widget.
+    clickAt(rv, KZFileRowView::checkBoxRect(rv->bounds()).center());
 }
 
 } // namespace nubo::test

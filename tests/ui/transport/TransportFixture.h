@@ -61,8 +61,10 @@ protected:
 
     // A window showing `view` at the given size.
     kit::Window* showInWindow(kit::View* view, QSizeF size = QSizeF(900, 560));
-    // Clicks the check box of a displayed row.
+    // Clicks the check box of a displayed row, as the user does.
     static void clickRowCheckBox(kit::TableView* table, int row);
+    // A left click at `point` of `view`, delivered where a real one would be.
+    static void clickAt(QWidget* view, const QPointF& point);
 
     ServiceFixture svc;
     QTemporaryDir local;

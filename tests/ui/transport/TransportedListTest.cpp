@@ -7,9 +7,9 @@
 #include "shell/KZLabel.h"
 #include "shell/KZMessageSet.h"
 #include "transfer/KZDownloadMgr.h"
-#include "ui/transport/KZDownloadFileOperationsCell.h"
 #include "ui/transport/KZTransportListView.h"
 #include "ui/transport/KZTransportedFilesViewController.h"
+#include "ui/transport/KZTransportedRowView.h"
 
 #include <QFile>
 
@@ -233,12 +233,11 @@ TEST_F(TransportedList, AFinishedDownloadDeletedFromItsRowKeepsItsFile) {
     const QByteArray content = fileContent(downs[0]);
     showInWindow(list->view());
     ASSERT_TRUE(waitRows(1));
-    kit::TableView* table = list->tableView();
-    auto* cell = qobject_cast<KZDownloadFileOperationsCell*>(
-        table->viewAtColumn(table->columnWithIdentifier(KZTransportListView::kOperationsColumn), 0, false));
-    ASSERT_TRUE(cell);
-    EXPECT_TRUE(cell->taskStartButton()->isHidden());
-    cell->taskDeleteButton()->sendAction();
+    auto* row = qobject_cast<KZTransportedRowView*>(list->tableView()->rowViewAtRow(0, false));
+    ASSERT_TRUE(row);
+    // A finished row has no start button: delete and locate only.
+    EXPECT_EQ(row->buttonImageNames(), QStringList({"share_delete", "transport_position"}));
+    clickAt(row, row->rectOf(KZTransportedRowView::Part::Delete).center());
     ASSERT_TRUE(answerAlert(QStringLiteral("删除")));
     ASSERT_TRUE(waitRows(0));
     EXPECT_EQ(downloadStatus(downs[0]), 0);
