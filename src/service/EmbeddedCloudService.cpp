@@ -67,6 +67,17 @@ QString normalizePath(const QString& path) {
     return QLatin1Char('/') + parts.join(QLatin1Char('/'));
 }
 
+// Said with the file, so that the user knows what is damaged; it is left as it is.
+BWError unopenable(const QString& dbPath, const BWError& why) {
+    return cloudError(kCloudErrorStorage,
+                      QStringLiteral("无法打开文件数据库“%1”：%2").arg(dbPath, why.localizedDescription()));
+}
+
+BWError unsound(const QString& dbPath, const QString& verdict) {
+    return unopenable(
+        dbPath, BWError::application(kStorageErrorCorrupt, QStringLiteral("数据库已损坏：%1").arg(verdict)));
+}
+
 } // namespace
 
 // ---- opening
@@ -76,7 +87,10 @@ EmbeddedCloudService::EmbeddedCloudService(QString folder, std::unique_ptr<Datab
     : m_folder(std::move(folder)), m_db(std::move(db)), m_blobs(std::move(blobs)),
       m_commits(std::make_unique<CommitGroup>(*m_db, *m_blobs)) {}
 
-EmbeddedCloudService::~EmbeddedCloudService() = default;
+EmbeddedCloudService::~EmbeddedCloudService() {
+    if (m_check.valid())
+        m_check.wait();
+}
 
 Result<std::shared_ptr<EmbeddedCloudService>> EmbeddedCloudService::open(const QString& folder) {
     using R = Result<std::shared_ptr<EmbeddedCloudService>>;
@@ -86,20 +100,52 @@ Result<std::shared_ptr<EmbeddedCloudService>> EmbeddedCloudService::open(const Q
     options.durability = Database::Durability::Full;
     // The service's database holds the user's files: an unsound one is reported, never replaced.
     const QString dbPath = QDir(folder).filePath(QStringLiteral("service.db"));
+    // Checking a large file takes about half a second: a file made before is checked beside the
+    // first calls (which wait for the verdict), a new one at once.
+    options.checkIntegrity = false;
     auto db = Database::open(dbPath, options);
-    if (!db.ok()) {
-        // Said with the file, so that the user knows what is damaged; it is left as it is.
-        return R::failure(cloudError(
-            kCloudErrorStorage,
-            QStringLiteral("无法打开文件数据库“%1”：%2").arg(dbPath, db.error.localizedDescription())));
+    bool made = false;
+    if (db.ok()) {
+        made = db.value->tableExists(QStringLiteral("nodes"));
+        if (!made || !db.value->tableExists(QStringLiteral("account"))) {
+            const QString verdict = db.value->integrityCheck(true);
+            if (verdict != QLatin1String("ok"))
+                return R::failure(unsound(dbPath, verdict));
+            made = false;
+        }
     }
+    if (!db.ok())
+        return R::failure(unopenable(dbPath, db.error));
     auto blobs = std::make_unique<BlobStore>(folder + QStringLiteral("/blocks"));
     blobs->removeLeftovers();
     std::shared_ptr<EmbeddedCloudService> s(
         new EmbeddedCloudService(folder, std::move(db.value), std::move(blobs)));
-    if (BWError err = s->createSchema())
-        return R::failure(storageFailure(err));
+    if (!made) {
+        std::call_once(s->m_checked, [&] { s->m_unsound = s->createSchema(); });
+        if (s->m_unsound)
+            return R::failure(storageFailure(s->m_unsound));
+        return R{s, {}};
+    }
+    // The account names the user's own files, read before anything else: its table is checked
+    // alone at once.
+    s->m_accountSound = s->m_db->integrityCheck(true, QStringLiteral("account")) == QLatin1String("ok");
+    options.cacheSizeKiB = 2048;
+    s->m_check = std::async(std::launch::async, [dbPath, options] {
+        auto checker = Database::open(dbPath, options);
+        return checker.ok() ? checker.value->integrityCheck(true) : checker.error.localizedDescription();
+    });
     return R{s, {}};
+}
+
+BWError EmbeddedCloudService::awaitSound() {
+    std::call_once(m_checked, [this] {
+        const QString verdict = m_check.get();
+        if (verdict != QLatin1String("ok"))
+            m_unsound = unsound(m_db->path(), verdict);
+        else if (BWError err = createSchema())
+            m_unsound = storageFailure(err);
+    });
+    return m_unsound;
 }
 
 BWError EmbeddedCloudService::createSchema() {
@@ -161,6 +207,9 @@ BWError EmbeddedCloudService::createSchema() {
 // ---- fault injection
 
 BWError EmbeddedCloudService::enterOp(ServiceOp op) {
+    if (!(op == ServiceOp::Account && m_accountSound))
+        if (BWError err = awaitSound())
+            return err;
     int delay = 0;
     BWError fail;
     {
@@ -225,6 +274,8 @@ void EmbeddedCloudService::clearFaults() {
 }
 
 BWError EmbeddedCloudService::setFlag(qint64 nid, const char* column, bool on) {
+    if (BWError err = awaitSound())
+        return err;
     Database::Transaction t(*m_db);
     if (t.error())
         return storageFailure(t.error());
@@ -251,6 +302,8 @@ BWError EmbeddedCloudService::setEditLocked(qint64 nid, bool locked) {
 }
 
 BWError EmbeddedCloudService::setFrozen(qint64 nid, bool frozen) {
+    if (BWError err = awaitSound())
+        return err;
     auto n = liveNode(nid);
     if (!n.ok())
         return n.error;
@@ -280,6 +333,8 @@ Result<ServiceAccount> EmbeddedCloudService::account() {
 }
 
 BWError EmbeddedCloudService::setAccount(const ServiceAccount& account) {
+    if (BWError err = awaitSound())
+        return err;
     const QString json =
         QString::fromUtf8(QJsonDocument(QJsonObject::fromVariantMap(account.userDetail)).toJson());
     Query q = m_db->query(
@@ -337,6 +392,8 @@ Result<qint64> EmbeddedCloudService::nextVersion() {
 }
 
 Result<qint64> EmbeddedCloudService::currentVersion() {
+    if (BWError err = awaitSound())
+        return Result<qint64>::failure(err);
     Query q = m_db->query(QStringLiteral("SELECT value FROM meta WHERE key = 'version'"));
     Result<qint64> r;
     if (q.next())
@@ -705,6 +762,8 @@ BWError EmbeddedCloudService::remove(const QList<qint64>& nids) {
 }
 
 BWError EmbeddedCloudService::importNodes(const NodeList& nodes) {
+    if (BWError err = awaitSound())
+        return err;
     Database::Transaction t(*m_db);
     if (t.error())
         return storageFailure(t.error());

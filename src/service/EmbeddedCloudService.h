@@ -7,6 +7,7 @@
 #include <QMutex>
 #include <QSet>
 #include <condition_variable>
+#include <future>
 #include <mutex>
 
 namespace nubo {
@@ -22,7 +23,10 @@ class UploadProgress;
 // that points to them commits.
 class EmbeddedCloudService : public CloudService {
 public:
-    // Opens (creating when needed) the service in `folder`.
+    // Opens (creating when needed) the service in `folder`. The structure of a file made before
+    // is checked on a connection of its own beside the first calls: each call waits for the
+    // verdict before it reads or writes (the account, whose table alone is checked at once,
+    // excepted), and fails with the same error as a failed open when the file is unsound.
     static Result<std::shared_ptr<EmbeddedCloudService>> open(const QString& folder);
     ~EmbeddedCloudService() override;
 
@@ -55,8 +59,11 @@ public:
     // parent must exist or come earlier in the list; files get no content.
     BWError importNodes(const NodeList& nodes);
 
-    // The database, for checks in tests.
-    Database& database() { return *m_db; }
+    // The database, for checks in tests (after the verdict on the file).
+    Database& database() {
+        (void)awaitSound(); // tests read it once the check is over
+        return *m_db;
+    }
     // Every committed file's blocks are present and match their SHA-1, and the file's SHA-1
     // matches its blocks; the first problem found, else a null error.
     BWError verifyContent();
@@ -98,6 +105,9 @@ public:
 private:
     EmbeddedCloudService(QString folder, std::unique_ptr<Database> db, std::unique_ptr<BlobStore> blobs);
     BWError createSchema();
+    // Waits for the verdict of the check run beside and makes the schema once the file is found
+    // sound; the error every call fails with when it is not.
+    BWError awaitSound();
     // Applies injected faults and delays for `op`; a set error means "fail now".
     BWError enterOp(ServiceOp op);
     BWError setFlag(qint64 nid, const char* column, bool on);
@@ -132,6 +142,11 @@ private:
     std::unique_ptr<Database> m_db;
     std::unique_ptr<BlobStore> m_blobs;
     std::unique_ptr<CommitGroup> m_commits;
+
+    std::future<QString> m_check; // the verdict on a file made before, while it is pending
+    std::once_flag m_checked;
+    BWError m_unsound;
+    bool m_accountSound = false; // the account table alone was found sound on open
 
     QMutex m_progressMutex;
     QHash<QString, std::shared_ptr<UploadProgress>> m_progress;

@@ -69,6 +69,8 @@ Result<qint64> EmbeddedCloudService::submitFeedback(const FeedbackReport& report
 
 Result<QList<FeedbackReport>> EmbeddedCloudService::feedbackReports() {
     using R = Result<QList<FeedbackReport>>;
+    if (BWError err = awaitSound())
+        return R::failure(err);
     Database::Transaction t(*m_db);
     if (BWError err = ensureTables(*m_db))
         return R::failure(storageFailure(err));

@@ -406,6 +406,8 @@ void EmbeddedCloudService::forgetProgress(const QString& uploadId) {
 }
 
 BWError EmbeddedCloudService::cancelUpload(const QString& uploadId) {
+    if (BWError err = awaitSound())
+        return err;
     forgetProgress(uploadId);
     Query del = m_db->query(QStringLiteral("DELETE FROM uploads WHERE upload_id = ?"));
     if (BWError err = del.bind(1, uploadId).exec())
@@ -509,6 +511,8 @@ Result<QByteArray> EmbeddedCloudService::thumbnail(qint64 nid, int width, int he
 }
 
 BWError EmbeddedCloudService::verifyContent() {
+    if (BWError err = awaitSound())
+        return err;
     NodeList files;
     {
         Query q = nodeQuery(QStringLiteral("is_dir = 0 AND file_hash != '' ORDER BY nid"));

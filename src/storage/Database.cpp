@@ -307,8 +307,11 @@ Result<int> Database::copyReadableRows(Database& from, const QString& table, con
     return {copied, {}};
 }
 
-QString Database::integrityCheck(bool quick) {
-    Query q = query(quick ? QStringLiteral("PRAGMA quick_check") : QStringLiteral("PRAGMA integrity_check"));
+QString Database::integrityCheck(bool quick, const QString& table) {
+    QString sql = quick ? QStringLiteral("PRAGMA quick_check") : QStringLiteral("PRAGMA integrity_check");
+    if (!table.isEmpty())
+        sql += QStringLiteral("(\"%1\")").arg(QString(table).replace(u'"', QStringLiteral("\"\"")));
+    Query q = query(sql);
     QString result;
     while (q.next()) {
         if (result.isEmpty())

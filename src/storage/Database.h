@@ -110,8 +110,9 @@ public:
     Result<int> copyReadableRows(Database& from, const QString& table, const QString& createSql,
                                  bool* complete);
 
-    // "ok" when sound, else the first problem reported: the full check, or the structural one.
-    QString integrityCheck(bool quick = false);
+    // "ok" when sound, else the first problem reported: the full check, or the structural one;
+    // of one table and its indexes alone when `table` is given.
+    QString integrityCheck(bool quick = false, const QString& table = {});
     bool tableExists(const QString& table);
     qint64 lastInsertId();
     int changes();

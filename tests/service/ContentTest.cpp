@@ -1,6 +1,8 @@
 #include "support/Images.h"
 #include "support/ServiceFixture.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QPainter>
 #include <QTemporaryDir>
@@ -253,4 +255,68 @@ TEST(ServiceDatabase, UnsoundDatabaseIsReportedAndKept) {
     // The user's files are never silently replaced by an empty service.
     EXPECT_TRUE(QFile::exists(folder + QStringLiteral("/service.db")));
     EXPECT_FALSE(QFile::exists(folder + QStringLiteral("/service.db.corrupt")));
+}
+
+// Damage that only the structural check can tell (an index page, the rows still readable), in a
+// file made before: the service opens at once and checks beside its first calls, but no call
+// reads or writes the nodes before the verdict, and every one fails as the open did before.
+TEST(ServiceDatabase, DamageOnlyTheCheckFindsFailsEveryCallAndKeepsTheFile) {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QStringLiteral("/service");
+    const QString dbPath = folder + QStringLiteral("/service.db");
+    qint64 page = 0, pageSize = 0;
+    {
+        auto s = EmbeddedCloudService::open(folder);
+        ASSERT_TRUE(s.ok());
+        NodeList nodes;
+        for (int i = 1; i <= 2000; ++i) {
+            NodeRecord n;
+            n.nid = i;
+            n.pid = 0;
+            n.name = QStringLiteral("file %1").arg(i);
+            nodes.append(n);
+        }
+        ASSERT_FALSE(s.value->importNodes(nodes));
+        Database& db = s.value->database();
+        ASSERT_FALSE(db.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")));
+        Query q = db.query(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = 'nodes_version'"));
+        ASSERT_TRUE(q.next());
+        page = q.int64(0);
+        Query p = db.query(QStringLiteral("PRAGMA page_size"));
+        ASSERT_TRUE(p.next());
+        pageSize = p.int64(0);
+    }
+    QByteArray bytes;
+    {
+        QFile f(dbPath);
+        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(f.seek((page - 1) * pageSize));
+        f.write(QByteArray(int(pageSize), '\x5a'));
+        f.close();
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        bytes = f.readAll();
+    }
+
+    auto opened = EmbeddedCloudService::open(folder);
+    ASSERT_TRUE(opened.ok());
+    EmbeddedCloudService& s = *opened.value;
+    EXPECT_TRUE(s.account().ok()); // its own table is sound, and checked before it is read
+    auto isUnsound = [&](const BWError& e) {
+        return e.code() == kCloudErrorStorage && e.localizedDescription().contains(dbPath) &&
+               e.localizedDescription().contains(QStringLiteral("数据库已损坏"));
+    };
+    const auto all = s.fetchAllNodes(0, 100);
+    EXPECT_TRUE(isUnsound(all.error)) << all.error.localizedDescription().toStdString();
+    EXPECT_TRUE(isUnsound(s.fetchChanges(0, 100).error));
+    EXPECT_TRUE(isUnsound(s.createFolder(0, QStringLiteral("new")).error));
+    EXPECT_TRUE(isUnsound(s.rename(5, QStringLiteral("renamed")).error));
+    EXPECT_TRUE(isUnsound(s.currentVersion().error));
+    opened.value.reset();
+
+    QFile f(dbPath);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.readAll() == bytes); // not written, not replaced
+    EXPECT_FALSE(QFile::exists(dbPath + QStringLiteral(".corrupt")));
+    const QFileInfo wal(dbPath + QStringLiteral("-wal"));
+    EXPECT_TRUE(!wal.exists() || wal.size() == 0);
 }

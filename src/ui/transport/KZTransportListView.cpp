@@ -19,6 +19,8 @@ KZTransportListView::KZTransportListView(QWidget* parent)
     : kit::View(parent), m_topBar(new kit::View(this)), m_tableView(new kit::TableView(this)),
       m_headerView(new KZTableCheckboxHeaderView) {
     setCustomBackgroundColor(Qt::white);
+    // Its white square covers every pixel: what lies behind it is never painted.
+    setAttribute(Qt::WA_OpaquePaintEvent);
     m_tableView->addTableColumn(kCheckColumn, QString(), kCheckWidth);
     m_tableView->addTableColumn(kFileColumn, kFileTitle, 300)->setMinWidth(kNameMinWidth);
     m_tableView->addTableColumn(kSizeColumn, kSizeTitle, kSizeWidth);
@@ -52,13 +54,22 @@ void KZTransportListView::mouseDown(const kit::Event& event) {
     kit::View::mouseDown(event);
 }
 
+double KZTransportListView::titleWidth(const KZButton* button) {
+    // Measured again only when its title or font changed: the bar is laid out on every refresh.
+    Measured& m = m_titleWidths[button];
+    if (m.width < 0 || m.title != button->title() || m.font != button->font())
+        m = {button->title(), button->font(),
+             KZTools::widthForString(button->title(), button->font(), 0, 20)};
+    return m.width;
+}
+
 void KZTransportListView::layout() {
     const double w = width();
     m_topBar->setFrame(QRectF(0, 0, w, kBarHeight));
     // Shown buttons side by side; a hidden one takes no room.
     double x = 16;
     for (KZButton* b : std::as_const(m_buttons)) {
-        const double bw = KZTools::widthForString(b->title(), b->font(), 0, 20) + 16 + 4 + 12;
+        const double bw = titleWidth(b) + 16 + 4 + 12;
         b->setFrame(QRectF(x, (kBarHeight - 28) / 2, bw, 28));
         if (!b->isHidden())
             x += bw + 8;

@@ -2,6 +2,8 @@
 
 #include "kit/View.h"
 
+#include <QFont>
+#include <QHash>
 #include <functional>
 
 namespace kit {
@@ -48,9 +50,17 @@ public:
     void layout() override;
 
 private:
+    double titleWidth(const KZButton* button);
+
     kit::View* m_topBar;
     kit::TableView* m_tableView;
     KZTableCheckboxHeaderView* m_headerView;
     QList<KZButton*> m_buttons;
     std::function<void()> m_mouseDown;
+    struct Measured {
+        QString title;
+        QFont font;
+        double width = -1;
+    };
+    QHash<const KZButton*, Measured> m_titleWidths;
 };

@@ -291,11 +291,14 @@ void KZTransportedFilesViewController::refreshToolbarButtonsState() {
     if (!m_clearButton)
         return;
     const bool any = !m_selectedJobs.isEmpty();
+    // The bar is laid out again only when the buttons it shows change.
+    const bool swapped = m_clearButton->isHidden() == any || m_clearAllButton->isHidden() != any;
     m_clearButton->setHidden(!any);
     m_clearAllButton->setHidden(any);
     m_clearButton->setEnabled(any);
     m_clearAllButton->setEnabled(!any && !m_tranportedJobs.isEmpty());
-    m_listView->layout();
+    if (swapped)
+        m_listView->layout();
 }
 
 void KZTransportedFilesViewController::refreshTableHeaderViewState() {

@@ -205,11 +205,15 @@ void KZTransportedRowView::draw(QPainter& p) {
     kit::TableRowView::draw(p);
     const QRectF b = bounds();
     // The rounded background and the bottom line, as the file rows' views draw them.
-    p.setRenderHint(QPainter::Antialiasing);
+    // A plain row's white would only cover the list's own white.
+    const QColor background = KZFileRowView::backgroundColor(isSelected(), m_hovered);
     p.setPen(Qt::NoPen);
-    p.setBrush(KZFileRowView::backgroundColor(isSelected(), m_hovered));
-    p.drawRoundedRect(snapped(KZFileRowView::backgroundRect(b)), 4, 4);
-    p.setRenderHint(QPainter::Antialiasing, false);
+    if (background != Qt::white) {
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setBrush(background);
+        p.drawRoundedRect(snapped(KZFileRowView::backgroundRect(b)), 4, 4);
+        p.setRenderHint(QPainter::Antialiasing, false);
+    }
     p.setBrush(KZStyle::separatorColor());
     p.drawRect(snapped(KZFileRowView::bottomLineRect(b)));
     p.setBrush(Qt::NoBrush);

@@ -293,3 +293,23 @@ TEST(TransportListView, BarButtonsOfAGoneControllerDoNothing) {
     b->sendAction();
     EXPECT_EQ(runs, 1);
 }
+
+// The bar keeps its buttons' measured titles, but a new title or font is measured again.
+TEST(TransportListView, BarButtonsFollowTheirTitles) {
+    KZTransportListView view;
+    view.resize(800, 400);
+    KZButton* a = view.addBarButton(QStringLiteral("清除"), QStringLiteral("share_delete"), &view, [] {});
+    KZButton* b = view.addBarButton(QStringLiteral("全部"), QStringLiteral("share_delete"), &view, [] {});
+    view.layout();
+    const qreal narrow = a->width();
+    a->setTitle(QStringLiteral("清除全部传输记录"));
+    view.layout();
+    EXPECT_GT(a->width(), narrow);
+    EXPECT_EQ(b->left(), a->right() + 8);
+    QFont big = a->font();
+    big.setPixelSize(40);
+    const qreal before = a->width();
+    a->setFont(big);
+    view.layout();
+    EXPECT_GT(a->width(), before);
+}

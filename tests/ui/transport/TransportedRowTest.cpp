@@ -124,7 +124,7 @@ TEST(TransportedRow, LooksExactlyAsTheCellWidgetsItReplaces) {
         table->selectRowIndexes(kit::IndexSet(1), false);
         table->rowViewAtRow(2, false)->mouseEntered(kit::Event(kit::Event::Type::MouseEntered, QPointF()));
         drainEvents();
-        images[drawn] = table->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        images[drawn] = list->grab().toImage().convertToFormat(QImage::Format_RGB32);
         if (drawn) {
             auto* hovered = qobject_cast<KZTransportedRowView*>(table->rowViewAtRow(2, false));
             ASSERT_TRUE(hovered);
@@ -196,10 +196,12 @@ TEST_F(TransportedRowParts, ActOnReleaseInsideAndClicksElsewhereSelectTheRow) {
     EXPECT_TRUE(row(1)->isChecked());
     EXPECT_TRUE(down.selected());
     EXPECT_FALSE(list->clearButton()->isHidden());
+    EXPECT_EQ(list->clearButton()->left(), 16); // the bar shows the button that is there
     clickRowCheckBox(list->tableView(), 1);
     EXPECT_EQ(list->tableView()->numberOfSelectedRows(), 0);
     EXPECT_FALSE(row(1)->isChecked());
     EXPECT_TRUE(list->selectedJobs().isEmpty());
+    EXPECT_EQ(list->clearAllButton()->left(), 16);
     const QRectF name = row(0)->rectOfColumn(L::FileColumn);
     clickAt(row(0), name.center());
     EXPECT_EQ(list->tableView()->selectedRowIndexes(), kit::IndexSet(0));
