@@ -1,6 +1,7 @@
 #include "kit/Image.h"
 
 #include "foundation/Dispatch.h"
+#include "foundation/Handoff.h"
 
 #include <QBuffer>
 #include <QCoreApplication>
@@ -132,7 +133,7 @@ Image Image::fromData(const QByteArray& data) {
 void Image::decodeInBackground(const QByteArray& data, QObject* context,
                                std::function<void(const Image&)> done) {
     QPointer<QObject> guard(context);
-    QThreadPool::globalInstance()->start([data, guard, done = std::move(done)] {
+    nubo::startOnPool(*QThreadPool::globalInstance(), [data, guard, done = std::move(done)] {
         const Image image(decode(data));
         // The guard is read on the main thread, where the context lives and dies.
         nubo::runOnMain([guard, image, done] {

@@ -42,25 +42,62 @@ TransferJobRecord KZDownloadMgr::makeJob(const ServiceNode& node, const QString&
 
 namespace {
 
-// Blocks written so far, in any order, and a hasher that follows the written prefix in order.
+// Blocks written so far, in any order, and the bytes of those the whole-file hash has not taken
+// yet. The hash follows the blocks in order from memory; fetching runs at most `ahead` blocks
+// past it, so a slow hash holds back the fetch instead of filling memory.
 class BlockBoard {
 public:
-    explicit BlockBoard(int n) : m_done(n, false) {}
-    void set(int i) {
+    BlockBoard(int n, int ahead) : m_done(n, false), m_bytes(n), m_ahead(ahead) {}
+    // Block i is in the file from an earlier run: the hash reads it back from there.
+    void setOnDisk(int i) {
         std::lock_guard<std::mutex> l(m_mutex);
         m_done[i] = true;
-        m_cv.notify_all();
     }
+    // Block i is written now; the hash takes `bytes`.
+    void put(int i, QByteArray bytes) {
+        std::lock_guard<std::mutex> l(m_mutex);
+        m_bytes[i] = std::move(bytes);
+        m_done[i] = true;
+        if (i == m_wanted)
+            m_arrived.notify_one();
+    }
+    // Wakes every waiter for good: a lane failed or stopped, or the hash did.
     void fail() {
         std::lock_guard<std::mutex> l(m_mutex);
         m_failed = true;
-        m_cv.notify_all();
+        m_arrived.notify_all();
+        m_room.notify_all();
     }
-    // Waits until block i is written; false when the fetch failed.
-    bool waitFor(int i) {
+    // Waits until block i may be fetched; false when the job failed meanwhile.
+    bool waitForRoom(int i) {
         std::unique_lock<std::mutex> l(m_mutex);
-        m_cv.wait(l, [&] { return m_done[i] || m_failed; });
-        return m_done[i];
+        if (i < m_hashed + m_ahead)
+            return !m_failed;
+        ++m_roomWaiters;
+        // Waits until the hash is a few blocks past the limit, so that one wake-up lets it fetch.
+        m_room.wait(l, [&] { return i < m_hashed + m_ahead - kRoomStep || m_failed; });
+        --m_roomWaiters;
+        return !m_failed;
+    }
+    // Waits for block i and takes its bytes (null when they are to be read from the file);
+    // false when the job failed first.
+    bool take(int i, QByteArray& bytes) {
+        std::unique_lock<std::mutex> l(m_mutex);
+        m_wanted = i;
+        m_arrived.wait(l, [&] { return m_done[i] || m_failed; });
+        m_wanted = -1;
+        if (!m_done[i])
+            return false;
+        bytes = std::exchange(m_bytes[i], QByteArray());
+        return true;
+    }
+    // Blocks before i are hashed: lanes waiting for room may go on. They are woken a few blocks
+    // at a time, not for every block.
+    void hashedUpTo(int i) {
+        std::lock_guard<std::mutex> l(m_mutex);
+        m_hashed = i;
+        if (m_roomWaiters > 0 && i % kRoomStep == 0)
+            m_room.notify_all();
     }
     bool isDone(int i) {
         std::lock_guard<std::mutex> l(m_mutex);
@@ -68,9 +105,16 @@ public:
     }
 
 private:
+    static constexpr int kRoomStep = 8;
     std::mutex m_mutex;
-    std::condition_variable m_cv;
+    std::condition_variable m_arrived; // the hash waits for its next block
+    std::condition_variable m_room;    // lanes wait for the hash to catch up
     std::vector<bool> m_done;
+    std::vector<QByteArray> m_bytes;
+    const int m_ahead;
+    int m_hashed = 0;
+    int m_wanted = -1;
+    int m_roomWaiters = 0;
     bool m_failed = false;
 };
 
@@ -210,7 +254,7 @@ BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
 
     // Blocks written before: kept when the partial file still holds what was recorded.
     const int n = blockCountForSize(size);
-    BlockBoard board(n);
+    BlockBoard board(n, kHashWindow);
     auto done = ctx.table().doneBlocks(rec.id);
     if (!done.ok())
         return done.error;
@@ -227,7 +271,7 @@ BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
             if (qint64(i) * kBlockSize + len <= had &&
                 readFully(fd.get(), buffer.data(), len, qint64(i) * kBlockSize) &&
                 QString::fromLatin1(Sha1::raw(buffer.constData(), len).toHex()) == it.value()) {
-                board.set(i);
+                board.setOnDisk(i);
                 doneBytes += len;
             }
         }
@@ -245,7 +289,7 @@ BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
     std::atomic<qint64> progressBytes{doneBytes};
     std::mutex writeTurn;
     BlockMarks marks(ctx.table(), rec.id);
-    auto lane = [&]() -> BWError {
+    auto fetch = [&]() -> BWError {
         for (;;) {
             if (ctx.stopped())
                 return transferError(kErrCancelled, rec.path);
@@ -254,6 +298,8 @@ BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
                 return {};
             if (board.isDone(i))
                 continue;
+            if (!board.waitForRoom(i))
+                return {}; // another lane or the hasher failed, and tells why
             const qint64 off = qint64(i) * kBlockSize;
             const qint64 len = qMin(kBlockSize, size - off);
             auto bytes = ctx.service().readRange(rec.nid, quint64(off), quint64(len));
@@ -268,29 +314,46 @@ BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
                 if (!writeFully(fd.get(), bytes.value.constData(), len, off))
                     return localWriteError(partial, errno);
             }
+            // The hash needs only the bytes in memory; it goes on while this lane records them.
+            board.put(i, bytes.value);
             const QString sha1 = Sha1::of(bytes.value);
             // A block the record does not hold is fetched again; a job that cannot record its
             // progress stops rather than run on with a record that no longer matches.
             if (BWError e = marks.add(i, sha1))
                 return e;
-            board.set(i);
             ctx.progress(progressBytes += len);
         }
     };
+    auto lane = [&]() -> BWError {
+        BWError e = fetch();
+        if (e)
+            board.fail(); // no lane or hasher waits for a block this lane will not bring
+        return e;
+    };
+    // The whole-file hash takes each block from memory as the lanes write it; only blocks kept
+    // from an earlier run are read back from the file.
     auto hasher = std::async(std::launch::async, [&]() -> QString {
         Sha1 whole;
-        QByteArray buffer(int(kBlockSize), Qt::Uninitialized);
+        QByteArray buffer;
         for (int i = 0; i < n; ++i) {
-            if (!board.waitFor(i))
+            QByteArray bytes;
+            if (!board.take(i, bytes))
                 return {};
             const qint64 len = qMin(kBlockSize, size - qint64(i) * kBlockSize);
-            if (!readFully(fd.get(), buffer.data(), len, qint64(i) * kBlockSize))
-                return {};
-            whole.add(buffer.constData(), len);
+            if (bytes.isNull()) {
+                buffer.resize(len);
+                if (!readFully(fd.get(), buffer.data(), len, qint64(i) * kBlockSize)) {
+                    board.fail();
+                    return {};
+                }
+                bytes = buffer;
+            }
+            whole.add(bytes.constData(), len);
+            board.hashedUpTo(i + 1);
         }
         return QString::fromLatin1(whole.result().toHex());
     });
-    BWError error = runLanes(kParallelBlocks, lane);
+    BWError error = runLanes(qMax(1, qMin(kParallelBlocks, n)), lane);
     if (BWError e = marks.flush(); !error)
         error = e;
     if (error)
@@ -298,7 +361,9 @@ BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
     const QString got = hasher.get();
     if (error)
         return error;
-    if (!expected.isEmpty() && got != expected) {
+    // No hash at all: a block kept from an earlier run could not be read back, and the lanes may
+    // have stopped short of the end.
+    if (got.isEmpty() || (!expected.isEmpty() && got != expected)) {
         // Start the next attempt from nothing: something in the partial file is not the cloud's.
         nubo::warnIfFailed(lcTransfer(), ctx.table().clearBlocks(rec.id),
                            "clearing a damaged download's blocks");

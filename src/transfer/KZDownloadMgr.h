@@ -6,7 +6,7 @@ namespace nubo::transfer {
 
 // The download engine. A job fetches the blocks it has not written yet into a partial file in
 // ".Download" beside its destination (each block's SHA-1 is recorded, and checked again when a
-// job resumes over an earlier partial file), hashes the file as it grows, checks the whole
+// job resumes over an earlier partial file), hashes the blocks in order as they arrive, checks the whole
 // against the cloud file's SHA-1, and renames it into place. A frozen file waits in status 7.
 class KZDownloadMgr : public TransferEngine {
 public:
@@ -17,7 +17,9 @@ public:
                                      bool replace);
 
     // Blocks of one job fetched at the same time.
-    static constexpr int kParallelBlocks = 4;
+    static constexpr int kParallelBlocks = 8;
+    // How far fetching may run ahead of the whole-file hash, in blocks held in memory.
+    static constexpr int kHashWindow = 64;
 
 protected:
     KZDownloadMgr() : TransferEngine(QStringLiteral("download")) {}

@@ -497,7 +497,8 @@ TEST_F(TransferTest, ADownloadFailingMidwayStopsCleanlyAndResumes) {
     ASSERT_TRUE(waitDownloadsSettled());
     EXPECT_EQ(downloadStatus(path), KZTransportJobStatusError);
     EXPECT_FALSE(QFileInfo::exists(path));
-    svc.service().setDelay(ServiceOp::ReadRange, 0);
+    // The lanes stop fetching at the first failure, so some of the three may not have been used.
+    svc.service().clearFaults();
     down->resume(path);
     ASSERT_TRUE(waitUntil([&] { return downloadStatus(path) == KZTransportJobStatusFinished; }));
     EXPECT_EQ(readLocal(path), big);

@@ -6,6 +6,7 @@
 #include "cloud/KZSessionProxy.h"
 #include "cloud/User.h"
 #include "foundation/Dispatch.h"
+#include "foundation/Handoff.h"
 #include "foundation/SafeAccess.h"
 #include "shell/KZAlertController.h"
 #include "shell/KZToast.h"
@@ -109,7 +110,7 @@ void KZFilesViewController::uploadChosenPaths(const QStringList& paths) {
     const CloudFileInfoPtr dest = m_fileInfo;
     QPointer<KZFilesViewController> self(this);
     // A big tree takes a while to walk: off the main thread, answered back on it.
-    QThreadPool::globalInstance()->start([self, paths, dest] {
+    nubo::startOnPool(*QThreadPool::globalInstance(), [self, paths, dest] {
         const KZUploadNameCheck result = KZUploadNameCheck::check(paths);
         nubo::runOnMain([self, paths, dest, result] {
             if (!self)

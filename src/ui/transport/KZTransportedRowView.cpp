@@ -37,6 +37,27 @@ void setUpText(kit::DrawnText& text, const QColor& color, kit::LineBreakMode mod
     text.setLineBreakMode(mode);
 }
 
+// Most rows show an empty check box on white: drawn once, as the box draws itself there, and
+// copied. Null where copying could differ from drawing (scaled or fractionally scaled painting).
+const QImage& uncheckedBoxOnWhite(const QPainter& p, const QSizeF& size) {
+    static const QImage none;
+    static QImage drawn;
+    const qreal ratio = p.device() ? p.device()->devicePixelRatio() : 1;
+    if (ratio != std::floor(ratio) || p.transform().type() > QTransform::TxTranslate ||
+        p.transform().dx() != std::floor(p.transform().dx()) ||
+        p.transform().dy() != std::floor(p.transform().dy()))
+        return none;
+    const QSize pixels = (size * ratio).toSize();
+    if (drawn.size() != pixels || drawn.devicePixelRatio() != ratio) {
+        drawn = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+        drawn.setDevicePixelRatio(ratio);
+        drawn.fill(Qt::white);
+        QPainter q(&drawn);
+        KZCheckBoxButton::drawBox(q, QPointF(0, 0), size.height(), false, true);
+    }
+    return drawn;
+}
+
 } // namespace
 
 KZTransportedRowView::KZTransportedRowView(QWidget* parent) : kit::TableRowView(parent) {
@@ -220,10 +241,16 @@ void KZTransportedRowView::draw(QPainter& p) {
     if (m_job.isNull())
         return;
 
-    p.save();
-    KZCheckBoxButton::drawBox(p, rectOf(Part::CheckBox).topLeft(), rectOf(Part::CheckBox).height(), m_checked,
-                              true);
-    p.restore();
+    const QRectF box = rectOf(Part::CheckBox);
+    const QImage plainBox =
+        background == Qt::white && !m_checked ? uncheckedBoxOnWhite(p, box.size()) : QImage();
+    if (!plainBox.isNull()) {
+        p.drawImage(box.topLeft(), plainBox);
+    } else {
+        p.save();
+        KZCheckBoxButton::drawBox(p, box.topLeft(), box.height(), m_checked, true);
+        p.restore();
+    }
 
     // Name: the file's icon in its box, then the name.
     const QRectF nameCell = rectOfColumn(L::FileColumn);
