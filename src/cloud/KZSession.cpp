@@ -3,6 +3,7 @@
 #include "cloud/CloudErrors.h"
 #include "foundation/Log.h"
 #include "foundation/NotificationCenter.h"
+#include "foundation/ParallelFor.h"
 #include "service/CloudService.h"
 #include "storage/DataPaths.h"
 #include "storage/SystemConfig.h"
@@ -108,29 +109,31 @@ BWError KZSession::fullFetch() {
     CloudFileTable& table = m_db->cloudFiles();
     if (BWError e = table.beginFullLoad())
         return e;
-    // The pages go into the table on a thread of their own while the next ones are read and the
-    // tree is built: the three take about as long as the slowest of them.
+    // Each page goes into the table on one thread and is made ready for the tree (keys and folded
+    // names, on every core) on another while the next page is read: the three take about as long
+    // as the slowest of them.
     std::mutex mutex;
     std::condition_variable ready;
-    std::deque<NodeList> pending;
+    std::deque<NodeList> toWrite, toPrepare;
     bool reading = true;
     qint64 cursor = -1; // set once every page was read
     BWError writeError;
+    // The next page of a queue; false once it is empty and no more pages come.
+    auto take = [&](std::deque<NodeList>& queue, NodeList& page) {
+        std::unique_lock lock(mutex);
+        ready.wait(lock, [&] { return !queue.empty() || !reading; });
+        if (queue.empty())
+            return false;
+        page = std::move(queue.front());
+        queue.pop_front();
+        return true;
+    };
     std::thread writer([&] {
-        for (;;) {
-            NodeList page;
-            {
-                std::unique_lock lock(mutex);
-                ready.wait(lock, [&] { return !pending.empty() || !reading; });
-                if (pending.empty())
-                    break;
-                page = std::move(pending.front());
-                pending.pop_front();
-            }
-            if (BWError e = table.upsert(page)) {
+        for (NodeList page; take(toWrite, page);) {
+            if (BWError e = table.loadPage(page)) {
                 std::lock_guard lock(mutex);
                 writeError = e;
-                pending.clear();
+                toWrite.clear();
                 return;
             }
         }
@@ -139,7 +142,22 @@ BWError KZSession::fullFetch() {
             if (BWError e = table.finishFullLoad(cursor))
                 writeError = e;
     });
-    NodeList all;
+    std::vector<KZNodeTree::Batch> batches; // in page order, so the first of two records of an id wins
+    std::thread preparer([&] {
+        for (NodeList page; take(toPrepare, page);) {
+            const NodeList& nodes = page; // shared with the writer: read only
+            const int parts = parallelParts(nodes.size(), 8192);
+            const size_t base = batches.size();
+            batches.resize(base + size_t(parts));
+            parallelFor(parts, [&](int part) {
+                KZNodeTree::Batch& b = batches[base + size_t(part)];
+                const qsizetype from = nodes.size() * part / parts, to = nodes.size() * (part + 1) / parts;
+                b.reserve(to - from);
+                for (qsizetype i = from; i < to; ++i)
+                    b.add(nodes[i]);
+            });
+        }
+    });
     qint64 after = 0;
     qint64 firstVersion = -1;
     BWError readError;
@@ -151,14 +169,14 @@ BWError KZSession::fullFetch() {
         }
         if (firstVersion < 0)
             firstVersion = page.value.version;
-        all.append(page.value.nodes);
         {
             std::lock_guard lock(mutex);
             if (writeError)
                 break;
-            pending.push_back(std::move(page.value.nodes));
+            toPrepare.push_back(page.value.nodes);
+            toWrite.push_back(std::move(page.value.nodes));
         }
-        ready.notify_one();
+        ready.notify_all();
         if (!page.value.hasMore || page.value.next <= after)
             break;
         after = page.value.next;
@@ -166,12 +184,15 @@ BWError KZSession::fullFetch() {
     {
         std::lock_guard lock(mutex);
         reading = false;
-        if (!readError)
+        if (readError)
+            toPrepare.clear();
+        else
             cursor = qMax<qint64>(firstVersion, 0);
     }
-    ready.notify_one();
+    ready.notify_all();
+    preparer.join();
     if (!readError)
-        m_tree.reset(all);
+        m_tree.reset(std::move(batches));
     writer.join();
     if (readError)
         return readError; // the load is left unfinished: no cursor, so the next start fetches again

@@ -65,6 +65,16 @@ BWError CloudFileTable::beginFullLoad() {
     return err ? err : t.commit();
 }
 
+BWError CloudFileTable::loadPage(const NodeList& nodes) {
+    // Ignoring a repeated id costs less than replacing: the row is found where it goes anyway.
+    Database::Transaction t(m_db);
+    if (t.error())
+        return t.error();
+    if (BWError err = upsertLocked(nodes, true))
+        return err;
+    return t.commit();
+}
+
 BWError CloudFileTable::finishFullLoad(qint64 cursor) {
     // Building an index sorts every row: let SQLite sort on helper threads.
     // Without helper threads the index is only built slower.
@@ -82,9 +92,10 @@ BWError CloudFileTable::finishFullLoad(qint64 cursor) {
     return t.commit();
 }
 
-BWError CloudFileTable::upsertLocked(const NodeList& nodes) {
-    Query q = m_db.query(QStringLiteral("INSERT OR REPLACE INTO cloud_file (") + nodeColumns() +
-                         QStringLiteral(") VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+BWError CloudFileTable::upsertLocked(const NodeList& nodes, bool keepFirst) {
+    Query q = m_db.query((keepFirst ? QStringLiteral("INSERT OR IGNORE INTO cloud_file (")
+                                    : QStringLiteral("INSERT OR REPLACE INTO cloud_file (")) +
+                         nodeColumns() + QStringLiteral(") VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
     if (q.error())
         return q.error();
     for (const NodeRecord& n : nodes) {

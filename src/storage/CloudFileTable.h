@@ -30,6 +30,9 @@ public:
     // one pass and stores the cursor. A load that never finishes leaves no cursor (the next
     // start fetches fully again) and the indexes come back when the table is next created.
     BWError beginFullLoad();
+    // A page of a full load, in one transaction; of two rows with one id the first is kept, as
+    // the tree keeps it.
+    BWError loadPage(const NodeList& nodes);
     BWError finishFullLoad(qint64 cursor);
 
     // Lookups with the paths made from the parents.
@@ -50,7 +53,7 @@ public:
 
 private:
     Result<QString> pathOf(qint64 nid);
-    BWError upsertLocked(const NodeList& nodes);
+    BWError upsertLocked(const NodeList& nodes, bool keepFirst = false);
     BWError removeLocked(const QList<qint64>& nids);
     Database& m_db;
 };

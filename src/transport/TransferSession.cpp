@@ -50,6 +50,9 @@ BWError signInTransfers(std::shared_ptr<CloudService> service, const QString& us
 void signOutTransfers() {
     CloudFileSyncMgr::shared().stopAll();
     LocalFileSyncMgr::shared().stopAll();
+    // The signed-out account's service is let go here, as the engines let it go below.
+    CloudFileSyncMgr::shared().setService(nullptr);
+    LocalFileSyncMgr::shared().setService(nullptr);
     KZBackgroundThread::shared().runAndWait([] {
         KZUploadMgr::shared().signOut();
         KZDownloadMgr::shared().signOut();

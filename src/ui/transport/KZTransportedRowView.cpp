@@ -230,10 +230,14 @@ void KZTransportedRowView::draw(QPainter& p) {
     const QColor background = KZFileRowView::backgroundColor(isSelected(), m_hovered);
     p.setPen(Qt::NoPen);
     if (background != Qt::white) {
+        // Cut to its own rectangle, as the background's view is, for screens scaled by fractions.
+        const QRect r = snapped(KZFileRowView::backgroundRect(b)).toRect();
+        p.save();
+        p.setClipRect(r);
         p.setRenderHint(QPainter::Antialiasing);
         p.setBrush(background);
-        p.drawRoundedRect(snapped(KZFileRowView::backgroundRect(b)), 4, 4);
-        p.setRenderHint(QPainter::Antialiasing, false);
+        p.drawRoundedRect(QRectF(r), 4, 4);
+        p.restore();
     }
     p.setBrush(KZStyle::separatorColor());
     p.drawRect(snapped(KZFileRowView::bottomLineRect(b)));
