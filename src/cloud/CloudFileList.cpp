@@ -179,8 +179,8 @@ qsizetype CloudFileList::indexOf(const CloudFileInfoPtr& record, qsizetype from)
     return indexOf(record.get(), from);
 }
 
-CloudFileList::Entry CloudFileList::single(const CloudFileInfoPtr& record) {
-    m_singles.push_back(record);
+CloudFileList::Entry CloudFileList::single(CloudFileInfoPtr record) {
+    m_singles.push_back(std::move(record));
     return {kSingle, quint32(m_singles.size() - 1)};
 }
 
@@ -268,16 +268,6 @@ QList<CloudFileInfoPtr> CloudFileList::toList() const {
     return out;
 }
 
-// What an order compares: a made record answers for itself, since it may have changed.
-struct CloudFileList::RowKey {
-    const CloudFileInfo* record = nullptr;
-    bool dir = false;
-    qint32 mtime = 0;
-    qint64 nid = 0;
-    QByteArrayView key;
-    QByteArrayView name;
-};
-
 CloudFileList::RowKey CloudFileList::rowKey(qsizetype i, bool byName) const {
     RowKey k;
     if (const CloudFileInfo* f = made(i)) {
@@ -336,35 +326,51 @@ int CloudFileList::compareRows(qsizetype a, qsizetype b, int sortMode) const {
     return compareKeys(rowKey(a, byName), rowKey(b, byName), sortMode);
 }
 
+CloudFileList::RowKey CloudFileList::keyOf(const CloudFileInfo& record, int sortMode) {
+    RowKey k;
+    k.record = &record;
+    k.dir = record.isDirectory();
+    k.mtime = record.m_fmtime();
+    k.nid = record.nid();
+    if (sortMode == 0 || sortMode == 1)
+        k.key = record.nameSortKey();
+    return k;
+}
+
 int CloudFileList::compareRow(qsizetype a, const CloudFileInfo& b, int sortMode) const {
-    const bool byName = sortMode == 0 || sortMode == 1;
-    RowKey y;
-    y.record = &b;
-    y.dir = b.isDirectory();
-    y.mtime = b.m_fmtime();
-    y.nid = b.nid();
-    if (byName)
-        y.key = b.nameSortKey();
-    return compareKeys(rowKey(a, byName), y, sortMode);
+    return compareRow(a, keyOf(b, sortMode), sortMode);
+}
+
+int CloudFileList::compareRow(qsizetype a, const RowKey& b, int sortMode) const {
+    return compareKeys(rowKey(a, sortMode == 0 || sortMode == 1), b, sortMode);
 }
 
 std::vector<qsizetype> CloudFileList::insertSorted(const QList<CloudFileInfoPtr>& records,
                                                    const std::vector<qsizetype>& at) {
+    return insertSorted(
+        records.size(), [&](qsizetype k) { return records.at(k); }, at);
+}
+
+std::vector<qsizetype> CloudFileList::insertSorted(qsizetype count,
+                                                   const std::function<CloudFileInfoPtr(qsizetype)>& record,
+                                                   const std::vector<qsizetype>& at) {
     std::vector<qsizetype> rows;
-    if (records.isEmpty())
+    if (count <= 0)
         return rows;
-    rows.reserve(size_t(records.size()));
+    rows.reserve(size_t(count));
+    m_singles.reserve(m_singles.size() + size_t(count));
     std::vector<Entry> merged;
-    merged.reserve(m_entries.size() + size_t(records.size()));
+    merged.reserve(m_entries.size() + size_t(count));
     size_t next = 0;
-    for (qsizetype k = 0; k < records.size(); ++k) {
+    for (qsizetype k = 0; k < count; ++k) {
         const size_t to = size_t(std::clamp<qsizetype>(at[size_t(k)], qsizetype(next), size()));
         merged.insert(merged.end(), m_entries.begin() + qsizetype(next), m_entries.begin() + qsizetype(to));
         next = to;
-        if (!records.at(k))
+        CloudFileInfoPtr r = record(k);
+        if (!r)
             continue;
         rows.push_back(qsizetype(merged.size()));
-        merged.push_back(single(records.at(k)));
+        merged.push_back(single(std::move(r)));
     }
     merged.insert(merged.end(), m_entries.begin() + qsizetype(next), m_entries.end());
     m_entries = std::move(merged);

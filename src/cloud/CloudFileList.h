@@ -67,6 +67,8 @@ public:
 
     // The row's record, made on first use.
     CloudFileInfoPtr record(quint32 row) const;
+    // The numeric fields of every row in one array, or null while the rows are filled lazily.
+    const Fields* fieldArray() const { return m_fill ? nullptr : m_fields.data(); }
     // The row's record when it was made already, else null.
     CloudFileInfo* made(quint32 row) const {
         if (m_fill) {
@@ -129,6 +131,28 @@ public:
 
     // Read without making the record (a made record answers for itself, changes included).
     qint64 nid(qsizetype i) const;
+    // Calls f(row, nid) for the rows [from, to) in order, as nid(row) reads it but without
+    // looking each row's part up again: a scan of a big folder's ids. Safe on several threads.
+    template <class F> void forEachNid(F f, qsizetype from = 0, qsizetype to = -1) const {
+        const nubo::ListedRows* rows = nullptr;
+        const nubo::ListedRows::Fields* fields = nullptr;
+        quint32 current = kSingle;
+        const size_t end = to < 0 ? m_entries.size() : std::min(size_t(to), m_entries.size());
+        for (size_t i = size_t(std::max<qsizetype>(from, 0)); i < end; ++i) {
+            const Entry e = m_entries[i];
+            if (e.source != current && e.source != kSingle) {
+                current = e.source;
+                rows = m_sources[e.source].get();
+                fields = rows->fieldArray();
+            }
+            if (e.source == kSingle)
+                f(qsizetype(i), m_singles[e.row]->nid());
+            else if (const CloudFileInfo* made = rows->made(e.row))
+                f(qsizetype(i), made->nid());
+            else
+                f(qsizetype(i), fields ? fields[e.row].nid : rows->fields(e.row).nid);
+        }
+    }
     bool isDirectory(qsizetype i) const;
     QString name(qsizetype i) const;
     // The record at i when one exists already (a single record, or a listed row asked for before);
@@ -167,10 +191,23 @@ public:
     // session's order; removing rows keeps an order, adding rows forgets it.
     int sortedBy() const { return m_sortedBy; }
     void setSortedBy(int sortMode) { m_sortedBy = sortMode; }
+    // What an order compares: a made record answers for itself, since it may have changed.
+    struct RowKey {
+        const CloudFileInfo* record = nullptr;
+        bool dir = false;
+        qint32 mtime = 0;
+        qint64 nid = 0;
+        QByteArrayView key;
+        QByteArrayView name;
+    };
+    // The key of a record (which must outlive it) for compareRow.
+    static RowKey keyOf(const CloudFileInfo& record, int sortMode);
     // Compares two rows like CloudFileInfo::compareBySortMode, without making records.
     int compareRows(qsizetype a, qsizetype b, int sortMode) const;
     // Compares a row with a record like CloudFileInfo::compareBySortMode (row first).
     int compareRow(qsizetype a, const CloudFileInfo& b, int sortMode) const;
+    // The same with the record's key made once, for many comparisons with one record.
+    int compareRow(qsizetype a, const RowKey& b, int sortMode) const;
     // Orders the rows by less(a, b) on row indexes of the list as it stands, stably.
     template <class Less> void stableSortRows(Less less) {
         std::vector<quint32> order(m_entries.size());
@@ -186,6 +223,10 @@ public:
     // Inserts records at sorted positions: `at[k]` is where records[k] goes counted in the list
     // as it stands (non-decreasing). Answers the new rows of the records.
     std::vector<qsizetype> insertSorted(const QList<CloudFileInfoPtr>& records,
+                                        const std::vector<qsizetype>& at);
+    // The same for `count` records handed out by record(k), without a list of them first.
+    std::vector<qsizetype> insertSorted(qsizetype count,
+                                        const std::function<CloudFileInfoPtr(qsizetype)>& record,
                                         const std::vector<qsizetype>& at);
 
     class const_iterator {
@@ -221,11 +262,10 @@ public:
     const_iterator cend() const { return end(); }
 
 private:
-    struct RowKey;
     RowKey rowKey(qsizetype i, bool byName) const;
     static int compareKeys(const RowKey& x, const RowKey& y, int sortMode);
     quint32 sourceIndex(const std::shared_ptr<const nubo::ListedRows>& rows);
-    Entry single(const CloudFileInfoPtr& record);
+    Entry single(CloudFileInfoPtr record);
     void dropUnusedSingles();
 
     std::vector<Entry> m_entries;

@@ -60,9 +60,15 @@ bool SyncOperationQueue::add(std::shared_ptr<SyncOperation> op) {
         n = m_queue.size() + (m_current ? 1 : 0);
         listener = m_listener;
     }
-    m_cv.notify_all();
+    // Reported before the operation may start: a "queued" that overtook the running and done
+    // reports would leave the interface saying "preparing" for ever.
     if (listener.stateChange)
         listener.stateChange(kSyncStateQueued, n, op->type());
+    {
+        std::lock_guard<std::mutex> l(m_mutex);
+        op->m_announced = true;
+    }
+    m_cv.notify_all();
     return true;
 }
 
@@ -133,7 +139,7 @@ void SyncOperationQueue::loop() {
         quint64 n = 0;
         {
             std::unique_lock<std::mutex> l(m_mutex);
-            m_cv.wait(l, [&] { return m_quit || !m_queue.empty(); });
+            m_cv.wait(l, [&] { return m_quit || (!m_queue.empty() && m_queue.front()->m_announced); });
             if (m_quit)
                 return;
             op = m_queue.front();

@@ -59,6 +59,8 @@ private:
     QString m_name;
     int m_type;
     SyncOperationQueue* m_queue = nullptr;
+    // Set once its "queued" report went out; the queue's thread does not start it before.
+    bool m_announced = false;
     // Shared by the operations of one request (see addTogether), so that "apply to all" covers
     // every item the user chose, not only the one the question was about.
     std::shared_ptr<SyncAllAnswers> m_all = std::make_shared<SyncAllAnswers>();

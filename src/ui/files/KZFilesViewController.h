@@ -34,6 +34,7 @@
 #include <QSet>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "shell/KZButton.h"
 
@@ -45,6 +46,7 @@ using KZFileListSortMode = qint32;
 // lists a folder itself: it sends navigation commands to the session proxy and shows the answers.
 class KZAlertController;
 class KZNewFolderNameGenerator;
+class KZChangeBatch;
 
 class KZFilesViewController : public KZBaseViewController,
                               public KZFilesPage,
@@ -244,11 +246,13 @@ public:
     bool isRefreshing() const { return m_refreshing; }
     KZButton* refreshButton() const { return m_refreshButton; }
     void resetNodeIndex();
-    void getDeletedNodesIndexs(kit::IndexSet& deleted, QList<CloudFileInfoPtr>& additional,
-                               const QList<CloudFileInfoPtr>& increased);
+    // The rows of the changed nodes that leave (removed, or replaced by their new record), and
+    // the changes to add (indexes into the batch).
+    void getDeletedNodesIndexs(kit::IndexSet& deleted, std::vector<qsizetype>& additional,
+                               KZChangeBatch& batch);
     void removeDeletedIncrNodesAtIndexs(const kit::IndexSet& indexes);
-    // Places the records among the sorted rows; answers their new rows.
-    kit::IndexSet mergeSortedRows(QList<CloudFileInfoPtr> additional);
+    // Places the batch's additions among the sorted rows; answers their new rows.
+    kit::IndexSet mergeSortedRows(const KZChangeBatch& batch, const std::vector<qsizetype>& additional);
     void scanFileNameForCreateDir();
     void insertLocalCreatingFile();
     void makeLocalFileFocus();
@@ -527,7 +531,8 @@ private:
     CloudFileInfoPtr m_fileInfo;
     CloudFileList m_files;
     QList<CloudFileInfoPtr> m_selectedFiles;
-    QHash<qint64, int> m_nodeIndexs; // node id to row: of the changed nodes during a merge, or of all
+    // Node id to row: of the changed nodes during a merge (-1: not a row), or of all rows.
+    QHash<qint64, int> m_nodeIndexs;
     QHash<QString, float> m_tableViewOffsets;
     QHash<QString, float> m_collectionViewOffsets;
     QList<std::shared_ptr<KZLocalFileInfo>> m_creatingFiles;

@@ -6,6 +6,7 @@
 #include "foundation/Dispatch.h"
 #include "shell/KZButton.h"
 #include "shell/KZToast.h"
+#include "ui/files/KZChangeBatch.h"
 #include "ui/files/KZFileInfoCell.h"
 #include "ui/files/KZFileListSort.h"
 #include "ui/files/KZNewFolderNameGenerator.h"
@@ -13,6 +14,8 @@
 
 #include <QSet>
 #include <algorithm>
+#include <bit>
+#include <vector>
 
 namespace {
 constexpr double kReplyToastDelay = 0.1;
@@ -76,86 +79,43 @@ void KZFilesViewController::didKZSessionIncrNodeChanged(KZAbstractSession*, qint
     if (nid != m_fileInfo->nid())
         return;
 
+    KZChangeBatch batch(children, m_fileListSortMode);
     kit::IndexSet deleted;
-    QList<CloudFileInfoPtr> additional;
-    getDeletedNodesIndexs(deleted, additional, children);
+    std::vector<qsizetype> additional;
+    getDeletedNodesIndexs(deleted, additional, batch);
     removeDeletedIncrNodesAtIndexs(deleted);
-    insertRowsAtIndexs(mergeSortedRows(additional));
+    insertRowsAtIndexs(mergeSortedRows(batch, additional));
     refreshToolbarItemState();
     refreshHomeToolBarMessage();
     refreshTableHeaderViewState();
 }
 
-namespace {
-
-// The records in the mode's order, stably. The sort compares small copies (the kind, then the
-// first 16 bytes of the name key or the time) and reads the records only on a tie.
-QList<CloudFileInfoPtr> sortedRecords(const QList<CloudFileInfoPtr>& records, int mode) {
-    struct Item {
-        quint64 hi = 0;
-        quint64 lo = 0;
-        qsizetype index = 0;
-        bool dir = false;
-    };
-    const bool byName = mode == 0 || mode == 1;
-    const bool descending = mode != 0 && mode != 2;
-    std::vector<Item> items(size_t(records.size()));
-    for (qsizetype i = 0; i < records.size(); ++i) {
-        const CloudFileInfo& f = *records.at(i);
-        Item& it = items[size_t(i)];
-        it.index = i;
-        it.dir = f.isDirectory();
-        if (byName) {
-            const QByteArray& k = f.nameSortKey();
-            for (qsizetype b = 0; b < 16; ++b) {
-                const quint64 c = b < k.size() ? quint8(k[b]) : 0;
-                (b < 8 ? it.hi : it.lo) = ((b < 8 ? it.hi : it.lo) << 8) | c;
-            }
-        } else {
-            it.hi = quint64(qint64(f.m_fmtime()) + (qint64(1) << 32));
-        }
-    }
-    std::stable_sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
-        if (a.dir != b.dir)
-            return a.dir;
-        const Item& x = descending ? b : a;
-        const Item& y = descending ? a : b;
-        if (x.hi != y.hi)
-            return x.hi < y.hi;
-        if (x.lo != y.lo)
-            return x.lo < y.lo;
-        return byName && records.at(a.index)->compareBySortMode(*records.at(b.index), mode) < 0;
-    });
-    QList<CloudFileInfoPtr> out;
-    out.reserve(records.size());
-    for (const Item& it : items)
-        out.append(records.at(it.index));
-    return out;
-}
-
-} // namespace
-
 // The rows stay sorted: the additions are sorted alone and each is placed by a binary search
 // among the rows, which gives the order of appending them and sorting everything without
 // reading (or making records of) the rows in between.
-kit::IndexSet KZFilesViewController::mergeSortedRows(QList<CloudFileInfoPtr> additional) {
+kit::IndexSet KZFilesViewController::mergeSortedRows(const KZChangeBatch& batch,
+                                                     const std::vector<qsizetype>& additional) {
     kit::IndexSet inserted;
-    if (additional.isEmpty())
+    if (additional.empty())
         return inserted;
     const int mode = m_fileListSortMode;
     // Neither side holds placeholder rows past the leading ones, so nodes compare directly.
-    additional = sortedRecords(additional, mode);
+    const std::vector<qsizetype> order = batch.sorted(additional);
     qsizetype lead = 0;
     while (lead < m_files.size() && KZLocalFileInfo::isLocal(m_files.made(lead)))
         ++lead;
     // Each addition goes after the rows that do not sort after it, as a merge puts them. The
     // additions are in order, so each search gallops on from the last one's place.
     std::vector<qsizetype> at;
-    at.reserve(size_t(additional.size()));
+    at.reserve(order.size());
     const qsizetype rows = m_files.size();
     qsizetype from = lead;
-    for (const CloudFileInfoPtr& f : std::as_const(additional)) {
-        const auto after = [&](qsizetype row) { return m_files.compareRow(row, *f, mode) > 0; };
+    for (size_t k = 0; k < order.size(); ++k) {
+        // The keys lie scattered over the records: fetched a few ahead, so that the misses overlap.
+        if (k + 4 < order.size())
+            __builtin_prefetch(batch.key(order[k + 4]).key.data());
+        const CloudFileList::RowKey& key = batch.key(order[k]);
+        const auto after = [&](qsizetype row) { return m_files.compareRow(row, key, mode) > 0; };
         qsizetype lo = from, hi = from, step = 1;
         while (hi < rows && !after(hi)) {
             lo = hi + 1;
@@ -173,10 +133,12 @@ kit::IndexSet KZFilesViewController::mergeSortedRows(QList<CloudFileInfoPtr> add
         at.push_back(lo);
         from = lo;
     }
-    const int order = m_files.sortedBy();
-    for (qsizetype row : m_files.insertSorted(additional, at))
+    const int sortedBy = m_files.sortedBy();
+    const auto placed = m_files.insertSorted(
+        qsizetype(order.size()), [&](qsizetype k) { return batch.record(order[size_t(k)]); }, at);
+    for (qsizetype row : placed)
         inserted.add(int(row));
-    m_files.setSortedBy(order);
+    m_files.setSortedBy(sortedBy);
     return inserted;
 }
 
@@ -188,46 +150,28 @@ void KZFilesViewController::resetNodeIndex() {
             m_nodeIndexs.insert(m_files.nid(i), i);
 }
 
-void KZFilesViewController::getDeletedNodesIndexs(kit::IndexSet& deleted, QList<CloudFileInfoPtr>& additional,
-                                                  const QList<CloudFileInfoPtr>& increased) {
-    // Only the rows of the changed nodes are looked up: one pass over the rows' node ids against
-    // the changes, instead of indexing every row of a big folder for a few changes. A bit per
-    // hashed id turns most rows away before the hash is asked.
+void KZFilesViewController::getDeletedNodesIndexs(kit::IndexSet& deleted, std::vector<qsizetype>& additional,
+                                                  KZChangeBatch& batch) {
+    // Only the rows of the changed nodes are looked up, in one pass over the rows' node ids,
+    // instead of indexing every row of a big folder for a few changes.
     m_nodeIndexs.clear();
-    m_nodeIndexs.reserve(increased.size());
-    std::vector<quint64> maybe(size_t(increased.size()) / 8 + 1); // about 8 bits per change
-    const size_t bits = maybe.size() * 64;
-    const auto bit = [bits](qint64 nid) { return size_t(quint64(nid) * 0x9e3779b97f4a7c15ull >> 17) % bits; };
-    for (const CloudFileInfoPtr& node : increased)
-        if (node) {
-            m_nodeIndexs.insert(node->nid(), -1);
-            maybe[bit(node->nid()) / 64] |= quint64(1) << (bit(node->nid()) % 64);
-        }
-    for (int i = 0; i < m_files.size(); ++i) {
-        const qint64 nid = m_files.nid(i);
-        if (!(maybe[bit(nid) / 64] >> (bit(nid) % 64) & 1))
-            continue;
-        if (auto it = m_nodeIndexs.find(nid);
-            it != m_nodeIndexs.end() && !KZLocalFileInfo::isLocal(m_files.made(i)))
-            *it = i;
-    }
-    m_nodeIndexs.removeIf([](const QHash<qint64, int>::iterator it) { return it.value() < 0; });
-    QList<int> removal;
-    for (const CloudFileInfoPtr& node : increased) {
-        if (!node)
-            continue;
-        const auto row = m_nodeIndexs.constFind(node->nid());
-        const bool present = row != m_nodeIndexs.constEnd();
-        if (!node->isDeleted()) {
-            if (present) {
-                // Only a row whose record was made can carry a selection.
-                const CloudFileInfo* old = m_files.made(*row);
-                node->setSelected(old && old->selected());
-                removal.append(*row);
-            } else if (node->isDirectory()) {
+    batch.findRows(m_files);
+    std::vector<quint64> removal(size_t(m_files.size()) / 64 + 1);
+    const auto remove = [&removal](qsizetype row) { removal[size_t(row) / 64] |= quint64(1) << (row % 64); };
+    // Offsets are kept for few folders: most merges have none to drop.
+    const bool offsets = !m_tableViewOffsets.isEmpty() || !m_collectionViewOffsets.isEmpty();
+    additional.reserve(size_t(batch.size()));
+    for (qsizetype c = 0; c < batch.size(); ++c) {
+        const CloudFileInfoPtr& node = batch.record(c);
+        const KZChangeBatch::Row& found = batch.rowOf(c);
+        if (!batch.isDeleted(c)) {
+            if (found.row >= 0) {
+                node->setSelected(found.selected);
+                remove(found.row);
+            } else if (batch.isDirectory(c)) {
                 m_folderNameGenerator->addSuffixIndex({node});
             }
-            additional.append(node);
+            additional.push_back(c);
             // The real folder takes the place of its placeholder.
             for (qsizetype i = m_creatingFiles.size() - 1; i >= 0; --i) {
                 const auto& local = m_creatingFiles.at(i);
@@ -235,22 +179,25 @@ void KZFilesViewController::getDeletedNodesIndexs(kit::IndexSet& deleted, QList<
                     continue;
                 const qsizetype at = m_files.indexOf(local.get());
                 if (at >= 0)
-                    removal.append(int(at));
+                    remove(at);
                 m_creatingFiles.removeAt(i);
             }
-        } else if (present) {
-            removal.append(*row);
-            if (m_files.isDirectory(*row))
-                m_folderNameGenerator->deleteSuffixIndex({m_files.at(*row)});
-            const QString key = offsetKey(node->nid());
-            m_tableViewOffsets.remove(key);
-            m_collectionViewOffsets.remove(key);
+        } else if (found.row >= 0) {
+            remove(found.row);
+            // The generator learns only from folders of its base name: no other row's record is
+            // made for it.
+            if (found.dir && m_files.name(found.row).startsWith(KZNewFolderNameGenerator::kBaseName))
+                m_folderNameGenerator->deleteSuffixIndex({m_files.at(found.row)});
+            if (offsets) {
+                const QString key = offsetKey(node->nid());
+                m_tableViewOffsets.remove(key);
+                m_collectionViewOffsets.remove(key);
+            }
         }
     }
-    std::sort(removal.begin(), removal.end());
-    removal.erase(std::unique(removal.begin(), removal.end()), removal.end());
-    for (int i : std::as_const(removal))
-        deleted.add(i);
+    for (size_t w = 0; w < removal.size(); ++w)
+        for (quint64 bits = removal[w]; bits; bits &= bits - 1)
+            deleted.add(int(w * 64 + size_t(std::countr_zero(bits))));
 }
 
 void KZFilesViewController::removeDeletedIncrNodesAtIndexs(const kit::IndexSet& indexes) {

@@ -72,7 +72,7 @@ void KZFilesViewController::insertRowsAtIndexs(const kit::IndexSet& indexes) {
     const int count = int(m_files.size());
     kit::IndexSet flagged;
     indexes.intersectedWithRange(0, count).forEach([this, &flagged](int i) {
-        if (m_files.at(i)->selected())
+        if (const CloudFileInfo* f = m_files.made(i); f && f->selected())
             flagged.add(i);
     });
     if (filesContainerStyle() == KZFileListStyleGrid) {
