@@ -70,12 +70,22 @@ void CommitGroup::writeRows(const std::vector<Pending*>& group, const BWError& s
             p->result = synced;
         return;
     }
-    Database::Transaction t(m_db);
-    if (t.error()) {
+    // The rows commit without waiting for the disk, and the wait comes after the connection is
+    // free again: the other uploads' calls need not queue behind the disk.
+    BWError broken = commitRows(group);
+    if (!broken)
+        broken = m_db.syncCommitted();
+    if (broken) {
         for (Pending* p : group)
-            p->result = storageFailure(t.error());
-        return;
+            if (!p->result)
+                p->result = storageFailure(broken);
     }
+}
+
+BWError CommitGroup::commitRows(const std::vector<Pending*>& group) {
+    Database::Transaction t(m_db, Database::Transaction::Sync::Unsynced);
+    if (t.error())
+        return t.error();
     // Each commit in a savepoint of its own, so that one refused undoes only its own rows. When
     // a savepoint cannot be undone or ended, the transaction may be gone with it: the whole
     // group fails and nothing of it is kept.
@@ -91,13 +101,7 @@ void CommitGroup::writeRows(const std::vector<Pending*>& group, const BWError& s
         if (!broken)
             broken = m_db.exec(QStringLiteral("RELEASE one_commit"));
     }
-    if (!broken)
-        broken = t.commit();
-    if (broken) {
-        for (Pending* p : group)
-            if (!p->result)
-                p->result = storageFailure(broken);
-    }
+    return broken ? broken : t.commit();
 }
 
 } // namespace nubo

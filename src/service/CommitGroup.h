@@ -15,8 +15,9 @@ class Database;
 
 // Commits that must reach the disk, grouped: while one group is being made durable, the commits
 // that arrive wait, and the next of them to run takes all that are waiting as one group. A group
-// syncs the blocks of all its commits at once, then writes their rows in one transaction whose
-// commit waits for the disk; the next group may sync its blocks meanwhile. Each caller returns
+// syncs the blocks of all its commits at once, then writes their rows in one transaction and
+// waits for the disk after the connection is free again; the next group may sync its blocks
+// meanwhile. Each caller returns
 // only after its own rows are durable; a commit that fails leaves the others of its group
 // unharmed.
 class CommitGroup {
@@ -43,6 +44,8 @@ private:
     };
     BWError syncBlocks(const std::vector<Pending*>& group);
     void writeRows(const std::vector<Pending*>& group, const BWError& synced);
+    // The group's rows in one transaction, committed without waiting for the disk.
+    BWError commitRows(const std::vector<Pending*>& group);
 
     Database& m_db;
     BlobStore& m_blobs;

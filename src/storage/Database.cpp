@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <atomic>
+#include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sqlite3.h>
 #include <unistd.h>
@@ -182,7 +184,12 @@ Result<std::unique_ptr<Database>> Database::open(const QString& path, const Opti
     sqlite3_busy_timeout(handle, options.busyTimeoutMs);
     sqlite3_extended_result_codes(handle, 1);
 
-    BWError err = db->exec(QStringLiteral("PRAGMA journal_mode=WAL"));
+    BWError err;
+    {
+        Query mode = db->query(QStringLiteral("PRAGMA journal_mode=WAL"));
+        db->m_wal = mode.next() && mode.text(0).compare(QLatin1String("wal"), Qt::CaseInsensitive) == 0;
+        err = mode.error();
+    }
     db->m_fullSync = options.durability == Durability::Full;
     if (!err) {
         err = db->exec(options.durability == Durability::Full ? QStringLiteral("PRAGMA synchronous=FULL")
@@ -359,6 +366,31 @@ qint64 Database::lastInsertId() {
 int Database::changes() {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
     return sqlite3_changes(m_handle);
+}
+
+BWError Database::syncCommitted() {
+    // In WAL mode every commit is in the log until a checkpoint copies it back, and a checkpoint
+    // syncs the log before and the database file after: syncing the log suffices. A rollback
+    // journal commits by removing the journal, so the folder is synced with the file.
+    QList<QString> files;
+    if (m_wal)
+        files = {m_path + QStringLiteral("-wal")};
+    else
+        files = {m_path, QFileInfo(m_path).absolutePath()};
+    for (const QString& file : files) {
+        const int fd = ::open(QFile::encodeName(file).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0 && errno == ENOENT && m_wal)
+            continue; // the log was checkpointed and removed: its commits are in the synced file
+        const bool ok = fd >= 0 && ::fdatasync(fd) == 0;
+        const int cause = errno;
+        if (fd >= 0)
+            ::close(fd);
+        if (!ok)
+            return storageError(
+                kStorageErrorSql,
+                QStringLiteral("无法写入磁盘：%1 (%2)").arg(file, QString::fromLocal8Bit(strerror(cause))));
+    }
+    return {};
 }
 
 // ---- Transaction

@@ -144,6 +144,11 @@ public:
         BWError m_error;
     };
 
+    // Makes every transaction committed so far durable without taking the connection's lock: a
+    // writer may commit unsynced under the lock and wait for the disk outside it, while other
+    // threads go on using the connection.
+    BWError syncCommitted();
+
     BWError lastError(const QString& what) const;
     // Makes the database file and its -wal/-shm companions private (0600).
     void protectFiles() const;
@@ -157,6 +162,7 @@ private:
     QString m_attachName;
     std::recursive_mutex m_mutex;
     bool m_fullSync = false;
+    bool m_wal = false; // the journal is a write-ahead log
     std::unordered_map<std::string, sqlite3_stmt*> m_cache;
 };
 

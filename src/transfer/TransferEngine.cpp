@@ -77,6 +77,7 @@ void TransferEngine::stopWorkers() {
     const auto stopAll = [this] {
         NotificationCenter::defaultCenter().removeObserver(m_context);
         m_closing = true;
+        flushRecords();
         for (auto& j : m_jobs)
             if (j->stop)
                 j->stop->store(true);
@@ -140,6 +141,7 @@ BWError TransferEngine::signIn(std::shared_ptr<CloudService> service, const QStr
 
 void TransferEngine::signOut() {
     NUBO_ASSERT_BACKGROUND_THREAD();
+    flushRecords();
     for (auto& j : m_jobs) {
         j->removed = true;
         if (j->stop)
@@ -148,6 +150,7 @@ void TransferEngine::signOut() {
     waitForPool(m_pool);
     const bool had = !m_jobs.isEmpty();
     m_jobs.clear();
+    m_scanFrom = 0;
     m_index.clear();
     m_table.reset();
     m_db.reset();
@@ -162,13 +165,42 @@ EngineJobPtr TransferEngine::find(const QString& key) const {
 }
 
 void TransferEngine::save(EngineJob& j) {
-    if (m_table)
+    if (!m_table)
+        return;
+    if (j.rec.id <= 0) {
         warnIfFailed(lcTransfer(), m_table->save(j.rec), "recording a job");
+        return;
+    }
+    m_unsaved.insert(j.rec.id, j.rec);
+    queueFlush();
+}
+
+void TransferEngine::queueFlush() {
+    if (m_flushQueued)
+        return;
+    m_flushQueued = true;
+    runOn(m_context, [this] { flushRecords(); });
+}
+
+void TransferEngine::flushRecords() {
+    m_flushQueued = false;
+    if (!m_table || (m_unsaved.isEmpty() && m_uncleared.isEmpty()))
+        return;
+    auto unsaved = std::exchange(m_unsaved, {});
+    const auto uncleared = std::exchange(m_uncleared, {});
+    Database::Transaction t(*m_db);
+    for (TransferJobRecord& rec : unsaved)
+        warnIfFailed(lcTransfer(), m_table->save(rec), "recording a job");
+    for (qint64 id : uncleared)
+        warnIfFailed(lcTransfer(), m_table->clearBlocks(id), "clearing a finished job's blocks");
+    warnIfFailed(lcTransfer(), t.commit(), "recording the jobs");
 }
 
 void TransferEngine::setStatus(EngineJob& j, int status, int reason) {
     countMove(j.rec.status, status);
     j.rec.status = status;
+    if (status == KZTransportJobStatusWaiting)
+        m_scanFrom = 0; // it may lie before the first job that schedule() looks at
     j.rec.pausedReason = status == KZTransportJobStatusPaused ? reason : KZTransportPausedReasonNone;
     if (status != KZTransportJobStatusRunning)
         j.speed = 0;
@@ -213,6 +245,7 @@ QList<TransferEngine::JobView> TransferEngine::addJobs(QList<TransferJobRecord> 
     QList<JobView> added;
     if (!m_table)
         return added;
+    flushRecords();
     // A finished job of the same key gives way to the new one.
     for (const TransferJobRecord& rec : records) {
         EngineJobPtr old = find(rec.path);
@@ -220,6 +253,7 @@ QList<TransferEngine::JobView> TransferEngine::addJobs(QList<TransferJobRecord> 
             continue;
         warnIfFailed(lcTransfer(), m_table->remove(old->rec.id), "removing a finished job");
         m_jobs.removeOne(old);
+        m_scanFrom = 0;
         m_index.remove(old->rec.path);
         old->removed = true;
         old->rec.status = KZTransportJobStatusCancelled;
@@ -255,6 +289,7 @@ QList<TransferEngine::JobView> TransferEngine::addJobs(QList<TransferJobRecord> 
             m_jobs.removeOne(j);
             m_index.remove(j->rec.path);
         }
+        m_scanFrom = 0;
         made.clear();
     }
     for (const EngineJobPtr& j : made)
@@ -273,19 +308,22 @@ void TransferEngine::schedule() {
     if (m_networkPaused || !m_table || m_closing)
         return;
     int running = runningCount();
-    for (const auto& j : m_jobs) {
-        if (running >= kMaxRunningSmall)
-            break;
-        if (j->rec.status != KZTransportJobStatusWaiting)
-            continue;
-        // In adding order: a job that must wait for room holds back the ones after it.
-        if (!hasRoom(*j, running))
-            break;
-        setStatus(*j, KZTransportJobStatusRunning);
-        launch(j);
-        emitJob(Event::Changed, *j);
-        postTransportCount();
-        ++running;
+    // The jobs before m_scanFrom wait for nothing: thousands of finished jobs are not walked
+    // again each time one more finishes.
+    for (qsizetype i = m_scanFrom; i < m_jobs.size() && running < kMaxRunningSmall; ++i) {
+        const EngineJobPtr j = m_jobs[i];
+        if (j->rec.status == KZTransportJobStatusWaiting) {
+            // In adding order: a job that must wait for room holds back the ones after it.
+            if (!hasRoom(*j, running))
+                break;
+            setStatus(*j, KZTransportJobStatusRunning);
+            launch(j);
+            emitJob(Event::Changed, *j);
+            postTransportCount();
+            ++running;
+        }
+        if (m_scanFrom == i && j->rec.status != KZTransportJobStatusWaiting)
+            ++m_scanFrom;
     }
 }
 
@@ -400,8 +438,10 @@ void TransferEngine::workerDone(const EngineJobPtr& j, quint64 gen, const BWErro
         j->progress = 1;
         j->rec.finishedTime = quint32(QDateTime::currentSecsSinceEpoch());
         setStatus(*j, KZTransportJobStatusFinished);
-        if (m_table)
-            warnIfFailed(lcTransfer(), m_table->clearBlocks(j->rec.id), "clearing a finished job's blocks");
+        if (m_table) {
+            m_uncleared.append(j->rec.id);
+            queueFlush();
+        }
         jobFinished(j->rec);
         emitJob(Event::Finished, *j);
         postTransportCount();
@@ -483,9 +523,12 @@ void TransferEngine::cancelJob(const EngineJobPtr& j) {
     stopWorker(*j);
     m_jobs.removeOne(j);
     m_index.remove(j->rec.path);
+    m_scanFrom = 0;
     j->removed = true;
-    if (m_table)
+    if (m_table) {
+        flushRecords();
         warnIfFailed(lcTransfer(), m_table->remove(j->rec.id), "removing a cancelled job");
+    }
     countMove(j->rec.status, -1); // out of the list
     j->rec.status = KZTransportJobStatusCancelled;
     if (!finished && !j->workerBusy)
@@ -542,8 +585,10 @@ void TransferEngine::cancelFinishedAll() {
     NUBO_ASSERT_BACKGROUND_THREAD();
     if (!m_table)
         return;
+    flushRecords();
     warnIfFailed(lcTransfer(), m_table->removeFinished(), "removing the finished jobs");
     const int before = int(m_jobs.size());
+    m_scanFrom = 0;
     m_jobs.removeIf([this](const EngineJobPtr& j) {
         j->removed = j->rec.status == KZTransportJobStatusFinished;
         if (j->removed)

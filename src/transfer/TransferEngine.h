@@ -68,7 +68,7 @@ public:
     // Jobs of at most one block may run beyond that limit, up to this many in all: each spends
     // most of its time waiting for its commit to reach the disk, and commits that wait together
     // reach it in one flush.
-    static constexpr int kMaxRunningSmall = 32;
+    static constexpr int kMaxRunningSmall = 128;
 
     enum class Event { Added, Changed, Finished, Cancelled, Error, Reset };
     struct JobView {
@@ -145,7 +145,12 @@ private:
     EngineJobPtr find(const QString& key) const;
     JobView view(const EngineJob& j) const { return {j.rec, j.progress, j.speed}; }
     void setStatus(EngineJob& j, int status, int reason = KZTransportPausedReasonNone);
+    // Records the job's changes; they are written together with the others of this turn of the
+    // event loop, in one transaction.
     void save(EngineJob& j);
+    void queueFlush();
+    // Writes the changes recorded so far; called before anything else writes to the job table.
+    void flushRecords();
     void emitEvent(Event e, const QList<JobView>& jobs);
     void emitJob(Event e, EngineJob& j) { emitEvent(e, {view(j)}); }
     int runningCount() const;
@@ -172,6 +177,10 @@ private:
     std::unique_ptr<TransferJobTable> m_table;
     QList<EngineJobPtr> m_jobs;           // in adding order
     QHash<QString, EngineJobPtr> m_index; // the same jobs by key
+    qsizetype m_scanFrom = 0;             // no job before this index in m_jobs is waiting
+    QHash<qint64, TransferJobRecord> m_unsaved; // by id: the latest record of each changed job
+    QList<qint64> m_uncleared;                  // finished jobs whose block rows are to go
+    bool m_flushQueued = false;
     QThreadPool m_pool;
     std::unique_ptr<BackgroundContext> m_ownContext;
     QObject* m_context = nullptr; // m_ownContext's object: queued calls and timers

@@ -503,3 +503,42 @@ TEST_F(TransferTest, ADownloadFailingMidwayStopsCleanlyAndResumes) {
     ASSERT_TRUE(waitUntil([&] { return downloadStatus(path) == KZTransportJobStatusFinished; }));
     EXPECT_EQ(readLocal(path), big);
 }
+
+TEST_F(TransferTest, JobRecordsWrittenATurnAtATimeStillFollowEveryChange) {
+    svc.mkdir(QStringLiteral("/up"));
+    QList<TransferJobRecord> done, held;
+    for (int i = 0; i < 6; ++i) {
+        const QString name = QStringLiteral("f%1").arg(i);
+        (i < 4 ? done : held)
+            << KZUploadMgr::makeJob(writeLocal(name, ServiceFixture::randomBytes(100 + i, quint32(i + 1))),
+                                    QStringLiteral("/up/") + name, 100 + i, false);
+    }
+    TransferEngine& e = KZUploadMgr::shared();
+    addUploads(done);
+    // The finishes are taken in on this thread, and the finished list is cleared in the same
+    // turn: records written later must not bring the cleared jobs back.
+    KZBackgroundThread::shared().runAndWait([&] {
+        QDeadlineTimer deadline(15000);
+        while (e.count(KZTransportJobStatusFinished) < 4 && !deadline.hasExpired())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        e.cancelFinishedAll();
+    });
+    ASSERT_EQ(e.count(KZTransportJobStatusFinished), 0);
+
+    // Jobs paused in the same turn as the sign-out are recorded paused.
+    NetworkMonitor::getInstance()->setNetworkPausedForTesting(true);
+    addUploads(held);
+    KZBackgroundThread::shared().runAndWait([&] {
+        e.pauseAll();
+        e.signOut();
+    });
+    NetworkMonitor::getInstance()->setNetworkPausedForTesting(false);
+    ASSERT_FALSE(signInTransfers(svc.shared(), dbPath));
+    int paused = 0, others = 0;
+    KZBackgroundThread::shared().runAndWait([&] {
+        for (const auto& j : e.jobs())
+            ++(j.rec.status == KZTransportJobStatusPaused ? paused : others);
+    });
+    EXPECT_EQ(paused, 2);
+    EXPECT_EQ(others, 0);
+}
