@@ -176,7 +176,7 @@ void CollectionView::deleteItems(const QList<IndexPath>& paths) {
     const IndexSet items = itemsOf(paths).intersectedWithRange(0, m_selection.count());
     if (items.isEmpty())
         return;
-    for (int i : items.toList())
+    for (int i : displayedAmong(m_displayed, items))
         removeDisplayed(i);
     moveKeys(m_displayed, SelectionModel::RemoveMap(items, m_selection.count()));
     m_selection.remove(items);

@@ -51,6 +51,17 @@ template <class V, class Map> void moveKeys(std::map<int, V>& displayed, Map map
     displayed.swap(moved);
 }
 
+// The displayed indexes among `indexes`, ascending: a batch of thousands looks only at the views
+// on screen.
+template <class V>
+std::vector<int> displayedAmong(const std::map<int, V>& displayed, const IndexSet& indexes) {
+    std::vector<int> out;
+    for (const auto& [index, view] : displayed)
+        if (indexes.contains(index))
+            out.push_back(index);
+    return out;
+}
+
 // Takes the displayed view at `index` out of `displayed`; null when there is none.
 template <class V> V* takeDisplayed(std::map<int, V*>& displayed, int index) {
     auto it = displayed.find(index);

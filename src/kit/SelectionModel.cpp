@@ -34,15 +34,26 @@ int SelectionModel::InsertMap::operator()(int old) {
 }
 
 SelectionModel::RemoveMap::RemoveMap(const IndexSet& indexes, int count)
-    : m_removed(indexes.intersectedWithRange(0, count)), m_list(m_removed.toList()),
-      m_count(count - int(m_list.size())) {}
+    : m_removed(indexes.intersectedWithRange(0, count)), m_count(count - m_removed.count()) {}
 
 int SelectionModel::RemoveMap::operator()(int old) {
-    while (m_next < m_list.size() && m_list[m_next] < old)
+    const auto& ranges = m_removed.ranges();
+    while (m_next < ranges.size() && ranges[m_next].second <= old) {
+        m_below += ranges[m_next].second - ranges[m_next].first;
         ++m_next;
-    if (m_next < m_list.size() && m_list[m_next] == old)
+    }
+    if (m_next < ranges.size() && ranges[m_next].first <= old)
         return -1;
-    return old - int(m_next);
+    return old - m_below;
+}
+
+std::vector<int*> SelectionModel::marks() {
+    std::vector<int*> out;
+    for (int* i : {&m_anchor, &m_cursor, &m_pending})
+        if (*i >= 0)
+            out.push_back(i);
+    std::sort(out.begin(), out.end(), [](const int* a, const int* b) { return *a < *b; });
+    return out;
 }
 
 SelectionChange SelectionModel::replace(IndexSet next) {
@@ -146,9 +157,9 @@ void SelectionModel::insert(const IndexSet& indexes) {
     InsertMap map(indexes, m_count);
     m_selection.forEach([&](int i) { next.add(map(i)); });
     m_selection = std::move(next);
-    for (int* i : {&m_anchor, &m_cursor, &m_pending})
-        if (*i >= 0)
-            *i = InsertMap(indexes, m_count)(*i);
+    InsertMap marked(indexes, m_count);
+    for (int* i : marks())
+        *i = marked(*i);
     m_count = map.newCount();
 }
 
@@ -166,9 +177,9 @@ bool SelectionModel::remove(const IndexSet& indexes) {
             next.add(to);
     });
     m_selection = std::move(next);
-    for (int* i : {&m_anchor, &m_cursor, &m_pending})
-        if (*i >= 0)
-            *i = RemoveMap(indexes, m_count)(*i);
+    RemoveMap marked(map.removed(), m_count);
+    for (int* i : marks())
+        *i = marked(*i);
     m_count = map.newCount();
     return lost;
 }

@@ -79,23 +79,27 @@ public:
         size_t m_next = 0;
         int m_count = 0;
     };
-    // The same for removing `indexes`: -1 for a removed index.
+    // The same for removing `indexes`: -1 for a removed index. It walks the removed ranges, so a
+    // batch of thousands of rows costs no more than its ranges.
     class RemoveMap {
     public:
         RemoveMap(const IndexSet& indexes, int count);
+        // Ascending calls only.
         int operator()(int old);
         int newCount() const { return m_count; }
         const IndexSet& removed() const { return m_removed; }
 
     private:
         IndexSet m_removed;
-        QList<int> m_list;
-        qsizetype m_next = 0;
+        size_t m_next = 0;
+        int m_below = 0; // removed indexes in the ranges before m_next
         int m_count = 0;
     };
 
 private:
     SelectionChange replace(IndexSet next);
+    // The anchor, cursor and pending press that are set, lowest first: each map is walked once.
+    std::vector<int*> marks();
 
     IndexSet m_selection;
     int m_count = 0;

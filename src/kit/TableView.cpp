@@ -230,8 +230,8 @@ void TableView::removeRows(const IndexSet& rows) {
     const IndexSet removed = rows.intersectedWithRange(0, m_selection.count());
     if (removed.isEmpty())
         return;
-    const QList<int> list = removed.toList();
-    for (auto it = list.crbegin(); it != list.crend(); ++it)
+    const std::vector<int> shown = displayedAmong(m_displayed, removed);
+    for (auto it = shown.crbegin(); it != shown.crend(); ++it)
         removeDisplayed(*it, -1);
     moveKeys(m_displayed, SelectionModel::RemoveMap(removed, m_selection.count()));
     const bool lostSelected = m_selection.remove(removed);

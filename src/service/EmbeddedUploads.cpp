@@ -67,6 +67,16 @@ void forEachParallel(int n, const std::function<void(int)>& fn) {
         h.join();
 }
 
+// Reads block `i` of an upload back from the store.
+UploadProgress::ReadBlock blockReader(BlobStore& blobs, quint64 size, const QStringList& blocks) {
+    return [&blobs, size, blocks](int i) -> Result<QByteArray> {
+        auto bytes = blobs.read(blocks.at(i));
+        if (bytes.ok() && bytes.value.size() != blockSizeAt(size, i))
+            return Result<QByteArray>::failure(corrupt(blocks.at(i)));
+        return bytes;
+    };
+}
+
 struct UploadRow {
     qint64 pid = 0;
     QString name;
@@ -309,12 +319,7 @@ Result<ServiceNode> EmbeddedCloudService::commitUpload(const QString& uploadId, 
     }
     // The whole must also be the file that was declared. Most of it was hashed as the blocks
     // came in; what was not is read back here.
-    auto whole = progress->finish([&](int i) -> Result<QByteArray> {
-        auto bytes = m_blobs->read(row.blocks.at(i));
-        if (bytes.ok() && bytes.value.size() != blockSizeAt(row.size, i))
-            return Result<QByteArray>::failure(corrupt(row.blocks.at(i)));
-        return bytes;
-    });
+    auto whole = progress->finish(blockReader(*m_blobs, row.size, row.blocks));
     if (!whole.ok())
         return R::failure(whole.error);
     if (whole.value != declared)
@@ -396,7 +401,8 @@ Result<std::shared_ptr<UploadProgress>> EmbeddedCloudService::uploadProgress(con
     QMutexLocker lock(&m_progressMutex);
     auto& p = m_progress[uploadId];
     if (!p)
-        p = std::make_shared<UploadProgress>(up.value.size, up.value.blocks);
+        p = std::make_shared<UploadProgress>(up.value.size, up.value.blocks,
+                                             blockReader(*m_blobs, up.value.size, up.value.blocks));
     return {p, {}};
 }
 

@@ -11,6 +11,8 @@ void UploadProgress::add(int index, const QByteArray& bytes) {
         // the caller's bytes do not outlive the call.
         if (index != m_next && m_ahead.size() < kMaxAhead)
             m_ahead.insert(index, QByteArray(bytes.constData(), bytes.size()));
+        else if (index != m_next && m_readBack)
+            m_dropped.insert(index);
         return;
     }
     // This thread folds its own block, then every waiting block that follows on in order. The
@@ -23,16 +25,27 @@ void UploadProgress::add(int index, const QByteArray& bytes) {
         lock.lock();
         ++m_next;
         auto it = m_ahead.find(m_next);
-        if (it == m_ahead.end())
+        if (it != m_ahead.end()) {
+            current = std::move(it.value());
+            m_ahead.erase(it);
+            continue;
+        }
+        // A block that came without room to wait is on disk by now: read back here, the fold
+        // does not stall at it until the commit (which reads whatever is still missing).
+        if (!m_dropped.remove(m_next))
             break;
-        current = std::move(it.value());
-        m_ahead.erase(it);
+        lock.unlock();
+        auto got = m_readBack(m_next);
+        lock.lock();
+        if (!got.ok())
+            break;
+        current = std::move(got.value);
     }
     m_folding = false;
     m_idle.notify_all();
 }
 
-Result<QString> UploadProgress::finish(const std::function<Result<QByteArray>(int)>& read) {
+Result<QString> UploadProgress::finish(const ReadBlock& read) {
     std::unique_lock<std::mutex> lock(m_mutex);
     m_idle.wait(lock, [this] { return !m_folding; });
     while (m_next < m_count) {

@@ -25,9 +25,13 @@ public:
     // Blocks that may wait in memory for their turn (8 MiB per upload).
     static constexpr int kMaxAhead = 16;
 
-    // The upload as it was declared: its size and block hashes (lowercase hex).
-    UploadProgress(quint64 size, QStringList blocks)
-        : m_size(size), m_blocks(std::move(blocks)), m_count(int(m_blocks.size())) {}
+    using ReadBlock = std::function<Result<QByteArray>(int)>;
+
+    // The upload as it was declared: its size and block hashes (lowercase hex). `readBack`, when
+    // given, reads a block that was handed in and not kept, so that the fold goes on past it.
+    UploadProgress(quint64 size, QStringList blocks, ReadBlock readBack = {})
+        : m_size(size), m_blocks(std::move(blocks)), m_count(int(m_blocks.size())),
+          m_readBack(std::move(readBack)) {}
 
     quint64 size() const { return m_size; }
     const QStringList& blocks() const { return m_blocks; }
@@ -36,7 +40,7 @@ public:
     void add(int index, const QByteArray& bytes);
     // Folds the blocks still missing from the hash, taking each that is not held from `read`;
     // the whole content's SHA-1 as hex, or the first read error (the fold can be finished later).
-    Result<QString> finish(const std::function<Result<QByteArray>(int)>& read);
+    Result<QString> finish(const ReadBlock& read);
 
     void markOnDisk(const QString& sha1);
     bool isOnDisk(const QString& sha1) const;
@@ -49,7 +53,9 @@ private:
     std::condition_variable m_idle;
     int m_next = 0;         // the first block not yet folded
     bool m_folding = false; // a thread is hashing outside the lock
+    const ReadBlock m_readBack;
     QMap<int, QByteArray> m_ahead;
+    QSet<int> m_dropped; // handed in ahead of their turn without room to wait: read back
     Sha1 m_hash;
     QString m_result;
     QSet<QString> m_onDisk;

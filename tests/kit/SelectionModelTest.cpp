@@ -1,5 +1,6 @@
 #include "kit/SelectionModel.h"
 
+#include <QRandomGenerator>
 #include <gtest/gtest.h>
 
 using kit::IndexSet;
@@ -213,4 +214,61 @@ TEST(SelectionModel, MapsMoveOldIndexesAsTheSelectionMoves) {
     EXPECT_EQ(remove(2), 1);
     EXPECT_EQ(remove(4), 2);
     EXPECT_EQ(remove.newCount(), 4);
+}
+
+TEST(SelectionModel, LargeBatchesMoveTheSelectionAnchorAndCursorLikeSingleRows) {
+    // Batches of many scattered ranges against the same changes made one row at a time on a
+    // plain list of row identities.
+    for (quint32 seed : {1u, 2u, 3u}) {
+        QRandomGenerator rng(seed);
+        SelectionModel m;
+        m.setAllowsMultiple(true);
+        (void)m.setCount(3000);
+        QList<int> ids;
+        for (int i = 0; i < 3000; ++i)
+            ids.append(i);
+        int nextId = 3000;
+        IndexSet chosen;
+        for (int i = 0; i < 300; ++i)
+            chosen.add(int(rng.bounded(3000)));
+        (void)m.select(chosen, false);
+        (void)m.press(int(rng.bounded(3000)), Qt::ControlModifier); // anchor and cursor
+        for (int round = 0; round < 6; ++round) {
+            const int anchorId = m.anchor() >= 0 ? ids.at(m.anchor()) : -1;
+            QList<int> selected;
+            m.selection().forEach([&](int i) { selected.append(ids.at(i)); });
+
+            IndexSet removed;
+            for (int i = 0; i < 800; ++i)
+                removed.addRange(int(rng.bounded(int(ids.size()))), 1 + int(rng.bounded(3)));
+            removed = removed.intersectedWithRange(0, int(ids.size()));
+            const bool lost = m.remove(removed);
+            bool expectLost = false;
+            for (int i = removed.last(); i >= 0; --i)
+                if (removed.contains(i)) {
+                    expectLost = expectLost || selected.contains(ids.at(i));
+                    ids.removeAt(i);
+                }
+            EXPECT_EQ(lost, expectLost);
+            IndexSet inserted;
+            for (int i = 0; i < 900; ++i)
+                inserted.add(int(rng.bounded(int(ids.size()) + 900)));
+            m.insert(inserted);
+            inserted.forEach([&](int i) { ids.insert(std::min<qsizetype>(i, ids.size()), nextId++); });
+
+            ASSERT_EQ(m.count(), int(ids.size())) << seed << " " << round;
+            QList<int> after;
+            m.selection().forEach([&](int i) { after.append(ids.at(i)); });
+            QList<int> expected;
+            for (int id : selected)
+                if (ids.contains(id))
+                    expected.append(id);
+            std::sort(after.begin(), after.end());
+            std::sort(expected.begin(), expected.end());
+            ASSERT_EQ(after, expected) << seed << " " << round;
+            const int anchorNow = ids.indexOf(anchorId);
+            ASSERT_EQ(m.anchor(), anchorId >= 0 ? int(anchorNow) : -1) << seed << " " << round;
+            ASSERT_EQ(m.cursor(), m.anchor()) << seed << " " << round;
+        }
+    }
 }

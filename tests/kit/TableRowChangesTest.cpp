@@ -81,3 +81,71 @@ TEST(TableRowChanges, BatchesKeepTheSelectionOnItsRows) {
         ASSERT_EQ(selectedIds(*table, ids), expected) << "round " << round;
     }
 }
+
+namespace {
+
+// Rows whose cells are named after the row identity they were made for.
+class NamedRows : public Rows {
+public:
+    QList<int>* ids = nullptr;
+    int removedViews = 0;
+    View* tableViewViewForTableColumn(TableView*, TableColumn*, int row) override {
+        auto* cell = new View;
+        cell->setObjectName(QString::number(ids->at(row)));
+        return cell;
+    }
+    void tableViewDidRemoveRowView(TableView*, TableRowView*, int row) override {
+        if (row < 0)
+            ++removedViews;
+    }
+};
+
+} // namespace
+
+TEST(TableRowChanges, BigBatchesMoveTheShownRowsWithTheirRowsAndDropOnlyTheShownRemovedOnes) {
+    Window window;
+    auto* table = new TableView;
+    window.contentView()->addSubview(table);
+    table->setGeometry(0, 0, 300, 400);
+    table->setRowHeight(20);
+    table->addTableColumn(QStringLiteral("c"), QStringLiteral("C"), 100);
+    QList<int> ids;
+    for (int i = 0; i < 20000; ++i)
+        ids.append(i);
+    NamedRows source;
+    source.ids = &ids;
+    source.rows = int(ids.size());
+    table->setDataSource(&source);
+    table->setDelegate(&source);
+    window.show();
+    table->reloadData();
+
+    QRandomGenerator rng(11);
+    int nextId = int(ids.size());
+    for (int round = 0; round < 5; ++round) {
+        IndexSet removed;
+        for (int i = 0; i < 2000; ++i)
+            removed.add(int(rng.bounded(int(ids.size()))));
+        int shownRemoved = 0;
+        for (int r : table->displayedRows())
+            shownRemoved += removed.contains(r);
+        source.removedViews = 0;
+        table->beginUpdates();
+        for (int i = removed.last(); i >= 0; --i)
+            if (removed.contains(i))
+                ids.removeAt(i);
+        source.rows = int(ids.size());
+        table->removeRows(removed);
+        IndexSet inserted;
+        for (int i = 0; i < 3000; ++i)
+            inserted.add(int(rng.bounded(int(ids.size()) + 3000)));
+        inserted.forEach([&](int i) { ids.insert(std::min<qsizetype>(i, ids.size()), nextId++); });
+        source.rows = int(ids.size());
+        table->insertRows(inserted);
+        table->endUpdates();
+        EXPECT_EQ(source.removedViews, shownRemoved) << round;
+        ASSERT_FALSE(table->displayedRows().isEmpty());
+        for (int r : table->displayedRows())
+            ASSERT_EQ(table->viewAtColumn(0, r, false)->objectName(), QString::number(ids.at(r))) << round;
+    }
+}

@@ -76,6 +76,30 @@ TEST(UploadProgress, FoldsTheWholeInOrderWhateverTheArrival) {
     EXPECT_EQ(progress.finish(read).value, whole.value);
 }
 
+// Blocks that came without room to wait are read back as the fold reaches them, so that the
+// commit has nothing left to read.
+TEST(UploadProgress, TheFoldGoesOnPastBlocksThatHadNoRoomToWait) {
+    constexpr qint64 kSmall = 1000;
+    const int n = 3 * UploadProgress::kMaxAhead + 5;
+    const QByteArray data = ServiceFixture::randomBytes(n * kSmall - 17, 4);
+    QList<int> readDuringFold;
+    UploadProgress progress(quint64(data.size()), QStringList(n, QString()), [&](int i) -> Result<QByteArray> {
+        readDuringFold << i;
+        return {slice(data, i, kSmall), {}};
+    });
+    for (int i = 1; i < n; ++i)
+        progress.add(i, slice(data, i, kSmall));
+    EXPECT_TRUE(readDuringFold.isEmpty()); // nothing is read before its turn
+    progress.add(0, slice(data, 0, kSmall));
+    EXPECT_EQ(readDuringFold.size(), n - 1 - UploadProgress::kMaxAhead);
+    auto whole = progress.finish([](int) -> Result<QByteArray> {
+        ADD_FAILURE() << "the commit read a block again";
+        return Result<QByteArray>::failure(BWError(BWError::kDomainCloud, kCloudErrorStorage));
+    });
+    ASSERT_TRUE(whole.ok());
+    EXPECT_EQ(whole.value, ServiceFixture::sha1(data));
+}
+
 TEST(UploadCommit, TheFileHashMayComeWithTheCommit) {
     ServiceFixture fx;
     EmbeddedCloudService& s = fx.service();
