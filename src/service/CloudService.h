@@ -166,6 +166,9 @@ public:
     // Bytes [offset, offset + length) of a file, clipped at its end. kCloudErrorFrozen while the
     // file is frozen.
     virtual Result<QByteArray> readRange(qint64 nid, quint64 offset, quint64 length) = 0;
+    // The SHA-1 (hex) of each kBlockSize block of a file, in order (none for an empty file); the
+    // bytes readRange serves of a block always match its entry.
+    virtual Result<QStringList> blockSha1s(qint64 nid) = 0;
     // Encoded image bytes (PNG or JPEG) of an image node scaled to fit width x height.
     virtual Result<QByteArray> thumbnail(qint64 nid, int width, int height) = 0;
 

@@ -90,6 +90,7 @@ public:
                                      const QString& fileSha1 = {}) override;
     BWError cancelUpload(const QString& uploadId) override;
     Result<QByteArray> readRange(qint64 nid, quint64 offset, quint64 length) override;
+    Result<QStringList> blockSha1s(qint64 nid) override;
     Result<QByteArray> thumbnail(qint64 nid, int width, int height) override;
     Result<QVariantMap> createShare(const QList<qint64>& nids) override;
     Result<QVariantMap> share(const QString& sid) override;
@@ -125,6 +126,8 @@ private:
     BWError insertCopy(const ServiceNode& src, qint64 pid, const QString& name, const QString& path,
                        qint64 version, qint64* newId);
     Result<QByteArray> readBlock(const QString& sha1, qint64 expectedSize);
+    // The block list of a file with content, checked to be whole and in order.
+    Result<QStringList> fileBlocks(const ServiceNode& file);
     // This process's progress of an upload (made from its row on first use, which saves reading
     // the declaration for every block); forgotten when the upload ends.
     Result<std::shared_ptr<UploadProgress>> uploadProgress(const QString& uploadId);

@@ -485,6 +485,37 @@ Result<QByteArray> EmbeddedCloudService::readRange(qint64 nid, quint64 offset, q
     return readContent(n.value, offset, length);
 }
 
+Result<QStringList> EmbeddedCloudService::fileBlocks(const ServiceNode& file) {
+    using R = Result<QStringList>;
+    QStringList blocks;
+    Query q = m_db->query(QStringLiteral("SELECT idx, sha1 FROM file_blocks WHERE nid = ? ORDER BY idx"));
+    q.bind(1, file.nid);
+    while (q.next()) {
+        if (q.int64(0) != blocks.size())
+            return R::failure(corrupt(file.path));
+        blocks.append(q.text(1));
+    }
+    if (q.error())
+        return R::failure(storageFailure(q.error()));
+    if (blocks.size() != blockCountFor(file.size))
+        return R::failure(corrupt(file.path));
+    return {blocks, {}};
+}
+
+Result<QStringList> EmbeddedCloudService::blockSha1s(qint64 nid) {
+    using R = Result<QStringList>;
+    if (BWError err = enterOp(ServiceOp::Lookup))
+        return R::failure(err);
+    auto n = liveNode(nid);
+    if (!n.ok())
+        return R::failure(n.error);
+    if (n.value.isDir)
+        return R::failure(cloudError(kCloudErrorNotFile, QStringLiteral("不能下载文件夹的内容")));
+    if (n.value.size > 0 && n.value.fileHash.isEmpty())
+        return R::failure(corrupt(QStringLiteral("文件内容不存在")));
+    return fileBlocks(n.value);
+}
+
 Result<QByteArray> EmbeddedCloudService::thumbnail(qint64 nid, int width, int height) {
     using R = Result<QByteArray>;
     if (BWError err = enterOp(ServiceOp::Thumbnail))
@@ -526,21 +557,10 @@ BWError EmbeddedCloudService::verifyContent() {
             return err;
     }
     for (const ServiceNode& f : files) {
-        QStringList blocks;
-        {
-            Query q =
-                m_db->query(QStringLiteral("SELECT idx, sha1 FROM file_blocks WHERE nid = ? ORDER BY idx"));
-            q.bind(1, f.nid);
-            while (q.next()) {
-                if (q.int64(0) != blocks.size())
-                    return corrupt(f.path);
-                blocks.append(q.text(1));
-            }
-            if (q.error())
-                return storageFailure(q.error());
-        }
-        if (blocks.size() != blockCountFor(f.size))
-            return corrupt(f.path);
+        auto list = fileBlocks(f);
+        if (!list.ok())
+            return list.error;
+        const QStringList& blocks = list.value;
         Sha1 whole;
         for (int i = 0; i < blocks.size(); ++i) {
             auto bytes = readBlock(blocks.at(i), blockSizeAt(f.size, i));

@@ -9,6 +9,7 @@
 #include "transfer/TransferErrors.h"
 
 #include <QFile>
+#include <algorithm>
 #include <cerrno>
 #include <condition_variable>
 #include <cstdio>
@@ -284,6 +285,18 @@ BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
         return localWriteError(partial, errno);
     ctx.progress(doneBytes);
 
+    // The service's hash of each block: what a written block is recorded with (the service
+    // checks every block it serves against it), so the bytes are not hashed a second time here.
+    QStringList blockSha1s;
+    if (n > 0) {
+        auto list = ctx.service().blockSha1s(rec.nid);
+        if (!list.ok())
+            return list.error;
+        if (list.value.size() != n || !std::all_of(list.value.cbegin(), list.value.cend(), Sha1::isValidHex))
+            return transferError(kErrBlockHash, rec.source);
+        blockSha1s = std::move(list.value);
+    }
+
     // Fetch lanes write blocks in any order; the hasher follows them in order.
     std::atomic<int> nextIndex{0};
     std::atomic<qint64> progressBytes{doneBytes};
@@ -315,11 +328,10 @@ BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
                     return localWriteError(partial, errno);
             }
             // The hash needs only the bytes in memory; it goes on while this lane records them.
-            board.put(i, bytes.value);
-            const QString sha1 = Sha1::of(bytes.value);
+            board.put(i, std::move(bytes.value));
             // A block the record does not hold is fetched again; a job that cannot record its
             // progress stops rather than run on with a record that no longer matches.
-            if (BWError e = marks.add(i, sha1))
+            if (BWError e = marks.add(i, blockSha1s.at(i)))
                 return e;
             ctx.progress(progressBytes += len);
         }

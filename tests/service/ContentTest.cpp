@@ -144,6 +144,27 @@ TEST_F(Content, RangeReadsAndFrozenFiles) {
     EXPECT_TRUE(s.readRange(f.nid, 0, 10).ok());
 }
 
+// A download records each block with the service's hash of it instead of hashing the bytes
+// again: the list must name every block in order, and the bytes served must match it.
+TEST_F(Content, BlockListNamesWhatRangeReadsServe) {
+    const ServiceNode f = fx.putFile(QStringLiteral("/f.bin"), data);
+    auto list = s.blockSha1s(f.nid);
+    ASSERT_TRUE(list.ok()) << list.error.localizedDescription().toStdString();
+    EXPECT_EQ(list.value, blocks);
+    for (int i = 0; i < list.value.size(); ++i)
+        EXPECT_EQ(ServiceFixture::sha1(s.readRange(f.nid, quint64(i * B), quint64(B)).value),
+                  list.value.at(i));
+
+    const ServiceNode empty = fx.putFile(QStringLiteral("/empty"), QByteArray());
+    ASSERT_TRUE(s.blockSha1s(empty.nid).ok());
+    EXPECT_TRUE(s.blockSha1s(empty.nid).value.isEmpty());
+    EXPECT_EQ(s.blockSha1s(fx.mkdir(QStringLiteral("/dir")).nid).error.code(), kCloudErrorNotFile);
+    // A file whose rows lost some of its blocks is reported, not listed short.
+    Query del = s.database().query(QStringLiteral("DELETE FROM file_blocks WHERE nid = ? AND idx = 2"));
+    ASSERT_FALSE(del.bind(1, f.nid).exec());
+    EXPECT_EQ(s.blockSha1s(f.nid).error.code(), kCloudErrorDataCorrupt);
+}
+
 TEST_F(Content, DamagedBlockIsReportedNotServed) {
     ServiceNode f = fx.putFile(QStringLiteral("/f.bin"), data);
     const QString path =

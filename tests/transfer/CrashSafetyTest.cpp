@@ -68,6 +68,7 @@ public:
     }
     BWError cancelUpload(const QString& id) override { return m->cancelUpload(id); }
     Result<QByteArray> readRange(qint64 n, quint64 o, quint64 l) override { return m->readRange(n, o, l); }
+    Result<QStringList> blockSha1s(qint64 n) override { return m->blockSha1s(n); }
     Result<QByteArray> thumbnail(qint64 n, int w, int h) override { return m->thumbnail(n, w, h); }
     Result<QVariantMap> createShare(const QList<qint64>& n) override { return m->createShare(n); }
     Result<QVariantMap> share(const QString& s) override { return m->share(s); }
