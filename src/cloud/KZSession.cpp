@@ -21,7 +21,9 @@ using namespace nubo;
 
 namespace {
 
-constexpr int kFetchPageSize = 100000;
+// Pages of a full fetch: small enough that the writer starts soon and has little left after the
+// last one, large enough that a page costs little beyond its rows.
+constexpr int kFetchPageSize = 25000;
 constexpr int kChangePageSize = 10000;
 
 QString joinPath(const QString& folder, const QString& name) {
@@ -113,54 +115,76 @@ BWError KZSession::fullFetch() {
     CloudFileTable& table = m_db->cloudFiles();
     if (BWError e = table.beginFullLoad())
         return e;
-    // Each page goes into the table on one thread and is made ready for the tree (keys and folded
-    // names, on every core) on another while the next page is read: the three take about as long
-    // as the slowest of them.
+    // While the next page is read, each page is made ready on every core, for the tree (keys and
+    // folded names) and for the table (its rows staged in memory), and the page before goes into
+    // the table on a thread of its own: the three take about as long as the slowest of them.
     std::mutex mutex;
     std::condition_variable ready;
-    std::deque<NodeList> toWrite, toPrepare;
-    bool reading = true;
+    std::deque<NodeList> toPrepare;
+    std::deque<std::unique_ptr<Database>> toWrite;
+    bool reading = true, preparing = true;
     qint64 cursor = -1; // set once every page was read
     BWError writeError;
-    // The next page of a queue; false once it is empty and no more pages come.
-    auto take = [&](std::deque<NodeList>& queue, NodeList& page) {
+    // The next item of a queue; false once it is empty and no more come.
+    auto take = [&](auto& queue, auto& item, const bool& more) {
         std::unique_lock lock(mutex);
-        ready.wait(lock, [&] { return !queue.empty() || !reading; });
+        ready.wait(lock, [&] { return !queue.empty() || !more; });
         if (queue.empty())
             return false;
-        page = std::move(queue.front());
+        item = std::move(queue.front());
         queue.pop_front();
         return true;
     };
+    auto failWrite = [&](const BWError& e) {
+        std::lock_guard lock(mutex);
+        if (!writeError)
+            writeError = e;
+        toWrite.clear();
+    };
     std::thread writer([&] {
-        for (NodeList page; take(toWrite, page);) {
-            if (BWError e = table.loadPage(page)) {
-                std::lock_guard lock(mutex);
-                writeError = e;
-                toWrite.clear();
-                return;
-            }
+        for (std::unique_ptr<Database> stage; take(toWrite, stage, preparing);) {
+            if (BWError e = table.loadStaged(*stage))
+                return failWrite(e);
         }
         // Changes made while the pages were read follow from the version of the first page on.
-        if (cursor >= 0)
+        if (cursor >= 0 && !writeError)
             if (BWError e = table.finishFullLoad(cursor))
                 writeError = e;
     });
     std::vector<KZNodeTree::Batch> batches; // in page order, so the first of two records of an id wins
     std::thread preparer([&] {
-        for (NodeList page; take(toPrepare, page);) {
-            const NodeList& nodes = page; // shared with the writer: read only
-            const int parts = parallelParts(nodes.size(), 8192);
+        for (NodeList page; take(toPrepare, page, reading);) {
+            const int parts = parallelParts(page.size(), 8192);
             const size_t base = batches.size();
             batches.resize(base + size_t(parts));
-            parallelFor(parts, [&](int part) {
+            Result<std::unique_ptr<Database>> stage;
+            parallelFor(parts + 1, [&](int part) {
+                if (part == parts) {
+                    stage = CloudFileTable::stagePage(page);
+                    return;
+                }
                 KZNodeTree::Batch& b = batches[base + size_t(part)];
-                const qsizetype from = nodes.size() * part / parts, to = nodes.size() * (part + 1) / parts;
+                const qsizetype from = page.size() * part / parts, to = page.size() * (part + 1) / parts;
                 b.reserve(to - from);
                 for (qsizetype i = from; i < to; ++i)
-                    b.add(nodes[i]);
+                    b.add(std::as_const(page)[i]);
             });
+            if (!stage.ok()) {
+                failWrite(stage.error);
+                continue;
+            }
+            {
+                std::lock_guard lock(mutex);
+                if (!writeError)
+                    toWrite.push_back(std::move(stage.value));
+            }
+            ready.notify_all();
         }
+        {
+            std::lock_guard lock(mutex);
+            preparing = false;
+        }
+        ready.notify_all();
     });
     qint64 after = 0;
     qint64 firstVersion = -1;
@@ -177,8 +201,7 @@ BWError KZSession::fullFetch() {
             std::lock_guard lock(mutex);
             if (writeError)
                 break;
-            toPrepare.push_back(page.value.nodes);
-            toWrite.push_back(std::move(page.value.nodes));
+            toPrepare.push_back(std::move(page.value.nodes));
         }
         ready.notify_all();
         if (!page.value.hasMore || page.value.next <= after)

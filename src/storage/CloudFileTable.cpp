@@ -65,14 +65,43 @@ BWError CloudFileTable::beginFullLoad() {
     return err ? err : t.commit();
 }
 
-BWError CloudFileTable::loadPage(const NodeList& nodes) {
-    // Ignoring a repeated id costs less than replacing: the row is found where it goes anyway.
-    Database::Transaction t(m_db);
+Result<std::unique_ptr<Database>> CloudFileTable::stagePage(const NodeList& nodes) {
+    using R = Result<std::unique_ptr<Database>>;
+    auto stage = Database::openInMemory();
+    if (!stage.ok())
+        return stage;
+    Database& db = *stage.value;
+    if (BWError err =
+            db.exec(QStringLiteral("CREATE TABLE cloud_file (") + nodeColumns() + QStringLiteral(")")))
+        return R::failure(err);
+    Database::Transaction t(db);
     if (t.error())
-        return t.error();
-    if (BWError err = upsertLocked(nodes, true))
+        return R::failure(t.error());
+    if (BWError err = writeRows(db, QStringLiteral("INSERT"), nodes))
+        return R::failure(err);
+    if (BWError err = t.commit())
+        return R::failure(err);
+    return stage;
+}
+
+BWError CloudFileTable::loadStaged(Database& stage) {
+    // The name is ours, never the user's: it goes into the statement as it is.
+    if (BWError err = m_db.exec(QStringLiteral("ATTACH DATABASE '%1' AS nubo_stage").arg(stage.attachName())))
         return err;
-    return t.commit();
+    BWError err;
+    {
+        // Ignoring a repeated id costs less than replacing: the row is found where it goes anyway.
+        Database::Transaction t(m_db);
+        err = t.error();
+        if (!err)
+            err = m_db.exec(QStringLiteral("INSERT OR IGNORE INTO main.cloud_file (") + nodeColumns() +
+                            QStringLiteral(") SELECT ") + nodeColumns() +
+                            QStringLiteral(" FROM nubo_stage.cloud_file"));
+        if (!err)
+            err = t.commit();
+    }
+    const BWError detached = m_db.exec(QStringLiteral("DETACH DATABASE nubo_stage"));
+    return err ? err : detached;
 }
 
 BWError CloudFileTable::finishFullLoad(qint64 cursor) {
@@ -92,10 +121,13 @@ BWError CloudFileTable::finishFullLoad(qint64 cursor) {
     return t.commit();
 }
 
-BWError CloudFileTable::upsertLocked(const NodeList& nodes, bool keepFirst) {
-    Query q = m_db.query((keepFirst ? QStringLiteral("INSERT OR IGNORE INTO cloud_file (")
-                                    : QStringLiteral("INSERT OR REPLACE INTO cloud_file (")) +
-                         nodeColumns() + QStringLiteral(") VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+BWError CloudFileTable::upsertLocked(const NodeList& nodes) {
+    return writeRows(m_db, QStringLiteral("INSERT OR REPLACE"), nodes);
+}
+
+BWError CloudFileTable::writeRows(Database& db, const QString& insert, const NodeList& nodes) {
+    Query q = db.query(insert + QStringLiteral(" INTO cloud_file (") + nodeColumns() +
+                       QStringLiteral(") VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
     if (q.error())
         return q.error();
     for (const NodeRecord& n : nodes) {

@@ -30,9 +30,12 @@ public:
     // one pass and stores the cursor. A load that never finishes leaves no cursor (the next
     // start fetches fully again) and the indexes come back when the table is next created.
     BWError beginFullLoad();
-    // A page of a full load, in one transaction; of two rows with one id the first is kept, as
-    // the tree keeps it.
-    BWError loadPage(const NodeList& nodes);
+    // A page of a full load made into rows beside the table, on any thread: loading it then
+    // costs the writer a copy of rows rather than a record made per node.
+    static Result<std::unique_ptr<Database>> stagePage(const NodeList& nodes);
+    // Adds a staged page, in one transaction; of two rows with one id the first is kept, as the
+    // tree keeps it.
+    BWError loadStaged(Database& stage);
     BWError finishFullLoad(qint64 cursor);
 
     // Lookups with the paths made from the parents.
@@ -53,7 +56,9 @@ public:
 
 private:
     Result<QString> pathOf(qint64 nid);
-    BWError upsertLocked(const NodeList& nodes, bool keepFirst = false);
+    // Writes the nodes with `insert` ("INSERT OR REPLACE", say) into `table` of `db`.
+    static BWError writeRows(Database& db, const QString& insert, const NodeList& nodes);
+    BWError upsertLocked(const NodeList& nodes);
     BWError removeLocked(const QList<qint64>& nids);
     Database& m_db;
 };

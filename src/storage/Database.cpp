@@ -4,6 +4,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -137,7 +138,8 @@ bool Query::isNull(int col) const {
 
 // ---- Database
 
-Database::Database(sqlite3* handle, QString path) : m_handle(handle), m_path(std::move(path)) {}
+Database::Database(sqlite3* handle, QString path)
+    : m_handle(handle), m_path(std::move(path)), m_attachName(m_path) {}
 
 Database::~Database() {
     std::lock_guard<std::recursive_mutex> lock(m_mutex);
@@ -168,8 +170,10 @@ Result<std::unique_ptr<Database>> Database::open(const QString& path, const Opti
     static const bool configured = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK;
     Q_UNUSED(configured);
     sqlite3* handle = nullptr;
-    const int rc = sqlite3_open_v2(QFile::encodeName(path).constData(), &handle,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    // URIs so that ATTACH reaches in-memory databases; a path, always absolute, is no URI.
+    const int rc = sqlite3_open_v2(
+        QFile::encodeName(path).constData(), &handle,
+        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI, nullptr);
     if (rc != SQLITE_OK) {
         const QString msg =
             handle ? QString::fromUtf8(sqlite3_errmsg(handle)) : QStringLiteral("out of memory");
@@ -209,6 +213,28 @@ Result<std::unique_ptr<Database>> Database::open(const QString& path, const Opti
         return R::failure(err);
     }
     db->protectFiles();
+    return R{std::move(db), {}};
+}
+
+Result<std::unique_ptr<Database>> Database::openInMemory() {
+    using R = Result<std::unique_ptr<Database>>;
+    static std::atomic<quint64> next{0};
+    // A name of its own: in-memory databases of one name are shared across the process.
+    const QString uri = QStringLiteral("file:/nubo-scratch-%1?vfs=memdb").arg(next.fetch_add(1));
+    sqlite3* handle = nullptr;
+    const int rc = sqlite3_open_v2(
+        uri.toUtf8().constData(), &handle,
+        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString msg =
+            handle ? QString::fromUtf8(sqlite3_errmsg(handle)) : QStringLiteral("out of memory");
+        sqlite3_close_v2(handle);
+        return R::failure(storageError(kStorageErrorOpen, QStringLiteral("无法打开数据库：%1").arg(msg)));
+    }
+    std::unique_ptr<Database> db(new Database(handle, QString()));
+    db->m_attachName = uri;
+    if (BWError err = db->exec(QStringLiteral("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF")))
+        return R::failure(err);
     return R{std::move(db), {}};
 }
 

@@ -92,6 +92,11 @@ public:
     // companions are made 0600.
     static Result<std::unique_ptr<Database>> open(const QString& path, const Options& options);
     static Result<std::unique_ptr<Database>> open(const QString& path) { return open(path, Options()); }
+    // A scratch database in memory, without a log, that other connections of this process can
+    // attach while it is open (`attachName()`); it is gone with its last connection.
+    static Result<std::unique_ptr<Database>> openInMemory();
+    // What ATTACH takes to reach this database (a file's path, or an in-memory one's URI).
+    const QString& attachName() const { return m_attachName; }
 
     ~Database();
     Database(const Database&) = delete;
@@ -154,6 +159,7 @@ private:
 
     sqlite3* m_handle;
     QString m_path;
+    QString m_attachName;
     std::recursive_mutex m_mutex;
     bool m_fullSync = false;
     bool m_wal = false; // the journal is a write-ahead log

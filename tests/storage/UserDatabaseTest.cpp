@@ -239,3 +239,40 @@ TEST(CloudFileTable, LoopInDamagedRowsEndsRemovalAndPathLookups) {
     ASSERT_FALSE(t.applyChanges({gone}, 2));
     EXPECT_EQ(ids(readBack(t, 2)), (QList<qint64>{3}));
 }
+
+// A full load through pages staged in memory (as a first sign-in writes them) stores every field
+// as an upsert does, keeps the first of two rows with one id, and leaves no staged database
+// attached.
+TEST(CloudFileTable, StagedPagesLoadEveryFieldAndKeepTheFirstOfARepeatedId) {
+    QTemporaryDir dir;
+    auto udb = UserDatabase::open(dir.path(), QStringLiteral("7"), QStringLiteral("1"));
+    ASSERT_TRUE(udb.ok());
+    CloudFileTable& t = udb.value->cloudFiles();
+    NodeRecord wide = rec(2, 1, QStringLiteral("/docs/報告 ä.txt"), false, qint64(1) << 40);
+    wide.size = quint64(5) << 32;
+    wide.mtime = 1700000001;
+    wide.ctime = 1600000002;
+    wide.category = 2;
+    wide.fileHash = QStringLiteral("0123456789abcdef0123456789abcdef01234567");
+    wide.isLink = wide.isSync = wide.isEditLock = true;
+    const NodeList first = {rec(1, 0, "/docs", true), wide};
+    const NodeList second = {rec(2, 0, "/later twin", false), rec(3, 1, "/docs/b", false)};
+    ASSERT_FALSE(t.beginFullLoad());
+    for (const NodeList& page : {first, second}) {
+        auto staged = CloudFileTable::stagePage(page);
+        ASSERT_TRUE(staged.ok()) << staged.error.localizedDescription().toStdString();
+        ASSERT_FALSE(t.loadStaged(*staged.value));
+    }
+    ASSERT_FALSE(t.finishFullLoad(9));
+
+    EXPECT_EQ(t.cursor().value, 9);
+    EXPECT_EQ(ids(readBack(t, 1)), (QList<qint64>{1, 2, 3}));
+    NodeRecord stored = t.byId(2).value;
+    EXPECT_EQ(stored.path, QStringLiteral("/docs/報告 ä.txt"));
+    stored.path = wide.path;
+    EXPECT_EQ(stored, wide);
+    Query attached = udb.value->db().query(
+        QStringLiteral("SELECT count(*) FROM pragma_database_list WHERE name NOT IN ('main', 'temp')"));
+    ASSERT_TRUE(attached.next());
+    EXPECT_EQ(attached.int64(0), 0);
+}
