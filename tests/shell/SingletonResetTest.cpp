@@ -21,7 +21,7 @@ using nubo::test::waitUntil;
 
 namespace {
 
-struct KeyObserver : KZShortcutKeysDelegate {
+struct KeyObserver : QObject, KZShortcutKeysDelegate {
     int presses = 0;
     void didPressCmdA() override { ++presses; }
 };
