@@ -117,6 +117,8 @@ private:
     Query nodeQuery(const QString& where);
     Result<ServiceNode> loadNode(qint64 nid);
     Result<ServiceNode> liveNode(qint64 nid);
+    // A live node whose content can be read: folders are refused.
+    Result<ServiceNode> liveFile(qint64 nid);
     Result<ServiceNode> liveFolder(qint64 nid);
     Result<qint64> childIdByName(qint64 pid, const QString& name);
     Result<qint64> nextVersion();

@@ -465,11 +465,9 @@ Result<QByteArray> EmbeddedCloudService::readRange(qint64 nid, quint64 offset, q
     using R = Result<QByteArray>;
     if (BWError err = enterOp(ServiceOp::ReadRange))
         return R::failure(err);
-    auto n = liveNode(nid);
+    auto n = liveFile(nid);
     if (!n.ok())
         return R::failure(n.error);
-    if (n.value.isDir)
-        return R::failure(cloudError(kCloudErrorNotFile, QStringLiteral("不能下载文件夹的内容")));
     // A length reaching past the end is clipped first: "the rest of the file" is a fair request.
     if (offset <= n.value.size && qMin(length, n.value.size - offset) > kMaxReadLength)
         return R::failure(badArgument(QStringLiteral("一次读取的长度过大")));
@@ -483,6 +481,14 @@ Result<QByteArray> EmbeddedCloudService::readRange(qint64 nid, quint64 offset, q
         return R::failure(cloudError(kCloudErrorFrozen, QStringLiteral("文件已冻结，请等待解冻后下载")));
     // Blocks are read outside the database lock: they never change once written.
     return readContent(n.value, offset, length);
+}
+
+Result<ServiceNode> EmbeddedCloudService::liveFile(qint64 nid) {
+    auto n = liveNode(nid);
+    if (n.ok() && n.value.isDir)
+        return Result<ServiceNode>::failure(
+            cloudError(kCloudErrorNotFile, QStringLiteral("不能下载文件夹的内容")));
+    return n;
 }
 
 Result<QStringList> EmbeddedCloudService::fileBlocks(const ServiceNode& file) {
@@ -506,11 +512,9 @@ Result<QStringList> EmbeddedCloudService::blockSha1s(qint64 nid) {
     using R = Result<QStringList>;
     if (BWError err = enterOp(ServiceOp::Lookup))
         return R::failure(err);
-    auto n = liveNode(nid);
+    auto n = liveFile(nid);
     if (!n.ok())
         return R::failure(n.error);
-    if (n.value.isDir)
-        return R::failure(cloudError(kCloudErrorNotFile, QStringLiteral("不能下载文件夹的内容")));
     if (n.value.size > 0 && n.value.fileHash.isEmpty())
         return R::failure(corrupt(QStringLiteral("文件内容不存在")));
     return fileBlocks(n.value);

@@ -19,6 +19,20 @@ BWError storageError(int code, const QString& msg) {
     return BWError::application(code, msg);
 }
 
+// Opens (or creates) the database `name`, a path or a URI; on failure nothing stays open.
+BWError openHandle(const QByteArray& name, sqlite3** handle) {
+    const int rc = sqlite3_open_v2(
+        name.constData(), handle,
+        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI, nullptr);
+    if (rc == SQLITE_OK)
+        return {};
+    const QString msg =
+        *handle ? QString::fromUtf8(sqlite3_errmsg(*handle)) : QStringLiteral("out of memory");
+    sqlite3_close_v2(*handle);
+    *handle = nullptr;
+    return storageError(kStorageErrorOpen, QStringLiteral("无法打开数据库：%1").arg(msg));
+}
+
 } // namespace
 
 // ---- Query
@@ -171,15 +185,8 @@ Result<std::unique_ptr<Database>> Database::open(const QString& path, const Opti
     Q_UNUSED(configured);
     sqlite3* handle = nullptr;
     // URIs so that ATTACH reaches in-memory databases; a path, always absolute, is no URI.
-    const int rc = sqlite3_open_v2(
-        QFile::encodeName(path).constData(), &handle,
-        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI, nullptr);
-    if (rc != SQLITE_OK) {
-        const QString msg =
-            handle ? QString::fromUtf8(sqlite3_errmsg(handle)) : QStringLiteral("out of memory");
-        sqlite3_close_v2(handle);
-        return R::failure(storageError(kStorageErrorOpen, QStringLiteral("无法打开数据库：%1").arg(msg)));
-    }
+    if (BWError e = openHandle(QFile::encodeName(path), &handle))
+        return R::failure(e);
     std::unique_ptr<Database> db(new Database(handle, path));
     sqlite3_busy_timeout(handle, options.busyTimeoutMs);
     sqlite3_extended_result_codes(handle, 1);
@@ -222,15 +229,8 @@ Result<std::unique_ptr<Database>> Database::openInMemory() {
     // A name of its own: in-memory databases of one name are shared across the process.
     const QString uri = QStringLiteral("file:/nubo-scratch-%1?vfs=memdb").arg(next.fetch_add(1));
     sqlite3* handle = nullptr;
-    const int rc = sqlite3_open_v2(
-        uri.toUtf8().constData(), &handle,
-        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI, nullptr);
-    if (rc != SQLITE_OK) {
-        const QString msg =
-            handle ? QString::fromUtf8(sqlite3_errmsg(handle)) : QStringLiteral("out of memory");
-        sqlite3_close_v2(handle);
-        return R::failure(storageError(kStorageErrorOpen, QStringLiteral("无法打开数据库：%1").arg(msg)));
-    }
+    if (BWError e = openHandle(uri.toUtf8(), &handle))
+        return R::failure(e);
     std::unique_ptr<Database> db(new Database(handle, QString()));
     db->m_attachName = uri;
     if (BWError err = db->exec(QStringLiteral("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF")))
