@@ -17,9 +17,6 @@ using namespace nubo::transfer;
 
 namespace {
 
-// Upload jobs reach the engine in batches, so a big tree shows up while it is still walked.
-constexpr int kJobBatch = 256;
-
 // The children of a folder by name.
 Result<QHash<QString, ServiceNode>> childrenByName(CloudService& svc, qint64 nid) {
     Result<QHash<QString, ServiceNode>> r;
@@ -70,7 +67,7 @@ public:
             uploadFile(fi, dest.value);
         else
             fail(transferError(kErrSourceMissing, m_disk));
-        flush();
+        m_jobs.flush();
         if (ctrlCount > filesCount)
             cloudTreeChanged();
     }
@@ -144,26 +141,16 @@ private:
                 replace = true; // the commit replaces the file, so it is never missing meanwhile
             }
         }
-        m_jobs.append(KZUploadMgr::makeJob(file.absoluteFilePath(), cloudJoin(parent.path, name), file.size(),
-                                           replace));
+        m_jobs.add(KZUploadMgr::makeJob(file.absoluteFilePath(), cloudJoin(parent.path, name), file.size(),
+                                        replace));
         ++filesCount;
         ++ctrlCount;
-        if (m_jobs.size() >= kJobBatch)
-            flush();
-    }
-
-    void flush() {
-        if (m_jobs.isEmpty())
-            return;
-        QList<TransferJobRecord> batch;
-        batch.swap(m_jobs);
-        KZBackgroundThread::shared().run([batch] { KZUploadMgr::shared().addJobs(batch); });
     }
 
     QString m_disk;
     CloudFileInfoPtr m_dest;
     QHash<qint64, QHash<QString, ServiceNode>> m_children;
-    QList<TransferJobRecord> m_jobs;
+    JobBatch<KZUploadMgr> m_jobs;
 };
 
 // Moves (type 1) and copies (type 4) of one cloud node into a folder.
