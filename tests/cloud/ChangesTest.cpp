@@ -27,12 +27,7 @@ protected:
         m_service.putFile("/Other/Summary REPORT.md", "s");
         m_service.putFile("/Other/月度报告.pdf", "p");
     }
-    Answer incr() {
-        const qint64 id = proxy()->requestIncrNodeDelegate(&recorder, false, {{"n", 1}});
-        auto a = recorder.wait(id);
-        EXPECT_TRUE(a);
-        return a.value_or(Answer{});
-    }
+    Answer incr() { return answerOf(proxy()->requestIncrNodeDelegate(&recorder, false, {{"n", 1}})); }
     // The changes heard for folder `nid`, latest last.
     QList<CloudFileInfoPtr> changesOf(qint64 nid) {
         QList<CloudFileInfoPtr> out;
