@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
         return 1;
 
     // ---- the page
-    pagebench::PageWindow onScreen(0);
+    pagebench::PageWindow onScreen(0, pagebench::FrameAt::BeforeShow);
     KZFilesViewController* page = onScreen.page;
     kit::Window& window = onScreen.window;
     pagebench::spinUntil([&] { return page->files().size() == 1; });

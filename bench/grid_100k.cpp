@@ -88,7 +88,7 @@ int main(int argc, char** argv) {
     if (!pagebench::signInWithBigFolder(dir, kChildren, shape))
         return 1;
 
-    pagebench::PageWindow onScreen(KZFileListStyleGrid);
+    pagebench::PageWindow onScreen(KZFileListStyleGrid, pagebench::FrameAt::AfterShow);
     KZFilesViewController* page = onScreen.page;
     kit::Window& window = onScreen.window;
     pagebench::spinUntil([&] { return page->files().size() == 1; });

@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
     if (!dir.isValid() || !pagebench::signInWithBigFolder(dir, kChildren))
         return 1;
 
-    pagebench::PageWindow onScreen(0);
+    pagebench::PageWindow onScreen(0, pagebench::FrameAt::BeforeShow);
     KZFilesViewController* page = onScreen.page;
     kit::Window& window = onScreen.window;
     pagebench::spinUntil([&] { return page->files().size() == 1; });

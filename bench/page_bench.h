@@ -71,18 +71,27 @@ signInWithBigFolder(const QTemporaryDir& dir, int children,
     return sessionbench::signIn() ? opened.value : nullptr;
 }
 
+// When the page takes the window's content bounds: the bounds change as the window is first
+// shown, and each benchmark keeps measuring the page at the size it always had.
+enum class FrameAt { BeforeShow, AfterShow };
+
 // The file page on the root, in a window of 1200x800 shown offscreen, in list or grid style
 // (a KZFileListStyle) sorted by name.
 struct PageWindow {
-    explicit PageWindow(int style) {
+    PageWindow(int style, FrameAt frameAt) {
         auto& config = nubo::SingletonT<nubo::SystemConfig>::instance();
         config.setFilelistViewMode(style);
         config.setCloudFileSort(0);
         page = new KZFilesViewController(CloudFileInfo::rootFile());
         window.setContentSize(QSizeF(1200, 800));
         window.contentView()->addSubview(page->view());
-        page->view()->setFrame(window.contentView()->bounds());
+        if (frameAt == FrameAt::BeforeShow)
+            page->view()->setFrame(window.contentView()->bounds());
         window.show();
+        if (frameAt == FrameAt::AfterShow) {
+            QCoreApplication::processEvents();
+            page->view()->setFrame(window.contentView()->bounds());
+        }
     }
     ~PageWindow() { delete page; }
     PageWindow(const PageWindow&) = delete;

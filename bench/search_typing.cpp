@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
     if (!dir.isValid() || !cloudbench::setUp(dir.path(), tree))
         return 1;
 
-    pagebench::PageWindow onScreen(0);
+    pagebench::PageWindow onScreen(0, pagebench::FrameAt::AfterShow);
     KZFilesViewController* page = onScreen.page;
     kit::Window& window = onScreen.window;
     cloudbench::spinUntil([&] { return page->files().size() == 3 && !page->isListRequestPending(); });
