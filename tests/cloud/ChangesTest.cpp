@@ -355,9 +355,7 @@ TEST_F(Changes, TransportCountsArePostedAsTheNotificationObject) {
 }
 
 TEST_F(Changes, SigningInAgainReadsTheDatabaseAndOnlyTheChanges) {
-    bool out = false;
-    proxy()->logoutLocal([&] { out = true; });
-    ASSERT_TRUE(waitUntil([&] { return out; }));
+    ASSERT_TRUE(signOut());
     EXPECT_TRUE(proxy()->userDetail().isEmpty());
     EXPECT_EQ(list(docs, "/Docs").kind, "RequestFileListFail"); // signed out: nothing to list
 
@@ -386,9 +384,7 @@ TEST_F(Changes, SigningInAgainReadsTheDatabaseAndOnlyTheChanges) {
 }
 
 TEST_F(Changes, AFirstFetchThatFailsIsDoneAgainInFullAtTheNextSignIn) {
-    bool out = false;
-    proxy()->logoutLocal([&] { out = true; });
-    ASSERT_TRUE(waitUntil([&] { return out; }));
+    ASSERT_TRUE(signOut());
     // Without its database the next sign-in is a first one.
     for (const QString& f : QDir(m_data.path()).entryList({"*_*.db*"}, QDir::Files))
         ASSERT_TRUE(QFile::remove(m_data.filePath(f)));
@@ -411,9 +407,7 @@ TEST_F(Changes, AFirstFetchThatFailsIsDoneAgainInFullAtTheNextSignIn) {
 }
 
 TEST_F(Changes, AStoredTreeInADamagedFileIsDroppedAndFetchedAgain) {
-    bool out = false;
-    proxy()->logoutLocal([&] { out = true; });
-    ASSERT_TRUE(waitUntil([&] { return out; }));
+    ASSERT_TRUE(signOut());
     const QStringList files = QDir(m_data.path()).entryList({"*_*.db"}, QDir::Files);
     ASSERT_EQ(files.size(), 1);
     const QString dbPath = m_data.filePath(files[0]);

@@ -172,25 +172,14 @@ protected:
     }
     void TearDown() override {
         proxy()->removeSessionObserver(&recorder);
-        bool out = false;
-        proxy()->logoutLocal([&] { out = true; });
-        EXPECT_TRUE(waitUntil([&] { return out; }));
+        EXPECT_TRUE(signOut());
         resetSession();
         SingletonT<SystemConfig>::reset();
         paths::setDataFolder({});
     }
     // Seeds the tree before the session signs in.
     virtual void seed() {}
-    void login() {
-        bool done = false;
-        BWError error;
-        proxy()->loginLocal([&](const BWError& e) {
-            error = e;
-            done = true;
-        });
-        ASSERT_TRUE(waitUntil([&] { return done; }, 20000));
-        ASSERT_TRUE(error.isNull()) << error.localizedDescription().toStdString();
-    }
+    static void login() { signIn(); }
     static KZSessionProxy* proxy() { return KZSessionProxy::shareSessionProxy(); }
     EmbeddedCloudService& service() { return m_service.service(); }
 

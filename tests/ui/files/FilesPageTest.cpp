@@ -188,8 +188,7 @@ TEST_F(FilesPage, RevealingAFileFromAnotherTabOrTheFileTabSelectsItAtOnce) {
     EXPECT_TRUE(revealed(QStringLiteral("/nav"), QStringLiteral("/nav/B")));
     EXPECT_TRUE(files->expectFilePath().isEmpty());
 
-    nubo::SingletonT<KZWindowsManager>::reset();
-    nubo::SingletonT<KZRouter>::reset();
+    nubo::test::resetShell();
     drainEvents();
 }
 
