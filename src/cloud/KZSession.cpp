@@ -121,7 +121,8 @@ BWError KZSession::fullFetch() {
     std::mutex mutex;
     std::condition_variable ready;
     std::deque<NodeList> toPrepare;
-    std::deque<std::unique_ptr<Database>> toWrite;
+    using Stages = std::vector<std::unique_ptr<Database>>;
+    std::deque<Stages> toWrite;
     bool reading = true, preparing = true;
     qint64 cursor = -1; // set once every page was read
     BWError writeError;
@@ -142,8 +143,8 @@ BWError KZSession::fullFetch() {
         toWrite.clear();
     };
     std::thread writer([&] {
-        for (std::unique_ptr<Database> stage; take(toWrite, stage, preparing);) {
-            if (BWError e = table.loadStaged(*stage))
+        for (Stages stages; take(toWrite, stages, preparing);) {
+            if (BWError e = table.loadStaged(stages))
                 return failWrite(e);
         }
         // Changes made while the pages were read follow from the version of the first page on.
@@ -154,29 +155,36 @@ BWError KZSession::fullFetch() {
     std::vector<KZNodeTree::Batch> batches; // in page order, so the first of two records of an id wins
     std::thread preparer([&] {
         for (NodeList page; take(toPrepare, page, reading);) {
-            const int parts = parallelParts(page.size(), 8192);
+            // Parts of a page each staged and made ready for the tree on a core of their own.
+            const int parts =
+                std::min(parallelParts(page.size(), 2048), int(CloudFileTable::kMaxStagesPerLoad));
             const size_t base = batches.size();
             batches.resize(base + size_t(parts));
-            Result<std::unique_ptr<Database>> stage;
-            parallelFor(parts + 1, [&](int part) {
-                if (part == parts) {
-                    stage = CloudFileTable::stagePage(page);
-                    return;
-                }
-                KZNodeTree::Batch& b = batches[base + size_t(part)];
+            std::vector<Result<std::unique_ptr<Database>>> staged(static_cast<size_t>(parts));
+            parallelFor(parts, [&](int part) {
                 const qsizetype from = page.size() * part / parts, to = page.size() * (part + 1) / parts;
+                const std::span<const NodeRecord> rows(page.constData() + from, size_t(to - from));
+                staged[size_t(part)] = table.stagePage(rows);
+                KZNodeTree::Batch& b = batches[base + size_t(part)];
                 b.reserve(to - from);
-                for (qsizetype i = from; i < to; ++i)
-                    b.add(std::as_const(page)[i]);
+                for (const NodeRecord& n : rows)
+                    b.add(n);
             });
-            if (!stage.ok()) {
-                failWrite(stage.error);
+            Stages stages;
+            BWError stageError;
+            for (auto& s : staged) {
+                if (!s.ok() && !stageError)
+                    stageError = s.error;
+                stages.push_back(std::move(s.value));
+            }
+            if (stageError) {
+                failWrite(stageError);
                 continue;
             }
             {
                 std::lock_guard lock(mutex);
                 if (!writeError)
-                    toWrite.push_back(std::move(stage.value));
+                    toWrite.push_back(std::move(stages));
             }
             ready.notify_all();
         }

@@ -19,6 +19,16 @@ Result<NodeList> readAll(Query& q) {
     return r;
 }
 
+// The node table's columns. The path column stays for older files, which held the paths.
+const QString kTableColumns =
+    QStringLiteral("nid INTEGER PRIMARY KEY, pid INTEGER NOT NULL, name TEXT NOT NULL, path TEXT NOT NULL,"
+                   " is_dir INTEGER NOT NULL DEFAULT 0, size INTEGER NOT NULL DEFAULT 0,"
+                   " mtime INTEGER NOT NULL DEFAULT 0, ctime INTEGER NOT NULL DEFAULT 0,"
+                   " category INTEGER NOT NULL DEFAULT 0, file_hash TEXT,"
+                   " status INTEGER NOT NULL DEFAULT 0, is_link INTEGER NOT NULL DEFAULT 0,"
+                   " is_sync INTEGER NOT NULL DEFAULT 0, is_edit_lock INTEGER NOT NULL DEFAULT 0,"
+                   " version INTEGER NOT NULL DEFAULT 0");
+
 // Paths follow from the parents and are not stored (the column stays for older files, which
 // held them and an index on them); the parent index serves children, paths and subtrees.
 const QString kIndexes = QStringLiteral("CREATE INDEX IF NOT EXISTS cloud_file_pid ON cloud_file(pid);");
@@ -40,23 +50,25 @@ NodeRecord CloudFileTable::rootRecord() {
 }
 
 BWError CloudFileTable::create() {
-    BWError err = m_db.exec(QStringLiteral(
-        "CREATE TABLE IF NOT EXISTS cloud_file ("
-        " nid INTEGER PRIMARY KEY, pid INTEGER NOT NULL, name TEXT NOT NULL, path TEXT NOT NULL,"
-        " is_dir INTEGER NOT NULL DEFAULT 0, size INTEGER NOT NULL DEFAULT 0,"
-        " mtime INTEGER NOT NULL DEFAULT 0, ctime INTEGER NOT NULL DEFAULT 0,"
-        " category INTEGER NOT NULL DEFAULT 0, file_hash TEXT,"
-        " status INTEGER NOT NULL DEFAULT 0, is_link INTEGER NOT NULL DEFAULT 0,"
-        " is_sync INTEGER NOT NULL DEFAULT 0, is_edit_lock INTEGER NOT NULL DEFAULT 0,"
-        " version INTEGER NOT NULL DEFAULT 0);"
-        "CREATE TABLE IF NOT EXISTS cloud_file_cursor (id INTEGER PRIMARY KEY CHECK (id = 0), cursor "
-        "INTEGER);"));
+    BWError err =
+        m_db.exec(QStringLiteral("CREATE TABLE IF NOT EXISTS cloud_file (") + kTableColumns +
+                  QStringLiteral(");CREATE TABLE IF NOT EXISTS cloud_file_cursor (id INTEGER PRIMARY "
+                                 "KEY CHECK (id = 0), cursor INTEGER);"));
     if (!err) // what older files kept: paths are no longer written, so their index only costs
         err = m_db.exec(QStringLiteral("DROP INDEX IF EXISTS cloud_file_path"));
     return err ? err : m_db.exec(kIndexes);
 }
 
 BWError CloudFileTable::beginFullLoad() {
+    {
+        // Staged pages are made exactly like the table (as this file has it), so that the copy
+        // into it moves whole records instead of taking each apart and making it again.
+        Query q = m_db.query(
+            QStringLiteral("SELECT sql FROM sqlite_master WHERE type = 'table' AND name = 'cloud_file'"));
+        if (!q.next())
+            return q.error() ? q.error() : m_db.lastError(QStringLiteral("cloud_file"));
+        m_stageTable = q.text(0);
+    }
     Database::Transaction t(m_db);
     if (t.error())
         return t.error();
@@ -65,43 +77,65 @@ BWError CloudFileTable::beginFullLoad() {
     return err ? err : t.commit();
 }
 
-Result<std::unique_ptr<Database>> CloudFileTable::stagePage(const NodeList& nodes) {
+Result<std::unique_ptr<Database>> CloudFileTable::stagePage(std::span<const NodeRecord> nodes) const {
     using R = Result<std::unique_ptr<Database>>;
     auto stage = Database::openInMemory();
     if (!stage.ok())
         return stage;
     Database& db = *stage.value;
-    if (BWError err =
-            db.exec(QStringLiteral("CREATE TABLE cloud_file (") + nodeColumns() + QStringLiteral(")")))
+    const QString table = m_stageTable.isEmpty()
+                              ? QStringLiteral("CREATE TABLE cloud_file (") + kTableColumns + u')'
+                              : m_stageTable;
+    if (BWError err = db.exec(table))
         return R::failure(err);
     Database::Transaction t(db);
     if (t.error())
         return R::failure(t.error());
-    if (BWError err = writeRows(db, QStringLiteral("INSERT"), nodes))
+    // The first of two rows with one id is kept, as the tree keeps it.
+    if (BWError err = writeRows(db, QStringLiteral("INSERT OR IGNORE"), nodes))
         return R::failure(err);
     if (BWError err = t.commit())
         return R::failure(err);
     return stage;
 }
 
-BWError CloudFileTable::loadStaged(Database& stage) {
-    // The name is ours, never the user's: it goes into the statement as it is.
-    if (BWError err = m_db.exec(QStringLiteral("ATTACH DATABASE '%1' AS nubo_stage").arg(stage.attachName())))
-        return err;
+BWError CloudFileTable::loadStaged(const std::vector<std::unique_ptr<Database>>& stages) {
+    for (size_t from = 0; from < stages.size(); from += kMaxStagesPerLoad) {
+        const size_t to = std::min(stages.size(), from + kMaxStagesPerLoad);
+        if (BWError err = loadStagedRun(stages, from, to))
+            return err;
+    }
+    return {};
+}
+
+BWError CloudFileTable::loadStagedRun(const std::vector<std::unique_ptr<Database>>& stages, size_t from,
+                                      size_t to) {
+    // Attached before the transaction (SQLite attaches nothing inside one), detached after it.
+    size_t attached = from;
     BWError err;
-    {
-        // Ignoring a repeated id costs less than replacing: the row is found where it goes anyway.
+    for (; attached < to && !err; ++attached)
+        // The names are ours, never the user's: they go into the statement as they are.
+        err = m_db.exec(QStringLiteral("ATTACH DATABASE '%1' AS nubo_stage%2")
+                            .arg(stages[attached]->attachName())
+                            .arg(attached - from));
+    if (!err) {
         Database::Transaction t(m_db);
         err = t.error();
-        if (!err)
-            err = m_db.exec(QStringLiteral("INSERT OR IGNORE INTO main.cloud_file (") + nodeColumns() +
-                            QStringLiteral(") SELECT ") + nodeColumns() +
-                            QStringLiteral(" FROM nubo_stage.cloud_file"));
+        for (size_t i = 0; i < to - from && !err; ++i) {
+            // A plain copy of every column of a table of the same make moves whole records; it
+            // fails on an id loaded before, and then the slower copy keeps the row loaded first.
+            const QString copy =
+                QStringLiteral(" INTO main.cloud_file SELECT * FROM nubo_stage%1.cloud_file").arg(i);
+            if (m_db.exec(QStringLiteral("INSERT") + copy))
+                err = m_db.exec(QStringLiteral("INSERT OR IGNORE") + copy);
+        }
         if (!err)
             err = t.commit();
     }
-    const BWError detached = m_db.exec(QStringLiteral("DETACH DATABASE nubo_stage"));
-    return err ? err : detached;
+    for (size_t i = from; i < attached; ++i)
+        if (BWError detached = m_db.exec(QStringLiteral("DETACH DATABASE nubo_stage%1").arg(i - from)); !err)
+            err = detached;
+    return err;
 }
 
 BWError CloudFileTable::finishFullLoad(qint64 cursor) {
@@ -122,10 +156,11 @@ BWError CloudFileTable::finishFullLoad(qint64 cursor) {
 }
 
 BWError CloudFileTable::upsertLocked(const NodeList& nodes) {
-    return writeRows(m_db, QStringLiteral("INSERT OR REPLACE"), nodes);
+    return writeRows(m_db, QStringLiteral("INSERT OR REPLACE"),
+                     std::span<const NodeRecord>(nodes.constData(), size_t(nodes.size())));
 }
 
-BWError CloudFileTable::writeRows(Database& db, const QString& insert, const NodeList& nodes) {
+BWError CloudFileTable::writeRows(Database& db, const QString& insert, std::span<const NodeRecord> nodes) {
     Query q = db.query(insert + QStringLiteral(" INTO cloud_file (") + nodeColumns() +
                        QStringLiteral(") VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
     if (q.error())

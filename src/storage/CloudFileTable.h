@@ -4,6 +4,9 @@
 #include "storage/NodeRecord.h"
 
 #include <functional>
+#include <memory>
+#include <span>
+#include <vector>
 
 namespace nubo {
 
@@ -30,12 +33,14 @@ public:
     // one pass and stores the cursor. A load that never finishes leaves no cursor (the next
     // start fetches fully again) and the indexes come back when the table is next created.
     BWError beginFullLoad();
-    // A page of a full load made into rows beside the table, on any thread: loading it then
-    // costs the writer a copy of rows rather than a record made per node.
-    static Result<std::unique_ptr<Database>> stagePage(const NodeList& nodes);
-    // Adds a staged page, in one transaction; of two rows with one id the first is kept, as the
-    // tree keeps it.
-    BWError loadStaged(Database& stage);
+    // A page (or part of one) of a full load made into rows beside the table, on any thread and
+    // on several at once: loading it then costs the writer a copy of rows rather than a record
+    // made per node. Of two rows with one id the first is kept.
+    Result<std::unique_ptr<Database>> stagePage(std::span<const NodeRecord> nodes) const;
+    // Adds staged pages in their order, up to kMaxStagesPerLoad in one transaction; of two rows
+    // with one id the first is kept, as the tree keeps it.
+    BWError loadStaged(const std::vector<std::unique_ptr<Database>>& stages);
+    static constexpr size_t kMaxStagesPerLoad = 8; // SQLite attaches at most ten
     BWError finishFullLoad(qint64 cursor);
 
     // Lookups with the paths made from the parents.
@@ -57,10 +62,12 @@ public:
 private:
     Result<QString> pathOf(qint64 nid);
     // Writes the nodes with `insert` ("INSERT OR REPLACE", say) into `table` of `db`.
-    static BWError writeRows(Database& db, const QString& insert, const NodeList& nodes);
+    static BWError writeRows(Database& db, const QString& insert, std::span<const NodeRecord> nodes);
+    BWError loadStagedRun(const std::vector<std::unique_ptr<Database>>& stages, size_t from, size_t to);
     BWError upsertLocked(const NodeList& nodes);
     BWError removeLocked(const QList<qint64>& nids);
     Database& m_db;
+    QString m_stageTable; // how this file makes the table, for the pages staged beside it
 };
 
 } // namespace nubo

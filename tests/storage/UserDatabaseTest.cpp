@@ -240,8 +240,9 @@ TEST(CloudFileTable, LoopInDamagedRowsEndsRemovalAndPathLookups) {
     EXPECT_EQ(ids(readBack(t, 2)), (QList<qint64>{3}));
 }
 
-// A full load through pages staged in memory (as a first sign-in writes them) stores every field
-// as an upsert does, keeps the first of two rows with one id, and leaves no staged database
+// A full load through pages staged in memory (as a first sign-in writes them, several parts of a
+// page at once) stores every field as an upsert does, keeps the first of two rows with one id
+// (within a part, across the parts of one load, and across loads) and leaves no staged database
 // attached.
 TEST(CloudFileTable, StagedPagesLoadEveryFieldAndKeepTheFirstOfARepeatedId) {
     QTemporaryDir dir;
@@ -255,24 +256,70 @@ TEST(CloudFileTable, StagedPagesLoadEveryFieldAndKeepTheFirstOfARepeatedId) {
     wide.category = 2;
     wide.fileHash = QStringLiteral("0123456789abcdef0123456789abcdef01234567");
     wide.isLink = wide.isSync = wide.isEditLock = true;
-    const NodeList first = {rec(1, 0, "/docs", true), wide};
+    const NodeList first = {rec(1, 0, "/docs", true), wide, rec(5, 1, "/docs/c", false),
+                            rec(5, 0, "/twin in the part", false)};
     const NodeList second = {rec(2, 0, "/later twin", false), rec(3, 1, "/docs/b", false)};
     ASSERT_FALSE(t.beginFullLoad());
-    for (const NodeList& page : {first, second}) {
-        auto staged = CloudFileTable::stagePage(page);
+    std::vector<std::unique_ptr<Database>> stages;
+    for (const NodeList& part : {first, second, NodeList{rec(3, 0, "/twin in the load", false)}}) {
+        auto staged = t.stagePage(std::span<const NodeRecord>(part.constData(), size_t(part.size())));
         ASSERT_TRUE(staged.ok()) << staged.error.localizedDescription().toStdString();
-        ASSERT_FALSE(t.loadStaged(*staged.value));
+        stages.push_back(std::move(staged.value));
     }
+    ASSERT_FALSE(t.loadStaged(stages));
+    const NodeList later = {rec(1, 0, "/twin of a later load", true), rec(4, 3, "/docs/b/d", false)};
+    auto staged = t.stagePage(std::span<const NodeRecord>(later.constData(), size_t(later.size())));
+    ASSERT_TRUE(staged.ok());
+    stages.clear();
+    stages.push_back(std::move(staged.value));
+    ASSERT_FALSE(t.loadStaged(stages));
     ASSERT_FALSE(t.finishFullLoad(9));
 
     EXPECT_EQ(t.cursor().value, 9);
-    EXPECT_EQ(ids(readBack(t, 1)), (QList<qint64>{1, 2, 3}));
+    EXPECT_EQ(ids(readBack(t, 1)), (QList<qint64>{1, 2, 3, 4, 5}));
     NodeRecord stored = t.byId(2).value;
     EXPECT_EQ(stored.path, QStringLiteral("/docs/報告 ä.txt"));
     stored.path = wide.path;
     EXPECT_EQ(stored, wide);
+    EXPECT_EQ(t.byId(5).value.path, QStringLiteral("/docs/c"));
+    EXPECT_EQ(t.byId(4).value.path, QStringLiteral("/docs/b/d"));
+    EXPECT_EQ(udb.value->db().integrityCheck(), QStringLiteral("ok"));
+    EXPECT_EQ(indexCount(udb.value->db()), 1);
     Query attached = udb.value->db().query(
         QStringLiteral("SELECT count(*) FROM pragma_database_list WHERE name NOT IN ('main', 'temp')"));
     ASSERT_TRUE(attached.next());
     EXPECT_EQ(attached.int64(0), 0);
+}
+
+// Pages are staged in the make of the table as this file has it: a table of an older make, its
+// columns in another order, still gets every field in its own column.
+TEST(CloudFileTable, StagedPagesFollowTheFilesOwnTable) {
+    QTemporaryDir dir;
+    {
+        auto db = Database::open(dir.filePath(QStringLiteral("1_0.db")));
+        ASSERT_TRUE(db.ok());
+        ASSERT_FALSE(db.value->exec(QStringLiteral(
+            "CREATE TABLE cloud_file (name TEXT NOT NULL, nid INTEGER PRIMARY KEY, version INTEGER NOT NULL"
+            " DEFAULT 0, path TEXT NOT NULL, pid INTEGER NOT NULL, is_dir INTEGER, size INTEGER, mtime "
+            "INTEGER,"
+            " ctime INTEGER, category INTEGER, file_hash TEXT, status INTEGER, is_link INTEGER, is_sync "
+            "INTEGER,"
+            " is_edit_lock INTEGER)")));
+    }
+    auto udb = UserDatabase::open(dir.path(), QStringLiteral("1"), QStringLiteral("0"));
+    ASSERT_TRUE(udb.ok());
+    CloudFileTable& t = udb.value->cloudFiles();
+    NodeRecord file = rec(2, 1, QStringLiteral("/a/x.txt"), false, 6);
+    file.size = 12345;
+    file.fileHash = QStringLiteral("ffffffffffffffffffffffffffffffffffffffff");
+    const NodeList page = {rec(1, 0, "/a", true, 5), file};
+    ASSERT_FALSE(t.beginFullLoad());
+    std::vector<std::unique_ptr<Database>> stages;
+    auto staged = t.stagePage(std::span<const NodeRecord>(page.constData(), size_t(page.size())));
+    ASSERT_TRUE(staged.ok());
+    stages.push_back(std::move(staged.value));
+    ASSERT_FALSE(t.loadStaged(stages));
+    ASSERT_FALSE(t.finishFullLoad(6));
+    EXPECT_EQ(t.byId(2).value, file);
+    EXPECT_EQ(t.byPath(QStringLiteral("/a")).value.version, 5);
 }
