@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cloud/ChangeDigest.h"
 #include "cloud/KZSession.h"
 #include "cloud/KZSessionProxy.h"
 #include "foundation/Dispatch.h"
@@ -35,6 +36,9 @@ struct Answer {
     QString pwd;
     bool onMainThread = false;
     bool needReset = false;
+    // A change report's digest, and whether one was answered for a copy of the report too.
+    std::shared_ptr<const nubo::ChangeDigest> digest;
+    bool digestOfCopy = false;
 };
 
 // The callbacks that carry nothing but the request's user info (and a failure's error) record
@@ -142,10 +146,15 @@ public:
     NUBO_RECORD_FAIL(RequestShareSetExpire)
     NUBO_RECORD_DONE(LoginJump)
     NUBO_RECORD_FAIL(LoginJump)
-    void didKZSessionIncrNodeChanged(KZAbstractSession*, qint64 nid, bool needReset,
+    void didKZSessionIncrNodeChanged(KZAbstractSession* session, qint64 nid, bool needReset,
                                      const QList<CloudFileInfoPtr>& children) override {
         Answer a;
         a.kind = "IncrNodeChanged";
+        if (session) {
+            a.digest = session->digestOf(children);
+            const QList<CloudFileInfoPtr> copy = children;
+            a.digestOfCopy = session->digestOf(copy) != nullptr;
+        }
         a.nid = nid;
         a.needReset = needReset;
         a.files = children;
