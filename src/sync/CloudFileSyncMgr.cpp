@@ -203,11 +203,13 @@ public:
         auto dest = freshFolder(*m_svc, m_dest);
         if (!dest.ok())
             return fail(dest.error);
-        auto children = childrenByName(*m_svc, dest.value.nid);
-        if (!children.ok())
-            return fail(children.error);
+        // Only the one name is looked up: listing the destination for every item made a move of
+        // thousands of files into one folder slow down as the folder filled.
+        auto same = m_svc->nodeByPath(cloudJoin(dest.value.path, src.value.name));
+        if (!same.ok() && same.error.code() != kCloudErrorNotFound)
+            return fail(same.error);
         const bool move = type() == KZCloudFileSyncTypeMove;
-        const ServiceNode ex = children.value.value(src.value.name);
+        const ServiceNode ex = same.ok() ? same.value : ServiceNode();
         if (ex.nid < 0) {
             if (BWError e = place(src.value, dest.value.nid, {}))
                 return fail(e);
@@ -219,6 +221,12 @@ public:
             return;
         } else {
             const SyncAnswer a = ask(conflictError(kErrConflictFileCloud, ex.path), false);
+            if (a != SyncAnswer::Cover && (a != SyncAnswer::Keep || move))
+                return;
+            // A free name is chosen among the children as they are after the answer.
+            auto children = childrenByName(*m_svc, dest.value.nid);
+            if (!children.ok())
+                return fail(children.error);
             auto taken = [&](const QString& n) { return children.value.contains(n); };
             if (a == SyncAnswer::Keep && !move) {
                 if (BWError e = place(src.value, dest.value.nid, freeName(src.value.name, taken)))
