@@ -8,8 +8,12 @@
 #include "transfer/TransferErrors.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
+
+#include <dirent.h>
+#include <optional>
 
 using namespace nubo;
 using namespace nubo::sync;
@@ -19,6 +23,17 @@ namespace {
 
 // Upload jobs reach the engine in batches, so a big tree shows up while it is still walked.
 constexpr int kJobBatch = 256;
+
+// The entries of a local folder, or nothing when it cannot be read: a folder that a missing
+// permission shows as empty must not pass for an empty one.
+std::optional<QFileInfoList> readLocalFolder(const QString& path) {
+    DIR* d = ::opendir(QFile::encodeName(path).constData());
+    if (!d)
+        return std::nullopt;
+    ::closedir(d);
+    return QDir(path).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                                    QDir::Name);
+}
 
 // The children of a folder by name.
 Result<QHash<QString, ServiceNode>> childrenByName(CloudService& svc, qint64 nid) {
@@ -89,6 +104,12 @@ private:
     }
 
     void uploadFolder(const QFileInfo& dir, const ServiceNode& parent) {
+        const std::optional<QFileInfoList> entries = readLocalFolder(dir.filePath());
+        if (!entries) // named, since the page shows only the text
+            return fail(
+                BWError(BWError::kDomainApplication, kErrLocalRead,
+                        {{BWError::kErrMsgKey, QStringLiteral("无法读取文件夹：%1").arg(dir.filePath())},
+                         {QStringLiteral("path"), dir.filePath()}}));
         const QString name = dir.fileName();
         auto ex = existing(parent, name);
         if (!ex.ok())
@@ -112,11 +133,7 @@ private:
             m_children.insert(target.nid, {}); // a new folder has no children to meet
             ++ctrlCount;
         }
-        const QFileInfoList entries =
-            QDir(dir.filePath())
-                .entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                               QDir::Name);
-        for (const QFileInfo& e : entries) {
+        for (const QFileInfo& e : *entries) {
             if (stopped())
                 return;
             if (e.isDir()) {

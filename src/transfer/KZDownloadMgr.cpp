@@ -314,6 +314,9 @@ BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
                 return {}; // another lane or the hasher failed, and tells why
             const qint64 off = qint64(i) * kBlockSize;
             const qint64 len = qMin(kBlockSize, size - off);
+            // The block's pages of the file are made here, beside the other lanes: writes into
+            // one file take turns, and a page of new memory is slow to touch the first time.
+            ::posix_fadvise(fd.get(), off, len, POSIX_FADV_WILLNEED);
             auto bytes = ctx.service().readRange(rec.nid, quint64(off), quint64(len));
             if (!bytes.ok())
                 return bytes.error;

@@ -5,6 +5,7 @@
 #include "transfer/TransferErrors.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 
 using namespace nubo;
@@ -352,4 +353,43 @@ TEST_F(TransferTest, ALocalNameWithAControlCharacterFailsOnlyThatFileAndSaysWhic
                                          [](const auto& s) { return s.kind == QLatin1String("fail"); });
     ASSERT_NE(folderFail, rec.cloudSync.end());
     EXPECT_TRUE(folderFail->error.localizedDescription().contains(u"bad␛dir"));
+}
+
+// A folder that cannot be listed must not pass for an empty one. Only a user without the
+// superuser's powers meets it (the superuser reads any folder).
+TEST_F(TransferTest, AFolderThatCannotBeReadIsReportedAndNotMadeEmpty) {
+    writeLocal(QStringLiteral("tree/ok.txt"), "A");
+    writeLocal(QStringLiteral("tree/locked/b.txt"), "B");
+    writeLocal(QStringLiteral("tree/z.txt"), "Z");
+    const QString locked = local.path() + QStringLiteral("/tree/locked");
+    ASSERT_TRUE(QFile::setPermissions(locked, {}));
+    if (!QDir(locked).entryList(QDir::Files).isEmpty()) {
+        QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        GTEST_SKIP() << "this user reads folders without permission";
+    }
+    up->uploadFileByDiskFile(local.path() + QStringLiteral("/tree"), CloudFileInfo::rootFile());
+    ASSERT_TRUE(waitCloudIdle());
+    ASSERT_TRUE(waitUploadsSettled());
+    QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // The readable files go up; the unreadable folder is named in a failure and not made.
+    EXPECT_EQ(cloudContent(svc, QStringLiteral("/tree/ok.txt")), QByteArray("A"));
+    EXPECT_EQ(cloudContent(svc, QStringLiteral("/tree/z.txt")), QByteArray("Z"));
+    EXPECT_EQ(childNames(svc.service(), QStringLiteral("/tree")), (QStringList{"ok.txt", "z.txt"}));
+    const auto f = waitCloudFail();
+    ASSERT_TRUE(f);
+    EXPECT_EQ(f->error.code(), kErrLocalRead);
+    EXPECT_TRUE(f->error.localizedDescription().contains(locked))
+        << f->error.localizedDescription().toStdString();
+    for (const auto& s : rec.cloudSync)
+        EXPECT_NE(s.kind, QStringLiteral("success")) << "a partial upload was reported as a success";
+
+    // The same chosen on its own.
+    ASSERT_TRUE(QFile::setPermissions(locked, {}));
+    up->uploadFileByDiskFile(locked, CloudFileInfo::rootFile());
+    ASSERT_TRUE(waitCloudIdle());
+    QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const auto g = waitCloudFail();
+    ASSERT_TRUE(g);
+    EXPECT_TRUE(g->error.localizedDescription().contains(locked));
+    EXPECT_FALSE(svc.service().nodeByPath(QStringLiteral("/locked")).ok());
 }

@@ -148,6 +148,11 @@ void KZFilesViewController::switchFilesContainerView() {
 
 void KZFilesViewController::switcherValueChanged(KZFileListStyleSwitcher*) {
     closeAllMenus();
+    // A name being typed ends as a click elsewhere ends it, before its field is hidden: left
+    // open, the typed name was lost and the page stayed "editing", refusing new folders.
+    if (m_isEditing)
+        if (kit::Window* window = viewWindow())
+            window->makeFirstResponder(nullptr);
     const bool grid = filesContainerStyle() == KZFileListStyleGrid;
     const bool allSelected = m_selectedFiles.size() == m_files.size();
     kit::IndexSet carried;

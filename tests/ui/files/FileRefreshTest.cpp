@@ -5,6 +5,8 @@
 #include "shell/KZButton.h"
 #include "shell/KZTextFieldCell.h"
 #include "ui/files/KZFileInfoCell.h"
+#include "ui/files/KZFileInfoItemView.h"
+#include "ui/files/KZFileListStyleSwitcher.h"
 
 using namespace nubo::test;
 
@@ -144,6 +146,44 @@ TEST_F(FileRefresh, ANewFolderIsNamedInPlaceAndItsRowTakesThePlaceholdersPlace) 
     EXPECT_TRUE(page->creatingFiles().isEmpty());
     EXPECT_EQ(rowNames().count(QStringLiteral("报告 (2024)")), 1);
     EXPECT_FALSE(KZLocalFileInfo::isLocal(row(QStringLiteral("报告 (2024)")).get()));
+}
+
+// Switching between list and grid while a name is typed ends the naming as a click elsewhere
+// does: the typed name is sent, and the page takes new commands again.
+TEST_F(FileRefresh, SwitchingTheViewWhileNamingSendsTheTypedName) {
+    jump(QStringLiteral("/names"));
+    page->actionCreateDir();
+    ASSERT_NE(nameCell(0), nullptr);
+    nameCell(0)->nameTextField()->setStringValue(QStringLiteral("切换前"));
+    page->switcher()->setStyle(KZFileListStyleGrid);
+    EXPECT_FALSE(page->isEditing());
+    ASSERT_TRUE(waitForToast(QStringLiteral("文件夹创建成功")));
+    EXPECT_TRUE(exists(QStringLiteral("/names/切换前")));
+    ASSERT_TRUE(waitUntil([&] { return page->creatingFiles().isEmpty(); }));
+    ASSERT_TRUE(waitUntil([&] { return rowNames().count(QStringLiteral("切换前")) == 1; }));
+    EXPECT_EQ(rowNames().count(page->files().first()->name()), 1);
+    for (const auto& f : page->files())
+        EXPECT_FALSE(KZLocalFileInfo::isLocal(f.get())) << f->name().toStdString();
+
+    // A rename typed in the grid goes out when the list comes back.
+    const int index = int(page->files().indexOf(row(QStringLiteral("切换前"))));
+    page->collectionView()->selectItems({kit::IndexPath{0, index}}, kit::ScrollPosition::None);
+    page->selectRowsAtIndexes(page->collectionView()->selectionIndexes());
+    page->actionRenameFile();
+    ASSERT_TRUE(page->isEditing());
+    auto* tile =
+        dynamic_cast<KZFileInfoItemView*>(page->collectionView()->itemAtIndexPath(kit::IndexPath{0, index}));
+    ASSERT_NE(tile, nullptr);
+    tile->fileNameTextField()->setStringValue(QStringLiteral("切换后"));
+    page->switcher()->setStyle(KZFileListStyleList);
+    EXPECT_FALSE(page->isEditing());
+    ASSERT_TRUE(waitForToast(QStringLiteral("文件重命名成功")));
+    EXPECT_TRUE(exists(QStringLiteral("/names/切换后")));
+
+    // New folders can be made again.
+    page->actionCreateDir();
+    EXPECT_EQ(page->creatingFiles().size(), 1);
+    EXPECT_TRUE(page->isEditing());
 }
 
 TEST_F(FileRefresh, AFailedCreateReloadsAndDropsThePlaceholder) {
