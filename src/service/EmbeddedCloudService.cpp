@@ -432,7 +432,7 @@ Result<NodePage> EmbeddedCloudService::fetchAllNodes(qint64 afterNid, int limit)
     page.nodes.reserve(limit);
     for (qint64 from = afterNid + 1; page.nodes.size() < limit && from <= lastNid;) {
         const qint64 wanted = limit - page.nodes.size();
-        if (wanted < kSplitPageRows) {
+        if (wanted < kSplitPageRows || lastNid - from < kSplitPageRows) {
             Query q = nodeQuery(QStringLiteral("nid >= ? AND status = 0 ORDER BY nid LIMIT ?"));
             q.bind(1, from).bind(2, wanted);
             if (BWError err = readNodeRows(q, page.nodes))

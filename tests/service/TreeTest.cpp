@@ -259,6 +259,11 @@ TEST_F(Tree, LargePagesHoldTheNextLiveNodesInOrder) {
     }
     for (int limit : {9000, 12345, 100000})
         EXPECT_EQ(pages(limit), one) << limit;
+    // A large page near the last id, where fewer ids are left than a part takes.
+    auto tail = s.fetchAllNodes(one[one.size() - 10].nid, 50000);
+    ASSERT_TRUE(tail.ok());
+    EXPECT_EQ(tail.value.nodes, one.mid(one.size() - 9));
+    EXPECT_FALSE(tail.value.hasMore);
 }
 
 TEST_F(Tree, FaultsCanBeInjected) {
