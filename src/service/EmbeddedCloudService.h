@@ -138,6 +138,9 @@ private:
     // the declaration for every block); forgotten when the upload ends.
     Result<std::shared_ptr<UploadProgress>> uploadProgress(const QString& uploadId);
     void forgetProgress(const QString& uploadId);
+    // Records a block written to the store, returning once its row is in the database. Rows
+    // that arrive while a batch is being written go together in the next one.
+    BWError recordBlockRow(const QString& sha1, qint64 size);
     Result<QByteArray> readContent(const ServiceNode& file, quint64 offset, quint64 length);
     Result<QString> uploadPlacement(qint64 parentId, const QString& name, bool replaceExisting,
                                     qint64* replacedId);
@@ -159,6 +162,16 @@ private:
     std::once_flag m_checked;
     BWError m_unsound;
     bool m_accountSound = false; // the account table alone was found sound on open
+
+    struct BlockRows {
+        QHash<QString, qint64> rows;
+        BWError error;
+        bool done = false;
+    };
+    std::mutex m_blockRowsMutex;
+    std::condition_variable m_blockRowsDone;
+    std::shared_ptr<BlockRows> m_blockRows = std::make_shared<BlockRows>(); // still gathering
+    bool m_blockRowsWriting = false;
 
     QMutex m_progressMutex;
     QHash<QString, std::shared_ptr<UploadProgress>> m_progress;

@@ -200,17 +200,49 @@ BWError EmbeddedCloudService::putBlock(const QString& uploadId, int index, const
             if (BWError err = m_blobs->write(actual, bytes))
                 return err;
         }
-        if (!held) {
-            // The row only spares sending the block again; the commit syncs the block itself.
-            Query ins =
-                m_db->query(QStringLiteral("INSERT OR IGNORE INTO blocks (sha1, size) VALUES (?, ?)"));
-            if (BWError err = ins.bind(1, actual).bind(2, qint64(bytes.size())).execUnsynced())
-                return storageFailure(err);
-        }
+        // The row only spares sending the block again; the commit syncs the block itself.
+        if (BWError err = held ? BWError() : recordBlockRow(actual, bytes.size()))
+            return storageFailure(err);
         progress.markOnDisk(actual);
     }
     progress.add(index, bytes);
     return {};
+}
+
+BWError EmbeddedCloudService::recordBlockRow(const QString& sha1, qint64 size) {
+    std::unique_lock lock(m_blockRowsMutex);
+    const std::shared_ptr<BlockRows> mine = m_blockRows;
+    mine->rows.insert(sha1, size);
+    while (!mine->done) {
+        if (m_blockRowsWriting) {
+            m_blockRowsDone.wait(lock);
+            continue;
+        }
+        // This thread writes every row gathered so far, its own among them.
+        m_blockRowsWriting = true;
+        const std::shared_ptr<BlockRows> batch = std::exchange(m_blockRows, std::make_shared<BlockRows>());
+        lock.unlock();
+        BWError err;
+        {
+            // Losing these rows in a power cut only makes the blocks be sent again.
+            Database::Transaction t(*m_db, Database::Transaction::Sync::Unsynced);
+            err = t.error();
+            Query ins =
+                m_db->query(QStringLiteral("INSERT OR IGNORE INTO blocks (sha1, size) VALUES (?, ?)"));
+            for (auto it = batch->rows.cbegin(); it != batch->rows.cend() && !err; ++it) {
+                err = ins.bind(1, it.key()).bind(2, it.value()).exec();
+                ins.reset();
+            }
+            if (!err)
+                err = t.commit();
+        }
+        lock.lock();
+        batch->error = err;
+        batch->done = true;
+        m_blockRowsWriting = false;
+        m_blockRowsDone.notify_all();
+    }
+    return mine->error;
 }
 
 Result<QByteArray> EmbeddedCloudService::readBlock(const QString& sha1, qint64 expectedSize) {
