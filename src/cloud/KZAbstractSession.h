@@ -3,6 +3,10 @@
 #include "cloud/KZBackForwardList.h"
 #include "cloud/KZSessionDelegates.h"
 
+namespace nubo {
+class ChangeDigest;
+}
+
 #include <QVariantMap>
 #include <memory>
 
@@ -26,4 +30,11 @@ public:
     // Drops the pending thumbnail request with that id; it will answer nothing. True when one
     // was pending.
     virtual bool cancelThumbRequest(qint64 requestId) = 0;
+    // The digest of the change report `children` while it is being delivered to an observer
+    // (that very list), made off the main thread; null for any other list.
+    virtual std::shared_ptr<const nubo::ChangeDigest>
+    digestOf(const QList<CloudFileInfoPtr>& children) const {
+        (void)children;
+        return nullptr;
+    }
 };

@@ -1,10 +1,12 @@
 #include "cloud/KZSessionProxy.h"
 
+#include "cloud/ChangeDigest.h"
 #include "cloud/CloudErrors.h"
 #include "cloud/KZSession.h"
 #include "foundation/Dispatch.h"
 #include "foundation/Log.h"
 #include "foundation/SingletonT.h"
+#include "storage/SystemConfig.h"
 
 #include <QCoreApplication>
 #include <QMutex>
@@ -21,8 +23,15 @@ KZSessionProxy::KZSessionProxy() : m_context(std::make_unique<QObject>()) {
         m_context->moveToThread(app->thread()); // the answers are delivered on the main thread
     m_changeListener = KZSession::sharedSession().addChangeListener(
         [this](qint64 nid, bool needReset, const QList<CloudFileInfoPtr>& children) {
-            runOn(m_context.get(),
-                  [this, nid, needReset, children] { relayChange(nid, needReset, children); });
+            // Read here, on the background thread, so that a list merging a big report on the
+            // main thread reads no record of it for its order.
+            std::shared_ptr<const nubo::ChangeDigest> digest;
+            if (!needReset && !children.isEmpty())
+                digest = std::make_shared<const nubo::ChangeDigest>(
+                    children, nubo::SingletonT<nubo::SystemConfig>::instance().getCloudFileSort());
+            runOn(m_context.get(), [this, nid, needReset, children, digest] {
+                relayChange(nid, needReset, children, digest);
+            });
         });
 }
 
@@ -37,16 +46,28 @@ KZSessionProxy::~KZSessionProxy() {
     m_context.reset();
 }
 
-void KZSessionProxy::relayChange(qint64 nid, bool needReset, const QList<CloudFileInfoPtr>& children) {
+void KZSessionProxy::relayChange(qint64 nid, bool needReset, const QList<CloudFileInfoPtr>& children,
+                                 const std::shared_ptr<const nubo::ChangeDigest>& digest) {
     NUBO_ASSERT_MAIN_THREAD();
     m_observers.forEach([&](KZSessionDelegate* o) {
-        // Observers mark their rows (selection): each gets records of its own.
+        // Observers mark their rows (selection): each gets records of its own, in the report's
+        // order, which the digest's indexes follow.
         QList<CloudFileInfoPtr> copies;
         copies.reserve(children.size());
         for (const auto& c : children)
             copies.append(c->clone());
+        const auto* outer = std::exchange(m_delivering, &copies);
+        auto outerDigest = std::exchange(m_deliveringDigest, digest);
         o->didKZSessionIncrNodeChanged(this, nid, needReset, copies);
+        m_delivering = outer;
+        m_deliveringDigest = std::move(outerDigest);
     });
+}
+
+std::shared_ptr<const nubo::ChangeDigest>
+KZSessionProxy::digestOf(const QList<CloudFileInfoPtr>& children) const {
+    NUBO_ASSERT_MAIN_THREAD();
+    return &children == m_delivering ? m_deliveringDigest : nullptr;
 }
 
 // Runs `work` on the background thread with the session, then `deliver` on the main thread

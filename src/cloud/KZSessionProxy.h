@@ -49,6 +49,8 @@ public:
     std::shared_ptr<KZBackForwardList> backForwordList() const override;
     std::shared_ptr<KZBackForwardList> folderBackForwordList() const override;
     bool cancelThumbRequest(qint64 requestId) override;
+    std::shared_ptr<const nubo::ChangeDigest>
+    digestOf(const QList<CloudFileInfoPtr>& children) const override;
 
     // ---- folder listings and search (nid read as a KZFileListNavigation command)
     qint64 getFileListByNid(qint64 nid, const QString& path, int sort, KZRequestFileListDelegate* delegate,
@@ -102,10 +104,14 @@ private:
     // delegate is still there, and says whether the answer is still wanted.
     template <class D, class Work, class Deliver>
     qint64 run(D* delegate, Work work, Deliver deliver, std::function<bool(qint64)> settle = {});
-    void relayChange(qint64 nid, bool needReset, const QList<CloudFileInfoPtr>& children);
+    void relayChange(qint64 nid, bool needReset, const QList<CloudFileInfoPtr>& children,
+                     const std::shared_ptr<const nubo::ChangeDigest>& digest);
 
     qint64 m_nextRequestId = 1;
     nubo::WeakList<KZSessionDelegate> m_observers;
+    // The report being delivered to an observer, and its digest.
+    const QList<CloudFileInfoPtr>* m_delivering = nullptr;
+    std::shared_ptr<const nubo::ChangeDigest> m_deliveringDigest;
     QVariantMap m_userDetail;
     BWError m_loginError;
     QPair<QString, QString> m_accountIds;

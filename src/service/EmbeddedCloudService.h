@@ -115,6 +115,10 @@ private:
 
     // Whole node rows; `where` follows "FROM nodes WHERE".
     Query nodeQuery(const QString& where);
+    // Appends the live nodes with ids in [from, to] to `out` in id order, read in parts on several
+    // cores, each on a reader connection of its own. Only inside a transaction of the main
+    // connection, so that all of them read one state.
+    BWError readLiveNodesInParts(qint64 from, qint64 to, NodeList& out);
     Result<ServiceNode> loadNode(qint64 nid);
     Result<ServiceNode> liveNode(qint64 nid);
     // A live node whose content can be read: folders are refused.
@@ -134,6 +138,9 @@ private:
     // the declaration for every block); forgotten when the upload ends.
     Result<std::shared_ptr<UploadProgress>> uploadProgress(const QString& uploadId);
     void forgetProgress(const QString& uploadId);
+    // Records a block written to the store, returning once its row is in the database. Rows
+    // that arrive while a batch is being written go together in the next one.
+    BWError recordBlockRow(const QString& sha1, qint64 size);
     Result<QByteArray> readContent(const ServiceNode& file, quint64 offset, quint64 length);
     Result<QString> uploadPlacement(qint64 parentId, const QString& name, bool replaceExisting,
                                     qint64* replacedId);
@@ -147,11 +154,24 @@ private:
     std::unique_ptr<Database> m_db;
     std::unique_ptr<BlobStore> m_blobs;
     std::unique_ptr<CommitGroup> m_commits;
+    // Read-only connections that share out the reading of a large page; opened on first use and
+    // used only under a transaction of m_db, which keeps their use serial.
+    std::vector<std::unique_ptr<Database>> m_readers;
 
     std::future<QString> m_check; // the verdict on a file made before, while it is pending
     std::once_flag m_checked;
     BWError m_unsound;
     bool m_accountSound = false; // the account table alone was found sound on open
+
+    struct BlockRows {
+        QHash<QString, qint64> rows;
+        BWError error;
+        bool done = false;
+    };
+    std::mutex m_blockRowsMutex;
+    std::condition_variable m_blockRowsDone;
+    std::shared_ptr<BlockRows> m_blockRows = std::make_shared<BlockRows>(); // still gathering
+    bool m_blockRowsWriting = false;
 
     QMutex m_progressMutex;
     QHash<QString, std::shared_ptr<UploadProgress>> m_progress;

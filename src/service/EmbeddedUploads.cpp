@@ -188,29 +188,56 @@ BWError EmbeddedCloudService::putBlock(const QString& uploadId, int index, const
     if (sha1.toLower() != actual || declared != actual)
         return cloudError(kCloudErrorBlockHashMismatch, QStringLiteral("分块%1校验失败").arg(index));
     if (!progress.isOnDisk(actual)) {
-        bool held = false;
-        {
-            Query has = m_db->query(QStringLiteral("SELECT 1 FROM blocks WHERE sha1 = ?"));
-            has.bind(1, actual);
-            held = has.next();
-        }
-        // A block held already is written again only when its stored copy is not sound (one
-        // that never reached the disk before a power cut, say).
-        if (!held || !m_blobs->isSound(actual, bytes.size())) {
-            if (BWError err = m_blobs->write(actual, bytes))
-                return err;
-        }
-        if (!held) {
-            // The row only spares sending the block again; the commit syncs the block itself.
-            Query ins =
-                m_db->query(QStringLiteral("INSERT OR IGNORE INTO blocks (sha1, size) VALUES (?, ?)"));
-            if (BWError err = ins.bind(1, actual).bind(2, qint64(bytes.size())).execUnsynced())
-                return storageFailure(err);
-        }
+        // A block already under its name (held for another file) is kept, unless its copy is not
+        // sound (one that never reached the disk before a power cut, say).
+        if (BWError err = m_blobs->write(actual, bytes))
+            return err;
+        // A big file's blocks reach the disk while the rest are sent, not all at its commit.
+        if (progress.blocks().size() > 1)
+            m_blobs->syncSoon(actual);
+        // The row only spares sending the block again; the commit syncs the block itself.
+        if (BWError err = recordBlockRow(actual, bytes.size()))
+            return storageFailure(err);
         progress.markOnDisk(actual);
     }
     progress.add(index, bytes);
     return {};
+}
+
+BWError EmbeddedCloudService::recordBlockRow(const QString& sha1, qint64 size) {
+    std::unique_lock lock(m_blockRowsMutex);
+    const std::shared_ptr<BlockRows> mine = m_blockRows;
+    mine->rows.insert(sha1, size);
+    while (!mine->done) {
+        if (m_blockRowsWriting) {
+            m_blockRowsDone.wait(lock);
+            continue;
+        }
+        // This thread writes every row gathered so far, its own among them.
+        m_blockRowsWriting = true;
+        const std::shared_ptr<BlockRows> batch = std::exchange(m_blockRows, std::make_shared<BlockRows>());
+        lock.unlock();
+        BWError err;
+        {
+            // Losing these rows in a power cut only makes the blocks be sent again.
+            Database::Transaction t(*m_db, Database::Transaction::Sync::Unsynced);
+            err = t.error();
+            Query ins =
+                m_db->query(QStringLiteral("INSERT OR IGNORE INTO blocks (sha1, size) VALUES (?, ?)"));
+            for (auto it = batch->rows.cbegin(); it != batch->rows.cend() && !err; ++it) {
+                err = ins.bind(1, it.key()).bind(2, it.value()).exec();
+                ins.reset();
+            }
+            if (!err)
+                err = t.commit();
+        }
+        lock.lock();
+        batch->error = err;
+        batch->done = true;
+        m_blockRowsWriting = false;
+        m_blockRowsDone.notify_all();
+    }
+    return mine->error;
 }
 
 Result<QByteArray> EmbeddedCloudService::readBlock(const QString& sha1, qint64 expectedSize) {
@@ -387,14 +414,9 @@ Result<std::shared_ptr<UploadProgress>> EmbeddedCloudService::uploadProgress(con
         QMutexLocker lock(&m_progressMutex);
         known = m_progress.value(uploadId);
     }
-    if (known) {
-        // Still open? (It may have been committed or cancelled meanwhile.)
-        Query q = m_db->query(QStringLiteral("SELECT 1 FROM uploads WHERE upload_id = ?"));
-        q.bind(1, uploadId);
-        if (q.next())
-            return {known, {}};
-        return R::failure(q.error() ? storageFailure(q.error()) : uploadNotFound());
-    }
+    // Still open: a commit or cancel forgets the progress as it ends the upload.
+    if (known)
+        return {known, {}};
     auto up = loadUpload(*m_db, uploadId);
     if (!up.ok())
         return R::failure(up.error);

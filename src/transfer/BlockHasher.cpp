@@ -14,7 +14,10 @@ namespace nubo::transfer {
 
 namespace {
 
-constexpr int kHashThreads = 4;
+// Every core: the blocks are hashed before anything can be sent.
+int hashThreads() {
+    return int(qBound(4u, std::thread::hardware_concurrency(), 16u));
+}
 constexpr qint64 kWholeChunk = 4 * 1024 * 1024;
 
 } // namespace
@@ -50,7 +53,7 @@ BWError hashBlocks(const QString& path, FileDigest& out, const CancelCheck& canc
         }
     };
     std::vector<std::thread> helpers;
-    for (int t = 1; t < qMin(blocks, kHashThreads); ++t)
+    for (int t = 1; t < qMin(blocks, hashThreads()); ++t)
         helpers.emplace_back(worker);
     worker();
     for (auto& h : helpers)

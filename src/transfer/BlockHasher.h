@@ -26,7 +26,7 @@ struct FileDigest {
 // Called now and then by the hashers; true stops them early with an error.
 using CancelCheck = std::function<bool()>;
 
-// Splits a file into blocks and hashes them, several blocks at a time on a few threads.
+// Splits a file into blocks and hashes them, several blocks at a time on every core.
 BWError hashBlocks(const QString& path, FileDigest& out, const CancelCheck& cancelled = {});
 
 // The SHA-1 of the first `size` bytes of a file, which must have exactly that size (raw 20 bytes).

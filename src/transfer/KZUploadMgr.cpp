@@ -116,34 +116,26 @@ BWError KZUploadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
             fileSha1 = rec.fileSha1;
         }
     }
-    if (sha1s.size() != blockCountForSize(size)) {
-        FileDigest digest;
-        if (BWError e = hashBlocks(rec.source, digest, [&ctx] { return ctx.stopped(); }))
-            return e;
-        if (digest.size != size)
-            return transferError(kErrLocalChanged, rec.source);
-        sha1s = toHex(digest.blockSha1s);
-        if (BWError e = ctx.table().setBlocks(rec.id, sha1s))
-            return e;
-        // A file of one block is its block: its hash is known already.
-        if (sha1s.size() <= 1)
-            fileSha1 = sha1s.isEmpty() ? QString::fromLatin1(Sha1::raw(nullptr, 0).toHex()) : sha1s.first();
-        ctx.updateRecord([size, mtime, fileSha1](TransferJobRecord& r) {
-            r.fileSha1 = fileSha1;
-            r.size = size;
-            r.sourceMtime = mtime;
-        });
-    }
-    if (ctx.stopped())
-        return transferError(kErrCancelled, rec.source);
+    // The whole file's hash is only needed at the commit, and a file of one block is its block:
+    // it is worked out in one pass beside the block hashing and the sending.
     std::atomic<bool> giveUp{false};
     std::future<BWError> wholeHash;
     QByteArray wholeRaw;
-    if (fileSha1.isEmpty()) {
+    if (fileSha1.isEmpty() && blockCountForSize(size) > 1) {
         wholeHash = std::async(std::launch::async, [&] {
             return hashWhole(rec.source, size, wholeRaw, [&] { return giveUp || ctx.stopped(); });
         });
     }
+    // Every way out stops the hashing thread and waits for it, so it never outlives the job's data.
+    struct StopHash {
+        std::atomic<bool>& flag;
+        std::future<BWError>& f;
+        ~StopHash() {
+            flag = true;
+            if (f.valid())
+                f.wait();
+        }
+    } stopHash{giveUp, wholeHash};
     // The whole file's hash, once the blocks are sent (waits for the hashing thread).
     auto finishWholeHash = [&]() -> BWError {
         if (!wholeHash.valid())
@@ -155,16 +147,26 @@ BWError KZUploadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
         ctx.updateRecord([known](TransferJobRecord& r) { r.fileSha1 = known; });
         return {};
     };
-    // Every way out stops the hashing thread and waits for it, so it never outlives the job's data.
-    struct StopHash {
-        std::atomic<bool>& flag;
-        std::future<BWError>& f;
-        ~StopHash() {
-            flag = true;
-            if (f.valid())
-                f.wait();
-        }
-    } stopHash{giveUp, wholeHash};
+
+    if (sha1s.size() != blockCountForSize(size)) {
+        FileDigest digest;
+        if (BWError e = hashBlocks(rec.source, digest, [&ctx] { return ctx.stopped(); }))
+            return e;
+        if (digest.size != size)
+            return transferError(kErrLocalChanged, rec.source);
+        sha1s = toHex(digest.blockSha1s);
+        if (BWError e = ctx.table().setBlocks(rec.id, sha1s))
+            return e;
+        ctx.updateRecord([size, mtime](TransferJobRecord& r) {
+            r.fileSha1.clear();
+            r.size = size;
+            r.sourceMtime = mtime;
+        });
+    }
+    if (sha1s.size() <= 1)
+        fileSha1 = sha1s.isEmpty() ? QString::fromLatin1(Sha1::raw(nullptr, 0).toHex()) : sha1s.first();
+    if (ctx.stopped())
+        return transferError(kErrCancelled, rec.source);
 
     // Upload address: the destination folder.
     auto parent = ctx.service().nodeByPath(cloudParentPath(rec.path));

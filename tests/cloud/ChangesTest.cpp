@@ -180,6 +180,44 @@ TEST_F(Changes, EachObserverGetsItsOwnRecordsAndIsAddedOnce) {
     EXPECT_FALSE(proxy()->removeSessionObserver(&second));
 }
 
+TEST_F(Changes, EachReportComesWithADigestOfItInTheStoredOrder) {
+    SingletonT<SystemConfig>::instance().setCloudFileSort(1);
+    Recorder second;
+    ASSERT_TRUE(proxy()->addSessionObserver(&second));
+    ASSERT_TRUE(service().rename(report, "Final.txt").ok());
+    m_service.putFile("/Docs/a.txt", "a");
+    m_service.putFile("/Docs/z.txt", "z");
+    ASSERT_FALSE(service().remove({old}));
+    incr();
+    for (const Recorder* r : {&recorder, &second}) {
+        const auto heardOf = [&](const Recorder* who) {
+            const auto it = std::find_if(who->changes.cbegin(), who->changes.cend(),
+                                         [&](const Answer& a) { return a.nid == docs; });
+            return it == who->changes.cend() ? Answer{} : *it;
+        };
+        const Answer heard = heardOf(r);
+        // Both observers read the one digest, made of the report before it was copied for them;
+        // a copy of the list they got has none, nor has the list once delivered.
+        ASSERT_TRUE(heard.digest);
+        EXPECT_EQ(heard.digest, heardOf(&recorder).digest);
+        EXPECT_FALSE(heard.digestOfCopy);
+        EXPECT_FALSE(proxy()->digestOf(heard.files));
+        EXPECT_EQ(heard.digest->sortMode(), 1);
+        ASSERT_EQ(heard.digest->size(), heard.files.size());
+        QStringList added;
+        for (qsizetype i = 0; i < heard.digest->size(); ++i) {
+            const nubo::ChangeDigest::Change& c = heard.digest->at(i);
+            const CloudFileInfoPtr& f = heard.files.at(c.index);
+            EXPECT_EQ(c.key.nid, f->nid());
+            EXPECT_EQ(c.deleted, f->isDeleted());
+        }
+        for (qsizetype i : heard.digest->additions())
+            added.append(heard.files.at(heard.digest->at(i).index)->name());
+        EXPECT_EQ(added, (QStringList{"z.txt", "Final.txt", "a.txt"}));
+    }
+    EXPECT_TRUE(proxy()->removeSessionObserver(&second));
+}
+
 TEST_F(Changes, FailedChangeFetchIsReported) {
     service().failNext(ServiceOp::FetchChanges, 1, BWError::withMessage(BWError::kDomainNetwork, -1, {}));
     auto a = incr();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "cloud/ChangeDigest.h"
 #include "cloud/KZSession.h"
 #include "cloud/KZSessionProxy.h"
 #include "foundation/Dispatch.h"
@@ -35,6 +36,9 @@ struct Answer {
     QString pwd;
     bool onMainThread = false;
     bool needReset = false;
+    // A change report's digest, and whether one was answered for a copy of the report too.
+    std::shared_ptr<const nubo::ChangeDigest> digest;
+    bool digestOfCopy = false;
 };
 
 // A delegate of every request and an observer of the session that records what it hears.
@@ -175,10 +179,15 @@ public:
                                 const BWError& error) override {
         add("LoginJumpFail", id, userInfo, error);
     }
-    void didKZSessionIncrNodeChanged(KZAbstractSession*, qint64 nid, bool needReset,
+    void didKZSessionIncrNodeChanged(KZAbstractSession* session, qint64 nid, bool needReset,
                                      const QList<CloudFileInfoPtr>& children) override {
         Answer a;
         a.kind = "IncrNodeChanged";
+        if (session) {
+            a.digest = session->digestOf(children);
+            const QList<CloudFileInfoPtr> copy = children;
+            a.digestOfCopy = session->digestOf(copy) != nullptr;
+        }
         a.nid = nid;
         a.needReset = needReset;
         a.files = children;

@@ -257,6 +257,42 @@ TEST_F(Content, ConcurrentClientsOnOneService) {
     EXPECT_FALSE(s.verifyContent());
 }
 
+// Blocks taken by several threads at once have their rows written together: each call returns
+// only once its own block is on record, so a client that notes it as sent never needs to send it
+// again after a kill.
+TEST_F(Content, BlocksTakenTogetherAreEachOnRecordWhenTheCallReturns) {
+    const QByteArray many = ServiceFixture::randomBytes(24 * B, 9);
+    const QStringList hashes = ServiceFixture::blockHashes(many);
+    auto up = s.beginUpload(0, QStringLiteral("many.bin"), quint64(many.size()), ServiceFixture::sha1(many),
+                            hashes);
+    ASSERT_TRUE(up.ok());
+    std::atomic<int> next{0}, unrecorded{0}, failures{0};
+    std::vector<std::thread> lanes;
+    for (int t = 0; t < 8; ++t) {
+        lanes.emplace_back([&] {
+            for (int i = next++; i < hashes.size(); i = next++) {
+                if (s.putBlock(up.value.uploadId, i, many.mid(i * B, B), hashes[i])) {
+                    ++failures;
+                    continue;
+                }
+                Query q = s.database().query(QStringLiteral("SELECT 1 FROM blocks WHERE sha1 = ?"));
+                q.bind(1, hashes[i]);
+                if (!q.next())
+                    ++unrecorded;
+            }
+        });
+    }
+    for (auto& t : lanes)
+        t.join();
+    EXPECT_EQ(failures.load(), 0);
+    EXPECT_EQ(unrecorded.load(), 0);
+    auto again = s.beginUpload(0, QStringLiteral("many.bin"), quint64(many.size()),
+                               ServiceFixture::sha1(many), hashes);
+    ASSERT_TRUE(again.ok());
+    EXPECT_EQ(again.value.missingCount(), 0);
+    EXPECT_TRUE(s.commitUpload(up.value.uploadId).ok());
+}
+
 TEST(ServiceDatabase, UnsoundDatabaseIsReportedAndKept) {
     QTemporaryDir dir;
     const QString folder = dir.path() + QStringLiteral("/service");

@@ -187,6 +187,8 @@ public:
     void selectAllRows();
     void selectRowsAtIndexes(const kit::IndexSet& indexes);
     void insertRowsAtIndexs(const kit::IndexSet& indexes);
+    // The same with the new rows to select known (`selected` among `indexes`).
+    void insertRowsAtIndexs(const kit::IndexSet& indexes, const kit::IndexSet& selected);
     void deleteRowsAtIndexs(const kit::IndexSet& indexes);
     void makeRenameFileFocus();
     QList<kit::IndexPath> getCollectionViewSelectedIndexPathsFromTableView() const;
@@ -246,13 +248,12 @@ public:
     bool isRefreshing() const { return m_refreshing; }
     KZButton* refreshButton() const { return m_refreshButton; }
     void resetNodeIndex();
-    // The rows of the changed nodes that leave (removed, or replaced by their new record), and
-    // the changes to add (indexes into the batch).
-    void getDeletedNodesIndexs(kit::IndexSet& deleted, std::vector<qsizetype>& additional,
-                               KZChangeBatch& batch);
+    // The rows of the changed nodes that leave (removed, or replaced by their new record).
+    void getDeletedNodesIndexs(kit::IndexSet& deleted, KZChangeBatch& batch);
     void removeDeletedIncrNodesAtIndexs(const kit::IndexSet& indexes);
-    // Places the batch's additions among the sorted rows; answers their new rows.
-    kit::IndexSet mergeSortedRows(const KZChangeBatch& batch, const std::vector<qsizetype>& additional);
+    // Places the batch's additions among the sorted rows; answers their new rows, and adds those
+    // to be selected to `selected`.
+    kit::IndexSet mergeSortedRows(const KZChangeBatch& batch, kit::IndexSet& selected);
     void scanFileNameForCreateDir();
     void insertLocalCreatingFile();
     void makeLocalFileFocus();

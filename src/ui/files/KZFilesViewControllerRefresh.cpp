@@ -4,6 +4,7 @@
 
 #include "cloud/KZSessionProxy.h"
 #include "foundation/Dispatch.h"
+#include "foundation/ParallelFor.h"
 #include "shell/KZButton.h"
 #include "shell/KZToast.h"
 #include "ui/files/KZChangeBatch.h"
@@ -55,7 +56,8 @@ void KZFilesViewController::kzSessionRequestGetIncrNodeFail(KZAbstractSession*, 
 
 // ---- node changes
 
-void KZFilesViewController::didKZSessionIncrNodeChanged(KZAbstractSession*, qint64 nid, bool needReset,
+void KZFilesViewController::didKZSessionIncrNodeChanged(KZAbstractSession* session, qint64 nid,
+                                                        bool needReset,
                                                         const QList<CloudFileInfoPtr>& children) {
     if (!m_fileInfo)
         return;
@@ -79,12 +81,19 @@ void KZFilesViewController::didKZSessionIncrNodeChanged(KZAbstractSession*, qint
     if (nid != m_fileInfo->nid())
         return;
 
-    KZChangeBatch batch(children, m_fileListSortMode);
+    KZChangeBatch batch(children, m_fileListSortMode, session ? session->digestOf(children) : nullptr);
+    // The table lays its rows out once, after both edits.
+    const bool table = isViewLoaded() && filesContainerStyle() != KZFileListStyleGrid;
+    if (table)
+        m_tableView->beginUpdates();
     kit::IndexSet deleted;
-    std::vector<qsizetype> additional;
-    getDeletedNodesIndexs(deleted, additional, batch);
+    getDeletedNodesIndexs(deleted, batch);
     removeDeletedIncrNodesAtIndexs(deleted);
-    insertRowsAtIndexs(mergeSortedRows(batch, additional));
+    kit::IndexSet selected;
+    const kit::IndexSet inserted = mergeSortedRows(batch, selected);
+    insertRowsAtIndexs(inserted, selected);
+    if (table)
+        m_tableView->endUpdates();
     refreshToolbarItemState();
     refreshHomeToolBarMessage();
     refreshTableHeaderViewState();
@@ -93,51 +102,65 @@ void KZFilesViewController::didKZSessionIncrNodeChanged(KZAbstractSession*, qint
 // The rows stay sorted: the additions are sorted alone and each is placed by a binary search
 // among the rows, which gives the order of appending them and sorting everything without
 // reading (or making records of) the rows in between.
-kit::IndexSet KZFilesViewController::mergeSortedRows(const KZChangeBatch& batch,
-                                                     const std::vector<qsizetype>& additional) {
+kit::IndexSet KZFilesViewController::mergeSortedRows(const KZChangeBatch& batch, kit::IndexSet& selected) {
     kit::IndexSet inserted;
-    if (additional.empty())
+    const std::vector<qsizetype>& order = batch.additions();
+    if (order.empty())
         return inserted;
     const int mode = m_fileListSortMode;
     // Neither side holds placeholder rows past the leading ones, so nodes compare directly.
-    const std::vector<qsizetype> order = batch.sorted(additional);
     qsizetype lead = 0;
     while (lead < m_files.size() && KZLocalFileInfo::isLocal(m_files.made(lead)))
         ++lead;
     // Each addition goes after the rows that do not sort after it, as a merge puts them. The
-    // additions are in order, so each search gallops on from the last one's place.
-    std::vector<qsizetype> at;
-    at.reserve(order.size());
+    // additions are in order, so each search gallops on from the last one's place; runs of them
+    // are placed on several cores, which also take the references the list will hold.
     const qsizetype rows = m_files.size();
-    qsizetype from = lead;
-    for (size_t k = 0; k < order.size(); ++k) {
-        // The keys lie scattered over the records: fetched a few ahead, so that the misses overlap.
-        if (k + 4 < order.size())
-            __builtin_prefetch(batch.key(order[k + 4]).key.data());
-        const CloudFileList::RowKey& key = batch.key(order[k]);
-        const auto after = [&](qsizetype row) { return m_files.compareRow(row, key, mode) > 0; };
-        qsizetype lo = from, hi = from, step = 1;
-        while (hi < rows && !after(hi)) {
-            lo = hi + 1;
-            hi += step;
-            step *= 2;
+    const size_t count = order.size();
+    std::vector<qsizetype> at(count);
+    std::vector<CloudFileInfoPtr> records(count);
+    const int parts = nubo::parallelParts(qint64(count), 512);
+    nubo::parallelFor(parts, [&](int part) {
+        const size_t first = count * size_t(part) / size_t(parts),
+                     last = count * size_t(part + 1) / size_t(parts);
+        qsizetype from = lead;
+        for (size_t k = first; k < last; ++k) {
+            // The keys and records lie scattered: fetched a few ahead, so that the misses overlap.
+            if (k + 4 < last) {
+                __builtin_prefetch(batch.key(order[k + 4]).key.data());
+                __builtin_prefetch(reinterpret_cast<const char*>(batch.record(order[k + 4]).get()) - 16, 1);
+            }
+            const CloudFileList::RowKey& key = batch.key(order[k]);
+            const auto after = [&](qsizetype row) { return m_files.compareRow(row, key, mode) > 0; };
+            qsizetype lo = from, hi = from, step = 1;
+            while (hi < rows && !after(hi)) {
+                lo = hi + 1;
+                hi += step;
+                step *= 2;
+            }
+            hi = std::min(hi, rows);
+            while (lo < hi) {
+                const qsizetype mid = lo + (hi - lo) / 2;
+                if (after(mid))
+                    hi = mid;
+                else
+                    lo = mid + 1;
+            }
+            at[k] = lo;
+            from = lo;
+            records[k] = batch.record(order[k]);
         }
-        hi = std::min(hi, rows);
-        while (lo < hi) {
-            const qsizetype mid = lo + (hi - lo) / 2;
-            if (after(mid))
-                hi = mid;
-            else
-                lo = mid + 1;
-        }
-        at.push_back(lo);
-        from = lo;
-    }
+    });
     const int sortedBy = m_files.sortedBy();
     const auto placed = m_files.insertSorted(
-        qsizetype(order.size()), [&](qsizetype k) { return batch.record(order[size_t(k)]); }, at);
-    for (qsizetype row : placed)
-        inserted.add(int(row));
+        qsizetype(count), [&](qsizetype k) { return std::move(records[size_t(k)]); }, at);
+    // A replaced row's selection goes to its node's new row.
+    for (size_t k = 0; k < placed.size(); ++k) {
+        inserted.add(int(placed[k]));
+        const KZChangeBatch::Row& found = batch.rowOf(order[k]);
+        if (found.row >= 0 ? found.selected : batch.isSelected(order[k]))
+            selected.add(int(placed[k]));
+    }
     m_files.setSortedBy(sortedBy);
     return inserted;
 }
@@ -150,8 +173,7 @@ void KZFilesViewController::resetNodeIndex() {
             m_nodeIndexs.insert(m_files.nid(i), i);
 }
 
-void KZFilesViewController::getDeletedNodesIndexs(kit::IndexSet& deleted, std::vector<qsizetype>& additional,
-                                                  KZChangeBatch& batch) {
+void KZFilesViewController::getDeletedNodesIndexs(kit::IndexSet& deleted, KZChangeBatch& batch) {
     // Only the rows of the changed nodes are looked up, in one pass over the rows' node ids,
     // instead of indexing every row of a big folder for a few changes.
     m_nodeIndexs.clear();
@@ -160,22 +182,23 @@ void KZFilesViewController::getDeletedNodesIndexs(kit::IndexSet& deleted, std::v
     const auto remove = [&removal](qsizetype row) { removal[size_t(row) / 64] |= quint64(1) << (row % 64); };
     // Offsets are kept for few folders: most merges have none to drop.
     const bool offsets = !m_tableViewOffsets.isEmpty() || !m_collectionViewOffsets.isEmpty();
-    additional.reserve(size_t(batch.size()));
+    // The loop reads the batch, not the records: only the records whose mark changes are
+    // written, and only new folders are read for the generator.
     for (qsizetype c = 0; c < batch.size(); ++c) {
-        const CloudFileInfoPtr& node = batch.record(c);
         const KZChangeBatch::Row& found = batch.rowOf(c);
         if (!batch.isDeleted(c)) {
             if (found.row >= 0) {
-                node->setSelected(found.selected);
+                if (found.selected != batch.isSelected(c))
+                    batch.record(c)->setSelected(found.selected);
                 remove(found.row);
-            } else if (batch.isDirectory(c)) {
-                m_folderNameGenerator->addSuffixIndex({node});
+            } else if (batch.isDirectory(c) &&
+                       batch.record(c)->name().startsWith(KZNewFolderNameGenerator::kBaseName)) {
+                m_folderNameGenerator->addSuffixIndex({batch.record(c)});
             }
-            additional.push_back(c);
             // The real folder takes the place of its placeholder.
             for (qsizetype i = m_creatingFiles.size() - 1; i >= 0; --i) {
                 const auto& local = m_creatingFiles.at(i);
-                if (local->name() != node->name())
+                if (local->name() != batch.record(c)->name())
                     continue;
                 const qsizetype at = m_files.indexOf(local.get());
                 if (at >= 0)
@@ -188,8 +211,9 @@ void KZFilesViewController::getDeletedNodesIndexs(kit::IndexSet& deleted, std::v
             // made for it.
             if (found.dir && m_files.name(found.row).startsWith(KZNewFolderNameGenerator::kBaseName))
                 m_folderNameGenerator->deleteSuffixIndex({m_files.at(found.row)});
-            if (offsets) {
-                const QString key = offsetKey(node->nid());
+            // Only folders are opened, so only they keep offsets.
+            if (offsets && (found.dir || batch.isDirectory(c))) {
+                const QString key = offsetKey(batch.nid(c));
                 m_tableViewOffsets.remove(key);
                 m_collectionViewOffsets.remove(key);
             }

@@ -68,13 +68,18 @@ void KZFilesViewController::collectionViewDidDeselectItemsAtIndexPaths(kit::Coll
 void KZFilesViewController::insertRowsAtIndexs(const kit::IndexSet& indexes) {
     if (indexes.isEmpty() || !isViewLoaded())
         return;
-    KZMessageSet::reloadMessageSet(view());
-    const int count = int(m_files.size());
     kit::IndexSet flagged;
-    indexes.intersectedWithRange(0, count).forEach([this, &flagged](int i) {
+    indexes.intersectedWithRange(0, int(m_files.size())).forEach([this, &flagged](int i) {
         if (const CloudFileInfo* f = m_files.made(i); f && f->selected())
             flagged.add(i);
     });
+    insertRowsAtIndexs(indexes, flagged);
+}
+
+void KZFilesViewController::insertRowsAtIndexs(const kit::IndexSet& indexes, const kit::IndexSet& flagged) {
+    if (indexes.isEmpty() || !isViewLoaded())
+        return;
+    KZMessageSet::reloadMessageSet(view());
     if (filesContainerStyle() == KZFileListStyleGrid) {
         QList<kit::IndexPath> paths;
         indexes.forEach([&paths](int i) { paths.append(kit::IndexPath{0, i}); });

@@ -52,6 +52,35 @@ TEST(ChangeBatch, AdditionsSortLikeTheRecordsInEveryMode) {
             return changes.at(a)->compareBySortMode(*changes.at(b), mode) < 0;
         });
         EXPECT_EQ(batch.sorted(kept), expected) << "mode " << mode;
+        EXPECT_EQ(batch.additions(), expected) << "mode " << mode;
+    }
+}
+
+TEST(ChangeBatch, TakesADigestOnlyOfItsOwnSortMode) {
+    // A node listed twice is one node: both changes see the same row.
+    QList<CloudFileInfoPtr> changes = collidingChanges(50);
+    changes.append(node(100 + 3, QStringLiteral("again"), false, 9));
+    changes.insert(10, nullptr);
+    for (int digested : {0, 2}) {
+        auto digest = std::make_shared<const nubo::ChangeDigest>(changes, digested);
+        const KZChangeBatch batch(changes, 0, digest);
+        EXPECT_EQ(batch.wasDigested(), digested == 0);
+        ASSERT_EQ(batch.size(), changes.size() - 1);
+        std::vector<qsizetype> expected;
+        for (qsizetype i = 0; i < batch.size(); ++i) {
+            // The records are those of the list handed in, in its order.
+            EXPECT_EQ(batch.record(i).get(), changes.at(i < 10 ? i : i + 1).get());
+            if (!batch.isDeleted(i))
+                expected.push_back(i);
+        }
+        std::stable_sort(expected.begin(), expected.end(), [&](qsizetype a, qsizetype b) {
+            return batch.record(a)->compareBySortMode(*batch.record(b), 0) < 0;
+        });
+        EXPECT_EQ(batch.additions(), expected) << "digested in mode " << digested;
+        EXPECT_EQ(digest->find(103), digest->at(3).node);
+        EXPECT_EQ(digest->at(batch.size() - 1).node, digest->at(3).node);
+        EXPECT_EQ(digest->nodeCount(), quint32(batch.size() - 1));
+        EXPECT_EQ(digest->find(99), -1);
     }
 }
 
