@@ -53,12 +53,12 @@ int main(int argc, char** argv) {
     for (int run = 0; run < benchcommon::kRuns; ++run) {
         timeCommand(QStringLiteral("cat"), {file}); // warm the page cache for both sides
         theirs.push_back(mib / timeCommand(QStringLiteral("sha1sum"), {file}));
+        parallelDisk.push_back(mib / timeParallelWriters(work, file, kGiB));
         const QString copy = work.path(QStringLiteral("durable.bin"));
         disk.push_back(mib / timeCommand(QStringLiteral("dd"),
                                          {QStringLiteral("if=") + file, QStringLiteral("of=") + copy,
                                           QStringLiteral("bs=8M"), QStringLiteral("conv=fsync")}));
         QFile::remove(copy);
-        parallelDisk.push_back(mib / timeParallelWriters(work, file, kGiB));
         Harness h;
         if (!h.start())
             return 1;

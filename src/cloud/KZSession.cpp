@@ -7,6 +7,7 @@
 #include "foundation/SingletonT.h"
 #include "service/CloudService.h"
 #include "storage/DataPaths.h"
+#include "storage/LogCopier.h"
 #include "storage/SystemConfig.h"
 #include "storage/UserDatabase.h"
 
@@ -142,11 +143,16 @@ BWError KZSession::fullFetch() {
             writeError = e;
         toWrite.clear();
     };
+    // The pages' log is copied into the file beside the writer, so the writer never waits for
+    // the disk and little is left to copy after the last page.
+    LogCopier copier(m_db->db().path());
     std::thread writer([&] {
         for (Stages stages; take(toWrite, stages, preparing);) {
             if (BWError e = table.loadStaged(stages))
                 return failWrite(e);
+            copier.request();
         }
+        copier.stop(); // the last commit copies the rest itself
         // Changes made while the pages were read follow from the version of the first page on.
         if (cursor >= 0 && !writeError)
             if (BWError e = table.finishFullLoad(cursor))

@@ -6,15 +6,19 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSet>
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <ctime>
+#include <deque>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -25,6 +29,7 @@ namespace nubo {
 namespace {
 
 constexpr int kSyncThreads = 8;
+constexpr int kBackgroundSyncThreads = 4;
 
 BWError ioError(const QString& what) {
     return BWError::withMessage(
@@ -72,6 +77,81 @@ bool isLeftover(const QString& name, const struct stat& st) {
 }
 
 } // namespace
+
+// Blocks queued for a sync in the background. A block counts as durable only when its sync began
+// after its last write: each write gives the block a new token, and a sync that ends with a
+// different token than it began with proves nothing.
+struct BlobStore::Background {
+    std::mutex mutex;
+    std::condition_variable queued;
+    std::deque<QString> queue;
+    QHash<QString, quint64> tokens; // queued or synced blocks, by the token of their last write
+    QSet<QString> durable;
+    QSet<QString> failed; // reported by the next sync that asks for them
+    quint64 lastToken = 0;
+    std::vector<std::thread> threads;
+    int busy = 0; // syncs under way
+    bool stopping = false;
+};
+
+BlobStore::BlobStore(QString folder)
+    : m_folder(std::move(folder)), m_background(std::make_unique<Background>()) {}
+
+BlobStore::~BlobStore() {
+    {
+        std::lock_guard lock(m_background->mutex);
+        m_background->stopping = true;
+    }
+    m_background->queued.notify_all();
+    for (auto& t : m_background->threads)
+        t.join();
+}
+
+void BlobStore::syncSoon(const QString& sha1) {
+    Background& b = *m_background;
+    {
+        std::lock_guard lock(b.mutex);
+        b.tokens[sha1] = ++b.lastToken;
+        b.durable.remove(sha1);
+        b.queue.push_back(sha1);
+        if (b.threads.empty())
+            for (int t = 0; t < kBackgroundSyncThreads; ++t)
+                b.threads.emplace_back([this] { backgroundSyncs(); });
+    }
+    b.queued.notify_one();
+}
+
+bool BlobStore::backgroundIdle() {
+    std::lock_guard lock(m_background->mutex);
+    return m_background->queue.empty() && m_background->busy == 0;
+}
+
+void BlobStore::backgroundSyncs() {
+    Background& b = *m_background;
+    std::unique_lock lock(b.mutex);
+    for (;;) {
+        b.queued.wait(lock, [&] { return b.stopping || !b.queue.empty(); });
+        if (b.stopping)
+            return;
+        const QString sha1 = b.queue.front();
+        b.queue.pop_front();
+        const quint64 token = b.tokens.value(sha1);
+        if (token == 0 || b.durable.contains(sha1))
+            continue; // synced meanwhile
+        ++b.busy;
+        lock.unlock();
+        const int fd = ::open(QFile::encodeName(pathOf(sha1)).constData(), O_RDONLY | O_CLOEXEC);
+        const bool ok = fd >= 0 && ::fsync(fd) == 0;
+        if (fd >= 0)
+            ::close(fd);
+        lock.lock();
+        --b.busy;
+        if (!ok)
+            b.failed.insert(sha1);
+        else if (b.tokens.value(sha1) == token)
+            b.durable.insert(sha1);
+    }
+}
 
 int BlobStore::removeLeftovers() {
     int removed = 0;
@@ -149,6 +229,13 @@ BWError BlobStore::write(const QString& sha1, const QByteArray& bytes) {
         ::unlink(tmp.constData());
         return err;
     }
+    // A copy synced (or failed to sync) before is no longer the one under the name.
+    std::lock_guard lock(m_background->mutex);
+    if (auto it = m_background->tokens.find(sha1); it != m_background->tokens.end()) {
+        *it = ++m_background->lastToken;
+        m_background->durable.remove(sha1);
+    }
+    m_background->failed.remove(sha1);
     return {};
 }
 
@@ -160,9 +247,26 @@ bool BlobStore::isSound(const QString& sha1, qint64 size) const {
 BWError BlobStore::sync(const QStringList& sha1s) {
     QList<QByteArray> files;
     QSet<QString> folders;
-    for (const QString& sha1 : sha1s) {
-        files.append(QFile::encodeName(pathOf(sha1)));
-        folders.insert(m_folder + QLatin1Char('/') + sha1.left(2));
+    bool failedBefore = false;
+    {
+        // What the background synced is durable; what it failed to sync fails this sync (a
+        // second fsync after a failed one may report success for data that was lost). Either
+        // way the blocks leave the background's books.
+        Background& b = *m_background;
+        std::lock_guard lock(b.mutex);
+        for (const QString& sha1 : sha1s) {
+            if (b.failed.remove(sha1))
+                failedBefore = true;
+            else if (!b.durable.contains(sha1))
+                files.append(QFile::encodeName(pathOf(sha1)));
+            b.durable.remove(sha1);
+            b.tokens.remove(sha1);
+            folders.insert(m_folder + QLatin1Char('/') + sha1.left(2));
+        }
+    }
+    if (failedBefore) {
+        errno = EIO;
+        return ioError(m_folder);
     }
     for (const QString& folder : folders)
         files.append(QFile::encodeName(folder));

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <memory>
 
 namespace nubo {
 
@@ -14,12 +15,19 @@ namespace nubo {
 // are never changed once written, except that a damaged one may be written again.
 class BlobStore {
 public:
-    explicit BlobStore(QString folder) : m_folder(std::move(folder)) {}
+    explicit BlobStore(QString folder);
+    ~BlobStore();
 
     // Writes the block and starts (without waiting for) its way to the disk.
     BWError write(const QString& sha1, const QByteArray& bytes);
-    // Makes the blocks and their names durable: every file and folder synced, several at a time.
+    // Has a block just written synced by a background thread, so that a later `sync` of a big
+    // file finds most of its blocks durable already.
+    void syncSoon(const QString& sha1);
+    // Makes the blocks and their names durable: every file and folder synced, several at a time
+    // (blocks synced in the background since their last write excepted).
     BWError sync(const QStringList& sha1s);
+    // Whether the background has no block left to sync (tests).
+    bool backgroundIdle();
     Result<QByteArray> read(const QString& sha1) const;
     // Whether the block under the name holds `size` bytes that match its SHA-1.
     bool isSound(const QString& sha1, qint64 size) const;
@@ -30,7 +38,11 @@ public:
     int removeLeftovers();
 
 private:
+    struct Background;
+    void backgroundSyncs();
+
     QString m_folder;
+    std::unique_ptr<Background> m_background;
 };
 
 } // namespace nubo

@@ -1,4 +1,5 @@
 #include "service/EmbeddedCloudService.h"
+#include "foundation/ParallelFor.h"
 #include "service/BlobStore.h"
 #include "service/CommitGroup.h"
 #include "service/ServiceInternal.h"
@@ -47,6 +48,10 @@ namespace {
 qint32 now() {
     return qint32(QDateTime::currentSecsSinceEpoch());
 }
+
+// A page of at least this many nodes is read in parts on several cores, by at most this many.
+constexpr int kSplitPageRows = 8192;
+constexpr int kPageReaders = 4;
 
 BWError notFound(qint64 nid) {
     return cloudError(kCloudErrorNotFound, QStringLiteral("文件不存在或已被删除(%1)").arg(nid));
@@ -416,14 +421,65 @@ Result<NodePage> EmbeddedCloudService::fetchAllNodes(qint64 afterNid, int limit)
         return R::failure(v.error);
     NodePage page;
     page.version = v.value;
-    Query q = nodeQuery(QStringLiteral("nid > ? AND status = 0 ORDER BY nid LIMIT ?"));
-    q.bind(1, afterNid).bind(2, limit);
+    qint64 lastNid = afterNid;
+    {
+        Query q = m_db->query(QStringLiteral("SELECT max(nid) FROM nodes"));
+        if (q.next())
+            lastNid = q.int64(0);
+        if (q.error())
+            return R::failure(storageFailure(q.error()));
+    }
     page.nodes.reserve(limit);
-    if (BWError err = readNodeRows(q, page.nodes))
-        return R::failure(err);
+    for (qint64 from = afterNid + 1; page.nodes.size() < limit && from <= lastNid;) {
+        const qint64 wanted = limit - page.nodes.size();
+        if (wanted < kSplitPageRows || lastNid - from < kSplitPageRows) {
+            Query q = nodeQuery(QStringLiteral("nid >= ? AND status = 0 ORDER BY nid LIMIT ?"));
+            q.bind(1, from).bind(2, wanted);
+            if (BWError err = readNodeRows(q, page.nodes))
+                return R::failure(err);
+            break;
+        }
+        // A span of as many ids as nodes wanted holds no more nodes than that, so the parts never
+        // read past the page; ids gone or never given leave the rest to the next round.
+        const qint64 to = std::min(lastNid, from + wanted - 1);
+        if (BWError err = readLiveNodesInParts(from, to, page.nodes))
+            return R::failure(err);
+        from = to + 1;
+    }
     page.hasMore = page.nodes.size() == limit;
     page.next = page.nodes.isEmpty() ? afterNid : page.nodes.last().nid;
     return {std::move(page), {}};
+}
+
+BWError EmbeddedCloudService::readLiveNodesInParts(qint64 from, qint64 to, NodeList& out) {
+    const int parts = int(std::min<qint64>(kPageReaders, (to - from + 1) / (kSplitPageRows / 2)));
+    while (m_readers.size() < size_t(parts)) {
+        Database::Options options;
+        options.checkIntegrity = false; // the main connection's check covers the file
+        options.cacheSizeKiB = 2048;    // each reads its rows once
+        auto reader = Database::open(m_db->path(), options);
+        if (!reader.ok())
+            return storageFailure(reader.error);
+        m_readers.push_back(std::move(reader.value));
+    }
+    // Nothing commits while the main connection holds its transaction, so every reader sees the
+    // state it sees.
+    std::vector<NodeList> rows(static_cast<size_t>(parts));
+    std::vector<BWError> errors(static_cast<size_t>(parts));
+    parallelFor(parts, [&](int part) {
+        auto start = [&](int k) { return from + qint64(__int128(to - from + 1) * k / parts); };
+        Query q = m_readers[size_t(part)]->query(QStringLiteral("SELECT ") + nodeColumns() +
+                                                 QStringLiteral(" FROM nodes WHERE nid >= ? AND nid < ? AND "
+                                                                "status = 0 ORDER BY nid"));
+        q.bind(1, start(part)).bind(2, start(part + 1));
+        errors[size_t(part)] = readNodeRows(q, rows[size_t(part)]);
+    });
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (errors[i])
+            return errors[i];
+        out.append(std::move(rows[i]));
+    }
+    return {};
 }
 
 Result<NodePage> EmbeddedCloudService::fetchChanges(qint64 sinceVersion, int limit) {

@@ -115,6 +115,10 @@ private:
 
     // Whole node rows; `where` follows "FROM nodes WHERE".
     Query nodeQuery(const QString& where);
+    // Appends the live nodes with ids in [from, to] to `out` in id order, read in parts on several
+    // cores, each on a reader connection of its own. Only inside a transaction of the main
+    // connection, so that all of them read one state.
+    BWError readLiveNodesInParts(qint64 from, qint64 to, NodeList& out);
     Result<ServiceNode> loadNode(qint64 nid);
     Result<ServiceNode> liveNode(qint64 nid);
     // A live node whose content can be read: folders are refused.
@@ -150,6 +154,9 @@ private:
     std::unique_ptr<Database> m_db;
     std::unique_ptr<BlobStore> m_blobs;
     std::unique_ptr<CommitGroup> m_commits;
+    // Read-only connections that share out the reading of a large page; opened on first use and
+    // used only under a transaction of m_db, which keeps their use serial.
+    std::vector<std::unique_ptr<Database>> m_readers;
 
     std::future<QString> m_check; // the verdict on a file made before, while it is pending
     std::once_flag m_checked;

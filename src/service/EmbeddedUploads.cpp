@@ -188,20 +188,15 @@ BWError EmbeddedCloudService::putBlock(const QString& uploadId, int index, const
     if (sha1.toLower() != actual || declared != actual)
         return cloudError(kCloudErrorBlockHashMismatch, QStringLiteral("分块%1校验失败").arg(index));
     if (!progress.isOnDisk(actual)) {
-        bool held = false;
-        {
-            Query has = m_db->query(QStringLiteral("SELECT 1 FROM blocks WHERE sha1 = ?"));
-            has.bind(1, actual);
-            held = has.next();
-        }
-        // A block held already is written again only when its stored copy is not sound (one
-        // that never reached the disk before a power cut, say).
-        if (!held || !m_blobs->isSound(actual, bytes.size())) {
-            if (BWError err = m_blobs->write(actual, bytes))
-                return err;
-        }
+        // A block already under its name (held for another file) is kept, unless its copy is not
+        // sound (one that never reached the disk before a power cut, say).
+        if (BWError err = m_blobs->write(actual, bytes))
+            return err;
+        // A big file's blocks reach the disk while the rest are sent, not all at its commit.
+        if (progress.blocks().size() > 1)
+            m_blobs->syncSoon(actual);
         // The row only spares sending the block again; the commit syncs the block itself.
-        if (BWError err = held ? BWError() : recordBlockRow(actual, bytes.size()))
+        if (BWError err = recordBlockRow(actual, bytes.size()))
             return storageFailure(err);
         progress.markOnDisk(actual);
     }
@@ -419,14 +414,9 @@ Result<std::shared_ptr<UploadProgress>> EmbeddedCloudService::uploadProgress(con
         QMutexLocker lock(&m_progressMutex);
         known = m_progress.value(uploadId);
     }
-    if (known) {
-        // Still open? (It may have been committed or cancelled meanwhile.)
-        Query q = m_db->query(QStringLiteral("SELECT 1 FROM uploads WHERE upload_id = ?"));
-        q.bind(1, uploadId);
-        if (q.next())
-            return {known, {}};
-        return R::failure(q.error() ? storageFailure(q.error()) : uploadNotFound());
-    }
+    // Still open: a commit or cancel forgets the progress as it ends the upload.
+    if (known)
+        return {known, {}};
     auto up = loadUpload(*m_db, uploadId);
     if (!up.ok())
         return R::failure(up.error);

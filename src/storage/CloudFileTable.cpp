@@ -69,6 +69,15 @@ BWError CloudFileTable::beginFullLoad() {
             return q.error() ? q.error() : m_db.lastError(QStringLiteral("cloud_file"));
         m_stageTable = q.text(0);
     }
+    {
+        // The loads commit page by page; copying the log into the file after each would make
+        // the writer wait for the disk every time. A copier beside it does that (see LogCopier),
+        // and the last commit copies the rest.
+        Query q = m_db.query(QStringLiteral("PRAGMA wal_autocheckpoint"));
+        m_autoCheckpoint = q.next() ? int(q.int64(0)) : 1000;
+    }
+    if (BWError err = m_db.exec(QStringLiteral("PRAGMA wal_autocheckpoint = 0")))
+        return err;
     Database::Transaction t(m_db);
     if (t.error())
         return t.error();
@@ -139,6 +148,8 @@ BWError CloudFileTable::loadStagedRun(const std::vector<std::unique_ptr<Database
 }
 
 BWError CloudFileTable::finishFullLoad(qint64 cursor) {
+    if (BWError err = m_db.exec(QStringLiteral("PRAGMA wal_autocheckpoint = %1").arg(m_autoCheckpoint)))
+        return err;
     // Building an index sorts every row: let SQLite sort on helper threads.
     // Without helper threads the index is only built slower.
     warnIfFailed(

@@ -29,8 +29,9 @@ public:
     BWError clear();
 
     // A full fetch into an emptied table: beginFullLoad() empties it and sets its indexes aside
-    // so that the pages upserted next are plain appends; finishFullLoad() builds the indexes in
-    // one pass and stores the cursor. A load that never finishes leaves no cursor (the next
+    // so that the pages upserted next are plain appends, and stops the connection copying its
+    // log into the file after each commit; finishFullLoad() builds the indexes in one pass, stores
+    // the cursor and copies the log with that commit. A load that never finishes leaves no cursor (the next
     // start fetches fully again) and the indexes come back when the table is next created.
     BWError beginFullLoad();
     // A page (or part of one) of a full load made into rows beside the table, on any thread and
@@ -67,7 +68,8 @@ private:
     BWError upsertLocked(const NodeList& nodes);
     BWError removeLocked(const QList<qint64>& nids);
     Database& m_db;
-    QString m_stageTable; // how this file makes the table, for the pages staged beside it
+    QString m_stageTable;        // how this file makes the table, for the pages staged beside it
+    int m_autoCheckpoint = 1000; // the connection's own, while a full load turns it off
 };
 
 } // namespace nubo

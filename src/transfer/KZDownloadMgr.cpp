@@ -16,9 +16,11 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <future>
+#include <linux/magic.h>
 #include <mutex>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace nubo::transfer {
@@ -181,6 +183,22 @@ bool holdsContent(int folder, const QByteArray& name, qint64 size, const QString
     return QString::fromLatin1(whole.result().toHex()) == sha1;
 }
 
+// Whether asking for pages over a hole of the file makes them in memory, as local file systems do,
+// instead of reading zeros from a server.
+bool fillsHolesInMemory(int fd) {
+    struct statfs fs {};
+    if (::fstatfs(fd, &fs) != 0)
+        return false;
+    switch (fs.f_type) {
+    case EXT4_SUPER_MAGIC:
+    case XFS_SUPER_MAGIC:
+    case BTRFS_SUPER_MAGIC:
+        return true;
+    default:
+        return false;
+    }
+}
+
 } // namespace
 
 BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
@@ -300,6 +318,7 @@ BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
     std::atomic<int> nextIndex{0};
     std::atomic<qint64> progressBytes{doneBytes};
     std::mutex writeTurn;
+    const bool makePagesFirst = fillsHolesInMemory(fd.get());
     BlockMarks marks(ctx.table(), rec.id);
     auto fetch = [&]() -> BWError {
         for (;;) {
@@ -316,7 +335,8 @@ BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
             const qint64 len = qMin(kBlockSize, size - off);
             // The block's pages of the file are made here, beside the other lanes: writes into
             // one file take turns, and a page of new memory is slow to touch the first time.
-            ::posix_fadvise(fd.get(), off, len, POSIX_FADV_WILLNEED);
+            if (makePagesFirst)
+                ::posix_fadvise(fd.get(), off, len, POSIX_FADV_WILLNEED);
             auto bytes = ctx.service().readRange(rec.nid, quint64(off), quint64(len));
             if (!bytes.ok())
                 return bytes.error;

@@ -83,10 +83,11 @@ TEST(UploadProgress, TheFoldGoesOnPastBlocksThatHadNoRoomToWait) {
     const int n = 3 * UploadProgress::kMaxAhead + 5;
     const QByteArray data = ServiceFixture::randomBytes(n * kSmall - 17, 4);
     QList<int> readDuringFold;
-    UploadProgress progress(quint64(data.size()), QStringList(n, QString()), [&](int i) -> Result<QByteArray> {
-        readDuringFold << i;
-        return {slice(data, i, kSmall), {}};
-    });
+    UploadProgress progress(quint64(data.size()), QStringList(n, QString()),
+                            [&](int i) -> Result<QByteArray> {
+                                readDuringFold << i;
+                                return {slice(data, i, kSmall), {}};
+                            });
     for (int i = 1; i < n; ++i)
         progress.add(i, slice(data, i, kSmall));
     EXPECT_TRUE(readDuringFold.isEmpty()); // nothing is read before its turn
@@ -305,4 +306,30 @@ TEST(CommitGroup, ABlockThatCannotBeSyncedFailsTheCommitBeforeItsRows) {
     });
     EXPECT_EQ(err.code(), kCloudErrorStorage);
     EXPECT_FALSE(wrote);
+}
+
+// A block the background failed to sync fails the next sync that asks for it, even if the file
+// under its name looks fine by then (a second fsync may report success for data that was lost);
+// once reported, it is synced afresh.
+TEST(BlobStore, ABackgroundSyncThatFailedFailsTheNextSync) {
+    QTemporaryDir dir;
+    BlobStore blobs(dir.filePath(QStringLiteral("blocks")));
+    const QString sha1(40, QLatin1Char('c'));
+    blobs.syncSoon(sha1); // nothing under its name yet: the background's sync fails
+    ASSERT_TRUE(test::waitUntil([&] { return blobs.backgroundIdle(); }, 5000));
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(blobs.pathOf(sha1)).absolutePath()));
+    QFile f(blobs.pathOf(sha1));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("x");
+    f.close();
+    EXPECT_EQ(blobs.sync({sha1}).code(), kCloudErrorStorage);
+    EXPECT_FALSE(blobs.sync({sha1}));
+
+    // A block written again after a failed background sync is a new copy: nothing to report.
+    const QByteArray bytes("block bytes");
+    const QString other = Sha1::of(bytes);
+    blobs.syncSoon(other);
+    ASSERT_TRUE(test::waitUntil([&] { return blobs.backgroundIdle(); }, 5000));
+    ASSERT_FALSE(blobs.write(other, bytes));
+    EXPECT_FALSE(blobs.sync({other}));
 }

@@ -1,6 +1,7 @@
 #include "support/ServiceFixture.h"
 
 #include <QElapsedTimer>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace nubo;
@@ -204,6 +205,65 @@ TEST_F(Tree, ChangePagesNeverSplitOneChange) {
     EXPECT_TRUE(rest.value.nodes.isEmpty());
     EXPECT_FALSE(rest.value.hasMore);
     EXPECT_EQ(rest.value.next, version());
+}
+
+// Large pages are read in parts on several connections: each still holds exactly the next live
+// nodes in id order, across ids never given and nodes removed (whose ranges hold fewer nodes
+// than ids), as small pages read them one by one.
+TEST_F(Tree, LargePagesHoldTheNextLiveNodesInOrder) {
+    NodeList nodes;
+    for (qint64 f = 1; f <= 4; ++f) {
+        NodeRecord dir;
+        dir.nid = f;
+        dir.pid = 0;
+        dir.name = QStringLiteral("dir%1").arg(f);
+        dir.isDir = true;
+        nodes.append(dir);
+    }
+    for (qint64 i = 0; i < 30000; ++i) {
+        NodeRecord file;
+        file.nid = 100 + i * (i % 7 == 0 ? 5 : 2); // runs of ids never given
+        file.pid = 1 + i % 4;
+        file.name = QStringLiteral("文件 %1.txt").arg(i);
+        file.size = quint64(i);
+        nodes.append(file);
+    }
+    std::sort(nodes.begin(), nodes.end(),
+              [](const NodeRecord& a, const NodeRecord& b) { return a.nid < b.nid; });
+    nodes.erase(std::unique(nodes.begin(), nodes.end(),
+                            [](const NodeRecord& a, const NodeRecord& b) { return a.nid == b.nid; }),
+                nodes.end());
+    ASSERT_FALSE(s.importNodes(nodes));
+    ASSERT_FALSE(s.remove({2})); // a quarter of the files, all through the ids
+
+    auto pages = [&](int limit) {
+        NodeList all;
+        int count = 0;
+        for (qint64 after = 0;; ++count) {
+            auto page = s.fetchAllNodes(after, limit);
+            EXPECT_TRUE(page.ok());
+            EXPECT_LE(page.value.nodes.size(), limit);
+            all += page.value.nodes;
+            after = page.value.next;
+            if (!page.value.hasMore || count > 1000)
+                break;
+        }
+        return all;
+    };
+    const NodeList one = pages(997);
+    ASSERT_GT(one.size(), 20000);
+    for (qsizetype i = 1; i < one.size(); ++i) {
+        ASSERT_LT(one[i - 1].nid, one[i].nid);
+        ASSERT_FALSE(one[i].isDeleted());
+        ASSERT_NE(one[i].pid, 2);
+    }
+    for (int limit : {9000, 12345, 100000})
+        EXPECT_EQ(pages(limit), one) << limit;
+    // A large page near the last id, where fewer ids are left than a part takes.
+    auto tail = s.fetchAllNodes(one[one.size() - 10].nid, 50000);
+    ASSERT_TRUE(tail.ok());
+    EXPECT_EQ(tail.value.nodes, one.mid(one.size() - 9));
+    EXPECT_FALSE(tail.value.hasMore);
 }
 
 TEST_F(Tree, FaultsCanBeInjected) {
