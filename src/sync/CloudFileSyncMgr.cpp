@@ -21,9 +21,6 @@ using namespace nubo::transfer;
 
 namespace {
 
-// Upload jobs reach the engine in batches, so a big tree shows up while it is still walked.
-constexpr int kJobBatch = 256;
-
 // The entries of a local folder, or nothing when it cannot be read: a folder that a missing
 // permission shows as empty must not pass for an empty one.
 std::optional<QFileInfoList> readLocalFolder(const QString& path) {
@@ -95,7 +92,7 @@ public:
             uploadFile(fi, dest.value);
         else
             fail(transferError(kErrSourceMissing, m_disk));
-        flush();
+        m_jobs.flush();
         if (ctrlCount > filesCount)
             cloudTreeChanged();
     }
@@ -173,27 +170,17 @@ private:
                 replace = true; // the commit replaces the file, so it is never missing meanwhile
             }
         }
-        m_jobs.append(KZUploadMgr::makeJob(file.absoluteFilePath(), cloudJoin(parent.path, name), file.size(),
-                                           replace));
+        m_jobs.add(KZUploadMgr::makeJob(file.absoluteFilePath(), cloudJoin(parent.path, name), file.size(),
+                                        replace));
         ++filesCount;
         ++ctrlCount;
-        if (m_jobs.size() >= kJobBatch)
-            flush();
-    }
-
-    void flush() {
-        if (m_jobs.isEmpty())
-            return;
-        QList<TransferJobRecord> batch;
-        batch.swap(m_jobs);
-        KZBackgroundThread::shared().run([batch] { KZUploadMgr::shared().addJobs(batch); });
     }
 
     QString m_disk;
     CloudFileInfoPtr m_dest;
     qint64 m_top = -1; // the destination folder
     QHash<qint64, QHash<QString, ServiceNode>> m_children;
-    QList<TransferJobRecord> m_jobs;
+    JobBatch<KZUploadMgr> m_jobs;
 };
 
 // Moves (type 1) and copies (type 4) of one cloud node into a folder.
