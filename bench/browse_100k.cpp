@@ -66,16 +66,11 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     if (!dir.isValid() || !pagebench::signInWithBigFolder(dir, kChildren))
         return 1;
-    nubo::SingletonT<nubo::SystemConfig>::instance().setFilelistViewMode(0);
-    nubo::SingletonT<nubo::SystemConfig>::instance().setCloudFileSort(0);
 
     // ---- the page
-    auto* page = new KZFilesViewController(CloudFileInfo::rootFile());
-    kit::Window window;
-    window.setContentSize(QSizeF(1200, 800));
-    window.contentView()->addSubview(page->view());
-    page->view()->setFrame(window.contentView()->bounds());
-    window.show();
+    pagebench::PageWindow onScreen(0, pagebench::FrameAt::BeforeShow);
+    KZFilesViewController* page = onScreen.page;
+    kit::Window& window = onScreen.window;
     pagebench::spinUntil([&] { return page->files().size() == 1; });
     const CloudFileInfoPtr bigFolder = page->files().first();
     const CloudFileInfoPtr root = CloudFileInfo::rootFile();
@@ -150,6 +145,5 @@ int main(int argc, char** argv) {
     std::printf("scroll_one_page: nubo_median=%.2f ms baseline_median=%.2f ms goal<=16 ms %s\n", ns, bs,
                 ns <= 16 ? "met" : "MISSED");
     benchcommon::ratioForTimes("browse_100k", n, b);
-    delete page;
     return 0;
 }

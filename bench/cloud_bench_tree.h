@@ -7,6 +7,7 @@
 #include "cloud/KZSession.h"
 #include "cloud/KZSessionProxy.h"
 #include "service/EmbeddedCloudService.h"
+#include "session_bench.h"
 #include "storage/DataPaths.h"
 #include "storage/UserDatabase.h"
 
@@ -81,11 +82,7 @@ inline BWError seed(nubo::EmbeddedCloudService& service, Tree& tree) {
     return service.importNodes(nodes);
 }
 
-// Runs the event loop until `done` holds, sleeping while no event is there.
-template <class F> void spinUntil(F done) {
-    while (!done())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-}
+using sessionbench::spinUntil;
 
 // Opens the service in `folder`, seeds it and signs the session in; prints the set-up times.
 inline bool setUp(const QString& folder, Tree& tree) {
@@ -102,17 +99,8 @@ inline bool setUp(const QString& folder, Tree& tree) {
     nubo::CloudService::setShared(opened.value);
     nubo::paths::setDataFolder(folder + QStringLiteral("/data"));
     t.restart();
-    bool done = false;
-    BWError error;
-    KZSessionProxy::shareSessionProxy()->loginLocal([&](const BWError& e) {
-        error = e;
-        done = true;
-    });
-    spinUntil([&] { return done; });
-    if (error) {
-        std::printf("sign-in failed: %s\n", qPrintable(error.localizedDescription()));
+    if (!sessionbench::signIn())
         return false;
-    }
     auto account = opened.value->account();
     tree.userDbPath = folder + QStringLiteral("/data/") +
                       nubo::UserDatabase::fileName(account.value.userId, account.value.enterpriseId);

@@ -87,16 +87,10 @@ int main(int argc, char** argv) {
     };
     if (!pagebench::signInWithBigFolder(dir, kChildren, shape))
         return 1;
-    nubo::SingletonT<nubo::SystemConfig>::instance().setFilelistViewMode(KZFileListStyleGrid);
-    nubo::SingletonT<nubo::SystemConfig>::instance().setCloudFileSort(0);
 
-    auto* page = new KZFilesViewController(CloudFileInfo::rootFile());
-    kit::Window window;
-    window.setContentSize(QSizeF(1200, 800));
-    window.contentView()->addSubview(page->view());
-    window.show();
-    QCoreApplication::processEvents();
-    page->view()->setFrame(window.contentView()->bounds());
+    pagebench::PageWindow onScreen(KZFileListStyleGrid, pagebench::FrameAt::AfterShow);
+    KZFilesViewController* page = onScreen.page;
+    kit::Window& window = onScreen.window;
     pagebench::spinUntil([&] { return page->files().size() == 1; });
     const CloudFileInfoPtr bigFolder = page->files().first();
     const CloudFileInfoPtr root = CloudFileInfo::rootFile();
@@ -183,6 +177,5 @@ int main(int argc, char** argv) {
     std::printf("goals: first frame <= 150 ms %s, scroll page <= 8 ms %s\n", n <= 150 ? "met" : "MISSED",
                 ns <= 8 ? "met" : "MISSED");
     benchcommon::ratioForTimes("grid_100k", n, b);
-    delete page;
     return bounded ? 0 : 2;
 }

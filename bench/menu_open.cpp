@@ -41,18 +41,10 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     if (!dir.isValid() || !pagebench::signInWithBigFolder(dir, kChildren))
         return 1;
-    nubo::SingletonT<nubo::SystemConfig>::instance().setFilelistViewMode(0);
-    nubo::SingletonT<nubo::SystemConfig>::instance().setCloudFileSort(0);
 
-    nubo::SingletonT<nubo::SystemConfig>::instance().setFilelistViewMode(0);
-    nubo::SingletonT<nubo::SystemConfig>::instance().setCloudFileSort(0);
-
-    auto* page = new KZFilesViewController(CloudFileInfo::rootFile());
-    kit::Window window;
-    window.setContentSize(QSizeF(1200, 800));
-    window.contentView()->addSubview(page->view());
-    page->view()->setFrame(window.contentView()->bounds());
-    window.show();
+    pagebench::PageWindow onScreen(0, pagebench::FrameAt::BeforeShow);
+    KZFilesViewController* page = onScreen.page;
+    kit::Window& window = onScreen.window;
     pagebench::spinUntil([&] { return page->files().size() == 1; });
     page->openDir(page->files().first());
     pagebench::spinUntil([&] { return page->files().size() == kChildren; });
@@ -114,6 +106,5 @@ int main(int argc, char** argv) {
                 int(items.size()), median(nubo) <= 16 ? "met" : "MISSED");
     benchcommon::ratioForTimes("menu_open", median(nubo), median(base));
     KZSessionProxy::shareSessionProxy()->logoutLocal();
-    delete page;
     return 0;
 }

@@ -1,13 +1,16 @@
 // Shared set-up of the benchmarks that drive the file page: a temporary embedded service whose
-// root holds one folder "big" with many children (folders every tenth), and the session signed
-// in to it.
+// root holds one folder "big" with many children (folders every tenth), the session signed in
+// to it, and the page in an offscreen window.
 #pragma once
 
-#include "cloud/KZSessionProxy.h"
+#include "foundation/SingletonT.h"
+#include "kit/Window.h"
 #include "service/EmbeddedCloudService.h"
+#include "session_bench.h"
 #include "storage/DataPaths.h"
+#include "storage/SystemConfig.h"
+#include "ui/files/KZFilesViewController.h"
 
-#include <QCoreApplication>
 #include <QTemporaryDir>
 #include <cstdio>
 #include <functional>
@@ -15,12 +18,7 @@
 
 namespace pagebench {
 
-// Sleeps between events as the program's own loop does: spinning would take a core from the
-// threads being measured.
-template <class F> void spinUntil(F done) {
-    while (!done())
-        QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-}
+using sessionbench::spinUntil;
 
 inline QString nameFor(qint64 i) {
     static const char* words[] = {"report", "photo", "Budget", "notes", "IMG", "project", "Draft", "video"};
@@ -70,18 +68,37 @@ signInWithBigFolder(const QTemporaryDir& dir, int children,
         return nullptr;
     }
     nubo::CloudService::setShared(opened.value);
-    bool signedIn = false;
-    BWError error;
-    KZSessionProxy::shareSessionProxy()->loginLocal([&](const BWError& e) {
-        error = e;
-        signedIn = true;
-    });
-    spinUntil([&] { return signedIn; });
-    if (error) {
-        std::printf("sign-in failed: %s\n", qPrintable(error.localizedDescription()));
-        return nullptr;
-    }
-    return opened.value;
+    return sessionbench::signIn() ? opened.value : nullptr;
 }
+
+// When the page takes the window's content bounds: the bounds change as the window is first
+// shown, and each benchmark keeps measuring the page at the size it always had.
+enum class FrameAt { BeforeShow, AfterShow };
+
+// The file page on the root, in a window of 1200x800 shown offscreen, in list or grid style
+// (a KZFileListStyle) sorted by name.
+struct PageWindow {
+    PageWindow(int style, FrameAt frameAt) {
+        auto& config = nubo::SingletonT<nubo::SystemConfig>::instance();
+        config.setFilelistViewMode(style);
+        config.setCloudFileSort(0);
+        page = new KZFilesViewController(CloudFileInfo::rootFile());
+        window.setContentSize(QSizeF(1200, 800));
+        window.contentView()->addSubview(page->view());
+        if (frameAt == FrameAt::BeforeShow)
+            page->view()->setFrame(window.contentView()->bounds());
+        window.show();
+        if (frameAt == FrameAt::AfterShow) {
+            QCoreApplication::processEvents();
+            page->view()->setFrame(window.contentView()->bounds());
+        }
+    }
+    ~PageWindow() { delete page; }
+    PageWindow(const PageWindow&) = delete;
+    PageWindow& operator=(const PageWindow&) = delete;
+
+    kit::Window window;
+    KZFilesViewController* page = nullptr;
+};
 
 } // namespace pagebench

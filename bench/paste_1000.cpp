@@ -3,6 +3,7 @@
 // until all 1,000 uploads are committed (each checked against the local file's SHA-1), against
 // "cp" of the same files followed by "sync" in the same run (Nubo makes every committed file
 // durable). Each run pastes into a folder of its own.
+#include "session_bench.h"
 #include "transfer_bench.h"
 
 #include "cloud/KZSessionProxy.h"
@@ -60,9 +61,8 @@ int main(int argc, char** argv) {
     if (!h.start())
         return 1;
     nubo::CloudService::setShared(h.service);
-    bool signedIn = false;
-    KZSessionProxy::shareSessionProxy()->loginLocal([&](const BWError&) { signedIn = true; });
-    waitUntil([&] { return signedIn; });
+    if (!sessionbench::signIn())
+        return 1;
 
     // 1,000 files of 4 to 260 KiB, each of its own content.
     WorkDir work;

@@ -4,6 +4,7 @@
 #include "cloud_bench_tree.h"
 #include "foundation/SingletonT.h"
 #include "kit/Window.h"
+#include "page_bench.h"
 #include "shell/KZTextFieldCell.h"
 #include "storage/SystemConfig.h"
 #include "ui/files/KZFileSearchView.h"
@@ -44,16 +45,10 @@ int main(int argc, char** argv) {
     cloudbench::Tree tree;
     if (!dir.isValid() || !cloudbench::setUp(dir.path(), tree))
         return 1;
-    nubo::SingletonT<nubo::SystemConfig>::instance().setFilelistViewMode(0);
-    nubo::SingletonT<nubo::SystemConfig>::instance().setCloudFileSort(0);
 
-    auto* page = new KZFilesViewController(CloudFileInfo::rootFile());
-    kit::Window window;
-    window.setContentSize(QSizeF(1200, 800));
-    window.contentView()->addSubview(page->view());
-    window.show();
-    QCoreApplication::processEvents();
-    page->view()->setFrame(window.contentView()->bounds());
+    pagebench::PageWindow onScreen(0, pagebench::FrameAt::AfterShow);
+    KZFilesViewController* page = onScreen.page;
+    kit::Window& window = onScreen.window;
     cloudbench::spinUntil([&] { return page->files().size() == 3 && !page->isListRequestPending(); });
     QCoreApplication::processEvents();
 
@@ -134,6 +129,5 @@ int main(int argc, char** argv) {
     benchcommon::printSeries("baseline LIKE query for the whole key", base, "ms");
     std::printf("LIKE hits=%d, page rows=%d\n", likeHits, rows[3]);
     benchcommon::ratioForTimes("search_typing", median, benchcommon::median(base));
-    delete page;
     return 0;
 }

@@ -6,6 +6,7 @@
 #include "foundation/DisplayText.h"
 #include "kit/Window.h"
 #include "service/EmbeddedCloudService.h"
+#include "session_bench.h"
 #include "shell/KZTools.h"
 #include "storage/DataPaths.h"
 #include "ui/share/KZShareText.h"
@@ -114,17 +115,8 @@ int main(int argc, char** argv) {
         return 1;
     }
     nubo::CloudService::setShared(opened.value);
-    bool signedIn = false;
-    BWError error;
-    KZSessionProxy::shareSessionProxy()->loginLocal([&](const BWError& e) {
-        error = e;
-        signedIn = true;
-    });
-    spinUntil([&] { return signedIn; });
-    if (error) {
-        std::printf("sign-in failed: %s\n", qPrintable(error.localizedDescription()));
+    if (!sessionbench::signIn())
         return 1;
-    }
 
     // ---- the list
     std::vector<double> nubo;

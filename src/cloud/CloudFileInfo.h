@@ -117,11 +117,6 @@ public:
     // Gives the record a key already computed for this name (the session's tree shares its keys).
     void setNameSortKey(const QByteArray& key) { text_.setSortKey(key); }
 
-    // Name, path, hash and name key read on first use from rows the session packed for a whole
-    // listing.
-    void setPackedText(std::shared_ptr<const nubo::PackedRows> rows, quint32 row) {
-        text_.setPacked(std::move(rows), row);
-    }
     // Where the record stands in a listing the session sorted by `sortMode`: records of one
     // listing with rising indexes are in that order without comparing them. Changing the name,
     // the kind or the time drops it.

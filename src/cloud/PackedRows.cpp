@@ -29,7 +29,7 @@ QByteArrayView readField(const char*& p) {
     return field;
 }
 
-// Guards the first fill of a row's fields and the publishing of its key (both rare and short).
+// Guards the publishing of a name key (rare and short).
 QBasicMutex g_rowTextLock;
 
 } // namespace
@@ -58,9 +58,7 @@ PackedRows::Row PackedRows::read(quint32 row) const {
 
 RowText& RowText::operator=(const RowText& other) {
     if (this != &other) {
-        RowTextFields fields = other.get();
-        get(); // a pending fill must not overwrite what is assigned now
-        m_fields = std::move(fields);
+        m_fields = other.m_fields;
         copyKey(other);
     }
     return *this;
@@ -74,16 +72,8 @@ void RowText::copyKey(const RowText& other) {
         clearSortKey();
 }
 
-void RowText::setPacked(std::shared_ptr<const PackedRows> rows, quint32 row) {
-    m_fields = RowTextFields();
-    clearSortKey();
-    m_rows = std::move(rows);
-    m_row = row;
-    m_packed.store(true, std::memory_order_release);
-}
-
 const QByteArray& RowText::nameSortKey() const {
-    const QString& name = get().name; // a packed row brings its key with it
+    const QString& name = m_fields.name;
     if (!m_keyReady.load(std::memory_order_acquire)) {
         // Made outside the lock (collation is the costly part); a reader that loses the race to
         // publish drops its own equal key.
@@ -98,7 +88,6 @@ const QByteArray& RowText::nameSortKey() const {
 }
 
 void RowText::setSortKey(const QByteArray& key) {
-    get(); // a pending fill must not overwrite what is given now
     m_sortKey = key;
     m_keyReady.store(true, std::memory_order_release);
 }
@@ -106,21 +95,6 @@ void RowText::setSortKey(const QByteArray& key) {
 void RowText::clearSortKey() {
     m_keyReady.store(false, std::memory_order_relaxed);
     m_sortKey.clear();
-}
-
-void RowText::fill() const {
-    QMutexLocker locker(&g_rowTextLock);
-    if (!m_packed.load(std::memory_order_relaxed))
-        return;
-    const PackedRows& rows = *m_rows;
-    const PackedRows::Row r = rows.read(m_row);
-    m_sortKey = r.key.toByteArray();
-    m_keyReady.store(true, std::memory_order_release);
-    m_fields.name = QString::fromUtf8(r.name);
-    m_fields.fileHash = QString::fromUtf8(r.hash);
-    m_fields.path = rows.folderOfRow(m_row) + m_fields.name;
-    m_rows.reset();
-    m_packed.store(false, std::memory_order_release);
 }
 
 } // namespace nubo

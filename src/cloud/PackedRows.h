@@ -35,22 +35,15 @@ struct RowTextFields {
     QString fileHash;
 };
 
-// A record's text fields, read from packed rows on first use, and the natural-order key of its
-// name, made on first use. Safe to read from several threads at once (the first read fills, and
-// the first to publish a key does so, under a lock); a copy is filled and no longer packed.
+// A record's text fields and the natural-order key of its name, made on first use. Safe to read
+// from several threads at once: the first to publish a key does so under a lock.
 class RowText {
 public:
     RowText() = default;
-    RowText(const RowText& other) : m_fields(other.get()) { copyKey(other); }
+    RowText(const RowText& other) : m_fields(other.m_fields) { copyKey(other); }
     RowText& operator=(const RowText& other);
 
-    // The fields, filled first when still packed.
-    RowTextFields& get() const {
-        if (m_packed.load(std::memory_order_acquire))
-            fill();
-        return m_fields;
-    }
-    void setPacked(std::shared_ptr<const PackedRows> rows, quint32 row);
+    RowTextFields& get() const { return m_fields; }
 
     // The name's key, made from the name the first time it is asked for.
     const QByteArray& nameSortKey() const;
@@ -59,13 +52,9 @@ public:
     void clearSortKey();
 
 private:
-    void fill() const;
     void copyKey(const RowText& other);
 
     mutable RowTextFields m_fields;
-    mutable std::shared_ptr<const PackedRows> m_rows;
-    quint32 m_row = 0;
-    mutable std::atomic<bool> m_packed{false};
     // Written once while m_keyReady is false, read only once it is true.
     mutable QByteArray m_sortKey;
     mutable std::atomic<bool> m_keyReady{false};

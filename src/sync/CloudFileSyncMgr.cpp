@@ -21,9 +21,6 @@ using namespace nubo::transfer;
 
 namespace {
 
-// Upload jobs reach the engine in batches, so a big tree shows up while it is still walked.
-constexpr int kJobBatch = 256;
-
 // The entries of a local folder, or nothing when it cannot be read: a folder that a missing
 // permission shows as empty must not pass for an empty one.
 std::optional<QFileInfoList> readLocalFolder(const QString& path) {
@@ -33,6 +30,15 @@ std::optional<QFileInfoList> readLocalFolder(const QString& path) {
     ::closedir(d);
     return QDir(path).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
                                     QDir::Name);
+}
+
+// The live node of that name in a folder, or one with nid -1 when there is none. One lookup, where
+// listing the folder made each of thousands of items placed into it cost the whole folder.
+Result<ServiceNode> childNamed(CloudService& svc, const ServiceNode& folder, const QString& name) {
+    auto r = svc.nodeByPath(cloudJoin(folder.path, name));
+    if (!r.ok() && r.error.code() == kCloudErrorNotFound)
+        return {};
+    return r;
 }
 
 // The children of a folder by name.
@@ -78,6 +84,7 @@ public:
         auto dest = freshFolder(*m_svc, m_dest);
         if (!dest.ok())
             return fail(dest.error);
+        m_top = dest.value.nid;
         const QFileInfo fi(m_disk);
         if (fi.isDir() && !fi.isSymLink())
             uploadFolder(fi, dest.value);
@@ -85,13 +92,15 @@ public:
             uploadFile(fi, dest.value);
         else
             fail(transferError(kErrSourceMissing, m_disk));
-        flush();
+        m_jobs.flush();
         if (ctrlCount > filesCount)
             cloudTreeChanged();
     }
 
 private:
     Result<ServiceNode> existing(const ServiceNode& parent, const QString& name) {
+        if (parent.nid == m_top)
+            return childNamed(*m_svc, parent, name); // the chosen item: its name alone
         if (!m_children.contains(parent.nid)) {
             auto r = childrenByName(*m_svc, parent.nid);
             if (!r.ok())
@@ -161,26 +170,17 @@ private:
                 replace = true; // the commit replaces the file, so it is never missing meanwhile
             }
         }
-        m_jobs.append(KZUploadMgr::makeJob(file.absoluteFilePath(), cloudJoin(parent.path, name), file.size(),
-                                           replace));
+        m_jobs.add(KZUploadMgr::makeJob(file.absoluteFilePath(), cloudJoin(parent.path, name), file.size(),
+                                        replace));
         ++filesCount;
         ++ctrlCount;
-        if (m_jobs.size() >= kJobBatch)
-            flush();
-    }
-
-    void flush() {
-        if (m_jobs.isEmpty())
-            return;
-        QList<TransferJobRecord> batch;
-        batch.swap(m_jobs);
-        KZBackgroundThread::shared().run([batch] { KZUploadMgr::shared().addJobs(batch); });
     }
 
     QString m_disk;
     CloudFileInfoPtr m_dest;
+    qint64 m_top = -1; // the destination folder
     QHash<qint64, QHash<QString, ServiceNode>> m_children;
-    QList<TransferJobRecord> m_jobs;
+    JobBatch<KZUploadMgr> m_jobs;
 };
 
 // Moves (type 1) and copies (type 4) of one cloud node into a folder.
@@ -203,11 +203,11 @@ public:
         auto dest = freshFolder(*m_svc, m_dest);
         if (!dest.ok())
             return fail(dest.error);
-        auto children = childrenByName(*m_svc, dest.value.nid);
-        if (!children.ok())
-            return fail(children.error);
+        auto same = childNamed(*m_svc, dest.value, src.value.name);
+        if (!same.ok())
+            return fail(same.error);
         const bool move = type() == KZCloudFileSyncTypeMove;
-        const ServiceNode ex = children.value.value(src.value.name);
+        const ServiceNode ex = same.value;
         if (ex.nid < 0) {
             if (BWError e = place(src.value, dest.value.nid, {}))
                 return fail(e);
@@ -219,6 +219,12 @@ public:
             return;
         } else {
             const SyncAnswer a = ask(conflictError(kErrConflictFileCloud, ex.path), false);
+            if (a != SyncAnswer::Cover && (a != SyncAnswer::Keep || move))
+                return;
+            // A free name is chosen among the children as they are after the answer.
+            auto children = childrenByName(*m_svc, dest.value.nid);
+            if (!children.ok())
+                return fail(children.error);
             auto taken = [&](const QString& n) { return children.value.contains(n); };
             if (a == SyncAnswer::Keep && !move) {
                 if (BWError e = place(src.value, dest.value.nid, freeName(src.value.name, taken)))

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "foundation/Dispatch.h"
 #include "service/CloudService.h"
 #include "sync/SyncOperationQueue.h"
+#include "transfer/TransferJobTable.h"
 
 #include <memory>
 #include <mutex>
@@ -48,6 +50,29 @@ protected:
 private:
     mutable std::mutex m_mutex;
     std::shared_ptr<CloudService> m_service;
+};
+
+// The transfer jobs an operation makes, handed to `Engine` (the upload or the download
+// manager) in batches on the background thread, so that a big tree shows up while it is still
+// walked.
+template <class Engine> class JobBatch {
+public:
+    void add(transfer::TransferJobRecord job) {
+        m_jobs.append(std::move(job));
+        if (m_jobs.size() >= kSize)
+            flush();
+    }
+    void flush() {
+        if (m_jobs.isEmpty())
+            return;
+        QList<transfer::TransferJobRecord> batch;
+        batch.swap(m_jobs);
+        KZBackgroundThread::shared().run([batch] { Engine::shared().addJobs(batch); });
+    }
+
+private:
+    static constexpr int kSize = 256;
+    QList<transfer::TransferJobRecord> m_jobs;
 };
 
 } // namespace nubo::sync

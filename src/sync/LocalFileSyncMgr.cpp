@@ -18,8 +18,6 @@ using namespace nubo::transfer;
 
 namespace {
 
-constexpr int kJobBatch = 256;
-
 enum class LocalKind { None, File, Folder, Other };
 
 LocalKind localKind(const QString& path) {
@@ -49,7 +47,7 @@ public:
             downloadFolder(node.value, m_root);
         else
             downloadFile(node.value, m_root);
-        flush();
+        m_jobs.flush();
     }
 
 private:
@@ -94,25 +92,15 @@ private:
                 return;
             replace = true;
         }
-        m_jobs.append(KZDownloadMgr::makeJob(file, m_root, local, replace));
+        m_jobs.add(KZDownloadMgr::makeJob(file, m_root, local, replace));
         ++filesCount;
         ++ctrlCount;
-        if (m_jobs.size() >= kJobBatch)
-            flush();
-    }
-
-    void flush() {
-        if (m_jobs.isEmpty())
-            return;
-        QList<TransferJobRecord> batch;
-        batch.swap(m_jobs);
-        KZBackgroundThread::shared().run([batch] { KZDownloadMgr::shared().addJobs(batch); });
     }
 
     std::shared_ptr<CloudService> m_svc;
     CloudFileInfoPtr m_file;
     QString m_root;
-    QList<TransferJobRecord> m_jobs;
+    JobBatch<KZDownloadMgr> m_jobs;
 };
 
 } // namespace

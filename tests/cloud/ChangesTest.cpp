@@ -27,12 +27,7 @@ protected:
         m_service.putFile("/Other/Summary REPORT.md", "s");
         m_service.putFile("/Other/月度报告.pdf", "p");
     }
-    Answer incr() {
-        const qint64 id = proxy()->requestIncrNodeDelegate(&recorder, false, {{"n", 1}});
-        auto a = recorder.wait(id);
-        EXPECT_TRUE(a);
-        return a.value_or(Answer{});
-    }
+    Answer incr() { return answerOf(proxy()->requestIncrNodeDelegate(&recorder, false, {{"n", 1}})); }
     // The changes heard for folder `nid`, latest last.
     QList<CloudFileInfoPtr> changesOf(qint64 nid) {
         QList<CloudFileInfoPtr> out;
@@ -398,9 +393,7 @@ TEST_F(Changes, TransportCountsArePostedAsTheNotificationObject) {
 }
 
 TEST_F(Changes, SigningInAgainReadsTheDatabaseAndOnlyTheChanges) {
-    bool out = false;
-    proxy()->logoutLocal([&] { out = true; });
-    ASSERT_TRUE(waitUntil([&] { return out; }));
+    ASSERT_TRUE(signOut());
     EXPECT_TRUE(proxy()->userDetail().isEmpty());
     EXPECT_EQ(list(docs, "/Docs").kind, "RequestFileListFail"); // signed out: nothing to list
 
@@ -429,9 +422,7 @@ TEST_F(Changes, SigningInAgainReadsTheDatabaseAndOnlyTheChanges) {
 }
 
 TEST_F(Changes, AFirstFetchThatFailsIsDoneAgainInFullAtTheNextSignIn) {
-    bool out = false;
-    proxy()->logoutLocal([&] { out = true; });
-    ASSERT_TRUE(waitUntil([&] { return out; }));
+    ASSERT_TRUE(signOut());
     // Without its database the next sign-in is a first one.
     for (const QString& f : QDir(m_data.path()).entryList({"*_*.db*"}, QDir::Files))
         ASSERT_TRUE(QFile::remove(m_data.filePath(f)));
@@ -454,9 +445,7 @@ TEST_F(Changes, AFirstFetchThatFailsIsDoneAgainInFullAtTheNextSignIn) {
 }
 
 TEST_F(Changes, AStoredTreeInADamagedFileIsDroppedAndFetchedAgain) {
-    bool out = false;
-    proxy()->logoutLocal([&] { out = true; });
-    ASSERT_TRUE(waitUntil([&] { return out; }));
+    ASSERT_TRUE(signOut());
     const QStringList files = QDir(m_data.path()).entryList({"*_*.db"}, QDir::Files);
     ASSERT_EQ(files.size(), 1);
     const QString dbPath = m_data.filePath(files[0]);

@@ -41,6 +41,18 @@ struct Answer {
     bool digestOfCopy = false;
 };
 
+// The callbacks that carry nothing but the request's user info (and a failure's error) record
+// only their kind: kzSession<Name> records "<Name>", kzSession<Name>Fail records "<Name>Fail".
+#define NUBO_RECORD_DONE(Name)                                                                               \
+    void kzSession##Name(KZAbstractSession*, qint64 id, const QVariantMap& userInfo) override {              \
+        add(#Name, id, userInfo);                                                                            \
+    }
+#define NUBO_RECORD_FAIL(Name)                                                                               \
+    void kzSession##Name##Fail(KZAbstractSession*, qint64 id, const QVariantMap& userInfo,                   \
+                               const BWError& error) override {                                              \
+        add(#Name "Fail", id, userInfo, error);                                                              \
+    }
+
 // A delegate of every request and an observer of the session that records what it hears.
 class Recorder : public QObject,
                  public KZRequestFileListDelegate,
@@ -91,17 +103,9 @@ public:
         a.files = fileList.toList();
         a.backForward = backForward;
     }
-    void kzSessionRequestFileListFail(KZAbstractSession*, qint64 id, const QVariantMap& userInfo,
-                                      const BWError& error) override {
-        add("RequestFileListFail", id, userInfo, error);
-    }
-    void kzSessionRequestGetIncrNode(KZAbstractSession*, qint64 id, const QVariantMap& userInfo) override {
-        add("RequestGetIncrNode", id, userInfo);
-    }
-    void kzSessionRequestGetIncrNodeFail(KZAbstractSession*, qint64 id, const QVariantMap& userInfo,
-                                         const BWError& error) override {
-        add("RequestGetIncrNodeFail", id, userInfo, error);
-    }
+    NUBO_RECORD_FAIL(RequestFileList)
+    NUBO_RECORD_DONE(RequestGetIncrNode)
+    NUBO_RECORD_FAIL(RequestGetIncrNode)
     void kzSessionRequestThumb(KZAbstractSession*, qint64 id, const QByteArray& thumb, qint64 nid,
                                const QVariantMap& userInfo) override {
         auto& a = add("RequestThumb", id, userInfo);
@@ -112,73 +116,36 @@ public:
                                    const BWError& error) override {
         add("RequestThumbFail", id, userInfo, error).nid = nid;
     }
-    void kzSessionRequestCreateDir(KZAbstractSession*, qint64 id, const QVariantMap& userInfo) override {
-        add("RequestCreateDir", id, userInfo);
-    }
-    void kzSessionRequestCreateDirFail(KZAbstractSession*, qint64 id, const QVariantMap& userInfo,
-                                       const BWError& error) override {
-        add("RequestCreateDirFail", id, userInfo, error);
-    }
-    void kzSessionRequestRenameFile(KZAbstractSession*, qint64 id, const QVariantMap& userInfo) override {
-        add("RequestRenameFile", id, userInfo);
-    }
-    void kzSessionRequestRenameFileFail(KZAbstractSession*, qint64 id, const QVariantMap& userInfo,
-                                        const BWError& error) override {
-        add("RequestRenameFileFail", id, userInfo, error);
-    }
-    void kzSessionRequestDeleteFile(KZAbstractSession*, qint64 id, const QVariantMap& userInfo) override {
-        add("RequestDeleteFile", id, userInfo);
-    }
-    void kzSessionRequestDeleteFileFail(KZAbstractSession*, qint64 id, const QVariantMap& userInfo,
-                                        const BWError& error) override {
-        add("RequestDeleteFileFail", id, userInfo, error);
-    }
+    NUBO_RECORD_DONE(RequestCreateDir)
+    NUBO_RECORD_FAIL(RequestCreateDir)
+    NUBO_RECORD_DONE(RequestRenameFile)
+    NUBO_RECORD_FAIL(RequestRenameFile)
+    NUBO_RECORD_DONE(RequestDeleteFile)
+    NUBO_RECORD_FAIL(RequestDeleteFile)
     void kzSessionRequestShareFiles(KZAbstractSession*, qint64 id, const ShareInfoPtr& shareInfo,
                                     const QVariantMap& userInfo) override {
         add("RequestShareFiles", id, userInfo).share = shareInfo;
     }
-    void kzSessionRequestShareFilesFail(KZAbstractSession*, qint64 id, const QVariantMap& userInfo,
-                                        const BWError& error) override {
-        add("RequestShareFilesFail", id, userInfo, error);
-    }
-    void kzSessionRequestCancelShare(KZAbstractSession*, qint64 id, const QVariantMap& userInfo) override {
-        add("RequestCancelShare", id, userInfo);
-    }
-    void kzSessionRequestCancelShareFail(KZAbstractSession*, qint64 id, const QVariantMap& userInfo,
-                                         const BWError& error) override {
-        add("RequestCancelShareFail", id, userInfo, error);
-    }
+    NUBO_RECORD_FAIL(RequestShareFiles)
+    NUBO_RECORD_DONE(RequestCancelShare)
+    NUBO_RECORD_FAIL(RequestCancelShare)
     void kzSessionRequestShareGetList(KZAbstractSession*, qint64 id, const QVariantList& shareList,
                                       const QVariantMap& userInfo) override {
         add("RequestShareGetList", id, userInfo).shareList = shareList;
     }
-    void kzSessionRequestShareGetListFail(KZAbstractSession*, qint64 id, const QVariantMap& userInfo,
-                                          const BWError& error) override {
-        add("RequestShareGetListFail", id, userInfo, error);
-    }
+    NUBO_RECORD_FAIL(RequestShareGetList)
     void kzSessionRequestShareSetPwd(KZAbstractSession*, qint64 id, const QString& pwd,
                                      const QVariantMap& userInfo) override {
         add("RequestShareSetPwd", id, userInfo).pwd = pwd;
     }
-    void kzSessionRequestShareSetPwdFail(KZAbstractSession*, qint64 id, const QVariantMap& userInfo,
-                                         const BWError& error) override {
-        add("RequestShareSetPwdFail", id, userInfo, error);
-    }
+    NUBO_RECORD_FAIL(RequestShareSetPwd)
     void kzSessionRequestShareSetExpire(KZAbstractSession*, qint64 id, const ShareExpireInfoPtr& expireInfo,
                                         const QVariantMap& userInfo) override {
         add("RequestShareSetExpire", id, userInfo).expire = expireInfo;
     }
-    void kzSessionRequestShareSetExpireFail(KZAbstractSession*, qint64 id, const QVariantMap& userInfo,
-                                            const BWError& error) override {
-        add("RequestShareSetExpireFail", id, userInfo, error);
-    }
-    void kzSessionLoginJump(KZAbstractSession*, qint64 id, const QVariantMap& userInfo) override {
-        add("LoginJump", id, userInfo);
-    }
-    void kzSessionLoginJumpFail(KZAbstractSession*, qint64 id, const QVariantMap& userInfo,
-                                const BWError& error) override {
-        add("LoginJumpFail", id, userInfo, error);
-    }
+    NUBO_RECORD_FAIL(RequestShareSetExpire)
+    NUBO_RECORD_DONE(LoginJump)
+    NUBO_RECORD_FAIL(LoginJump)
     void didKZSessionIncrNodeChanged(KZAbstractSession* session, qint64 nid, bool needReset,
                                      const QList<CloudFileInfoPtr>& children) override {
         Answer a;
@@ -197,6 +164,9 @@ public:
     }
 };
 
+#undef NUBO_RECORD_DONE
+#undef NUBO_RECORD_FAIL
+
 // A signed-in session over a fresh embedded service and a fresh data folder.
 class SessionTest : public ::testing::Test {
 protected:
@@ -211,40 +181,29 @@ protected:
     }
     void TearDown() override {
         proxy()->removeSessionObserver(&recorder);
-        bool out = false;
-        proxy()->logoutLocal([&] { out = true; });
-        EXPECT_TRUE(waitUntil([&] { return out; }));
+        EXPECT_TRUE(signOut());
         resetSession();
         SingletonT<SystemConfig>::reset();
         paths::setDataFolder({});
     }
     // Seeds the tree before the session signs in.
     virtual void seed() {}
-    void login() {
-        bool done = false;
-        BWError error;
-        proxy()->loginLocal([&](const BWError& e) {
-            error = e;
-            done = true;
-        });
-        ASSERT_TRUE(waitUntil([&] { return done; }, 20000));
-        ASSERT_TRUE(error.isNull()) << error.localizedDescription().toStdString();
-    }
+    static void login() { signIn(); }
     static KZSessionProxy* proxy() { return KZSessionProxy::shareSessionProxy(); }
     EmbeddedCloudService& service() { return m_service.service(); }
 
-    // Runs a list command and waits for its answer.
-    Answer list(qint64 nid, const QString& path = {}, int sort = 0, const QVariantMap& userInfo = {}) {
-        const qint64 id = proxy()->getFileListByNid(nid, path, sort, &recorder, userInfo);
+    // Waits for the answer to request `id`; none is a failure (and an empty answer).
+    Answer answerOf(qint64 id) {
         auto a = recorder.wait(id);
         EXPECT_TRUE(a.has_value());
         return a.value_or(Answer{});
     }
+    // Runs a list command and waits for its answer.
+    Answer list(qint64 nid, const QString& path = {}, int sort = 0, const QVariantMap& userInfo = {}) {
+        return answerOf(proxy()->getFileListByNid(nid, path, sort, &recorder, userInfo));
+    }
     Answer search(const CloudFileInfoPtr& from, const QString& key, int sort = 0) {
-        const qint64 id = proxy()->searchFileListByFileInfo(from, key, sort, &recorder, {});
-        auto a = recorder.wait(id);
-        EXPECT_TRUE(a.has_value());
-        return a.value_or(Answer{});
+        return answerOf(proxy()->searchFileListByFileInfo(from, key, sort, &recorder, {}));
     }
 
     QTemporaryDir m_data;

@@ -10,6 +10,7 @@
 #include "shell/KZWindowsManager.h"
 #include "support/EventLoop.h"
 #include "support/Printers.h"
+#include "support/ShellReset.h"
 
 #include <QApplication>
 #include <QFontMetricsF>
@@ -35,10 +36,7 @@ struct HomeFixture : ::testing::Test {
         nubo::SingletonT<KZRouter>::reset();
         KZHomeViewController::registerWithRouter();
     }
-    ~HomeFixture() override {
-        nubo::SingletonT<KZWindowsManager>::reset();
-        nubo::SingletonT<KZRouter>::reset();
-    }
+    ~HomeFixture() override { nubo::test::resetShell(); }
     static void registerFilesPage() {
         KZInitializer init(KZHomeViewController::kFilesClass,
                            [](const QVariantMap&) { return new FilesPage; });

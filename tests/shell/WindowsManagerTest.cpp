@@ -17,6 +17,7 @@
 #include "shell/KZWindowsManager.h"
 #include "support/EventLoop.h"
 #include "support/Printers.h"
+#include "support/ShellReset.h"
 
 #include "foundation/SingletonT.h"
 #include "storage/SystemConfig.h"
@@ -53,10 +54,7 @@ struct CloseWatcher : QObject {
 struct WindowsManagerFixture : ::testing::Test {
     KZWindowsManager& wm = KZWindowsManager::shareInstance();
     CloseWatcher watcher;
-    ~WindowsManagerFixture() override {
-        nubo::SingletonT<KZWindowsManager>::reset();
-        nubo::SingletonT<KZRouter>::reset();
-    }
+    ~WindowsManagerFixture() override { nubo::test::resetShell(); }
 };
 
 } // namespace

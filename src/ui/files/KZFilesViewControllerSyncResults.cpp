@@ -37,6 +37,60 @@ std::shared_ptr<bool> skipWhenClosedUnanswered(KZAlertController* alert, QObject
     return answered;
 }
 
+// A button of a same-name question; `send` gets whether "apply to all" is checked at the press.
+struct Choice {
+    QString title;
+    KZAlertActionStyle style;
+    std::function<void(bool applyAll)> send;
+};
+
+// A same-name question with an "apply to all" box. Any press counts as the answer; an alert
+// closed without one skips.
+KZAlertController* sameNameQuestion(const QString& title, const BWError& error, QObject* context,
+                                    std::function<void()> skip, const QList<Choice>& choices) {
+    auto* alert = KZAlertController::alertControllerWithTitle(title, error.localizedDescription());
+    auto answered = skipWhenClosedUnanswered(alert, context, std::move(skip));
+    QPointer<KZAlertController> weakAlert(alert);
+    for (const Choice& c : choices)
+        alert->addAction(KZAlertAction::actionWithTitle(
+            c.title, c.style, context, [answered, weakAlert, send = c.send](const KZAlertAction&) {
+                *answered = true;
+                send(weakAlert && weakAlert->suppressionButtonChecked());
+            }));
+    alert->setSuppressionText(kApplyAll);
+    alert->setShowsSuppressionButton(true);
+    return alert;
+}
+
+// What a same-name question asks: whether a file is replaced or a folder merged.
+enum class Conflict { None, File, Folder };
+
+Conflict cloudConflict(const BWError& error) {
+    if (error.code() == kErrConflictFileCloud)
+        return Conflict::File;
+    return error.code() == kErrConflictFolderUpload ? Conflict::Folder : Conflict::None;
+}
+
+Conflict localConflict(const BWError& error) {
+    if (error.code() == kErrConflictFileLocal)
+        return Conflict::File;
+    return error.code() == kErrConflictFolderLocal ? Conflict::Folder : Conflict::None;
+}
+
+// Sends an answer to the waiting operation (either proxy): replace the file or merge the folder,
+// or skip it; for the current item or, with `applyAll`, for every one that follows.
+template <class Proxy>
+void reply(Proxy* proxy, const QString& operation, Conflict conflict, bool skip, bool applyAll) {
+    if (conflict == Conflict::File && skip)
+        applyAll ? proxy->skipAllCoverOperation(operation) : proxy->skipCurrentCoverOperation(operation);
+    else if (conflict == Conflict::File)
+        applyAll ? proxy->coverAllOperation(operation) : proxy->coverCurrentOperation(operation);
+    else if (conflict == Conflict::Folder && skip)
+        applyAll ? proxy->skipAllMergeOperation(operation) : proxy->skipCurrentMergeOperation(operation);
+    else if (conflict == Conflict::Folder)
+        applyAll ? proxy->mergeAllOperation(operation) : proxy->mergeCurrentOperation(operation);
+}
+
 } // namespace
 
 // ---- upload proxy
@@ -165,31 +219,19 @@ KZAlertController* KZFilesViewController::showCloudConflictAlertWithName(const Q
                                                                          const BWError& error,
                                                                          bool keepBoth) {
     KZToast::hideToast(view(), false);
-    auto* alert = KZAlertController::alertControllerWithTitle(title, error.localizedDescription());
-    auto answered = skipWhenClosedUnanswered(
-        alert, this, [this, operation, error] { skipConflictCloudFile(operation, error, false); });
-    QPointer<KZAlertController> weakAlert(alert);
-    // Each button reads the check box when it is pressed.
-    const auto button = [=, this](const QString& text, KZAlertActionStyle style,
-                                  std::function<void(KZFilesViewController*, bool)> send) {
-        return KZAlertAction::actionWithTitle(text, style, this, [=, this](const KZAlertAction&) {
-            *answered = true;
-            send(this, weakAlert && weakAlert->suppressionButtonChecked());
-        });
-    };
+    QList<Choice> choices;
     if (keepBoth)
-        alert->addAction(
-            button(kKeepBoth, KZAlertActionStylePrimary, [operation, error](auto* page, bool all) {
-                page->solveConflictCloudFile(operation, error, true, all);
-            }));
-    alert->addAction(button(conflict, KZAlertActionStylePrimary, [operation, error](auto* page, bool all) {
-        page->solveConflictCloudFile(operation, error, false, all);
-    }));
-    alert->addAction(button(kSkip, KZAlertActionStyleCancel, [operation, error](auto* page, bool all) {
-        page->skipConflictCloudFile(operation, error, all);
-    }));
-    alert->setSuppressionText(kApplyAll);
-    alert->setShowsSuppressionButton(true);
+        choices.append({kKeepBoth, KZAlertActionStylePrimary, [this, operation, error](bool all) {
+                            solveConflictCloudFile(operation, error, true, all);
+                        }});
+    choices.append({conflict, KZAlertActionStylePrimary, [this, operation, error](bool all) {
+                        solveConflictCloudFile(operation, error, false, all);
+                    }});
+    choices.append({kSkip, KZAlertActionStyleCancel,
+                    [this, operation, error](bool all) { skipConflictCloudFile(operation, error, all); }});
+    auto* alert = sameNameQuestion(
+        title, error, this, [this, operation, error] { skipConflictCloudFile(operation, error, false); },
+        choices);
     presentWindowController(alert);
     return alert;
 }
@@ -198,22 +240,12 @@ KZAlertController* KZFilesViewController::showLocalConflictAlertWithName(const Q
                                                                          const QString& conflict,
                                                                          const QString& title,
                                                                          const BWError& error) {
-    auto* alert = KZAlertController::alertControllerWithTitle(title, error.localizedDescription());
-    auto answered = skipWhenClosedUnanswered(
-        alert, this, [this, operation, error] { skipLocalFileConflict(operation, error, false); });
-    QPointer<KZAlertController> weakAlert(alert);
-    alert->addAction(KZAlertAction::actionWithTitle(
-        conflict, KZAlertActionStylePrimary, this, [=, this](const KZAlertAction&) {
-            *answered = true;
-            solveLocalFileConflict(operation, error, weakAlert && weakAlert->suppressionButtonChecked());
-        }));
-    alert->addAction(KZAlertAction::actionWithTitle(
-        kSkip, KZAlertActionStyleCancel, this, [=, this](const KZAlertAction&) {
-            *answered = true;
-            skipLocalFileConflict(operation, error, weakAlert && weakAlert->suppressionButtonChecked());
-        }));
-    alert->setSuppressionText(kApplyAll);
-    alert->setShowsSuppressionButton(true);
+    auto* alert = sameNameQuestion(
+        title, error, this, [this, operation, error] { skipLocalFileConflict(operation, error, false); },
+        {{conflict, KZAlertActionStylePrimary,
+          [this, operation, error](bool all) { solveLocalFileConflict(operation, error, all); }},
+         {kSkip, KZAlertActionStyleCancel,
+          [this, operation, error](bool all) { skipLocalFileConflict(operation, error, all); }}});
     presentWindowController(alert);
     return alert;
 }
@@ -223,68 +255,29 @@ KZAlertController* KZFilesViewController::showLocalConflictAlertWithName(const Q
 void KZFilesViewController::solveConflictCloudFile(const QString& operation, const BWError& error,
                                                    bool keepBoth, bool applyAll) {
     KZUploadMgrProxy* proxy = KZUploadMgrProxy::shareUploadMgrProxy();
-    switch (error.code()) {
-    case kErrConflictFileCloud:
-        if (keepBoth)
-            applyAll ? proxy->keepAllOperation(operation) : proxy->keepCurrentOperation(operation);
-        else
-            applyAll ? proxy->coverAllOperation(operation) : proxy->coverCurrentOperation(operation);
-        break;
-    case kErrConflictFolderUpload:
-        applyAll ? proxy->mergeAllOperation(operation) : proxy->mergeCurrentOperation(operation);
-        break;
-    case kErrConflictFolderMove:
-        proxy->skipCurrentMergeOperation(operation);
-        break;
-    default:
-        break;
-    }
+    if (error.code() == kErrConflictFolderMove)
+        proxy->skipCurrentMergeOperation(operation); // a moved folder is never merged
+    else if (keepBoth && error.code() == kErrConflictFileCloud)
+        applyAll ? proxy->keepAllOperation(operation) : proxy->keepCurrentOperation(operation);
+    else
+        reply(proxy, operation, cloudConflict(error), false, applyAll);
 }
 
 void KZFilesViewController::skipConflictCloudFile(const QString& operation, const BWError& error,
                                                   bool applyAll) {
     KZUploadMgrProxy* proxy = KZUploadMgrProxy::shareUploadMgrProxy();
-    switch (error.code()) {
-    case kErrConflictFileCloud:
-        applyAll ? proxy->skipAllCoverOperation(operation) : proxy->skipCurrentCoverOperation(operation);
-        break;
-    case kErrConflictFolderUpload:
-        applyAll ? proxy->skipAllMergeOperation(operation) : proxy->skipCurrentMergeOperation(operation);
-        break;
-    case kErrConflictFolderMove:
+    if (error.code() == kErrConflictFolderMove)
         proxy->skipCurrentMergeOperation(operation);
-        break;
-    default:
-        break;
-    }
+    else
+        reply(proxy, operation, cloudConflict(error), true, applyAll);
 }
 
 void KZFilesViewController::solveLocalFileConflict(const QString& operation, const BWError& error,
                                                    bool applyAll) {
-    KZDownloadMgrProxy* proxy = KZDownloadMgrProxy::shareDownloadMgrProxy();
-    switch (error.code()) {
-    case kErrConflictFileLocal:
-        applyAll ? proxy->coverAllOperation(operation) : proxy->coverCurrentOperation(operation);
-        break;
-    case kErrConflictFolderLocal:
-        applyAll ? proxy->mergeAllOperation(operation) : proxy->mergeCurrentOperation(operation);
-        break;
-    default:
-        break;
-    }
+    reply(KZDownloadMgrProxy::shareDownloadMgrProxy(), operation, localConflict(error), false, applyAll);
 }
 
 void KZFilesViewController::skipLocalFileConflict(const QString& operation, const BWError& error,
                                                   bool applyAll) {
-    KZDownloadMgrProxy* proxy = KZDownloadMgrProxy::shareDownloadMgrProxy();
-    switch (error.code()) {
-    case kErrConflictFileLocal:
-        applyAll ? proxy->skipAllCoverOperation(operation) : proxy->skipCurrentCoverOperation(operation);
-        break;
-    case kErrConflictFolderLocal:
-        applyAll ? proxy->skipAllMergeOperation(operation) : proxy->skipCurrentMergeOperation(operation);
-        break;
-    default:
-        break;
-    }
+    reply(KZDownloadMgrProxy::shareDownloadMgrProxy(), operation, localConflict(error), true, applyAll);
 }

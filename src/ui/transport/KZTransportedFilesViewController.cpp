@@ -6,6 +6,7 @@
 #include "shell/KZWindowsManager.h"
 #include "ui/transport/KZTransportAlert.h"
 #include "ui/transport/KZTransportListView.h"
+#include "ui/transport/KZTransportSelection.h"
 
 #include <QHash>
 #include <QSet>
@@ -190,45 +191,21 @@ void KZTransportedFilesViewController::sortTranportedJobsByFinishedTime() {
 }
 
 void KZTransportedFilesViewController::reloadData() {
-    // Each previously selected record finds at most one row of its own kind, in row order.
-    QHash<QString, int> uploads, downloads;
+    // A previously selected record finds a row of its own kind only.
+    m_selectedJobs = KZTransportSelection::carriedOver(m_selectedJobs, m_tranportedJobs, [](const auto& j) {
+        return std::pair(j.isUpload(), j.selectionKey());
+    });
     for (const KZTransportedJob& j : std::as_const(m_selectedJobs))
-        ++(j.isUpload() ? uploads : downloads)[j.selectionKey()];
-    m_selectedJobs.clear();
-    for (const KZTransportedJob& j : std::as_const(m_tranportedJobs)) {
-        QHash<QString, int>& keys = j.isUpload() ? uploads : downloads;
-        auto it = keys.find(j.selectionKey());
-        if (it == keys.end() || *it == 0)
-            continue;
-        --*it;
         j.selected() = true;
-        m_selectedJobs.append(j);
-    }
     reloadUI();
     kit::TableView* table = tableView();
     if (!table)
         return;
     table->reloadData();
-    // Selected a moment later, found by the records themselves, whatever rows came or went.
-    const QList<KZTransportedJob> toSelect = m_selectedJobs;
-    const quint64 generation = ++m_restoreGeneration;
-    nubo::runAfter(
-        kSelectionRestoreDelayMs,
-        [this, toSelect, generation] {
-            kit::TableView* t = tableView();
-            if (!t || generation != m_restoreGeneration || toSelect.isEmpty())
-                return;
-            QHash<const void*, int> rows;
-            rows.reserve(m_tranportedJobs.size());
-            for (int i = 0; i < m_tranportedJobs.size(); ++i)
-                rows.insert(m_tranportedJobs[i].identity(), i);
-            kit::IndexSet indexes;
-            for (const KZTransportedJob& j : toSelect)
-                if (auto it = rows.constFind(j.identity()); it != rows.constEnd())
-                    indexes.add(*it);
-            t->selectRowIndexes(indexes, true);
-        },
-        this);
+    KZTransportSelection::selectLater<KZTransportedJob>(
+        this, kSelectionRestoreDelayMs, &m_restoreGeneration, m_selectedJobs, [this] { return tableView(); },
+        [this]() -> const QList<KZTransportedJob>& { return m_tranportedJobs; },
+        [](const KZTransportedJob& j) { return j.identity(); });
 }
 
 void KZTransportedFilesViewController::insertJob(const KZTransportedJob& job) {

@@ -8,6 +8,7 @@
 #include "ui/transport/KZTransportAlert.h"
 #include "ui/transport/KZTransportListTraits.h"
 #include "ui/transport/KZTransportListView.h"
+#include "ui/transport/KZTransportSelection.h"
 
 #include <QHash>
 
@@ -223,45 +224,19 @@ template <class T> void KZTransportingFilesViewController<T>::jobLeft(const JobP
 template <class T> void KZTransportingFilesViewController<T>::replaceJobs(const QList<JobPtr>& jobs) {
     m_jobs = jobs;
     m_changedJobs.clear();
-    // Each previously selected key finds at most one new row, in row order.
-    QHash<QString, int> previous;
+    m_selectedJobs = KZTransportSelection::carriedOver(m_selectedJobs, m_jobs,
+                                                       [](const JobPtr& j) { return T::selectionKey(*j); });
     for (const JobPtr& j : std::as_const(m_selectedJobs))
-        ++previous[T::selectionKey(*j)];
-    m_selectedJobs.clear();
-    for (const JobPtr& j : std::as_const(m_jobs)) {
-        auto it = previous.find(T::selectionKey(*j));
-        if (it == previous.end() || *it == 0)
-            continue;
-        --*it;
         j->m_selected = true;
-        m_selectedJobs.append(j);
-    }
     reloadUI();
     kit::TableView* table = tableView();
     if (!table)
         return;
     table->reloadData();
-    // The rows are selected a moment later, found by the jobs themselves: rows added or removed
-    // in the meantime shift indexes, not jobs.
-    const QList<JobPtr> toSelect = m_selectedJobs;
-    const quint64 generation = ++m_restoreGeneration;
-    nubo::runAfter(
-        kSelectionRestoreDelayMs,
-        [this, toSelect, generation] {
-            kit::TableView* t = tableView();
-            if (!t || generation != m_restoreGeneration)
-                return;
-            QHash<const Job*, int> rows;
-            rows.reserve(m_jobs.size());
-            for (int i = 0; i < m_jobs.size(); ++i)
-                rows.insert(m_jobs[i].get(), i);
-            kit::IndexSet indexes;
-            for (const JobPtr& j : toSelect)
-                if (auto it = rows.constFind(j.get()); it != rows.constEnd())
-                    indexes.add(*it);
-            t->selectRowIndexes(indexes, true);
-        },
-        this);
+    KZTransportSelection::selectLater<JobPtr>(
+        this, kSelectionRestoreDelayMs, &m_restoreGeneration, m_selectedJobs, [this] { return tableView(); },
+        [this]() -> const QList<JobPtr>& { return m_jobs; },
+        [](const JobPtr& j) { return static_cast<const void*>(j.get()); });
 }
 
 template <class T> void KZTransportingFilesViewController<T>::rowCommandSent() {

@@ -5,6 +5,8 @@
 #include "shell/KZWindowsManager.h"
 #include "storage/DataPaths.h"
 #include "storage/SystemConfig.h"
+#include "support/SessionReset.h"
+#include "support/ShellReset.h"
 #include "transfer/KZDownloadMgr.h"
 #include "transfer/KZUploadMgr.h"
 #include "transport/TransferSession.h"
@@ -46,21 +48,12 @@ void FileOpsTest::SetUpTestSuite() {
 }
 
 void FileOpsTest::signInAgain() {
-    bool done = false;
-    BWError error;
-    KZSessionProxy::shareSessionProxy()->loginLocal([&](const BWError& e) {
-        error = e;
-        done = true;
-    });
-    ASSERT_TRUE(waitUntil([&] { return done; }, 20000));
-    ASSERT_TRUE(error.isNull()) << error.localizedDescription().toStdString();
+    signIn();
 }
 
 void FileOpsTest::TearDownTestSuite() {
     transfer::signOutTransfers();
-    bool done = false;
-    KZSessionProxy::shareSessionProxy()->logoutLocal([&] { done = true; });
-    waitUntil([&] { return done; }, 10000);
+    signOut();
     drainEvents();
     paths::setDataFolder(s_savedDataFolder);
     delete s_local;
@@ -96,7 +89,7 @@ void FileOpsTest::TearDown() {
     delete window;
     toasts.reset();
     delete page;
-    nubo::SingletonT<KZWindowsManager>::reset();
+    resetShell();
     auto& config = SingletonT<SystemConfig>::instance();
     config.setDownloadPath(m_savedDownloadPath);
     config.setShouldSelectDownloadPath(m_savedShouldSelect);

@@ -1,24 +1,18 @@
 // The file page driven against the real session and embedded service on a temporary folder.
+#include "PageFixture.h"
+
 #include "cloud/KZImageCache.h"
-#include "cloud/KZSessionProxy.h"
-#include "foundation/SingletonT.h"
 #include "home/KZHomeNavigator.h"
 #include "home/KZHomeViewController.h"
 #include "kit/TextField.h"
-#include "kit/Window.h"
 #include "shell/KZCheckBoxButton.h"
 #include "shell/KZRouter.h"
 #include "shell/KZStyle.h"
 #include "shell/KZToast.h"
 #include "shell/KZWindowsManager.h"
-#include "storage/SystemConfig.h"
-#include "support/EventLoop.h"
-#include "support/Images.h"
-#include "support/ServiceFixture.h"
 #include "ui/files/KZFileInfoCell.h"
 #include "ui/files/KZFileListStyleSwitcher.h"
 #include "ui/files/KZFileRowView.h"
-#include "ui/files/KZFilesViewController.h"
 #include "ui/files/KZFolderToken.h"
 
 #include <QApplication>
@@ -31,15 +25,6 @@ using nubo::test::drainEvents;
 using nubo::test::waitUntil;
 
 namespace {
-
-nubo::test::ServiceFixture* s_service = nullptr;
-
-CloudFileInfoPtr named(const CloudFileList& files, const QString& name) {
-    for (const auto& f : files)
-        if (f->name() == name)
-            return f;
-    return nullptr;
-}
 
 // A double click as the desktop delivers it: press, release, a second press that reports the
 // double click, release. QTest leaves half a second between its releases and presses, so the
@@ -64,61 +49,27 @@ CloudFileInfoPtr made(const QString& name, qint32 category, qint64 nid) {
     return f;
 }
 
-class FilesPage : public ::testing::Test {
+class FilesPage : public nubo::test::PageFixture {
 protected:
     static void SetUpTestSuite() {
-        s_service = new nubo::test::ServiceFixture;
-        s_service->installAsShared();
-        s_service->mkdir(QStringLiteral("/empty"));
-        for (const char* n : {"a", "b", "c", "d", "e"})
-            s_service->putFile(QStringLiteral("/five/%1.txt").arg(QLatin1String(n)), QByteArray(n));
-        s_service->mkdir(QStringLiteral("/nav/A/deep"));
-        s_service->mkdir(QStringLiteral("/nav/B"));
-        s_service->mkdir(QStringLiteral("/big/sub"));
-        s_service->putFile(QStringLiteral("/pics/p.png"), nubo::test::png(40, 30, Qt::darkGreen));
-        for (int i = 0; i < 60; ++i)
-            s_service->putFile(QStringLiteral("/big/f%1.txt").arg(i, 2, 10, QLatin1Char('0')),
-                               QByteArray::number(i));
-        for (int i = 0; i < 60; ++i)
-            s_service->putFile(QStringLiteral("/big/more/f%1.txt").arg(i, 2, 10, QLatin1Char('0')),
-                               QByteArray::number(i));
-        bool done = false;
-        BWError error;
-        KZSessionProxy::shareSessionProxy()->loginLocal([&](const BWError& e) {
-            error = e;
-            done = true;
+        startService([](nubo::test::ServiceFixture& s) {
+            s.mkdir(QStringLiteral("/empty"));
+            for (const char* n : {"a", "b", "c", "d", "e"})
+                s.putFile(QStringLiteral("/five/%1.txt").arg(QLatin1String(n)), QByteArray(n));
+            s.mkdir(QStringLiteral("/nav/A/deep"));
+            s.mkdir(QStringLiteral("/nav/B"));
+            s.mkdir(QStringLiteral("/big/sub"));
+            s.putFile(QStringLiteral("/pics/p.png"), nubo::test::png(40, 30, Qt::darkGreen));
+            for (int i = 0; i < 60; ++i)
+                s.putFile(QStringLiteral("/big/f%1.txt").arg(i, 2, 10, QLatin1Char('0')),
+                          QByteArray::number(i));
+            for (int i = 0; i < 60; ++i)
+                s.putFile(QStringLiteral("/big/more/f%1.txt").arg(i, 2, 10, QLatin1Char('0')),
+                          QByteArray::number(i));
         });
-        ASSERT_TRUE(waitUntil([&] { return done; }, 20000));
-        ASSERT_TRUE(error.isNull()) << error.localizedDescription().toStdString();
     }
-
-    static void TearDownTestSuite() {
-        bool done = false;
-        KZSessionProxy::shareSessionProxy()->logoutLocal([&] { done = true; });
-        waitUntil([&] { return done; }, 10000);
-        delete s_service;
-        s_service = nullptr;
-    }
-
-    void SetUp() override {
-        auto& config = nubo::SingletonT<nubo::SystemConfig>::instance();
-        config.setFilelistViewMode(0);
-        config.setCloudFileSort(0);
-        page = new KZFilesViewController(CloudFileInfo::rootFile());
-        window = new kit::Window;
-        window->setContentSize(QSizeF(1000, 640));
-        window->contentView()->addSubview(page->view());
-        page->view()->setFrame(window->contentView()->bounds());
-        window->show();
-        ASSERT_TRUE(waitUntil([&] { return named(page->files(), QStringLiteral("five")) != nullptr; }));
-        drainEvents();
-    }
-
-    void TearDown() override {
-        delete window;
-        delete page;
-        drainEvents();
-    }
+    static void TearDownTestSuite() { stopService(); }
+    void SetUp() override { openPage(); }
 
     // Opens a folder of the current list as a user's double click would.
     void openNamed(const QString& name) {
@@ -128,10 +79,6 @@ protected:
         page->openDir(folder);
         waitForPath(path);
     }
-    void jump(const QString& path) {
-        page->openDirWithJumpPath(path, QString(), false);
-        waitForPath(path);
-    }
     void waitForPath(const QString& path) {
         ASSERT_TRUE(waitUntil([&] { return page->fileInfo()->path() == path; })) << path.toStdString();
         drainEvents(); // the offset and expected-file steps run after the reply
@@ -139,9 +86,6 @@ protected:
     bool enabled(const KZFilesToolBarItemPtr& item) const {
         return page->toolBar()->viewOfItem(item)->enable();
     }
-
-    KZFilesViewController* page = nullptr;
-    kit::Window* window = nullptr;
 };
 
 } // namespace
@@ -244,8 +188,7 @@ TEST_F(FilesPage, RevealingAFileFromAnotherTabOrTheFileTabSelectsItAtOnce) {
     EXPECT_TRUE(revealed(QStringLiteral("/nav"), QStringLiteral("/nav/B")));
     EXPECT_TRUE(files->expectFilePath().isEmpty());
 
-    nubo::SingletonT<KZWindowsManager>::reset();
-    nubo::SingletonT<KZRouter>::reset();
+    nubo::test::resetShell();
     drainEvents();
 }
 

@@ -12,6 +12,7 @@
 #include "support/Images.h"
 #include "support/ServiceFixture.h"
 #include "support/SessionReset.h"
+#include "support/ShellReset.h"
 #include "support/ToastRecord.h"
 #include "ui/files/KZFilesViewController.h"
 
@@ -33,20 +34,11 @@ protected:
         s_service = new ServiceFixture;
         s_service->installAsShared();
         seed(*s_service);
-        bool done = false;
-        BWError error;
-        KZSessionProxy::shareSessionProxy()->loginLocal([&](const BWError& e) {
-            error = e;
-            done = true;
-        });
-        ASSERT_TRUE(waitUntil([&] { return done; }, 20000));
-        ASSERT_TRUE(error.isNull()) << error.localizedDescription().toStdString();
+        signIn();
     }
 
     static void stopService() {
-        bool done = false;
-        KZSessionProxy::shareSessionProxy()->logoutLocal([&] { done = true; });
-        waitUntil([&] { return done; }, 10000);
+        signOut();
         resetSession();
         delete s_service;
         s_service = nullptr;
@@ -58,9 +50,7 @@ protected:
 
     // Signs in again so the session reads the account (and its plan) afresh.
     static void relogin() {
-        bool out = false;
-        KZSessionProxy::shareSessionProxy()->logoutLocal([&] { out = true; });
-        ASSERT_TRUE(waitUntil([&] { return out; }, 10000));
+        ASSERT_TRUE(signOut());
         bool in = false;
         KZSessionProxy::shareSessionProxy()->loginLocal([&](const BWError&) { in = true; });
         ASSERT_TRUE(waitUntil([&] { return in; }, 20000));
@@ -85,6 +75,7 @@ protected:
     void TearDown() override {
         delete window;
         delete page;
+        resetShell();
         drainEvents();
     }
 

@@ -23,24 +23,13 @@ protected:
     }
 
     static void TearDownTestSuite() {
-        bool done = false;
-        KZSessionProxy::shareSessionProxy()->logoutLocal([&] { done = true; });
-        waitUntil([&] { return done; }, 10000);
+        signOut();
         resetSession();
         delete s_service;
         s_service = nullptr;
     }
 
-    static void login() {
-        bool done = false;
-        BWError error;
-        KZSessionProxy::shareSessionProxy()->loginLocal([&](const BWError& e) {
-            error = e;
-            done = true;
-        });
-        ASSERT_TRUE(waitUntil([&] { return done; }, 20000));
-        ASSERT_TRUE(error.isNull()) << error.localizedDescription().toStdString();
-    }
+    static void login() { signIn(); }
 
     static EmbeddedCloudService& service() { return s_service->service(); }
 

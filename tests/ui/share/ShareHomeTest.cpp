@@ -7,6 +7,7 @@
 #include "kit/Window.h"
 #include "shell/KZRouter.h"
 #include "shell/KZWindowsManager.h"
+#include "support/ShellReset.h"
 #include "ui/files/KZFilesViewController.h"
 #include "ui/share/KZShareFilesViewController.h"
 
@@ -31,8 +32,7 @@ protected:
         QApplication::setActiveWindow(home->window());
     }
     void TearDown() override {
-        nubo::SingletonT<KZWindowsManager>::reset();
-        nubo::SingletonT<KZRouter>::reset();
+        nubo::test::resetShell();
         drainEvents();
     }
     KZHomeViewController* home = nullptr;

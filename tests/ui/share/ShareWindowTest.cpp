@@ -1,5 +1,6 @@
 // The share link window and its validity picker against a link of the embedded service.
 #include "ShareFixture.h"
+#include "support/ShellReset.h"
 
 #include "foundation/NotificationCenter.h"
 #include "kit/Pasteboard.h"
@@ -40,6 +41,7 @@ protected:
         delete window.data();
         service().clearFaults();
         kit::Pasteboard::general().setRefusesWritesForTesting(false);
+        nubo::test::resetShell();
         drainEvents();
     }
 

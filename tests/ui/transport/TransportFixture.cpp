@@ -9,9 +9,8 @@
 #include "shell/KZAlertController.h"
 #include "shell/KZButton.h"
 #include "shell/KZCheckBoxButton.h"
-#include "shell/KZRouter.h"
-#include "shell/KZWindowsManager.h"
 #include "storage/Database.h"
+#include "support/ShellReset.h"
 #include "transfer/KZDownloadMgr.h"
 #include "transfer/KZUploadMgr.h"
 #include "transport/TransferSession.h"
@@ -56,7 +55,7 @@ void TransportTest::TearDown() {
     settle();
     endTransfers(); // their command watchers go with the proxies
     kit::workspace::setFileOpener({});
-    nubo::SingletonT<KZWindowsManager>::reset();
+    resetShell();
     drainEvents();
 }
 

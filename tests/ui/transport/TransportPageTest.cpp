@@ -1,6 +1,7 @@
 // The transfer page, its feedback window and the transfer settings window, against the real
 // engines, the embedded service and the settings database.
 #include "TransportFixture.h"
+#include "support/ShellReset.h"
 
 #include "cloud/KZSession.h"
 #include "cloud/KZSessionProxy.h"
@@ -224,7 +225,7 @@ protected:
     void TearDown() override {
         delete controller;
         drainEvents();
-        nubo::SingletonT<KZWindowsManager>::reset();
+        nubo::test::resetShell();
     }
     static nubo::SystemConfig& config() { return nubo::SingletonT<nubo::SystemConfig>::instance(); }
     // Chooses `folder` in the real folder dialog the select button opens.
