@@ -14,6 +14,7 @@ ChangeDigest::ChangeDigest(QList<CloudFileInfoPtr> report, int sortMode)
     m_slots.resize(size);
     m_bits.assign(size / 8, 0); // 16 to 32 bits per change
     m_changes.reserve(size_t(count));
+    m_briefs.reserve(size_t(count));
     for (qsizetype i = 0; i < count; ++i) {
         // The records and their keys lie scattered: both are fetched a few ahead, so that the
         // misses overlap.
@@ -28,6 +29,7 @@ ChangeDigest::ChangeDigest(QList<CloudFileInfoPtr> report, int sortMode)
         if (!c.deleted)
             m_additions.push_back(qsizetype(m_changes.size()));
         m_changes.push_back(c);
+        m_briefs.push_back({c.key.nid, c.index, c.node, c.deleted, c.selected, c.key.dir});
     }
     m_additions = sorted(std::move(m_additions));
 }

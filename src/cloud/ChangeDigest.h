@@ -25,6 +25,16 @@ public:
         bool selected = false; // the mark the record came with
     };
 
+    // What a pass over every change reads, apart: a merge's loop touches a few bytes per change.
+    struct Brief {
+        qint64 nid = 0;
+        quint32 index = 0;
+        quint32 node = 0;
+        bool deleted = false;
+        bool selected = false;
+        bool dir = false;
+    };
+
     // Null records are skipped.
     ChangeDigest(QList<CloudFileInfoPtr> report, int sortMode);
 
@@ -32,6 +42,7 @@ public:
     const QList<CloudFileInfoPtr>& report() const { return m_report; }
     qsizetype size() const { return qsizetype(m_changes.size()); }
     const Change& at(qsizetype i) const { return m_changes[size_t(i)]; }
+    const Brief& brief(qsizetype i) const { return m_briefs[size_t(i)]; }
     // Distinct node ids among the changes (a node may change twice in one report).
     quint32 nodeCount() const { return m_nodeCount; }
     // The distinct node of `nid`, or -1; most ids are turned away by one bit.
@@ -64,6 +75,7 @@ private:
     QList<CloudFileInfoPtr> m_report;
     int m_sortMode;
     std::vector<Change> m_changes;
+    std::vector<Brief> m_briefs;
     std::vector<Slot> m_slots; // open addressing by node id
     std::vector<quint64> m_bits;
     quint32 m_nodeCount = 0;

@@ -36,6 +36,7 @@ ListedRows::~ListedRows() {
 }
 
 void ListedRows::reserve(size_t rows, size_t textBytes) {
+    m_nids.reserve(rows);
     m_fields.reserve(rows);
     m_text.rowAt.reserve(rows);
     m_text.bytes.reserve(qsizetype(textBytes));
@@ -43,7 +44,9 @@ void ListedRows::reserve(size_t rows, size_t textBytes) {
 
 void ListedRows::append(const Fields& fields, QByteArrayView key, QByteArrayView name, QByteArrayView hash,
                         quint32 folder) {
-    m_fields.push_back(fields);
+    m_nids.push_back(fields.nid);
+    m_fields.push_back(
+        {fields.pid, fields.size, fields.version, fields.mtime, fields.ctime, fields.category, fields.flags});
     m_text.append(key, name, hash, folder);
 }
 
@@ -67,10 +70,10 @@ CloudFileInfoPtr ListedRows::record(quint32 row) const {
     }
     CloudFileInfo* f = made[row].load(std::memory_order_acquire);
     if (!f) {
-        const Fields& e = m_fields[row];
+        const Stored& e = m_fields[row];
         const PackedRows::Row t = m_text.read(row);
         auto* fresh = new CloudFileInfo;
-        fresh->setNid(e.nid);
+        fresh->setNid(m_nids[row]);
         fresh->setPid(e.pid);
         fresh->setName(QString::fromUtf8(t.name));
         fresh->setPath(m_text.folderOfRow(row) + fresh->name());
@@ -149,7 +152,7 @@ qint64 CloudFileList::nid(qsizetype i) const {
     if (const CloudFileInfo* f = made(i))
         return f->nid();
     const Entry& e = m_entries[size_t(i)];
-    return m_sources[e.source]->fields(e.row).nid;
+    return m_sources[e.source]->nid(e.row);
 }
 
 bool CloudFileList::isDirectory(qsizetype i) const {
@@ -281,7 +284,7 @@ CloudFileList::RowKey CloudFileList::rowKey(qsizetype i, bool byName) const {
     }
     const Entry& e = m_entries[size_t(i)];
     const ListedRows& rows = *m_sources[e.source];
-    const ListedRows::Fields& f = rows.fields(e.row);
+    const ListedRows::Fields f = rows.fields(e.row);
     k.dir = f.flags & ListedRows::kDir;
     k.mtime = f.mtime;
     k.nid = f.nid;

@@ -57,9 +57,13 @@ public:
                 quint32 folder = 0);
 
     quint32 size() const { return m_fill ? m_rows : quint32(m_fields.size()); }
-    const Fields& fields(quint32 row) const {
-        return m_fill ? block(row).fields(row % kBlock) : m_fields[row];
+    Fields fields(quint32 row) const {
+        if (m_fill)
+            return block(row).fields(row % kBlock);
+        const Stored& s = m_fields[row];
+        return {m_nids[row], s.pid, s.size, s.version, s.mtime, s.ctime, s.category, s.flags};
     }
+    qint64 nid(quint32 row) const { return m_fill ? block(row).nid(row % kBlock) : m_nids[row]; }
     Text text(quint32 row) const;
     quint64 listing() const { return m_listing; }
     int sortMode() const { return m_sortMode; }
@@ -67,8 +71,13 @@ public:
 
     // The row's record, made on first use.
     CloudFileInfoPtr record(quint32 row) const;
-    // The numeric fields of every row in one array, or null while the rows are filled lazily.
-    const Fields* fieldArray() const { return m_fill ? nullptr : m_fields.data(); }
+    // The node ids of every row in one array, or null while the rows are filled lazily.
+    const qint64* nidArray() const { return m_fill ? nullptr : m_nids.data(); }
+    // The rows' made records in one array (null slots for rows not made), or null while none was
+    // made or the rows are filled lazily. A record made after this was asked for is not in it.
+    const std::atomic<CloudFileInfo*>* madeArray() const {
+        return m_fill ? nullptr : m_made.load(std::memory_order_acquire);
+    }
     // The row's record when it was made already, else null.
     CloudFileInfo* made(quint32 row) const {
         if (m_fill) {
@@ -89,7 +98,18 @@ private:
     quint64 m_listing;
     int m_sortMode;
     quint32 m_firstIndex;
-    std::vector<Fields> m_fields;
+    // The fields but the id, which a scan of a big folder's ids reads alone.
+    struct Stored {
+        qint64 pid;
+        quint64 size;
+        qint64 version;
+        qint32 mtime;
+        qint32 ctime;
+        qint32 category;
+        quint8 flags;
+    };
+    std::vector<qint64> m_nids;
+    std::vector<Stored> m_fields;
     PackedRows m_text;
     // One slot per row, made with the first record: most listings are never read past a screen.
     mutable std::atomic<std::atomic<CloudFileInfo*>*> m_made{nullptr};
@@ -134,23 +154,34 @@ public:
     // Calls f(row, nid) for the rows [from, to) in order, as nid(row) reads it but without
     // looking each row's part up again: a scan of a big folder's ids. Safe on several threads.
     template <class F> void forEachNid(F f, qsizetype from = 0, qsizetype to = -1) const {
+        // The id and made-record arrays of the current part are looked up once per run of its
+        // rows; a record made meanwhile is new and carries its row's id.
         const nubo::ListedRows* rows = nullptr;
-        const nubo::ListedRows::Fields* fields = nullptr;
+        const qint64* nids = nullptr;
+        const std::atomic<CloudFileInfo*>* made = nullptr;
         quint32 current = kSingle;
         const size_t end = to < 0 ? m_entries.size() : std::min(size_t(to), m_entries.size());
         for (size_t i = size_t(std::max<qsizetype>(from, 0)); i < end; ++i) {
             const Entry e = m_entries[i];
-            if (e.source != current && e.source != kSingle) {
+            if (e.source == kSingle) {
+                f(qsizetype(i), m_singles[e.row]->nid());
+                continue;
+            }
+            if (e.source != current) {
                 current = e.source;
                 rows = m_sources[e.source].get();
-                fields = rows->fieldArray();
+                nids = rows->nidArray();
+                made = rows->madeArray();
             }
-            if (e.source == kSingle)
-                f(qsizetype(i), m_singles[e.row]->nid());
-            else if (const CloudFileInfo* made = rows->made(e.row))
-                f(qsizetype(i), made->nid());
-            else
-                f(qsizetype(i), fields ? fields[e.row].nid : rows->fields(e.row).nid);
+            if (!nids) {
+                const CloudFileInfo* m = rows->made(e.row);
+                f(qsizetype(i), m ? m->nid() : rows->nid(e.row));
+            } else if (const CloudFileInfo* m =
+                           made ? made[e.row].load(std::memory_order_acquire) : nullptr) {
+                f(qsizetype(i), m->nid());
+            } else {
+                f(qsizetype(i), nids[e.row]);
+            }
         }
     }
     bool isDirectory(qsizetype i) const;

@@ -48,6 +48,15 @@ void IndexSet::addRange(int first, int count) {
     int b = endOf(first, count);
     if (a >= b)
         return;
+    // Sets are mostly built in ascending order: at or past the last range, no search.
+    if (m_ranges.empty() || a > m_ranges.back().second) {
+        m_ranges.emplace_back(a, b);
+        return;
+    }
+    if (a >= m_ranges.back().first) {
+        m_ranges.back().second = std::max(m_ranges.back().second, b);
+        return;
+    }
     // The first range that ends at or after a (touching ranges merge).
     auto it = std::lower_bound(m_ranges.begin(), m_ranges.end(), a,
                                [](const std::pair<int, int>& r, int v) { return r.second < v; });

@@ -254,3 +254,41 @@ TEST(CloudFileList, SortedInsertsPlaceRecordsAndOnlyAddingForgetsTheOrder) {
     list.append(CloudFileInfo::create());
     EXPECT_EQ(list.sortedBy(), -1);
 }
+
+TEST(CloudFileList, IdScansAgreeWithEachRowInEveryKindOfList) {
+    const auto single = [](qint64 nid) {
+        auto f = CloudFileInfo::create();
+        f->setNid(nid);
+        return f;
+    };
+    KZNodeTree tree;
+    treeOf(tree, 3000);
+    CloudFileList rows = tree.list(1, false, 0);
+    // Made records answer for themselves, even with a changed id; singles, a lazily filled
+    // search and edits mix the parts.
+    rows.at(5);
+    rows.at(700)->setNid(777777);
+    rows.insert(10, single(900001));
+    rows.remove(20, 30);
+    rows.append(tree.search(0, QStringLiteral("a"), 0));
+    rows.append(single(900002));
+    rows.append(tree.list(1, false, 2).mid(0, 100));
+    ASSERT_GT(rows.size(), 3000);
+    bool changedIdSeen = false;
+    for (const auto& [from, to] :
+         std::vector<std::pair<qsizetype, qsizetype>>{{0, -1}, {3, 2900}, {2990, 3200}}) {
+        QList<qint64> scanned, read;
+        qsizetype next = from;
+        rows.forEachNid(
+            [&](qsizetype row, qint64 nid) {
+                EXPECT_EQ(row, next++);
+                scanned.append(nid);
+                changedIdSeen = changedIdSeen || nid == 777777;
+            },
+            from, to);
+        for (qsizetype i = from; i < (to < 0 ? rows.size() : to); ++i)
+            read.append(rows.nid(i));
+        EXPECT_EQ(scanned, read) << from << " " << to;
+    }
+    EXPECT_TRUE(changedIdSeen);
+}

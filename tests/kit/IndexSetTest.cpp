@@ -1,7 +1,9 @@
 #include "kit/IndexSet.h"
 
+#include <QRandomGenerator>
 #include <gtest/gtest.h>
 #include <limits>
+#include <set>
 
 using kit::IndexSet;
 
@@ -37,4 +39,30 @@ TEST(IndexSet, ExtremeShiftsDropWhatFallsOutsideInsteadOfWrapping) {
     w.shift(kMax - 5, 3); // a split range whose upper part reaches the end
     EXPECT_EQ(w.count(), 7);
     EXPECT_EQ(w.last(), kMax - 1);
+}
+
+TEST(IndexSet, AddingInAnyOrderGivesTheSameRanges) {
+    // Ascending adds (the common case), touching and overlapping the last range, and random ones.
+    QRandomGenerator rng(3);
+    for (const bool ascending : {true, false}) {
+        IndexSet set;
+        std::set<int> plain;
+        int at = 0;
+        for (int k = 0; k < 3000; ++k) {
+            const int first = ascending ? at + int(rng.bounded(3)) - 1 : int(rng.bounded(20000));
+            const int count = int(rng.bounded(4));
+            set.addRange(first, count);
+            for (int i = std::max(first, 0); i < first + count; ++i)
+                plain.insert(i);
+            at = std::max(at, first + count);
+        }
+        std::vector<std::pair<int, int>> expected;
+        for (int i : plain) {
+            if (!expected.empty() && expected.back().second == i)
+                ++expected.back().second;
+            else
+                expected.emplace_back(i, i + 1);
+        }
+        EXPECT_EQ(set.ranges(), expected) << ascending;
+    }
 }

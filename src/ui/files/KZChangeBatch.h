@@ -28,14 +28,14 @@ public:
                   std::shared_ptr<const nubo::ChangeDigest> digest = {});
 
     qsizetype size() const { return m_digest->size(); }
-    const CloudFileInfoPtr& record(qsizetype i) const { return m_changes.at(m_digest->at(i).index); }
-    bool isDeleted(qsizetype i) const { return m_digest->at(i).deleted; }
-    bool isDirectory(qsizetype i) const { return m_digest->at(i).key.dir; }
-    qint64 nid(qsizetype i) const { return m_digest->at(i).key.nid; }
+    const CloudFileInfoPtr& record(qsizetype i) const { return m_changes.at(m_digest->brief(i).index); }
+    bool isDeleted(qsizetype i) const { return m_digest->brief(i).deleted; }
+    bool isDirectory(qsizetype i) const { return m_digest->brief(i).dir; }
+    qint64 nid(qsizetype i) const { return m_digest->brief(i).nid; }
     // The selection mark the record came with.
-    bool isSelected(qsizetype i) const { return m_digest->at(i).selected; }
+    bool isSelected(qsizetype i) const { return m_digest->brief(i).selected; }
     // What the rows hold of change i's node, once findRows has looked.
-    const Row& rowOf(qsizetype i) const { return m_rows[m_digest->at(i).node]; }
+    const Row& rowOf(qsizetype i) const { return m_rows[m_digest->brief(i).node]; }
     const CloudFileList::RowKey& key(qsizetype i) const { return m_digest->at(i).key; }
     // Whether the digest came made (not made here).
     bool wasDigested() const { return m_digested; }

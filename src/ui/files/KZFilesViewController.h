@@ -546,6 +546,9 @@ private:
     // A cloud-side sync operation failed since the last completion: that batch is not "done".
     bool m_syncBatchFailed = false;
     bool m_searchRerunQueued = false;
+    // While a merge edits the table, its selection changes are taken once at the end.
+    bool m_holdSelection = false;
+    bool m_selectionHeld = false;
     QSet<qint64> m_pendingListRequests;
     QSet<qint64> m_pendingSearches; // those of the pending requests that are searches
     double m_searchOptionsViewHeight = 0.0;

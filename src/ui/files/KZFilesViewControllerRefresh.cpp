@@ -82,18 +82,25 @@ void KZFilesViewController::didKZSessionIncrNodeChanged(KZAbstractSession* sessi
         return;
 
     KZChangeBatch batch(children, m_fileListSortMode, session ? session->digestOf(children) : nullptr);
-    // The table lays its rows out once, after both edits.
+    // The table lays its rows out once, after both edits, and the page takes its selection
+    // once (removing selected rows and selecting their new rows each change it).
     const bool table = isViewLoaded() && filesContainerStyle() != KZFileListStyleGrid;
-    if (table)
+    if (table) {
         m_tableView->beginUpdates();
+        m_holdSelection = true;
+    }
     kit::IndexSet deleted;
     getDeletedNodesIndexs(deleted, batch);
     removeDeletedIncrNodesAtIndexs(deleted);
     kit::IndexSet selected;
     const kit::IndexSet inserted = mergeSortedRows(batch, selected);
     insertRowsAtIndexs(inserted, selected);
-    if (table)
+    if (table) {
         m_tableView->endUpdates();
+        m_holdSelection = false;
+        if (std::exchange(m_selectionHeld, false))
+            selectRowsAtIndexes(m_tableView->selectedRowIndexes());
+    }
     refreshToolbarItemState();
     refreshHomeToolBarMessage();
     refreshTableHeaderViewState();

@@ -51,6 +51,10 @@ void KZFilesViewController::selectRowsAtIndexes(const kit::IndexSet& indexes) {
 }
 
 void KZFilesViewController::tableViewSelectionDidChange(kit::TableView* table) {
+    if (m_holdSelection) {
+        m_selectionHeld = true;
+        return;
+    }
     selectRowsAtIndexes(table->selectedRowIndexes());
 }
 
