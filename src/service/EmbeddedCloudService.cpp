@@ -472,6 +472,7 @@ BWError EmbeddedCloudService::readLiveNodesInParts(qint64 from, qint64 to, NodeL
                                                  QStringLiteral(" FROM nodes WHERE nid >= ? AND nid < ? AND "
                                                                 "status = 0 ORDER BY nid"));
         q.bind(1, start(part)).bind(2, start(part + 1));
+        rows[size_t(part)].reserve(start(part + 1) - start(part)); // no more nodes than ids
         errors[size_t(part)] = readNodeRows(q, rows[size_t(part)]);
     });
     for (size_t i = 0; i < rows.size(); ++i) {

@@ -17,12 +17,13 @@ namespace nubo {
 // What this process has learnt of one upload while its blocks arrive, so that the commit need
 // not read the whole file back:
 // - the SHA-1 of the whole content, folded in block order as the blocks come in (a block that
-//   comes ahead of its turn waits in memory, up to a bound; the rest is read back at the end);
+//   comes a little ahead of its turn waits in memory; one further ahead is read back as the fold
+//   nears it, by the threads handing in later blocks or by the fold itself, or at the end);
 // - which blocks are known to hold the right bytes on disk (written or checked by this process).
 // Safe from several threads.
 class UploadProgress {
 public:
-    // Blocks that may wait in memory for their turn (8 MiB per upload).
+    // How far ahead of the fold a block may wait in memory for its turn (8 MiB per upload).
     static constexpr int kMaxAhead = 16;
 
     using ReadBlock = std::function<Result<QByteArray>(int)>;
@@ -46,6 +47,9 @@ public:
     bool isOnDisk(const QString& sha1) const;
 
 private:
+    void fold(std::unique_lock<std::mutex>& lock, const QByteArray& first);
+    void readAhead(std::unique_lock<std::mutex>& lock);
+
     const quint64 m_size;
     const QStringList m_blocks;
     const int m_count;
@@ -56,6 +60,8 @@ private:
     const ReadBlock m_readBack;
     QMap<int, QByteArray> m_ahead;
     QSet<int> m_dropped; // handed in ahead of their turn without room to wait: read back
+    QSet<int> m_reading; // dropped blocks being read back by threads other than the fold's
+    std::condition_variable m_readDone;
     Sha1 m_hash;
     QString m_result;
     QSet<QString> m_onDisk;

@@ -4,6 +4,7 @@
 #include "foundation/ParallelFor.h"
 #include "storage/NodeRow.h"
 
+#include <QStringEncoder>
 #include <QThread>
 #include <algorithm>
 
@@ -173,17 +174,26 @@ BWError CloudFileTable::upsertLocked(const NodeList& nodes) {
 
 BWError CloudFileTable::writeRows(Database& db, const QString& insert, std::span<const NodeRecord> nodes) {
     Query q = db.query(insert + QStringLiteral(" INTO cloud_file (") + nodeColumns() +
-                       QStringLiteral(") VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?,?)"));
+                       QStringLiteral(") VALUES (?,?,?,'',?,?,?,?,?,?,?,?,?,?,?)"));
     if (q.error())
         return q.error();
+    // The texts go in from buffers kept across rows: no allocation per row, and SQLite copies
+    // nothing it can read in place while the row is written.
+    QStringEncoder toUtf8(QStringEncoder::Utf8, QStringEncoder::Flag::Stateless);
+    QByteArray name, hash;
+    auto encode = [&](QByteArray& buffer, const QString& text) {
+        buffer.resize(toUtf8.requiredSpace(text.size()));
+        return QByteArrayView(buffer.constData(),
+                              toUtf8.appendToBuffer(buffer.data(), text) - buffer.constData());
+    };
     for (const NodeRecord& n : nodes) {
         if (n.nid <= 0 || n.name.isEmpty())
             return BWError::application(kStorageErrorArgument,
                                         QStringLiteral("无效的文件记录：%1").arg(n.nid));
-        q.bind(1, n.nid).bind(2, n.pid).bind(3, n.name).bind(4, QString()).bind(5, int(n.isDir));
-        q.bind(6, qint64(n.size)).bind(7, int(n.mtime)).bind(8, int(n.ctime)).bind(9, int(n.category));
-        q.bind(10, n.fileHash).bind(11, int(n.status)).bind(12, int(n.isLink)).bind(13, int(n.isSync));
-        q.bind(14, int(n.isEditLock)).bind(15, n.version);
+        q.bind(1, n.nid).bind(2, n.pid).bindUtf8(3, encode(name, n.name)).bind(4, int(n.isDir));
+        q.bind(5, qint64(n.size)).bind(6, int(n.mtime)).bind(7, int(n.ctime)).bind(8, int(n.category));
+        q.bindUtf8(9, encode(hash, n.fileHash)).bind(10, int(n.status)).bind(11, int(n.isLink));
+        q.bind(12, int(n.isSync)).bind(13, int(n.isEditLock)).bind(14, n.version);
         if (BWError err = q.exec())
             return err;
         q.reset();

@@ -72,6 +72,13 @@ Query& Query::bind(int index, const QString& v) {
     return *this;
 }
 
+Query& Query::bindUtf8(int index, QByteArrayView utf8) {
+    // A null pointer would bind NULL rather than empty text.
+    if (m_stmt)
+        sqlite3_bind_text(m_stmt, index, utf8.data() ? utf8.data() : "", int(utf8.size()), SQLITE_STATIC);
+    return *this;
+}
+
 Query& Query::bind(int index, const QByteArray& v) {
     if (m_stmt)
         sqlite3_bind_blob(m_stmt, index, v.constData(), int(v.size()), SQLITE_TRANSIENT);

@@ -38,6 +38,9 @@ public:
     Query& bind(int index, double v);
     Query& bind(int index, const QString& v);
     Query& bind(int index, const QByteArray& v); // a blob
+    // UTF-8 text that is not copied: the bytes must stay as they are until the statement has
+    // run (the next step or reset) or the index is bound again.
+    Query& bindUtf8(int index, QByteArrayView utf8);
     Query& bindNull(int index);
 
     // Steps to the next row: true when there is one; false when done or failed (see error()).

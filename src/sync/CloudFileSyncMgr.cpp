@@ -221,21 +221,28 @@ public:
             const SyncAnswer a = ask(conflictError(kErrConflictFileCloud, ex.path), false);
             if (a != SyncAnswer::Cover && (a != SyncAnswer::Keep || move))
                 return;
-            // A free name is chosen among the children as they are after the answer.
-            auto children = childrenByName(*m_svc, dest.value.nid);
-            if (!children.ok())
-                return fail(children.error);
-            auto taken = [&](const QString& n) { return children.value.contains(n); };
-            if (a == SyncAnswer::Keep && !move) {
-                if (BWError e = place(src.value, dest.value.nid, freeName(src.value.name, taken)))
+            if (a == SyncAnswer::Cover && ex.nid == src.value.nid)
+                return; // a copy over itself changes nothing
+            // A free name, by looking up candidates as they are after the answer: listing the
+            // folder instead made "保留两者" for thousands of items slow down as it filled.
+            BWError lookupError;
+            auto taken = [&](const QString& n) {
+                if (lookupError)
+                    return false; // ends the search; the error is reported below
+                auto r = childNamed(*m_svc, dest.value, n);
+                lookupError = r.error;
+                return r.ok() && r.value.nid >= 0;
+            };
+            const QString freeOne = freeName(src.value.name, taken);
+            if (lookupError)
+                return fail(lookupError);
+            if (a == SyncAnswer::Keep) {
+                if (BWError e = place(src.value, dest.value.nid, freeOne))
                     return fail(e);
-            } else if (a == SyncAnswer::Cover) {
-                if (ex.nid == src.value.nid)
-                    return; // a copy over itself changes nothing
+            } else {
                 // Into place under a free name first, then the old item goes and the new one takes
                 // its name: a failure on the way never loses both, even when one holds the other.
-                const QString temp = freeName(src.value.name, taken);
-                auto placed = placeNode(src.value, dest.value.nid, temp);
+                auto placed = placeNode(src.value, dest.value.nid, freeOne);
                 if (!placed.ok())
                     return fail(placed.error);
                 if (BWError e = m_svc->remove({ex.nid}))
@@ -243,8 +250,6 @@ public:
                 auto renamed = m_svc->rename(placed.value.nid, src.value.name);
                 if (!renamed.ok())
                     return fail(renamed.error);
-            } else {
-                return;
             }
         }
         ++ctrlCount;

@@ -11,6 +11,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <condition_variable>
 #include <future>
 #include <gtest/gtest.h>
 #include <random>
@@ -99,6 +100,56 @@ TEST(UploadProgress, TheFoldGoesOnPastBlocksThatHadNoRoomToWait) {
     });
     ASSERT_TRUE(whole.ok());
     EXPECT_EQ(whole.value, ServiceFixture::sha1(data));
+}
+
+// While the fold runs, a thread that hands in a block reads back the next block the fold will
+// need that had no room to wait, so the fold finds it in memory and only hashes.
+TEST(UploadProgress, OtherThreadsReadBackWhatTheFoldWillSoonNeed) {
+    constexpr qint64 kSmall = 1000;
+    const int n = 3 * UploadProgress::kMaxAhead + 5;
+    const int firstDropped = UploadProgress::kMaxAhead + 1; // 1 .. kMaxAhead wait in memory
+    const QByteArray data = ServiceFixture::randomBytes(n * kSmall - 17, 6);
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool foldReading = false, released = false;
+    QList<QPair<int, std::thread::id>> reads;
+    UploadProgress progress(
+        quint64(data.size()), QStringList(n, QString()), [&](int i) -> Result<QByteArray> {
+            std::unique_lock lock(mutex);
+            reads.append({i, std::this_thread::get_id()});
+            if (i == firstDropped) { // the fold's own read: held until the other thread has read ahead
+                foldReading = true;
+                changed.notify_all();
+                changed.wait(lock, [&] { return released; });
+            }
+            return {slice(data, i, kSmall), {}};
+        });
+    for (int i = 1; i < n; ++i)
+        progress.add(i, slice(data, i, kSmall));
+    std::thread folder([&] { progress.add(0, slice(data, 0, kSmall)); });
+    {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(changed.wait_for(lock, std::chrono::seconds(10), [&] { return foldReading; }));
+    }
+    progress.add(1, slice(data, 1, kSmall)); // a block handed in again, while the fold runs
+    {
+        std::lock_guard lock(mutex);
+        released = true;
+        changed.notify_all();
+    }
+    folder.join();
+    auto whole = progress.finish([](int) -> Result<QByteArray> {
+        ADD_FAILURE() << "the commit read a block again";
+        return Result<QByteArray>::failure(BWError(BWError::kDomainCloud, kCloudErrorStorage));
+    });
+    ASSERT_TRUE(whole.ok());
+    EXPECT_EQ(whole.value, ServiceFixture::sha1(data));
+    QList<int> byThisThread, byTheFold;
+    for (const auto& [i, who] : reads)
+        (who == std::this_thread::get_id() ? byThisThread : byTheFold).append(i);
+    EXPECT_EQ(byThisThread, QList<int>{firstDropped + 1});
+    EXPECT_FALSE(byTheFold.contains(firstDropped + 1));
+    EXPECT_EQ(reads.size(), n - firstDropped); // each dropped block read once
 }
 
 TEST(UploadCommit, TheFileHashMayComeWithTheCommit) {
