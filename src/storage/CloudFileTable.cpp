@@ -151,20 +151,33 @@ BWError CloudFileTable::loadStagedRun(const std::vector<std::unique_ptr<Database
 BWError CloudFileTable::finishFullLoad(qint64 cursor) {
     if (BWError err = m_db.exec(QStringLiteral("PRAGMA wal_autocheckpoint = %1").arg(m_autoCheckpoint)))
         return err;
-    // Building an index sorts every row: let SQLite sort on helper threads.
-    // Without helper threads the index is only built slower.
-    warnIfFailed(
-        lcStorage(),
-        m_db.exec(QStringLiteral("PRAGMA threads = %1").arg(std::clamp(QThread::idealThreadCount(), 1, 8))),
-        "asking for sort threads");
-    Database::Transaction t(m_db);
-    if (t.error())
-        return t.error();
-    if (BWError err = m_db.exec(kIndexes))
-        return err;
-    if (BWError err = setCursor(cursor))
-        return err;
-    return t.commit();
+    // Building an index sorts every row. SQLite sorts on helper threads only the runs it cuts the
+    // rows into, each as large as the page cache: a small cache for the build makes several runs
+    // sorted at once. Without helper threads the index is only built slower.
+    qint64 cacheSize = 0;
+    {
+        Query q = m_db.query(QStringLiteral("PRAGMA cache_size"));
+        cacheSize = q.next() ? q.int64(0) : 0;
+    }
+    warnIfFailed(lcStorage(),
+                 m_db.exec(QStringLiteral("PRAGMA threads = %1; PRAGMA cache_size = -2048")
+                               .arg(std::clamp(QThread::idealThreadCount(), 1, 8))),
+                 "asking for sort threads");
+    BWError err;
+    {
+        Database::Transaction t(m_db);
+        err = t.error();
+        if (!err)
+            err = m_db.exec(kIndexes);
+        if (!err)
+            err = setCursor(cursor);
+        if (!err)
+            err = t.commit();
+    }
+    if (cacheSize != 0)
+        warnIfFailed(lcStorage(), m_db.exec(QStringLiteral("PRAGMA cache_size = %1").arg(cacheSize)),
+                     "restoring the page cache");
+    return err;
 }
 
 BWError CloudFileTable::upsertLocked(const NodeList& nodes) {

@@ -259,7 +259,13 @@ TEST(CloudFileTable, StagedPagesLoadEveryFieldAndKeepTheFirstOfARepeatedId) {
     const NodeList first = {rec(1, 0, "/docs", true), wide, rec(5, 1, "/docs/c", false),
                             rec(5, 0, "/twin in the part", false)};
     const NodeList second = {rec(2, 0, "/later twin", false), rec(3, 1, "/docs/b", false)};
+    auto setting = [&](const char* pragma) {
+        Query q = udb.value->db().query(QStringLiteral("PRAGMA %1").arg(QLatin1String(pragma)));
+        return q.next() ? q.int64(0) : -1;
+    };
+    const qint64 cacheSize = setting("cache_size"), autoCheckpoint = setting("wal_autocheckpoint");
     ASSERT_FALSE(t.beginFullLoad());
+    EXPECT_EQ(setting("wal_autocheckpoint"), 0); // the log is copied beside the load
     std::vector<std::unique_ptr<Database>> stages;
     for (const NodeList& part : {first, second, NodeList{rec(3, 0, "/twin in the load", false)}}) {
         auto staged = t.stagePage(std::span<const NodeRecord>(part.constData(), size_t(part.size())));
@@ -274,6 +280,9 @@ TEST(CloudFileTable, StagedPagesLoadEveryFieldAndKeepTheFirstOfARepeatedId) {
     stages.push_back(std::move(staged.value));
     ASSERT_FALSE(t.loadStaged(stages));
     ASSERT_FALSE(t.finishFullLoad(9));
+    // What the load changed of the connection is as it was.
+    EXPECT_EQ(setting("cache_size"), cacheSize);
+    EXPECT_EQ(setting("wal_autocheckpoint"), autoCheckpoint);
 
     EXPECT_EQ(t.cursor().value, 9);
     EXPECT_EQ(ids(readBack(t, 1)), (QList<qint64>{1, 2, 3, 4, 5}));
