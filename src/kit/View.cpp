@@ -86,21 +86,35 @@ void View::removeFromSuperview() {
 
 void View::setCustomBackgroundColor(const QColor& color) {
     m_background = color;
-    update();
+    backgroundChanged();
 }
 
 void View::setCornerRadius(qreal radius) {
     m_cornerRadius = std::max<qreal>(0, radius);
-    update();
+    backgroundChanged();
 }
 
 void View::setBorderColor(const QColor& color) {
     m_borderColor = color;
-    update();
+    backgroundChanged();
 }
 
 void View::setBorderWidth(qreal w) {
     m_borderWidth = std::max<qreal>(0, w);
+    backgroundChanged();
+}
+
+bool View::hasBorder() const {
+    return m_borderWidth > 0 && m_borderColor.isValid() && m_borderColor.alpha() > 0;
+}
+
+void View::backgroundChanged() {
+    // A plain opaque background covers every pixel: Qt then paints nothing beneath the view (the
+    // window's own fill and the views under it), as for a widget that fills its background.
+    const bool opaque =
+        m_background.isValid() && m_background.alpha() == 255 && m_cornerRadius == 0 && !hasBorder();
+    if (opaque != testAttribute(Qt::WA_OpaquePaintEvent))
+        setAttribute(Qt::WA_OpaquePaintEvent, opaque);
     update();
 }
 
@@ -192,12 +206,14 @@ void View::draw(QPainter&) {}
 
 void View::paintEvent(QPaintEvent*) {
     QPainter p(this);
-    const bool hasBorder = m_borderWidth > 0 && m_borderColor.isValid() && m_borderColor.alpha() > 0;
-    if ((m_background.isValid() && m_background.alpha() > 0) || hasBorder) {
+    const bool border = hasBorder();
+    if (testAttribute(Qt::WA_OpaquePaintEvent)) {
+        p.fillRect(rect(), m_background);
+    } else if ((m_background.isValid() && m_background.alpha() > 0) || border) {
         p.setRenderHint(QPainter::Antialiasing, m_cornerRadius > 0);
-        const qreal inset = hasBorder ? m_borderWidth / 2 : 0;
+        const qreal inset = border ? m_borderWidth / 2 : 0;
         const QRectF r = bounds().adjusted(inset, inset, -inset, -inset);
-        p.setPen(hasBorder ? QPen(m_borderColor, m_borderWidth) : QPen(Qt::NoPen));
+        p.setPen(border ? QPen(m_borderColor, m_borderWidth) : QPen(Qt::NoPen));
         p.setBrush(m_background.isValid() ? QBrush(m_background) : QBrush(Qt::NoBrush));
         if (m_cornerRadius > 0)
             p.drawRoundedRect(r, m_cornerRadius, m_cornerRadius);

@@ -133,6 +133,8 @@ protected:
 
 private:
     void handlePress(QMouseEvent* e);
+    bool hasBorder() const;
+    void backgroundChanged();
 
     QString m_identifier;
     QPointer<QObject> m_menu;
