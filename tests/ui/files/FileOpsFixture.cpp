@@ -36,6 +36,7 @@ void FileOpsTest::SetUpTestSuite() {
     // run after this one in the same process does not start from this one's node copy.
     s_savedDataFolder = paths::dataFolder();
     paths::setDataFolder(s_local->path() + QStringLiteral("/data"));
+    SingletonT<SystemConfig>::reset(); // read from this folder
     seed(*s_service);
     transfer::createTransferProxies();
     KZBackgroundThread::shared().runAndWait([] {
@@ -56,6 +57,7 @@ void FileOpsTest::TearDownTestSuite() {
     signOut();
     drainEvents();
     paths::setDataFolder(s_savedDataFolder);
+    SingletonT<SystemConfig>::reset(); // the folder it wrote to is gone
     delete s_local;
     s_local = nullptr;
     delete s_service;

@@ -1,10 +1,12 @@
 // The file page when the service's database cannot be opened: the reason, not an empty list.
 #include "cloud/KZSessionProxy.h"
+#include "foundation/SingletonT.h"
 #include "kit/Window.h"
 #include "service/CloudService.h"
 #include "shell/KZLabel.h"
 #include "shell/KZMessageSet.h"
 #include "storage/DataPaths.h"
+#include "storage/SystemConfig.h"
 #include "support/CloudPrinters.h"
 #include "support/EventLoop.h"
 #include "ui/files/KZFilesViewController.h"
@@ -59,4 +61,5 @@ TEST(UnreadableService, TheFilePageSaysWhyItShowsNoFiles) {
     drainEvents();
     CloudService::setShared(nullptr);
     paths::setDataFolder(QString());
+    SingletonT<SystemConfig>::reset(); // the folder it was read from is gone
 }
