@@ -255,9 +255,14 @@ void EmbeddedCloudService::setDelay(ServiceOp op, int ms) {
 
 void EmbeddedCloudService::setHeld(ServiceOp op, bool held) {
     std::lock_guard lock(m_faultMutex);
-    if (held)
+    if (held) {
         m_held.insert(int(op));
-    else if (m_held.remove(int(op)))
+        return;
+    }
+    // A release also ends a hold that setHeldAfter has not begun yet: a test releasing before
+    // the last pass went through would otherwise find its calls held for good.
+    m_passesBeforeHold.remove(int(op));
+    if (m_held.remove(int(op)))
         m_released.notify_all();
 }
 

@@ -30,9 +30,10 @@ public:
 
     // A full fetch into an emptied table: beginFullLoad() empties it and sets its indexes aside
     // so that the pages upserted next are plain appends, and stops the connection copying its
-    // log into the file after each commit; finishFullLoad() builds the indexes in one pass, stores
-    // the cursor and copies the log with that commit. A load that never finishes leaves no cursor (the next
-    // start fetches fully again) and the indexes come back when the table is next created.
+    // log into the file after each commit; finishFullLoad() builds the indexes in one pass,
+    // stores the cursor and copies the log with that commit. A load that never finishes leaves
+    // no cursor (the next start fetches fully again) and the indexes come back when the table is
+    // next created.
     BWError beginFullLoad();
     // A page (or part of one) of a full load made into rows beside the table, on any thread and
     // on several at once: loading it then costs the writer a copy of rows rather than a record

@@ -150,6 +150,25 @@ public:
     }
 };
 
+// Five 100-point tiles that take drops, in a shown window of 400x300; `source` lists and judges.
+CollectionView* showDropGrid(Window& window, DropGrid& source) {
+    window.resize(400, 300);
+    auto* grid = new CollectionView;
+    window.contentView()->addSubview(grid);
+    grid->setGeometry(0, 0, 400, 300);
+    grid->setItemSize(QSizeF(100, 100));
+    grid->setSpacing(10, 10);
+    grid->setSectionInset(QMargins(10, 10, 10, 10));
+    grid->registerItem(QStringLiteral("tile"), [] { return new CollectionViewItem; });
+    grid->setAcceptDrops(true);
+    source.count = 5;
+    grid->setDataSource(&source);
+    grid->setDelegate(&source);
+    grid->reloadData();
+    window.show();
+    return grid;
+}
+
 bool dropOn(QWidget* target, QPoint pos, const QMimeData* mime) {
     QDragEnterEvent enter(pos, Qt::CopyAction, mime, Qt::LeftButton, {});
     QApplication::sendEvent(target, &enter);
@@ -163,21 +182,8 @@ bool dropOn(QWidget* target, QPoint pos, const QMimeData* mime) {
 
 TEST(CollectionViewDrop, ProposesOnATileAndBeforeTheNextTileBetweenThem) {
     Window window;
-    window.resize(400, 300);
-    auto* grid = new CollectionView;
-    window.contentView()->addSubview(grid);
-    grid->setGeometry(0, 0, 400, 300);
-    grid->setItemSize(QSizeF(100, 100));
-    grid->setSpacing(10, 10);
-    grid->setSectionInset(QMargins(10, 10, 10, 10));
-    grid->registerItem(QStringLiteral("tile"), [] { return new CollectionViewItem; });
-    grid->setAcceptDrops(true);
     DropGrid source;
-    source.count = 5;
-    grid->setDataSource(&source);
-    grid->setDelegate(&source);
-    grid->reloadData();
-    window.show();
+    CollectionView* grid = showDropGrid(window, source);
 
     QMimeData files;
     files.setData(QStringLiteral("text/uri-list"), "file:///tmp/x\r\n");
@@ -228,21 +234,8 @@ TEST(CollectionViewDrop, TheTileUnderAValidDropIsHighlightedUntilTheDragLeaves) 
         void collectionViewDraggingExited(CollectionView*) override { ++exits; }
     };
     Window window;
-    window.resize(400, 300);
-    auto* grid = new CollectionView;
-    window.contentView()->addSubview(grid);
-    grid->setGeometry(0, 0, 400, 300);
-    grid->setItemSize(QSizeF(100, 100));
-    grid->setSpacing(10, 10);
-    grid->setSectionInset(QMargins(10, 10, 10, 10));
-    grid->registerItem(QStringLiteral("tile"), [] { return new CollectionViewItem; });
     Exits source;
-    grid->setAcceptDrops(true);
-    source.count = 5;
-    grid->setDataSource(&source);
-    grid->setDelegate(&source);
-    grid->reloadData();
-    window.show();
+    CollectionView* grid = showDropGrid(window, source);
     const auto highlighted = [&] {
         QList<int> out;
         for (int i : grid->displayedItems())

@@ -308,12 +308,10 @@ TEST(CloudFileTable, StagedPagesFollowTheFilesOwnTable) {
         auto db = Database::open(dir.filePath(QStringLiteral("1_0.db")));
         ASSERT_TRUE(db.ok());
         ASSERT_FALSE(db.value->exec(QStringLiteral(
-            "CREATE TABLE cloud_file (name TEXT NOT NULL, nid INTEGER PRIMARY KEY, version INTEGER NOT NULL"
-            " DEFAULT 0, path TEXT NOT NULL, pid INTEGER NOT NULL, is_dir INTEGER, size INTEGER, mtime "
-            "INTEGER,"
-            " ctime INTEGER, category INTEGER, file_hash TEXT, status INTEGER, is_link INTEGER, is_sync "
-            "INTEGER,"
-            " is_edit_lock INTEGER)")));
+            "CREATE TABLE cloud_file (name TEXT NOT NULL, nid INTEGER PRIMARY KEY,"
+            " version INTEGER NOT NULL DEFAULT 0, path TEXT NOT NULL, pid INTEGER NOT NULL,"
+            " is_dir INTEGER, size INTEGER, mtime INTEGER, ctime INTEGER, category INTEGER,"
+            " file_hash TEXT, status INTEGER, is_link INTEGER, is_sync INTEGER, is_edit_lock INTEGER)")));
     }
     auto udb = UserDatabase::open(dir.path(), QStringLiteral("1"), QStringLiteral("0"));
     ASSERT_TRUE(udb.ok());

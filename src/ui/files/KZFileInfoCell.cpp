@@ -14,37 +14,22 @@
 #include "ui/files/KZThumbnails.h"
 
 namespace {
-constexpr double kFieldHeight = 22;
 constexpr int kThumbSide = 128;
 } // namespace
 
-KZFileInfoCell::KZFileInfoCell(QWidget* parent) : kit::View(parent) {
+KZFileInfoCell::KZFileInfoCell(QWidget* parent) : KZNameCell(parent) {
     m_imageBox = new kit::View(this);
+    m_imageBox->lower(); // below the label and the field, as it was made before them
     m_iconImageView = new kit::ImageView(m_imageBox);
     m_iconImageView->setImageScaling(kit::ImageScaling::ProportionallyUpOrDown);
     m_iconImageView->setCornerRadius(4);
     m_iconImageView->setHidden(true);
 
-    m_infoLabel = new KZLabel(this);
-    m_infoLabel->setFont(KZStyle::fontOfSize(12));
-    m_infoLabel->setTextColor(KZStyle::titleColor());
-    m_infoLabel->setLineBreakMode(kit::LineBreakMode::TruncateMiddle);
-    m_infoLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
-
-    m_nameTextField = new KZTextFieldCell(QString(), this);
-    m_nameTextField->setEditable(true);
-    m_nameTextField->setFont(KZStyle::fontOfSize(12));
-    m_nameTextField->setTextColor(KZStyle::titleColor());
     m_nameTextField->setCustomBackgroundColor(Qt::white);
     m_nameTextField->setBorderWidth(1);
     m_nameTextField->setBorderColor(KZStyle::separatorColor());
     m_nameTextField->setCornerRadius(4);
     m_nameTextField->setBordered(false);
-    m_nameTextField->setDelegate(this);
-    m_formatter = std::make_shared<KZLimitedCharactersFormatter>();
-    m_formatter->setDelegate(this);
-    m_nameTextField->setFormatter(m_formatter);
-    m_nameTextField->setHidden(true);
 }
 
 KZFileInfoCell::~KZFileInfoCell() {
@@ -54,12 +39,7 @@ KZFileInfoCell::~KZFileInfoCell() {
 void KZFileInfoCell::layout() {
     m_imageBox->setFrame(QRectF(kIconBoxLeft, (height() - kIconBoxSide) / 2, kIconBoxSide, kIconBoxSide));
     m_iconImageView->setFrame(m_imageBox->bounds());
-    const double x = m_iconImageView->isHidden() ? kTextGap : m_imageBox->right() + kTextGap;
-    const double w = std::max(0.0, width() - x - kTextGap);
-    // The label draws from its top: give it one line's height, centred in the cell.
-    const double lineHeight = std::min(height(), m_infoLabel->sizeThatFits(QSizeF(0, 0)).height());
-    m_infoLabel->setFrame(QRectF(x, (height() - lineHeight) / 2, w, lineHeight));
-    m_nameTextField->setFrame(QRectF(x, height() / 2 - kFieldHeight / 2, w, kFieldHeight));
+    layoutText(m_iconImageView->isHidden() ? kTextGap : m_imageBox->right() + kTextGap, kTextGap);
 }
 
 void KZFileInfoCell::showInfo(const QString& text, const QColor& color) {
@@ -185,10 +165,6 @@ void KZFileInfoCell::kzSessionRequestThumbFail(KZAbstractSession*, qint64 reques
         m_reqID = 0;
 }
 
-QString KZFileInfoCell::textFieldContent() const {
-    return m_nameTextField->stringValue();
-}
-
 int KZFileInfoCell::editableNameLength(const QString& name) {
     const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
     // A leading dot starts a hidden name, not an extension; a trailing dot has no extension.
@@ -198,39 +174,9 @@ int KZFileInfoCell::editableNameLength(const QString& name) {
 }
 
 void KZFileInfoCell::focus() {
-    m_infoLabel->setHidden(true);
-    m_nameTextField->setHidden(false);
-    const QString name = m_fileInfo ? m_fileInfo->name() : QString();
-    if (kit::Window* w = kitWindow())
-        w->makeFirstResponder(m_nameTextField);
-    m_nameTextField->setStringValue(name);
-    m_nameTextField->selectRange(0, editableNameLength(name));
-}
-
-void KZFileInfoCell::unfocus() {
-    m_infoLabel->setHidden(false);
-    m_nameTextField->setHidden(true);
-    if (kit::Window* w = kitWindow())
-        w->makeFirstResponder(nullptr);
-    m_infoLabel->setText(m_nameTextField->stringValue());
+    beginEditing(editableNameLength(m_fileInfo ? m_fileInfo->name() : QString()));
 }
 
 void KZFileInfoCell::didInputLimitedCharacter(KZLimitedCharactersFormatter*) {
     KZWindowsManager::shareInstance().showWarningToast(kLimitedCharacterWarning);
-}
-
-bool KZFileInfoCell::controlDoCommand(kit::TextField*, kit::TextCommand command) {
-    if (command != kit::TextCommand::InsertNewline)
-        return false;
-    // Return ends the edit by giving up the first responder; the field need do nothing more.
-    if (kit::Window* w = kitWindow())
-        w->makeFirstResponder(nullptr);
-    return true;
-}
-
-void KZFileInfoCell::controlTextDidEndEditing(kit::TextField*) {
-    if (m_nameTextField->stringValue().trimmed().isEmpty())
-        m_nameTextField->setStringValue(m_fileInfo ? m_fileInfo->name() : QString());
-    if (m_delegate)
-        m_delegate->textFieldDidResignFirstResponder(this);
 }

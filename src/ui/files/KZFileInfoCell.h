@@ -1,22 +1,14 @@
 #pragma once
 
 #include "cloud/KZSessionDelegates.h"
-#include "foundation/Weak.h"
 #include "kit/Image.h"
-#include "kit/TextField.h"
-#include "kit/View.h"
-#include "shell/KZLimitedCharactersFormatter.h"
 #include "transfer/KZTransportJobInfo.h"
-#include "ui/files/KZFileViewProtocols.h"
-
-#include <memory>
+#include "ui/files/KZNameCell.h"
 
 namespace kit {
 class ImageView;
 class Label;
 } // namespace kit
-class KZTextFieldCell;
-class KZLabel;
 
 // Which column a cell shows.
 enum KZFileInfoCellType : uint {
@@ -29,12 +21,7 @@ enum KZFileInfoCellType : uint {
 // The cell of one column of a file table: icon or thumbnail with the name (and its in-place
 // rename field), the size, the type or the modification time. It shows a cloud record (the file
 // list) or a transfer job (the transfer lists).
-class KZFileInfoCell : public kit::View,
-                       public KZRequestThumbDelegate,
-                       public KZLimitedCharactersFormatterDelegate,
-                       public kit::TextFieldDelegate,
-                       public KZTextFieldFocuse,
-                       public KZFileViewDataSource {
+class KZFileInfoCell : public KZNameCell, public KZRequestThumbDelegate, public KZFileViewDataSource {
     Q_OBJECT
 public:
     static inline const QString kIdentifier = QStringLiteral("KZFileInfoCell");
@@ -51,8 +38,6 @@ public:
 
     uint type() const { return m_type; }
     void setType(uint type) { m_type = type; }
-    KZTextFieldDelegate* delegate() const { return m_delegate.get(); }
-    void setDelegate(KZTextFieldDelegate* d) { m_delegate = d; }
 
     CloudFileInfoPtr fileInfo() const override { return m_fileInfo; }
     void setFileInfo(const CloudFileInfoPtr& fileInfo) override;
@@ -73,14 +58,10 @@ public:
     qint64 reqID() const { return m_reqID; }
 
     // Renaming.
-    QString textFieldContent() const override;
     void focus() override;
-    void unfocus() override;
     // The part of a name offered for editing: the name without its last extension.
     static int editableNameLength(const QString& name);
 
-    KZLabel* infoLabel() const { return m_infoLabel; }
-    KZTextFieldCell* nameTextField() const { return m_nameTextField; }
     kit::ImageView* iconImageView() const { return m_iconImageView; }
 
     // KZRequestThumbDelegate
@@ -90,9 +71,6 @@ public:
                                    const QVariantMap& userInfo, const BWError& error) override;
     // KZLimitedCharactersFormatterDelegate
     void didInputLimitedCharacter(KZLimitedCharactersFormatter* formatter) override;
-    // kit::TextFieldDelegate
-    void controlTextDidEndEditing(kit::TextField* field) override;
-    bool controlDoCommand(kit::TextField* field, kit::TextCommand command) override;
 
 protected:
     void layout() override;
@@ -101,14 +79,9 @@ private:
     void showInfo(const QString& text, const QColor& color);
 
     uint m_type = 0;
-    nubo::Weak<KZTextFieldDelegate> m_delegate;
-    CloudFileInfoPtr m_fileInfo;
     KZUploadJobOpenInfoPtr m_uploadJobInfo;
     KZDownloadJobOpenInfoPtr m_downloadJobInfo;
-    KZLabel* m_infoLabel = nullptr;
-    KZTextFieldCell* m_nameTextField = nullptr;
     kit::ImageView* m_iconImageView = nullptr;
     kit::View* m_imageBox = nullptr;
-    std::shared_ptr<KZLimitedCharactersFormatter> m_formatter;
     qint64 m_reqID = 0;
 };

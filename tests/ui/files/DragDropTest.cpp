@@ -230,7 +230,14 @@ TEST_F(DragDrop, RowsDraggedOutArriveWhereTheFileManagerDroppedThem) {
 }
 
 TEST_F(DragDrop, TheGridTakesFilesOnFolderTilesAndLeavesASeveralTileDragsSelectionAlone) {
-    jump(QStringLiteral("/three"));
+    // A folder of its own: the suite shares one account, and other tests move /three's files.
+    for (const char* n : {"a", "b"})
+        svc().putFile(QStringLiteral("/grid/%1.txt").arg(QLatin1String(n)), QByteArray(n));
+    svc().mkdir(QStringLiteral("/grid/sub"));
+    jump(QStringLiteral("/"));
+    page->requestIncrFiles();
+    ASSERT_TRUE(waitUntil([&] { return !page->isRefreshing(); }));
+    jump(QStringLiteral("/grid"));
     page->switcher()->setStyle(KZFileListStyleGrid);
     drainEvents();
     kit::CollectionView* grid = page->collectionView();
@@ -241,7 +248,7 @@ TEST_F(DragDrop, TheGridTakesFilesOnFolderTilesAndLeavesASeveralTileDragsSelecti
     };
     std::unique_ptr<QMimeData> mime(filesMime({localFile(QStringLiteral("tile.txt"), "t")}));
     EXPECT_TRUE(dropAt(grid, tileCenter(QStringLiteral("sub")), mime.get()));
-    EXPECT_TRUE(waitForNode(QStringLiteral("/three/sub/tile.txt")));
+    EXPECT_TRUE(waitForNode(QStringLiteral("/grid/sub/tile.txt")));
 
     // Two tiles dragged: the selection stays as the user made it.
     select({QStringLiteral("a.txt"), QStringLiteral("b.txt")});

@@ -166,4 +166,15 @@ bool FileOpsTest::exists(const QString& path) {
     return s_service->service().nodeByPath(path).ok();
 }
 
+CloudFileInfoPtr FileOpsTest::cloud(const QString& path) {
+    const ServiceNode n = svc().service().nodeByPath(path).value;
+    auto f = CloudFileInfo::create();
+    f->setNid(n.nid);
+    f->setPid(n.pid);
+    f->setName(n.name);
+    f->setPath(n.path);
+    f->setIsDirectory(n.isDir);
+    return f;
+}
+
 } // namespace nubo::test

@@ -50,6 +50,8 @@ protected:
     bool waitForToast(const QString& text, int ms = 5000) { return toasts->waitFor(text, ms); }
     // Whether the service holds a live node at that path.
     static bool exists(const QString& path);
+    // A record of the service's node at that path, as a listing gives it.
+    static CloudFileInfoPtr cloud(const QString& path);
 
     static ServiceFixture* s_service;
     static QTemporaryDir* s_local;

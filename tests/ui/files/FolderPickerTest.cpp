@@ -35,16 +35,6 @@ protected:
         delete picker;
         FileOpsTest::TearDown();
     }
-    CloudFileInfoPtr cloud(const QString& path) {
-        auto n = svc().service().nodeByPath(path).value;
-        auto f = CloudFileInfo::create();
-        f->setNid(n.nid);
-        f->setPid(n.pid);
-        f->setName(n.name);
-        f->setPath(n.path);
-        f->setIsDirectory(n.isDir);
-        return f;
-    }
     void open(uint type, const QList<CloudFileInfoPtr>& moving) {
         picker = new KZFoldersWindowController(type, moving);
         picker->window()->show();

@@ -38,16 +38,6 @@ protected:
         KZRouter::shareInstance().registerEntityInitializer(init);
         bar = KZRouter::shareInstance().entityWithClass<BottomBar>(QStringLiteral("KZHomeToolbarController"));
     }
-    CloudFileInfoPtr cloud(const QString& path) {
-        auto n = svc().service().nodeByPath(path).value;
-        auto f = CloudFileInfo::create();
-        f->setNid(n.nid);
-        f->setPid(n.pid);
-        f->setName(n.name);
-        f->setPath(n.path);
-        f->setIsDirectory(n.isDir);
-        return f;
-    }
     QString writeLocal(const QString& relative, const QByteArray& content) {
         const QString p = s_local->path() + QLatin1Char('/') + relative;
         QDir().mkpath(QFileInfo(p).path());
