@@ -23,24 +23,11 @@ template <class T> bool sameList(const QList<T>& a, const QList<T>& b) {
 } // namespace
 
 KZTransportedFilesViewController::KZTransportedFilesViewController(QObject* parent)
-    : KZBaseViewController(parent) {}
+    : KZTransportListController(parent) {}
 
 KZTransportedFilesViewController::~KZTransportedFilesViewController() {
     KZUploadMgrProxy::shareUploadMgrProxy()->removeUploadMgrProxyObserver(this);
     KZDownloadMgrProxy::shareDownloadMgrProxy()->removeDownloadMgrProxyObserver(this);
-}
-
-kit::TableView* KZTransportedFilesViewController::tableView() const {
-    return m_listView ? m_listView->tableView() : nullptr;
-}
-
-KZTableCheckboxHeaderView* KZTransportedFilesViewController::tableHeaderView() const {
-    return m_listView ? m_listView->headerView() : nullptr;
-}
-
-void KZTransportedFilesViewController::loadView() {
-    m_listView = new KZTransportListView;
-    setView(m_listView);
 }
 
 void KZTransportedFilesViewController::viewDidLoad() {
@@ -247,15 +234,6 @@ void KZTransportedFilesViewController::removeJob(const KZTransportedJob& job) {
 
 // ---- refreshers
 
-void KZTransportedFilesViewController::reloadUI() {
-    if (!isViewLoaded())
-        return;
-    KZMessageSet::reloadMessageSet(view());
-    refreshHomeToolBarMessage();
-    refreshToolbarButtonsState();
-    refreshTableHeaderViewState();
-}
-
 void KZTransportedFilesViewController::refreshHomeToolBarMessage() {
     // The bar belongs to the page on screen: a list refreshed while hidden leaves it alone.
     if (!isViewVisible())
@@ -279,12 +257,7 @@ void KZTransportedFilesViewController::refreshToolbarButtonsState() {
 }
 
 void KZTransportedFilesViewController::refreshTableHeaderViewState() {
-    KZTableCheckboxHeaderView* header = tableHeaderView();
-    if (!header)
-        return;
-    const bool any = !m_tranportedJobs.isEmpty();
-    header->setEnable(any);
-    header->setSelected(any && m_selectedJobs.size() == m_tranportedJobs.size());
+    refreshHeader(m_tranportedJobs.size(), m_selectedJobs.size());
 }
 
 // ---- user actions

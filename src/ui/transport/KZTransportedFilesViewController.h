@@ -1,26 +1,17 @@
 #pragma once
 
-#include "kit/TableView.h"
-#include "shell/KZBaseViewController.h"
 #include "shell/KZButton.h"
-#include "shell/KZMessageSet.h"
-#include "shell/KZTableCheckboxHeaderView.h"
 #include "transport/KZDownloadMgrProxy.h"
 #include "transport/KZUploadMgrProxy.h"
+#include "ui/transport/KZTransportListController.h"
 #include "ui/transport/KZTransportedRowView.h"
 
 #include <QPointer>
 
-class KZTransportListView;
-
 // The "传输完成" tab of the transfer page: finished uploads and downloads together, newest first,
 // cleared one by one, by selection or all at once.
-class KZTransportedFilesViewController : public KZBaseViewController,
-                                         public kit::TableViewDataSource,
-                                         public kit::TableViewDelegate,
+class KZTransportedFilesViewController : public KZTransportListController,
                                          public KZTransportedRowViewDelegate,
-                                         public KZMessageSetViewDelegate,
-                                         public KZTableCheckboxHeaderViewDelegate,
                                          public KZUploadMgrProxyDelegate,
                                          public KZDownloadMgrProxyDelegate {
     Q_OBJECT
@@ -33,8 +24,6 @@ public:
 
     const QList<KZTransportedJob>& tranportedJobs() const { return m_tranportedJobs; }
     const QList<KZTransportedJob>& selectedJobs() const { return m_selectedJobs; }
-    kit::TableView* tableView() const;
-    KZTableCheckboxHeaderView* tableHeaderView() const;
     KZButton* clearButton() const { return m_clearButton; }
     // The proxies' answers are waiting to be merged and shown.
     bool hasPendingMerge() const { return m_mergePending; }
@@ -45,10 +34,9 @@ public:
 
     void clearButtonClicked();
     void clearAllButtonClicked();
-    void reloadUI();
-    void refreshToolbarButtonsState();
-    void refreshTableHeaderViewState();
-    void refreshHomeToolBarMessage();
+    void refreshToolbarButtonsState() override;
+    void refreshTableHeaderViewState() override;
+    void refreshHomeToolBarMessage() override;
 
     // Proxy reports.
     int uploadFinished(const KZUploadJobOpenInfoPtr& info) override;
@@ -69,16 +57,11 @@ public:
                                                      KZCheckBoxButton* button) override;
     // KZMessageSetViewDelegate
     bool messageSetViewShouldDisplay(QWidget*) override { return m_tranportedJobs.isEmpty(); }
-    QMargins insetsForMessageSetView(QWidget*) override { return QMargins(0, 0, 0, 93); }
     kit::AttributedString descriptionForMessageSetView(QWidget*) override {
         return KZMessageSetModules::emptyTransportCompletionListDescription();
     }
-    kit::Image imageForMessageSetView(QWidget*) override {
-        return KZMessageSetModules::emptyTransportListImage();
-    }
 
 protected:
-    void loadView() override;
     void viewDidLoad() override;
 
 private:
@@ -92,7 +75,6 @@ private:
     void askClear(const QString& title, const QString& text, const QString& confirmTitle);
     void deleteJobs(const QList<KZTransportedJob>& chosen);
 
-    QPointer<KZTransportListView> m_listView;
     QPointer<KZButton> m_clearButton, m_clearAllButton;
     QList<KZUploadJobOpenInfoPtr> m_uploadedJobs;
     QList<KZDownloadJobOpenInfoPtr> m_downloadedJobs;

@@ -16,20 +16,7 @@ using L = KZTransportListView;
 
 template <class T>
 KZTransportingFilesViewController<T>::KZTransportingFilesViewController(QObject* parent)
-    : KZBaseViewController(parent) {}
-
-template <class T> kit::TableView* KZTransportingFilesViewController<T>::tableView() const {
-    return m_listView ? m_listView->tableView() : nullptr;
-}
-
-template <class T> KZTableCheckboxHeaderView* KZTransportingFilesViewController<T>::tableHeaderView() const {
-    return m_listView ? m_listView->headerView() : nullptr;
-}
-
-template <class T> void KZTransportingFilesViewController<T>::loadView() {
-    m_listView = new KZTransportListView;
-    setView(m_listView);
-}
+    : KZTransportListController(parent) {}
 
 template <class T> void KZTransportingFilesViewController<T>::viewDidLoad() {
     KZBaseViewController::viewDidLoad();
@@ -245,15 +232,6 @@ template <class T> void KZTransportingFilesViewController<T>::rowCommandSent() {
 
 // ---- refreshers
 
-template <class T> void KZTransportingFilesViewController<T>::reloadUI() {
-    if (!isViewLoaded())
-        return;
-    KZMessageSet::reloadMessageSet(view());
-    refreshHomeToolBarMessage();
-    refreshToolbarButtonsState();
-    refreshTableHeaderViewState();
-}
-
 template <class T> void KZTransportingFilesViewController<T>::refreshHomeToolBarMessage() {
     // The bar belongs to the page on screen: a list refreshed while hidden leaves it alone.
     if (!isViewVisible())
@@ -262,12 +240,7 @@ template <class T> void KZTransportingFilesViewController<T>::refreshHomeToolBar
 }
 
 template <class T> void KZTransportingFilesViewController<T>::refreshTableHeaderViewState() {
-    KZTableCheckboxHeaderView* header = tableHeaderView();
-    if (!header)
-        return;
-    const bool any = !m_jobs.isEmpty();
-    header->setEnable(any);
-    header->setSelected(any && m_selectedJobs.size() == m_jobs.size());
+    refreshHeader(m_jobs.size(), m_selectedJobs.size());
 }
 
 template <class T> void KZTransportingFilesViewController<T>::refreshToolbarButtonsState() {

@@ -1,28 +1,18 @@
 #pragma once
 
-#include "kit/TableView.h"
 #include "shell/KZAlertController.h"
-#include "shell/KZBaseViewController.h"
 #include "shell/KZButton.h"
-#include "shell/KZMessageSet.h"
-#include "shell/KZTableCheckboxHeaderView.h"
 #include "ui/files/KZFileRowView.h"
+#include "ui/transport/KZTransportListController.h"
 
 #include <QPointer>
 #include <QSet>
-
-class KZTransportListView;
 
 // What the uploading and the downloading lists share (`Traits` names what differs): a table of
 // the proxy's unfinished jobs, the selection kept across list replacements, the buttons that
 // act on the selected jobs or on all, and the delete question that pauses jobs while it is open.
 template <class Traits>
-class KZTransportingFilesViewController : public KZBaseViewController,
-                                          public kit::TableViewDataSource,
-                                          public kit::TableViewDelegate,
-                                          public KZFileRowViewDelegate,
-                                          public KZMessageSetViewDelegate,
-                                          public KZTableCheckboxHeaderViewDelegate {
+class KZTransportingFilesViewController : public KZTransportListController, public KZFileRowViewDelegate {
 public:
     using Job = typename Traits::Job;
     using JobPtr = typename Traits::JobPtr;
@@ -37,8 +27,6 @@ public:
     const QList<JobPtr>& jobs() const { return m_jobs; }
     const QList<JobPtr>& selectedJobs() const { return m_selectedJobs; }
     const QSet<QString>& selectedPauseJobs() const { return m_selectedPauseJobs; }
-    kit::TableView* tableView() const;
-    KZTableCheckboxHeaderView* tableHeaderView() const;
     // Row changes or cell updates are waiting for the next refresh.
     bool hasPendingRefresh() const { return m_batchOpen; }
 
@@ -60,10 +48,9 @@ public:
     void deleteButtonClicked();
     void deleteAllButtonPressed();
 
-    void reloadUI();
-    void refreshToolbarButtonsState();
-    void refreshTableHeaderViewState();
-    void refreshHomeToolBarMessage();
+    void refreshToolbarButtonsState() override;
+    void refreshTableHeaderViewState() override;
+    void refreshHomeToolBarMessage() override;
 
     // kit::TableViewDataSource / kit::TableViewDelegate
     int numberOfRowsInTableView(kit::TableView*) override { return int(m_jobs.size()); }
@@ -78,16 +65,11 @@ public:
                                                      KZCheckBoxButton* button) override;
     // KZMessageSetViewDelegate
     bool messageSetViewShouldDisplay(QWidget*) override { return m_jobs.isEmpty(); }
-    QMargins insetsForMessageSetView(QWidget*) override { return QMargins(0, 0, 0, 93); }
     kit::AttributedString descriptionForMessageSetView(QWidget*) override {
         return Traits::emptyDescription();
     }
-    kit::Image imageForMessageSetView(QWidget*) override {
-        return KZMessageSetModules::emptyTransportListImage();
-    }
 
 protected:
-    void loadView() override;
     void viewDidLoad() override;
 
     // What the proxy reports, forwarded by the list of each direction.
@@ -121,7 +103,6 @@ private:
     void deleteJobs(const QList<JobPtr>& chosen);
     void cancelDeleteJobs();
 
-    QPointer<KZTransportListView> m_listView;
     QPointer<KZButton> m_pauseButton, m_startButton, m_deleteButton;
     QPointer<KZButton> m_pauseAllbutton, m_startAllButton, m_deleteAllButton;
     QList<JobPtr> m_jobs;
