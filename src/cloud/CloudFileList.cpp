@@ -379,3 +379,33 @@ std::vector<qsizetype> CloudFileList::insertSorted(qsizetype count,
     m_entries = std::move(merged);
     return rows;
 }
+
+std::vector<qsizetype> CloudFileList::spliceSorted(const std::vector<quint64>& removed, qsizetype count,
+                                                   const std::function<CloudFileInfoPtr(qsizetype)>& record,
+                                                   const std::vector<qsizetype>& at) {
+    std::vector<qsizetype> rows;
+    rows.reserve(size_t(std::max<qsizetype>(count, 0)));
+    m_singles.reserve(m_singles.size() + size_t(std::max<qsizetype>(count, 0)));
+    std::vector<Entry> merged;
+    merged.reserve(m_entries.size() + size_t(std::max<qsizetype>(count, 0)));
+    const auto keep = [&](size_t from, size_t to) {
+        for (size_t i = from; i < to; ++i)
+            if (i / 64 >= removed.size() || !(removed[i / 64] >> (i % 64) & 1))
+                merged.push_back(m_entries[i]);
+    };
+    size_t next = 0;
+    for (qsizetype k = 0; k < count; ++k) {
+        const size_t to = size_t(std::clamp<qsizetype>(at[size_t(k)], qsizetype(next), size()));
+        keep(next, to);
+        next = to;
+        CloudFileInfoPtr r = record(k);
+        if (!r)
+            continue;
+        rows.push_back(qsizetype(merged.size()));
+        merged.push_back(single(std::move(r)));
+    }
+    keep(next, m_entries.size());
+    m_entries = std::move(merged);
+    dropUnusedSingles();
+    return rows;
+}

@@ -259,6 +259,12 @@ public:
     std::vector<qsizetype> insertSorted(qsizetype count,
                                         const std::function<CloudFileInfoPtr(qsizetype)>& record,
                                         const std::vector<qsizetype>& at);
+    // Removes the rows marked in `removed` (a bit per row: row i is bit i % 64 of word i / 64) and
+    // inserts records as insertSorted does, `at` counted in the list as it stood, in one pass.
+    // Answers the new rows of the records.
+    std::vector<qsizetype> spliceSorted(const std::vector<quint64>& removed, qsizetype count,
+                                        const std::function<CloudFileInfoPtr(qsizetype)>& record,
+                                        const std::vector<qsizetype>& at);
 
     class const_iterator {
     public:

@@ -2,6 +2,7 @@
 #include "cloud/KZNodeTree.h"
 
 #include <QRandomGenerator>
+#include <QSet>
 #include <atomic>
 #include <gtest/gtest.h>
 #include <thread>
@@ -291,4 +292,42 @@ TEST(CloudFileList, IdScansAgreeWithEachRowInEveryKindOfList) {
         EXPECT_EQ(scanned, read) << from << " " << to;
     }
     EXPECT_TRUE(changedIdSeen);
+}
+
+TEST(CloudFileList, OneSplicePassRemovesAndInsertsLikeTheTwoEdits) {
+    // Rows of a listing and single records; removals anywhere (also where records go, at both
+    // ends and in runs), additions in runs at one place, at the start and past the end.
+    KZNodeTree tree;
+    treeOf(tree, 300);
+    QRandomGenerator rng(11);
+    for (int round = 0; round < 20; ++round) {
+        CloudFileList rows = tree.list(1, false, 0);
+        rows.insert(rng.bounded(int(rows.size())), CloudFileInfo::create());
+        const QList<CloudFileInfoPtr> before = rows.toList();
+        std::vector<quint64> removed(size_t(rows.size()) / 64 + 1);
+        QSet<const CloudFileInfo*> gone;
+        for (qsizetype i = 0; i < rows.size(); ++i)
+            if (rng.bounded(3) == 0 || (round % 2 && (i == 0 || i == rows.size() - 1))) {
+                removed[size_t(i) / 64] |= quint64(1) << (i % 64);
+                gone.insert(before.at(i).get());
+            }
+        QList<CloudFileInfoPtr> added;
+        std::vector<qsizetype> at;
+        for (int k = 0; k < 40; ++k) {
+            added.append(CloudFileInfo::create());
+            at.push_back(k == 0 && round % 3 == 0 ? 0 : qsizetype(rng.bounded(int(rows.size()) + 5)));
+        }
+        std::sort(at.begin(), at.end());
+        CloudFileList twoEdits = rows;
+        const auto insertedAt = twoEdits.insertSorted(added, at);
+        QList<CloudFileInfoPtr> expected = twoEdits.toList();
+        expected.removeIf([&](const CloudFileInfoPtr& f) { return gone.contains(f.get()); });
+        const auto placed = rows.spliceSorted(
+            removed, added.size(), [&](qsizetype k) { return added.at(k); }, at);
+        EXPECT_EQ(identities(rows), identities(expected)) << round;
+        ASSERT_EQ(placed.size(), added.size());
+        for (qsizetype k = 0; k < added.size(); ++k)
+            EXPECT_EQ(rows.made(placed[size_t(k)]), added.at(k).get()) << round << " " << k;
+        EXPECT_EQ(insertedAt.size(), placed.size());
+    }
 }

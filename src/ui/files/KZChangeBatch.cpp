@@ -13,7 +13,8 @@ KZChangeBatch::KZChangeBatch(const QList<CloudFileInfoPtr>& changes, int sortMod
     m_rows.resize(m_digest->nodeCount());
 }
 
-void KZChangeBatch::findRows(const CloudFileList& files) {
+void KZChangeBatch::findRows(const CloudFileList& files, int sideParts,
+                             const std::function<void(int)>& side) {
     // Each part notes its hits with what the row holds; they are taken in row order after, so
     // a node listed twice ends at its last row, as a pass in order would leave it.
     struct Hit {
@@ -24,7 +25,13 @@ void KZChangeBatch::findRows(const CloudFileList& files) {
     const int parts = nubo::parallelParts(count * 64, 1 << 20);
     std::vector<std::vector<Hit>> hits{size_t(parts)};
     const nubo::ChangeDigest& digest = *m_digest;
-    nubo::parallelFor(parts, [&](int part) {
+    // The side parts are taken first: they are the longer ones.
+    nubo::parallelFor(sideParts + parts, [&](int task) {
+        if (task < sideParts) {
+            side(task);
+            return;
+        }
+        const int part = task - sideParts;
         files.forEachNid(
             [&](qsizetype row, qint64 nid) {
                 const qint64 node = digest.find(nid);

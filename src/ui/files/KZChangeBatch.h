@@ -5,6 +5,7 @@
 #include "cloud/CloudFileList.h"
 
 #include <QList>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -41,8 +42,9 @@ public:
     bool wasDigested() const { return m_digested; }
 
     // Looks the changed nodes up among the rows, in one pass over their ids split across the
-    // cores. Placeholder rows are no node's row.
-    void findRows(const CloudFileList& files);
+    // cores. Placeholder rows are no node's row. `side(0 .. sideParts - 1)` runs meanwhile, as
+    // parts of the same split (the rows must not change).
+    void findRows(const CloudFileList& files, int sideParts = 0, const std::function<void(int)>& side = {});
     // The changes that are not removals, in the sort mode's order (equal ones keep their order).
     const std::vector<qsizetype>& additions() const { return m_digest->additions(); }
     // The changes at `indexes` in the sort mode's order; equal ones keep their order.

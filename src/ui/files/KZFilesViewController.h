@@ -248,12 +248,13 @@ public:
     bool isRefreshing() const { return m_refreshing; }
     KZButton* refreshButton() const { return m_refreshButton; }
     void resetNodeIndex();
-    // The rows of the changed nodes that leave (removed, or replaced by their new record).
-    void getDeletedNodesIndexs(kit::IndexSet& deleted, KZChangeBatch& batch);
-    void removeDeletedIncrNodesAtIndexs(const kit::IndexSet& indexes);
-    // Places the batch's additions among the sorted rows; answers their new rows, and adds those
-    // to be selected to `selected`.
-    kit::IndexSet mergeSortedRows(const KZChangeBatch& batch, kit::IndexSet& selected);
+    // The rows of the changed nodes that leave (removed, or replaced by their new record), once
+    // the batch found them: as a set and as a bit per row.
+    std::vector<quint64> getDeletedNodesIndexs(kit::IndexSet& deleted, const KZChangeBatch& batch);
+    // Finds the changed nodes' rows, removes those that leave and places the batch's additions
+    // among the sorted rows; answers the additions' new rows, with the rows that left in `deleted`
+    // (counted as they stood) and the new rows to select in `selected`.
+    kit::IndexSet mergeSortedRows(KZChangeBatch& batch, kit::IndexSet& deleted, kit::IndexSet& selected);
     void scanFileNameForCreateDir();
     void insertLocalCreatingFile();
     void makeLocalFileFocus();

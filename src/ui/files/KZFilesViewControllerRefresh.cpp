@@ -90,10 +90,9 @@ void KZFilesViewController::didKZSessionIncrNodeChanged(KZAbstractSession* sessi
         m_holdSelection = true;
     }
     kit::IndexSet deleted;
-    getDeletedNodesIndexs(deleted, batch);
-    removeDeletedIncrNodesAtIndexs(deleted);
     kit::IndexSet selected;
-    const kit::IndexSet inserted = mergeSortedRows(batch, selected);
+    const kit::IndexSet inserted = mergeSortedRows(batch, deleted, selected);
+    deleteRowsAtIndexs(deleted);
     insertRowsAtIndexs(inserted, selected);
     if (table) {
         m_tableView->endUpdates();
@@ -106,14 +105,13 @@ void KZFilesViewController::didKZSessionIncrNodeChanged(KZAbstractSession* sessi
     refreshTableHeaderViewState();
 }
 
-// The rows stay sorted: the additions are sorted alone and each is placed by a binary search
-// among the rows, which gives the order of appending them and sorting everything without
-// reading (or making records of) the rows in between.
-kit::IndexSet KZFilesViewController::mergeSortedRows(const KZChangeBatch& batch, kit::IndexSet& selected) {
-    kit::IndexSet inserted;
+// The rows stay sorted: the additions come sorted and each is placed by a binary search among
+// the rows, which gives the order of appending them and sorting everything without reading (or
+// making records of) the rows in between. The places are taken among the rows as they stand,
+// while the changed nodes' rows are looked up; removing and inserting is then one pass.
+kit::IndexSet KZFilesViewController::mergeSortedRows(KZChangeBatch& batch, kit::IndexSet& deleted,
+                                                     kit::IndexSet& selected) {
     const std::vector<qsizetype>& order = batch.additions();
-    if (order.empty())
-        return inserted;
     const int mode = m_fileListSortMode;
     // Neither side holds placeholder rows past the leading ones, so nodes compare directly.
     qsizetype lead = 0;
@@ -126,10 +124,10 @@ kit::IndexSet KZFilesViewController::mergeSortedRows(const KZChangeBatch& batch,
     const size_t count = order.size();
     std::vector<qsizetype> at(count);
     std::vector<CloudFileInfoPtr> records(count);
-    const int parts = nubo::parallelParts(qint64(count), 512);
-    nubo::parallelFor(parts, [&](int part) {
-        const size_t first = count * size_t(part) / size_t(parts),
-                     last = count * size_t(part + 1) / size_t(parts);
+    const int parts = count ? nubo::parallelParts(qint64(count), 512) : 0;
+    batch.findRows(m_files, parts, [&](int part) {
+        const size_t first = count * size_t(part) / size_t(parts);
+        const size_t last = count * size_t(part + 1) / size_t(parts);
         qsizetype from = lead;
         for (size_t k = first; k < last; ++k) {
             // The keys and records lie scattered: fetched a few ahead, so that the misses overlap.
@@ -158,17 +156,19 @@ kit::IndexSet KZFilesViewController::mergeSortedRows(const KZChangeBatch& batch,
             records[k] = batch.record(order[k]);
         }
     });
+    const std::vector<quint64> removal = getDeletedNodesIndexs(deleted, batch);
     const int sortedBy = m_files.sortedBy();
-    const auto placed = m_files.insertSorted(
-        qsizetype(count), [&](qsizetype k) { return std::move(records[size_t(k)]); }, at);
+    const auto placed = m_files.spliceSorted(
+        removal, qsizetype(count), [&](qsizetype k) { return std::move(records[size_t(k)]); }, at);
+    m_files.setSortedBy(sortedBy);
     // A replaced row's selection goes to its node's new row.
+    kit::IndexSet inserted;
     for (size_t k = 0; k < placed.size(); ++k) {
         inserted.add(int(placed[k]));
         const KZChangeBatch::Row& found = batch.rowOf(order[k]);
         if (found.row >= 0 ? found.selected : batch.isSelected(order[k]))
             selected.add(int(placed[k]));
     }
-    m_files.setSortedBy(sortedBy);
     return inserted;
 }
 
@@ -180,11 +180,11 @@ void KZFilesViewController::resetNodeIndex() {
             m_nodeIndexs.insert(m_files.nid(i), i);
 }
 
-void KZFilesViewController::getDeletedNodesIndexs(kit::IndexSet& deleted, KZChangeBatch& batch) {
-    // Only the rows of the changed nodes are looked up, in one pass over the rows' node ids,
-    // instead of indexing every row of a big folder for a few changes.
+std::vector<quint64> KZFilesViewController::getDeletedNodesIndexs(kit::IndexSet& deleted,
+                                                                  const KZChangeBatch& batch) {
+    // The rows of the changed nodes were looked up in one pass over the rows' node ids, instead
+    // of indexing every row of a big folder for a few changes.
     m_nodeIndexs.clear();
-    batch.findRows(m_files);
     std::vector<quint64> removal(size_t(m_files.size()) / 64 + 1);
     const auto remove = [&removal](qsizetype row) { removal[size_t(row) / 64] |= quint64(1) << (row % 64); };
     // Offsets are kept for few folders: most merges have none to drop.
@@ -229,20 +229,7 @@ void KZFilesViewController::getDeletedNodesIndexs(kit::IndexSet& deleted, KZChan
     for (size_t w = 0; w < removal.size(); ++w)
         for (quint64 bits = removal[w]; bits; bits &= bits - 1)
             deleted.add(int(w * 64 + size_t(std::countr_zero(bits))));
-}
-
-void KZFilesViewController::removeDeletedIncrNodesAtIndexs(const kit::IndexSet& indexes) {
-    if (indexes.isEmpty())
-        return;
-    // One pass that keeps the other rows in order.
-    const auto& ranges = indexes.ranges();
-    auto range = ranges.cbegin();
-    m_files.removeRowsIf([&](qsizetype i) {
-        while (range != ranges.cend() && range->second <= i)
-            ++range;
-        return range != ranges.cend() && range->first <= i;
-    });
-    deleteRowsAtIndexs(indexes);
+    return removal;
 }
 
 // ---- new folders
