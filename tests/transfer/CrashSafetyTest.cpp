@@ -17,6 +17,8 @@
 #include <QRandomGenerator>
 #include <QSet>
 #include <csignal>
+#include <memory>
+#include <vector>
 
 using namespace nubo;
 using namespace nubo::test;
@@ -248,13 +250,23 @@ TEST(CrashSafety, TransfersSurviveRepeatedKills) {
 class CrashAtStep : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(CrashAtStep, NextStartEndsTheJobFinished) {
-    for (int trial = 0; trial < 10; ++trial) {
-        QTemporaryDir dir;
-        const QByteArray upContent =
-            ServiceFixture::randomBytes(3 * CloudService::kBlockSize + trial, 20 + trial);
-        const QByteArray downContent =
-            ServiceFixture::randomBytes(2 * CloudService::kBlockSize + trial, 40 + trial);
-        prepareTransferFolder(dir.path(), upContent, downContent);
+    constexpr int kTrials = 10;
+    // Every folder is made before the first child starts: once this thread has started a child
+    // process, the thread sanitizer no longer follows its locks, and the service's background
+    // syncs would be reported as racing with it.
+    std::vector<std::unique_ptr<QTemporaryDir>> dirs;
+    QList<QByteArray> ups, downs;
+    for (int trial = 0; trial < kTrials; ++trial) {
+        dirs.push_back(std::make_unique<QTemporaryDir>());
+        ups.append(ServiceFixture::randomBytes(3 * CloudService::kBlockSize + trial, 20 + trial));
+        downs.append(ServiceFixture::randomBytes(2 * CloudService::kBlockSize + trial, 40 + trial));
+        prepareTransferFolder(dirs.back()->path(), ups.last(), downs.last());
+        ASSERT_FALSE(HasFatalFailure());
+    }
+    for (int trial = 0; trial < kTrials; ++trial) {
+        const QTemporaryDir& dir = *dirs[size_t(trial)];
+        const QByteArray& upContent = ups[trial];
+        const QByteArray& downContent = downs[trial];
         ASSERT_EQ(runChild(dir.path(), 0, 0, 1, GetParam()), -2) << "trial " << trial;
         if (QByteArray(GetParam()) == "placed") { // killed with the file in place
             EXPECT_TRUE(QFileInfo::exists(dir.path() + QStringLiteral("/dl/cloud.bin")));
