@@ -350,34 +350,8 @@ int CloudFileList::compareRow(qsizetype a, const RowKey& b, int sortMode) const 
 
 std::vector<qsizetype> CloudFileList::insertSorted(const QList<CloudFileInfoPtr>& records,
                                                    const std::vector<qsizetype>& at) {
-    return insertSorted(
-        records.size(), [&](qsizetype k) { return records.at(k); }, at);
-}
-
-std::vector<qsizetype> CloudFileList::insertSorted(qsizetype count,
-                                                   const std::function<CloudFileInfoPtr(qsizetype)>& record,
-                                                   const std::vector<qsizetype>& at) {
-    std::vector<qsizetype> rows;
-    if (count <= 0)
-        return rows;
-    rows.reserve(size_t(count));
-    m_singles.reserve(m_singles.size() + size_t(count));
-    std::vector<Entry> merged;
-    merged.reserve(m_entries.size() + size_t(count));
-    size_t next = 0;
-    for (qsizetype k = 0; k < count; ++k) {
-        const size_t to = size_t(std::clamp<qsizetype>(at[size_t(k)], qsizetype(next), size()));
-        merged.insert(merged.end(), m_entries.begin() + qsizetype(next), m_entries.begin() + qsizetype(to));
-        next = to;
-        CloudFileInfoPtr r = record(k);
-        if (!r)
-            continue;
-        rows.push_back(qsizetype(merged.size()));
-        merged.push_back(single(std::move(r)));
-    }
-    merged.insert(merged.end(), m_entries.begin() + qsizetype(next), m_entries.end());
-    m_entries = std::move(merged);
-    return rows;
+    return spliceSorted(
+        {}, records.size(), [&](qsizetype k) { return records.at(k); }, at);
 }
 
 std::vector<qsizetype> CloudFileList::spliceSorted(const std::vector<quint64>& removed, qsizetype count,

@@ -255,13 +255,9 @@ public:
     // as it stands (non-decreasing). Answers the new rows of the records.
     std::vector<qsizetype> insertSorted(const QList<CloudFileInfoPtr>& records,
                                         const std::vector<qsizetype>& at);
-    // The same for `count` records handed out by record(k), without a list of them first.
-    std::vector<qsizetype> insertSorted(qsizetype count,
-                                        const std::function<CloudFileInfoPtr(qsizetype)>& record,
-                                        const std::vector<qsizetype>& at);
     // Removes the rows marked in `removed` (a bit per row: row i is bit i % 64 of word i / 64) and
-    // inserts records as insertSorted does, `at` counted in the list as it stood, in one pass.
-    // Answers the new rows of the records.
+    // inserts `count` records handed out by record(k) as insertSorted does, `at` counted in the
+    // list as it stood, in one pass. Answers the new rows of the records.
     std::vector<qsizetype> spliceSorted(const std::vector<quint64>& removed, qsizetype count,
                                         const std::function<CloudFileInfoPtr(qsizetype)>& record,
                                         const std::vector<qsizetype>& at);

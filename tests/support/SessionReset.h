@@ -7,6 +7,7 @@
 #include "support/EventLoop.h"
 
 #include <gtest/gtest.h>
+#include <optional>
 
 namespace nubo::test {
 
@@ -18,16 +19,25 @@ inline void resetSession() {
     SingletonT<KZImageCache>::reset();
 }
 
-// Signs the session in to the shared service and waits for the answer; a failure fails the test.
-inline void signIn() {
+// Signs the session in to the shared service: its answer (a null error on success), or none if
+// it did not answer in time.
+inline std::optional<BWError> signInAnswer() {
     bool done = false;
     BWError error;
     KZSessionProxy::shareSessionProxy()->loginLocal([&](const BWError& e) {
         error = e;
         done = true;
     });
-    ASSERT_TRUE(waitUntil([&] { return done; }, 20000));
-    ASSERT_TRUE(error.isNull()) << error.localizedDescription().toStdString();
+    if (!waitUntil([&] { return done; }, 20000))
+        return std::nullopt;
+    return error;
+}
+
+// Signs the session in and waits for the answer; a failure fails the test.
+inline void signIn() {
+    const std::optional<BWError> error = signInAnswer();
+    ASSERT_TRUE(error.has_value()) << "the sign-in did not answer";
+    ASSERT_TRUE(error->isNull()) << error->localizedDescription().toStdString();
 }
 
 // Signs the session out; whether it was out within `timeoutMs`.

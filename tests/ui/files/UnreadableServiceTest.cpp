@@ -9,6 +9,7 @@
 #include "storage/SystemConfig.h"
 #include "support/CloudPrinters.h"
 #include "support/EventLoop.h"
+#include "support/SessionReset.h"
 #include "ui/files/KZFilesViewController.h"
 
 #include <QDir>
@@ -30,13 +31,9 @@ TEST(UnreadableService, TheFilePageSaysWhyItShowsNoFiles) {
         ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
         damaged.write(QByteArray(8192, '\x5a'));
     }
-    bool done = false;
-    BWError error;
-    KZSessionProxy::shareSessionProxy()->loginLocal([&](const BWError& e) {
-        error = e;
-        done = true;
-    });
-    ASSERT_TRUE(waitUntil([&] { return done; }, 20000));
+    const std::optional<BWError> answer = signInAnswer();
+    ASSERT_TRUE(answer.has_value());
+    const BWError& error = *answer;
     ASSERT_TRUE(error);
     EXPECT_TRUE(error.localizedDescription().contains(dbPath)) << error.localizedDescription().toStdString();
 
