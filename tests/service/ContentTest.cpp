@@ -1,3 +1,4 @@
+#include "support/DamagedDatabase.h"
 #include "support/Images.h"
 #include "support/ServiceFixture.h"
 
@@ -357,7 +358,6 @@ TEST(ServiceDatabase, DamageOnlyTheCheckFindsFailsEveryCallAndKeepsTheFile) {
     QTemporaryDir dir;
     const QString folder = dir.path() + QStringLiteral("/service");
     const QString dbPath = folder + QStringLiteral("/service.db");
-    qint64 page = 0, pageSize = 0;
     {
         auto s = EmbeddedCloudService::open(folder);
         ASSERT_TRUE(s.ok());
@@ -370,22 +370,11 @@ TEST(ServiceDatabase, DamageOnlyTheCheckFindsFailsEveryCallAndKeepsTheFile) {
             nodes.append(n);
         }
         ASSERT_FALSE(s.value->importNodes(nodes));
-        Database& db = s.value->database();
-        ASSERT_FALSE(db.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")));
-        Query q = db.query(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = 'nodes_version'"));
-        ASSERT_TRUE(q.next());
-        page = q.int64(0);
-        Query p = db.query(QStringLiteral("PRAGMA page_size"));
-        ASSERT_TRUE(p.next());
-        pageSize = p.int64(0);
     }
+    test::damageRootPage(dbPath, QStringLiteral("nodes_version"));
     QByteArray bytes;
     {
         QFile f(dbPath);
-        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-        ASSERT_TRUE(f.seek((page - 1) * pageSize));
-        f.write(QByteArray(int(pageSize), '\x5a'));
-        f.close();
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         bytes = f.readAll();
     }
