@@ -3,6 +3,7 @@
 #include "support/TransferFixture.h"
 
 #include "storage/DatabaseRescue.h"
+#include "support/DamagedDatabase.h"
 #include "transfer/KZDownloadMgr.h"
 #include "transfer/KZUploadMgr.h"
 #include "transfer/TransferErrors.h"
@@ -15,6 +16,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <thread>
@@ -28,22 +30,31 @@ namespace {
 
 constexpr qint64 kBlock = CloudService::kBlockSize;
 
-// Runs `action` once on the background thread the first time a worker reaches `step`, while
-// that worker waits; the hook is removed when the guard goes.
+// Runs `action` once on the worker the first time it reaches `step`, while that worker waits;
+// the hook is removed when the guard goes. fired() turns true only once the action has returned:
+// a test that goes on as soon as the step is claimed may overtake what the action asks for.
 class StepOnce {
 public:
     StepOnce(const char* step, std::function<void()> action) {
-        TransferEngine::setStepHookForTesting([this, want = QByteArray(step), action = std::move(action)](
-                                                  const char* at, const TransferJobRecord&) {
-            if (want == at && !m_fired.exchange(true))
-                action();
-        });
+        TransferEngine::setStepHookForTesting(
+            [state = m_state, want = QByteArray(step), action = std::move(action)](const char* at,
+                                                                                   const TransferJobRecord&) {
+                if (want == at && !state->claimed.exchange(true)) {
+                    action();
+                    state->done = true;
+                }
+            });
     }
     ~StepOnce() { TransferEngine::setStepHookForTesting({}); }
-    bool fired() const { return m_fired; }
+    bool fired() const { return m_state->done; }
 
 private:
-    std::atomic<bool> m_fired{false};
+    // Shared with the hook: a worker may still hold the hook after the guard has gone.
+    struct State {
+        std::atomic<bool> claimed{false};
+        std::atomic<bool> done{false};
+    };
+    std::shared_ptr<State> m_state = std::make_shared<State>();
 };
 
 // Signs the engine out on the background thread without waiting for it (the worker that asks is
@@ -342,33 +353,9 @@ TEST_F(TransferTest, UnfinishedJobsSurviveADamagedUserDatabase) {
         // A node table of many pages, whose first page the disk then damages.
         auto db = Database::open(dbPath);
         ASSERT_TRUE(db.ok());
-        ASSERT_FALSE(
-            db.value->exec(QStringLiteral("CREATE TABLE cloud_file (id INTEGER PRIMARY KEY, data TEXT)")));
-        Database::Transaction t(*db.value);
-        for (int i = 0; i < 2000; ++i)
-            ASSERT_FALSE(db.value->query(QStringLiteral("INSERT INTO cloud_file (data) VALUES (?)"))
-                             .bind(1, QString(200, QLatin1Char('n')))
-                             .exec());
-        ASSERT_FALSE(t.commit());
-        ASSERT_FALSE(db.value->exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")));
+        fillManyPages(*db.value, QStringLiteral("cloud_file"));
     }
-    qint64 root = 0, pageSize = 0;
-    {
-        auto db = Database::open(dbPath);
-        Query q =
-            db.value->query(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = 'cloud_file'"));
-        ASSERT_TRUE(q.next());
-        root = q.int64(0);
-        Query p = db.value->query(QStringLiteral("PRAGMA page_size"));
-        ASSERT_TRUE(p.next());
-        pageSize = p.int64(0);
-    }
-    {
-        QFile f(dbPath);
-        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-        ASSERT_TRUE(f.seek((root - 1) * pageSize));
-        f.write(QByteArray(int(pageSize), '\x5a'));
-    }
+    damageRootPage(dbPath, QStringLiteral("cloud_file"));
 
     ASSERT_FALSE(signInTransfers(svc.shared(), dbPath));
     EXPECT_EQ(uploadStatus(job.path), KZTransportJobStatusPaused);
