@@ -492,6 +492,23 @@ void KZNodeTree::reset(const NodeList& nodes) {
 void KZNodeTree::reset(std::vector<Batch>&& batches) {
     clear();
     QWriteLocker lock(&m_lock);
+    linkParents(takeBatches(batches));
+    dropUnreachable();
+    // One sort puts every node in name order: each folder's children follow it, and so does the
+    // search buffer, so that searches find their hits already sorted.
+    const std::vector<int> byName = slotsByName();
+    std::vector<std::vector<int>*> listOf(m_entries.size(), nullptr);
+    for (auto& [folder, kids] : m_children) {
+        kids.clear();
+        listOf[size_t(folder)] = &kids;
+    }
+    for (int slot : byName)
+        listOf[size_t(m_entries[size_t(slot)].parent)]->push_back(slot);
+    layOutSearchBuffer(byName);
+    compactIfNeeded();
+}
+
+std::vector<qint64> KZNodeTree::takeBatches(std::vector<Batch>& batches) {
     size_t count = 0;
     qsizetype namesSize = 0, textSize = m_text.size();
     qint64 maxNid = 0;
@@ -549,7 +566,11 @@ void KZNodeTree::reset(std::vector<Batch>&& batches) {
         }
         b = Batch();
     }
-    // Parents may come after their children: link once every node is known, each list sized
+    return pids;
+}
+
+void KZNodeTree::linkParents(std::vector<qint64>&& pids) {
+    // Parents may come after their children: linked once every node is known, each list sized
     // exactly.
     std::vector<int> kidCount(m_entries.size(), 0);
     for (size_t slot = 1; slot < m_entries.size(); ++slot) {
@@ -571,7 +592,9 @@ void KZNodeTree::reset(std::vector<Batch>&& batches) {
     for (size_t slot = 1; slot < m_entries.size(); ++slot)
         if (const int parent = m_entries[slot].parent; parent >= 0)
             m_children[parent].push_back(int(slot));
-    // Drop what hangs from no live folder (a cycle or a missing parent), with its subtree.
+}
+
+void KZNodeTree::dropUnreachable() {
     std::vector<char> reached(m_entries.size(), 0);
     std::vector<int> stack{0};
     reached[0] = 1;
@@ -588,18 +611,6 @@ void KZNodeTree::reset(std::vector<Batch>&& batches) {
     for (size_t s = 1; s < m_entries.size(); ++s)
         if (!reached[s])
             forgetSlot(int(s));
-    // One sort puts every node in name order: each folder's children follow it, and so does the
-    // search buffer, so that searches find their hits already sorted.
-    const std::vector<int> byName = slotsByName();
-    std::vector<std::vector<int>*> listOf(m_entries.size(), nullptr);
-    for (auto& [folder, kids] : m_children) {
-        kids.clear();
-        listOf[size_t(folder)] = &kids;
-    }
-    for (int slot : byName)
-        listOf[size_t(m_entries[size_t(slot)].parent)]->push_back(slot);
-    layOutSearchBuffer(byName);
-    compactIfNeeded();
 }
 
 // ---- children in name order

@@ -145,6 +145,13 @@ private:
     void linkSorted(int slot);
     void unlinkSorted(int slot);
     void removeSubtree(int slot);
+    // The steps of a reset from batches, under the write lock: the batches' entries, names and
+    // text moved in (a second record of an id left dead), returning each slot's parent id; the
+    // slots linked to their parents; and what hangs from no live folder dropped with its subtree
+    // (a cycle or a missing parent).
+    std::vector<qint64> takeBatches(std::vector<Batch>& batches);
+    void linkParents(std::vector<qint64>&& pids);
+    void dropUnreachable();
     bool isInSubtree(int slot, int root) const;
     void compactIfNeeded();
     QString pathOfSlot(int slot) const;

@@ -31,6 +31,32 @@ QString joinPath(const QString& folder, const QString& name) {
     return folder.endsWith(u'/') ? QString(folder + name) : QString(folder + u'/' + name);
 }
 
+// Makes a fetched page ready, its parts each on a core of their own: staged in memory for the
+// table (`stages`) and made into batches for the tree (appended to `batches`, in page order).
+BWError preparePage(CloudFileTable& table, const NodeList& page, std::vector<KZNodeTree::Batch>& batches,
+                    std::vector<std::unique_ptr<Database>>& stages) {
+    const int parts = std::min(parallelParts(page.size(), 2048), int(CloudFileTable::kMaxStagesPerLoad));
+    const size_t base = batches.size();
+    batches.resize(base + size_t(parts));
+    std::vector<Result<std::unique_ptr<Database>>> staged(static_cast<size_t>(parts));
+    parallelFor(parts, [&](int part) {
+        const qsizetype from = page.size() * part / parts, to = page.size() * (part + 1) / parts;
+        const std::span<const NodeRecord> rows(page.constData() + from, size_t(to - from));
+        staged[size_t(part)] = table.stagePage(rows);
+        KZNodeTree::Batch& b = batches[base + size_t(part)];
+        b.reserve(to - from);
+        for (const NodeRecord& n : rows)
+            b.add(n);
+    });
+    BWError stageError;
+    for (auto& s : staged) {
+        if (!s.ok() && !stageError)
+            stageError = s.error;
+        stages.push_back(std::move(s.value));
+    }
+    return stageError;
+}
+
 } // namespace
 
 KZSession& KZSession::sharedSession() {
@@ -161,29 +187,8 @@ BWError KZSession::fullFetch() {
     std::vector<KZNodeTree::Batch> batches; // in page order, so the first of two records of an id wins
     std::thread preparer([&] {
         for (NodeList page; take(toPrepare, page, reading);) {
-            // Parts of a page each staged and made ready for the tree on a core of their own.
-            const int parts =
-                std::min(parallelParts(page.size(), 2048), int(CloudFileTable::kMaxStagesPerLoad));
-            const size_t base = batches.size();
-            batches.resize(base + size_t(parts));
-            std::vector<Result<std::unique_ptr<Database>>> staged(static_cast<size_t>(parts));
-            parallelFor(parts, [&](int part) {
-                const qsizetype from = page.size() * part / parts, to = page.size() * (part + 1) / parts;
-                const std::span<const NodeRecord> rows(page.constData() + from, size_t(to - from));
-                staged[size_t(part)] = table.stagePage(rows);
-                KZNodeTree::Batch& b = batches[base + size_t(part)];
-                b.reserve(to - from);
-                for (const NodeRecord& n : rows)
-                    b.add(n);
-            });
             Stages stages;
-            BWError stageError;
-            for (auto& s : staged) {
-                if (!s.ok() && !stageError)
-                    stageError = s.error;
-                stages.push_back(std::move(s.value));
-            }
-            if (stageError) {
+            if (BWError stageError = preparePage(table, page, batches, stages)) {
                 failWrite(stageError);
                 continue;
             }

@@ -99,8 +99,10 @@ EmbeddedCloudService::~EmbeddedCloudService() {
 
 Result<std::shared_ptr<EmbeddedCloudService>> EmbeddedCloudService::open(const QString& folder) {
     using R = Result<std::shared_ptr<EmbeddedCloudService>>;
-    if (!paths::makePrivateFolder(folder) || !paths::makePrivateFolder(folder + QStringLiteral("/blocks")))
-        return R::failure(cloudError(kCloudErrorStorage, QStringLiteral("无法创建服务目录：%1").arg(folder)));
+    // The message names the folder at fault: the block folder may be the one that cannot be made.
+    for (const QString& f : {folder, QString(folder + QStringLiteral("/blocks"))})
+        if (!paths::makePrivateFolder(f))
+            return R::failure(cloudError(kCloudErrorStorage, QStringLiteral("无法创建服务目录：%1").arg(f)));
     Database::Options options;
     options.durability = Database::Durability::Full;
     // The service's database holds the user's files: an unsound one is reported, never replaced.

@@ -9,6 +9,7 @@
 #include <QBuffer>
 #include <QDateTime>
 #include <QImage>
+#include <QImageReader>
 #include <QRandomGenerator>
 #include <atomic>
 #include <functional>
@@ -603,7 +604,21 @@ Result<QByteArray> EmbeddedCloudService::thumbnail(qint64 nid, int width, int he
     auto bytes = readContent(n.value, 0, n.value.size);
     if (!bytes.ok())
         return bytes;
-    QImage image = QImage::fromData(bytes.value);
+    // A true-colour picture larger than the box is decoded straight to the box's size: decoded
+    // whole, a phone camera's photo is over Qt's allocation limit and would get no thumbnail at
+    // all. Palette pictures (one byte a pixel or less) are scaled only after going true colour.
+    QBuffer source(&bytes.value);
+    source.open(QIODevice::ReadOnly);
+    QImageReader reader(&source);
+    const QImage::Format stored = reader.imageFormat();
+    const bool palette = stored == QImage::Format_Mono || stored == QImage::Format_MonoLSB ||
+                         stored == QImage::Format_Indexed8;
+    if (const QSize full = reader.size(); !palette && (full.width() > width || full.height() > height)) {
+        const QSize fit = full.scaled(width, height, Qt::KeepAspectRatio);
+        if (!fit.isEmpty())
+            reader.setScaledSize(fit);
+    }
+    QImage image = reader.read();
     if (image.isNull())
         return R::failure(notImage);
     // Palette and 1-bit images would be scaled and encoded in their few colours: go true colour.

@@ -199,6 +199,147 @@ bool fillsHolesInMemory(int fd) {
     }
 }
 
+// The partial file, never through a link, made in `folder` itself (`beside`) or in its folder of
+// partial files; a cloud file changed since the job was made starts it over. Something outside may
+// still remove the folder of partial files between our making it and creating our file in it, so
+// that is tried a few times. `partial` is the file as errors name it.
+BWError openPartialFile(int folder, bool beside, const QByteArray& partName, bool startOver,
+                        const QString& partial, Fd& partDir, Fd& fd) {
+    for (int attempt = 0; attempt < 5 && fd.get() < 0; ++attempt) {
+        std::lock_guard<std::mutex> turn(partialFolderTurn());
+        if (beside) {
+            partDir.reset(::dup(folder));
+        } else if (const int err = openPartialFolder(folder, partDir); err == ENOENT) {
+            continue;
+        } else if (err) {
+            return refuseNonFolder(partial, err);
+        }
+        if (startOver)
+            ::unlinkat(partDir.get(), partName.constData(), 0);
+        fd.reset(
+            ::openat(partDir.get(), partName.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644));
+        if (fd.get() < 0 && errno != ENOENT)
+            return errno == ELOOP ? transferError(kErrUnsafeTarget, partial)
+                                  : localWriteError(partial, errno);
+    }
+    if (fd.get() < 0)
+        return localWriteError(partial, ENOENT);
+    return {};
+}
+
+// Marks on the board the blocks recorded as written before that the partial file still holds
+// (same bytes as recorded); the bytes they make up.
+qint64 keepWrittenBlocks(int fd, const QHash<int, QString>& recorded, qint64 size, BlockBoard& board) {
+    const int n = blockCountForSize(size);
+    struct stat st {};
+    const qint64 had = ::fstat(fd, &st) == 0 ? st.st_size : 0;
+    QByteArray buffer(int(kBlockSize), Qt::Uninitialized);
+    qint64 kept = 0;
+    for (auto it = recorded.cbegin(); it != recorded.cend(); ++it) {
+        const int i = it.key();
+        if (i < 0 || i >= n)
+            continue;
+        const qint64 len = qMin(kBlockSize, size - qint64(i) * kBlockSize);
+        if (qint64(i) * kBlockSize + len <= had &&
+            readFully(fd, buffer.data(), len, qint64(i) * kBlockSize) &&
+            QString::fromLatin1(Sha1::raw(buffer.constData(), len).toHex()) == it.value()) {
+            board.setOnDisk(i);
+            kept += len;
+        }
+    }
+    return kept;
+}
+
+// The whole-file hash: takes each block from memory as the lanes write it; only blocks kept from
+// an earlier run are read back from the file. Empty when the job failed or a kept block could
+// not be read.
+QString hashInOrder(BlockBoard& board, int fd, int n, qint64 size) {
+    Sha1 whole;
+    QByteArray buffer;
+    for (int i = 0; i < n; ++i) {
+        QByteArray bytes;
+        if (!board.take(i, bytes))
+            return {};
+        const qint64 len = qMin(kBlockSize, size - qint64(i) * kBlockSize);
+        if (bytes.isNull()) {
+            buffer.resize(len);
+            if (!readFully(fd, buffer.data(), len, qint64(i) * kBlockSize)) {
+                board.fail();
+                return {};
+            }
+            bytes = buffer;
+        }
+        whole.add(bytes.constData(), len);
+        board.hashedUpTo(i + 1);
+    }
+    return QString::fromLatin1(whole.result().toHex());
+}
+
+// Fetches every block the board does not hold yet into the partial file `fd` on parallel lanes,
+// in any order, recording each as written; the hasher follows them in order. `got` is the whole
+// file's hash (empty when a block kept from an earlier run could not be read back).
+BWError fetchBlocks(const TransferJobRecord& rec, WorkerContext& ctx, int fd, qint64 size, qint64 doneBytes,
+                    const QStringList& blockSha1s, const QString& partial, BlockBoard& board, QString& got) {
+    const int n = blockCountForSize(size);
+    std::atomic<int> nextIndex{0};
+    std::atomic<qint64> progressBytes{doneBytes};
+    std::mutex writeTurn;
+    const bool makePagesFirst = fillsHolesInMemory(fd);
+    BlockMarks marks(ctx.table(), rec.id);
+    auto fetch = [&]() -> BWError {
+        for (;;) {
+            if (ctx.stopped())
+                return transferError(kErrCancelled, rec.path);
+            const int i = nextIndex++;
+            if (i >= n)
+                return {};
+            if (board.isDone(i))
+                continue;
+            if (!board.waitForRoom(i))
+                return {}; // another lane or the hasher failed, and tells why
+            const qint64 off = qint64(i) * kBlockSize;
+            const qint64 len = qMin(kBlockSize, size - off);
+            // The block's pages of the file are made here, beside the other lanes: writes into
+            // one file take turns, and a page of new memory is slow to touch the first time.
+            if (makePagesFirst)
+                ::posix_fadvise(fd, off, len, POSIX_FADV_WILLNEED);
+            auto bytes = ctx.service().readRange(rec.nid, quint64(off), quint64(len));
+            if (!bytes.ok())
+                return bytes.error;
+            if (bytes.value.size() != len)
+                return transferError(kErrBlockHash, rec.source);
+            {
+                // Writes into one file serialize in the kernel anyway; taking turns here lets the
+                // waiting lanes sleep instead of spinning on the file's lock.
+                std::lock_guard<std::mutex> turn(writeTurn);
+                if (!writeFully(fd, bytes.value.constData(), len, off))
+                    return localWriteError(partial, errno);
+            }
+            // The hash needs only the bytes in memory; it goes on while this lane records them.
+            board.put(i, std::move(bytes.value));
+            // A block the record does not hold is fetched again; a job that cannot record its
+            // progress stops rather than run on with a record that no longer matches.
+            if (BWError e = marks.add(i, blockSha1s.at(i)))
+                return e;
+            ctx.progress(progressBytes += len);
+        }
+    };
+    auto lane = [&]() -> BWError {
+        BWError e = fetch();
+        if (e)
+            board.fail(); // no lane or hasher waits for a block this lane will not bring
+        return e;
+    };
+    auto hasher = std::async(std::launch::async, [&] { return hashInOrder(board, fd, n, size); });
+    BWError error = runLanes(qMax(1, qMin(KZDownloadMgr::kParallelBlocks, n)), lane);
+    if (BWError e = marks.flush(); !error)
+        error = e;
+    if (error)
+        board.fail();
+    got = hasher.get();
+    return error;
+}
+
 } // namespace
 
 BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
@@ -246,54 +387,17 @@ BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
     if (BWError e = checkTargetEntry(folder.get(), name, rec.replace, rec.path))
         return e;
 
-    // The partial file, never through a link. Something outside may still remove the folder of
-    // partial files between our making it and creating our file in it.
     Fd partDir;
     Fd fd;
-    for (int attempt = 0; attempt < 5 && fd.get() < 0; ++attempt) {
-        std::lock_guard<std::mutex> turn(partialFolderTurn());
-        if (beside) {
-            partDir.reset(::dup(folder.get()));
-        } else if (const int err = openPartialFolder(folder.get(), partDir); err == ENOENT) {
-            continue;
-        } else if (err) {
-            return refuseNonFolder(partial, err);
-        }
-        if (cloudChanged)
-            ::unlinkat(partDir.get(), partName.constData(), 0);
-        fd.reset(
-            ::openat(partDir.get(), partName.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644));
-        if (fd.get() < 0 && errno != ENOENT)
-            return errno == ELOOP ? transferError(kErrUnsafeTarget, partial)
-                                  : localWriteError(partial, errno);
-    }
-    if (fd.get() < 0)
-        return localWriteError(partial, ENOENT);
+    if (BWError e = openPartialFile(folder.get(), beside, partName, cloudChanged, partial, partDir, fd))
+        return e;
 
-    // Blocks written before: kept when the partial file still holds what was recorded.
     const int n = blockCountForSize(size);
     BlockBoard board(n, kHashWindow);
     auto done = ctx.table().doneBlocks(rec.id);
     if (!done.ok())
         return done.error;
-    qint64 doneBytes = 0;
-    {
-        struct stat st {};
-        const qint64 had = ::fstat(fd.get(), &st) == 0 ? st.st_size : 0;
-        QByteArray buffer(int(kBlockSize), Qt::Uninitialized);
-        for (auto it = done.value.cbegin(); it != done.value.cend(); ++it) {
-            const int i = it.key();
-            if (i < 0 || i >= n)
-                continue;
-            const qint64 len = qMin(kBlockSize, size - qint64(i) * kBlockSize);
-            if (qint64(i) * kBlockSize + len <= had &&
-                readFully(fd.get(), buffer.data(), len, qint64(i) * kBlockSize) &&
-                QString::fromLatin1(Sha1::raw(buffer.constData(), len).toHex()) == it.value()) {
-                board.setOnDisk(i);
-                doneBytes += len;
-            }
-        }
-    }
+    const qint64 doneBytes = keepWrittenBlocks(fd.get(), done.value, size, board);
     // What is still to come must fit: a full disk is told at once, not after most of the fetch.
     struct statvfs vfs {};
     if (::fstatvfs(fd.get(), &vfs) == 0 && qint64(vfs.f_bavail) * qint64(vfs.f_frsize) < size - doneBytes)
@@ -314,87 +418,9 @@ BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
         blockSha1s = std::move(list.value);
     }
 
-    // Fetch lanes write blocks in any order; the hasher follows them in order.
-    std::atomic<int> nextIndex{0};
-    std::atomic<qint64> progressBytes{doneBytes};
-    std::mutex writeTurn;
-    const bool makePagesFirst = fillsHolesInMemory(fd.get());
-    BlockMarks marks(ctx.table(), rec.id);
-    auto fetch = [&]() -> BWError {
-        for (;;) {
-            if (ctx.stopped())
-                return transferError(kErrCancelled, rec.path);
-            const int i = nextIndex++;
-            if (i >= n)
-                return {};
-            if (board.isDone(i))
-                continue;
-            if (!board.waitForRoom(i))
-                return {}; // another lane or the hasher failed, and tells why
-            const qint64 off = qint64(i) * kBlockSize;
-            const qint64 len = qMin(kBlockSize, size - off);
-            // The block's pages of the file are made here, beside the other lanes: writes into
-            // one file take turns, and a page of new memory is slow to touch the first time.
-            if (makePagesFirst)
-                ::posix_fadvise(fd.get(), off, len, POSIX_FADV_WILLNEED);
-            auto bytes = ctx.service().readRange(rec.nid, quint64(off), quint64(len));
-            if (!bytes.ok())
-                return bytes.error;
-            if (bytes.value.size() != len)
-                return transferError(kErrBlockHash, rec.source);
-            {
-                // Writes into one file serialize in the kernel anyway; taking turns here lets the
-                // waiting lanes sleep instead of spinning on the file's lock.
-                std::lock_guard<std::mutex> turn(writeTurn);
-                if (!writeFully(fd.get(), bytes.value.constData(), len, off))
-                    return localWriteError(partial, errno);
-            }
-            // The hash needs only the bytes in memory; it goes on while this lane records them.
-            board.put(i, std::move(bytes.value));
-            // A block the record does not hold is fetched again; a job that cannot record its
-            // progress stops rather than run on with a record that no longer matches.
-            if (BWError e = marks.add(i, blockSha1s.at(i)))
-                return e;
-            ctx.progress(progressBytes += len);
-        }
-    };
-    auto lane = [&]() -> BWError {
-        BWError e = fetch();
-        if (e)
-            board.fail(); // no lane or hasher waits for a block this lane will not bring
+    QString got;
+    if (BWError e = fetchBlocks(rec, ctx, fd.get(), size, doneBytes, blockSha1s, partial, board, got))
         return e;
-    };
-    // The whole-file hash takes each block from memory as the lanes write it; only blocks kept
-    // from an earlier run are read back from the file.
-    auto hasher = std::async(std::launch::async, [&]() -> QString {
-        Sha1 whole;
-        QByteArray buffer;
-        for (int i = 0; i < n; ++i) {
-            QByteArray bytes;
-            if (!board.take(i, bytes))
-                return {};
-            const qint64 len = qMin(kBlockSize, size - qint64(i) * kBlockSize);
-            if (bytes.isNull()) {
-                buffer.resize(len);
-                if (!readFully(fd.get(), buffer.data(), len, qint64(i) * kBlockSize)) {
-                    board.fail();
-                    return {};
-                }
-                bytes = buffer;
-            }
-            whole.add(bytes.constData(), len);
-            board.hashedUpTo(i + 1);
-        }
-        return QString::fromLatin1(whole.result().toHex());
-    });
-    BWError error = runLanes(qMax(1, qMin(kParallelBlocks, n)), lane);
-    if (BWError e = marks.flush(); !error)
-        error = e;
-    if (error)
-        board.fail();
-    const QString got = hasher.get();
-    if (error)
-        return error;
     // No hash at all: a block kept from an earlier run could not be read back, and the lanes may
     // have stopped short of the end.
     if (got.isEmpty() || (!expected.isEmpty() && got != expected)) {

@@ -2,6 +2,7 @@
 
 #include "foundation/NotificationCenter.h"
 #include "storage/DatabaseRescue.h"
+#include "support/DamagedDatabase.h"
 #include "support/Images.h"
 
 #include <QDir>
@@ -410,14 +411,9 @@ TEST_F(Changes, SigningInAgainReadsTheDatabaseAndOnlyTheChanges) {
     // A sign-in that fails leaves the session signed out, and says why.
     proxy()->logoutLocal();
     service().failNext(ServiceOp::Account, 1, BWError::withMessage(BWError::kDomainCloud, 7, "账号不可用"));
-    bool done = false;
-    BWError error;
-    proxy()->loginLocal([&](const BWError& e) {
-        error = e;
-        done = true;
-    });
-    ASSERT_TRUE(waitUntil([&] { return done; }));
-    EXPECT_EQ(error.localizedDescription(), "账号不可用");
+    const std::optional<BWError> error = signInAnswer();
+    ASSERT_TRUE(error.has_value());
+    EXPECT_EQ(error->localizedDescription(), "账号不可用");
     EXPECT_EQ(list(0, "/").kind, "RequestFileListFail");
 }
 
@@ -429,14 +425,9 @@ TEST_F(Changes, AFirstFetchThatFailsIsDoneAgainInFullAtTheNextSignIn) {
     ASSERT_TRUE(service().rename(docs, "Papers").ok());
 
     service().failNext(ServiceOp::FetchAll, 1, BWError::withMessage(BWError::kDomainNetwork, -1, {}));
-    bool done = false;
-    BWError error;
-    proxy()->loginLocal([&](const BWError& e) {
-        error = e;
-        done = true;
-    });
-    ASSERT_TRUE(waitUntil([&] { return done; }));
-    EXPECT_FALSE(error.isNull());
+    const std::optional<BWError> error = signInAnswer();
+    ASSERT_TRUE(error.has_value());
+    EXPECT_FALSE(error->isNull());
     EXPECT_EQ(list(0, "/").kind, "RequestFileListFail");
 
     login(); // the load never finished: no cursor, so everything is fetched again
@@ -449,26 +440,8 @@ TEST_F(Changes, AStoredTreeInADamagedFileIsDroppedAndFetchedAgain) {
     const QStringList files = QDir(m_data.path()).entryList({"*_*.db"}, QDir::Files);
     ASSERT_EQ(files.size(), 1);
     const QString dbPath = m_data.filePath(files[0]);
-    qint64 page = 0, pageSize = 0;
-    {
-        auto db = Database::open(dbPath);
-        ASSERT_TRUE(db.ok());
-        ASSERT_FALSE(db.value->exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")));
-        Query q = db.value->query(
-            QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = 'cloud_file_pid'"));
-        ASSERT_TRUE(q.next());
-        page = q.int64(0);
-        Query p = db.value->query(QStringLiteral("PRAGMA page_size"));
-        ASSERT_TRUE(p.next());
-        pageSize = p.int64(0);
-    }
-    {
-        // The index breaks, the rows stay readable: only the check can tell.
-        QFile f(dbPath);
-        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-        ASSERT_TRUE(f.seek((page - 1) * pageSize));
-        f.write(QByteArray(int(pageSize), '\x5a'));
-    }
+    // The index breaks, the rows stay readable: only the check can tell.
+    damageRootPage(dbPath, QStringLiteral("cloud_file_pid"));
     ASSERT_TRUE(service().rename(docs, "Papers").ok());
 
     login();

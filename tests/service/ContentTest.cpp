@@ -1,9 +1,12 @@
+#include "support/DamagedDatabase.h"
 #include "support/Images.h"
 #include "support/ServiceFixture.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QImageReader>
 #include <QPainter>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -287,6 +290,27 @@ TEST_F(Content, PaletteAndWebPImagesGetTrueThumbnails) {
     EXPECT_TRUE(allNear(QImage::fromData(thumb.value), QColor(20, 120, 40)));
 }
 
+// Under Qt's allocation limit a large picture decoded whole is refused: the thumbnail is
+// decoded at its own size. The limit is lowered so that an ordinary picture stands for a
+// camera's photo.
+TEST_F(Content, PicturesTooLargeToDecodeWholeStillGetThumbnails) {
+    QImage big(1600, 1200, QImage::Format_RGB32);
+    big.fill(QColor(200, 40, 40));
+    ServiceNode jpeg = fx.putFile(QStringLiteral("/photo.jpg"), nubo::test::encoded(big, "JPEG"));
+    ServiceNode png = fx.putFile(QStringLiteral("/shot.png"), nubo::test::encoded(big, "PNG"));
+    const int limit = QImageReader::allocationLimit();
+    QImageReader::setAllocationLimit(4); // MiB: 1600 x 1200 x 4 bytes is over it
+    auto fromJpeg = s.thumbnail(jpeg.nid, 400, 400);
+    auto fromPng = s.thumbnail(png.nid, 400, 400);
+    QImageReader::setAllocationLimit(limit);
+    ASSERT_TRUE(fromJpeg.ok()) << fromJpeg.error.localizedDescription().toStdString();
+    ASSERT_TRUE(fromPng.ok()) << fromPng.error.localizedDescription().toStdString();
+    EXPECT_EQ(QImage::fromData(fromJpeg.value).size(), QSize(400, 300));
+    EXPECT_EQ(QImage::fromData(fromPng.value).size(), QSize(400, 300));
+    EXPECT_TRUE(allNear(QImage::fromData(fromJpeg.value), QColor(200, 40, 40)));
+    EXPECT_TRUE(allNear(QImage::fromData(fromPng.value), QColor(200, 40, 40)));
+}
+
 TEST_F(Content, ConcurrentClientsOnOneService) {
     std::vector<std::thread> threads;
     std::atomic<int> failures{0};
@@ -351,6 +375,19 @@ TEST_F(Content, BlocksTakenTogetherAreEachOnRecordWhenTheCallReturns) {
     EXPECT_TRUE(s.commitUpload(up.value.uploadId).ok());
 }
 
+TEST(ServiceDatabase, AFolderThatCannotBeMadeIsNamed) {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QStringLiteral("/service");
+    ASSERT_TRUE(QDir().mkpath(folder));
+    QFile blocks(folder + QStringLiteral("/blocks")); // a file where the block folder belongs
+    ASSERT_TRUE(blocks.open(QIODevice::WriteOnly));
+    blocks.close();
+    auto s = EmbeddedCloudService::open(folder);
+    ASSERT_FALSE(s.ok());
+    EXPECT_EQ(s.error.code(), kCloudErrorStorage);
+    EXPECT_EQ(s.error.localizedDescription(), QStringLiteral("无法创建服务目录：%1/blocks").arg(folder));
+}
+
 TEST(ServiceDatabase, UnsoundDatabaseIsReportedAndKept) {
     QTemporaryDir dir;
     const QString folder = dir.path() + QStringLiteral("/service");
@@ -379,7 +416,6 @@ TEST(ServiceDatabase, DamageOnlyTheCheckFindsFailsEveryCallAndKeepsTheFile) {
     QTemporaryDir dir;
     const QString folder = dir.path() + QStringLiteral("/service");
     const QString dbPath = folder + QStringLiteral("/service.db");
-    qint64 page = 0, pageSize = 0;
     {
         auto s = EmbeddedCloudService::open(folder);
         ASSERT_TRUE(s.ok());
@@ -392,22 +428,11 @@ TEST(ServiceDatabase, DamageOnlyTheCheckFindsFailsEveryCallAndKeepsTheFile) {
             nodes.append(n);
         }
         ASSERT_FALSE(s.value->importNodes(nodes));
-        Database& db = s.value->database();
-        ASSERT_FALSE(db.exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")));
-        Query q = db.query(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = 'nodes_version'"));
-        ASSERT_TRUE(q.next());
-        page = q.int64(0);
-        Query p = db.query(QStringLiteral("PRAGMA page_size"));
-        ASSERT_TRUE(p.next());
-        pageSize = p.int64(0);
     }
+    test::damageRootPage(dbPath, QStringLiteral("nodes_version"));
     QByteArray bytes;
     {
         QFile f(dbPath);
-        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-        ASSERT_TRUE(f.seek((page - 1) * pageSize));
-        f.write(QByteArray(int(pageSize), '\x5a'));
-        f.close();
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         bytes = f.readAll();
     }

@@ -3,6 +3,7 @@
 #include "storage/DatabaseRescue.h"
 #include "storage/SystemConfig.h"
 #include "storage/UserDatabase.h"
+#include "support/DamagedDatabase.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -15,40 +16,6 @@ namespace {
 qint64 scalar(Database& db, const QString& sql) {
     Query q = db.query(sql);
     return q.next() ? q.int64(0) : -1;
-}
-
-// Fills `table` with enough rows that it spans many pages.
-void fill(Database& db, const QString& table) {
-    ASSERT_FALSE(db.exec(
-        QStringLiteral("CREATE TABLE IF NOT EXISTS %1 (id INTEGER PRIMARY KEY, data TEXT)").arg(table)));
-    Database::Transaction t(db);
-    for (int i = 0; i < 2000; ++i)
-        ASSERT_FALSE(db.query(QStringLiteral("INSERT INTO %1 (data) VALUES (?)").arg(table))
-                         .bind(1, QString(200, QChar(u'a' + i % 26)))
-                         .exec());
-    ASSERT_FALSE(t.commit());
-}
-
-// Overwrites the root page of `table` in the database file with garbage (its log folded in first),
-// as a failing disk would: the other tables stay readable, the file fails its integrity check.
-void damageTable(const QString& path, const QString& table) {
-    qint64 root = 0, pageSize = 0;
-    {
-        auto db = Database::open(path);
-        ASSERT_TRUE(db.ok());
-        {
-            Query q = db.value->query(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = ?"));
-            q.bind(1, table);
-            ASSERT_TRUE(q.next());
-            root = q.int64(0);
-        }
-        pageSize = scalar(*db.value, QStringLiteral("PRAGMA page_size"));
-        ASSERT_FALSE(db.value->exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")));
-    }
-    QFile f(path);
-    ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-    ASSERT_TRUE(f.seek((root - 1) * pageSize));
-    f.write(QByteArray(int(pageSize), '\xA5'));
 }
 
 } // namespace
@@ -69,9 +36,9 @@ TEST(DatabaseRescue, ADamagedUserDatabaseKeepsItsTransfersAndSaysSoOnce) {
         ASSERT_FALSE(udb.value->configInfo().setValue(QStringLiteral("k"), QStringLiteral("v")));
         // A node table of many pages (its real columns do not matter here).
         ASSERT_FALSE(db.exec(QStringLiteral("DROP TABLE cloud_file")));
-        fill(db, QStringLiteral("cloud_file"));
+        test::fillManyPages(db, QStringLiteral("cloud_file"));
     }
-    damageTable(path, QStringLiteral("cloud_file"));
+    test::damageRootPage(path, QStringLiteral("cloud_file"));
 
     auto udb = UserDatabase::open(dir.path(), QStringLiteral("7"), QStringLiteral("0"));
     ASSERT_TRUE(udb.ok()) << udb.error.localizedDescription().toStdString();
@@ -115,9 +82,9 @@ TEST(DatabaseRescue, ADamagedSettingsDatabaseKeepsTheSettings) {
         // Other rows of the file, on pages of their own, are what the disk damaged.
         auto db = Database::open(dir.filePath(QStringLiteral("system.db")));
         ASSERT_TRUE(db.ok());
-        fill(*db.value, QStringLiteral("saved_users"));
+        test::fillManyPages(*db.value, QStringLiteral("saved_users"));
     }
-    damageTable(dir.filePath(QStringLiteral("system.db")), QStringLiteral("saved_users"));
+    test::damageRootPage(dir.filePath(QStringLiteral("system.db")), QStringLiteral("saved_users"));
 
     SystemConfig config(dir.path());
     EXPECT_TRUE(config.wasRebuilt());

@@ -3,6 +3,7 @@
 #include "support/TransferFixture.h"
 
 #include "storage/DatabaseRescue.h"
+#include "support/DamagedDatabase.h"
 #include "transfer/KZDownloadMgr.h"
 #include "transfer/KZUploadMgr.h"
 #include "transfer/TransferErrors.h"
@@ -367,33 +368,9 @@ TEST_F(TransferTest, UnfinishedJobsSurviveADamagedUserDatabase) {
         // A node table of many pages, whose first page the disk then damages.
         auto db = Database::open(dbPath);
         ASSERT_TRUE(db.ok());
-        ASSERT_FALSE(
-            db.value->exec(QStringLiteral("CREATE TABLE cloud_file (id INTEGER PRIMARY KEY, data TEXT)")));
-        Database::Transaction t(*db.value);
-        for (int i = 0; i < 2000; ++i)
-            ASSERT_FALSE(db.value->query(QStringLiteral("INSERT INTO cloud_file (data) VALUES (?)"))
-                             .bind(1, QString(200, QLatin1Char('n')))
-                             .exec());
-        ASSERT_FALSE(t.commit());
-        ASSERT_FALSE(db.value->exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)")));
+        fillManyPages(*db.value, QStringLiteral("cloud_file"));
     }
-    qint64 root = 0, pageSize = 0;
-    {
-        auto db = Database::open(dbPath);
-        Query q =
-            db.value->query(QStringLiteral("SELECT rootpage FROM sqlite_master WHERE name = 'cloud_file'"));
-        ASSERT_TRUE(q.next());
-        root = q.int64(0);
-        Query p = db.value->query(QStringLiteral("PRAGMA page_size"));
-        ASSERT_TRUE(p.next());
-        pageSize = p.int64(0);
-    }
-    {
-        QFile f(dbPath);
-        ASSERT_TRUE(f.open(QIODevice::ReadWrite));
-        ASSERT_TRUE(f.seek((root - 1) * pageSize));
-        f.write(QByteArray(int(pageSize), '\x5a'));
-    }
+    damageRootPage(dbPath, QStringLiteral("cloud_file"));
 
     ASSERT_FALSE(signInTransfers(svc.shared(), dbPath));
     EXPECT_EQ(uploadStatus(job.path), KZTransportJobStatusPaused);

@@ -56,9 +56,11 @@ KZFileListStyleSwitcher::KZFileListStyleSwitcher(QWidget* parent) : kit::View(pa
 }
 
 void KZFileListStyleSwitcher::setStyle(uint style) {
-    m_style = style;
-    m_itemViews.first()->setSelected(style == KZFileListStyleList);
-    m_itemViews.last()->setSelected(style != KZFileListStyleList);
+    // A saved mode of neither kind (a damaged settings file) would show the list while the page,
+    // asking for one kind or the other, found no clicked row: it is the list.
+    m_style = style == KZFileListStyleGrid ? KZFileListStyleGrid : KZFileListStyleList;
+    m_itemViews.first()->setSelected(m_style == KZFileListStyleList);
+    m_itemViews.last()->setSelected(m_style == KZFileListStyleGrid);
     if (m_delegate)
         m_delegate->switcherValueChanged(this);
 }

@@ -260,6 +260,25 @@ TEST_F(FilesPage, ClicksFindTheirRowAndDoubleClickOpensFolders) {
     waitForPath(QStringLiteral("/nav/A"));
 }
 
+TEST_F(FilesPage, ASavedViewModeOfNeitherKindOpensAsAListThatOpensFolders) {
+    delete window;
+    delete page;
+    window = nullptr;
+    page = nullptr;
+    openPage(7);
+    EXPECT_EQ(page->switcher()->style(), uint(KZFileListStyleList));
+    EXPECT_TRUE(page->switcher()->itemViews().first()->selected());
+    EXPECT_FALSE(page->switcher()->itemViews().last()->selected());
+    EXPECT_EQ(nubo::SingletonT<nubo::SystemConfig>::instance().getFilelistViewMode(), 0);
+    EXPECT_FALSE(page->tableView()->isHidden());
+
+    jump(QStringLiteral("/nav"));
+    kit::TableView* table = page->tableView();
+    // Away from where an earlier test clicked last, so this press starts a click of its own.
+    doubleClick(table, QPoint(320, int(table->headerHeight() + table->rowHeight() / 2)));
+    waitForPath(QStringLiteral("/nav/A"));
+}
+
 TEST_F(FilesPage, CrumbsAndHistoryNavigate) {
     openNamed(QStringLiteral("nav"));
     openNamed(QStringLiteral("A"));
