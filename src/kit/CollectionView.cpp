@@ -153,12 +153,13 @@ IndexSet itemsOf(const QList<IndexPath>& paths) {
     return out;
 }
 
-QList<IndexPath> pathsOf(const IndexSet& items) {
+} // namespace
+
+QList<IndexPath> IndexPath::ofItems(const IndexSet& items) {
     QList<IndexPath> out;
     items.forEach([&](int i) { out.append(IndexPath{0, i}); });
     return out;
 }
-} // namespace
 
 void CollectionView::insertItems(const QList<IndexPath>& paths) {
     IndexSet items;
@@ -254,10 +255,10 @@ void CollectionView::selectionDidChange(const SelectionChange& change, bool byUs
     const IndexSet added = change.added();
     if (!removed.isEmpty())
         if (auto* d = m_delegate.get())
-            d->collectionViewDidDeselectItemsAtIndexPaths(this, pathsOf(removed));
+            d->collectionViewDidDeselectItemsAtIndexPaths(this, IndexPath::ofItems(removed));
     if (guard && !added.isEmpty())
         if (auto* d = m_delegate.get())
-            d->collectionViewDidSelectItemsAtIndexPaths(this, pathsOf(added));
+            d->collectionViewDidSelectItemsAtIndexPaths(this, IndexPath::ofItems(added));
 }
 
 void CollectionView::selectItems(const QList<IndexPath>& paths, ScrollPosition scroll) {
@@ -280,7 +281,7 @@ void CollectionView::deselectAll() {
 }
 
 QList<IndexPath> CollectionView::selectionIndexPaths() const {
-    return pathsOf(m_selection.selection());
+    return IndexPath::ofItems(m_selection.selection());
 }
 
 CollectionViewItem* CollectionView::itemAtIndexPath(IndexPath path) const {
@@ -358,7 +359,7 @@ void CollectionView::mouseDragged(const Event& e) {
     CollectionViewDelegate* d = m_delegate.get();
     const IndexSet items = draggedIndexes();
     if (d && !items.isEmpty() &&
-        d->collectionViewCanDragItemsAtIndexPaths(this, pathsOf(items), m_pressEvent))
+        d->collectionViewCanDragItemsAtIndexPaths(this, IndexPath::ofItems(items), m_pressEvent))
         startDrag(items);
 }
 
@@ -382,11 +383,13 @@ void CollectionView::setUpDragging() {
     };
     m_dragSource.willBegin = [this](DraggingSession* session, const IndexSet& items) {
         if (auto* d = m_delegate.get())
-            d->collectionViewDraggingSessionWillBegin(this, session, session->startPoint, pathsOf(items));
+            d->collectionViewDraggingSessionWillBegin(this, session, session->startPoint,
+                                                      IndexPath::ofItems(items));
     };
     m_dragSource.promised = [this](const QString& folder, const IndexSet& items) {
         if (auto* d = m_delegate.get())
-            d->collectionViewNamesOfPromisedFilesDroppedAtDestination(this, folder, pathsOf(items));
+            d->collectionViewNamesOfPromisedFilesDroppedAtDestination(this, folder,
+                                                                      IndexPath::ofItems(items));
     };
     m_dragSource.ended = [this](DraggingSession* session, QPointF at, DragOperation op) {
         if (auto* d = m_delegate.get())
@@ -394,7 +397,7 @@ void CollectionView::setUpDragging() {
     };
     m_dragSource.filesFor = [this](const IndexSet& items) {
         auto* d = m_delegate.get();
-        return d ? d->collectionViewFilesForPromisedItems(this, pathsOf(items)) : QStringList();
+        return d ? d->collectionViewFilesForPromisedItems(this, IndexPath::ofItems(items)) : QStringList();
     };
     // As a target: where a drop would go, and whether it is taken.
     m_drag.validate = [this](const DraggingInfo& info, QPointF p) {

@@ -24,6 +24,8 @@ struct IndexPath {
     bool operator<(const IndexPath& o) const {
         return section != o.section ? section < o.section : item < o.item;
     }
+    // The paths of `items` in the grid's one section, in index order.
+    static QList<IndexPath> ofItems(const IndexSet& items);
 };
 
 enum class HighlightState { None = 0, ForSelection = 1, ForDeselection = 2, AsDropTarget = 3 };

@@ -45,6 +45,29 @@ std::vector<qint64> sorted(std::vector<qint64> v) {
     return v;
 }
 
+// A name of 1 to `maxLength` characters drawn from `alphabet`.
+QString randomName(QRandomGenerator& rng, const QString& alphabet, int maxLength) {
+    QString name;
+    const int len = 1 + rng.bounded(maxLength);
+    for (int i = 0; i < len; ++i)
+        name += alphabet[rng.bounded(int(alphabet.size()))];
+    return name;
+}
+
+// A search of the whole tree for each key finds exactly the names of `all` (by id) that hold it,
+// case aside.
+void expectSearchesMatch(const KZNodeTree& tree, const QHash<qint64, QString>& all,
+                         std::initializer_list<const char*> keys) {
+    for (const char* k : keys) {
+        const QString key = QString::fromUtf8(k);
+        std::vector<qint64> expected;
+        for (auto it = all.cbegin(); it != all.cend(); ++it)
+            if (it.value().contains(key, Qt::CaseInsensitive))
+                expected.push_back(it.key());
+        EXPECT_EQ(sorted(tree.searchNids(0, key)), sorted(expected)) << key.toStdString();
+    }
+}
+
 } // namespace
 
 TEST(NodeTree, SearchFindsExactlyTheCaseInsensitiveSubstringMatches) {
@@ -55,10 +78,7 @@ TEST(NodeTree, SearchFindsExactlyTheCaseInsensitiveSubstringMatches) {
     NodeList nodes;
     QHash<qint64, QString> all;
     for (qint64 nid = 1; nid <= 3000; ++nid) {
-        QString name;
-        const int len = 1 + rng.bounded(8);
-        for (int i = 0; i < len; ++i)
-            name += alphabet[rng.bounded(int(alphabet.size()))];
+        const QString name = randomName(rng, alphabet, 8);
         const qint64 pid = nid <= 20 ? 0 : 1 + rng.bounded(20);
         nodes << rec(nid, pid, name, nid <= 20);
         all.insert(nid, name);
@@ -79,14 +99,8 @@ TEST(NodeTree, SearchFindsExactlyTheCaseInsensitiveSubstringMatches) {
     }
     tree.apply(changes);
 
-    for (const char* k : {"a", "A", "ab", "报告", "报", "ä", "Ä", "1", "a.", " ", "zz", "报告a1", "aAbB"}) {
-        const QString key = QString::fromUtf8(k);
-        std::vector<qint64> expected;
-        for (auto it = all.cbegin(); it != all.cend(); ++it)
-            if (it.value().contains(key, Qt::CaseInsensitive))
-                expected.push_back(it.key());
-        EXPECT_EQ(sorted(tree.searchNids(0, key)), sorted(expected)) << key.toStdString();
-    }
+    expectSearchesMatch(tree, all,
+                        {"a", "A", "ab", "报告", "报", "ä", "Ä", "1", "a.", " ", "zz", "报告a1", "aAbB"});
 
     // Under a folder only its subtree counts.
     std::vector<qint64> underFive;
@@ -178,10 +192,7 @@ TEST(NodeTree, LargeSearchesSplitAcrossCoresFindTheSameHits) {
     NodeList nodes;
     QHash<qint64, QString> all;
     for (qint64 nid = 1; nid <= 400'000; ++nid) {
-        QString name;
-        const int len = 1 + rng.bounded(12);
-        for (int i = 0; i < len; ++i)
-            name += alphabet[rng.bounded(int(alphabet.size()))];
+        const QString name = randomName(rng, alphabet, 12);
         nodes << rec(nid, 0, name);
         all.insert(nid, name);
     }
@@ -194,14 +205,7 @@ TEST(NodeTree, LargeSearchesSplitAcrossCoresFindTheSameHits) {
         all[nid] = changes.last().name;
     }
     tree.apply(changes);
-    for (const char* k : {"a", "报", "Zz", "报告a", "abcxyz", "renamed报"}) {
-        const QString key = QString::fromUtf8(k);
-        std::vector<qint64> expected;
-        for (auto it = all.cbegin(); it != all.cend(); ++it)
-            if (it.value().contains(key, Qt::CaseInsensitive))
-                expected.push_back(it.key());
-        EXPECT_EQ(sorted(tree.searchNids(0, key)), sorted(expected)) << key.toStdString();
-    }
+    expectSearchesMatch(tree, all, {"a", "报", "Zz", "报告a", "abcxyz", "renamed报"});
 }
 
 TEST(NodeTree, ChangedTreesListLikeAFreshlyBuiltOne) {

@@ -16,6 +16,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <thread>
@@ -29,22 +30,31 @@ namespace {
 
 constexpr qint64 kBlock = CloudService::kBlockSize;
 
-// Runs `action` once on the background thread the first time a worker reaches `step`, while
-// that worker waits; the hook is removed when the guard goes.
+// Runs `action` once on the worker the first time it reaches `step`, while that worker waits;
+// the hook is removed when the guard goes. fired() turns true only once the action has returned:
+// a test that goes on as soon as the step is claimed may overtake what the action asks for.
 class StepOnce {
 public:
     StepOnce(const char* step, std::function<void()> action) {
-        TransferEngine::setStepHookForTesting([this, want = QByteArray(step), action = std::move(action)](
-                                                  const char* at, const TransferJobRecord&) {
-            if (want == at && !m_fired.exchange(true))
-                action();
-        });
+        TransferEngine::setStepHookForTesting(
+            [state = m_state, want = QByteArray(step), action = std::move(action)](const char* at,
+                                                                                   const TransferJobRecord&) {
+                if (want == at && !state->claimed.exchange(true)) {
+                    action();
+                    state->done = true;
+                }
+            });
     }
     ~StepOnce() { TransferEngine::setStepHookForTesting({}); }
-    bool fired() const { return m_fired; }
+    bool fired() const { return m_state->done; }
 
 private:
-    std::atomic<bool> m_fired{false};
+    // Shared with the hook: a worker may still hold the hook after the guard has gone.
+    struct State {
+        std::atomic<bool> claimed{false};
+        std::atomic<bool> done{false};
+    };
+    std::shared_ptr<State> m_state = std::make_shared<State>();
 };
 
 // Signs the engine out on the background thread without waiting for it (the worker that asks is

@@ -172,9 +172,7 @@ void KZFilesViewController::switcherValueChanged(KZFileListStyleSwitcher*) {
         if (allSelected) {
             m_collectionView->selectAll();
         } else {
-            QList<kit::IndexPath> paths;
-            carried.forEach([&paths](int i) { paths.append(kit::IndexPath{0, i}); });
-            m_collectionView->selectItems(paths, kit::ScrollPosition::None);
+            m_collectionView->selectItems(kit::IndexPath::ofItems(carried), kit::ScrollPosition::None);
         }
     } else {
         m_tableView->deselectAll();

@@ -85,17 +85,13 @@ void KZFilesViewController::insertRowsAtIndexs(const kit::IndexSet& indexes, con
         return;
     KZMessageSet::reloadMessageSet(view());
     if (filesContainerStyle() == KZFileListStyleGrid) {
-        QList<kit::IndexPath> paths;
-        indexes.forEach([&paths](int i) { paths.append(kit::IndexPath{0, i}); });
         QPointer<KZFilesViewController> self(this);
         m_collectionView->performBatchUpdates(
-            [this, paths] { m_collectionView->insertItems(paths); },
+            [this, paths = kit::IndexPath::ofItems(indexes)] { m_collectionView->insertItems(paths); },
             [self, flagged](bool) {
                 if (!self)
                     return;
-                QList<kit::IndexPath> selected;
-                flagged.forEach([&selected](int i) { selected.append(kit::IndexPath{0, i}); });
-                self->m_collectionView->selectItems(selected);
+                self->m_collectionView->selectItems(kit::IndexPath::ofItems(flagged));
                 self->selectRowsAtIndexes(self->m_collectionView->selectionIndexes());
             });
     } else {
@@ -112,15 +108,13 @@ void KZFilesViewController::deleteRowsAtIndexs(const kit::IndexSet& indexes) {
         return;
     KZMessageSet::reloadMessageSet(view());
     if (filesContainerStyle() == KZFileListStyleGrid) {
-        QList<kit::IndexPath> paths;
-        indexes.forEach([&paths](int i) { paths.append(kit::IndexPath{0, i}); });
         QPointer<KZFilesViewController> self(this);
-        m_collectionView->performBatchUpdates([this, paths] { m_collectionView->deleteItems(paths); },
-                                              [self](bool) {
-                                                  if (self)
-                                                      self->selectRowsAtIndexes(
-                                                          self->m_collectionView->selectionIndexes());
-                                              });
+        m_collectionView->performBatchUpdates(
+            [this, paths = kit::IndexPath::ofItems(indexes)] { m_collectionView->deleteItems(paths); },
+            [self](bool) {
+                if (self)
+                    self->selectRowsAtIndexes(self->m_collectionView->selectionIndexes());
+            });
     } else {
         m_tableView->beginUpdates();
         m_tableView->removeRows(indexes);
@@ -151,11 +145,9 @@ void KZFilesViewController::makeRenameFileFocus() {
 }
 
 QList<kit::IndexPath> KZFilesViewController::getCollectionViewSelectedIndexPathsFromTableView() const {
-    QList<kit::IndexPath> paths;
     if (filesContainerStyle() != KZFileListStyleGrid)
-        return paths;
-    m_tableView->selectedRowIndexes().forEach([&paths](int i) { paths.append(kit::IndexPath{0, i}); });
-    return paths;
+        return {};
+    return kit::IndexPath::ofItems(m_tableView->selectedRowIndexes());
 }
 
 kit::IndexSet KZFilesViewController::getTableViewSelectedRowIndexsFromCollectionView() const {
