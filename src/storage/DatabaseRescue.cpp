@@ -76,7 +76,8 @@ QString DatabaseRescue::message() const {
     QString text = QStringLiteral("本地数据库“%1”已损坏，已重新建立。损坏的文件已移至：%2。")
                        .arg(QFileInfo(file).fileName(), aside);
     if (unreadable) {
-        text += QStringLiteral("其中的记录已无法读取（传输任务和设置已丢失）。");
+        text += holds.isEmpty() ? QStringLiteral("其中的记录已无法读取。")
+                                : QStringLiteral("其中的记录已无法读取（%1已丢失）。").arg(holds);
     } else {
         QStringList keptParts;
         for (auto it = kept.cbegin(); it != kept.cend(); ++it)
@@ -96,7 +97,7 @@ QString DatabaseRescue::message() const {
 
 Result<std::unique_ptr<Database>> openOrRebuild(const QString& path, const Database::Options& options,
                                                 bool* rebuilt, BWError* reason,
-                                                const QStringList& refetchedTables) {
+                                                const QStringList& refetchedTables, const QString& holds) {
     *rebuilt = false;
     auto r = Database::open(path, options);
     if (r.ok() || r.error.code() != kStorageErrorCorrupt)
@@ -108,6 +109,7 @@ Result<std::unique_ptr<Database>> openOrRebuild(const QString& path, const Datab
     DatabaseRescue rescue;
     rescue.file = path;
     rescue.reason = r.error;
+    rescue.holds = holds;
     rescue.aside = path + QStringLiteral(".corrupt");
     for (const char* suffix : {"", "-wal", "-shm"})
         QFile::remove(rescue.aside + QLatin1String(suffix));
@@ -126,6 +128,8 @@ Result<std::unique_ptr<Database>> openOrRebuild(const QString& path, const Datab
         rescue.unreadable = true;
     else
         rescueRows(rescue.aside, *fresh.value, refetchedTables, rescue);
+    if (rescue.unreadable) // what the service fills again comes back all the same
+        rescue.refetched = refetchedTables;
     {
         QMutexLocker lock(&g_mutex);
         g_pending.append(rescue);

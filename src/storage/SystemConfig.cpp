@@ -2,6 +2,7 @@
 #include "foundation/Log.h"
 #include "storage/DataPaths.h"
 
+#include <QDir>
 #include <QStandardPaths>
 
 namespace nubo {
@@ -31,8 +32,10 @@ SystemConfig::SystemConfig(const QString& folder) {
         m_viewMode = n;
     if (v.contains(kShouldSelectDownloadPath))
         m_shouldSelect = v.value(kShouldSelectDownloadPath) != QLatin1String("0");
-    if (v.contains(kDownloadPath))
-        m_downloadPath = v.value(kDownloadPath);
+    // Only a full path is a folder: a relative one (a hand-edited or damaged file) would put
+    // downloads wherever Nubo happened to be started.
+    if (const QString saved = v.value(kDownloadPath); QDir::isAbsolutePath(saved))
+        m_downloadPath = saved;
 }
 
 SystemConfig::~SystemConfig() {

@@ -13,7 +13,8 @@ Result<std::unique_ptr<SystemDatabase>> SystemDatabase::open(const QString& fold
     using R = Result<std::unique_ptr<SystemDatabase>>;
     bool rebuilt = false;
     BWError reason;
-    auto r = openOrRebuild(QDir(folder).filePath(fileName()), Database::Options(), &rebuilt, &reason);
+    auto r = openOrRebuild(QDir(folder).filePath(fileName()), Database::Options(), &rebuilt, &reason, {},
+                           QStringLiteral("设置"));
     if (!r.ok())
         return R::failure(r.error);
     std::unique_ptr<SystemDatabase> sys(new SystemDatabase(std::move(r.value), rebuilt, reason));

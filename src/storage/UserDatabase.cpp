@@ -14,6 +14,11 @@ QString UserDatabase::fileName(const QString& userId, const QString& enterpriseI
     return QStringLiteral("%1_%2.db").arg(userId, enterpriseId);
 }
 
+namespace {
+// What the user loses with a file of which nothing can be read.
+const QString kHolds = QStringLiteral("传输任务和设置");
+} // namespace
+
 QStringList UserDatabase::refetchedTables() {
     // The node copy comes back whole from the service with a full fetch; a damaged one is not
     // worth reading back.
@@ -23,7 +28,7 @@ QStringList UserDatabase::refetchedTables() {
 Result<std::unique_ptr<Database>> UserDatabase::openConnection(const QString& path) {
     bool rebuilt = false;
     BWError reason;
-    return openOrRebuild(path, Database::Options(), &rebuilt, &reason, refetchedTables());
+    return openOrRebuild(path, Database::Options(), &rebuilt, &reason, refetchedTables(), kHolds);
 }
 
 UserDatabase::UserDatabase(std::unique_ptr<Database> db, bool rebuilt, BWError reason)
@@ -61,7 +66,7 @@ Result<std::unique_ptr<UserDatabase>> UserDatabase::open(const QString& folder, 
     }
     bool rebuilt = false;
     BWError reason;
-    auto r = openOrRebuild(path, Database::Options(), &rebuilt, &reason, refetchedTables());
+    auto r = openOrRebuild(path, Database::Options(), &rebuilt, &reason, refetchedTables(), kHolds);
     if (!r.ok())
         return R::failure(r.error);
     std::unique_ptr<UserDatabase> udb(new UserDatabase(std::move(r.value), rebuilt, reason));

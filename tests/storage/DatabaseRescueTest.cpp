@@ -119,6 +119,24 @@ TEST(DatabaseRescue, AFileWithNothingReadableIsToldSo) {
     const QList<DatabaseRescue> told = takeDatabaseRescues();
     ASSERT_EQ(told.size(), 1);
     EXPECT_TRUE(told[0].unreadable);
-    EXPECT_TRUE(told[0].message().contains(QStringLiteral("已无法读取"))) << told[0].message().toStdString();
+    // The settings file holds no transfers: only what it held is said to be lost.
+    EXPECT_TRUE(told[0].message().contains(QStringLiteral("已无法读取（设置已丢失）")))
+        << told[0].message().toStdString();
+    EXPECT_FALSE(told[0].message().contains(QStringLiteral("传输任务"))) << told[0].message().toStdString();
     EXPECT_TRUE(told[0].message().contains(path + QStringLiteral(".corrupt")));
+
+    // A per-user file of garbage loses its transfers and settings; the file list comes again.
+    const QString user = dir.filePath(QStringLiteral("9_0.db"));
+    QFile garbage(user);
+    ASSERT_TRUE(garbage.open(QIODevice::WriteOnly));
+    garbage.write(QByteArray(8192, '\x5a'));
+    garbage.close();
+    auto udb = UserDatabase::open(dir.path(), QStringLiteral("9"), QStringLiteral("0"));
+    ASSERT_TRUE(udb.ok()) << udb.error.localizedDescription().toStdString();
+    const QList<DatabaseRescue> userTold = takeDatabaseRescues();
+    ASSERT_EQ(userTold.size(), 1);
+    EXPECT_TRUE(userTold[0].message().contains(QStringLiteral("已无法读取（传输任务和设置已丢失）")))
+        << userTold[0].message().toStdString();
+    EXPECT_TRUE(userTold[0].message().contains(QStringLiteral("文件列表将从云端重新获取")))
+        << userTold[0].message().toStdString();
 }

@@ -166,6 +166,17 @@ TEST(SystemConfig, ABurstOfChangesIsOneLaterWriteAndNothingIsLostAtShutdown) {
     EXPECT_EQ(SystemConfig(dir.path()).getFilelistViewMode(), 0);
 }
 
+TEST(SystemConfig, ASavedDownloadFolderThatIsNoFullPathIsNotUsed) {
+    QTemporaryDir dir;
+    const QString downloads = SystemConfig(dir.path()).getDownloadPath();
+    for (const QString& saved : {QStringLiteral("relative/dl"), QStringLiteral("."), QString()}) {
+        { SystemConfig(dir.path()).setDownloadPath(saved); }
+        EXPECT_EQ(SystemConfig(dir.path()).getDownloadPath(), downloads) << saved.toStdString();
+    }
+    { SystemConfig(dir.path()).setDownloadPath(QStringLiteral("/data/dl")); }
+    EXPECT_EQ(SystemConfig(dir.path()).getDownloadPath(), QStringLiteral("/data/dl"));
+}
+
 TEST(SystemConfig, CorruptSystemDatabaseIsRebuiltWithDefaults) {
     QTemporaryDir dir;
     {

@@ -18,6 +18,9 @@ int main(int argc, char** argv) {
     qputenv("XDG_CONFIG_HOME", root + "/.config");
     qputenv("XDG_CACHE_HOME", root + "/.cache");
     qputenv("XDG_RUNTIME_DIR", root + "/.runtime");
+    // Temporary folders go inside this one too: child processes that a test kills (and folders a
+    // failed test leaves) are then removed with it instead of piling up in the shared /tmp.
+    qputenv("TMPDIR", root);
     QDir().mkpath(home.path() + QStringLiteral("/.runtime"));
     QFile::setPermissions(home.path() + QStringLiteral("/.runtime"),
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);

@@ -21,6 +21,11 @@ namespace {
 
 class FolderPicker : public FileOpsTest {
 protected:
+    // Each run of the suite has an account of its own (a repeated run too): seed it again.
+    static void SetUpTestSuite() {
+        FileOpsTest::SetUpTestSuite();
+        s_seeded = false;
+    }
     void SetUp() override {
         FileOpsTest::SetUp();
         if (!s_seeded) {
