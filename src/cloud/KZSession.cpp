@@ -325,24 +325,7 @@ void KZSession::report(const QList<KZNodeTree::Change>& changes) {
     if (changes.isEmpty())
         return;
     // Histories first, so a list asked for on hearing of the change finds them current.
-    for (const auto& c : changes) {
-        const NodeRecord& n = c.node;
-        if (n.isDeleted() && (c.wasDir || n.isDir)) {
-            const auto item = BackForwardItem::backForwardItemWithNid(n.nid, c.existed ? c.oldName : n.name);
-            m_backForwardList->deleteObeject(item);
-            m_folderBackForwardList->deleteObeject(item);
-        } else if (!n.isDeleted() && n.isDir && c.existed && c.oldName != n.name) {
-            const auto item = BackForwardItem::backForwardItemWithNid(n.nid, n.name);
-            m_backForwardList->updateItem(item);
-            m_folderBackForwardList->updateItem(item);
-        }
-    }
-    // A folder removed with an ancestor is gone as well: drop its entries too.
-    for (const auto& history : {m_backForwardList, m_folderBackForwardList}) {
-        for (qint64 nid : history->allNids())
-            if (!m_tree.contains(nid))
-                history->deleteObeject(BackForwardItem::backForwardItemWithNid(nid, {}));
-    }
+    updateHistories(changes);
 
     // One report per parent folder, in the order the parents first appear; a move is a removal
     // from the old parent and an addition to the new one.
@@ -384,6 +367,29 @@ void KZSession::report(const QList<KZNodeTree::Change>& changes) {
     }
     for (qint64 parent : order)
         emitChange(parent, false, byParent.value(parent));
+}
+
+// Drops removed folders from the histories (and those removed with an ancestor), and renames
+// renamed ones.
+void KZSession::updateHistories(const QList<KZNodeTree::Change>& changes) {
+    for (const auto& c : changes) {
+        const NodeRecord& n = c.node;
+        if (n.isDeleted() && (c.wasDir || n.isDir)) {
+            const auto item = BackForwardItem::backForwardItemWithNid(n.nid, c.existed ? c.oldName : n.name);
+            m_backForwardList->deleteObeject(item);
+            m_folderBackForwardList->deleteObeject(item);
+        } else if (!n.isDeleted() && n.isDir && c.existed && c.oldName != n.name) {
+            const auto item = BackForwardItem::backForwardItemWithNid(n.nid, n.name);
+            m_backForwardList->updateItem(item);
+            m_folderBackForwardList->updateItem(item);
+        }
+    }
+    // A folder removed with an ancestor is gone as well: drop its entries too.
+    for (const auto& history : {m_backForwardList, m_folderBackForwardList}) {
+        for (qint64 nid : history->allNids())
+            if (!m_tree.contains(nid))
+                history->deleteObeject(BackForwardItem::backForwardItemWithNid(nid, {}));
+    }
 }
 
 void KZSession::emitChange(qint64 nid, bool needReset, const QList<CloudFileInfoPtr>& children) {

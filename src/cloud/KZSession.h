@@ -125,6 +125,7 @@ private:
     BWError readTree(std::vector<nubo::KZNodeTree::Batch>& batches);
     BWError syncChanges();
     void report(const QList<nubo::KZNodeTree::Change>& changes);
+    void updateHistories(const QList<nubo::KZNodeTree::Change>& changes);
     void emitChange(qint64 nid, bool needReset, const QList<CloudFileInfoPtr>& children);
     static void storeSort(int sort);
 

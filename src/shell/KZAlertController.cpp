@@ -111,7 +111,6 @@ void KZAlertController::windowDidLoad() {
 void KZAlertController::rebuild() {
     if (!isWindowLoaded() || !m_iconView)
         return;
-    kit::View* content = window()->contentView();
     static_cast<IconView*>(m_iconView.data())->name = m_iconName;
     m_iconView->setFrame(QRectF(kMargin, kMargin, kIcon, kIcon));
     m_iconView->update();
@@ -119,20 +118,18 @@ void KZAlertController::rebuild() {
     const qreal textLeft = kMargin + kIcon + 16;
     const qreal textWidth = kWidth - textLeft - kMargin;
     qreal y = kMargin;
-    m_titleLabel->setText(m_title);
-    m_titleLabel->setHidden(m_title.isEmpty());
-    if (!m_title.isEmpty()) {
-        const QSizeF s = m_titleLabel->sizeThatFits(QSizeF(textWidth, 0));
-        m_titleLabel->setFrame(QRectF(textLeft, y, textWidth, s.height()));
+    // An empty title or message takes no room.
+    auto placeText = [&](KZLabel* label, const QString& text) {
+        label->setText(text);
+        label->setHidden(text.isEmpty());
+        if (text.isEmpty())
+            return;
+        const QSizeF s = label->sizeThatFits(QSizeF(textWidth, 0));
+        label->setFrame(QRectF(textLeft, y, textWidth, s.height()));
         y += s.height() + 8;
-    }
-    m_messageLabel->setText(m_message);
-    m_messageLabel->setHidden(m_message.isEmpty());
-    if (!m_message.isEmpty()) {
-        const QSizeF s = m_messageLabel->sizeThatFits(QSizeF(textWidth, 0));
-        m_messageLabel->setFrame(QRectF(textLeft, y, textWidth, s.height()));
-        y += s.height() + 8;
-    }
+    };
+    placeText(m_titleLabel, m_title);
+    placeText(m_messageLabel, m_message);
     m_suppression->setTitle(m_suppressionText);
     m_suppression->setHidden(!m_showsSuppression);
     if (m_showsSuppression) {
@@ -140,7 +137,15 @@ void KZAlertController::rebuild() {
         y += 28;
     }
     y = qMax(y, kMargin + kIcon) + 16;
+    rebuildButtons(y);
+    if (!m_actions.isEmpty())
+        y += kButtonHeight;
+    window()->setFixedSize(int(kWidth), int(y + kMargin));
+}
 
+// One button an action, right-aligned in a row at `y`, each as wide as its title needs.
+void KZAlertController::rebuildButtons(qreal y) {
+    kit::View* content = window()->contentView();
     for (const QPointer<KZButton>& b : m_buttons)
         delete b.data();
     m_buttons.clear();
@@ -181,9 +186,6 @@ void KZAlertController::rebuild() {
         m_buttons.append(b);
         x += widths[i] + kButtonGap;
     }
-    if (!m_actions.isEmpty())
-        y += kButtonHeight;
-    window()->setFixedSize(int(kWidth), int(y + kMargin));
 }
 
 void KZAlertController::press(int index) {

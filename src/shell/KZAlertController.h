@@ -88,6 +88,7 @@ protected:
 private:
     KZAlertController(const QString& windowTitle, const QString& title, const QString& message);
     void rebuild();
+    void rebuildButtons(qreal y);
     void press(int index);
 
     QString m_windowTitle;

@@ -107,6 +107,17 @@ bool settled(const TransferEngine& e) {
     });
     return done;
 }
+
+// The status of the engine's job at `path`, read on its thread; 0 when there is none.
+int statusOf(const TransferEngine& e, const QString& path) {
+    int status = 0;
+    KZBackgroundThread::shared().runAndWait([&] {
+        for (const auto& j : e.jobs())
+            if (j.rec.path == path)
+                status = j.rec.status;
+    });
+    return status;
+}
 } // namespace
 
 bool TransferTest::waitUploadsSettled(int ms) {
@@ -118,23 +129,11 @@ bool TransferTest::waitDownloadsSettled(int ms) {
 }
 
 int TransferTest::uploadStatus(const QString& cloudPath) {
-    int status = 0;
-    KZBackgroundThread::shared().runAndWait([&] {
-        for (const auto& j : KZUploadMgr::shared().jobs())
-            if (j.rec.path == cloudPath)
-                status = j.rec.status;
-    });
-    return status;
+    return statusOf(KZUploadMgr::shared(), cloudPath);
 }
 
 int TransferTest::downloadStatus(const QString& localPath) {
-    int status = 0;
-    KZBackgroundThread::shared().runAndWait([&] {
-        for (const auto& j : KZDownloadMgr::shared().jobs())
-            if (j.rec.path == localPath)
-                status = j.rec.status;
-    });
-    return status;
+    return statusOf(KZDownloadMgr::shared(), localPath);
 }
 
 std::optional<TransferRecorder::Sync> TransferTest::waitCloudFail(int ms) {
