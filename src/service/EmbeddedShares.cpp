@@ -104,6 +104,15 @@ QVariantMap shareFromRow(const Query& q, const ServiceAccount& account) {
     };
 }
 
+// The MD5 of the ids, in the order given, as "1,2,3".
+QString idsDigest(const QList<qint64>& ids) {
+    QStringList idText;
+    for (qint64 id : ids)
+        idText.append(QString::number(id));
+    return QString::fromLatin1(
+        QCryptographicHash::hash(idText.join(QLatin1Char(',')).toUtf8(), QCryptographicHash::Md5).toHex());
+}
+
 } // namespace
 
 // Recomputes the share flag of the nodes from the links that are still active.
@@ -177,12 +186,7 @@ Result<QVariantMap> EmbeddedCloudService::createShare(const QList<qint64>& nids)
         const bool folderLike = nodes.size() > 1 || first.isDir;
         QList<qint64> sorted = nids;
         std::sort(sorted.begin(), sorted.end());
-        QStringList idText;
-        for (qint64 id : sorted)
-            idText.append(QString::number(id));
-        const QString nidsMd5 = QString::fromLatin1(
-            QCryptographicHash::hash(idText.join(QLatin1Char(',')).toUtf8(), QCryptographicHash::Md5)
-                .toHex());
+        const QString nidsMd5 = idsDigest(sorted);
         const qint64 ts = nowSecs();
         for (int attempt = 0; attempt < 8 && shortUrl.isEmpty(); ++attempt) {
             const QString candidate = randomKey(10);

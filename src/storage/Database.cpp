@@ -33,6 +33,30 @@ BWError openHandle(const QByteArray& name, sqlite3** handle) {
     return storageError(kStorageErrorOpen, QStringLiteral("无法打开数据库：%1").arg(msg));
 }
 
+// SQLite gives its -wal and -shm files the mode of the database file, so creating that file
+// private first keeps every companion private too.
+BWError createPrivateFile(const QString& path) {
+    if (!QFile::exists(path)) {
+        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+        if (fd < 0)
+            return storageError(kStorageErrorOpen, QStringLiteral("无法创建数据库：%1").arg(path));
+        ::close(fd);
+    }
+    paths::makePrivateFile(path);
+    return {};
+}
+
+// Reading a file that is not a database fails with SQLITE_NOTADB: reported as corrupt, as is
+// SQLITE_CORRUPT; other errors stay as they are.
+BWError corruptWhenNotADatabase(const BWError& err, sqlite3* handle) {
+    if (err.code() == kStorageErrorSql) {
+        const int ec = sqlite3_errcode(handle) & 0xff;
+        if (ec == SQLITE_NOTADB || ec == SQLITE_CORRUPT)
+            return storageError(kStorageErrorCorrupt, err.localizedDescription());
+    }
+    return err;
+}
+
 } // namespace
 
 // ---- Query
@@ -176,16 +200,8 @@ Result<std::unique_ptr<Database>> Database::open(const QString& path, const Opti
         return R::failure(
             storageError(kStorageErrorOpen, QStringLiteral("无法创建数据目录：%1").arg(folder)));
 
-    // SQLite gives its -wal and -shm files the mode of the database file, so creating that file
-    // private first keeps every companion private too.
-    if (!QFile::exists(path)) {
-        const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
-        if (fd < 0)
-            return R::failure(
-                storageError(kStorageErrorOpen, QStringLiteral("无法创建数据库：%1").arg(path)));
-        ::close(fd);
-    }
-    paths::makePrivateFile(path);
+    if (BWError e = createPrivateFile(path))
+        return R::failure(e);
     // Memory statistics take a global lock on every allocation, which costs a bulk load about a
     // tenth of its time; nothing here reads them. Set before SQLite's first use, or not at all.
     static const bool configured = sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK;
@@ -217,15 +233,8 @@ Result<std::unique_ptr<Database>> Database::open(const QString& path, const Opti
         if (check != QLatin1String("ok"))
             err = storageError(kStorageErrorCorrupt, QStringLiteral("数据库已损坏：%1").arg(check));
     }
-    if (err) {
-        // Reading a file that is not a database fails with SQLITE_NOTADB: report it as corrupt.
-        if (err.code() == kStorageErrorSql) {
-            const int ec = sqlite3_errcode(handle) & 0xff;
-            if (ec == SQLITE_NOTADB || ec == SQLITE_CORRUPT)
-                err = storageError(kStorageErrorCorrupt, err.localizedDescription());
-        }
-        return R::failure(err);
-    }
+    if (err)
+        return R::failure(corruptWhenNotADatabase(err, handle));
     db->protectFiles();
     return R{std::move(db), {}};
 }

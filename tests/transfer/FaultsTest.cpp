@@ -360,19 +360,18 @@ TEST_F(TransferTest, LocalWriteFailuresSayWhy) {
 // their blocks are read back into a fresh one, and the user is told once.
 TEST_F(TransferTest, UnfinishedJobsSurviveADamagedUserDatabase) {
     svc.mkdir(QStringLiteral("/up"));
-    const QByteArray c = ServiceFixture::randomBytes(40 * kBlock, 45); // sent over a second or more
+    const QByteArray c = ServiceFixture::randomBytes(40 * kBlock, 45);
     const auto job = KZUploadMgr::makeJob(writeLocal(QStringLiteral("w.bin"), c), QStringLiteral("/up/w.bin"),
                                           c.size(), false);
-    svc.service().setDelay(ServiceOp::PutBlock, 100);
+    // Two blocks go out, then the rest wait: however slow this thread is, the job cannot finish
+    // before it is paused.
+    svc.service().setHeldAfter(ServiceOp::PutBlock, 2);
     addUploads({job});
     ASSERT_TRUE(waitUntil(
         [&] { return !rec.uploadChanged.isEmpty() && rec.uploadChanged.last()->m_finishedSize > 0; }));
-    // However slow this thread is, the job cannot finish before it is paused.
-    svc.service().setHeld(ServiceOp::PutBlock, true);
     KZBackgroundThread::shared().runAndWait([&] { KZUploadMgr::shared().pause(job.path); });
     svc.service().setHeld(ServiceOp::PutBlock, false);
     signOutTransfers();
-    svc.service().setDelay(ServiceOp::PutBlock, 0);
     takeDatabaseRescues();
     {
         // A node table of many pages, whose first page the disk then damages.

@@ -456,18 +456,27 @@ void KZFoldersWindowController::didKZSessionIncrNodeChanged(KZAbstractSession*, 
             m_folderNameGenerator.addSuffixIndex({child});
         }
     }
-    std::sort(removal.begin(), removal.end());
-    removal.erase(std::unique(removal.begin(), removal.end()), removal.end());
+    // A changed folder leaves its row and comes back where its new name sorts it.
+    removeRows(std::move(removal));
+    insertSorted(added);
+}
+
+void KZFoldersWindowController::removeRows(QList<int> rows) {
+    std::sort(rows.begin(), rows.end());
+    rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
     kit::IndexSet removed;
-    for (int i = int(removal.size()) - 1; i >= 0; --i) {
-        m_files.removeAt(removal.at(i));
-        removed.add(removal.at(i));
+    for (int i = int(rows.size()) - 1; i >= 0; --i) {
+        m_files.removeAt(rows.at(i));
+        removed.add(rows.at(i));
     }
     if (isWindowLoaded() && !removed.isEmpty()) {
         m_tableView->beginUpdates();
         m_tableView->removeRows(removed);
         m_tableView->endUpdates();
     }
+}
+
+void KZFoldersWindowController::insertSorted(const QList<CloudFileInfoPtr>& added) {
     m_files += added;
     sortFiles();
     m_nodeIndexs.clear();

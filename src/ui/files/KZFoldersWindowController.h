@@ -112,6 +112,10 @@ private:
     void layoutWindow();
     void requestList(qint64 nid, const QString& path);
     void sortFiles();
+    // Rows by index (in any order, repeats allowed) out of the list and the table.
+    void removeRows(QList<int> rows);
+    // Folders into the list in sort order, the row index rebuilt and the table told.
+    void insertSorted(const QList<CloudFileInfoPtr>& added);
     void endNaming();
 
     uint m_type = KZPickerOperationTypeMove;
