@@ -163,6 +163,10 @@ void View::setAlphaValue(qreal alpha) {
     if (auto* shadow = dynamic_cast<FadingShadowEffect*>(graphicsEffect())) {
         shadow->opacity = m_alpha;
         shadow->update();
+        // The shadow redraws only the view itself: children first painted while it was
+        // transparent stayed blank (a pop-up's rows showed only under the pointer).
+        for (QWidget* child : findChildren<QWidget*>())
+            child->update();
         return;
     }
     if (m_alpha >= 1) {

@@ -13,8 +13,10 @@
 #include "ui/share/KZShareWindowControler.h"
 
 #include <QDateTime>
+#include <QGuiApplication>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QSet>
 #include <QUrlQuery>
 #include <array>
@@ -331,4 +333,24 @@ TEST(ShareCode, CodesAreUniformOverTheAlphabet) {
     for (qint64 c : counts)
         chi2 += (c - expected) * (c - expected) / expected;
     EXPECT_LT(chi2, 66.62) << "chi-square over 35 degrees of freedom at the 0.001 level";
+}
+
+// What the window shows (its backing store, not a fresh rendering): the choices are painted as
+// the pop-up fades in, not only once the pointer passes over each row.
+TEST_F(ShareWindow, ThePopupShowsItsChoicesAsItAppears) {
+    window->window()->show();
+    drainEvents();
+    window->expireDateSwitch();
+    KZShareValidityPeriodViewController* vc = window->shareValidityPeriodVC();
+    ASSERT_NE(vc, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return vc->view()->alphaValue() >= 1; }));
+    drainEvents();
+    const QImage shown = QGuiApplication::primaryScreen()->grabWindow(window->window()->winId()).toImage();
+    const QRect rows = vc->tableView()->geometry().translated(vc->view()->pos());
+    int ink = 0; // pixels of the choices' text
+    for (int y = rows.top(); y <= rows.bottom(); ++y)
+        for (int x = rows.left(); x <= rows.right(); ++x)
+            if (qGray(shown.pixel(x, y)) < 160)
+                ++ink;
+    EXPECT_GT(ink, 30);
 }
