@@ -12,9 +12,10 @@ ChangeDigest::ChangeDigest(QList<CloudFileInfoPtr> report, int sortMode)
     while (size < size_t(count) * 2)
         size *= 2;
     m_slots.resize(size);
-    m_bits.assign(size / 8, 0); // 16 to 32 bits per change
+    m_bits.assign(size / 4, 0); // 32 to 64 bits per change
     m_changes.reserve(size_t(count));
     m_briefs.reserve(size_t(count));
+    m_removes.reserve(size_t(count));
     for (qsizetype i = 0; i < count; ++i) {
         // The records and their keys lie scattered: both are fetched a few ahead, so that the
         // misses overlap.
@@ -26,7 +27,9 @@ ChangeDigest::ChangeDigest(QList<CloudFileInfoPtr> report, int sortMode)
             continue;
         Change c = read(quint32(i));
         c.node = insert(c.key.nid);
-        if (!c.deleted)
+        if (c.deleted)
+            m_removes[c.node] = true;
+        else
             m_additions.push_back(qsizetype(m_changes.size()));
         m_changes.push_back(c);
         m_briefs.push_back({c.key.nid, c.index, c.node, c.deleted, c.selected, c.key.dir});
@@ -56,8 +59,10 @@ ChangeDigest::Change ChangeDigest::read(quint32 index) const {
 }
 
 quint32 ChangeDigest::insert(qint64 nid) {
-    const size_t b = bit(nid);
-    m_bits[b / 64] |= quint64(1) << (b % 64);
+    const quint64 h = mix(nid);
+    const size_t mask = m_bits.size() * 64 - 1;
+    for (const size_t b : {size_t(h >> 17) & mask, size_t(h >> 41) & mask})
+        m_bits[b / 64] |= quint64(1) << (b % 64);
     for (size_t s = slot(nid);; s = (s + 1) & (m_slots.size() - 1)) {
         Slot& slot = m_slots[s];
         if (slot.used && slot.nid != nid)
@@ -66,6 +71,7 @@ quint32 ChangeDigest::insert(qint64 nid) {
             slot.used = true;
             slot.nid = nid;
             slot.node = m_nodeCount++;
+            m_removes.push_back(false);
         }
         return slot.node;
     }

@@ -235,13 +235,15 @@ void CloudFileList::clear() {
     m_sortedBy = -1;
 }
 
-void CloudFileList::dropUnusedSingles() {
+void CloudFileList::dropUnusedSingles(size_t used) {
     // Removed single records are let go once they are most of those held.
     if (m_singles.size() < 64)
         return;
-    size_t used = 0;
-    for (const Entry& e : m_entries)
-        used += e.source == kSingle;
+    if (used == size_t(-1)) {
+        used = 0;
+        for (const Entry& e : m_entries)
+            used += e.source == kSingle;
+    }
     if (used * 2 >= m_singles.size())
         return;
     std::vector<CloudFileInfoPtr> kept;
@@ -362,10 +364,27 @@ std::vector<qsizetype> CloudFileList::spliceSorted(const std::vector<quint64>& r
     m_singles.reserve(m_singles.size() + size_t(std::max<qsizetype>(count, 0)));
     std::vector<Entry> merged;
     merged.reserve(m_entries.size() + size_t(std::max<qsizetype>(count, 0)));
+    const Entry* in = m_entries.data();
+    size_t singles = 0; // kept, counted on the way for dropUnusedSingles
+    // Rows go over in words of 64: a word without a removal is copied whole.
     const auto keep = [&](size_t from, size_t to) {
-        for (size_t i = from; i < to; ++i)
-            if (i / 64 >= removed.size() || !(removed[i / 64] >> (i % 64) & 1))
-                merged.push_back(m_entries[i]);
+        while (from < to) {
+            const size_t w = from / 64;
+            const quint64 bits = w < removed.size() ? removed[w] >> (from % 64) : 0;
+            const size_t end = std::min(to, (w + 1) * 64);
+            if (!bits) {
+                for (size_t i = from; i < end; ++i)
+                    singles += in[i].source == kSingle;
+                merged.insert(merged.end(), in + from, in + end);
+            } else {
+                for (size_t i = from; i < end; ++i)
+                    if (!(bits >> (i - from) & 1)) {
+                        singles += in[i].source == kSingle;
+                        merged.push_back(in[i]);
+                    }
+            }
+            from = end;
+        }
     };
     size_t next = 0;
     for (qsizetype k = 0; k < count; ++k) {
@@ -377,9 +396,10 @@ std::vector<qsizetype> CloudFileList::spliceSorted(const std::vector<quint64>& r
             continue;
         rows.push_back(qsizetype(merged.size()));
         merged.push_back(single(std::move(r)));
+        ++singles;
     }
     keep(next, m_entries.size());
     m_entries = std::move(merged);
-    dropUnusedSingles();
+    dropUnusedSingles(singles);
     return rows;
 }

@@ -64,6 +64,11 @@ public:
         return {m_nids[row], s.pid, s.size, s.version, s.mtime, s.ctime, s.category, s.flags};
     }
     qint64 nid(quint32 row) const { return m_fill ? block(row).nid(row % kBlock) : m_nids[row]; }
+    // Asks for the row's fields ahead of reading them, so that misses of scattered rows overlap.
+    void prefetchFields(quint32 row) const {
+        if (!m_fill)
+            __builtin_prefetch(&m_fields[row]);
+    }
     Text text(quint32 row) const;
     quint64 listing() const { return m_listing; }
     int sortMode() const { return m_sortMode; }
@@ -185,6 +190,12 @@ public:
         }
     }
     bool isDirectory(qsizetype i) const;
+    // Asks for what isDirectory(i) reads of a listed row, a few rows ahead of asking.
+    void prefetchFields(qsizetype i) const {
+        const Entry& e = m_entries[size_t(i)];
+        if (e.source != kSingle)
+            m_sources[e.source]->prefetchFields(e.row);
+    }
     QString name(qsizetype i) const;
     // The record at i when one exists already (a single record, or a listed row asked for before);
     // else null.
@@ -299,7 +310,8 @@ private:
     static int compareKeys(const RowKey& x, const RowKey& y, int sortMode);
     quint32 sourceIndex(const std::shared_ptr<const nubo::ListedRows>& rows);
     Entry single(CloudFileInfoPtr record);
-    void dropUnusedSingles();
+    // `used`: how many rows are single records, when known.
+    void dropUnusedSingles(size_t used = size_t(-1));
 
     std::vector<Entry> m_entries;
     std::vector<std::shared_ptr<const nubo::ListedRows>> m_sources;

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "storage/NodeRecord.h"
 #include "foundation/Result.h"
+#include "storage/NodeRecord.h"
 
 #include <QByteArray>
 #include <QList>
@@ -9,6 +9,7 @@
 #include <QStringList>
 #include <QVariantList>
 #include <QVariantMap>
+#include <functional>
 #include <memory>
 
 namespace nubo {
@@ -29,6 +30,7 @@ enum CloudErrorCode {
     kCloudErrorBlockHashMismatch = 4011, // a block's bytes do not match its SHA-1
     kCloudErrorBlockMissing = 4012,      // commit while some block has not been put
     kCloudErrorFileHashMismatch = 4013,  // the blocks do not make up the declared file SHA-1
+    kCloudErrorUploadStopped = 4014,     // the caller stopped a small-file upload before its commit
     kCloudErrorFrozen = 4020,            // the file is frozen: a download must wait for a thaw
     kCloudErrorDataCorrupt = 4021,       // stored content no longer matches its hash
     kCloudErrorNotImage = 4022,          // no thumbnail: the node is not a decodable image
@@ -77,7 +79,7 @@ enum class ServiceOp {
     Copy,
     Remove,
     BeginUpload,
-    PutBlock,
+    PutBlock, // putBlock(), uploadSmallFile()
     CommitUpload,
     ReadRange,
     Thumbnail,
@@ -163,6 +165,13 @@ public:
     virtual Result<ServiceNode> commitUpload(const QString& uploadId, bool replaceExisting = false,
                                              const QString& fileSha1 = {}) = 0;
     virtual BWError cancelUpload(const QString& uploadId) = 0;
+    // A file of at most one block in one call: what begin, put and commit would check and make
+    // durable, without an upload to resume (a small file is simply sent again). `sha1` is the
+    // file's hash, which is its one block's. `stopped`, when given, is asked once the bytes are
+    // taken: true ends the call before the commit with kCloudErrorUploadStopped.
+    virtual Result<ServiceNode> uploadSmallFile(qint64 parentId, const QString& name, const QByteArray& bytes,
+                                                const QString& sha1, bool replaceExisting,
+                                                const std::function<bool()>& stopped = {}) = 0;
     // Bytes [offset, offset + length) of a file, clipped at its end. kCloudErrorFrozen while the
     // file is frozen.
     virtual Result<QByteArray> readRange(qint64 nid, quint64 offset, quint64 length) = 0;

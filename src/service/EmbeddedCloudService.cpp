@@ -221,7 +221,11 @@ BWError EmbeddedCloudService::enterOp(ServiceOp op) {
     BWError fail;
     {
         std::unique_lock lock(m_faultMutex);
-        m_released.wait(lock, [&] { return !m_held.contains(int(op)); });
+        if (m_held.contains(int(op))) {
+            ++m_waitingAtGate[int(op)];
+            m_released.wait(lock, [&] { return !m_held.contains(int(op)); });
+            --m_waitingAtGate[int(op)];
+        }
         if (auto it = m_passesBeforeHold.find(int(op)); it != m_passesBeforeHold.end() && --*it <= 0) {
             m_passesBeforeHold.erase(it);
             m_held.insert(int(op));
@@ -266,6 +270,11 @@ void EmbeddedCloudService::setHeld(ServiceOp op, bool held) {
     m_passesBeforeHold.remove(int(op));
     if (m_held.remove(int(op)))
         m_released.notify_all();
+}
+
+int EmbeddedCloudService::heldCalls(ServiceOp op) {
+    std::lock_guard lock(m_faultMutex);
+    return m_waitingAtGate.value(int(op));
 }
 
 void EmbeddedCloudService::setHeldAfter(ServiceOp op, int passes) {

@@ -48,6 +48,8 @@ public:
     void setHeld(ServiceOp op, bool held);
     // Lets `passes` more calls of `op` through, then holds the later ones as setHeld does.
     void setHeldAfter(ServiceOp op, int passes);
+    // Calls of `op` waiting at that gate now.
+    int heldCalls(ServiceOp op);
     BWError setSyncLocked(qint64 nid, bool locked);
     BWError setEditLocked(qint64 nid, bool locked);
     // While frozen, readRange of the file fails with kCloudErrorFrozen.
@@ -89,6 +91,9 @@ public:
     Result<ServiceNode> commitUpload(const QString& uploadId, bool replaceExisting = false,
                                      const QString& fileSha1 = {}) override;
     BWError cancelUpload(const QString& uploadId) override;
+    Result<ServiceNode> uploadSmallFile(qint64 parentId, const QString& name, const QByteArray& bytes,
+                                        const QString& sha1, bool replaceExisting,
+                                        const std::function<bool()>& stopped = {}) override;
     Result<QByteArray> readRange(qint64 nid, quint64 offset, quint64 length) override;
     Result<QStringList> blockSha1s(qint64 nid) override;
     Result<QByteArray> thumbnail(qint64 nid, int width, int height) override;
@@ -144,6 +149,11 @@ private:
     Result<QByteArray> readContent(const ServiceNode& file, quint64 offset, quint64 length);
     Result<QString> uploadPlacement(qint64 parentId, const QString& name, bool replaceExisting,
                                     qint64* replacedId);
+    // The rows of a committed file (inside a commit group's write): its node, replacing one of
+    // the same name when asked, and its block list.
+    Result<ServiceNode> insertCommittedFile(qint64 parentId, const QString& name, quint64 size,
+                                            const QString& fileSha1, const QStringList& blocks,
+                                            bool replaceExisting);
     BWError refreshLinkFlags(const QList<qint64>& nids);
     Result<QVariantMap> shareRecord(const QString& column, const QString& key);
     Result<qint64> sidOf(const QString& shortUrl);
@@ -183,6 +193,7 @@ private:
     QHash<int, int> m_delays;
     QSet<int> m_held;
     QHash<int, int> m_passesBeforeHold;
+    QHash<int, int> m_waitingAtGate;
     std::condition_variable m_released;
 };
 

@@ -361,50 +361,96 @@ Result<ServiceNode> EmbeddedCloudService::commitUpload(const QString& uploadId, 
     BWError err = m_commits->commit(distinct, [&]() -> BWError {
         if (auto again = loadUpload(*m_db, uploadId); !again.ok())
             return again.error; // committed or cancelled meanwhile by another thread
-        qint64 replaced = -1;
-        auto path = uploadPlacement(row.pid, row.name, replaceExisting, &replaced);
-        if (!path.ok())
-            return path.error;
-        auto v = nextVersion();
-        if (!v.ok())
-            return v.error;
-        const qint32 ts = qint32(QDateTime::currentSecsSinceEpoch());
-        if (replaced >= 0) {
-            Query rm = m_db->query(QStringLiteral("UPDATE nodes SET status = 1, version = ? WHERE nid = ?"));
-            if (BWError e = rm.bind(1, v.value).bind(2, replaced).exec())
-                return storageFailure(e);
-            Query rec =
-                m_db->query(QStringLiteral("INSERT INTO recycle (nid, path, dtime) VALUES (?, ?, ?)"));
-            if (BWError e = rec.bind(1, replaced).bind(2, path.value).bind(3, ts).exec())
-                return storageFailure(e);
-        }
-        Query ins = m_db->query(QStringLiteral(
-            "INSERT INTO nodes (pid, name, path, is_dir, size, mtime, ctime, category, file_hash, version)"
-            " VALUES (?, ?, ?, 0, ?, ?, ?, ?, ?, ?)"));
-        ins.bind(1, row.pid)
-            .bind(2, row.name)
-            .bind(3, path.value)
-            .bind(4, qint64(row.size))
-            .bind(5, ts)
-            .bind(6, ts);
-        if (BWError e = ins.bind(7, categoryOf(row.name)).bind(8, declared).bind(9, v.value).exec())
-            return storageFailure(e);
-        const qint64 nid = m_db->lastInsertId();
-        Query blk = m_db->query(QStringLiteral("INSERT INTO file_blocks (nid, idx, sha1) VALUES (?, ?, ?)"));
-        for (int i = 0; i < row.blocks.size(); ++i) {
-            if (BWError e = blk.bind(1, nid).bind(2, i).bind(3, row.blocks.at(i)).exec())
-                return storageFailure(e);
-            blk.reset();
-        }
+        created = insertCommittedFile(row.pid, row.name, row.size, declared, row.blocks, replaceExisting);
+        if (created.error)
+            return created.error;
         Query del = m_db->query(QStringLiteral("DELETE FROM uploads WHERE upload_id = ?"));
         if (BWError e = del.bind(1, uploadId).exec())
             return storageFailure(e);
-        created = loadNode(nid);
-        return created.error;
+        return {};
     });
     if (err)
         return R::failure(err);
     forgetProgress(uploadId);
+    return created;
+}
+
+Result<ServiceNode> EmbeddedCloudService::insertCommittedFile(qint64 parentId, const QString& name,
+                                                              quint64 size, const QString& fileSha1,
+                                                              const QStringList& blocks,
+                                                              bool replaceExisting) {
+    using R = Result<ServiceNode>;
+    qint64 replaced = -1;
+    auto path = uploadPlacement(parentId, name, replaceExisting, &replaced);
+    if (!path.ok())
+        return R::failure(path.error);
+    auto v = nextVersion();
+    if (!v.ok())
+        return R::failure(v.error);
+    const qint32 ts = qint32(QDateTime::currentSecsSinceEpoch());
+    if (replaced >= 0) {
+        Query rm = m_db->query(QStringLiteral("UPDATE nodes SET status = 1, version = ? WHERE nid = ?"));
+        if (BWError e = rm.bind(1, v.value).bind(2, replaced).exec())
+            return R::failure(storageFailure(e));
+        Query rec = m_db->query(QStringLiteral("INSERT INTO recycle (nid, path, dtime) VALUES (?, ?, ?)"));
+        if (BWError e = rec.bind(1, replaced).bind(2, path.value).bind(3, ts).exec())
+            return R::failure(storageFailure(e));
+    }
+    Query ins = m_db->query(QStringLiteral(
+        "INSERT INTO nodes (pid, name, path, is_dir, size, mtime, ctime, category, file_hash, version)"
+        " VALUES (?, ?, ?, 0, ?, ?, ?, ?, ?, ?)"));
+    ins.bind(1, parentId).bind(2, name).bind(3, path.value).bind(4, qint64(size)).bind(5, ts).bind(6, ts);
+    if (BWError e = ins.bind(7, categoryOf(name)).bind(8, fileSha1).bind(9, v.value).exec())
+        return R::failure(storageFailure(e));
+    const qint64 nid = m_db->lastInsertId();
+    Query blk = m_db->query(QStringLiteral("INSERT INTO file_blocks (nid, idx, sha1) VALUES (?, ?, ?)"));
+    for (int i = 0; i < blocks.size(); ++i) {
+        if (BWError e = blk.bind(1, nid).bind(2, i).bind(3, blocks.at(i)).exec())
+            return R::failure(storageFailure(e));
+        blk.reset();
+    }
+    return loadNode(nid);
+}
+
+Result<ServiceNode> EmbeddedCloudService::uploadSmallFile(qint64 parentId, const QString& name,
+                                                          const QByteArray& bytes, const QString& sha1,
+                                                          bool replaceExisting,
+                                                          const std::function<bool()>& stopped) {
+    using R = Result<ServiceNode>;
+    if (BWError err = enterOp(ServiceOp::PutBlock))
+        return R::failure(err);
+    if (BWError err = validateName(name))
+        return R::failure(err);
+    if (bytes.size() > kBlockSize)
+        return R::failure(badArgument(QStringLiteral("文件大于一个分块")));
+    if (!Sha1::isValidHex(sha1))
+        return R::failure(badArgument(QStringLiteral("文件校验值无效")));
+    // The one block is the whole file: one hash checks both.
+    const QString actual = Sha1::of(bytes);
+    if (sha1.toLower() != actual)
+        return R::failure(cloudError(kCloudErrorBlockHashMismatch, QStringLiteral("分块0校验失败")));
+    const QStringList blocks = bytes.isEmpty() ? QStringList() : QStringList{actual};
+    if (!bytes.isEmpty()) {
+        if (BWError err = m_blobs->write(actual, bytes))
+            return R::failure(err);
+    }
+    if (stopped && stopped())
+        return R::failure(cloudError(kCloudErrorUploadStopped, QStringLiteral("上传已停止")));
+    // The block's row goes with the file's, after the group has synced the block: nothing
+    // between could lose track of it.
+    Result<ServiceNode> created;
+    BWError err = m_commits->commit(blocks, [&]() -> BWError {
+        if (!blocks.isEmpty()) {
+            Query row =
+                m_db->query(QStringLiteral("INSERT OR IGNORE INTO blocks (sha1, size) VALUES (?, ?)"));
+            if (BWError e = row.bind(1, actual).bind(2, qint64(bytes.size())).exec())
+                return storageFailure(e);
+        }
+        created = insertCommittedFile(parentId, name, quint64(bytes.size()), actual, blocks, replaceExisting);
+        return created.error;
+    });
+    if (err)
+        return R::failure(err);
     return created;
 }
 

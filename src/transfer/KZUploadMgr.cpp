@@ -91,6 +91,47 @@ BWError sendBlocks(int fd, const TransferJobRecord& rec, const UploadSession& se
     return error;
 }
 
+// An earlier run of the job may have committed the very file just before it stopped: then the
+// job's work is done.
+bool committedBefore(const TransferJobRecord& rec, const QString& fileSha1, WorkerContext& ctx) {
+    auto there = ctx.service().nodeByPath(rec.path);
+    return there.ok() && !there.value.isDir && there.value.fileHash == fileSha1;
+}
+
+// A file of at most one block: read once, hashed once (the block's hash is the file's), and
+// handed to the service with its commit in one call. Nothing to resume: a stopped one is sent
+// again whole.
+BWError sendSmallFile(int fd, qint64 size, const TransferJobRecord& rec, WorkerContext& ctx,
+                      const std::function<void()>& committed) {
+    QByteArray bytes(qsizetype(size), Qt::Uninitialized);
+    struct stat st {};
+    if (!readFully(fd, bytes.data(), size, 0) || ::fstat(fd, &st) != 0 || st.st_size != size)
+        return transferError(kErrLocalChanged, rec.source);
+    const QString sha1 = Sha1::of(bytes);
+    if (rec.size != size)
+        ctx.updateRecord([size](TransferJobRecord& r) { r.size = size; });
+    if (ctx.stopped())
+        return transferError(kErrCancelled, rec.source);
+    auto parent = ctx.service().nodeByPath(cloudParentPath(rec.path));
+    if (!parent.ok())
+        return parent.error;
+    auto made = ctx.service().uploadSmallFile(parent.value.nid, cloudFileName(rec.path), bytes, sha1,
+                                              rec.replace, [&ctx] { return ctx.stopped(); });
+    const BWError& error = made.error;
+    if (!error) {
+        committed();
+        return {};
+    }
+    if (error.domain() == BWError::kDomainCloud && error.code() == kCloudErrorUploadStopped)
+        return transferError(kErrCancelled, rec.source);
+    if (error.domain() == BWError::kDomainCloud && error.code() == kCloudErrorBlockHashMismatch)
+        return transferError(kErrLocalChanged, rec.source);
+    if (error.domain() == BWError::kDomainCloud && error.code() == kCloudErrorNameExists &&
+        committedBefore(rec, sha1, ctx))
+        return {};
+    return error;
+}
+
 } // namespace
 
 BWError KZUploadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
@@ -104,6 +145,9 @@ BWError KZUploadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
         return transferError(kErrLocalRead, rec.source);
     const qint64 size = st.st_size;
     const qint64 mtime = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    // A small file whose upload an earlier version began is finished the way it was begun.
+    if (size <= kBlockSize && rec.uploadId.isEmpty())
+        return sendSmallFile(fd.get(), size, rec, ctx, [&rec] { reachedStep("committed", rec); });
 
     // Split and hash the blocks, unless the stored hashes still describe the file. The whole
     // file's hash is only needed at the commit: it is worked out while the blocks are sent.
@@ -214,8 +258,7 @@ BWError KZUploadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
     if (error.domain() == BWError::kDomainCloud && error.code() == kCloudErrorNameExists) {
         // The very file is there already (an earlier run of this job committed it just before
         // it stopped): the job's work is done.
-        auto there = ctx.service().nodeByPath(rec.path);
-        if (there.ok() && !there.value.isDir && there.value.fileHash == fileSha1) {
+        if (committedBefore(rec, fileSha1, ctx)) {
             // The upload this run began is not needed: the service closes it.
             nubo::warnIfFailed(lcTransfer(), ctx.service().cancelUpload(current.uploadId),
                                "closing an upload that was not needed");

@@ -124,6 +124,64 @@ TEST_F(Content, CommitPlacesTheFileOnlyWhereAllowed) {
     EXPECT_TRUE(s.readRange(empty.nid, 0, 100).value.isEmpty());
 }
 
+// A file of one block goes in one call, with the checks and the records of an upload: its one
+// hash checks the bytes, its block is held for later uploads, and nothing is left open.
+TEST_F(Content, ASmallFileInOneCallIsCheckedAndCommittedLikeAnUpload) {
+    const ServiceNode d = fx.mkdir(QStringLiteral("/d"));
+    const QByteArray small = data.left(5000);
+    const QString sha1 = ServiceFixture::sha1(small);
+    auto made = s.uploadSmallFile(d.nid, QStringLiteral("s.txt"), small, sha1.toUpper(), false);
+    ASSERT_TRUE(made.ok()) << made.error.localizedDescription().toStdString();
+    EXPECT_EQ(made.value.path, QStringLiteral("/d/s.txt"));
+    EXPECT_EQ(made.value.fileHash, sha1);
+    EXPECT_EQ(fx.readAll(made.value.nid), small);
+    EXPECT_EQ(s.blockSha1s(made.value.nid).value, QStringList{sha1});
+    auto again = s.beginUpload(0, QStringLiteral("t.txt"), quint64(small.size()), sha1, {sha1});
+    EXPECT_EQ(again.value.present, QList<bool>{true}); // the block is on record
+    ASSERT_TRUE(s.commitUpload(again.value.uploadId).ok());
+    Query open = s.database().query(QStringLiteral("SELECT COUNT(*) FROM uploads"));
+    ASSERT_TRUE(open.next());
+    EXPECT_EQ(open.int64(0), 0);
+
+    // Refused: bytes that are not the hash, more than a block, a bad name; nothing is made.
+    EXPECT_EQ(s.uploadSmallFile(d.nid, QStringLiteral("x"), "other", sha1, false).error.code(),
+              kCloudErrorBlockHashMismatch);
+    const QByteArray big = data.left(B + 1);
+    EXPECT_EQ(
+        s.uploadSmallFile(d.nid, QStringLiteral("x"), big, ServiceFixture::sha1(big), false).error.code(),
+        kCloudErrorInvalidArgument);
+    EXPECT_EQ(s.uploadSmallFile(d.nid, QStringLiteral("a/b"), small, sha1, false).error.code(),
+              kCloudErrorInvalidName);
+    EXPECT_EQ(s.uploadSmallFile(made.value.nid, QStringLiteral("x"), small, sha1, false).error.code(),
+              kCloudErrorNotFolder);
+    // Stopped once the bytes are taken: no file.
+    EXPECT_EQ(
+        s.uploadSmallFile(d.nid, QStringLiteral("x"), small, sha1, false, [] { return true; }).error.code(),
+        kCloudErrorUploadStopped);
+    EXPECT_EQ(s.nodeByPath(QStringLiteral("/d/x")).error.code(), kCloudErrorNotFound);
+
+    // A name taken: refused, or the old file goes to the recycle bin when asked.
+    const QByteArray next = "new content";
+    EXPECT_EQ(s.uploadSmallFile(d.nid, QStringLiteral("s.txt"), next, ServiceFixture::sha1(next), false)
+                  .error.code(),
+              kCloudErrorNameExists);
+    auto replaced = s.uploadSmallFile(d.nid, QStringLiteral("s.txt"), next, ServiceFixture::sha1(next), true);
+    ASSERT_TRUE(replaced.ok());
+    EXPECT_EQ(fx.readAll(replaced.value.nid), next);
+    EXPECT_EQ(s.node(made.value.nid).error.code(), kCloudErrorNotFound);
+
+    // An empty file has no block; a damaged copy under the block's name is written again.
+    auto empty = s.uploadSmallFile(d.nid, QStringLiteral("e"), {}, ServiceFixture::sha1({}), false);
+    ASSERT_TRUE(empty.ok());
+    EXPECT_TRUE(s.blockSha1s(empty.value.nid).value.isEmpty());
+    QFile blob(s.folder() + QStringLiteral("/blocks/") + sha1.left(2) + QLatin1Char('/') + sha1);
+    ASSERT_TRUE(blob.open(QIODevice::ReadWrite));
+    blob.write("XY");
+    blob.close();
+    ASSERT_TRUE(s.uploadSmallFile(d.nid, QStringLiteral("s2.txt"), small, sha1, false).ok());
+    EXPECT_FALSE(s.verifyContent());
+}
+
 TEST_F(Content, RangeReadsAndFrozenFiles) {
     ServiceNode f = fx.putFile(QStringLiteral("/f.bin"), data);
     const QList<QPair<quint64, quint64>> ranges = {{0, 10},

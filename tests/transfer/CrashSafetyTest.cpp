@@ -69,6 +69,10 @@ public:
         return m->commitUpload(id, r, h);
     }
     BWError cancelUpload(const QString& id) override { return m->cancelUpload(id); }
+    Result<ServiceNode> uploadSmallFile(qint64 p, const QString& n, const QByteArray& b, const QString& h,
+                                        bool r, const std::function<bool()>& s) override {
+        return m->uploadSmallFile(p, n, b, h, r, s);
+    }
     Result<QByteArray> readRange(qint64 n, quint64 o, quint64 l) override { return m->readRange(n, o, l); }
     Result<QStringList> blockSha1s(qint64 n) override { return m->blockSha1s(n); }
     Result<QByteArray> thumbnail(qint64 n, int w, int h) override { return m->thumbnail(n, w, h); }

@@ -150,6 +150,31 @@ TEST_F(TransferTest, AnUploadStoppedAroundItsCommitLeavesNoOpenUpload) {
     }
 }
 
+// A small file goes to the service in one call, which begins no upload. A pause while that call
+// waits stops it before its commit, and the resumed job sends the file again.
+TEST_F(TransferTest, ASmallFilePausedDuringItsOneCallIsNotCommitted) {
+    svc.mkdir(QStringLiteral("/up"));
+    svc.service().setHeld(ServiceOp::PutBlock, true);
+    const QByteArray c = ServiceFixture::randomBytes(3000, 43);
+    const auto job = KZUploadMgr::makeJob(writeLocal(QStringLiteral("s.txt"), c), QStringLiteral("/up/s.txt"),
+                                          c.size(), false);
+    addUploads({job});
+    ASSERT_TRUE(waitUntil([&] { return svc.service().heldCalls(ServiceOp::PutBlock) == 1; }));
+    EXPECT_EQ(openUploads(svc), 0);
+
+    KZBackgroundThread::shared().runAndWait([&] { KZUploadMgr::shared().pause(job.path); });
+    svc.service().setHeld(ServiceOp::PutBlock, false);
+    signOutTransfers(); // waits for the paused job's call to end
+    EXPECT_EQ(svc.service().nodeByPath(job.path).error.code(), kCloudErrorNotFound);
+
+    ASSERT_FALSE(signInTransfers(svc.shared(), dbPath));
+    EXPECT_EQ(uploadStatus(job.path), KZTransportJobStatusPaused);
+    KZBackgroundThread::shared().runAndWait([&] { KZUploadMgr::shared().resume(job.path); });
+    ASSERT_TRUE(waitUploadsSettled());
+    EXPECT_EQ(uploadStatus(job.path), KZTransportJobStatusFinished);
+    EXPECT_EQ(cloudContentOf(svc, job.path), c);
+}
+
 // A folder on the way to the destinations is swapped for a link to another folder, again and
 // again, while downloads run: nothing is written outside the chosen folder, a job that meets the
 // link fails clearly, and every job completes once the path is sound again.

@@ -16,7 +16,8 @@
 // report and each row once.
 class KZChangeBatch {
 public:
-    // What the rows hold of a changed node: its row (-1: none), kind and selection.
+    // What the rows hold of a changed node: its row (-1: none), kind and selection. The kind is
+    // read only for a node that a change removes (a cold read per row that no other change needs).
     struct Row {
         int row = -1;
         bool dir = false;

@@ -108,16 +108,18 @@ TEST(ChangeBatch, FindsTheRowsOfChangedNodesWithTheirKindAndSelection) {
     const qsizetype single = rows.size();
     rows.append(node(90000, QStringLiteral("zz"), false, 0));
 
-    // Changes: rows spread over the list (one selected, one a folder), the single record, an id
-    // not among the rows, and id 0, which the placeholder carries but which is no row's node.
+    // Changes: rows spread over the list (one selected, some folders; every other one removed,
+    // the others renamed), the single record, an id not among the rows, and id 0, which the
+    // placeholder carries but which is no row's node.
     QList<qint64> listed;
     for (qsizetype i = 1; i < rows.size(); i += 4099)
         listed.append(rows.nid(i));
     const qsizetype selectedRow = 1 + 4099 * 2;
     rows.at(selectedRow)->setSelected(true);
+    ASSERT_TRUE(rows.isDirectory(1 + 4099)); // a removed folder
     QList<CloudFileInfoPtr> changes;
-    for (qint64 nid : listed)
-        changes.append(node(nid, QStringLiteral("x"), false, 0));
+    for (qsizetype c = 0; c < listed.size(); ++c)
+        changes.append(node(listed.at(c), QStringLiteral("x"), false, 0, c % 2 == 1));
     changes.append(node(90000, QStringLiteral("zz"), false, 0, true));
     changes.append(node(123456, QStringLiteral("new"), true, 0));
     changes.append(node(0, QStringLiteral("root?"), true, 0));
@@ -128,7 +130,10 @@ TEST(ChangeBatch, FindsTheRowsOfChangedNodesWithTheirKindAndSelection) {
         const qsizetype row = 1 + 4099 * c;
         const KZChangeBatch::Row& found = batch.rowOf(c);
         EXPECT_EQ(found.row, row) << c;
-        EXPECT_EQ(found.dir, rows.isDirectory(row)) << c;
+        // The kind of the row is what a removal needs (the removal's own record says "file").
+        if (c % 2 == 1) {
+            EXPECT_EQ(found.dir, rows.isDirectory(row)) << c;
+        }
         EXPECT_EQ(found.selected, row == selectedRow) << c;
     }
     EXPECT_EQ(batch.rowOf(listed.size()).row, single);
