@@ -45,17 +45,10 @@ bool isComplete(const CloudFileInfoPtr& f, const QString& local) {
     return info.isDir();
 }
 
-} // namespace
-
-QString KZFilesViewController::dragOutStagingRoot() {
-    return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/drag-out");
-}
-
-QStringList KZFilesViewController::filesForDragOut(const QList<CloudFileInfoPtr>& files, int timeoutMs) {
-    const QList<CloudFileInfoPtr> chosen = operableFiles(files);
-    if (chosen.isEmpty())
-        return {};
-    const QString root = dragOutStagingRoot();
+// A fresh folder under `root` for one drag, named by the time, after the stagings a file manager
+// can no longer be copying from are removed; empty when it cannot be made. Only the user may
+// enter `root`.
+QString newStagingFolder(const QString& root) {
     QDir rootDir(root);
     if (!rootDir.mkpath(QStringLiteral(".")))
         return {};
@@ -67,7 +60,37 @@ QStringList KZFilesViewController::filesForDragOut(const QList<CloudFileInfoPtr>
     QString staging = root + QLatin1Char('/') + QString::number(now);
     for (int i = 1; QFileInfo::exists(staging); ++i)
         staging = root + QLatin1Char('/') + QString::number(now) + QLatin1Char('-') + QString::number(i);
-    if (!rootDir.mkdir(QFileInfo(staging).fileName()) || !downloadFiles(chosen, staging))
+    if (!rootDir.mkdir(QFileInfo(staging).fileName()))
+        return {};
+    return staging;
+}
+
+// Whether the wait for the files staged in `staging` is over: every one arrived whole, or a job
+// failed for good (`failed` stays set once a poll saw that).
+bool stagingSettled(const QList<CloudFileInfoPtr>& chosen, const QString& staging, bool& failed) {
+    if (!downloadsDoneUnder(staging, &failed))
+        return false;
+    for (const CloudFileInfoPtr& f : chosen)
+        if (!isComplete(f, staging + QLatin1Char('/') + f->name()))
+            return failed; // a failed job never completes: stop waiting for it
+    // A folder's files come in as several jobs: wait until none is partial any more.
+    QDirIterator it(staging, {QStringLiteral("*.part")}, QDir::Files | QDir::Hidden,
+                    QDirIterator::Subdirectories);
+    return !it.hasNext();
+}
+
+} // namespace
+
+QString KZFilesViewController::dragOutStagingRoot() {
+    return QStandardPaths::writableLocation(QStandardPaths::CacheLocation) + QStringLiteral("/drag-out");
+}
+
+QStringList KZFilesViewController::filesForDragOut(const QList<CloudFileInfoPtr>& files, int timeoutMs) {
+    const QList<CloudFileInfoPtr> chosen = operableFiles(files);
+    if (chosen.isEmpty())
+        return {};
+    const QString staging = newStagingFolder(dragOutStagingRoot());
+    if (staging.isEmpty() || !downloadFiles(chosen, staging))
         return {};
 
     KZWindowsManager::showDownloadMessageInBottomBarMiddleArea(QStringLiteral("正在准备下载文件..."));
@@ -77,19 +100,8 @@ QStringList KZFilesViewController::filesForDragOut(const QList<CloudFileInfoPtr>
     QTimer poll;
     poll.setInterval(50);
     bool failed = false;
-    const auto done = [&] {
-        if (!downloadsDoneUnder(staging, &failed))
-            return false;
-        for (const CloudFileInfoPtr& f : chosen)
-            if (!isComplete(f, staging + QLatin1Char('/') + f->name()))
-                return failed; // a failed job never completes: stop waiting for it
-        // A folder's files come in as several jobs: wait until none is partial any more.
-        QDirIterator it(staging, {QStringLiteral("*.part")}, QDir::Files | QDir::Hidden,
-                        QDirIterator::Subdirectories);
-        return !it.hasNext();
-    };
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (!self || deadline.hasExpired() || done())
+        if (!self || deadline.hasExpired() || stagingSettled(chosen, staging, failed))
             loop.quit();
     });
     poll.start();
