@@ -359,11 +359,12 @@ std::vector<qsizetype> CloudFileList::insertSorted(const QList<CloudFileInfoPtr>
 std::vector<qsizetype> CloudFileList::spliceSorted(const std::vector<quint64>& removed, qsizetype count,
                                                    const std::function<CloudFileInfoPtr(qsizetype)>& record,
                                                    const std::vector<qsizetype>& at) {
+    const size_t adding = size_t(std::max<qsizetype>(count, 0));
     std::vector<qsizetype> rows;
-    rows.reserve(size_t(std::max<qsizetype>(count, 0)));
-    m_singles.reserve(m_singles.size() + size_t(std::max<qsizetype>(count, 0)));
+    rows.reserve(adding);
+    m_singles.reserve(m_singles.size() + adding);
     std::vector<Entry> merged;
-    merged.reserve(m_entries.size() + size_t(std::max<qsizetype>(count, 0)));
+    merged.reserve(m_entries.size() + adding);
     const Entry* in = m_entries.data();
     size_t singles = 0; // kept, counted on the way for dropUnusedSingles
     // Rows go over in words of 64: a word without a removal is copied whole.

@@ -33,6 +33,10 @@ TransferJobRecord KZUploadMgr::makeJob(const QString& diskPath, const QString& c
 
 namespace {
 
+bool isCloudError(const BWError& e, int code) {
+    return e.domain() == BWError::kDomainCloud && e.code() == code;
+}
+
 QStringList toHex(const QList<QByteArray>& raw) {
     QStringList out;
     out.reserve(raw.size());
@@ -75,7 +79,7 @@ BWError sendBlocks(int fd, const TransferJobRecord& rec, const UploadSession& se
             const QByteArray bytes = QByteArray::fromRawData(buffer.constData(), int(len));
             if (BWError e = ctx.service().putBlock(session.uploadId, i, bytes, sha1s[i])) {
                 // The service refuses bytes that differ from their hash: the file changed.
-                if (e.domain() == BWError::kDomainCloud && e.code() == kCloudErrorBlockHashMismatch)
+                if (isCloudError(e, kCloudErrorBlockHashMismatch))
                     return transferError(kErrLocalChanged, rec.source);
                 return e;
             }
@@ -122,12 +126,11 @@ BWError sendSmallFile(int fd, qint64 size, const TransferJobRecord& rec, WorkerC
         committed();
         return {};
     }
-    if (error.domain() == BWError::kDomainCloud && error.code() == kCloudErrorUploadStopped)
+    if (isCloudError(error, kCloudErrorUploadStopped))
         return transferError(kErrCancelled, rec.source);
-    if (error.domain() == BWError::kDomainCloud && error.code() == kCloudErrorBlockHashMismatch)
+    if (isCloudError(error, kCloudErrorBlockHashMismatch))
         return transferError(kErrLocalChanged, rec.source);
-    if (error.domain() == BWError::kDomainCloud && error.code() == kCloudErrorNameExists &&
-        committedBefore(rec, sha1, ctx))
+    if (isCloudError(error, kCloudErrorNameExists) && committedBefore(rec, sha1, ctx))
         return {};
     return error;
 }
@@ -245,19 +248,16 @@ BWError KZUploadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
             if (!error)
                 reachedStep("committed", rec);
         }
-        if (!(error.domain() == BWError::kDomainCloud &&
-              (error.code() == kCloudErrorUploadNotFound || error.code() == kCloudErrorBlockMissing)))
+        if (!isCloudError(error, kCloudErrorUploadNotFound) && !isCloudError(error, kCloudErrorBlockMissing))
             break;
     }
-    if (error.domain() == BWError::kDomainCloud && error.code() == kCloudErrorFileHashMismatch) {
+    if (isCloudError(error, kCloudErrorFileHashMismatch)) {
         // The blocks were hashed in one read and the whole file in another: it changed between
         // them. The next attempt hashes it afresh.
         ctx.updateRecord([](TransferJobRecord& r) { r.sourceMtime = 0; });
         return transferError(kErrLocalChanged, rec.source);
     }
-    if (error.domain() == BWError::kDomainCloud && error.code() == kCloudErrorNameExists) {
-        // The very file is there already (an earlier run of this job committed it just before
-        // it stopped): the job's work is done.
+    if (isCloudError(error, kCloudErrorNameExists)) {
         if (committedBefore(rec, fileSha1, ctx)) {
             // The upload this run began is not needed: the service closes it.
             nubo::warnIfFailed(lcTransfer(), ctx.service().cancelUpload(current.uploadId),
