@@ -6,6 +6,7 @@
 #include "support/DamagedDatabase.h"
 #include "transfer/KZDownloadMgr.h"
 #include "transfer/KZUploadMgr.h"
+#include "transfer/LocalTarget.h"
 #include "transfer/TransferErrors.h"
 
 #include <QDir>
@@ -114,6 +115,63 @@ TEST_F(TransferTest, ADownloadStoppedRightAfterItsRenameEndsFinished) {
     EXPECT_EQ(downloadStatus(path), KZTransportJobStatusFinished);
     EXPECT_EQ(readLocal(path), c);
     EXPECT_FALSE(QFileInfo::exists(local.path() + QStringLiteral("/.Download")));
+}
+
+// What reaches the disk, in order, before a download counts as finished: the partial file's
+// bytes before its rename, the folder's entry after it; a run that finds the file already in place
+// (an earlier one stopped right after its rename) syncs both before it ends finished.
+TEST_F(TransferTest, ADownloadIsOnTheDiskBeforeItIsFinished) {
+    const QByteArray c = ServiceFixture::randomBytes(3 * kBlock + 5, 43);
+    const ServiceNode n = svc.putFile(QStringLiteral("/d.bin"), c);
+    const QString folder = local.path() + QStringLiteral("/in");
+    const QString path = folder + QStringLiteral("/d.bin");
+    struct Sync {
+        QString what; // the synced file or folder
+        bool placed;  // whether the destination was there when it was synced
+    };
+    std::mutex mutex;
+    QList<Sync> syncs;
+    setSyncWatcherForTesting([&](int fd) {
+        const QString what = QFileInfo(QStringLiteral("/proc/self/fd/%1").arg(fd)).symLinkTarget();
+        std::lock_guard lock(mutex);
+        syncs.append({what, QFileInfo::exists(path)});
+    });
+    auto taken = [&] {
+        std::lock_guard lock(mutex);
+        return std::exchange(syncs, {});
+    };
+
+    addDownloads({KZDownloadMgr::makeJob(n, local.path(), path, false)});
+    ASSERT_TRUE(waitUntil([&] { return downloadStatus(path) == KZTransportJobStatusFinished; }));
+    QList<Sync> seen = taken();
+    ASSERT_EQ(seen.size(), 2);
+    EXPECT_TRUE(seen[0].what.startsWith(folder + QStringLiteral("/.Download/")))
+        << seen[0].what.toStdString();
+    EXPECT_FALSE(seen[0].placed);
+    EXPECT_EQ(seen[1].what, folder);
+    EXPECT_TRUE(seen[1].placed);
+    EXPECT_EQ(readLocal(path), c);
+
+    // Stopped right after the rename: the next start syncs what it finds in place.
+    KZBackgroundThread::shared().runAndWait([&] { KZDownloadMgr::shared().cancel(path); });
+    ASSERT_TRUE(QFile::remove(path));
+    {
+        StepOnce quit("placed", [] { quitFromWorker(KZDownloadMgr::shared()); });
+        addDownloads({KZDownloadMgr::makeJob(n, local.path(), path, false)});
+        ASSERT_TRUE(waitUntil([&] { return quit.fired(); }));
+        KZBackgroundThread::shared().runAndWait([] {}); // the sign-out has run
+    }
+    signOutTransfers();
+    taken();
+    ASSERT_FALSE(signInTransfers(svc.shared(), dbPath));
+    ASSERT_TRUE(waitDownloadsSettled());
+    EXPECT_EQ(downloadStatus(path), KZTransportJobStatusFinished);
+    seen = taken();
+    setSyncWatcherForTesting({});
+    ASSERT_EQ(seen.size(), 2);
+    EXPECT_EQ(seen[0].what, path);
+    EXPECT_EQ(seen[1].what, folder);
+    EXPECT_EQ(readLocal(path), c);
 }
 
 TEST_F(TransferTest, AnUploadStoppedAroundItsCommitLeavesNoOpenUpload) {
