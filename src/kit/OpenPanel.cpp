@@ -69,6 +69,8 @@ void OpenPanel::beginSheetModalForWindow(Window* window,
     if (m_files && m_dirs && m_multiple)
         for (QAbstractItemView* view : dialog->findChildren<QAbstractItemView*>())
             view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    if (!m_nameFilters.isEmpty())
+        dialog->setNameFilters(m_nameFilters);
     if (!m_prompt.isEmpty())
         dialog->setLabelText(QFileDialog::Accept, m_prompt);
     if (!m_directory.isEmpty() && QFileInfo(m_directory).isDir())
