@@ -68,6 +68,8 @@ qint64 LogFile::droppedLines() const {
 }
 
 void LogFile::run() {
+    // The file is there from the start, so that a report made before any line still carries it.
+    ensureOpen();
     std::unique_lock lock(m_mutex);
     for (;;) {
         m_wake.wait(lock, [this] { return m_stop || !m_queue.empty(); });

@@ -121,6 +121,23 @@ TEST_F(FileLog, AppendsAcrossStartsAndRollsAtTheLimitToExactlyOneBackup) {
         expectedCurrent << QString::fromLatin1(line(i));
     EXPECT_EQ(linesOf(folder() + QStringLiteral("/nubo.log.1")), expectedBackup);
     EXPECT_EQ(linesOf(folder() + QStringLiteral("/nubo.log")), expectedCurrent);
+
+    // At its own size: 10 MB a file.
+    const QString big = dir.path() + QStringLiteral("/big");
+    {
+        LogFile log(big);
+        const QByteArray kilo(1023, 'k');
+        for (int i = 0; i < 10 * 1024 + 1; ++i) {
+            log.append(kilo);
+            if (i % 256 == 0) {
+                ASSERT_TRUE(log.flush(5000)); // within what may wait at once
+            }
+        }
+        ASSERT_TRUE(log.flush(5000));
+        EXPECT_EQ(log.droppedLines(), 0);
+    }
+    EXPECT_EQ(QFileInfo(big + QStringLiteral("/nubo.log.1")).size(), LogFile::kMaxFileBytes);
+    EXPECT_EQ(QFileInfo(big + QStringLiteral("/nubo.log")).size(), 1024);
 }
 
 TEST_F(FileLog, AFolderThatCannotBeWrittenOrAFullDiskDropsLinesAndNuboGoesOn) {

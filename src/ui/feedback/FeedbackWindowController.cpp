@@ -46,17 +46,28 @@ KZButton* button(const QString& title, const QRectF& frame, QWidget* parent, boo
 }
 
 // The picture scaled down to cover a thumbnail (sharp on a doubled screen); null when the bytes
-// are no picture Qt can read. Large photos decode at the small size only.
+// are no picture Qt can read. A large true-colour picture decodes straight to that size (whole,
+// a camera's photo can be past Qt's allocation limit); a palette picture decodes whole and is
+// scaled in full colour, as a reader's own scaling loses the palette of some.
 QImage thumbnailOf(const QByteArray& bytes, int side) {
     QBuffer buffer;
     buffer.setData(bytes);
     QImageReader reader(&buffer);
     reader.setAutoTransform(true);
-    const QSize full = reader.size();
     const QSize target(2 * side, 2 * side);
-    if (full.isValid() && (full.width() > target.width() || full.height() > target.height()))
+    const QImage::Format stored = reader.imageFormat();
+    const bool palette = stored == QImage::Format_Mono || stored == QImage::Format_MonoLSB ||
+                         stored == QImage::Format_Indexed8;
+    const QSize full = reader.size();
+    const bool large = full.width() > target.width() || full.height() > target.height();
+    if (!palette && large)
         reader.setScaledSize(full.scaled(target, Qt::KeepAspectRatioByExpanding));
-    return reader.read();
+    const QImage image = reader.read();
+    if (image.isNull() || !palette || !large)
+        return image;
+    return image.convertToFormat(QImage::Format_ARGB32_Premultiplied)
+        .scaled(full.scaled(target, Qt::KeepAspectRatioByExpanding), Qt::IgnoreAspectRatio,
+                Qt::SmoothTransformation);
 }
 
 // "图片 (*.bmp *.jpg ...)": every format Qt can read here, so the chooser offers nothing that

@@ -5,6 +5,7 @@
 
 #include "foundation/Log.h"
 #include "foundation/LogFile.h"
+#include "kit/ImageView.h"
 #include "kit/Window.h"
 #include "shell/KZStyle.h"
 #include "shell/KZWindowsManager.h"
@@ -15,6 +16,7 @@
 #include <QApplication>
 #include <QFileDialog>
 #include <QImageReader>
+#include <QLineEdit>
 #include <QTest>
 
 using namespace nubo::test;
@@ -52,11 +54,21 @@ protected:
         const auto shown = shownFeedback();
         return shown.size() == 1 ? shown.first() : nullptr;
     }
-    QString picture(const QString& name, const QColor& color) {
+    // A picture of one colour, a JPEG or a PNG by its name; `format` Mono makes it two palette
+    // colours, one bit a pixel.
+    QString picture(const QString& name, const QColor& color, QImage::Format format = QImage::Format_RGB32,
+                    QSize size = QSize(400, 300)) {
+        QImage image(size, format);
+        if (format == QImage::Format_Mono) {
+            image.setColorTable({color.rgb(), qRgb(0, 0, 0)});
+            image.fill(0);
+        } else {
+            image.fill(color);
+        }
         const QString path = localPath(name);
         QFile f(path);
         EXPECT_TRUE(f.open(QIODevice::WriteOnly));
-        f.write(png(300, 200, color));
+        f.write(encoded(image, name.endsWith(QLatin1String(".jpg")) ? "JPG" : "PNG"));
         return path;
     }
     // Submits with a description and waits for the service to keep the report; the reports
@@ -99,8 +111,13 @@ TEST_F(FeedbackWindow, CountsTheDescriptionAsTheUserTypesAndMarksItOverTheLimit)
 TEST_F(FeedbackWindow, ShowsPicturesAsThumbnailsThatCanBeRemovedUpToFour) {
     FeedbackWindowController* feedback = open();
     ASSERT_TRUE(feedback);
-    const QStringList paths = {picture("a.png", Qt::red), picture("b.png", Qt::green),
-                               picture("c.png", Qt::blue), picture("d.png", Qt::yellow)};
+    const QList<QColor> colors = {Qt::red, Qt::darkGreen, Qt::blue, Qt::yellow};
+    // A photo too large for Qt to decode whole still gets its thumbnail.
+    const int allocationLimit = QImageReader::allocationLimit();
+    QImageReader::setAllocationLimit(2);
+    const QStringList paths = {picture("a.png", colors[0]), picture("b.png", colors[1], QImage::Format_Mono),
+                               picture("c.jpg", colors[2], QImage::Format_RGB32, QSize(1000, 800)),
+                               picture("d.png", colors[3])};
     for (int i = 0; i < 3; ++i)
         ASSERT_TRUE(feedback->addImageFile(paths[i]));
     EXPECT_EQ(feedback->thumbnailViews().size(), 3);
@@ -108,6 +125,7 @@ TEST_F(FeedbackWindow, ShowsPicturesAsThumbnailsThatCanBeRemovedUpToFour) {
     ASSERT_TRUE(feedback->addImageFile(paths[3]));
     EXPECT_EQ(feedback->thumbnailViews().size(), 4);
     EXPECT_FALSE(feedback->addImageButton()->isEnabled());
+    QImageReader::setAllocationLimit(allocationLimit);
     EXPECT_FALSE(feedback->addImageFile(paths[0]));
     // Each thumbnail shows its own picture, scaled down.
     for (int i = 0; i < 4; ++i) {
@@ -116,6 +134,15 @@ TEST_F(FeedbackWindow, ShowsPicturesAsThumbnailsThatCanBeRemovedUpToFour) {
                   QSizeF(FeedbackWindowController::kThumbnailSize, FeedbackWindowController::kThumbnailSize));
         EXPECT_TRUE(thumb->isVisible());
         EXPECT_EQ(thumb->toolTip(), QFileInfo(paths[i]).fileName());
+        auto* image = thumb->findChild<kit::ImageView*>();
+        ASSERT_TRUE(image);
+        const QImage shown = image->image().toImage();
+        const QColor centre = shown.pixelColor(shown.rect().center());
+        // JPEG keeps colours only near what they were.
+        EXPECT_LE(std::abs(centre.red() - colors[i].red()) + std::abs(centre.green() - colors[i].green()) +
+                      std::abs(centre.blue() - colors[i].blue()),
+                  12)
+            << i << " " << centre.name().toStdString();
     }
 
     // A click on the second one's remove button takes that picture away, and room for one more.
@@ -123,13 +150,13 @@ TEST_F(FeedbackWindow, ShowsPicturesAsThumbnailsThatCanBeRemovedUpToFour) {
     ASSERT_TRUE(remove);
     QTest::mouseClick(remove, Qt::LeftButton, {}, remove->rect().center());
     drainEvents();
-    EXPECT_EQ(feedback->imageNames(), QStringList({"a.png", "c.png", "d.png"}));
+    EXPECT_EQ(feedback->imageNames(), QStringList({"a.png", "c.jpg", "d.png"}));
     EXPECT_EQ(feedback->thumbnailViews().size(), 3);
     EXPECT_TRUE(feedback->addImageButton()->isEnabled());
     QTest::mouseClick(feedback->removeImageButton(2), Qt::LeftButton, {},
                       feedback->removeImageButton(2)->rect().center());
     drainEvents();
-    EXPECT_EQ(feedback->imageNames(), QStringList({"a.png", "c.png"}));
+    EXPECT_EQ(feedback->imageNames(), QStringList({"a.png", "c.jpg"}));
 
     // What is sent is what is left, in order.
     const auto reports = submit(feedback, 1);
@@ -177,7 +204,7 @@ TEST_F(FeedbackWindow, SendsTheLogFilesOnlyWhenTheBoxIsTicked) {
     EXPECT_TRUE(reports[1].logs.isEmpty());
 }
 
-TEST_F(FeedbackWindow, PictureChooserOffersOnlyWhatQtCanRead) {
+TEST_F(FeedbackWindow, PictureChooserOffersOnlyPicturesQtCanReadAndEntersFolders) {
     FeedbackWindowController* feedback = open();
     ASSERT_TRUE(feedback);
     feedback->addImageButton()->sendAction();
@@ -191,8 +218,25 @@ TEST_F(FeedbackWindow, PictureChooserOffersOnlyWhatQtCanRead) {
             << format.constData();
     EXPECT_TRUE(filters[0].contains(QStringLiteral("*.png")));
     EXPECT_FALSE(filters[0].contains(QStringLiteral("*.txt")));
-    dialog->reject();
+
+    // Open on a folder goes into it; a picture there is then taken.
+    ASSERT_TRUE(QDir().mkpath(localPath(QStringLiteral("shots"))));
+    const QString shot = picture(QStringLiteral("shots/s.png"), Qt::red);
+    dialog->setDirectory(local.path());
+    dialog->selectFile(localPath(QStringLiteral("shots")));
+    QMetaObject::invokeMethod(dialog, "accept");
     drainEvents();
+    EXPECT_TRUE(feedback->imageNames().isEmpty());
+    ASSERT_EQ(feedback->window()->findChild<QFileDialog*>(), dialog);
+    EXPECT_TRUE(dialog->isVisible());
+    EXPECT_EQ(QDir(dialog->directory()).canonicalPath(),
+              QDir(localPath(QStringLiteral("shots"))).canonicalPath());
+    // Typed, as the user does: the name field has the focus now.
+    auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+    ASSERT_TRUE(name);
+    name->setText(QFileInfo(shot).fileName());
+    QMetaObject::invokeMethod(dialog, "accept");
+    EXPECT_TRUE(waitUntil([&] { return feedback->imageNames() == QStringList({"s.png"}); }));
 }
 
 TEST_F(FeedbackWindow, ASecondClickBringsTheOpenWindowForward) {
