@@ -5,10 +5,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 #include <mutex>
 #include <sys/stat.h>
+#include <thread>
+#include <vector>
 
 using namespace nubo;
 
@@ -167,4 +170,23 @@ TEST_F(FileLog, AFolderThatCannotBeWrittenOrAFullDiskDropsLinesAndNuboGoesOn) {
         EXPECT_EQ(log.droppedLines(), 20);
     }
     EXPECT_EQ(modeOf(QStringLiteral("/dev/full")), deviceMode); // only a file of its own is made private
+}
+
+TEST_F(FileLog, LinesFromSeveralThreadsAllArriveWhole) {
+    log::startFileLog(folder());
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t)
+        threads.emplace_back([t] {
+            for (int i = 0; i < 200; ++i)
+                qCWarning(lcTransfer, "thread %d line %d", t, i);
+        });
+    for (std::thread& t : threads)
+        t.join();
+    ASSERT_TRUE(log::flushFileLog(5000));
+    const QStringList lines = linesOf(folder() + QStringLiteral("/nubo.log"));
+    ASSERT_EQ(lines.size(), 800);
+    for (const QString& line : lines)
+        EXPECT_TRUE(line.contains(QRegularExpression(QStringLiteral("nubo.transfer: thread \\d line \\d+$"))))
+            << line.toStdString();
+    Terminal::shared().taken();
 }
