@@ -11,6 +11,8 @@
 #include "shell/KZWindowsManager.h"
 #include "ui/share/KZShareText.h"
 
+#include <QSet>
+
 namespace {
 
 const QString kHeaderId = QStringLiteral("TableHeaderShare");
@@ -273,8 +275,11 @@ void KZShareListViewController::tableViewSelectionDidChange(kit::TableView* tabl
 // ---- selection
 
 void KZShareListViewController::updateHeaderCheckBox() {
-    if (m_headerView)
-        m_headerView->setSelected(m_selectedShareInfos.size() == m_shareList.size());
+    if (!m_headerView)
+        return;
+    // Over no links there is nothing to select: the box is neither ticked nor offered.
+    m_headerView->setEnable(!m_shareList.isEmpty());
+    m_headerView->setSelected(!m_shareList.isEmpty() && m_selectedShareInfos.size() == m_shareList.size());
 }
 
 void KZShareListViewController::selectRowsAtIndexes(const kit::IndexSet& indexes) {
@@ -373,8 +378,11 @@ void KZShareListViewController::sendCancel(const QList<ShareInfoPtr>& links, con
 
 void KZShareListViewController::kzSessionRequestCancelShare(KZAbstractSession*, qint64 requestId,
                                                             const QVariantMap&) {
-    const QList<ShareInfoPtr> sent = m_cancelling.take(requestId);
-    m_shareList.removeIf([&](const ShareInfoPtr& s) { return sent.contains(s); });
+    // By link, not by record: a fetch answered meanwhile has replaced the records of these links.
+    QSet<QString> gone;
+    for (const ShareInfoPtr& s : m_cancelling.take(requestId))
+        gone.insert(s->shorturl());
+    m_shareList.removeIf([&](const ShareInfoPtr& s) { return gone.contains(s->shorturl()); });
     m_selectedShareInfos.clear();
     for (const auto& s : std::as_const(m_shareList))
         s->setSelected(false);
