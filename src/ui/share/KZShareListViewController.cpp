@@ -1,5 +1,6 @@
 #include "ui/share/KZShareListViewController.h"
 
+#include "cloud/CloudErrors.h"
 #include "cloud/KZSessionProxy.h"
 #include "cloud/User.h"
 #include "foundation/SafeAccess.h"
@@ -200,7 +201,15 @@ void KZShareListViewController::kzSessionRequestShareGetListFail(KZAbstractSessi
         m_refreshProgressIndicator->stopAnimation();
         m_refreshProgressIndicator->hide();
     }
-    KZToast::showToastWithErrorMessage(view(), error.localizedDescription());
+    // Not signed in because the service could not be opened: its reason is what helps.
+    const BWError why = signInFailure();
+    KZToast::showToastWithErrorMessage(
+        view(), (why && error.code() == nubo::cloudError::kNotSignedIn ? why : error).localizedDescription());
+    KZMessageSet::reloadMessageSet(view());
+}
+
+BWError KZShareListViewController::signInFailure() {
+    return KZSessionProxy::shareSessionProxy()->loginError();
 }
 
 void KZShareListViewController::setShareList(const QVariantList& shareList) {
@@ -410,7 +419,9 @@ void KZShareListViewController::kzSessionRequestCancelShareFail(KZAbstractSessio
 
 void KZShareListViewController::refreshHomeToolBarMessage() {
     m_homeToolBarMessage = bottomBarText();
-    KZWindowsManager::showMessageInBottomBarRightArea(m_homeToolBarMessage);
+    // The bar belongs to the page on screen: a list changed while hidden leaves it alone.
+    if (isViewVisible())
+        KZWindowsManager::showMessageInBottomBarRightArea(m_homeToolBarMessage);
 }
 
 kit::AttributedString KZShareListViewController::overdueTitle() {
@@ -448,7 +459,11 @@ kit::AttributedString KZShareListViewController::titleForMessageSetView(QWidget*
 }
 
 kit::AttributedString KZShareListViewController::descriptionForMessageSetView(QWidget*) {
-    return User::isTotallyOverdue() ? kit::AttributedString() : emptyDescription();
+    if (User::isTotallyOverdue())
+        return {};
+    if (const BWError why = signInFailure(); why && m_shareList.isEmpty())
+        return KZMessageSetModules::unreadableShareListDescription(why.localizedDescription());
+    return emptyDescription();
 }
 
 kit::Image KZShareListViewController::imageForMessageSetView(QWidget*) {
