@@ -29,21 +29,29 @@
 using namespace nubo;
 using namespace nubo::test;
 
+namespace {
+
+// Makes `data` the data folder with the service's database holding `content`; its path.
+QString placeServiceFile(const QTemporaryDir& data, const QByteArray& content) {
+    paths::setDataFolder(data.path());
+    CloudService::setShared(nullptr);
+    const QString dbPath = data.path() + QStringLiteral("/service/service.db");
+    QDir().mkpath(data.path() + QStringLiteral("/service"));
+    QFile damaged(dbPath);
+    EXPECT_TRUE(damaged.open(QIODevice::WriteOnly));
+    damaged.write(content);
+    return dbPath;
+}
+
+} // namespace
+
 // What the service's file holds: garbage, or nothing at all (cut to nothing, which is damage too:
 // the folder of blocks beside it still holds the user's files).
 class UnreadableServiceFile : public ::testing::TestWithParam<QByteArray> {};
 
 TEST_P(UnreadableServiceFile, TheFilePageSaysWhyItShowsNoFiles) {
     QTemporaryDir data;
-    paths::setDataFolder(data.path());
-    CloudService::setShared(nullptr);
-    const QString dbPath = data.path() + QStringLiteral("/service/service.db");
-    QDir().mkpath(data.path() + QStringLiteral("/service"));
-    {
-        QFile damaged(dbPath);
-        ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
-        damaged.write(GetParam());
-    }
+    const QString dbPath = placeServiceFile(data, GetParam());
     const std::optional<BWError> answer = signInAnswer();
     ASSERT_TRUE(answer.has_value());
     const BWError& error = *answer;
@@ -83,15 +91,7 @@ INSTANTIATE_TEST_SUITE_P(Files, UnreadableServiceFile,
 // share page is left in the bottom bar.
 TEST(UnreadableService, TheSharePageSaysWhyItShowsNoLinks) {
     QTemporaryDir data;
-    paths::setDataFolder(data.path());
-    CloudService::setShared(nullptr);
-    const QString dbPath = data.path() + QStringLiteral("/service/service.db");
-    QDir().mkpath(data.path() + QStringLiteral("/service"));
-    {
-        QFile damaged(dbPath);
-        ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
-        damaged.write(QByteArray(8192, '\x5a'));
-    }
+    placeServiceFile(data, QByteArray(8192, '\x5a'));
     const std::optional<BWError> answer = signInAnswer();
     ASSERT_TRUE(answer.has_value() && *answer);
     const QString reason = answer->localizedDescription();
