@@ -45,13 +45,13 @@ QString placeServiceFile(const QTemporaryDir& data, const QByteArray& content) {
 
 } // namespace
 
-// What the service's file holds: garbage, or nothing at all (cut to nothing, which is damage too:
-// the folder of blocks beside it still holds the user's files).
-class UnreadableServiceFile : public ::testing::TestWithParam<QByteArray> {};
+// How many bytes of garbage the service's file holds: some, or none at all (cut to nothing, which
+// is damage too: the folder of blocks beside it still holds the user's files).
+class UnreadableServiceFile : public ::testing::TestWithParam<int> {};
 
 TEST_P(UnreadableServiceFile, TheFilePageSaysWhyItShowsNoFiles) {
     QTemporaryDir data;
-    const QString dbPath = placeServiceFile(data, GetParam());
+    const QString dbPath = placeServiceFile(data, QByteArray(GetParam(), '\x5a'));
     const std::optional<BWError> answer = signInAnswer();
     ASSERT_TRUE(answer.has_value());
     const BWError& error = *answer;
@@ -71,8 +71,8 @@ TEST_P(UnreadableServiceFile, TheFilePageSaysWhyItShowsNoFiles) {
     const QString shown = overlay->descriptionLabel()->text();
     EXPECT_TRUE(shown.startsWith(QStringLiteral("无法读取文件列表："))) << shown.toStdString();
     EXPECT_TRUE(shown.contains(dbPath)) << shown.toStdString();
-    EXPECT_TRUE(overlay->buttons().isEmpty());              // nothing can be uploaded into it either
-    EXPECT_EQ(QFileInfo(dbPath).size(), GetParam().size()); // the service's own file is never replaced
+    EXPECT_TRUE(overlay->buttons().isEmpty());       // nothing can be uploaded into it either
+    EXPECT_EQ(QFileInfo(dbPath).size(), GetParam()); // the service's own file is never replaced
 
     delete window;
     delete page;
@@ -82,9 +82,8 @@ TEST_P(UnreadableServiceFile, TheFilePageSaysWhyItShowsNoFiles) {
     SingletonT<SystemConfig>::reset(); // the folder it was read from is gone
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, UnreadableServiceFile,
-                         ::testing::Values(QByteArray(8192, '\x5a'), QByteArray()),
-                         [](const auto& info) { return info.param.isEmpty() ? "Empty" : "Garbage"; });
+INSTANTIATE_TEST_SUITE_P(Files, UnreadableServiceFile, ::testing::Values(8192, 0),
+                         [](const auto& info) { return info.param == 0 ? "Empty" : "Garbage"; });
 
 // The share page when the service's database cannot be opened: the service's own reason, not
 // "请先登录", in a toast and in the empty list's state; back on the file page, no text of the
