@@ -25,6 +25,8 @@ public:
     virtual void controlTextDidBeginEditing(TextField*) {}
     virtual void controlTextDidChange(TextField*) {}
     virtual void controlTextDidEndEditing(TextField*) {}
+    // Editing was given up (abortEditing): told instead of controlTextDidEndEditing.
+    virtual void controlTextDidAbortEditing(TextField*) {}
     // True when the delegate handled the command (the field then does nothing more).
     virtual bool controlDoCommand(TextField*, TextCommand) { return false; }
 };
@@ -32,7 +34,8 @@ public:
 // A one-line text field. It edits only while it is its window's first responder: becoming first
 // responder starts editing (the delegate hears "begin"), resigning ends it ("end"). Clicking into
 // an editable field makes it first responder. Return, unless the delegate handles it, runs the
-// action and ends editing. A formatter can reject any edit. No focus ring is drawn.
+// action and ends editing. Escape, unless the delegate handles it, goes on to the window. A
+// formatter can reject any edit. No focus ring is drawn.
 class TextField : public View {
     Q_OBJECT
 public:
@@ -71,6 +74,9 @@ public:
     }
 
     bool isEditing() const { return m_editing; }
+    // Ends editing as giving the edit up: the delegate hears controlTextDidAbortEditing, not the
+    // end of editing, so nothing it would do with the text is done. The text stays as it is.
+    void abortEditing();
     // Selects characters [start, start + length) of the text being edited.
     void selectRange(int start, int length);
     QPair<int, int> selectedRange() const;
@@ -83,8 +89,8 @@ public:
     QLineEdit* editor() const;
     QPlainTextEdit* wrapEditor() const;
 
-    // Runs a command as the keyboard would.
-    void doCommand(TextCommand command);
+    // Runs a command as the keyboard would; false when nobody took it (the key goes on).
+    bool doCommand(TextCommand command);
 
 protected:
     void layout() override;
@@ -114,6 +120,7 @@ private:
     bool m_selectable = true;
     bool m_editing = false;
     bool m_ending = false;
+    bool m_aborting = false;
     bool m_settingText = false;
 };
 

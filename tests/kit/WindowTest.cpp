@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QScreen>
 #include <QTest>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 using namespace kit;
@@ -77,7 +78,11 @@ TEST(Window, TellsItsDelegateOfResizesAndSheetsEndWithTheirCode) {
     w.beginSheet(&sheet, [&](int c) { code = c; });
     EXPECT_EQ(w.attachedSheet(), &sheet);
     EXPECT_TRUE(sheet.isVisible());
-    EXPECT_EQ(sheet.bottom(), w.bottom()); // hangs from the parent's upper edge
+    // A dialog of the parent: tied to it, centred on it, no minimise or maximise button.
+    EXPECT_EQ(sheet.frame().center(), w.frame().center());
+    EXPECT_EQ(sheet.windowHandle()->transientParent(), w.windowHandle());
+    EXPECT_EQ(sheet.windowType(), Qt::Dialog);
+    EXPECT_FALSE(sheet.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
     w.endSheet(&sheet, 7);
     EXPECT_EQ(code, 7);
     EXPECT_FALSE(sheet.isVisible());
@@ -146,6 +151,59 @@ TEST(Window, FirstResponderStartsAndEndsTextEditing) {
 
     // A view that does not accept is refused.
     EXPECT_FALSE(w.makeFirstResponder(w.contentView()));
+}
+
+// An edit given up reports no end; an Escape that no delegate takes reaches the window.
+TEST(TextField, AbortingTellsNoEndAndAnUntakenEscapeReachesTheWindow) {
+    class Recorder : public QObject, public TextFieldDelegate, public WindowDelegate {
+    public:
+        QStringList calls;
+        bool takesEscape = false;
+        void controlTextDidEndEditing(TextField*) override { calls << QStringLiteral("end"); }
+        void controlTextDidAbortEditing(TextField* f) override {
+            calls << QStringLiteral("abort:") + f->stringValue();
+        }
+        bool controlDoCommand(TextField* f, TextCommand c) override {
+            if (c != TextCommand::Cancel || !takesEscape)
+                return false;
+            f->abortEditing();
+            return true;
+        }
+        void windowCancel(Window*) override { calls << QStringLiteral("window"); }
+    };
+    Window w;
+    w.resize(300, 100);
+    auto* field = new TextField(QRectF(10, 10, 200, 24));
+    w.contentView()->addSubview(field);
+    Recorder rec;
+    field->setDelegate(&rec);
+    w.setDelegate(&rec);
+    w.show();
+    QApplication::setActiveWindow(&w);
+
+    rec.takesEscape = true;
+    w.makeFirstResponder(field);
+    QTest::keyClicks(field->editor(), QStringLiteral("typed"));
+    QTest::keyClick(field->editor(), Qt::Key_Escape);
+    EXPECT_FALSE(field->isEditing());
+    EXPECT_EQ(w.firstResponder(), nullptr);
+    EXPECT_EQ(rec.calls, QStringList{QStringLiteral("abort:typed")});
+
+    // The next end is a plain one again.
+    rec.calls.clear();
+    w.makeFirstResponder(field);
+    w.makeFirstResponder(nullptr);
+    EXPECT_EQ(rec.calls, QStringList{QStringLiteral("end")});
+
+    // Untaken, Escape goes on to the window; Return and Tab stay the field's.
+    rec.calls.clear();
+    rec.takesEscape = false;
+    w.makeFirstResponder(field);
+    QTest::keyClick(field->editor(), Qt::Key_Tab);
+    QTest::keyClick(field->editor(), Qt::Key_Escape);
+    EXPECT_EQ(rec.calls, QStringList{QStringLiteral("window")});
+    QTest::keyClick(field->editor(), Qt::Key_Return);
+    EXPECT_EQ(rec.calls, (QStringList{QStringLiteral("window"), QStringLiteral("end")}));
 }
 
 TEST(TextField, AFormatterCanRejectAnEdit) {

@@ -264,7 +264,19 @@ void KZFileInfoItemView::controlTextDidChange(kit::TextField*) {
     m_fileNameTextField->setFrame(namePlacement(size));
 }
 
+void KZFileInfoItemView::cancelEditing() {
+    if (!m_fileNameTextField || !m_fileNameTextField->isEditing())
+        return;
+    // Back to the record's name first: unfocus writes the field's text into the record.
+    m_fileNameTextField->setStringValue(m_fileInfo ? m_fileInfo->name() : QString());
+    m_fileNameTextField->abortEditing();
+}
+
 bool KZFileInfoItemView::controlDoCommand(kit::TextField*, kit::TextCommand command) {
+    if (command == kit::TextCommand::Cancel) {
+        cancelEditing();
+        return true;
+    }
     if (command != kit::TextCommand::InsertNewline)
         return false;
     if (kit::Window* w = view()->kitWindow())
@@ -277,6 +289,11 @@ void KZFileInfoItemView::controlTextDidEndEditing(kit::TextField*) {
         m_fileNameTextField->setStringValue(m_fileInfo ? m_fileInfo->name() : QString());
     if (auto* d = dynamic_cast<KZTextFieldDelegate*>(m_delegate.get()))
         d->textFieldDidResignFirstResponder(this);
+}
+
+void KZFileInfoItemView::controlTextDidAbortEditing(kit::TextField*) {
+    if (auto* d = dynamic_cast<KZTextFieldDelegate*>(m_delegate.get()))
+        d->textFieldDidCancelEditing(this);
 }
 
 // ---- looks

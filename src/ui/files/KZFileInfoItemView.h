@@ -82,6 +82,7 @@ public:
     QString textFieldContent() const override;
     void focus() override;
     void unfocus() override;
+    void cancelEditing() override;
 
     void setSelected(bool selected) override;
     void setHighlightState(kit::HighlightState state) override;
@@ -105,6 +106,7 @@ public:
     // kit::TextFieldDelegate
     void controlTextDidChange(kit::TextField* field) override;
     void controlTextDidEndEditing(kit::TextField* field) override;
+    void controlTextDidAbortEditing(kit::TextField* field) override;
     bool controlDoCommand(kit::TextField* field, kit::TextCommand command) override;
 
 protected:

@@ -13,6 +13,9 @@ public:
     virtual QString textFieldContent() const = 0;
     virtual void focus() = 0;
     virtual void unfocus() = 0;
+    // Ends an open edit giving it up (Escape): the field shows the record's name again and the
+    // delegate hears textFieldDidCancelEditing, so nothing is sent. Nothing while not editing.
+    virtual void cancelEditing() = 0;
 };
 
 // A view that shows one cloud record.
@@ -29,4 +32,6 @@ class KZTextFieldDelegate {
 public:
     virtual ~KZTextFieldDelegate() = default;
     virtual void textFieldDidResignFirstResponder(KZTextFieldFocuse* sender) { (void)sender; }
+    // The edit was given up (cancelEditing): nothing is to be sent for it.
+    virtual void textFieldDidCancelEditing(KZTextFieldFocuse* sender) { (void)sender; }
 };

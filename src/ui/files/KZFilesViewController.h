@@ -353,6 +353,8 @@ public:
     void didPressCmdA() override;
     // A name field ended editing: a new folder is created or a rename sent, and editing ends.
     void textFieldDidResignFirstResponder(KZTextFieldFocuse* sender) override;
+    // A name field's edit was given up: a rename keeps the old name, a new folder's row goes.
+    void textFieldDidCancelEditing(KZTextFieldFocuse* sender) override;
     void folderCrumbsDidClickDirectoryPath(const QString& path) override;
     void fileRowViewDidClickCheckBox(KZFileRowView* rowView, KZCheckBoxButton* checkBox) override;
     void fileRowViewRightMouseUp(KZFileRowView* rowView, const kit::Event& event) override;

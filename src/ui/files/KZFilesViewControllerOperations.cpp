@@ -265,6 +265,25 @@ void KZFilesViewController::textFieldDidResignFirstResponder(KZTextFieldFocuse* 
     }
 }
 
+void KZFilesViewController::textFieldDidCancelEditing(KZTextFieldFocuse* sender) {
+    if (!sender)
+        return;
+    auto* source = dynamic_cast<KZFileViewDataSource*>(sender);
+    const CloudFileInfoPtr f = source ? source->fileInfo() : nullptr;
+    sender->unfocus();
+    m_isEditing = false;
+    const auto local = std::dynamic_pointer_cast<KZLocalFileInfo>(f);
+    if (!local || !m_creatingFiles.removeOne(local))
+        return;
+    // Its number is free again for the next new folder.
+    m_folderNameGenerator->deleteSuffixIndex({local});
+    const qsizetype at = m_files.indexOf(local);
+    if (at < 0)
+        return;
+    m_files.removeAt(at);
+    deleteRowsAtIndexs(kit::IndexSet(int(at)));
+}
+
 // ---- replies
 
 void KZFilesViewController::kzSessionRequestDeleteFile(KZAbstractSession*, qint64, const QVariantMap&) {

@@ -150,6 +150,7 @@ void KZFoldersWindowController::initNavigationBarUI() {
     m_navigationBar->setCustomBackgroundColor(QColor(QStringLiteral("#F8F0F8")));
     m_navigationTitleLabel = new KZLabel(m_navigationBar);
     m_navigationTitleLabel->setText(QStringLiteral("请选择目录"));
+    window()->setTitle(m_navigationTitleLabel->text()); // the title bar says it too, not the program's name
     m_navigationTitleLabel->setTextColor(KZStyle::titleColor());
     m_navigationTitleLabel->setFont(KZStyle::fontOfSize(12));
     m_navigationTitleLabel->setTextAlignment(kit::TextAlignment::Center);
@@ -363,6 +364,17 @@ void KZFoldersWindowController::textFieldDidResignFirstResponder(KZTextFieldFocu
     if (!local || local->state() == 1 || m_createRequestOut)
         return;
     createFolder(sender->textFieldContent());
+}
+
+void KZFoldersWindowController::textFieldDidCancelEditing(KZTextFieldFocuse* sender) {
+    if (!sender)
+        return;
+    sender->unfocus();
+    const auto* local = m_files.isEmpty() ? nullptr : dynamic_cast<KZLocalFileInfo*>(m_files.first().get());
+    if (!local || m_createRequestOut)
+        return;
+    m_folderNameGenerator.deleteSuffixIndex({m_files.first()});
+    removeLocalFolders();
 }
 
 void KZFoldersWindowController::createFolder(const QString& name) {

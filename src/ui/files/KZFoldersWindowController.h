@@ -91,6 +91,8 @@ public:
     void folderCrumbsDidClickDirectoryPath(const QString& path) override;
     // KZTextFieldDelegate
     void textFieldDidResignFirstResponder(KZTextFieldFocuse* sender) override;
+    // The name was given up: the new folder's row goes and nothing is sent.
+    void textFieldDidCancelEditing(KZTextFieldFocuse* sender) override;
 
     // kit::TableViewDataSource / Delegate
     int numberOfRowsInTableView(kit::TableView*) override;

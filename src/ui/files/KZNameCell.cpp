@@ -57,13 +57,29 @@ void KZNameCell::unfocus() {
     m_infoLabel->setText(m_nameTextField->stringValue());
 }
 
+void KZNameCell::cancelEditing() {
+    if (!m_nameTextField->isEditing())
+        return;
+    m_nameTextField->setStringValue(m_fileInfo ? m_fileInfo->name() : QString());
+    m_nameTextField->abortEditing();
+}
+
 bool KZNameCell::controlDoCommand(kit::TextField*, kit::TextCommand command) {
+    if (command == kit::TextCommand::Cancel) {
+        cancelEditing();
+        return true;
+    }
     if (command != kit::TextCommand::InsertNewline)
         return false;
     // Return ends the edit by giving up the first responder; the field need do nothing more.
     if (kit::Window* w = kitWindow())
         w->makeFirstResponder(nullptr);
     return true;
+}
+
+void KZNameCell::controlTextDidAbortEditing(kit::TextField*) {
+    if (m_delegate)
+        m_delegate->textFieldDidCancelEditing(this);
 }
 
 void KZNameCell::controlTextDidEndEditing(kit::TextField*) {

@@ -15,7 +15,7 @@ class KZTextFieldCell;
 // What the file list's and the folder picker's table cells share: a record's text in a label
 // that gives way to a name field for renaming or naming a new folder. The field refuses the
 // characters a name cannot hold; Return or leaving the field ends the edit, a blank entry is
-// put back to the record's name, and the delegate hears of it.
+// put back to the record's name, and the delegate hears of it. Escape gives the edit up.
 class KZNameCell : public kit::View,
                    public kit::TextFieldDelegate,
                    public KZLimitedCharactersFormatterDelegate,
@@ -29,9 +29,11 @@ public:
 
     QString textFieldContent() const override;
     void unfocus() override;
+    void cancelEditing() override;
 
     // kit::TextFieldDelegate
     void controlTextDidEndEditing(kit::TextField* field) override;
+    void controlTextDidAbortEditing(kit::TextField* field) override;
     bool controlDoCommand(kit::TextField* field, kit::TextCommand command) override;
 
 protected:
