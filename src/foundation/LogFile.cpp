@@ -205,12 +205,20 @@ QByteArray formatLine(QtMsgType type, const QMessageLogContext& context, const Q
 
 void handler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     FileLogState& s = state();
+    const bool kept = type != QtDebugMsg && isNuboCategory(context.category);
     QtMessageHandler previous;
+    std::shared_ptr<LogFile> file;
     {
         std::lock_guard lock(s.mutex);
         previous = s.previous;
-        if (s.file && type != QtDebugMsg && isNuboCategory(context.category))
-            s.file->append(formatLine(type, context, message));
+        if (kept)
+            file = s.file;
+    }
+    if (file) {
+        file->append(formatLine(type, context, message));
+        // The program ends after a fatal message: its line is written before that.
+        if (type == QtFatalMsg)
+            file->flush(1000);
     }
     if (previous)
         previous(type, context, message);

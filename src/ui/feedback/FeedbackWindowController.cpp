@@ -143,6 +143,8 @@ void FeedbackWindowController::windowDidLoad() {
     m_imagesLabel = new KZLabel(QRectF(132, 310, 324, 20), content);
     m_imagesLabel->setFont(KZStyle::fontOfSize(12.0));
     m_imagesLabel->setTextColor(KZStyle::darkGray2Color());
+    m_imagesLabel->setText(
+        QStringLiteral("可添加%1张图片，每张不超过5M").arg(nubo::CloudService::kFeedbackMaxImages));
     showImages();
 
     m_uploadLogsBox = new KZCheckBoxButton(QRectF(24, 364, 120, 20), content);
@@ -229,7 +231,7 @@ void FeedbackWindowController::showImages() {
     m_thumbnails.clear();
     kit::View* content = window()->contentView();
     constexpr qreal kGap = 10;
-    const qreal removeSide = 18;
+    constexpr qreal removeSide = 18;
     for (int i = 0; i < m_pictures.size(); ++i) {
         auto* thumb = new kit::View(content);
         thumb->setFrame(QRectF(132 + i * (kThumbnailSize + kGap), 292, kThumbnailSize, kThumbnailSize));
@@ -252,11 +254,8 @@ void FeedbackWindowController::showImages() {
         thumb->show();
         m_thumbnails.append(thumb);
     }
-    const int count = int(m_pictures.size());
-    m_imagesLabel->setHidden(count > 0);
-    m_imagesLabel->setText(
-        QStringLiteral("可添加%1张图片，每张不超过5M").arg(nubo::CloudService::kFeedbackMaxImages));
-    m_addImageButton->setEnabled(count < nubo::CloudService::kFeedbackMaxImages);
+    m_imagesLabel->setHidden(!m_pictures.isEmpty());
+    m_addImageButton->setEnabled(m_pictures.size() < nubo::CloudService::kFeedbackMaxImages);
 }
 
 void FeedbackWindowController::showDescriptionCount() {

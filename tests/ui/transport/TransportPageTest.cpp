@@ -301,3 +301,16 @@ TEST_F(TransportSettings, SavesOnlyOnConfirmAndShowsWhatIsSaved) {
     EXPECT_FALSE(fresh.getShouldSelectDownloadPath());
     EXPECT_FALSE(KZWindowsManager::shareInstance().isShown(controller));
 }
+
+// The root as the download folder is shown as "/", not as an empty label.
+TEST_F(TransportSettings, TheRootFolderShowsAsASlash) {
+    config().setDownloadPath(QStringLiteral("/"));
+    KZTransportSettingWindowController::registerWithRouter();
+    controller = new KZTransportSettingWindowController;
+    KZWindowsManager::shareInstance().showWindow(controller);
+    drainEvents();
+    EXPECT_EQ(controller->folderPathLabel()->text(), QStringLiteral("/"));
+    chooseFolder(QStringLiteral("/"));
+    EXPECT_EQ(controller->path(), QStringLiteral("/"));
+    EXPECT_EQ(controller->folderPathLabel()->text(), QStringLiteral("/"));
+}
