@@ -11,7 +11,6 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QValidator>
-#include <utility>
 
 namespace kit {
 
@@ -385,22 +384,9 @@ bool TextField::resignFirstResponder() {
     if (activeEditor()->hasFocus())
         activeEditor()->clearFocus();
     m_ending = false;
-    const bool aborted = std::exchange(m_aborting, false);
-    if (auto* d = m_delegate.get()) {
-        if (aborted)
-            d->controlTextDidAbortEditing(this);
-        else
-            d->controlTextDidEndEditing(this);
-    }
+    if (auto* d = m_delegate.get())
+        d->controlTextDidEndEditing(this);
     return true;
-}
-
-void TextField::abortEditing() {
-    if (!m_editing)
-        return;
-    m_aborting = true;
-    endFromFocusLoss();
-    m_aborting = false;
 }
 
 void TextField::startFromFocus() {

@@ -25,8 +25,6 @@ public:
     virtual void controlTextDidBeginEditing(TextField*) {}
     virtual void controlTextDidChange(TextField*) {}
     virtual void controlTextDidEndEditing(TextField*) {}
-    // Editing was given up (abortEditing): told instead of controlTextDidEndEditing.
-    virtual void controlTextDidAbortEditing(TextField*) {}
     // True when the delegate handled the command (the field then does nothing more).
     virtual bool controlDoCommand(TextField*, TextCommand) { return false; }
 };
@@ -74,9 +72,6 @@ public:
     }
 
     bool isEditing() const { return m_editing; }
-    // Ends editing as giving the edit up: the delegate hears controlTextDidAbortEditing, not the
-    // end of editing, so nothing it would do with the text is done. The text stays as it is.
-    void abortEditing();
     // Selects characters [start, start + length) of the text being edited.
     void selectRange(int start, int length);
     QPair<int, int> selectedRange() const;
@@ -120,7 +115,6 @@ private:
     bool m_selectable = true;
     bool m_editing = false;
     bool m_ending = false;
-    bool m_aborting = false;
     bool m_settingText = false;
 };
 

@@ -246,6 +246,18 @@ void KZFileInfoItemView::unfocus() {
     m_fileNameLabel->setFrame(m_fileNameTextField->frame());
 }
 
+void KZFileInfoItemView::abandonEditing() {
+    if (!m_fileNameTextField || !m_fileNameTextField->isEditing())
+        return;
+    m_abandoning = true;
+    m_fileNameTextField->setStringValue(m_fileInfo ? m_fileInfo->name() : QString());
+    if (kit::Window* w = view()->kitWindow())
+        w->makeFirstResponder(nullptr);
+    else
+        m_fileNameTextField->resignFirstResponder();
+    m_abandoning = false;
+}
+
 void KZFileInfoItemView::didInputLimitedCharacter(KZLimitedCharactersFormatter*) {
     KZWindowsManager::shareInstance().showWarningToast(KZFileInfoCell::kLimitedCharacterWarning);
 }
@@ -264,17 +276,9 @@ void KZFileInfoItemView::controlTextDidChange(kit::TextField*) {
     m_fileNameTextField->setFrame(namePlacement(size));
 }
 
-void KZFileInfoItemView::cancelEditing() {
-    if (!m_fileNameTextField || !m_fileNameTextField->isEditing())
-        return;
-    // Back to the record's name first: unfocus writes the field's text into the record.
-    m_fileNameTextField->setStringValue(m_fileInfo ? m_fileInfo->name() : QString());
-    m_fileNameTextField->abortEditing();
-}
-
 bool KZFileInfoItemView::controlDoCommand(kit::TextField*, kit::TextCommand command) {
-    if (command == kit::TextCommand::Cancel) {
-        cancelEditing();
+    if (command == kit::TextCommand::Cancel) { // Escape: the edit counts for nothing
+        abandonEditing();
         return true;
     }
     if (command != kit::TextCommand::InsertNewline)
@@ -285,15 +289,16 @@ bool KZFileInfoItemView::controlDoCommand(kit::TextField*, kit::TextCommand comm
 }
 
 void KZFileInfoItemView::controlTextDidEndEditing(kit::TextField*) {
+    auto* d = dynamic_cast<KZTextFieldDelegate*>(m_delegate.get());
+    if (m_abandoning) {
+        if (d)
+            d->textFieldDidAbandonEditing(this);
+        return;
+    }
     if (m_fileNameTextField->stringValue().trimmed().isEmpty())
         m_fileNameTextField->setStringValue(m_fileInfo ? m_fileInfo->name() : QString());
-    if (auto* d = dynamic_cast<KZTextFieldDelegate*>(m_delegate.get()))
+    if (d)
         d->textFieldDidResignFirstResponder(this);
-}
-
-void KZFileInfoItemView::controlTextDidAbortEditing(kit::TextField*) {
-    if (auto* d = dynamic_cast<KZTextFieldDelegate*>(m_delegate.get()))
-        d->textFieldDidCancelEditing(this);
 }
 
 // ---- looks

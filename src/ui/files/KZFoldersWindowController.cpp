@@ -74,6 +74,11 @@ KZFoldersWindowController::~KZFoldersWindowController() {
     proxy->getFolderListByNid(-999, QString(), -1, nullptr, {});
 }
 
+void KZFoldersWindowController::windowDidDisappear() {
+    KZBaseWindowController::windowDidDisappear();
+    deleteLater();
+}
+
 void KZFoldersWindowController::initData() {
     m_fileListSortMode = nubo::SingletonT<nubo::SystemConfig>::instance().getCloudFileSort();
     m_fileInfo = CloudFileInfo::rootFile();
@@ -292,6 +297,7 @@ void KZFoldersWindowController::kzSessionRequestFileList(KZAbstractSession*, qin
                                                          KZBackForwardState backForward, const QVariantMap&) {
     if (!cloudFile)
         return;
+    endNameEdit();
     m_fileInfo = cloudFile;
     m_folderNameGenerator.scanFileNameForCreateDir(fileList);
     m_files.clear();
@@ -366,15 +372,18 @@ void KZFoldersWindowController::textFieldDidResignFirstResponder(KZTextFieldFocu
     createFolder(sender->textFieldContent());
 }
 
-void KZFoldersWindowController::textFieldDidCancelEditing(KZTextFieldFocuse* sender) {
+void KZFoldersWindowController::textFieldDidAbandonEditing(KZTextFieldFocuse* sender) {
     if (!sender)
         return;
     sender->unfocus();
-    const auto* local = m_files.isEmpty() ? nullptr : dynamic_cast<KZLocalFileInfo*>(m_files.first().get());
-    if (!local || m_createRequestOut)
+    withdrawLocalRows();
+}
+
+void KZFoldersWindowController::endNameEdit() {
+    if (!isWindowLoaded())
         return;
-    m_folderNameGenerator.deleteSuffixIndex({m_files.first()});
-    removeLocalFolders();
+    if (KZTextFieldFocuse* field = editingNameField(window()))
+        field->abandonEditing();
 }
 
 void KZFoldersWindowController::createFolder(const QString& name) {
@@ -414,6 +423,11 @@ void KZFoldersWindowController::kzSessionRequestCreateDirFail(KZAbstractSession*
 }
 
 void KZFoldersWindowController::removeLocalFolders() {
+    endNameEdit();
+    withdrawLocalRows();
+}
+
+void KZFoldersWindowController::withdrawLocalRows() {
     int count = 0;
     while (count < m_files.size()) {
         auto* local = dynamic_cast<KZLocalFileInfo*>(m_files.at(count).get());

@@ -57,16 +57,9 @@ void KZNameCell::unfocus() {
     m_infoLabel->setText(m_nameTextField->stringValue());
 }
 
-void KZNameCell::cancelEditing() {
-    if (!m_nameTextField->isEditing())
-        return;
-    m_nameTextField->setStringValue(m_fileInfo ? m_fileInfo->name() : QString());
-    m_nameTextField->abortEditing();
-}
-
 bool KZNameCell::controlDoCommand(kit::TextField*, kit::TextCommand command) {
-    if (command == kit::TextCommand::Cancel) {
-        cancelEditing();
+    if (command == kit::TextCommand::Cancel) { // Escape: the edit counts for nothing
+        abandonEditing();
         return true;
     }
     if (command != kit::TextCommand::InsertNewline)
@@ -77,12 +70,24 @@ bool KZNameCell::controlDoCommand(kit::TextField*, kit::TextCommand command) {
     return true;
 }
 
-void KZNameCell::controlTextDidAbortEditing(kit::TextField*) {
-    if (m_delegate)
-        m_delegate->textFieldDidCancelEditing(this);
+void KZNameCell::abandonEditing() {
+    if (!m_nameTextField->isEditing())
+        return;
+    m_abandoning = true;
+    m_nameTextField->setStringValue(m_fileInfo ? m_fileInfo->name() : QString());
+    if (kit::Window* w = kitWindow())
+        w->makeFirstResponder(nullptr);
+    else
+        m_nameTextField->resignFirstResponder();
+    m_abandoning = false;
 }
 
 void KZNameCell::controlTextDidEndEditing(kit::TextField*) {
+    if (m_abandoning) {
+        if (m_delegate)
+            m_delegate->textFieldDidAbandonEditing(this);
+        return;
+    }
     if (m_nameTextField->stringValue().trimmed().isEmpty())
         m_nameTextField->setStringValue(m_fileInfo ? m_fileInfo->name() : QString());
     if (m_delegate)

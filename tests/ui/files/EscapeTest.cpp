@@ -126,7 +126,7 @@ TEST_F(Escape, ARenameGivenUpKeepsTheOldNameAndSendsNothing) {
     }
 }
 
-TEST_F(Escape, ANewFolderGivenUpWithdrawsItsRowAndItsNumber) {
+TEST_F(Escape, ANewFolderGivenUpWithdrawsItsRow) {
     const QStringList before = rowNames();
     for (KZFileListStyle style : {KZFileListStyleList, KZFileListStyleGrid}) {
         SCOPED_TRACE(style);
@@ -148,10 +148,9 @@ TEST_F(Escape, ANewFolderGivenUpWithdrawsItsRowAndItsNumber) {
         EXPECT_FALSE(exists(QStringLiteral("/esc/") + proposed));
         EXPECT_FALSE(toasts->texts().contains(QStringLiteral("正在创建文件夹...")));
 
-        // The next new folder is offered the same name again, and can be given up too.
+        // New folders can be started again, and given up again.
         page->actionCreateDir();
         ASSERT_EQ(page->creatingFiles().size(), 1);
-        EXPECT_EQ(page->files().first()->name(), proposed);
         QTest::keyClick(editorOf(nameField(0)), Qt::Key_Escape);
         EXPECT_EQ(rowNames(), before);
     }
@@ -184,10 +183,10 @@ TEST_F(Escape, ANewFolderGivenUpInThePickerSendsNothingAndThePickerStays) {
     EXPECT_FALSE(exists(QStringLiteral("/given up")));
     EXPECT_FALSE(exists(QStringLiteral("/新建文件夹")));
 
-    // Naming can start again, with the same proposal.
+    // Naming can start again.
     picker->createFolderButtonClicked();
     EXPECT_TRUE(picker->isEditing());
-    EXPECT_EQ(picker->files().first()->name(), QStringLiteral("新建文件夹"));
+    EXPECT_EQ(picker->files().size(), rows + 1);
 }
 
 TEST_F(Escape, EscapeInTheSearchFieldDoesWhatItsClearButtonDoes) {
