@@ -93,6 +93,10 @@ void KZAlertController::windowDidLoad() {
     w->setWindowFlags(flags);
     kit::View* content = w->contentView();
     content->setCustomBackgroundColor(Qt::white);
+    // An edge of its own: without a window manager's frame the question would melt into the
+    // white page it sits on.
+    content->setBorderColor(KZStyle::lightGrayColor());
+    content->setBorderWidth(1);
     if (!m_iconView) {
         auto* icon = new IconView(content);
         m_iconView = icon;
