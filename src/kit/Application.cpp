@@ -7,7 +7,10 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QKeyEvent>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QPointer>
+#include <QTranslator>
 #include <QWindow>
 #include <map>
 #include <vector>
@@ -193,6 +196,19 @@ void Application::removeMonitor(quint64 token) {
 void Application::activate() {
     if (QWidget* w = QApplication::activeWindow())
         w->raise();
+}
+
+QTranslator* Application::installQtTranslations(const QLocale& language) {
+    auto* translator = new QTranslator(qApp);
+    if (!translator->load(language, QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        qCWarning(lcKit, "Qt has no translation for %s; its dialogs stay English",
+                  qPrintable(language.name()));
+        delete translator;
+        return nullptr;
+    }
+    QCoreApplication::installTranslator(translator);
+    return translator;
 }
 
 } // namespace kit
