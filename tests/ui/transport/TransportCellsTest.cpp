@@ -13,6 +13,8 @@
 #include "ui/transport/KZUploadFileOperationsCell.h"
 
 #include <QDir>
+#include <QHelpEvent>
+#include <QToolTip>
 
 using namespace nubo::test;
 
@@ -107,6 +109,31 @@ TEST(TransportProgressCell, TextsAndPartsOfEveryStatus) {
     EXPECT_EQ(shown(cell), QStringLiteral("icon done"));
     EXPECT_EQ(cell.completionLabel()->text(), QStringLiteral("上传完成  -"));
     EXPECT_EQ(cell.iconImageView()->image().name(), QStringLiteral("transport_upload"));
+}
+
+// An error longer than the state column shows whole in a tooltip where the pointer rests; one
+// that fits needs none.
+TEST(TransportProgressCell, AnErrorThatDoesNotFitShowsWholeInATooltip) {
+    KZTransportFileProgressCell cell;
+    cell.setFrameSize(QSizeF(230, 44)); // the lists' state column
+    cell.setVisible(true);
+    auto failed = upload(4);
+    const QString whole = QStringLiteral("服务存储失败：数据库已损坏：database disk image is malformed "
+                                         "(INSERT INTO blocks (sha1, size) VALUES (?, ?))");
+    failed->m_error = BWError::application(1, whole);
+    cell.setUploadJobInfo(failed);
+    KZLabel* label = cell.errorLabel();
+    ASSERT_TRUE(label->isTruncated());
+    EXPECT_EQ(label->fullTextToolTip(), whole);
+    QHelpEvent rest(QEvent::ToolTip, QPoint(5, 5), label->mapToGlobal(QPoint(5, 5)));
+    QCoreApplication::sendEvent(label, &rest);
+    EXPECT_TRUE(QToolTip::text().contains(whole.toHtmlEscaped())) << QToolTip::text().toStdString();
+
+    failed->m_error = BWError::application(1, QStringLiteral("磁盘已满"));
+    cell.setUploadJobInfo(failed);
+    EXPECT_TRUE(label->fullTextToolTip().isEmpty());
+    QCoreApplication::sendEvent(label, &rest);
+    EXPECT_TRUE(nubo::test::waitUntil([] { return !QToolTip::isVisible(); }));
 }
 
 TEST(TransportProgressCell, DownloadTextsAndTheFrozenWait) {
