@@ -209,6 +209,9 @@ public:
     // Placeholder rows of folders being created are never sent.
     bool createDir(const QString& path);
     bool uploadFiles(const QStringList& paths, const CloudFileInfoPtr& destFile);
+    // The file system's root is never uploaded: when `paths` hold it, tells the user and answers
+    // true (the whole request is refused).
+    bool refusedFileSystemRoot(const QStringList& paths);
     void downloadFiles(const QList<CloudFileInfoPtr>& files);
     bool downloadFiles(const QList<CloudFileInfoPtr>& files, const QString& path);
     bool deleteFiles(const QList<CloudFileInfoPtr>& files);
@@ -519,6 +522,7 @@ private:
     // Whether the dragging location lies over a row (list) or an item (grid).
     bool isDraggingOverFile(const kit::DraggingInfo& info) const;
     bool acceptDrop(const kit::DraggingInfo& info, int index);
+    bool refusesRootDrag(const QStringList& names);
     void beginOwnDrag(int firstIndex);
     void endOwnDrag(kit::DragOperation operation);
     void showOperateMenu(const kit::Event& event, bool withModes);
@@ -559,6 +563,8 @@ private:
     // drag and drop
     CloudFileInfoPtr m_cloudDestFile;
     QString m_localDestPath;
+    // The drag over the page holds the root and the user was told so (once per drag).
+    bool m_toldRootRefused = false;
 
     // pop-up menus
     QPointer<KZFileOperateMenuWindowController> m_fileOperateMenu;

@@ -70,8 +70,16 @@ bool KZFilesViewController::createDir(const QString& path) {
     return true;
 }
 
+bool KZFilesViewController::refusedFileSystemRoot(const QStringList& paths) {
+    // Paths from other programs come here clean, so the root is always written "/".
+    if (!paths.contains(QStringLiteral("/")))
+        return false;
+    KZToast::showToastWithErrorMessage(view(), QStringLiteral("不能上传系统根目录“/”"));
+    return true;
+}
+
 bool KZFilesViewController::uploadFiles(const QStringList& paths, const CloudFileInfoPtr& destFile) {
-    if (refused(this, kPlan, {}))
+    if (refusedFileSystemRoot(paths) || refused(this, kPlan, {}))
         return false;
     if (paths.isEmpty() || !destFile)
         return false;
