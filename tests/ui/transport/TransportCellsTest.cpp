@@ -7,6 +7,7 @@
 #include "shell/KZLabel.h"
 #include "shell/KZProgressView.h"
 #include "shell/KZStyle.h"
+#include "support/ToastRecord.h"
 #include "ui/transport/KZDownloadFileOperationsCell.h"
 #include "ui/transport/KZTransportFileProgressCell.h"
 #include "ui/transport/KZTransportListView.h"
@@ -303,6 +304,20 @@ TEST_F(TransportCellCommands, LocateShowsTheRightPlace) {
     up.setUploadJobInfo(job);
     up.showInFinderButton()->sendAction();
     EXPECT_EQ(opened.size(), 3);
+}
+
+// An upload whose source was deleted says so when asked to locate it, instead of a button that
+// does nothing (a finished download's record does the same, in the finished list's rows).
+TEST_F(TransportCellCommands, LocatingASourceThatIsGoneSaysSo) {
+    auto* up = new KZUploadFileOperationsCell;
+    showInWindow(up, QSizeF(120, 44));
+    nubo::test::ToastRecord toasts;
+    auto job = upload(2);
+    job->m_disk_path = localPath(QStringLiteral("deleted-source.txt"));
+    up->setUploadJobInfo(job);
+    up->showInFinderButton()->sendAction();
+    EXPECT_TRUE(toasts.waitFor(QStringLiteral("文件不存在，可能已被移动或删除")));
+    EXPECT_TRUE(opened.isEmpty());
 }
 
 TEST(TransportListView, BarButtonsOfAGoneControllerDoNothing) {
