@@ -122,6 +122,7 @@ protected:
 private:
     void configureUI();
     void showLinkText();
+    void layoutLinkText();
     void postReload();
 
     ShareInfoPtr m_shareInfo;
