@@ -835,6 +835,9 @@ BWError EmbeddedCloudService::remove(const QList<qint64>& nids) {
         if (BWError err = rec.bind(1, n.nid).bind(2, n.path).bind(3, ts).exec())
             return storageFailure(err);
     }
+    // A link to a node that is gone no longer works: it lapses with the delete, not later.
+    if (BWError err = lapseSharesOfRemoved(v.value))
+        return err;
     if (BWError err = t.commit())
         return storageFailure(err);
     return {};

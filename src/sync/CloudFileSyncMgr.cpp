@@ -39,8 +39,11 @@ std::optional<LocalFolder> readLocalFolder(const QString& path) {
         return std::nullopt;
     LocalFolder folder;
     const QDir dir(path);
-    errno = 0;
-    while (const dirent* e = ::readdir(d)) {
+    for (;;) {
+        errno = 0; // the end of the listing and a failure both answer null
+        const dirent* e = ::readdir(d);
+        if (!e)
+            break;
         const QByteArray raw(e->d_name);
         if (raw == "." || raw == "..")
             continue;

@@ -147,26 +147,35 @@ struct IdleConnections {
     int count = -1;
 };
 
+// A copy running on a data folder of its own, counting the starts that asked for its window.
+struct RunningCopy {
+    QTemporaryDir home;
+    const QString folder = home.filePath(QStringLiteral("data"));
+    KZSingleInstance instance{folder};
+    int raised = 0;
+    RunningCopy() {
+        instance.setRaiseHandler([this] { ++raised; });
+    }
+    // A later start on the folder hands over to this copy, which is asked for its window.
+    bool laterStartRaises() {
+        const int before = raised;
+        return KZSingleInstance(folder).claim(1000) == KZSingleInstance::Claim::Raised &&
+               waitUntil([&] { return raised == before + 1; });
+    }
+};
+
 } // namespace
 
 TEST(SingleInstance, ALaterStartRaisesTheRunningCopyAndAnotherDataFolderStartsItsOwn) {
-    QTemporaryDir home;
-    const QString folder = home.filePath(QStringLiteral("data"));
-    KZSingleInstance first(folder);
-    int raised = 0;
-    first.setRaiseHandler([&] { ++raised; });
-    ASSERT_EQ(first.claim(), KZSingleInstance::Claim::First);
-    EXPECT_EQ(QFile::permissions(folder) & 0x0077, 0); // nothing for group or others
-    EXPECT_EQ(QFileInfo(first.lockPath()).path(), folder);
-    EXPECT_EQ(QFile::permissions(first.socketPath()) & 0x0077, 0);
+    RunningCopy first;
+    ASSERT_EQ(first.instance.claim(), KZSingleInstance::Claim::First);
+    EXPECT_EQ(QFile::permissions(first.folder) & 0x0077, 0); // nothing for group or others
+    EXPECT_EQ(QFileInfo(first.instance.lockPath()).path(), first.folder);
+    EXPECT_EQ(QFile::permissions(first.instance.socketPath()) & 0x0077, 0);
+    EXPECT_TRUE(first.laterStartRaises());
+    EXPECT_TRUE(first.laterStartRaises());
 
-    KZSingleInstance second(folder);
-    EXPECT_EQ(second.claim(1000), KZSingleInstance::Claim::Raised);
-    EXPECT_TRUE(waitUntil([&] { return raised == 1; }));
-    EXPECT_EQ(KZSingleInstance(folder).claim(1000), KZSingleInstance::Claim::Raised);
-    EXPECT_TRUE(waitUntil([&] { return raised == 2; }));
-
-    KZSingleInstance other(home.filePath(QStringLiteral("other")));
+    KZSingleInstance other(first.home.filePath(QStringLiteral("other")));
     EXPECT_EQ(other.claim(), KZSingleInstance::Claim::First);
 }
 
@@ -213,56 +222,45 @@ TEST(SingleInstance, ALinkInPlaceOfTheLockFileIsNotFollowed) {
 // Idle connections, however many, neither use up the running copy's descriptors nor make it stop
 // listening: the copy holds a few, drops those that say nothing, and a later start still gets in.
 TEST(SingleInstance, IdleConnectionsDoNotLockLaterStartsOut) {
-    QTemporaryDir home;
-    const QString folder = home.filePath(QStringLiteral("data"));
-    KZSingleInstance first(folder);
-    int raised = 0;
-    first.setRaiseHandler([&] { ++raised; });
-    ASSERT_EQ(first.claim(), KZSingleInstance::Claim::First);
+    RunningCopy first;
+    ASSERT_EQ(first.instance.claim(), KZSingleInstance::Claim::First);
+    const QString socket = first.instance.socketPath();
     {
         constexpr int kIdle = 1100;
-        IdleConnections idle(first.socketPath(), kIdle);
+        IdleConnections idle(socket, kIdle);
         ASSERT_GT(idle.pid, 0);
         // A few dozen descriptors to spare here: far fewer than the idle connections.
         const DescriptorLimit limit{nextDescriptor() + 64};
         EXPECT_TRUE(waitUntil([&] { return idle.connected() >= 0; }, 20000));
         EXPECT_EQ(idle.connected(), kIdle);
-        EXPECT_TRUE(QFileInfo::exists(first.socketPath()));
-        EXPECT_EQ(KZSingleInstance(folder).claim(1000), KZSingleInstance::Claim::Raised);
-        EXPECT_TRUE(waitUntil([&] { return raised == 1; }));
+        EXPECT_TRUE(QFileInfo::exists(socket));
+        EXPECT_TRUE(first.laterStartRaises());
     }
 
     // One that says nothing, or only part of a request, is dropped after a short while.
-    first.setRequestTimeoutMs(50);
+    first.instance.setRequestTimeoutMs(50);
     Client silent, partial;
-    ASSERT_TRUE(silent.connectTo(first.socketPath()));
-    ASSERT_TRUE(partial.connectTo(first.socketPath()));
+    ASSERT_TRUE(silent.connectTo(socket));
+    ASSERT_TRUE(partial.connectTo(socket));
     ASSERT_EQ(::write(partial.fd, "rai", 3), 3);
     EXPECT_TRUE(waitUntil([&] { return silent.closedByPeer() && partial.closedByPeer(); }));
-    EXPECT_EQ(KZSingleInstance(folder).claim(1000), KZSingleInstance::Claim::Raised);
-    EXPECT_TRUE(waitUntil([&] { return raised == 2; }));
+    EXPECT_TRUE(first.laterStartRaises());
 }
 
 // Out of descriptors, the running copy cannot take a start that knocks; it keeps listening and
 // takes it once descriptors are free again.
 TEST(SingleInstance, AFailedAcceptKeepsTheListener) {
-    QTemporaryDir home;
-    const QString folder = home.filePath(QStringLiteral("data"));
-    KZSingleInstance first(folder);
-    int raised = 0;
-    first.setRaiseHandler([&] { ++raised; });
-    ASSERT_EQ(first.claim(), KZSingleInstance::Claim::First);
-
+    RunningCopy first;
+    ASSERT_EQ(first.instance.claim(), KZSingleInstance::Claim::First);
     Client knocking;
     {
         const DescriptorLimit none{nextDescriptor()};
-        ASSERT_TRUE(knocking.connectTo(first.socketPath()));
+        ASSERT_TRUE(knocking.connectTo(first.instance.socketPath()));
         ASSERT_EQ(::write(knocking.fd, "raise\n", 6), 6);
         drainEvents();
-        EXPECT_EQ(raised, 0);
+        EXPECT_EQ(first.raised, 0);
     }
-    EXPECT_TRUE(waitUntil([&] { return raised == 1; }));
-    EXPECT_TRUE(QFileInfo::exists(first.socketPath()));
-    EXPECT_EQ(KZSingleInstance(folder).claim(1000), KZSingleInstance::Claim::Raised);
-    EXPECT_TRUE(waitUntil([&] { return raised == 2; }));
+    EXPECT_TRUE(waitUntil([&] { return first.raised == 1; }));
+    EXPECT_TRUE(QFileInfo::exists(first.instance.socketPath()));
+    EXPECT_TRUE(first.laterStartRaises());
 }

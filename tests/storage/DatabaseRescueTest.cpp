@@ -1,6 +1,7 @@
 // Damaged local databases: what can still be read is kept in the fresh file, and the user is
 // told once what was lost and where the damaged file went.
 #include "storage/DatabaseRescue.h"
+#include "foundation/LogFile.h"
 #include "storage/SystemConfig.h"
 #include "storage/UserDatabase.h"
 #include "support/DamagedDatabase.h"
@@ -113,12 +114,20 @@ TEST(DatabaseRescue, AFileWithNothingReadableIsToldSo) {
     ASSERT_TRUE(f.open(QIODevice::ReadWrite));
     f.write(QByteArray(100, '\x11')); // the header
     f.close();
+    log::startFileLog(dir.filePath(QStringLiteral("log")));
     SystemConfig config(dir.path());
     EXPECT_TRUE(config.wasRebuilt());
     EXPECT_EQ(config.getCloudFileSort(), 3);
     const QList<DatabaseRescue> told = takeDatabaseRescues();
     ASSERT_EQ(told.size(), 1);
     EXPECT_TRUE(told[0].unreadable);
+    // What the user is told is kept in the log for a report as well.
+    EXPECT_TRUE(log::flushFileLog(5000));
+    log::stopFileLog();
+    QFile logFile(dir.filePath(QStringLiteral("log/nubo.log")));
+    ASSERT_TRUE(logFile.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(
+        QString::fromUtf8(logFile.readAll()).contains(QStringLiteral("nubo.storage: ") + told[0].message()));
     // The settings file holds no transfers: only what it held is said to be lost.
     EXPECT_TRUE(told[0].message().contains(QStringLiteral("已无法读取（设置已丢失）")))
         << told[0].message().toStdString();

@@ -286,6 +286,8 @@ void KZFilesViewController::checkSelectExpectFile(const QVariantMap& userInfo) {
     }
     if (index >= 0)
         selectExpectFile(index);
+    else // deleted or moved since the link to it was made: say so rather than select nothing
+        KZToast::showToastWithErrorMessage(view(), QStringLiteral("文件不存在或已被删除"));
 }
 
 void KZFilesViewController::selectExpectFile(int index) {

@@ -60,8 +60,8 @@ void KZDownloadFileOperationsCell::deleteJob(const KZDownloadJobOpenInfoPtr& job
     KZTransportAlert::closeUserInfoWindow();
     // Only the record of a finished download goes: the downloaded file stays on disk.
     if (job)
-        askDelete(KZDownloadMgrProxy::shareDownloadMgrProxy(), job->m_path, job->m_status,
-                  QStringLiteral("下载文件"), QStringLiteral("文件还未下载到本地，确定要取消下载吗？"));
+        askDelete(KZDownloadMgrProxy::shareDownloadMgrProxy(), job, QStringLiteral("下载文件"),
+                  QStringLiteral("文件还未下载到本地，确定要取消下载吗？"));
 }
 
 void KZDownloadFileOperationsCell::locateJob(const KZDownloadJobOpenInfoPtr& job, kit::Window* window) {

@@ -33,25 +33,32 @@ protected:
     // Shows the buttons of a job in `status`: start (retry, play or pause) unless finished, and
     // the delete image of a record or of a job. True when the start button pauses.
     bool applyStatus(qint32 status);
-    // The delete question of a job at `path` in `status`: a finished job's record is deleted
-    // after "删除记录"; an unfinished job is cancelled after the direction's question, and while
-    // it is open a running or waiting job is paused. Declining resumes the job only when it was
-    // running or waiting as the question opened, whatever its status by the time of the answer.
-    template <class Proxy>
-    static void askDelete(Proxy* proxy, const QString& path, qint32 status, const QString& title,
-                          const QString& text) {
-        if (status == KZTransportJobStatusFinished) {
+    // The delete question of a job: a finished job's record is deleted after "删除记录"; an
+    // unfinished job is cancelled after the direction's question, and while it is open a running
+    // or waiting job is paused. A job that finishes while the question is open stays finished
+    // and listed, whatever the answer. Declining resumes the job only when it was running or
+    // waiting as the question opened, whatever its status by the time of the answer.
+    template <class Proxy, class JobPtr>
+    static void askDelete(Proxy* proxy, const JobPtr& job, const QString& title, const QString& text) {
+        const QString path = job->m_path;
+        if (job->m_status == KZTransportJobStatusFinished) {
             ask(proxy, QStringLiteral("删除记录"), QStringLiteral("确定要删除传输记录吗？"),
                 QStringLiteral("删除"), true, [proxy, path] { proxy->cancel(path); }, {});
             return;
         }
-        const bool wasActive = status == KZTransportJobStatusRunning || status == KZTransportJobStatusWaiting;
+        const bool wasActive =
+            job->m_status == KZTransportJobStatusRunning || job->m_status == KZTransportJobStatusWaiting;
         if (wasActive)
             proxy->pause(path);
+        const auto unfinished = [job] { return job->m_status != KZTransportJobStatusFinished; };
         ask(
-            proxy, title, text, QStringLiteral("确定"), false, [proxy, path] { proxy->cancel(path); },
-            [proxy, path, wasActive] {
-                if (wasActive)
+            proxy, title, text, QStringLiteral("确定"), false,
+            [proxy, path, unfinished] {
+                if (unfinished())
+                    proxy->cancel(path);
+            },
+            [proxy, path, wasActive, unfinished] {
+                if (wasActive && unfinished())
                     proxy->resume(path);
             });
     }

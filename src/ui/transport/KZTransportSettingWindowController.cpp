@@ -1,5 +1,6 @@
 #include "ui/transport/KZTransportSettingWindowController.h"
 
+#include "foundation/DisplayText.h"
 #include "foundation/SingletonT.h"
 #include "kit/ImageView.h"
 #include "shell/KZButton.h"
@@ -12,7 +13,6 @@
 #include "storage/SystemConfig.h"
 
 #include <QEvent>
-#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace {
@@ -110,7 +110,7 @@ void KZTransportSettingWindowController::showPath() {
         return;
     const QString shown =
         m_path.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::DownloadLocation) : m_path;
-    m_folderPathLabel->setText(QFileInfo(shown).fileName());
+    m_folderPathLabel->setText(nubo::text::lastPathComponent(shown)); // the root shows as "/"
 }
 
 void KZTransportSettingWindowController::selectPathButtonClicked() {

@@ -54,8 +54,8 @@ void KZUploadFileOperationsCell::actionLocationUploadFile() {
 void KZUploadFileOperationsCell::deleteJob(const KZUploadJobOpenInfoPtr& job) {
     KZTransportAlert::closeUserInfoWindow();
     if (job)
-        askDelete(KZUploadMgrProxy::shareUploadMgrProxy(), job->m_path, qint32(job->m_status),
-                  QStringLiteral("上传文件"), QStringLiteral("文件还未上传到云盘，确定要取消上传吗？"));
+        askDelete(KZUploadMgrProxy::shareUploadMgrProxy(), job, QStringLiteral("上传文件"),
+                  QStringLiteral("文件还未上传到云盘，确定要取消上传吗？"));
 }
 
 void KZUploadFileOperationsCell::locateJob(const KZUploadJobOpenInfoPtr& job, kit::Window* window) {

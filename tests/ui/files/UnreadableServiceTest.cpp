@@ -1,16 +1,24 @@
 // The file page when the service's database cannot be opened: the reason, not an empty list.
 #include "cloud/KZSessionProxy.h"
 #include "foundation/SingletonT.h"
+#include "home/KZHomeToolbarController.h"
+#include "home/KZHomeViewController.h"
+#include "kit/TableView.h"
 #include "kit/Window.h"
 #include "service/CloudService.h"
 #include "shell/KZLabel.h"
 #include "shell/KZMessageSet.h"
+#include "shell/KZRouter.h"
+#include "shell/KZWindowsManager.h"
 #include "storage/DataPaths.h"
 #include "storage/SystemConfig.h"
 #include "support/CloudPrinters.h"
 #include "support/EventLoop.h"
 #include "support/SessionReset.h"
+#include "support/ShellReset.h"
+#include "support/ToastRecord.h"
 #include "ui/files/KZFilesViewController.h"
+#include "ui/share/KZShareFilesViewController.h"
 
 #include <QDir>
 #include <QFile>
@@ -59,4 +67,57 @@ TEST(UnreadableService, TheFilePageSaysWhyItShowsNoFiles) {
     CloudService::setShared(nullptr);
     paths::setDataFolder(QString());
     SingletonT<SystemConfig>::reset(); // the folder it was read from is gone
+}
+
+// The share page when the service's database cannot be opened: the service's own reason, not
+// "请先登录", in a toast and in the empty list's state; back on the file page, no text of the
+// share page is left in the bottom bar.
+TEST(UnreadableService, TheSharePageSaysWhyItShowsNoLinks) {
+    QTemporaryDir data;
+    paths::setDataFolder(data.path());
+    CloudService::setShared(nullptr);
+    const QString dbPath = data.path() + QStringLiteral("/service/service.db");
+    QDir().mkpath(data.path() + QStringLiteral("/service"));
+    {
+        QFile damaged(dbPath);
+        ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
+        damaged.write(QByteArray(8192, '\x5a'));
+    }
+    const std::optional<BWError> answer = signInAnswer();
+    ASSERT_TRUE(answer.has_value() && *answer);
+    const QString reason = answer->localizedDescription();
+
+    SingletonT<KZRouter>::reset();
+    KZHomeViewController::registerWithRouter();
+    KZFilesViewController::registerWithRouter();
+    KZShareFilesViewController::registerWithRouter();
+    auto* home =
+        KZRouter::shareInstance().entityWithClass<KZHomeViewController>(KZHomeViewController::kClassName);
+    ASSERT_NE(home, nullptr);
+    ToastRecord toasts;
+    KZWindowsManager::shareInstance().showWindow(home);
+    drainEvents();
+    auto* bar = KZRouter::shareInstance().entityWithClass<KZHomeToolbarController>(
+        KZHomeToolbarController::kClassName);
+    ASSERT_NE(bar, nullptr);
+
+    home->navigator()->selectIndex(1);
+    auto* page = dynamic_cast<KZShareFilesViewController*>(home->currentVisibleViewController());
+    ASSERT_NE(page, nullptr);
+    KZShareValidFilesViewController* list = page->validShareVC();
+    ASSERT_TRUE(toasts.waitFor(reason));
+    EXPECT_FALSE(toasts.texts().contains(QStringLiteral("请先登录")));
+    KZMessageSetView* overlay = KZMessageSet::messageSetViewOf(list->view());
+    ASSERT_NE(overlay, nullptr);
+    EXPECT_EQ(overlay->descriptionLabel()->text(), QStringLiteral("无法读取分享列表：") + reason);
+
+    home->navigator()->selectIndex(0);
+    drainEvents();
+    EXPECT_FALSE(bar->rightMessage().contains(QStringLiteral("有效链接")));
+
+    resetShell();
+    drainEvents();
+    CloudService::setShared(nullptr);
+    paths::setDataFolder(QString());
+    SingletonT<SystemConfig>::reset();
 }
