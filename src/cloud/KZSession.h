@@ -96,6 +96,10 @@ public:
     // The signed address that opens `key` in the account's web pages.
     nubo::Result<QUrl> loginJumpUrl(const QString& key);
 
+    // The folder the picker shows last, -1 once the picker is closed (its -999). Background
+    // thread.
+    qint64 pickerFolder() const { return m_pickerNid; }
+
     // ---- observers
     // Called on the background thread with each change of a folder's children, after the node
     // database, the tree and both histories were brought up to date.

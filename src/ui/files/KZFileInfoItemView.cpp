@@ -248,6 +248,18 @@ void KZFileInfoItemView::unfocus() {
     m_fileNameLabel->setFrame(m_fileNameTextField->frame());
 }
 
+void KZFileInfoItemView::abandonEditing() {
+    if (!m_fileNameTextField || !m_fileNameTextField->isEditing())
+        return;
+    m_abandoning = true;
+    m_fileNameTextField->setStringValue(m_fileInfo ? m_fileInfo->name() : QString());
+    if (kit::Window* w = view()->kitWindow())
+        w->makeFirstResponder(nullptr);
+    else
+        m_fileNameTextField->resignFirstResponder();
+    m_abandoning = false;
+}
+
 void KZFileInfoItemView::didInputLimitedCharacter(KZLimitedCharactersFormatter*) {
     KZWindowsManager::shareInstance().showWarningToast(KZFileInfoCell::kLimitedCharacterWarning);
 }
@@ -275,9 +287,15 @@ bool KZFileInfoItemView::controlDoCommand(kit::TextField*, kit::TextCommand comm
 }
 
 void KZFileInfoItemView::controlTextDidEndEditing(kit::TextField*) {
+    auto* d = dynamic_cast<KZTextFieldDelegate*>(m_delegate.get());
+    if (m_abandoning) {
+        if (d)
+            d->textFieldDidAbandonEditing(this);
+        return;
+    }
     if (m_fileNameTextField->stringValue().trimmed().isEmpty())
         m_fileNameTextField->setStringValue(m_fileInfo ? m_fileInfo->name() : QString());
-    if (auto* d = dynamic_cast<KZTextFieldDelegate*>(m_delegate.get()))
+    if (d)
         d->textFieldDidResignFirstResponder(this);
 }
 

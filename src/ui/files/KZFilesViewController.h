@@ -47,6 +47,7 @@ using KZFileListSortMode = qint32;
 class KZAlertController;
 class KZNewFolderNameGenerator;
 class KZChangeBatch;
+class KZFoldersWindowController;
 
 class KZFilesViewController : public KZBaseViewController,
                               public KZFilesPage,
@@ -356,6 +357,12 @@ public:
     void didPressCmdA() override;
     // A name field ended editing: a new folder is created or a rename sent, and editing ends.
     void textFieldDidResignFirstResponder(KZTextFieldFocuse* sender) override;
+    // A name field was abandoned: nothing is sent; a new folder's placeholder row goes.
+    void textFieldDidAbandonEditing(KZTextFieldFocuse* sender) override;
+    // Whether a name field of the page is being edited; list replies and node changes wait
+    // until it closes.
+    bool isNameFieldOpen() const;
+    bool isWaitingForNameField() const { return !m_waitingForNameField.isEmpty(); }
     void folderCrumbsDidClickDirectoryPath(const QString& path) override;
     void fileRowViewDidClickCheckBox(KZFileRowView* rowView, KZCheckBoxButton* checkBox) override;
     void fileRowViewRightMouseUp(KZFileRowView* rowView, const kit::Event& event) override;
@@ -383,7 +390,8 @@ public:
     KZSearchOptionsView* searchOptionsView() const { return m_searchOptionsView; }
     double searchOptionsViewHeight() const { return m_searchOptionsViewHeight; }
     kit::View* centerView() const { return m_centerView; }
-    void searchFile(const CloudFileInfoPtr& fileInfo);
+    // Answers the request id (0 when nothing was sent).
+    qint64 searchFile(const CloudFileInfoPtr& fileInfo);
     void updateSearchView(const CloudFileInfoPtr& fileInfo, const CloudFileInfoPtr& preFileInfo);
     void checkSeachIntent(const CloudFileInfoPtr& fileInfo);
     // Drops the searches still out when they are all the page waits for; false when a list
@@ -526,10 +534,23 @@ private:
     void beginOwnDrag(int firstIndex);
     void endOwnDrag(kit::DragOperation operation);
     void showOperateMenu(const kit::Event& event, bool withModes);
+    void presentFolderPicker(KZFoldersWindowController* picker);
     // The screen point under a toolbar item's view: its lower-left or lower-right corner.
     QPointF pointUnderToolBarItem(const KZFilesToolBarItemPtr& item, bool rightEdge) const;
     // Called with every reply (or failure) of a list request; true when none is left pending.
     bool settleListRequest(qint64 requestId);
+    // Shows a folder list or search result that the session answered.
+    void applyFileList(const CloudFileInfoPtr& cloudFile, const CloudFileList& fileList,
+                       KZBackForwardState backForward, const QVariantMap& userInfo, bool settled, bool rerun);
+    // Closes the context menu when `rows` are not the rows it was opened for.
+    void closeOperateMenuUnlessSelected(const kit::IndexSet& rows);
+    // Selects the rows of those nodes in the view shown and in the page.
+    void selectRowsOfNodes(const QSet<qint64>& nids);
+    // Keeps `apply` for when the open name field closes and answers true, or answers false when
+    // no name field is open.
+    bool waitForNameField(std::function<void()> apply);
+    // Runs what waited for the name field, in order, once the edit's own handling is over.
+    void resumeAfterNameField();
     // The sign-in failure the page shows in place of a list (the service's files cannot be read).
     BWError signInFailure() const;
 
@@ -551,6 +572,7 @@ private:
     // A cloud-side sync operation failed since the last completion: that batch is not "done".
     bool m_syncBatchFailed = false;
     bool m_searchRerunQueued = false;
+    QSet<qint64> m_searchReruns; // the searches sent again for changes, not yet answered
     // While a merge edits the table, its selection changes are taken once at the end.
     bool m_holdSelection = false;
     bool m_selectionHeld = false;
@@ -559,6 +581,8 @@ private:
     double m_searchOptionsViewHeight = 0.0;
     // The user changed the search text while a list was on its way: the last answer searches it.
     bool m_searchTextWaiting = false;
+    // Replies and changes that landed while a name field was open, in arrival order.
+    QList<std::function<void()>> m_waitingForNameField;
 
     // drag and drop
     CloudFileInfoPtr m_cloudDestFile;

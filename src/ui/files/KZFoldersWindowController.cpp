@@ -74,6 +74,11 @@ KZFoldersWindowController::~KZFoldersWindowController() {
     proxy->getFolderListByNid(-999, QString(), -1, nullptr, {});
 }
 
+void KZFoldersWindowController::windowDidDisappear() {
+    KZBaseWindowController::windowDidDisappear();
+    deleteLater();
+}
+
 void KZFoldersWindowController::initData() {
     m_fileListSortMode = nubo::SingletonT<nubo::SystemConfig>::instance().getCloudFileSort();
     m_fileInfo = CloudFileInfo::rootFile();
@@ -291,6 +296,7 @@ void KZFoldersWindowController::kzSessionRequestFileList(KZAbstractSession*, qin
                                                          KZBackForwardState backForward, const QVariantMap&) {
     if (!cloudFile)
         return;
+    endNameEdit();
     m_fileInfo = cloudFile;
     m_folderNameGenerator.scanFileNameForCreateDir(fileList);
     m_files.clear();
@@ -365,6 +371,20 @@ void KZFoldersWindowController::textFieldDidResignFirstResponder(KZTextFieldFocu
     createFolder(sender->textFieldContent());
 }
 
+void KZFoldersWindowController::textFieldDidAbandonEditing(KZTextFieldFocuse* sender) {
+    if (!sender)
+        return;
+    sender->unfocus();
+    withdrawLocalRows();
+}
+
+void KZFoldersWindowController::endNameEdit() {
+    if (!isWindowLoaded())
+        return;
+    if (KZTextFieldFocuse* field = editingNameField(window()))
+        field->abandonEditing();
+}
+
 void KZFoldersWindowController::createFolder(const QString& name) {
     if (KZUploadNameCheck::hasIllegalCharacter(name)) {
         // One path component only: "a/b" must never create "b" inside "a".
@@ -402,6 +422,11 @@ void KZFoldersWindowController::kzSessionRequestCreateDirFail(KZAbstractSession*
 }
 
 void KZFoldersWindowController::removeLocalFolders() {
+    endNameEdit();
+    withdrawLocalRows();
+}
+
+void KZFoldersWindowController::withdrawLocalRows() {
     int count = 0;
     while (count < m_files.size()) {
         auto* local = dynamic_cast<KZLocalFileInfo*>(m_files.at(count).get());

@@ -66,7 +66,24 @@ bool KZNameCell::controlDoCommand(kit::TextField*, kit::TextCommand command) {
     return true;
 }
 
+void KZNameCell::abandonEditing() {
+    if (!m_nameTextField->isEditing())
+        return;
+    m_abandoning = true;
+    m_nameTextField->setStringValue(m_fileInfo ? m_fileInfo->name() : QString());
+    if (kit::Window* w = kitWindow())
+        w->makeFirstResponder(nullptr);
+    else
+        m_nameTextField->resignFirstResponder();
+    m_abandoning = false;
+}
+
 void KZNameCell::controlTextDidEndEditing(kit::TextField*) {
+    if (m_abandoning) {
+        if (m_delegate)
+            m_delegate->textFieldDidAbandonEditing(this);
+        return;
+    }
     if (m_nameTextField->stringValue().trimmed().isEmpty())
         m_nameTextField->setStringValue(m_fileInfo ? m_fileInfo->name() : QString());
     if (m_delegate)

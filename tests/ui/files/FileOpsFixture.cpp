@@ -10,6 +10,7 @@
 #include "transfer/KZDownloadMgr.h"
 #include "transfer/KZUploadMgr.h"
 #include "transport/TransferSession.h"
+#include "ui/files/KZFoldersWindowController.h"
 
 namespace nubo::test {
 
@@ -131,6 +132,13 @@ void FileOpsTest::select(const QStringList& names) {
         rows.add(i);
     }
     page->tableView()->selectRowIndexes(rows, false);
+}
+
+KZFoldersWindowController* FileOpsTest::presentedPicker() {
+    for (KZBaseWindowController* c : KZWindowsManager::shareInstance().presentedWindowControllers())
+        if (auto* p = qobject_cast<KZFoldersWindowController*>(c))
+            return p;
+    return nullptr;
 }
 
 KZAlertController* FileOpsTest::presentedAlert() {

@@ -145,6 +145,59 @@ TEST_F(OperationMenus, RowMenusFollowTheSelection) {
     ASSERT_TRUE(waitUntil([&] { return selectedNames() == QStringList{QStringLiteral("b.txt")}; }));
 }
 
+// A context menu opened for one selection never acts on another: any change of the selection
+// closes it first, in the list and in the grid; a change that keeps the selection leaves it open.
+TEST_F(OperationMenus, ASelectionChangeClosesTheContextMenu) {
+    jump(QStringLiteral("/three"));
+    QApplication::setActiveWindow(window);
+    rightClickRow(QStringLiteral("a.txt"));
+    ASSERT_TRUE(menuShown());
+    window->makeFirstResponder(page->tableView());
+    QTest::keyClick(window->windowHandle(), Qt::Key_Down);
+    EXPECT_EQ(selectedNames(), QStringList{QStringLiteral("b.txt")});
+    EXPECT_FALSE(menuShown());
+
+    rightClickRow(QStringLiteral("a.txt"));
+    ASSERT_TRUE(menuShown());
+    QTest::keyClick(window->windowHandle(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(page->selectedFiles().size(), page->files().size());
+    EXPECT_FALSE(menuShown());
+
+    // The merge gives a selected row a new record and selects it again: the same selection.
+    select({QStringLiteral("a.txt")});
+    rightClickRow(QStringLiteral("a.txt"));
+    ASSERT_TRUE(menuShown());
+    ASSERT_TRUE(svc()
+                    .service()
+                    .rename(svc().service().nodeByPath(QStringLiteral("/three/c.txt")).value.nid,
+                            QStringLiteral("c2.txt"))
+                    .ok());
+    refresh();
+    ASSERT_NE(row(QStringLiteral("c2.txt")), nullptr);
+    EXPECT_TRUE(menuShown());
+    EXPECT_EQ(selectedNames(), QStringList{QStringLiteral("a.txt")});
+    ASSERT_TRUE(svc()
+                    .service()
+                    .rename(svc().service().nodeByPath(QStringLiteral("/three/c2.txt")).value.nid,
+                            QStringLiteral("c.txt"))
+                    .ok());
+    refresh();
+
+    page->switcher()->setStyle(KZFileListStyleGrid);
+    page->collectionView()->selectItems(
+        {kit::IndexPath{0, int(page->files().indexOf(row(QStringLiteral("a.txt"))))}},
+        kit::ScrollPosition::None);
+    page->selectRowsAtIndexes(page->collectionView()->selectionIndexes());
+    page->fileOperateMenu()->showInWindow(window, QPointF(200, 200), page->getmoreOperationItems());
+    ASSERT_TRUE(menuShown());
+    page->didPressCmdA();
+    EXPECT_FALSE(menuShown());
+    page->fileOperateMenu()->showInWindow(window, QPointF(200, 200), page->getmoreOperationItems());
+    ASSERT_TRUE(menuShown());
+    page->deselectAllRows();
+    EXPECT_FALSE(menuShown());
+}
+
 TEST_F(OperationMenus, MenuEntriesRunTheirCommands) {
     jump(QStringLiteral("/three"));
     // "打开" on a folder opens it.
