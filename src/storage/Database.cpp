@@ -234,6 +234,12 @@ Result<std::unique_ptr<Database>> Database::open(const QString& path, const Opti
         return R::failure(
             storageError(kStorageErrorOpen, QStringLiteral("无法创建数据目录：%1").arg(folder)));
 
+    // Nubo makes a database only where no file is: SQLite would take an empty one for a new
+    // database, and whatever the file held (settings, transfers, the user's tree) would be gone
+    // without a word. Its log may still hold the content, so then it is not empty.
+    if (QFileInfo file(path);
+        file.exists() && file.size() == 0 && QFileInfo(path + QStringLiteral("-wal")).size() == 0)
+        return R::failure(storageError(kStorageErrorCorrupt, QStringLiteral("数据库已损坏：文件为空")));
     if (BWError e = createPrivateFile(path))
         return R::failure(e);
     // Memory statistics take a global lock on every allocation, which costs a bulk load about a

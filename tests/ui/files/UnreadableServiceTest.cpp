@@ -22,13 +22,18 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 using namespace nubo;
 using namespace nubo::test;
 
-TEST(UnreadableService, TheFilePageSaysWhyItShowsNoFiles) {
+// What the service's file holds: garbage, or nothing at all (cut to nothing, which is damage too:
+// the folder of blocks beside it still holds the user's files).
+class UnreadableServiceFile : public ::testing::TestWithParam<QByteArray> {};
+
+TEST_P(UnreadableServiceFile, TheFilePageSaysWhyItShowsNoFiles) {
     QTemporaryDir data;
     paths::setDataFolder(data.path());
     CloudService::setShared(nullptr);
@@ -37,7 +42,7 @@ TEST(UnreadableService, TheFilePageSaysWhyItShowsNoFiles) {
     {
         QFile damaged(dbPath);
         ASSERT_TRUE(damaged.open(QIODevice::WriteOnly));
-        damaged.write(QByteArray(8192, '\x5a'));
+        damaged.write(GetParam());
     }
     const std::optional<BWError> answer = signInAnswer();
     ASSERT_TRUE(answer.has_value());
@@ -58,8 +63,8 @@ TEST(UnreadableService, TheFilePageSaysWhyItShowsNoFiles) {
     const QString shown = overlay->descriptionLabel()->text();
     EXPECT_TRUE(shown.startsWith(QStringLiteral("无法读取文件列表："))) << shown.toStdString();
     EXPECT_TRUE(shown.contains(dbPath)) << shown.toStdString();
-    EXPECT_TRUE(overlay->buttons().isEmpty()); // nothing can be uploaded into it either
-    EXPECT_TRUE(QFile::exists(dbPath));        // the service's own file is never replaced
+    EXPECT_TRUE(overlay->buttons().isEmpty());              // nothing can be uploaded into it either
+    EXPECT_EQ(QFileInfo(dbPath).size(), GetParam().size()); // the service's own file is never replaced
 
     delete window;
     delete page;
@@ -68,6 +73,10 @@ TEST(UnreadableService, TheFilePageSaysWhyItShowsNoFiles) {
     paths::setDataFolder(QString());
     SingletonT<SystemConfig>::reset(); // the folder it was read from is gone
 }
+
+INSTANTIATE_TEST_SUITE_P(Files, UnreadableServiceFile,
+                         ::testing::Values(QByteArray(8192, '\x5a'), QByteArray()),
+                         [](const auto& info) { return info.param.isEmpty() ? "Empty" : "Garbage"; });
 
 // The share page when the service's database cannot be opened: the service's own reason, not
 // "请先登录", in a toast and in the empty list's state; back on the file page, no text of the
