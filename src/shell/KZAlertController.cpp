@@ -4,6 +4,7 @@
 #include "KZCheckBoxButton.h"
 #include "KZLabel.h"
 #include "KZStyle.h"
+#include "foundation/Dispatch.h"
 #include "kit/Image.h"
 #include "kit/View.h"
 
@@ -83,7 +84,9 @@ void KZAlertController::loadWindow() {
 void KZAlertController::windowDidLoad() {
     KZBaseWindowController::windowDidLoad();
     kit::Window* w = window();
-    w->setWindowTitle(m_windowTitle);
+    // A question without a window title of its own is named by its bold text (else its message),
+    // not by the program's name.
+    w->setTitle(!m_windowTitle.isEmpty() ? m_windowTitle : !m_title.isEmpty() ? m_title : m_message);
     Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
     if (m_showsClose)
         flags |= Qt::WindowCloseButtonHint;
@@ -198,6 +201,29 @@ void KZAlertController::press(int index) {
         action.handler()(action);
     if (self)
         closeWindow();
+}
+
+void KZAlertController::cancel() {
+    for (qsizetype i = m_actions.size() - 1; i >= 0; --i)
+        if (m_actions[i].style() == KZAlertActionStyleCancel) {
+            press(int(i));
+            return;
+        }
+    closeWindow();
+}
+
+void KZAlertController::windowCancel(kit::Window*) {
+    cancel();
+}
+
+bool KZAlertController::windowShouldClose(kit::Window*) {
+    // After the close event, as the base does: the answer closes the window itself.
+    QPointer<KZAlertController> self(this);
+    nubo::runOnMain([self] {
+        if (self)
+            self->cancel();
+    });
+    return false;
 }
 
 QList<KZButton*> KZAlertController::buttons() {

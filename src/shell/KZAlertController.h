@@ -80,6 +80,11 @@ public:
     KZCheckBoxButton* suppressionButton();
 
     void windowDidDisappear() override;
+    // Escape and the window system's close press the cancel-style button (the last one, when
+    // there are several); an alert without one just closes.
+    void cancel();
+    void windowCancel(kit::Window* window) override;
+    bool windowShouldClose(kit::Window* window) override;
 
 protected:
     void loadWindow() override;

@@ -73,6 +73,8 @@ private:
     friend class nubo::SingletonT<KZWindowsManager>;
     KZWindowsManager() = default;
     static KZHomeWindow* homeWindow();
+    // The window a presented window is a dialog of: the one that presented it, else the home window.
+    kit::Window* dialogParent(KZBaseWindowController* controller) const;
     void prune();
     void postDidClose(KZBaseWindowController* controller);
 

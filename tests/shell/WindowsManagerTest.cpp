@@ -286,6 +286,39 @@ TEST_F(WindowsManagerFixture, HomeWindowRoadsGoThroughTheRouter) {
     NetworkMonitor::getInstance()->setNetworkPausedForTesting(std::nullopt);
 }
 
+// A question is a dialog of the window that asked it, or of the home window when asked from
+// none; its title bar carries its bold text when it has no title of its own.
+TEST_F(WindowsManagerFixture, AQuestionBelongsToTheWindowThatAsksItOrElseToTheHomeWindow) {
+    FakeHome home;
+    home.window()->setFrame(QRectF(20, 30, 500, 400));
+    wm.showWindow(&home);
+    Recorder other;
+    other.window()->setFrame(QRectF(300, 100, 460, 420));
+    wm.showWindow(&other);
+    ASSERT_TRUE(waitUntil([&] { return other.window()->isVisible(); }));
+    for (KZBaseWindowController* asker :
+         {static_cast<KZBaseWindowController*>(&other), static_cast<KZBaseWindowController*>(nullptr)}) {
+        SCOPED_TRACE(asker ? "asked from a window" : "asked from none");
+        QPointer<KZAlertController> alert = KZAlertController::alertControllerWithTitle(
+            QStringLiteral("确定要删除吗？"), QStringLiteral("说明"));
+        alert->addAction(KZAlertAction(QStringLiteral("取消"), KZAlertActionStyleCancel));
+        if (asker)
+            asker->presentWindowController(alert);
+        else
+            wm.presentWindowController(alert);
+        ASSERT_TRUE(waitUntil([&] { return wm.modalWindow() == alert->window(); }));
+        kit::Window* parent = asker ? other.window() : home.window();
+        EXPECT_EQ(alert->window()->windowHandle()->transientParent(), parent->windowHandle());
+        const QPointF offset = alert->window()->frame().center() - parent->frame().center();
+        EXPECT_LE(offset.manhattanLength(), 2) << offset.x() << "," << offset.y();
+        EXPECT_EQ(alert->window()->windowTitle(), u"确定要删除吗？");
+        alert->cancel();
+        ASSERT_TRUE(waitUntil([&] { return alert.isNull(); }));
+    }
+    wm.closeWindow(&other);
+    wm.closeWindow(&home);
+}
+
 TEST_F(WindowsManagerFixture, TitleBarCloseTakesTheManagersRoad) {
     Recorder a;
     wm.showWindow(&a);

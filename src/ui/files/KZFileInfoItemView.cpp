@@ -279,6 +279,10 @@ void KZFileInfoItemView::controlTextDidChange(kit::TextField*) {
 }
 
 bool KZFileInfoItemView::controlDoCommand(kit::TextField*, kit::TextCommand command) {
+    if (command == kit::TextCommand::Cancel) { // Escape: the edit counts for nothing
+        abandonEditing();
+        return true;
+    }
     if (command != kit::TextCommand::InsertNewline)
         return false;
     if (kit::Window* w = view()->kitWindow())

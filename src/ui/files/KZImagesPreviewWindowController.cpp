@@ -32,7 +32,10 @@ public:
         : m_keys(std::move(keys)), m_onLayout(std::move(onLayout)) {
         setFocusPolicy(Qt::StrongFocus);
     }
-    void keyDown(const kit::Event& e) override { m_keys(e); }
+    void keyDown(const kit::Event& e) override {
+        kit::View::keyDown(e); // every key goes on to the window too (Escape closes it)
+        m_keys(e);
+    }
 
 protected:
     void layout() override { m_onLayout(); }
@@ -251,6 +254,10 @@ void KZImagesPreviewWindowController::keyDown(const kit::Event& event) {
         backButtonClicked();
     else if (event.keyCode() == Qt::Key_Right && m_forwardButton && m_forwardButton->isEnabled())
         forwardButtonClicked();
+}
+
+void KZImagesPreviewWindowController::windowCancel(kit::Window*) {
+    closeWindow();
 }
 
 // The next angle comes from where the view stands now (its transform's a and b, truncated), and

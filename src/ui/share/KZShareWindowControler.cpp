@@ -165,6 +165,10 @@ void KZShareWindowControler::windowDidDisappear() {
     deleteLater(); // each link gets a new window; this one is done
 }
 
+void KZShareWindowControler::windowCancel(kit::Window*) {
+    closeWindow();
+}
+
 void KZShareWindowControler::configureUI() {
     const QColor tint = KZStyle::tabbarTintColor();
     m_linkUrlLabelContainer->setCustomBackgroundColor(KZStyle::VCBackgroundColor());

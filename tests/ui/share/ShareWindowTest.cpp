@@ -18,7 +18,9 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QSet>
+#include <QTest>
 #include <QUrlQuery>
+#include <QWindow>
 #include <array>
 
 using nubo::test::drainEvents;
@@ -322,6 +324,17 @@ TEST_F(ShareWindow, RouterMakesTheWindowOnlyForALink) {
     KZWindowsManager::shareInstance().presentWindowController(made);
     ASSERT_TRUE(waitUntil([&] { return made && made->window()->isVisible(); }));
     made->closeWindow();
+    ASSERT_TRUE(waitUntil([&] { return made.isNull(); }));
+
+    // Escape closes it as well.
+    made = router.entityWithClass<KZShareWindowControler>(
+        KZShareWindowControler::kClassName,
+        {{KZShareWindowControler::kShareInfoParam, QVariant::fromValue(share)}});
+    ASSERT_NE(made, nullptr);
+    made->setPresenting(true);
+    KZWindowsManager::shareInstance().presentWindowController(made);
+    ASSERT_TRUE(waitUntil([&] { return made && made->window()->isActiveWindow(); }));
+    QTest::keyClick(made->window()->windowHandle(), Qt::Key_Escape);
     ASSERT_TRUE(waitUntil([&] { return made.isNull(); }));
 }
 
