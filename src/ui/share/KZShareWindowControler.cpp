@@ -101,11 +101,11 @@ void KZShareWindowControler::loadWindow() {
 
     const QColor title = KZStyle::titleColor();
     m_sharelinkLabel =
-        makeLabel(content, QRectF(kRowLeft, 20, 70, kRowHeight), QStringLiteral("分享链接"), title);
+        makeLabel(content, QRectF(kRowLeft, kLinkRowTop, 70, kRowHeight), QStringLiteral("分享链接"), title);
     m_linkUrlLabelContainer = new kit::View(QRectF(kValueLeft, kLinkRowTop, 354, kRowHeight), content);
     m_linkUrlLabel = makeLabel(m_linkUrlLabelContainer, QRectF(12, 0, 330, kRowHeight), {}, title);
-    // The link is what the user copies and reads out: it wraps (at the code's blank, or inside the
-    // address) rather than losing its middle; a link longer still shows whole in a tooltip.
+    // The link is what the user copies and reads out: it wraps onto a second line rather than
+    // losing its middle; a link longer still shows whole in a tooltip.
     m_linkUrlLabel->setLineBreakMode(kit::LineBreakMode::WordWrap);
     m_linkUrlLabel->setNumberOfLines(kLinkLines);
     m_linkUrlLabel->setShowsFullTextInToolTip(true);
