@@ -141,6 +141,7 @@ void KZAlertController::rebuild() {
     m_suppression->setHidden(!m_showsSuppression);
     if (m_showsSuppression) {
         m_suppression->setFrame(QRectF(textLeft, y, textWidth, 20));
+        m_suppression->sizeToFit(textWidth);
         y += 28;
     }
     y = qMax(y, kMargin + kIcon) + 16;

@@ -13,6 +13,7 @@
 #include "kit/View.h"
 #include "kit/ViewController.h"
 #include "kit/Window.h"
+#include "storage/DataPaths.h"
 #include "storage/SystemConfig.h"
 
 #include <QApplication>
@@ -151,7 +152,9 @@ void KZWindowsManager::dismissWindowController(KZBaseWindowController* controlle
 }
 
 QString KZWindowsManager::savedDownloadFolder() {
-    return nubo::SingletonT<nubo::SystemConfig>::instance().getDownloadPath();
+    const QString folder = nubo::SingletonT<nubo::SystemConfig>::instance().getDownloadPath();
+    nubo::paths::prepareDownloadFolder(folder);
+    return folder;
 }
 
 namespace {

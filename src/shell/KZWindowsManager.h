@@ -65,7 +65,8 @@ public:
     // The window of the manager's own modal run, or null.
     kit::Window* modalWindow() const { return m_modalWindow; }
 
-    // The folder the path panel starts in (the saved download folder).
+    // The folder the path panel starts in: the saved download folder (the user's Downloads
+    // folder is made when it is missing, as a download there would make it).
     static QString savedDownloadFolder();
 
 private:

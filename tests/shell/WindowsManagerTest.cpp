@@ -20,12 +20,16 @@
 #include "support/ShellReset.h"
 
 #include "foundation/SingletonT.h"
+#include "kit/Application.h"
+#include "storage/DataPaths.h"
 #include "storage/SystemConfig.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTranslator>
 #include <QWindow>
 #include <gtest/gtest.h>
 
@@ -430,4 +434,71 @@ TEST_F(WindowsManagerFixture, PathPanelStartsInTheDownloadFolderAndCancelGivesNo
     dialog->reject();
     ASSERT_TRUE(waitUntil([&] { return answered; }));
     EXPECT_TRUE(got.isEmpty());
+}
+
+// The folder question opens in the download folder, made when it is the user's missing
+// Downloads folder, never where the last panel (an upload's) was left; a saved folder that is
+// gone opens at its parent.
+TEST_F(WindowsManagerFixture, PathPanelOpensInTheDownloadFolderNotWhereTheLastPanelWas) {
+    Recorder owner;
+    wm.showWindow(&owner);
+    auto dialogOf = [&] {
+        QFileDialog* dialog = nullptr;
+        EXPECT_TRUE(
+            waitUntil([&] { return (dialog = owner.window()->findChild<QFileDialog*>()) != nullptr; }));
+        return dialog;
+    };
+    auto answered = [&] { return owner.window()->findChild<QFileDialog*>() == nullptr; };
+    QTemporaryDir elsewhere;
+    wm.showOpenPanelInWindow(owner.window(), [](const QList<QUrl>&) {});
+    QFileDialog* upload = dialogOf();
+    ASSERT_TRUE(upload);
+    upload->setDirectory(elsewhere.path());
+    upload->reject();
+    ASSERT_TRUE(waitUntil(answered));
+
+    auto& config = nubo::SingletonT<nubo::SystemConfig>::instance();
+    const QString saved = config.getDownloadPath();
+    const QString downloads = nubo::paths::downloadsFolder();
+    QDir(downloads).removeRecursively();
+    config.setDownloadPath(downloads);
+    wm.showPathPanelInWindow(owner.window(), [](const QList<QUrl>&) {});
+    QFileDialog* question = dialogOf();
+    ASSERT_TRUE(question);
+    EXPECT_TRUE(QFileInfo(downloads).isDir());
+    EXPECT_EQ(QDir(question->directory()).canonicalPath(), QDir(downloads).canonicalPath());
+    question->reject();
+    ASSERT_TRUE(waitUntil(answered));
+
+    config.setDownloadPath(elsewhere.path() + QStringLiteral("/gone/deeper"));
+    wm.showPathPanelInWindow(owner.window(), [](const QList<QUrl>&) {});
+    question = dialogOf();
+    ASSERT_TRUE(question);
+    EXPECT_EQ(QDir(question->directory()).canonicalPath(), QDir(elsewhere.path()).canonicalPath());
+    EXPECT_FALSE(QFileInfo::exists(elsewhere.path() + QStringLiteral("/gone")));
+    question->reject();
+    ASSERT_TRUE(waitUntil(answered));
+    config.setDownloadPath(saved);
+    QDir(downloads).removeRecursively();
+}
+
+// With Qt's translations installed, the standard dialogs' own texts are Chinese.
+TEST_F(WindowsManagerFixture, StandardDialogsSpeakChineseOnceQtsTranslationsAreInstalled) {
+    QTranslator* translator =
+        kit::Application::installQtTranslations(QLocale(QLocale::Chinese, QLocale::China));
+    ASSERT_NE(translator, nullptr) << "Qt's translations are missing (scripts/setup installs them)";
+    Recorder owner;
+    wm.showWindow(&owner);
+    wm.showOpenPanelInWindow(owner.window(), [](const QList<QUrl>&) {});
+    QFileDialog* dialog = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (dialog = owner.window()->findChild<QFileDialog*>()) != nullptr; }));
+    EXPECT_EQ(dialog->labelText(QFileDialog::Accept), u"选取");
+    EXPECT_EQ(dialog->labelText(QFileDialog::Reject), u"取消");
+    EXPECT_EQ(dialog->labelText(QFileDialog::LookIn), QCoreApplication::translate("QFileDialog", "Look in:"));
+    EXPECT_NE(dialog->labelText(QFileDialog::LookIn), u"Look in:");
+    // A text Qt's own Chinese translation lacks: the type column of every folder.
+    EXPECT_EQ(QCoreApplication::translate("QAbstractFileIconProvider", "Folder"), u"文件夹");
+    dialog->reject();
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
 }

@@ -9,6 +9,7 @@
 #include "shell/KZRouter.h"
 #include "shell/KZStyle.h"
 #include "shell/KZToast.h"
+#include "shell/KZTools.h"
 #include "shell/KZWindowsManager.h"
 #include "storage/SystemConfig.h"
 #include "transport/KZDownloadMgrProxy.h"
@@ -305,13 +306,11 @@ void KZImagesPreviewWindowController::downloadButtonClicked() {
 
 void KZImagesPreviewWindowController::startDownload(const CloudFileInfoPtr& file, const QString& folder) {
     // A folder that is not there or not writable is said at once, never reported as started.
-    const QFileInfo info(folder);
-    if (folder.isEmpty() || !info.isDir() || !info.isWritable()) {
-        KZToast::showToastWithErrorMessage(
-            window(), folder.isEmpty() ? QStringLiteral("无效的下载路径")
-                                       : QStringLiteral("下载路径不存在或无法写入：%1").arg(folder));
+    if (const QString problem = KZTools::downloadFolderProblem(folder); !problem.isEmpty()) {
+        KZToast::showToastWithErrorMessage(window(), problem);
         return;
     }
+    const QFileInfo info(folder);
     KZToast::showToast(window(), QStringLiteral("已加入传输列表..."));
     KZDownloadMgrProxy::shareDownloadMgrProxy()->downloadFileByCloudFile(file, info.absoluteFilePath());
 }

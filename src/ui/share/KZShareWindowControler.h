@@ -124,6 +124,7 @@ protected:
 private:
     void configureUI();
     void showLinkText();
+    void layoutLinkText();
     void postReload();
 
     ShareInfoPtr m_shareInfo;
