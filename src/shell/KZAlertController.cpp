@@ -4,7 +4,6 @@
 #include "KZCheckBoxButton.h"
 #include "KZLabel.h"
 #include "KZStyle.h"
-#include "foundation/Dispatch.h"
 #include "kit/Image.h"
 #include "kit/View.h"
 
@@ -218,16 +217,6 @@ void KZAlertController::cancel() {
 
 void KZAlertController::windowCancel(kit::Window*) {
     cancel();
-}
-
-bool KZAlertController::windowShouldClose(kit::Window*) {
-    // After the close event, as the base does: the answer closes the window itself.
-    QPointer<KZAlertController> self(this);
-    nubo::runOnMain([self] {
-        if (self)
-            self->cancel();
-    });
-    return false;
 }
 
 QList<KZButton*> KZAlertController::buttons() {

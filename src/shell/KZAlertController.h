@@ -84,11 +84,11 @@ public:
     // there are several); an alert without one just closes.
     void cancel();
     void windowCancel(kit::Window* window) override;
-    bool windowShouldClose(kit::Window* window) override;
 
 protected:
     void loadWindow() override;
     void windowDidLoad() override;
+    void closeFromTitleBar() override { cancel(); }
 
 private:
     KZAlertController(const QString& windowTitle, const QString& title, const QString& message);
