@@ -128,8 +128,12 @@ private:
     BWError openTree(const QString& userId, const QString& enterpriseId);
     BWError readTree(std::vector<nubo::KZNodeTree::Batch>& batches);
     BWError syncChanges();
+    // A whole new copy of the tree in place of the stored one; the observers are told to reload.
+    BWError fetchAgain();
     void report(const QList<nubo::KZNodeTree::Change>& changes);
     void updateHistories(const QList<nubo::KZNodeTree::Change>& changes);
+    // Drops the histories' entries of folders the tree no longer holds.
+    void pruneHistories();
     void emitChange(qint64 nid, bool needReset, const QList<CloudFileInfoPtr>& children);
     static void storeSort(int sort);
 

@@ -232,8 +232,10 @@ private:
                 replace = true; // the commit replaces the file, so it is never missing meanwhile
             }
         }
-        m_jobs.add(KZUploadMgr::makeJob(file.absoluteFilePath(), cloudJoin(parent.path, name), file.size(),
-                                        replace));
+        // A link goes up as the file it points to, under its own name: the job reads that file,
+        // as its source is never opened through a link.
+        const QString source = file.isSymLink() ? file.canonicalFilePath() : file.absoluteFilePath();
+        m_jobs.add(KZUploadMgr::makeJob(source, cloudJoin(parent.path, name), file.size(), replace));
         ++filesCount;
         ++ctrlCount;
     }

@@ -41,12 +41,16 @@ TEST_F(TransferTest, UploadsATreeAndAnEmptyTree) {
     writeLocal(QStringLiteral("tree/sub/b.txt"), "B");
     QDir().mkpath(local.path() + QStringLiteral("/tree/empty"));
     QDir().mkpath(local.path() + QStringLiteral("/bare/inner"));
+    // A link to a file goes up as the file it points to, under the link's name.
+    ASSERT_TRUE(QFile::link(writeLocal(QStringLiteral("elsewhere/target.txt"), "T"),
+                            local.path() + QStringLiteral("/tree/link.txt")));
     up->uploadFileByDiskFile(local.path() + QStringLiteral("/tree"), CloudFileInfo::rootFile());
     up->uploadFileByDiskFile(local.path() + QStringLiteral("/bare"), CloudFileInfo::rootFile());
     ASSERT_TRUE(waitCloudIdle());
-    ASSERT_TRUE(waitUntil([&] { return rec.uploadFinishedList.size() == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return rec.uploadFinishedList.size() == 3; }));
     EXPECT_EQ(cloudContent(svc, QStringLiteral("/tree/a.txt")), QByteArray("A"));
     EXPECT_EQ(cloudContent(svc, QStringLiteral("/tree/sub/b.txt")), QByteArray("B"));
+    EXPECT_EQ(cloudContent(svc, QStringLiteral("/tree/link.txt")), QByteArray("T"));
     EXPECT_TRUE(svc.service().nodeByPath(QStringLiteral("/tree/empty")).value.isDir);
     EXPECT_TRUE(svc.service().nodeByPath(QStringLiteral("/bare/inner")).value.isDir);
 
@@ -59,8 +63,8 @@ TEST_F(TransferTest, UploadsATreeAndAnEmptyTree) {
         EXPECT_EQ(s.type, KZCloudFileSyncTypeUpload);
     }
     ASSERT_EQ(successes.size(), 2);
-    EXPECT_EQ(successes[0].files, 2u); // two files and three folders
-    EXPECT_EQ(successes[0].ctrl, 5u);
+    EXPECT_EQ(successes[0].files, 3u); // three files and three folders
+    EXPECT_EQ(successes[0].ctrl, 6u);
     EXPECT_EQ(successes[1].files, 0u); // the empty tree still made its folders
     EXPECT_EQ(successes[1].ctrl, 2u);
     EXPECT_GE(completions, 1);
