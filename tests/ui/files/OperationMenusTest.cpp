@@ -70,15 +70,6 @@ protected:
             }
         ADD_FAILURE() << "no entry " << title.toStdString();
     }
-    void typeSearch(const QString& key) {
-        window->makeFirstResponder(page->fileSearchView()->textField());
-        QTest::keyClicks(page->fileSearchView()->textField()->editor(), key);
-        ASSERT_TRUE(
-            waitUntil([&] { return page->fileInfo()->isSearch() && page->fileInfo()->searchKey() == key; }));
-        ASSERT_TRUE(waitUntil([&] { return !page->isListRequestPending(); }));
-        window->makeFirstResponder(nullptr);
-        drainEvents();
-    }
 };
 
 } // namespace
