@@ -79,8 +79,12 @@ void OpenPanel::beginSheetModalForWindow(Window* window,
         dialog->setNameFilters(m_nameFilters);
     if (!m_prompt.isEmpty())
         dialog->setLabelText(QFileDialog::Accept, m_prompt);
-    if (!m_directory.isEmpty() && QFileInfo(m_directory).isDir())
-        dialog->setDirectory(m_directory);
+    if (!m_directory.isEmpty()) {
+        QString start = QDir::cleanPath(QFileInfo(m_directory).absoluteFilePath());
+        while (!QFileInfo(start).isDir() && !QDir(start).isRoot())
+            start = QFileInfo(start).absolutePath();
+        dialog->setDirectory(start);
+    }
     dialog->setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);
     QPointer<OpenPanel> self(this);
     connect(dialog, &QDialog::finished, this, [self, dialog, completion](int result) {

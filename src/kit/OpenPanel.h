@@ -24,6 +24,8 @@ public:
     void setCanChooseDirectories(bool v) { m_dirs = v; }
     void setAllowsMultipleSelection(bool v) { m_multiple = v; }
     void setPrompt(const QString& prompt) { m_prompt = prompt; }
+    // Where the panel opens; a folder that is gone opens at its nearest existing parent (never
+    // wherever the last panel was left).
     void setDirectory(const QString& path) { m_directory = path; }
     // Offers only the files these filters match, as QFileDialog takes them ("图片 (*.png *.jpg)").
     void setNameFilters(const QStringList& filters) { m_nameFilters = filters; }

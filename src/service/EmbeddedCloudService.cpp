@@ -345,7 +345,7 @@ Result<ServiceAccount> EmbeddedCloudService::account() {
     Query q = m_db->query(QStringLiteral("SELECT user_id, enterprise_id, detail FROM account WHERE id = 0"));
     if (!q.next())
         return R::failure(storageFailure(
-            q.error() ? q.error() : BWError::application(kStorageErrorSql, QStringLiteral("no account"))));
+            q.error() ? q.error() : BWError::application(kStorageErrorSql, QStringLiteral("账户信息缺失"))));
     ServiceAccount a;
     a.userId = q.text(0);
     a.enterpriseId = q.text(1);

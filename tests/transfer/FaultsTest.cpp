@@ -418,6 +418,8 @@ TEST_F(TransferTest, LocalWriteFailuresSayWhy) {
     EXPECT_EQ(localWriteError(QStringLiteral("/x"), ENAMETOOLONG).localizedDescription(),
               QStringLiteral("写入本地文件失败：文件名过长"));
     EXPECT_EQ(localWriteError(QStringLiteral("/x"), EIO).localizedDescription(),
+              QStringLiteral("写入本地文件失败：磁盘读写出错"));
+    EXPECT_EQ(localWriteError(QStringLiteral("/x"), EINVAL).localizedDescription(),
               QStringLiteral("写入本地文件失败"));
     EXPECT_EQ(localWriteError(QStringLiteral("/x"), EIO).code(), kErrLocalWrite);
 

@@ -157,8 +157,10 @@ void KZFileInfoItemView::makeWordsHighlight(const QString& searchText) {
     if (!m_fileInfo || searchText.isEmpty())
         return;
     kit::AttributedString text(m_fileInfo->name());
-    for (const auto& [start, length] : KZSearchHighlight::ranges(m_fileInfo->name(), searchText))
-        text.setColor(KZStyle::warningColor(), start, length);
+    // On the blue of a marked tile the hits' red would be unreadable: the name stays white.
+    if (!m_marked)
+        for (const auto& [start, length] : KZSearchHighlight::ranges(m_fileInfo->name(), searchText))
+            text.setColor(KZStyle::warningColor(), start, length);
     m_fileNameLabel->setAttributedText(text);
 }
 
@@ -277,6 +279,10 @@ void KZFileInfoItemView::controlTextDidChange(kit::TextField*) {
 }
 
 bool KZFileInfoItemView::controlDoCommand(kit::TextField*, kit::TextCommand command) {
+    if (command == kit::TextCommand::Cancel) { // Escape: the edit counts for nothing
+        abandonEditing();
+        return true;
+    }
     if (command != kit::TextCommand::InsertNewline)
         return false;
     if (kit::Window* w = view()->kitWindow())
@@ -301,6 +307,7 @@ void KZFileInfoItemView::controlTextDidEndEditing(kit::TextField*) {
 
 void KZFileInfoItemView::applyLooks(bool marked) {
     view();
+    m_marked = marked;
     m_iconContainer->setCustomBackgroundColor(marked ? [] {
         QColor c = KZStyle::tabbarTintColor();
         c.setAlphaF(0.1);

@@ -120,6 +120,7 @@ private:
     CloudFileInfoPtr m_fileInfo;
     QString m_highlightWords;
     bool m_draggingOutsideFiles = false;
+    bool m_marked = false; // selected or drop-target looks: white name on blue
     bool m_abandoning = false;
     QSizeF m_labelSize;
     QHash<QString, QSizeF> m_labelSizeCache;

@@ -34,6 +34,7 @@
 #include <QSet>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "shell/KZButton.h"
@@ -501,9 +502,13 @@ public:
     // Fetches the files into a new private staging folder (with the download progress shown)
     // and answers their local paths once complete, for a file manager to copy where the user
     // dropped them. Waits on the event loop, at most `timeoutMs`.
+    // The drop target says only later whether it took them: until it does, their "已加入下载列表"
+    // waits, and a drop it did not take leaves neither the staged files nor their records.
     QStringList filesForDragOut(const QList<CloudFileInfoPtr>& files, int timeoutMs = 120000);
     // Where dragged-out files are staged; earlier stagings are removed when a new one starts.
     static QString dragOutStagingRoot();
+    // The staging of the drag-out whose drop target has not answered yet (empty when none).
+    QString pendingDragOutStaging() const { return m_dragOut.staging; }
 
 protected:
     void loadView() override;
@@ -535,6 +540,10 @@ private:
     void endOwnDrag(kit::DragOperation operation);
     void showOperateMenu(const kit::Event& event, bool withModes);
     void presentFolderPicker(KZFoldersWindowController* picker);
+    // The drop target of the drag-out staged in `staging` answered.
+    void dragOutTargetFinished(const QString& staging, bool taken);
+    // Shows what a drag-out's target took; or removes the staged files and their records.
+    void settleDragOut(bool taken);
     // The screen point under a toolbar item's view: its lower-left or lower-right corner.
     QPointF pointUnderToolBarItem(const KZFilesToolBarItemPtr& item, bool rightEdge) const;
     // Called with every reply (or failure) of a list request; true when none is left pending.
@@ -587,6 +596,14 @@ private:
     // drag and drop
     CloudFileInfoPtr m_cloudDestFile;
     QString m_localDestPath;
+    // The files of a drag-out, staged while its drop target has not said whether it took them.
+    struct DragOut {
+        QString staging;
+        bool providing = false;            // still being fetched
+        std::optional<bool> taken;         // the target's answer, when it came while fetching
+        std::function<void()> queuedToast; // the downloads' "queued" message, shown once taken
+    };
+    DragOut m_dragOut;
     // The drag over the page holds the root and the user was told so (once per drag).
     bool m_toldRootRefused = false;
 

@@ -155,6 +155,7 @@ void KZFoldersWindowController::initNavigationBarUI() {
     m_navigationBar->setCustomBackgroundColor(QColor(QStringLiteral("#F8F0F8")));
     m_navigationTitleLabel = new KZLabel(m_navigationBar);
     m_navigationTitleLabel->setText(QStringLiteral("请选择目录"));
+    window()->setTitle(m_navigationTitleLabel->text()); // the title bar says it too, not the program's name
     m_navigationTitleLabel->setTextColor(KZStyle::titleColor());
     m_navigationTitleLabel->setFont(KZStyle::fontOfSize(12));
     m_navigationTitleLabel->setTextAlignment(kit::TextAlignment::Center);

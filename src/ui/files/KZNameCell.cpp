@@ -58,6 +58,10 @@ void KZNameCell::unfocus() {
 }
 
 bool KZNameCell::controlDoCommand(kit::TextField*, kit::TextCommand command) {
+    if (command == kit::TextCommand::Cancel) { // Escape: the edit counts for nothing
+        abandonEditing();
+        return true;
+    }
     if (command != kit::TextCommand::InsertNewline)
         return false;
     // Return ends the edit by giving up the first responder; the field need do nothing more.

@@ -16,7 +16,7 @@ class KZTextFieldCell;
 // that gives way to a name field for renaming or naming a new folder. The field refuses the
 // characters a name cannot hold; Return or leaving the field ends the edit, a blank entry is
 // put back to the record's name, and the delegate hears of it. An abandoned edit ends with the
-// record's name and is told apart, so that nothing is sent for it.
+// record's name and is told apart, so that nothing is sent for it; Escape abandons the edit.
 class KZNameCell : public kit::View,
                    public kit::TextFieldDelegate,
                    public KZLimitedCharactersFormatterDelegate,

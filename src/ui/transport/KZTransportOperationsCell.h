@@ -6,6 +6,9 @@
 #include <functional>
 
 class KZButton;
+namespace kit {
+class Window;
+}
 
 // What the upload and the download row buttons share: three 24-point image buttons (start or
 // pause, delete, locate) laid out from the left, a hidden one taking no room.
@@ -62,6 +65,10 @@ protected:
     // The answers go to the proxy (they outlive the cell, which a list may reuse meanwhile).
     static void ask(const QObject* proxy, const QString& title, const QString& text, const QString& confirm,
                     bool warning, std::function<void()> onConfirm, std::function<void()> onDismiss);
+
+    // Shows a local file selected in the file manager; a file that is gone is said with a toast
+    // on `window`, so the button never does nothing.
+    static void revealLocalFile(const QString& path, kit::Window* window);
 
     // A 24 by 24 button with the named image, added to the cell.
     KZButton* buttonWithImage(const QString& image, std::function<void()> action);

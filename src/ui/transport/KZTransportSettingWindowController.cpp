@@ -78,6 +78,7 @@ void KZTransportSettingWindowController::windowDidLoad() {
     m_checkBoxButton->setInterval(8.0);
     m_checkBoxButton->setFont(KZStyle::fontOfSize(12.0));
     m_checkBoxButton->setTitleNormalColor(KZStyle::darkGray2Color());
+    m_checkBoxButton->sizeToFit();
 
     m_confirmButton = new KZButton(QRectF(332, 144, 84, 32), content);
     m_confirmButton->setTitle(QStringLiteral("确定"));

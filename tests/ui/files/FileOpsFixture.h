@@ -40,6 +40,10 @@ protected:
     // Brings the service's changes into the session (and the open folder), as the refresh does.
     void refresh();
     void select(const QStringList& names);
+    // The names of the selected rows, sorted.
+    QStringList selectedNamesSorted() const;
+    // Types `key` into the search field as the user does and waits for its result.
+    void typeSearch(const QString& key);
     // The folder picker the page presents, or null.
     static KZFoldersWindowController* presentedPicker();
     // The alert the page presented last and still shows, or null.

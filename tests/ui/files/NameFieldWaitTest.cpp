@@ -27,26 +27,10 @@ protected:
         return dynamic_cast<KZFileInfoItemView*>(
             page->collectionView()->itemAtIndexPath(kit::IndexPath{0, row}));
     }
-    void search(const QString& key) {
-        window->makeFirstResponder(page->fileSearchView()->textField());
-        QTest::keyClicks(page->fileSearchView()->textField()->editor(), key);
-        ASSERT_TRUE(
-            waitUntil([&] { return page->fileInfo()->isSearch() && page->fileInfo()->searchKey() == key; }));
-        ASSERT_TRUE(waitUntil([&] { return !page->isListRequestPending(); }));
-        window->makeFirstResponder(nullptr);
-        drainEvents();
-    }
     // A file arrives at `path`, as a finished upload brings it.
     void arrive(const QString& path) {
         svc().putFile(path, "u");
         refresh();
-    }
-    QStringList selectedNames() const {
-        QStringList out;
-        for (const auto& f : page->selectedFiles())
-            out.append(f->name());
-        out.sort();
-        return out;
     }
 };
 
@@ -57,7 +41,7 @@ TEST_F(NameFieldWait, ASearchRerunNeverSendsAHalfTypedRename) {
     svc().putFile(QStringLiteral("/hits/f17.txt"), "7");
     refresh();
     jump(QStringLiteral("/hits"));
-    search(QStringLiteral("f1"));
+    typeSearch(QStringLiteral("f1"));
     ASSERT_EQ(rowNames().size(), 2);
 
     // The user renames a hit and has typed one letter when an upload elsewhere finishes.
@@ -162,7 +146,7 @@ TEST_F(NameFieldWait, ASearchRerunKeepsTheChosenHitsAndTheScrollOffset) {
         svc().putFile(QStringLiteral("/many_hits/h%1.txt").arg(i, 2, 10, QLatin1Char('0')), "h");
     refresh();
     jump(QStringLiteral("/many_hits"));
-    search(QStringLiteral("h"));
+    typeSearch(QStringLiteral("h"));
     ASSERT_EQ(rowNames().size(), 60);
     page->tableView()->scrollRowToVisible(59);
     const double offset = page->tableView()->visibleRect().y();
@@ -173,7 +157,7 @@ TEST_F(NameFieldWait, ASearchRerunKeepsTheChosenHitsAndTheScrollOffset) {
     arrive(QStringLiteral("/many_hits/h00a.txt"));
     ASSERT_TRUE(waitUntil([&] { return rowNames().size() == 61; }));
     drainEvents();
-    EXPECT_EQ(selectedNames(), (QStringList{QStringLiteral("h40.txt"), QStringLiteral("h55.txt")}));
+    EXPECT_EQ(selectedNamesSorted(), (QStringList{QStringLiteral("h40.txt"), QStringLiteral("h55.txt")}));
     EXPECT_EQ(page->tableView()->selectedRowIndexes(),
               (kit::IndexSet{rowOf(QStringLiteral("h40.txt")), rowOf(QStringLiteral("h55.txt"))}));
     EXPECT_EQ(page->homeToolBarMessage(), QStringLiteral("已选中2个文件"));
@@ -181,11 +165,11 @@ TEST_F(NameFieldWait, ASearchRerunKeepsTheChosenHitsAndTheScrollOffset) {
 
     // The same in the grid, where the view does not report selections the page makes.
     page->switcher()->setStyle(KZFileListStyleGrid);
-    ASSERT_EQ(selectedNames(), (QStringList{QStringLiteral("h40.txt"), QStringLiteral("h55.txt")}));
+    ASSERT_EQ(selectedNamesSorted(), (QStringList{QStringLiteral("h40.txt"), QStringLiteral("h55.txt")}));
     arrive(QStringLiteral("/many_hits/h00b.txt"));
     ASSERT_TRUE(waitUntil([&] { return rowNames().size() == 62; }));
     drainEvents();
-    EXPECT_EQ(selectedNames(), (QStringList{QStringLiteral("h40.txt"), QStringLiteral("h55.txt")}));
+    EXPECT_EQ(selectedNamesSorted(), (QStringList{QStringLiteral("h40.txt"), QStringLiteral("h55.txt")}));
     EXPECT_EQ(page->collectionView()->selectionIndexes(),
               (kit::IndexSet{rowOf(QStringLiteral("h40.txt")), rowOf(QStringLiteral("h55.txt"))}));
 }

@@ -1,6 +1,7 @@
 // The file page's context and "more" menus, right clicks, the sort and display commands and
 // double clicks, against the real page, session, transfer engines and embedded service.
 #include "FileOpsFixture.h"
+#include "ui/common/MenuFits.h"
 
 #include "kit/Pasteboard.h"
 #include "kit/Window.h"
@@ -69,15 +70,6 @@ protected:
             }
         ADD_FAILURE() << "no entry " << title.toStdString();
     }
-    void typeSearch(const QString& key) {
-        window->makeFirstResponder(page->fileSearchView()->textField());
-        QTest::keyClicks(page->fileSearchView()->textField()->editor(), key);
-        ASSERT_TRUE(
-            waitUntil([&] { return page->fileInfo()->isSearch() && page->fileInfo()->searchKey() == key; }));
-        ASSERT_TRUE(waitUntil([&] { return !page->isListRequestPending(); }));
-        window->makeFirstResponder(nullptr);
-        drainEvents();
-    }
 };
 
 } // namespace
@@ -139,6 +131,7 @@ TEST_F(OperationMenus, RowMenusFollowTheSelection) {
     ASSERT_NE(row(QStringLiteral("b.txt")), nullptr);
     rightClickRow(QStringLiteral("b.txt"));
     EXPECT_EQ(menu(), split("打开文件位置 下载 - 重命名 - 历史版本 - 分享 - 删除"));
+    EXPECT_TRUE(menuShowsEveryTitleWhole(page->fileOperateMenu()));
     chooseInMenu(QStringLiteral("打开文件位置"));
     EXPECT_FALSE(menuShown());
     ASSERT_TRUE(waitUntil([&] { return page->fileInfo()->path() == QStringLiteral("/three"); }));

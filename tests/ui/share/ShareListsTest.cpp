@@ -2,6 +2,7 @@
 // pages of its list).
 #include "ShareFixture.h"
 #include "support/ToastRecord.h"
+#include "ui/common/MenuFits.h"
 
 #include "foundation/NotificationCenter.h"
 #include "kit/Pasteboard.h"
@@ -329,6 +330,7 @@ TEST_F(SharePage, MenusOfferWhatTheSelectionAllows) {
     EXPECT_EQ(shortUrls(valid()->selectedShareInfos()), QStringList{valid()->shareList().at(4)->shorturl()});
     EXPECT_EQ(titles(valid()), (QStringList{QStringLiteral("查看链接"), QStringLiteral("复制链接"),
                                             QStringLiteral("取消分享"), QStringLiteral("打开所在位置")}));
+    EXPECT_TRUE(nubo::test::menuShowsEveryTitleWhole(valid()->fileOperateMenu()));
     valid()->closeFileOperateMenu();
     valid()->tableView()->selectRowIndexes(kit::IndexSet{1, 2}, false);
     valid()->fileRowViewRightMouseUp(rowView(valid(), 2), click);

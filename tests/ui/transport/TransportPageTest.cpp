@@ -26,6 +26,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QImage>
+#include <QTest>
 
 using namespace nubo::test;
 using nubo::ServiceOp;
@@ -313,4 +314,33 @@ TEST_F(TransportSettings, TheRootFolderShowsAsASlash) {
     chooseFolder(QStringLiteral("/"));
     EXPECT_EQ(controller->path(), QStringLiteral("/"));
     EXPECT_EQ(controller->folderPathLabel()->text(), QStringLiteral("/"));
+}
+
+// The check box toggles on its box and its title, not on the empty row beside them.
+TEST_F(TransportSettings, TheCheckBoxTogglesOnlyOnItsBoxAndTitle) {
+    KZTransportSettingWindowController::registerWithRouter();
+    controller = new KZTransportSettingWindowController;
+    KZWindowsManager::shareInstance().showWindow(controller);
+    drainEvents();
+    kit::View* content = controller->window()->contentView();
+    KZCheckBoxButton* box = controller->checkBoxButton();
+    const QRectF frame = box->frame();
+    auto clickAt = [&](const QPointF& point) {
+        QWidget* target = content->childAt(point.toPoint());
+        if (!target)
+            target = content;
+        QTest::mouseClick(target, Qt::LeftButton, {}, target->mapFrom(content, point.toPoint()));
+        drainEvents(1);
+    };
+    ASSERT_FALSE(box->checked());
+    clickAt(QPointF(frame.left() + 7, frame.center().y())); // the box
+    EXPECT_TRUE(box->checked());
+    clickAt(QPointF(frame.right() - 10, frame.center().y())); // the end of the title
+    EXPECT_FALSE(box->checked());
+    // The row beside the title, up to the right edge of the controls above it.
+    for (double x : {frame.right() + 4, controller->selectPathButton()->frame().center().x(),
+                     controller->selectPathButton()->frame().right() - 2}) {
+        clickAt(QPointF(x, frame.center().y()));
+        EXPECT_FALSE(box->checked()) << x;
+    }
 }
