@@ -92,12 +92,8 @@ bool KZAppDelegate::claimDataFolder() {
 }
 
 void KZAppDelegate::bringWindowForward() {
-    if (!m_home)
-        return;
-    kit::Window* w = m_home->window();
-    w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
-    KZWindowsManager::shareInstance().showWindow(m_home);
-    w->makeKeyAndOrderFront();
+    if (m_home)
+        KZWindowsManager::shareInstance().bringForward(m_home);
 }
 
 void KZAppDelegate::startLogging() {

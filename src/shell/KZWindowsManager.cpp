@@ -77,6 +77,17 @@ void KZWindowsManager::showWindow(KZBaseWindowController* controller) {
     }
 }
 
+void KZWindowsManager::bringForward(KZBaseWindowController* controller) {
+    if (!controller)
+        return;
+    if (controller->isWindowLoaded()) {
+        kit::Window* w = controller->window();
+        w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
+    }
+    showWindow(controller);
+    controller->window()->makeKeyAndOrderFront();
+}
+
 void KZWindowsManager::presentWindowController(KZBaseWindowController* controller) {
     prune();
     if (!controller || isShown(controller) || isPresented(controller))
@@ -182,10 +193,17 @@ void KZWindowsManager::showOpenPanelInWindow(kit::Window* window, UrlsCompletion
     openPanel(window, false, std::move(completion));
 }
 
-KZBaseWindowController* KZWindowsManager::imagesPreviewWindow() {
+KZBaseWindowController* KZWindowsManager::shownWindowOfClass(const QString& className) const {
+    const QByteArray name = className.toLatin1();
     for (KZBaseWindowController* c : shownWindowControllers())
-        if (c->inherits(kPreviewClass.toLatin1().constData()))
+        if (c->inherits(name.constData()))
             return c;
+    return nullptr;
+}
+
+KZBaseWindowController* KZWindowsManager::imagesPreviewWindow() {
+    if (KZBaseWindowController* shown = shownWindowOfClass(kPreviewClass))
+        return shown;
     return KZRouter::shareInstance().entityWithClass<KZBaseWindowController>(kPreviewClass);
 }
 

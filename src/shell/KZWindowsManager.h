@@ -27,6 +27,8 @@ public:
 
     // Shows a window (a presented one is left alone); a shown one only comes to the front.
     void showWindow(KZBaseWindowController* controller);
+    // Shows a window as the user asked for it: out of the task bar, in front, with the keyboard.
+    void bringForward(KZBaseWindowController* controller);
     // Presents a window application-modally, 10 ms later; nothing when it is shown or presented.
     void presentWindowController(KZBaseWindowController* controller);
     // Presents a window as a sheet on `window`.
@@ -59,6 +61,8 @@ public:
     static void showDownloadMessageInBottomBarMiddleArea(const QString& text);
 
     QList<KZBaseWindowController*> shownWindowControllers() const;
+    // The shown window whose controller is of that class (or derives from it), or null.
+    KZBaseWindowController* shownWindowOfClass(const QString& className) const;
     QList<KZBaseWindowController*> presentedWindowControllers() const;
     bool isShown(const KZBaseWindowController* c) const;
     bool isPresented(const KZBaseWindowController* c) const;

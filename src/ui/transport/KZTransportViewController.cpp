@@ -231,14 +231,8 @@ void KZTransportViewController::feedbackClick() {
         return;
     KZWindowsManager& windows = KZWindowsManager::shareInstance();
     // One feedback window at a time: what the user began writing comes forward.
-    for (KZBaseWindowController* shown : windows.shownWindowControllers())
-        if (qobject_cast<FeedbackWindowController*>(shown)) {
-            kit::Window* w = shown->window();
-            w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
-            windows.showWindow(shown);
-            w->makeKeyAndOrderFront();
-            return;
-        }
+    if (KZBaseWindowController* open = windows.shownWindowOfClass(kFeedbackWindowClass))
+        return windows.bringForward(open);
     if (auto* feedback =
             KZRouter::shareInstance().entityWithClass<KZBaseWindowController>(kFeedbackWindowClass))
         windows.showWindow(feedback);
