@@ -249,15 +249,7 @@ void KZFileInfoItemView::unfocus() {
 }
 
 void KZFileInfoItemView::abandonEditing() {
-    if (!m_fileNameTextField || !m_fileNameTextField->isEditing())
-        return;
-    m_abandoning = true;
-    m_fileNameTextField->setStringValue(m_fileInfo ? m_fileInfo->name() : QString());
-    if (kit::Window* w = view()->kitWindow())
-        w->makeFirstResponder(nullptr);
-    else
-        m_fileNameTextField->resignFirstResponder();
-    m_abandoning = false;
+    abandonNameEdit(m_fileNameTextField, m_fileInfo ? m_fileInfo->name() : QString(), m_abandoning);
 }
 
 void KZFileInfoItemView::didInputLimitedCharacter(KZLimitedCharactersFormatter*) {

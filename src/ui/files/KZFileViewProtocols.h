@@ -5,8 +5,9 @@
 #include <QString>
 
 namespace kit {
+class TextField;
 class Window;
-}
+} // namespace kit
 
 // The in-place renaming protocols shared by list cells, grid items and picker cells.
 
@@ -25,6 +26,9 @@ public:
 
 // The name field being edited in `window` (its first responder's view), or null.
 KZTextFieldFocuse* editingNameField(kit::Window* window);
+// What abandonEditing does for the view owning `field`: the field takes `name` back and ends
+// its edit with `abandoning` set, so that the owner's end-of-editing call sends nothing.
+void abandonNameEdit(kit::TextField* field, const QString& name, bool& abandoning);
 
 // A view that shows one cloud record.
 class KZFileViewDataSource {

@@ -71,15 +71,7 @@ bool KZNameCell::controlDoCommand(kit::TextField*, kit::TextCommand command) {
 }
 
 void KZNameCell::abandonEditing() {
-    if (!m_nameTextField->isEditing())
-        return;
-    m_abandoning = true;
-    m_nameTextField->setStringValue(m_fileInfo ? m_fileInfo->name() : QString());
-    if (kit::Window* w = kitWindow())
-        w->makeFirstResponder(nullptr);
-    else
-        m_nameTextField->resignFirstResponder();
-    m_abandoning = false;
+    abandonNameEdit(m_nameTextField, m_fileInfo ? m_fileInfo->name() : QString(), m_abandoning);
 }
 
 void KZNameCell::controlTextDidEndEditing(kit::TextField*) {
