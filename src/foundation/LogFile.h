@@ -31,7 +31,6 @@ public:
     LogFile(const LogFile&) = delete;
     LogFile& operator=(const LogFile&) = delete;
 
-    QString folder() const { return m_folder; }
     // One line (without its newline); any thread.
     void append(const QByteArray& line);
     // Waits up to `timeoutMs` until every line appended before the call is written or dropped;

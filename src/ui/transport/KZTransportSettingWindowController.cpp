@@ -10,10 +10,10 @@
 #include "shell/KZStyle.h"
 #include "shell/KZTools.h"
 #include "shell/KZWindowsManager.h"
+#include "storage/DataPaths.h"
 #include "storage/SystemConfig.h"
 
 #include <QEvent>
-#include <QStandardPaths>
 
 namespace {
 nubo::SystemConfig& config() {
@@ -108,8 +108,7 @@ void KZTransportSettingWindowController::initData() {
 void KZTransportSettingWindowController::showPath() {
     if (!m_folderPathLabel)
         return;
-    const QString shown =
-        m_path.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::DownloadLocation) : m_path;
+    const QString shown = m_path.isEmpty() ? nubo::paths::downloadsFolder() : m_path;
     m_folderPathLabel->setText(nubo::text::lastPathComponent(shown)); // the root shows as "/"
 }
 
