@@ -274,7 +274,7 @@ TEST_F(DragDrop, TheGridTakesFilesOnFolderTilesAndLeavesASeveralTileDragsSelecti
     drainEvents();
     kit::CollectionView* grid = page->collectionView();
     const auto tileCenter = [&](const QString& name) {
-        const int item = int(page->files().indexOf(row(name)));
+        const int item = rowOf(name);
         const QRectF f = grid->frameForItem(item);
         return QPoint(int(f.center().x()), int(f.center().y() - grid->visibleRect().y()));
     };
@@ -288,7 +288,7 @@ TEST_F(DragDrop, TheGridTakesFilesOnFolderTilesAndLeavesASeveralTileDragsSelecti
     const QList<CloudFileInfoPtr> before = page->selectedFiles();
     QList<kit::IndexPath> two;
     for (const QString& n : {QStringLiteral("a.txt"), QStringLiteral("b.txt")})
-        two.append(kit::IndexPath{0, int(page->files().indexOf(row(n)))});
+        two.append(kit::IndexPath{0, rowOf(n)});
     page->collectionViewDraggingSessionWillBegin(grid, nullptr, {}, two);
     EXPECT_EQ(page->selectedFiles(), before);
     page->collectionViewDraggingSessionWillBegin(grid, nullptr, {}, {two.first()});

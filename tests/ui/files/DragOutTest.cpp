@@ -35,7 +35,7 @@ protected:
             r.releasedOutsideNubo = r.releasedOverAnotherWindow = true;
             return r;
         });
-        const int at = int(page->files().indexOf(row(name)));
+        const int at = rowOf(name);
         QWidget* rv = page->tableView()->rowViewAtRow(at, false);
         EXPECT_NE(rv, nullptr);
         if (rv) {

@@ -46,22 +46,18 @@ protected:
     // The name field of a row and what it shows when not editing, in the list or the grid.
     kit::TextField* nameField(int row) {
         if (grid()) {
-            auto* tile = dynamic_cast<KZFileInfoItemView*>(
-                page->collectionView()->itemAtIndexPath(kit::IndexPath{0, row}));
-            return tile ? tile->fileNameTextField() : nullptr;
+            KZFileInfoItemView* item = tile(row);
+            return item ? item->fileNameTextField() : nullptr;
         }
-        auto* cell =
-            qobject_cast<KZFileInfoCell*>(page->tableView()->viewAtColumn(page->nameColumn(), row, false));
+        KZFileInfoCell* cell = nameCell(row);
         return cell ? cell->nameTextField() : nullptr;
     }
     QString shownName(int row) {
         if (grid()) {
-            auto* tile = dynamic_cast<KZFileInfoItemView*>(
-                page->collectionView()->itemAtIndexPath(kit::IndexPath{0, row}));
-            return tile ? tile->fileNameLabel()->text() : QString();
+            KZFileInfoItemView* item = tile(row);
+            return item ? item->fileNameLabel()->text() : QString();
         }
-        auto* cell =
-            qobject_cast<KZFileInfoCell*>(page->tableView()->viewAtColumn(page->nameColumn(), row, false));
+        KZFileInfoCell* cell = nameCell(row);
         return cell ? cell->infoLabel()->text() : QString();
     }
     void selectRow(int row) {
@@ -98,7 +94,7 @@ TEST_F(Escape, ARenameGivenUpKeepsTheOldNameAndSendsNothing) {
     for (KZFileListStyle style : {KZFileListStyleList, KZFileListStyleGrid}) {
         SCOPED_TRACE(style);
         setStyle(style);
-        const int r = int(page->files().indexOf(row(QStringLiteral("a10.txt"))));
+        const int r = rowOf(QStringLiteral("a10.txt"));
         ASSERT_GE(r, 0);
         selectRow(r);
         page->actionRenameFile();

@@ -11,6 +11,8 @@
 #include "transfer/KZDownloadMgr.h"
 #include "transfer/KZUploadMgr.h"
 #include "transport/TransferSession.h"
+#include "ui/files/KZFileInfoCell.h"
+#include "ui/files/KZFileInfoItemView.h"
 #include "ui/files/KZFileSearchView.h"
 #include "ui/files/KZFoldersWindowController.h"
 
@@ -132,11 +134,20 @@ void FileOpsTest::refresh() {
 void FileOpsTest::select(const QStringList& names) {
     kit::IndexSet rows;
     for (const QString& n : names) {
-        const int i = int(page->files().indexOf(row(n)));
+        const int i = rowOf(n);
         ASSERT_GE(i, 0) << n.toStdString();
         rows.add(i);
     }
     page->tableView()->selectRowIndexes(rows, false);
+}
+
+KZFileInfoCell* FileOpsTest::nameCell(int row) const {
+    return qobject_cast<KZFileInfoCell*>(page->tableView()->viewAtColumn(page->nameColumn(), row, false));
+}
+
+KZFileInfoItemView* FileOpsTest::tile(int item) const {
+    return dynamic_cast<KZFileInfoItemView*>(
+        page->collectionView()->itemAtIndexPath(kit::IndexPath{0, item}));
 }
 
 QStringList FileOpsTest::selectedNamesSorted() const {

@@ -13,10 +13,12 @@
 #include "ui/files/KZFilesViewController.h"
 
 #include <QTemporaryDir>
-
-class KZFoldersWindowController;
 #include <gtest/gtest.h>
 #include <memory>
+
+class KZFileInfoCell;
+class KZFileInfoItemView;
+class KZFoldersWindowController;
 
 namespace nubo::test {
 
@@ -35,6 +37,11 @@ protected:
 
     static CloudFileInfoPtr named(const CloudFileList& files, const QString& name);
     CloudFileInfoPtr row(const QString& name) const { return named(page->files(), name); }
+    // The index of the named row, -1 when there is none.
+    int rowOf(const QString& name) const { return int(page->files().indexOf(row(name))); }
+    // The name cell of a list row and the tile of a grid item, while the view shows them.
+    KZFileInfoCell* nameCell(int row) const;
+    KZFileInfoItemView* tile(int item) const;
     QStringList rowNames() const;
     void jump(const QString& path);
     // Brings the service's changes into the session (and the open folder), as the refresh does.

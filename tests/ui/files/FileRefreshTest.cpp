@@ -14,9 +14,6 @@ namespace {
 
 class FileRefresh : public FileOpsTest {
 protected:
-    KZFileInfoCell* nameCell(int row) {
-        return qobject_cast<KZFileInfoCell*>(page->tableView()->viewAtColumn(page->nameColumn(), row, false));
-    }
     // Types a name into the cell's field and presses Return.
     void typeAndReturn(KZFileInfoCell* cell, const QString& text) {
         cell->nameTextField()->setStringValue(text);
@@ -159,15 +156,14 @@ TEST_F(FileRefresh, SwitchingTheViewWhileNamingSendsTheTypedName) {
         EXPECT_FALSE(KZLocalFileInfo::isLocal(f.get())) << f->name().toStdString();
 
     // A rename typed in the grid goes out when the list comes back.
-    const int index = int(page->files().indexOf(row(QStringLiteral("切换前"))));
+    const int index = rowOf(QStringLiteral("切换前"));
     page->collectionView()->selectItems({kit::IndexPath{0, index}}, kit::ScrollPosition::None);
     page->selectRowsAtIndexes(page->collectionView()->selectionIndexes());
     page->actionRenameFile();
     ASSERT_TRUE(page->isEditing());
-    auto* tile =
-        dynamic_cast<KZFileInfoItemView*>(page->collectionView()->itemAtIndexPath(kit::IndexPath{0, index}));
-    ASSERT_NE(tile, nullptr);
-    tile->fileNameTextField()->setStringValue(QStringLiteral("切换后"));
+    KZFileInfoItemView* item = tile(index);
+    ASSERT_NE(item, nullptr);
+    item->fileNameTextField()->setStringValue(QStringLiteral("切换后"));
     page->switcher()->setStyle(KZFileListStyleList);
     EXPECT_FALSE(page->isEditing());
     ASSERT_TRUE(waitForToast(QStringLiteral("文件重命名成功")));

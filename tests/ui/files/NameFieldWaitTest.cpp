@@ -19,14 +19,6 @@ namespace {
 
 class NameFieldWait : public FileOpsTest {
 protected:
-    int rowOf(const QString& name) const { return int(page->files().indexOf(row(name))); }
-    KZFileInfoCell* nameCell(int row) {
-        return qobject_cast<KZFileInfoCell*>(page->tableView()->viewAtColumn(page->nameColumn(), row, false));
-    }
-    KZFileInfoItemView* tile(int row) {
-        return dynamic_cast<KZFileInfoItemView*>(
-            page->collectionView()->itemAtIndexPath(kit::IndexPath{0, row}));
-    }
     // A file arrives at `path`, as a finished upload brings it.
     void arrive(const QString& path) {
         svc().putFile(path, "u");

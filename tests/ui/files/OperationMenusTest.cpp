@@ -177,9 +177,8 @@ TEST_F(OperationMenus, ASelectionChangeClosesTheContextMenu) {
     refresh();
 
     page->switcher()->setStyle(KZFileListStyleGrid);
-    page->collectionView()->selectItems(
-        {kit::IndexPath{0, int(page->files().indexOf(row(QStringLiteral("a.txt"))))}},
-        kit::ScrollPosition::None);
+    page->collectionView()->selectItems({kit::IndexPath{0, rowOf(QStringLiteral("a.txt"))}},
+                                        kit::ScrollPosition::None);
     page->selectRowsAtIndexes(page->collectionView()->selectionIndexes());
     page->fileOperateMenu()->showInWindow(window, QPointF(200, 200), page->getmoreOperationItems());
     ASSERT_TRUE(menuShown());
