@@ -181,7 +181,8 @@ TEST_F(TransferTest, OneBlockFilesRunFiveAtATimeEachWay) {
         SCOPED_TRACE(when);
         ASSERT_TRUE(waitUntil([&] {
             return svc.service().heldCalls(ServiceOp::PutBlock) == 5 &&
-                   svc.service().heldCalls(ServiceOp::ReadRange) == 5;
+                   svc.service().heldCalls(ServiceOp::ReadRange) == 5 &&
+                   count(u, KZTransportJobStatusRunning) == 5 && count(d, KZTransportJobStatusRunning) == 5;
         }));
         drainEvents();
         EXPECT_EQ(svc.service().heldCalls(ServiceOp::PutBlock), 5);
