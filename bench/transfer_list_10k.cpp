@@ -70,7 +70,7 @@ Run upload(const QStringList& files, KZUploadingFilesViewController* list) {
 }
 
 // Replaces the list with new objects of the same 10,000 jobs while all rows are selected: the
-// milliseconds of the replacement and of the deferred selection (the fixed delay before it left out).
+// milliseconds until the new rows are all selected again.
 double restoreSelection(KZUploadingFilesViewController& list) {
     kit::Window window;
     window.setContentSize(QSizeF(1000, 700));
@@ -101,18 +101,11 @@ double restoreSelection(KZUploadingFilesViewController& list) {
     QElapsedTimer t;
     t.start();
     list.didUpdateUnFinishedUploadJobOpenInfos(next);
-    const double replace = double(t.nsecsElapsed()) / 1e6;
-    // The selection is applied after the list's fixed delay; time only the work itself.
-    QElapsedTimer wait;
-    wait.start();
-    while (wait.elapsed() < KZUploadingFilesViewController::kSelectionRestoreDelayMs)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    t.restart();
     while (list.tableView()->numberOfSelectedRows() < kFiles)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 1);
-    const double select = double(t.nsecsElapsed()) / 1e6;
+    const double replace = double(t.nsecsElapsed()) / 1e6;
     list.view()->removeFromSuperview();
-    return replace + select;
+    return replace;
 }
 
 } // namespace

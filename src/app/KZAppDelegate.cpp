@@ -5,6 +5,7 @@
 #include "cloud/KZSession.h"
 #include "cloud/KZSessionProxy.h"
 #include "foundation/Dispatch.h"
+#include "foundation/LogFile.h"
 #include "foundation/NetworkMonitor.h"
 #include "foundation/NotificationCenter.h"
 #include "foundation/SingletonT.h"
@@ -36,6 +37,7 @@ KZAppDelegate::~KZAppDelegate() {
 bool KZAppDelegate::applicationDidFinishLaunching() {
     if (!claimDataFolder())
         return false;
+    startLogging();
     if (!openSystemDatabase())
         return false;
     startSession();
@@ -59,6 +61,8 @@ void KZAppDelegate::applicationWillTerminate() {
     saveSettings();
     // Last: the pages above unregistered from it as they went.
     nubo::SingletonT<nubo::NotificationCenter>::reset();
+    // The log ends while the folder is still this copy's, so the next copy appends after it.
+    nubo::log::stopFileLog();
     m_instance.reset();
 }
 
@@ -94,6 +98,12 @@ void KZAppDelegate::bringWindowForward() {
     w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
     KZWindowsManager::shareInstance().showWindow(m_home);
     w->makeKeyAndOrderFront();
+}
+
+void KZAppDelegate::startLogging() {
+    // Only the copy that holds the data folder writes its log. A log that cannot be written
+    // loses its lines, never the program.
+    nubo::log::startFileLog(nubo::paths::dataFolder() + QStringLiteral("/log"));
 }
 
 bool KZAppDelegate::openSystemDatabase() {

@@ -9,12 +9,12 @@
 
 // The application delegate: the launch steps in their set order, one function each, and the
 // shutdown that undoes them in reverse. The process-wide objects are made by these steps in this
-// order: single-instance lock; background thread, settings, network monitor; session proxy and
-// transfer proxies (session, engines, sync managers); router and pages; main menu and shortcuts;
-// window manager and home window; database rescue notice. Shutdown ends them in reverse
+// order: single-instance lock; log file; background thread, settings, network monitor; session
+// proxy and transfer proxies (session, engines, sync managers); router and pages; main menu and
+// shortcuts; window manager and home window; database rescue notice. Shutdown ends them in reverse
 // (nubo::SingletonT::reset): it closes the windows, releases the pages and the menu managers,
 // signs the transfers and the session out and ends them, writes the settings, stops the
-// background thread, ends the notification centre and lets go of the lock.
+// background thread, ends the notification centre and the log file and lets go of the lock.
 class KZAppDelegate : public QObject {
     Q_OBJECT
 public:
@@ -34,6 +34,7 @@ public:
 private:
     // Launch steps, in order.
     bool claimDataFolder();
+    void startLogging();
     bool openSystemDatabase();
     void startSession();
     void registerPages();

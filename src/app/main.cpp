@@ -1,4 +1,5 @@
 #include "KZAppDelegate.h"
+#include "kit/Application.h"
 
 #include <QApplication>
 #include <QLocale>
@@ -49,6 +50,8 @@ int main(int argc, char** argv) {
     // descriptions) follow them instead of falling back to English.
     if (QLocale::system().language() == QLocale::C)
         QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    // Qt's own dialogs (the file and folder choosers) speak the program's language too.
+    kit::Application::installQtTranslations(QLocale(QLocale::Chinese, QLocale::China));
 
     int code = 1;
     {

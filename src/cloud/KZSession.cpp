@@ -307,6 +307,13 @@ BWError KZSession::syncChanges() {
             report(changes); // what was applied stays applied and is told
             return page.error;
         }
+        if (page.value.version < since) {
+            // The service has not come as far as this copy: it was reset or replaced, and its
+            // change log cannot say what it no longer holds. Only a whole new copy can.
+            qCWarning(lcCloud) << "the service's version" << page.value.version << "is behind the stored"
+                               << since << "- fetching the whole tree again";
+            return fetchAgain();
+        }
         const qint64 next = qMax(since, page.value.next);
         if (BWError e = table.applyChanges(page.value.nodes, next)) {
             report(changes);
@@ -318,6 +325,14 @@ BWError KZSession::syncChanges() {
         since = next;
     }
     report(changes);
+    return {};
+}
+
+BWError KZSession::fetchAgain() {
+    if (BWError e = fullFetch())
+        return e;
+    pruneHistories();
+    emitChange(0, true, {}); // every page reloads what it shows
     return {};
 }
 
@@ -385,6 +400,10 @@ void KZSession::updateHistories(const QList<KZNodeTree::Change>& changes) {
         }
     }
     // A folder removed with an ancestor is gone as well: drop its entries too.
+    pruneHistories();
+}
+
+void KZSession::pruneHistories() {
     for (const auto& history : {m_backForwardList, m_folderBackForwardList}) {
         for (qint64 nid : history->allNids())
             if (!m_tree.contains(nid))

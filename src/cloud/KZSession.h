@@ -96,6 +96,10 @@ public:
     // The signed address that opens `key` in the account's web pages.
     nubo::Result<QUrl> loginJumpUrl(const QString& key);
 
+    // The folder the picker shows last, -1 once the picker is closed (its -999). Background
+    // thread.
+    qint64 pickerFolder() const { return m_pickerNid; }
+
     // ---- observers
     // Called on the background thread with each change of a folder's children, after the node
     // database, the tree and both histories were brought up to date.
@@ -124,8 +128,12 @@ private:
     BWError openTree(const QString& userId, const QString& enterpriseId);
     BWError readTree(std::vector<nubo::KZNodeTree::Batch>& batches);
     BWError syncChanges();
+    // A whole new copy of the tree in place of the stored one; the observers are told to reload.
+    BWError fetchAgain();
     void report(const QList<nubo::KZNodeTree::Change>& changes);
     void updateHistories(const QList<nubo::KZNodeTree::Change>& changes);
+    // Drops the histories' entries of folders the tree no longer holds.
+    void pruneHistories();
     void emitChange(qint64 nid, bool needReset, const QList<CloudFileInfoPtr>& children);
     static void storeSort(int sort);
 

@@ -4,12 +4,14 @@
 #include "cloud/CloudErrors.h"
 #include "cloud/KZSession.h"
 #include "foundation/Dispatch.h"
+#include "foundation/Handoff.h"
 #include "foundation/Log.h"
 #include "foundation/SingletonT.h"
 #include "storage/SystemConfig.h"
 
 #include <QCoreApplication>
 #include <QMutex>
+#include <QThreadPool>
 
 using nubo::KZBackgroundThread;
 using nubo::runOn;
@@ -79,10 +81,14 @@ qint64 KZSessionProxy::run(D* delegate, Work work, Deliver deliver, std::functio
     nubo::Weak<D> weak(delegate);
     KZBackgroundThread::shared().run([id, weak, work, deliver, settle, context = m_context.get()]() {
         auto result = work(KZSession::sharedSession(), id);
-        runOn(context, [id, weak, result, deliver, settle]() {
+        runOn(context, [id, weak, result = std::move(result), deliver, settle]() mutable {
             const bool wanted = !settle || settle(id);
             if (D* d = weak.get(); d && wanted)
                 deliver(d, id, result);
+            // Freed on a pool thread: a big answer (ten thousand share records) took the main
+            // thread nearly as long to free as to read, before it could paint what it shows. Not
+            // on the session's thread either, where the next request would wait for it.
+            nubo::startOnPool(*QThreadPool::globalInstance(), [spent = std::move(result)] {});
         });
     });
     return id;

@@ -4,6 +4,7 @@
 
 #include <QMimeDatabase>
 #include <QTimeZone>
+#include <cerrno>
 #include <cmath>
 
 namespace nubo::text {
@@ -110,6 +111,39 @@ QString fileTypeDescription(bool isDirectory, const QString& path) {
             comment = types.first().comment();
     }
     return comment.isEmpty() ? kDocument : comment;
+}
+
+QString systemErrorCause(int err) {
+    switch (err) {
+    case ENOSPC:
+    case EDQUOT:
+        return QStringLiteral("磁盘空间不足");
+    case EACCES:
+    case EPERM:
+        return QStringLiteral("没有访问权限");
+    case EROFS:
+        return QStringLiteral("磁盘为只读");
+    case EFBIG: // past the file system's (or the process's) largest file
+        return QStringLiteral("文件过大，磁盘无法保存");
+    case ENAMETOOLONG:
+        return QStringLiteral("文件名过长");
+    case EEXIST:
+    case ENOTEMPTY:
+        return QStringLiteral("已存在同名文件");
+    case ENOENT:
+        return QStringLiteral("文件或文件夹不存在");
+    case ENOTDIR:
+        return QStringLiteral("路径中的文件夹被同名文件占用");
+    case EIO:
+        return QStringLiteral("磁盘读写出错");
+    case EMFILE:
+    case ENFILE:
+        return QStringLiteral("打开的文件过多");
+    case ENOMEM:
+        return QStringLiteral("内存不足");
+    default:
+        return {};
+    }
 }
 
 } // namespace nubo::text

@@ -38,4 +38,9 @@ double safeDoubleValue(const QVariant& value);
 // MIME database knows none.
 QString fileTypeDescription(bool isDirectory, const QString& path);
 
+// The cause of a failed file-system call (an errno value) in the user's words, for a message
+// that names what failed first: "磁盘空间不足", "没有访问权限", ... Empty for a cause a user
+// cannot act on, where the message keeps the system's own text as detail.
+QString systemErrorCause(int err);
+
 } // namespace nubo::text

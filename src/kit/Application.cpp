@@ -6,8 +6,12 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QHash>
 #include <QKeyEvent>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QPointer>
+#include <QTranslator>
 #include <QWindow>
 #include <map>
 #include <vector>
@@ -193,6 +197,41 @@ void Application::removeMonitor(quint64 token) {
 void Application::activate() {
     if (QWidget* w = QApplication::activeWindow())
         w->raise();
+}
+
+namespace {
+// Qt's translation of its base module, with the texts its Chinese translation lacks: without
+// them the file dialog's type column says "Folder" on every folder.
+class QtBaseTranslator : public QTranslator {
+public:
+    QtBaseTranslator(bool chinese, QObject* parent) : QTranslator(parent), m_chinese(chinese) {}
+    QString translate(const char* context, const char* source, const char* disambiguation,
+                      int n) const override {
+        QString text = QTranslator::translate(context, source, disambiguation, n);
+        if (!text.isEmpty() || !m_chinese || qstrcmp(context, "QAbstractFileIconProvider") != 0)
+            return text;
+        static const QHash<QByteArray, QString> gaps{{"Folder", QStringLiteral("文件夹")},
+                                                     {"Drive", QStringLiteral("驱动器")},
+                                                     {"Unknown", QStringLiteral("未知")}};
+        return gaps.value(QByteArray(source));
+    }
+
+private:
+    bool m_chinese;
+};
+} // namespace
+
+QTranslator* Application::installQtTranslations(const QLocale& language) {
+    auto* translator = new QtBaseTranslator(language.language() == QLocale::Chinese, qApp);
+    if (!translator->load(language, QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        qCWarning(lcKit, "Qt has no translation for %s; its dialogs stay English",
+                  qPrintable(language.name()));
+        delete translator;
+        return nullptr;
+    }
+    QCoreApplication::installTranslator(translator);
+    return translator;
 }
 
 } // namespace kit

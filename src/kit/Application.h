@@ -6,6 +6,9 @@
 #include <QObject>
 #include <functional>
 
+class QLocale;
+class QTranslator;
+
 namespace kit {
 
 class Event;
@@ -43,6 +46,11 @@ public:
 
     // Brings the application's windows forward.
     static void activate();
+
+    // Loads Qt's own texts (standard dialogs, context menus of text fields) in `language` from
+    // Qt's translations folder and installs them; the translator belongs to the application.
+    // Null when Qt has no translation for that language (its texts stay English).
+    static QTranslator* installQtTranslations(const QLocale& language);
 };
 
 } // namespace kit

@@ -1,9 +1,11 @@
 #include "kit/Drag.h"
 
+#include "foundation/Log.h"
 #include "kit/Pasteboard.h"
 #include "kit/View.h"
 #include "kit/Window.h"
 
+#include <QAbstractNativeEventFilter>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QCursor>
@@ -49,7 +51,71 @@ DragRunner& testRunner() {
     static DragRunner r;
     return r;
 }
+
+// What waits for the answer of a drop target of another program.
+struct PendingFinish {
+    QPointer<const QObject> context;
+    std::function<void(bool)> done;
+};
+PendingFinish& pendingFinish() {
+    static PendingFinish p;
+    return p;
+}
+
+// Sees the XdndFinished messages that drop targets send to this program's drags (before Qt,
+// which does not pass the answer on). In XDND 5, bit 0 of the second word says whether the
+// target took the drop.
+class FinishedFilter : public QAbstractNativeEventFilter {
+public:
+    explicit FinishedFilter(xcb_connection_t* c) {
+        static const char name[] = "XdndFinished";
+        xcb_intern_atom_reply_t* reply =
+            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof name - 1, name), nullptr);
+        m_atom = reply ? reply->atom : XCB_NONE;
+        free(reply);
+    }
+    bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
+        if (m_atom == XCB_NONE || type != "xcb_generic_event_t")
+            return false;
+        const auto* event = static_cast<const xcb_generic_event_t*>(message);
+        if ((event->response_type & 0x7f) != XCB_CLIENT_MESSAGE)
+            return false;
+        const auto* msg = reinterpret_cast<const xcb_client_message_event_t*>(event);
+        if (msg->type == m_atom && msg->format == 32) {
+            const bool accepted = msg->data.data32[1] & 1;
+            qCDebug(lcKit, "drop target answered: %s", accepted ? "taken" : "not taken");
+            // Qt handles the message too; the answer is given once its handling is over.
+            QTimer::singleShot(0, qApp, [accepted] { dropTargetFinished(accepted); });
+        }
+        return false;
+    }
+
+private:
+    xcb_atom_t m_atom = XCB_NONE;
+};
+
+void watchDropTargets() {
+    static bool installed = false;
+    if (installed || !qGuiApp)
+        return;
+    auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (!x11 || !x11->connection())
+        return;
+    installed = true;
+    qApp->installNativeEventFilter(new FinishedFilter(x11->connection()));
+}
 } // namespace
+
+void whenDropTargetFinishes(const QObject* context, std::function<void(bool accepted)> done) {
+    watchDropTargets();
+    pendingFinish() = {context, std::move(done)};
+}
+
+void dropTargetFinished(bool accepted) {
+    PendingFinish p = std::exchange(pendingFinish(), {});
+    if (p.done && p.context)
+        p.done(accepted);
+}
 
 QString ownMarkerType() {
     return QStringLiteral("application/x-nubo-drag-source");
@@ -182,6 +248,8 @@ void runOwnDrag(QWidget* source, const QList<int>& indexes, QPointF pressInWindo
     for (const auto& w : writers)
         w->writeTo(mime);
     QPointer<QWidget> guard(source);
+    // An answer that never came for an earlier drop is not this one's.
+    pendingFinish() = {};
     DraggingSession session;
     session.indexes = indexes;
     const Window* win = Window::of(source);
@@ -194,7 +262,14 @@ void runOwnDrag(QWidget* source, const QList<int>& indexes, QPointF pressInWindo
     }
     const DragResult result = run(source, mime, Qt::CopyAction | Qt::MoveAction);
     DragOperation op = operationFromAction(result.action);
-    if (*provided) {
+    qCDebug(lcKit, "own drag ended: action %d, files %s", int(result.action),
+            *provided ? "read" : "not read");
+    if (*provided && result.action == Qt::IgnoreAction) {
+        // The target read the files while the drag passed over it, but took no drop (the drag
+        // was cancelled, or ended somewhere that refused it): nothing is copied.
+        op = DragOperation::None;
+        dropTargetFinished(false);
+    } else if (*provided) {
         // The target took the files as local files: they are out already, nothing moves.
         op = DragOperation::Copy;
     } else if (guard && promise && result.releasedOutsideNubo && op != DragOperation::Move &&

@@ -89,6 +89,16 @@ struct OwnDragHooks {
     // served this way needs no fallback folder.
     std::function<QStringList()> provideFiles;
 };
+// Whether the drop target of another program took a drop: XDND lets it say so only once it is
+// done with the drop (a file manager that asked "copy, move or cancel?" answers after the user
+// did), long after the drag itself returned. `done` runs once, on the main thread, with the
+// target's answer to the next such message, unless `context` went first; registering again or
+// starting another own drag replaces it. Whoever provides a drag's files registers while it
+// provides them.
+void whenDropTargetFinishes(const QObject* context, std::function<void(bool accepted)> done);
+// Hands the target's answer to what was registered (the X11 event filter does; tests may).
+void dropTargetFinished(bool accepted);
+
 // Drags the rows or items `indexes` (pressed at `pressInWindow`, bottom-left origin) with their
 // writers, from start to end. No hook runs once `source` is destroyed. Nothing happens without writers.
 void runOwnDrag(QWidget* source, const QList<int>& indexes, QPointF pressInWindow,

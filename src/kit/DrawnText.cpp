@@ -3,6 +3,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QTextLayout>
+#include <algorithm>
 #include <cmath>
 
 namespace kit {
@@ -163,6 +164,22 @@ QStringList DrawnText::displayedLines(qreal width) const {
     for (const Line& l : layoutLines(width))
         out.append(l.text.trimmed());
     return out;
+}
+
+bool DrawnText::isTruncated(qreal width) const {
+    const QList<Line> lines = layoutLines(width);
+    if (lines.isEmpty())
+        return false;
+    const Line& last = lines.constLast();
+    if (last.headLength >= 0) // only the last line carries an ellipsis
+        return true;
+    QString full = m_text.text();
+    while (full.endsWith(QLatin1Char('\n')))
+        full.chop(1);
+    if (last.sourceStart + last.text.size() < full.size())
+        return true;
+    return width > 0 && std::any_of(lines.cbegin(), lines.cend(),
+                                    [width](const Line& l) { return l.width > width + 0.5; });
 }
 
 QSizeF DrawnText::sizeThatFits(const QSizeF& size) const {

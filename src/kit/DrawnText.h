@@ -52,6 +52,9 @@ public:
     QSizeF sizeThatFits(const QSizeF& size) const;
     // The lines as they are drawn in `width` (after truncation).
     QStringList displayedLines(qreal width) const;
+    // Whether some of the text does not show in `width`: cut with an ellipsis, lines left out,
+    // or a line wider than the width.
+    bool isTruncated(qreal width) const;
 
     // Draws the lines from the top of `rect`, aligned in its width; nothing shows outside it.
     // `clipped` says the painter already clips to `rect`.

@@ -1,6 +1,8 @@
 #include "kit/Label.h"
 
+#include <QHelpEvent>
 #include <QPainter>
+#include <QToolTip>
 
 namespace kit {
 
@@ -48,6 +50,25 @@ void Label::setNumberOfLines(int lines) {
 
 void Label::draw(QPainter& p) {
     m_text.draw(p, bounds(), true);
+}
+
+QString Label::fullTextToolTip() const {
+    return m_fullTextToolTip && isTruncated() ? text() : QString();
+}
+
+bool Label::event(QEvent* event) {
+    if (event->type() != QEvent::ToolTip || !m_fullTextToolTip)
+        return View::event(event);
+    const QString tip = fullTextToolTip();
+    if (tip.isEmpty()) {
+        QToolTip::hideText();
+        event->ignore();
+    } else {
+        // As rich text, so that a long text wraps instead of running off the screen.
+        QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(),
+                           QStringLiteral("<p>%1</p>").arg(tip.toHtmlEscaped()), this);
+    }
+    return true;
 }
 
 } // namespace kit

@@ -36,12 +36,22 @@ public:
 
     // The lines as they are drawn in `width` (after truncation); for tests and measuring.
     QStringList displayedLines(qreal width) const { return m_text.displayedLines(width); }
+    // Whether the text does not show whole in the label's width.
+    bool isTruncated() const { return m_text.isTruncated(width()); }
+
+    // When on, the pointer resting on the label shows its whole text in a tooltip while the
+    // text does not show whole (a long error in a narrow column).
+    void setShowsFullTextInToolTip(bool on) { m_fullTextToolTip = on; }
+    // The text that tooltip shows now: the whole text while it is cut, else nothing.
+    QString fullTextToolTip() const;
 
 protected:
     void draw(QPainter& painter) override;
+    bool event(QEvent* event) override;
 
 private:
     DrawnText m_text;
+    bool m_fullTextToolTip = false;
 };
 
 } // namespace kit

@@ -16,11 +16,16 @@ namespace kit {
 namespace {
 
 // A file dialog that accepts files and folders together: Open takes what is selected instead
-// of entering a selected folder.
+// of entering a selected folder. Choosing files only, Open on a folder enters it, as usual.
 class FilesAndFoldersDialog : public QFileDialog {
 public:
-    using QFileDialog::QFileDialog;
+    FilesAndFoldersDialog(QWidget* parent, bool takesFolders)
+        : QFileDialog(parent), m_takesFolders(takesFolders) {}
     void accept() override {
+        if (!m_takesFolders) {
+            QFileDialog::accept();
+            return;
+        }
         QStringList picked;
         for (QAbstractItemView* view : findChildren<QAbstractItemView*>()) {
             auto* model = qobject_cast<QFileSystemModel*>(view->model());
@@ -42,6 +47,7 @@ public:
     QStringList picked() const { return m_picked.isEmpty() ? selectedFiles() : m_picked; }
 
 private:
+    const bool m_takesFolders;
     QStringList m_picked;
 };
 
@@ -57,7 +63,7 @@ void OpenPanel::beginSheetModalForWindow(Window* window,
                                          std::function<void(bool, const QList<QUrl>&)> completion) {
     if (m_dialog)
         return;
-    auto* dialog = new FilesAndFoldersDialog(window);
+    auto* dialog = new FilesAndFoldersDialog(window, m_dirs);
     m_dialog = dialog;
     dialog->setOption(QFileDialog::DontUseNativeDialog, m_files && m_dirs);
     if (m_dirs && !m_files) {
@@ -69,10 +75,16 @@ void OpenPanel::beginSheetModalForWindow(Window* window,
     if (m_files && m_dirs && m_multiple)
         for (QAbstractItemView* view : dialog->findChildren<QAbstractItemView*>())
             view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    if (!m_nameFilters.isEmpty())
+        dialog->setNameFilters(m_nameFilters);
     if (!m_prompt.isEmpty())
         dialog->setLabelText(QFileDialog::Accept, m_prompt);
-    if (!m_directory.isEmpty() && QFileInfo(m_directory).isDir())
-        dialog->setDirectory(m_directory);
+    if (!m_directory.isEmpty()) {
+        QString start = QDir::cleanPath(QFileInfo(m_directory).absoluteFilePath());
+        while (!QFileInfo(start).isDir() && !QDir(start).isRoot())
+            start = QFileInfo(start).absolutePath();
+        dialog->setDirectory(start);
+    }
     dialog->setWindowModality(window ? Qt::WindowModal : Qt::ApplicationModal);
     QPointer<OpenPanel> self(this);
     connect(dialog, &QDialog::finished, this, [self, dialog, completion](int result) {

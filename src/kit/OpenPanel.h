@@ -3,6 +3,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QStringList>
 #include <QUrl>
 #include <functional>
 
@@ -23,7 +24,11 @@ public:
     void setCanChooseDirectories(bool v) { m_dirs = v; }
     void setAllowsMultipleSelection(bool v) { m_multiple = v; }
     void setPrompt(const QString& prompt) { m_prompt = prompt; }
+    // Where the panel opens; a folder that is gone opens at its nearest existing parent (never
+    // wherever the last panel was left).
     void setDirectory(const QString& path) { m_directory = path; }
+    // Offers only the files these filters match, as QFileDialog takes them ("图片 (*.png *.jpg)").
+    void setNameFilters(const QStringList& filters) { m_nameFilters = filters; }
 
     // Shows the panel window-modally on `window`; `completion` gets OK/cancel and the chosen
     // URLs (local files). The panel may be deleted from within the completion.
@@ -39,6 +44,7 @@ private:
     bool m_multiple = false;
     QString m_prompt;
     QString m_directory;
+    QStringList m_nameFilters;
     QList<QUrl> m_urls;
     QPointer<QFileDialog> m_dialog;
 };

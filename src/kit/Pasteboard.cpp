@@ -4,6 +4,7 @@
 
 #include <QClipboard>
 #include <QDataStream>
+#include <QDir>
 #include <QGuiApplication>
 #include <QIODevice>
 #include <QMimeData>
@@ -18,7 +19,24 @@ const QString kUriList = QStringLiteral("text/uri-list");
 const QString kGnomeCopied = QStringLiteral("x-special/gnome-copied-files");
 const QString kKdeCut = QStringLiteral("application/x-kde-cutselection");
 
-// Parses lines of URLs, skipping comments and anything that is not a local file.
+// The clean absolute path a file URL names on this machine ("." and "..", doubled and trailing
+// slashes gone, so "file:////" is the root and a folder's name is never empty), or nothing: a
+// relative path would be read from wherever Nubo happens to run, another host's path is not
+// here, and a NUL would cut the path short when the system reads it.
+QString localPathOf(const QUrl& url) {
+    if (!url.isValid() || !url.isLocalFile())
+        return {};
+    const QString host = url.host();
+    if (!host.isEmpty() && host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) != 0)
+        return {};
+    const QString path = url.path(QUrl::FullyDecoded);
+    if (!path.startsWith(QLatin1Char('/')) || path.contains(QChar(0)))
+        return {};
+    return QDir::cleanPath(path);
+}
+
+// Parses lines of URLs, skipping comments and anything that is not a local file; each one is
+// given back as the URL of its clean path.
 QList<QUrl> parseUrlLines(const QByteArray& data, int skipFirstLines = 0) {
     QList<QUrl> out;
     const QList<QByteArray> lines = data.split('\n');
@@ -26,9 +44,9 @@ QList<QUrl> parseUrlLines(const QByteArray& data, int skipFirstLines = 0) {
         const QByteArray line = lines[i].trimmed();
         if (line.isEmpty() || line.startsWith('#'))
             continue;
-        const QUrl url = QUrl::fromEncoded(line, QUrl::StrictMode);
-        if (url.isValid() && url.isLocalFile() && !url.toLocalFile().isEmpty())
-            out.append(url);
+        const QString path = localPathOf(QUrl::fromEncoded(line, QUrl::StrictMode));
+        if (!path.isEmpty())
+            out.append(QUrl::fromLocalFile(path));
     }
     return out;
 }

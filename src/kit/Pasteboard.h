@@ -35,7 +35,8 @@ public:
     // Makes every later write refuse (tests of the failure path); false restores them.
     void setRefusesWritesForTesting(bool refuses) { m_refusesWrites = refuses; }
 
-    // Local files another program copied (text/uri-list or the copied-files forms).
+    // Local files another program copied (text/uri-list or the copied-files forms), by their
+    // clean absolute paths; links to anything else (relative, another host's) are left out.
     QList<QUrl> readFileURLs() const;
     // Whether those files were cut rather than copied, when the writer says so.
     bool fileURLsAreCut() const;

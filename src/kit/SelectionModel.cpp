@@ -71,6 +71,12 @@ SelectionChange SelectionModel::setCount(int count) {
     return replace(m_selection.intersectedWithRange(0, m_count));
 }
 
+SelectionChange SelectionModel::reset(int count) {
+    m_count = std::max(0, count);
+    m_anchor = m_cursor = m_pending = -1;
+    return replace(IndexSet());
+}
+
 SelectionChange SelectionModel::select(const IndexSet& indexes, bool extend) {
     IndexSet wanted = indexes.intersectedWithRange(0, m_count);
     if (!m_multiple) {

@@ -27,8 +27,10 @@ struct SelectionChange {
 class SelectionModel {
 public:
     int count() const { return m_count; }
-    // The list now has `count` indexes (a reload): indexes beyond it leave the selection.
+    // The list now has `count` indexes: indexes beyond it leave the selection.
     SelectionChange setCount(int count);
+    // A new list of `count` indexes: nothing selected, no anchor or cursor.
+    SelectionChange reset(int count);
 
     bool allowsMultiple() const { return m_multiple; }
     void setAllowsMultiple(bool multiple) { m_multiple = multiple; }

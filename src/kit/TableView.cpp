@@ -203,7 +203,9 @@ void TableView::reloadData() {
     TableViewDataSource* ds = m_dataSource.get();
     const int rows = ds ? std::max(0, ds->numberOfRowsInTableView(this)) : 0;
     m_layout.setRowCount(rows);
-    commit(m_selection.setCount(rows), false);
+    // The rows are a new list: a row number selected before names another record now. The
+    // delegate carries its own choice over, by record.
+    commit(m_selection.reset(rows), false);
     tile();
 }
 

@@ -158,6 +158,7 @@ public:
     // Asks the delegate for the heights of these rows again.
     void noteHeightOfRowsChanged();
 
+    // Asks the data source for every row again; nothing stays selected.
     void reloadData();
     int numberOfRows() const { return m_selection.count(); }
 

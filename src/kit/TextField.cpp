@@ -37,6 +37,15 @@ std::optional<TextCommand> commandForKey(int key) {
     }
 }
 
+// An Escape nobody took goes on to the window (which may close on it); other commands are the
+// field's even when untaken, so that Tab or Return never reach the window's own handling.
+void passOnUntaken(QKeyEvent* e, bool taken, TextCommand command) {
+    if (!taken && command == TextCommand::Cancel)
+        e->ignore();
+    else
+        e->accept();
+}
+
 // What an edit brings in: the part of the new text between the prefix and suffix it shares
 // with the old one.
 QString insertedText(const QString& before, const QString& after) {
@@ -72,8 +81,7 @@ protected:
     }
     void keyPressEvent(QKeyEvent* e) override {
         if (const auto cmd = commandForKey(e->key())) {
-            m_field->doCommand(*cmd);
-            e->accept();
+            passOnUntaken(e, m_field->doCommand(*cmd), *cmd);
             return;
         }
         QLineEdit::keyPressEvent(e);
@@ -131,8 +139,7 @@ protected:
         // Up and down move between the wrapped lines here.
         const auto cmd = commandForKey(e->key());
         if (cmd && *cmd != TextCommand::MoveUp && *cmd != TextCommand::MoveDown) {
-            m_field->doCommand(*cmd);
-            e->accept();
+            passOnUntaken(e, m_field->doCommand(*cmd), *cmd);
             return;
         }
         QPlainTextEdit::keyPressEvent(e);
@@ -401,15 +408,16 @@ void TextField::endFromFocusLoss() {
         resignFirstResponder();
 }
 
-void TextField::doCommand(TextCommand command) {
+bool TextField::doCommand(TextCommand command) {
     QPointer<TextField> guard(this);
     if (auto* d = m_delegate.get(); d && d->controlDoCommand(this, command))
-        return;
+        return true;
     if (!guard || command != TextCommand::InsertNewline)
-        return;
+        return false;
     m_action();
     if (guard && m_editing)
         endFromFocusLoss();
+    return true;
 }
 
 void TextField::layout() {

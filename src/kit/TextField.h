@@ -32,7 +32,8 @@ public:
 // A one-line text field. It edits only while it is its window's first responder: becoming first
 // responder starts editing (the delegate hears "begin"), resigning ends it ("end"). Clicking into
 // an editable field makes it first responder. Return, unless the delegate handles it, runs the
-// action and ends editing. A formatter can reject any edit. No focus ring is drawn.
+// action and ends editing. Escape, unless the delegate handles it, goes on to the window. A
+// formatter can reject any edit. No focus ring is drawn.
 class TextField : public View {
     Q_OBJECT
 public:
@@ -83,8 +84,8 @@ public:
     QLineEdit* editor() const;
     QPlainTextEdit* wrapEditor() const;
 
-    // Runs a command as the keyboard would.
-    void doCommand(TextCommand command);
+    // Runs a command as the keyboard would; false when nobody took it (the key goes on).
+    bool doCommand(TextCommand command);
 
 protected:
     void layout() override;

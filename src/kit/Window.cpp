@@ -277,6 +277,17 @@ void Window::center() {
     move(g.topLeft());
 }
 
+void Window::makeDialogOf(Window* parent) {
+    attachTransient(parent);
+    if (!parent || !parent->isVisible()) {
+        center();
+        return;
+    }
+    QRectF f = frame();
+    f.moveCenter(parent->frame().center());
+    setFrame(constrainFrameToScreen(f));
+}
+
 void Window::setAlphaValue(qreal alpha) {
     setWindowOpacity(std::clamp<qreal>(alpha, 0, 1));
 }
@@ -388,14 +399,10 @@ void Window::beginSheet(Window* sheet, std::function<void(int)> completion) {
     sheet->m_sheetParent = this;
     if (sheet->isVisible())
         sheet->hide(); // modality takes effect when a window is shown
+    sheet->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowCloseButtonHint);
     sheet->setWindowModality(Qt::WindowModal);
-    sheet->attachTransient(this);
-    // A sheet hangs from the upper edge of its parent, centred horizontally.
-    const QRectF pf = frame();
-    QRectF sf = sheet->frame();
-    sf.moveLeft(pf.x() + (pf.width() - sf.width()) / 2);
-    sf.moveTop(pf.y() + pf.height() - sf.height());
-    sheet->setFrame(sf);
+    sheet->makeDialogOf(this);
     sheet->makeKeyAndOrderFront();
 }
 
@@ -461,6 +468,16 @@ void Window::closeEvent(QCloseEvent* e) {
     if (m_sheetParent)
         m_sheetParent->endSheet(this, -1);
     e->accept();
+}
+
+void Window::keyPressEvent(QKeyEvent* e) {
+    auto* d = m_delegate.get();
+    if (e->key() != Qt::Key_Escape || e->modifiers() != Qt::NoModifier || !d) {
+        QWidget::keyPressEvent(e);
+        return;
+    }
+    e->accept();
+    d->windowCancel(this);
 }
 
 void Window::showEvent(QShowEvent* e) {

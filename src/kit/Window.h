@@ -27,6 +27,9 @@ public:
     // The window entered or left full screen, whoever asked for it (the window manager too).
     virtual void windowDidEnterFullScreen(Window*) {}
     virtual void windowDidExitFullScreen(Window*) {}
+    // Escape reached the window with no view or field taking it (a dialog answers as its cancel
+    // button does, a viewer closes).
+    virtual void windowCancel(Window*) {}
 };
 
 // A top-level window. Its frame and the frame accessors use screen coordinates with the
@@ -79,6 +82,10 @@ public:
     void setCenterY(qreal v);
     // Centres the window on its screen.
     void center();
+    // Makes the window a dialog of `parent`: the desktop keeps it above the parent and treats
+    // them as one, and it is placed centred on the parent (as far as the screen allows). Null
+    // centres it on its screen. Set the window flags first: changing them drops the tie.
+    void makeDialogOf(Window* parent);
 
     // Conversions between Qt's global coordinates (top-left origin) and screen coordinates.
     static QRectF screenRectFromGlobal(const QRect& global);
@@ -117,7 +124,8 @@ public:
     QList<Window*> childWindows() const;
     Window* parentWindow() const { return m_parentWindow; }
 
-    // Sheets: a window-modal panel on this window; `completion` gets the code given to endSheet.
+    // Sheets: a window-modal dialog of this window (a title bar without minimise or maximise
+    // buttons); `completion` gets the code given to endSheet.
     void beginSheet(Window* sheet, std::function<void(int)> completion = {});
     void endSheet(Window* sheet, int returnCode = 0);
     Window* attachedSheet() const { return m_sheet; }
@@ -138,6 +146,7 @@ protected:
     void resizeEvent(QResizeEvent* e) override;
     void moveEvent(QMoveEvent* e) override;
     void closeEvent(QCloseEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
     void hideEvent(QHideEvent* e) override;
     void changeEvent(QEvent* e) override;
     void paintEvent(QPaintEvent* e) override;

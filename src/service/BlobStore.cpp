@@ -1,4 +1,5 @@
 #include "service/BlobStore.h"
+#include "foundation/DisplayText.h"
 #include "service/CloudService.h"
 #include "service/Sha1.h"
 #include "storage/DataPaths.h"
@@ -31,10 +32,15 @@ namespace {
 constexpr int kSyncThreads = 8;
 constexpr int kBackgroundSyncThreads = 4;
 
+// The cause in the user's words first; the file and the system's text after it, for support.
 BWError ioError(const QString& what) {
+    const int err = errno;
+    QString cause = text::systemErrorCause(err);
+    if (cause.isEmpty())
+        cause = QStringLiteral("读写文件出错");
     return BWError::withMessage(
         BWError::kDomainCloud, kCloudErrorStorage,
-        QStringLiteral("存储失败：%1 (%2)").arg(what, QString::fromLocal8Bit(strerror(errno))));
+        QStringLiteral("存储失败：%1（%2：%3）").arg(cause, what, QString::fromLocal8Bit(strerror(err))));
 }
 
 bool syncFolder(const QByteArray& folder) {

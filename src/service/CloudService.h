@@ -94,12 +94,21 @@ enum class ServiceOp {
     SubmitFeedback,
 };
 
-// A problem report of the user: what happened, how to reach them, and pictures of it.
+// A file sent with a feedback report, by its name.
+struct FeedbackFile {
+    QString name;
+    QByteArray bytes;
+    bool operator==(const FeedbackFile&) const = default;
+};
+
+// A problem report of the user: what happened, how to reach them, pictures of it and, when the
+// user agreed, Nubo's log files.
 struct FeedbackReport {
     QString description;
     QString contact;
     QList<QByteArray> images; // encoded pictures, as the user chose them
-    qint64 time = 0;          // seconds since 1970, set by the service
+    QList<FeedbackFile> logs;
+    qint64 time = 0; // seconds since 1970, set by the service
 };
 
 // The cloud file store as Nubo's session, transfer and sync engines use it. Every method may be
@@ -210,9 +219,13 @@ public:
     static constexpr int kFeedbackMaxContact = 100;      // characters
     static constexpr int kFeedbackMaxImages = 4;
     static constexpr qint64 kFeedbackMaxImageBytes = 5 * 1024 * 1024;
-    // Keeps a report and returns its id. It needs a description; a report over the limits above
-    // is refused whole (kCloudErrorInvalidArgument with the reason). A service that takes no
-    // reports refuses every one.
+    // The log and its backup, each at most a whole log file (LogFile::kMaxFileBytes).
+    static constexpr int kFeedbackMaxLogs = 2;
+    static constexpr qint64 kFeedbackMaxLogBytes = 10 * 1024 * 1024;
+    static constexpr int kFeedbackMaxLogName = 255; // characters
+    // Keeps a report and returns its id. It needs a description and names for its logs; a report
+    // over the limits above is refused whole (kCloudErrorInvalidArgument with the reason). A
+    // service that takes no reports refuses every one.
     virtual Result<qint64> submitFeedback(const FeedbackReport& report);
 };
 

@@ -346,7 +346,7 @@ Result<ServiceAccount> EmbeddedCloudService::account() {
     Query q = m_db->query(QStringLiteral("SELECT user_id, enterprise_id, detail FROM account WHERE id = 0"));
     if (!q.next())
         return R::failure(storageFailure(
-            q.error() ? q.error() : BWError::application(kStorageErrorSql, QStringLiteral("no account"))));
+            q.error() ? q.error() : BWError::application(kStorageErrorSql, QStringLiteral("账户信息缺失"))));
     ServiceAccount a;
     a.userId = q.text(0);
     a.enterpriseId = q.text(1);
@@ -836,6 +836,9 @@ BWError EmbeddedCloudService::remove(const QList<qint64>& nids) {
         if (BWError err = rec.bind(1, n.nid).bind(2, n.path).bind(3, ts).exec())
             return storageFailure(err);
     }
+    // A link to a node that is gone no longer works: it lapses with the delete, not later.
+    if (BWError err = lapseSharesOfRemoved(v.value))
+        return err;
     if (BWError err = t.commit())
         return storageFailure(err);
     return {};

@@ -165,6 +165,8 @@ private:
     Result<QVariantMap> shareRecord(const QString& column, const QString& key);
     Result<qint64> sidOf(const QString& shortUrl);
     BWError endShares(const QList<qint64>& sids, bool deleteRecords);
+    // Ends the working links of the nodes a delete at `version` removed.
+    BWError lapseSharesOfRemoved(qint64 version);
     BWError endShareByShortUrl(const QString& shortUrl, bool deleteRecord);
 
     QString m_folder;

@@ -257,6 +257,20 @@ BWError EmbeddedCloudService::endShares(const QList<qint64>& sids, bool deleteRe
     return refreshLinkFlags(affected);
 }
 
+BWError EmbeddedCloudService::lapseSharesOfRemoved(qint64 version) {
+    // Called inside the delete's transaction: the nodes it removed carry its version.
+    Query q = m_db->query(QStringLiteral("SELECT DISTINCT s.sid FROM shares s JOIN share_nodes sn ON sn.sid "
+                                         "= s.sid JOIN nodes n ON n.nid = sn.nid"
+                                         " WHERE s.status = 0 AND n.status != 0 AND n.version = ?"));
+    q.bind(1, version);
+    QList<qint64> sids;
+    while (q.next())
+        sids.append(q.int64(0));
+    if (q.error())
+        return storageFailure(q.error());
+    return endShares(sids, false);
+}
+
 Result<qint64> EmbeddedCloudService::sidOf(const QString& shortUrl) {
     Query q = m_db->query(QStringLiteral("SELECT sid FROM shares WHERE shorturl = ?"));
     q.bind(1, shortUrl);

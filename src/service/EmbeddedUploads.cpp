@@ -423,6 +423,8 @@ Result<ServiceNode> EmbeddedCloudService::insertCommittedFile(qint64 parentId, c
         Query rec = m_db->query(QStringLiteral("INSERT INTO recycle (nid, path, dtime) VALUES (?, ?, ?)"));
         if (BWError e = rec.bind(1, replaced).bind(2, path.value).bind(3, ts).exec())
             return R::failure(storageFailure(e));
+        if (BWError e = lapseSharesOfRemoved(v.value))
+            return R::failure(e);
     }
     Query ins = m_db->query(QStringLiteral(
         "INSERT INTO nodes (pid, name, path, is_dir, size, mtime, ctime, category, file_hash, version)"

@@ -83,13 +83,19 @@ void KZAlertController::loadWindow() {
 void KZAlertController::windowDidLoad() {
     KZBaseWindowController::windowDidLoad();
     kit::Window* w = window();
-    w->setWindowTitle(m_windowTitle);
+    // A question without a window title of its own is named by its bold text (else its message),
+    // not by the program's name.
+    w->setTitle(!m_windowTitle.isEmpty() ? m_windowTitle : !m_title.isEmpty() ? m_title : m_message);
     Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
     if (m_showsClose)
         flags |= Qt::WindowCloseButtonHint;
     w->setWindowFlags(flags);
     kit::View* content = w->contentView();
     content->setCustomBackgroundColor(Qt::white);
+    // An edge of its own: without a window manager's frame the question would melt into the
+    // white page it sits on.
+    content->setBorderColor(KZStyle::lightGrayColor());
+    content->setBorderWidth(1);
     if (!m_iconView) {
         auto* icon = new IconView(content);
         m_iconView = icon;
@@ -134,6 +140,7 @@ void KZAlertController::rebuild() {
     m_suppression->setHidden(!m_showsSuppression);
     if (m_showsSuppression) {
         m_suppression->setFrame(QRectF(textLeft, y, textWidth, 20));
+        m_suppression->sizeToFit(textWidth);
         y += 28;
     }
     y = qMax(y, kMargin + kIcon) + 16;
@@ -197,6 +204,19 @@ void KZAlertController::press(int index) {
         action.handler()(action);
     if (self)
         closeWindow();
+}
+
+void KZAlertController::cancel() {
+    for (qsizetype i = m_actions.size() - 1; i >= 0; --i)
+        if (m_actions[i].style() == KZAlertActionStyleCancel) {
+            press(int(i));
+            return;
+        }
+    closeWindow();
+}
+
+void KZAlertController::windowCancel(kit::Window*) {
+    cancel();
 }
 
 QList<KZButton*> KZAlertController::buttons() {

@@ -80,10 +80,15 @@ public:
     KZCheckBoxButton* suppressionButton();
 
     void windowDidDisappear() override;
+    // Escape and the window system's close press the cancel-style button (the last one, when
+    // there are several); an alert without one just closes.
+    void cancel();
+    void windowCancel(kit::Window* window) override;
 
 protected:
     void loadWindow() override;
     void windowDidLoad() override;
+    void closeFromTitleBar() override { cancel(); }
 
 private:
     KZAlertController(const QString& windowTitle, const QString& title, const QString& message);

@@ -50,7 +50,7 @@ bool KZBaseWindowController::windowShouldClose(kit::Window*) {
     QPointer<KZBaseWindowController> self(this);
     nubo::runOnMain([self] {
         if (self)
-            self->closeWindow();
+            self->closeFromTitleBar();
     });
     return false;
 }

@@ -39,6 +39,8 @@ public:
 
 protected:
     void windowDidLoad() override;
+    // The title bar's (or the window manager's) close, run after the close event: closes.
+    virtual void closeFromTitleBar() { closeWindow(); }
 
 private:
     QString m_nibName;

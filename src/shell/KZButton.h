@@ -32,6 +32,7 @@ public:
     void setTitleHighlightColor(const QColor& color);
     void setBackgroundColor(const QColor& color) { setCustomBackgroundColor(color); }
     // The gap between image and title.
+    qreal interval() const { return m_interval; }
     void setInterval(qreal interval);
     bool isEnabled() const { return m_enabled; }
     void setEnabled(bool enabled);

@@ -5,6 +5,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPainterPath>
+#include <cmath>
 
 namespace {
 constexpr qreal kBox = 14;
@@ -12,6 +13,7 @@ constexpr qreal kBox = 14;
 
 KZCheckBoxButton::KZCheckBoxButton(QWidget* parent) : KZButton(parent) {
     setFont(KZStyle::fontOfSize(12));
+    setInterval(6);
 }
 
 KZCheckBoxButton::KZCheckBoxButton(const QRectF& frame, QWidget* parent) : KZCheckBoxButton(parent) {
@@ -21,6 +23,13 @@ KZCheckBoxButton::KZCheckBoxButton(const QRectF& frame, QWidget* parent) : KZChe
 void KZCheckBoxButton::setChecked(bool checked) {
     m_checked = checked;
     update();
+}
+
+void KZCheckBoxButton::sizeToFit(qreal maxWidth) {
+    qreal w = kBox;
+    if (!title().isEmpty())
+        w += interval() + std::ceil(QFontMetricsF(font()).horizontalAdvance(title())) + 1;
+    setWidth(maxWidth > 0 ? std::min(w, maxWidth) : w);
 }
 
 void KZCheckBoxButton::mouseUp(const kit::Event& event) {
@@ -58,9 +67,10 @@ void KZCheckBoxButton::drawBox(QPainter& painter, const QPointF& origin, qreal h
 void KZCheckBoxButton::draw(QPainter& painter) {
     drawBox(painter, QPointF(0, 0), height(), m_checked, isEnabled());
     if (!title().isEmpty()) {
+        const qreal left = kBox + interval();
         painter.setFont(font());
         painter.setPen(titleNormalColor());
-        painter.drawText(QRectF(kBox + 6, 0, width() - kBox - 6, height()), Qt::AlignLeft | Qt::AlignVCenter,
-                         QFontMetricsF(font()).elidedText(title(), Qt::ElideRight, width() - kBox - 6));
+        painter.drawText(QRectF(left, 0, width() - left, height()), Qt::AlignLeft | Qt::AlignVCenter,
+                         QFontMetricsF(font()).elidedText(title(), Qt::ElideRight, width() - left));
     }
 }

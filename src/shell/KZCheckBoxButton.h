@@ -2,7 +2,8 @@
 
 #include "KZButton.h"
 
-// A check box: a click toggles `checked` and then sends the action.
+// A check box with an optional title after the box, `interval` apart: a click toggles
+// `checked` and then sends the action.
 class KZCheckBoxButton : public KZButton {
     Q_OBJECT
 public:
@@ -11,6 +12,9 @@ public:
 
     bool checked() const { return m_checked; }
     void setChecked(bool checked);
+    // Takes the width of the box, the gap (`interval`) and the title, at most `maxWidth` when
+    // that is positive: a click toggles only on what is drawn, not on an empty row beside it.
+    void sizeToFit(qreal maxWidth = 0);
 
     void mouseUp(const kit::Event& event) override;
 

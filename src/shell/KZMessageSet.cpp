@@ -255,6 +255,9 @@ kit::AttributedString KZMessageSetModules::emptyFileListDescription() {
 kit::AttributedString KZMessageSetModules::unreadableListDescription(const QString& reason) {
     return description(QStringLiteral("无法读取文件列表：%1").arg(reason), false);
 }
+kit::AttributedString KZMessageSetModules::unreadableShareListDescription(const QString& reason) {
+    return description(QStringLiteral("无法读取分享列表：%1").arg(reason), false);
+}
 kit::AttributedString KZMessageSetModules::emptySearchResultDescription() {
     return description(QStringLiteral("没有与搜索条件匹配的项"), false);
 }

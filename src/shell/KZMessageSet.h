@@ -115,6 +115,7 @@ public:
     static kit::AttributedString memberOverdueDescription();
     // A list that could not be read at all, with the reason.
     static kit::AttributedString unreadableListDescription(const QString& reason);
+    static kit::AttributedString unreadableShareListDescription(const QString& reason);
 
     static inline const QString kUploadFilesNotification =
         QStringLiteral("KZFilesViewUploadFilesNotification");

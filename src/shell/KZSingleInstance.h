@@ -1,17 +1,22 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <functional>
 
-class QLocalServer;
 class QLocalSocket;
+class QSocketNotifier;
 
 // One copy of Nubo per data folder. The first start holds an advisory lock on a file in the
 // data folder and listens on a local socket beside it; a later start finds the lock taken, asks
 // the running copy to bring its window forward and gives up. The kernel drops the lock when its
 // holder ends, however it ends, so a crashed copy's lock is simply taken over: nothing is read
 // from the lock file, no process id is trusted and no signal is sent to anyone.
+//
+// Whatever else connects to the socket cannot shut later starts out: the running copy holds only
+// a few connections at a time, drops one that does not send its request soon, and keeps
+// listening when it cannot take a connection for a while (out of descriptors).
 class KZSingleInstance : public QObject {
     Q_OBJECT
 public:
@@ -32,6 +37,8 @@ public:
 
     // Called on this thread each time a later start asks for the window.
     void setRaiseHandler(std::function<void()> handler) { m_raise = std::move(handler); }
+    // How long a connection may take to send its request before it is dropped.
+    void setRequestTimeoutMs(int ms) { m_requestTimeoutMs = ms; }
 
     QString lockPath() const;
     QString socketPath() const;
@@ -39,11 +46,17 @@ public:
 private:
     bool askRunningCopy(int waitMs);
     void listen();
+    void acceptConnections();
+    void adopt(int fd);
+    void drop(QLocalSocket* socket);
     void readRequest(QLocalSocket* socket);
 
     QString m_folder;
     QString m_error;
     int m_lockFd = -1;
-    QLocalServer* m_server = nullptr;
+    int m_listenFd = -1;
+    QSocketNotifier* m_acceptNotifier = nullptr;
+    QList<QLocalSocket*> m_connections; // oldest first
     std::function<void()> m_raise;
+    int m_requestTimeoutMs = 2000;
 };

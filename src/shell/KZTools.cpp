@@ -5,8 +5,10 @@
 #include "foundation/DisplayText.h"
 #include "foundation/NetworkMonitor.h"
 #include "foundation/SafeAccess.h"
+#include "storage/DataPaths.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -122,6 +124,14 @@ bool KZTools::isNetworkPaused() {
     const BWError error = BWError::application(0, QStringLiteral("网络连接失败，请检查网络"));
     KZWindowsManager::shareInstance().showFailedToast(error.localizedDescription());
     return true;
+}
+
+QString KZTools::downloadFolderProblem(const QString& folder) {
+    if (folder.isEmpty())
+        return QStringLiteral("无效的下载路径");
+    if (!nubo::paths::prepareDownloadFolder(folder) || !QFileInfo(folder).isWritable())
+        return QStringLiteral("下载路径不存在或无法写入：%1").arg(folder);
+    return {};
 }
 
 float KZTools::widthForString(const QString& text, const QFont& font, qint64 alignment, float height) {

@@ -38,6 +38,11 @@ public:
     // answers true: the caller then does nothing more.
     static bool isNetworkPaused();
 
+    // Why downloads cannot go into `folder` ("无效的下载路径", or "下载路径不存在或无法写入："
+    // with the folder), or an empty text when they can. The user's Downloads folder is made
+    // when it is missing, so a first download there works on a fresh account.
+    static QString downloadFolderProblem(const QString& folder);
+
     // The width, rounded up plus one, of the text drawn with the font (wrapping, unlimited width).
     static float widthForString(const QString& text, const QFont& font, qint64 alignment, float height);
 

@@ -13,6 +13,7 @@
 #include "kit/View.h"
 #include "kit/ViewController.h"
 #include "kit/Window.h"
+#include "storage/DataPaths.h"
 #include "storage/SystemConfig.h"
 
 #include <QApplication>
@@ -82,8 +83,7 @@ void KZWindowsManager::presentWindowController(KZBaseWindowController* controlle
         return;
     controller->windowWillAppear();
     m_presented.append(controller);
-    kit::Window* w = controller->window();
-    w->center();
+    controller->window()->makeDialogOf(dialogParent(controller));
     // The run starts a moment later, so the caller returns at once and the buttons' handlers run
     // after it. The run does not block: the window is application-modal until it is dismissed.
     QPointer<KZBaseWindowController> guard(controller);
@@ -152,7 +152,9 @@ void KZWindowsManager::dismissWindowController(KZBaseWindowController* controlle
 }
 
 QString KZWindowsManager::savedDownloadFolder() {
-    return nubo::SingletonT<nubo::SystemConfig>::instance().getDownloadPath();
+    const QString folder = nubo::SingletonT<nubo::SystemConfig>::instance().getDownloadPath();
+    nubo::paths::prepareDownloadFolder(folder);
+    return folder;
 }
 
 namespace {
@@ -185,6 +187,17 @@ KZBaseWindowController* KZWindowsManager::imagesPreviewWindow() {
         if (c->inherits(kPreviewClass.toLatin1().constData()))
             return c;
     return KZRouter::shareInstance().entityWithClass<KZBaseWindowController>(kPreviewClass);
+}
+
+kit::Window* KZWindowsManager::dialogParent(KZBaseWindowController* controller) const {
+    if (kit::Window* presenting = controller->presentingWindow(); presenting && presenting->isVisible())
+        return presenting;
+    // Questions asked from no window (a transfer list's, the database notice) belong to the home
+    // window when it is up.
+    for (KZBaseWindowController* c : shownWindowControllers())
+        if (dynamic_cast<KZHomeWindow*>(c) && c->isWindowLoaded() && c->window()->isVisible())
+            return c->window();
+    return nullptr;
 }
 
 KZHomeWindow* KZWindowsManager::homeWindow() {

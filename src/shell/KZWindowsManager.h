@@ -65,13 +65,16 @@ public:
     // The window of the manager's own modal run, or null.
     kit::Window* modalWindow() const { return m_modalWindow; }
 
-    // The folder the path panel starts in (the saved download folder).
+    // The folder the path panel starts in: the saved download folder (the user's Downloads
+    // folder is made when it is missing, as a download there would make it).
     static QString savedDownloadFolder();
 
 private:
     friend class nubo::SingletonT<KZWindowsManager>;
     KZWindowsManager() = default;
     static KZHomeWindow* homeWindow();
+    // The window a presented window is a dialog of: the one that presented it, else the home window.
+    kit::Window* dialogParent(KZBaseWindowController* controller) const;
     void prune();
     void postDidClose(KZBaseWindowController* controller);
 

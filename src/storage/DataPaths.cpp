@@ -59,6 +59,21 @@ void setDataFolder(const QString& folder) {
     g_folder = folder;
 }
 
+QString downloadsFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+}
+
+bool prepareDownloadFolder(const QString& folder) {
+    if (folder.isEmpty())
+        return false;
+    if (QFileInfo(folder).isDir())
+        return true;
+    const QString downloads = downloadsFolder();
+    if (downloads.isEmpty() || QDir::cleanPath(folder) != QDir::cleanPath(downloads))
+        return false;
+    return QDir().mkpath(downloads) && QFileInfo(downloads).isDir();
+}
+
 bool makePrivateFolder(const QString& folder) {
     if (folder.isEmpty() || !QDir().mkpath(folder))
         return false;

@@ -15,6 +15,14 @@ bool moveNestedDataFolder(const QString& folder);
 // Sets the data folder (tests); an empty path goes back to the default.
 void setDataFolder(const QString& folder);
 
+// The user's Downloads folder as the desktop names it (XDG_DOWNLOAD_DIR of the user's
+// user-dirs.dirs, else ~/Downloads). It may not be there yet.
+QString downloadsFolder();
+// Whether `folder` is a folder, after making it when it is the user's Downloads folder and
+// missing: a fresh account may not have one yet, and downloads go there by default. Any other
+// missing folder is left missing (it may be a drive that is not mounted).
+bool prepareDownloadFolder(const QString& folder);
+
 // Creates the folder (and missing parents) and makes it private to the user (0700).
 bool makePrivateFolder(const QString& folder);
 // Makes an existing file private to the user (0600).

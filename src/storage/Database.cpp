@@ -1,4 +1,5 @@
 #include "storage/Database.h"
+#include "foundation/DisplayText.h"
 #include "foundation/Log.h"
 #include "storage/DataPaths.h"
 
@@ -19,6 +20,38 @@ BWError storageError(int code, const QString& msg) {
     return BWError::application(code, msg);
 }
 
+// What went wrong, by SQLite's result code, in the user's words; SQLite's own (English) text
+// follows it in the message, for support.
+QString causeOf(int resultCode) {
+    switch (resultCode & 0xff) {
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+        return QStringLiteral("数据库已损坏");
+    case SQLITE_FULL:
+        return QStringLiteral("磁盘空间不足");
+    case SQLITE_IOERR:
+        return QStringLiteral("读写数据库文件出错");
+    case SQLITE_READONLY:
+        return QStringLiteral("数据库文件只读，无法写入");
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+        return QStringLiteral("没有访问数据库文件的权限");
+    case SQLITE_CANTOPEN:
+        return QStringLiteral("无法打开数据库文件");
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("数据库正被占用");
+    case SQLITE_NOMEM:
+        return QStringLiteral("内存不足");
+    case SQLITE_CONSTRAINT:
+        return QStringLiteral("数据库记录冲突");
+    case SQLITE_TOOBIG:
+        return QStringLiteral("数据过大");
+    default:
+        return QStringLiteral("数据库操作失败");
+    }
+}
+
 // Opens (or creates) the database `name`, a path or a URI; on failure nothing stays open.
 BWError openHandle(const QByteArray& name, sqlite3** handle) {
     const int rc = sqlite3_open_v2(
@@ -26,11 +59,12 @@ BWError openHandle(const QByteArray& name, sqlite3** handle) {
         SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX | SQLITE_OPEN_URI, nullptr);
     if (rc == SQLITE_OK)
         return {};
-    const QString msg =
-        *handle ? QString::fromUtf8(sqlite3_errmsg(*handle)) : QStringLiteral("out of memory");
+    const QString msg = QStringLiteral("无法打开数据库：%1（%2）")
+                            .arg(causeOf(rc), *handle ? QString::fromUtf8(sqlite3_errmsg(*handle))
+                                                      : QString::fromUtf8(sqlite3_errstr(rc)));
     sqlite3_close_v2(*handle);
     *handle = nullptr;
-    return storageError(kStorageErrorOpen, QStringLiteral("无法打开数据库：%1").arg(msg));
+    return storageError(kStorageErrorOpen, msg);
 }
 
 // SQLite gives its -wal and -shm files the mode of the database file, so creating that file
@@ -200,6 +234,12 @@ Result<std::unique_ptr<Database>> Database::open(const QString& path, const Opti
         return R::failure(
             storageError(kStorageErrorOpen, QStringLiteral("无法创建数据目录：%1").arg(folder)));
 
+    // Nubo makes a database only where no file is: SQLite would take an empty one for a new
+    // database, and whatever the file held (settings, transfers, the user's tree) would be gone
+    // without a word. Its log may still hold the content, so then it is not empty.
+    if (QFileInfo file(path);
+        file.exists() && file.size() == 0 && QFileInfo(path + QStringLiteral("-wal")).size() == 0)
+        return R::failure(storageError(kStorageErrorCorrupt, QStringLiteral("数据库已损坏：文件为空")));
     if (BWError e = createPrivateFile(path))
         return R::failure(e);
     // Memory statistics take a global lock on every allocation, which costs a bulk load about a
@@ -265,10 +305,9 @@ void Database::protectFiles() const {
 BWError Database::lastError(const QString& what) const {
     const int ec = sqlite3_errcode(m_handle) & 0xff;
     const int code = (ec == SQLITE_CORRUPT || ec == SQLITE_NOTADB) ? kStorageErrorCorrupt : kStorageErrorSql;
-    // A full disk is the one cause here a user can act on: say it in their words.
-    const QString cause =
-        ec == SQLITE_FULL ? QStringLiteral("磁盘空间不足") : QString::fromUtf8(sqlite3_errmsg(m_handle));
-    return storageError(code, QStringLiteral("数据库错误：%1 (%2)").arg(cause, what.left(200)));
+    return storageError(code,
+                        QStringLiteral("%1：%2 (%3)")
+                            .arg(causeOf(ec), QString::fromUtf8(sqlite3_errmsg(m_handle)), what.left(200)));
 }
 
 BWError Database::exec(const QString& sql) {
@@ -401,10 +440,13 @@ BWError Database::syncCommitted() {
         const int cause = errno;
         if (fd >= 0)
             ::close(fd);
-        if (!ok)
-            return storageError(
-                kStorageErrorSql,
-                QStringLiteral("无法写入磁盘：%1 (%2)").arg(file, QString::fromLocal8Bit(strerror(cause))));
+        if (!ok) {
+            const QString why = text::systemErrorCause(cause);
+            return storageError(kStorageErrorSql,
+                                QStringLiteral("无法写入磁盘：%1（%2：%3）")
+                                    .arg(why.isEmpty() ? QStringLiteral("磁盘读写出错") : why, file,
+                                         QString::fromLocal8Bit(strerror(cause))));
+        }
     }
     return {};
 }

@@ -1,5 +1,6 @@
 #include "storage/DatabaseRescue.h"
 
+#include "foundation/Log.h"
 #include "foundation/NotificationCenter.h"
 
 #include <QFile>
@@ -134,7 +135,8 @@ Result<std::unique_ptr<Database>> openOrRebuild(const QString& path, const Datab
         QMutexLocker lock(&g_mutex);
         g_pending.append(rescue);
     }
-    qWarning("Nubo: %s", qPrintable(rescue.message()));
+    // Under the storage category, so that the log file keeps it for a report too.
+    qCWarning(lcStorage, "%s", qPrintable(rescue.message()));
     NotificationCenter::defaultCenter().post(kDatabaseRescuedNotification);
     return fresh;
 }

@@ -3,7 +3,6 @@
 #include "storage/DataPaths.h"
 
 #include <QDir>
-#include <QStandardPaths>
 
 namespace nubo {
 
@@ -11,7 +10,7 @@ SystemConfig::SystemConfig() : SystemConfig(paths::dataFolder()) {}
 
 SystemConfig::SystemConfig(const QString& folder) {
     // The Downloads folder is looked up once; it is the default while no path is saved.
-    m_downloadPath = QStandardPaths::writableLocation(QStandardPaths::DownloadLocation);
+    m_downloadPath = paths::downloadsFolder();
     auto opened = SystemDatabase::open(folder);
     if (!opened.ok()) {
         m_error = opened.error;

@@ -12,6 +12,8 @@
 #include <QFileInfo>
 #include <QHash>
 
+#include <algorithm>
+#include <cerrno>
 #include <dirent.h>
 #include <optional>
 
@@ -21,15 +23,70 @@ using namespace nubo::transfer;
 
 namespace {
 
+struct LocalFolder {
+    QFileInfoList entries; // by name
+    // Names that are not text in the file-name encoding: as text they would read as another
+    // name (or as some other entry's), so they can neither become cloud names nor be opened
+    // again from the text of their path.
+    QList<QByteArray> undecodable;
+};
+
 // The entries of a local folder, or nothing when it cannot be read: a folder that a missing
 // permission shows as empty must not pass for an empty one.
-std::optional<QFileInfoList> readLocalFolder(const QString& path) {
+std::optional<LocalFolder> readLocalFolder(const QString& path) {
     DIR* d = ::opendir(QFile::encodeName(path).constData());
     if (!d)
         return std::nullopt;
+    LocalFolder folder;
+    const QDir dir(path);
+    for (;;) {
+        errno = 0; // the end of the listing and a failure both answer null
+        const dirent* e = ::readdir(d);
+        if (!e)
+            break;
+        const QByteArray raw(e->d_name);
+        if (raw == "." || raw == "..")
+            continue;
+        const QString name = QFile::decodeName(raw);
+        if (QFile::encodeName(name) == raw)
+            folder.entries.append(QFileInfo(dir, name));
+        else
+            folder.undecodable.append(raw);
+    }
+    const bool complete = errno == 0;
     ::closedir(d);
-    return QDir(path).entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                    QDir::Name);
+    if (!complete)
+        return std::nullopt;
+    std::sort(folder.entries.begin(), folder.entries.end(),
+              [](const QFileInfo& a, const QFileInfo& b) { return a.fileName() < b.fileName(); });
+    std::sort(folder.undecodable.begin(), folder.undecodable.end());
+    return folder;
+}
+
+// A name as the user can find it again: what is text as text, each other byte as "\xNN".
+QString shownName(const QByteArray& raw) {
+    QString out;
+    for (qsizetype i = 0; i < raw.size();) {
+        const auto lead = uchar(raw[i]);
+        const qsizetype n = lead < 0x80 ? 1 : lead >= 0xf0 ? 4 : lead >= 0xe0 ? 3 : lead >= 0xc0 ? 2 : 0;
+        const QByteArrayView seq(raw.constData() + i, std::min(n, raw.size() - i));
+        if (n > 0 && seq.size() == n && seq.isValidUtf8()) {
+            out += QString::fromUtf8(seq);
+            i += n;
+        } else {
+            out += QString::asprintf("\\x%02X", lead);
+            ++i;
+        }
+    }
+    return out;
+}
+
+BWError undecodableNameError(const QString& folder, const QByteArray& raw) {
+    const QString shown = folder + QLatin1Char('/') + shownName(raw);
+    const QString path = folder + QLatin1Char('/') + QFile::decodeName(raw);
+    return BWError(BWError::kDomainApplication, kErrLocalRead,
+                   {{BWError::kErrMsgKey, QStringLiteral("“%1”：文件名不是 UTF-8 编码，无法上传").arg(shown)},
+                    {QStringLiteral("path"), path}});
 }
 
 // The live node of that name in a folder, or one with nid -1 when there is none. One lookup, where
@@ -113,7 +170,7 @@ private:
     }
 
     void uploadFolder(const QFileInfo& dir, const ServiceNode& parent) {
-        const std::optional<QFileInfoList> entries = readLocalFolder(dir.filePath());
+        const std::optional<LocalFolder> entries = readLocalFolder(dir.filePath());
         if (!entries) // named, since the page shows only the text
             return fail(
                 BWError(BWError::kDomainApplication, kErrLocalRead,
@@ -142,7 +199,12 @@ private:
             m_children.insert(target.nid, {}); // a new folder has no children to meet
             ++ctrlCount;
         }
-        for (const QFileInfo& e : *entries) {
+        for (const QByteArray& raw : entries->undecodable) {
+            if (stopped())
+                return;
+            fail(undecodableNameError(dir.filePath(), raw));
+        }
+        for (const QFileInfo& e : entries->entries) {
             if (stopped())
                 return;
             if (e.isDir()) {
@@ -170,8 +232,10 @@ private:
                 replace = true; // the commit replaces the file, so it is never missing meanwhile
             }
         }
-        m_jobs.add(KZUploadMgr::makeJob(file.absoluteFilePath(), cloudJoin(parent.path, name), file.size(),
-                                        replace));
+        // A link goes up as the file it points to, under its own name: the job reads that file,
+        // as its source is never opened through a link.
+        const QString source = file.isSymLink() ? file.canonicalFilePath() : file.absoluteFilePath();
+        m_jobs.add(KZUploadMgr::makeJob(source, cloudJoin(parent.path, name), file.size(), replace));
         ++filesCount;
         ++ctrlCount;
     }

@@ -31,10 +31,12 @@ LocalKind localKind(const QString& path) {
     return LocalKind::Other; // a link, a device, ...: never written through
 }
 
+const QString kDownloadPrefix = QStringLiteral("download:");
+
 class DownloadOperation : public SyncOperation {
 public:
     DownloadOperation(std::shared_ptr<CloudService> svc, CloudFileInfoPtr file, QString root)
-        : SyncOperation(QStringLiteral("download:%1>%2").arg(file->nid()).arg(root), 0),
+        : SyncOperation(kDownloadPrefix + QStringLiteral("%1>%2").arg(file->nid()).arg(root), 0),
           m_svc(std::move(svc)), m_file(std::move(file)), m_root(QDir::cleanPath(std::move(root))) {}
 
     void run() override {
@@ -107,6 +109,13 @@ private:
 
 LocalFileSyncMgr& LocalFileSyncMgr::shared() {
     return nubo::SingletonT<LocalFileSyncMgr>::instance();
+}
+
+QString LocalFileSyncMgr::downloadDestination(const QString& operation) {
+    if (!operation.startsWith(kDownloadPrefix))
+        return {};
+    const qsizetype mark = operation.indexOf(QLatin1Char('>'), kDownloadPrefix.size());
+    return mark < 0 ? QString() : operation.mid(mark + 1);
 }
 
 void LocalFileSyncMgr::downloadFileByCloudFile(const CloudFileInfoPtr& file,

@@ -15,6 +15,9 @@ public:
     void downloadFileByCloudFile(const CloudFileInfoPtr& file, const QString& destDiskFilePath);
     // One operation per file; an answer "for all" covers all of them.
     void downloadFilesByCloudFiles(const QList<CloudFileInfoPtr>& files, const QString& destDiskFilePath);
+    // The local folder a download operation (by the name its reports carry) writes into; empty
+    // for any other operation.
+    static QString downloadDestination(const QString& operation);
 
 private:
     friend class nubo::SingletonT<LocalFileSyncMgr>;

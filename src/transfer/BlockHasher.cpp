@@ -5,6 +5,7 @@
 
 #include <QFile>
 #include <atomic>
+#include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <thread>
@@ -22,12 +23,31 @@ constexpr qint64 kWholeChunk = 4 * 1024 * 1024;
 
 } // namespace
 
+BWError openSourceFile(const QString& path, Fd& fd, struct stat& st) {
+    fd.reset(::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC));
+    if (fd.get() < 0) {
+        if (errno == ENOENT || errno == ENOTDIR)
+            return transferError(kErrSourceMissing, path);
+        return transferError(errno == ELOOP ? kErrLocalChanged : kErrLocalRead, path);
+    }
+    if (::fstat(fd.get(), &st) != 0)
+        return transferError(kErrLocalRead, path);
+    if (!S_ISREG(st.st_mode))
+        return transferError(kErrLocalChanged, path);
+    // Reads of a regular file never wait for a writer; the flag is dropped all the same, so the
+    // reads are plain ones.
+    const int flags = ::fcntl(fd.get(), F_GETFL);
+    if (flags < 0 || ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) != 0)
+        return transferError(kErrLocalRead, path);
+    return {};
+}
+
 BWError hashBlocks(const QString& path, FileDigest& out, const CancelCheck& cancelled) {
     out = FileDigest();
-    Fd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
+    Fd fd;
     struct stat st {};
-    if (fd.get() < 0 || ::fstat(fd.get(), &st) != 0)
-        return transferError(kErrLocalRead, path);
+    if (BWError e = openSourceFile(path, fd, st))
+        return e;
     const qint64 size = st.st_size;
     const int blocks = blockCountForSize(size);
     out.size = size;
@@ -67,9 +87,10 @@ BWError hashBlocks(const QString& path, FileDigest& out, const CancelCheck& canc
 
 BWError hashWhole(const QString& path, qint64 size, QByteArray& out, const CancelCheck& cancelled) {
     out.clear();
-    Fd fd(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0)
-        return transferError(kErrLocalRead, path);
+    Fd fd;
+    struct stat st {};
+    if (BWError e = openSourceFile(path, fd, st))
+        return e;
     ::posix_fadvise(fd.get(), 0, 0, POSIX_FADV_SEQUENTIAL);
     QByteArray buffer(int(qMin(kWholeChunk, qMax<qint64>(size, 1))), Qt::Uninitialized);
     Sha1 whole;
@@ -82,7 +103,6 @@ BWError hashWhole(const QString& path, qint64 size, QByteArray& out, const Cance
         whole.add(buffer.constData(), len);
         done += len;
     }
-    struct stat st {};
     if (::fstat(fd.get(), &st) != 0 || st.st_size != size)
         return transferError(kErrLocalChanged, path);
     out = whole.result();

@@ -3,11 +3,13 @@
 #include "foundation/BWError.h"
 #include "service/CloudService.h"
 #include "service/Sha1.h"
+#include "transfer/PosixFile.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
 #include <functional>
+#include <sys/stat.h>
 
 namespace nubo::transfer {
 
@@ -25,6 +27,12 @@ struct FileDigest {
 
 // Called now and then by the hashers; true stops them early with an error.
 using CancelCheck = std::function<bool()>;
+
+// Opens an upload's source for reading: without waiting (a FIFO put in its place would block
+// for ever) and without following a link (it would read another file than the one chosen); what
+// is not a regular file fails with kErrLocalChanged, a missing one with kErrSourceMissing. `st`
+// describes the file opened.
+BWError openSourceFile(const QString& path, Fd& fd, struct stat& st);
 
 // Splits a file into blocks and hashes them, several blocks at a time on every core.
 BWError hashBlocks(const QString& path, FileDigest& out, const CancelCheck& cancelled = {});

@@ -315,6 +315,9 @@ BWError fetchBlocks(const TransferJobRecord& rec, WorkerContext& ctx, int fd, qi
                 if (!writeFully(fd, bytes.value.constData(), len, off))
                     return localWriteError(partial, errno);
             }
+            // Its writeback starts now, beside the fetch, so the sync before the rename finds
+            // little left to wait for.
+            ::sync_file_range(fd, off, len, SYNC_FILE_RANGE_WRITE);
             // The hash needs only the bytes in memory; it goes on while this lane records them.
             board.put(i, std::move(bytes.value));
             // A block the record does not hold is fetched again; a job that cannot record its
@@ -379,8 +382,11 @@ BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
         QFile::decodeName(partName);
 
     // Already in place: an earlier run was stopped (a pause, a quit, a kill) between its rename
-    // and the record of its success.
+    // and the record of its success, maybe before the file and its name were on the disk.
     if (!expected.isEmpty() && holdsContent(folder.get(), name, size, expected)) {
+        Fd placed(::openat(folder.get(), name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        if (placed.get() < 0 || !syncToDisk(placed.get()) || !syncToDisk(folder.get()))
+            return localWriteError(rec.path, errno);
         removePartial(folder.get(), name, rec.id);
         return {};
     }
@@ -418,19 +424,25 @@ BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
         blockSha1s = std::move(list.value);
     }
 
+    // The next attempt starts from nothing: something in the partial file is not the cloud's, or
+    // may not be on the disk although it reads back from memory.
+    auto startOver = [&](const BWError& error) {
+        nubo::warnIfFailed(lcTransfer(), ctx.table().clearBlocks(rec.id), "clearing a download's blocks");
+        ::unlinkat(partDir.get(), partName.constData(), 0);
+        return error;
+    };
     QString got;
     if (BWError e = fetchBlocks(rec, ctx, fd.get(), size, doneBytes, blockSha1s, partial, board, got))
         return e;
     // No hash at all: a block kept from an earlier run could not be read back, and the lanes may
     // have stopped short of the end.
-    if (got.isEmpty() || (!expected.isEmpty() && got != expected)) {
-        // Start the next attempt from nothing: something in the partial file is not the cloud's.
-        nubo::warnIfFailed(lcTransfer(), ctx.table().clearBlocks(rec.id),
-                           "clearing a damaged download's blocks");
-        ::unlinkat(partDir.get(), partName.constData(), 0);
-        return transferError(kErrBlockHash, rec.source);
-    }
+    if (got.isEmpty() || (!expected.isEmpty() && got != expected))
+        return startOver(transferError(kErrBlockHash, rec.source));
 
+    // The bytes reach the disk before the name does, and the name before the job is finished:
+    // after a power cut, a file said to be finished holds its content, not zeros.
+    if (!syncToDisk(fd.get()))
+        return startOver(localWriteError(partial, errno));
     // Into place: checked again right before the rename, which never follows a link.
     if (BWError e = checkTargetEntry(folder.get(), name, rec.replace, rec.path))
         return e;
@@ -438,6 +450,9 @@ BWError KZDownloadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
     if (::renameat2(partDir.get(), partName.constData(), folder.get(), name.constData(), flags) != 0)
         return localWriteError(rec.path, errno);
     reachedStep("placed", rec);
+    // A failure here leaves the file in place: the next attempt finds it and syncs again.
+    if (!syncToDisk(folder.get()))
+        return localWriteError(rec.path, errno);
     removePartialFolderIfEmpty(folder.get());
     return {};
 }

@@ -139,13 +139,10 @@ BWError sendSmallFile(int fd, qint64 size, const TransferJobRecord& rec, WorkerC
 
 BWError KZUploadMgr::work(const TransferJobRecord& rec, WorkerContext& ctx) {
     struct stat st {};
-    if (::stat(QFile::encodeName(rec.source).constData(), &st) != 0)
-        return transferError(kErrSourceMissing, rec.source);
-    if (!S_ISREG(st.st_mode))
-        return transferError(kErrLocalRead, rec.source);
-    Fd fd(::open(QFile::encodeName(rec.source).constData(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0)
-        return transferError(kErrLocalRead, rec.source);
+    Fd fd;
+    if (BWError e = openSourceFile(rec.source, fd, st))
+        return e;
+    reachedStep("opened", rec);
     const qint64 size = st.st_size;
     const qint64 mtime = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
     // A small file whose upload an earlier version began is finished the way it was begun.

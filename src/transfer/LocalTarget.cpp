@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace nubo::transfer {
 
@@ -23,6 +25,9 @@ bool isInsideRoot(const QString& root, const QString& path) {
 
 namespace {
 
+std::mutex g_syncWatcherMutex;
+std::function<void(int)> g_syncWatcher;
+
 // An entry that could not be opened as a real folder: ELOOP or ENOTDIR mean a link or a
 // non-folder stood there at that moment (refused as unsafe); anything else is a write failure.
 BWError notAFolder(const QString& shown, int err) {
@@ -32,6 +37,22 @@ BWError notAFolder(const QString& shown, int err) {
 }
 
 } // namespace
+
+bool syncToDisk(int fd) {
+    std::function<void(int)> watcher;
+    {
+        std::lock_guard<std::mutex> lock(g_syncWatcherMutex);
+        watcher = g_syncWatcher;
+    }
+    if (watcher)
+        watcher(fd);
+    return ::fsync(fd) == 0;
+}
+
+void setSyncWatcherForTesting(std::function<void(int fd)> watcher) {
+    std::lock_guard<std::mutex> lock(g_syncWatcherMutex);
+    g_syncWatcher = std::move(watcher);
+}
 
 BWError openTargetFolder(const QString& root, const QString& path, bool createFolders, Fd& folder) {
     if (!isInsideRoot(root, path))

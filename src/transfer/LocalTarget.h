@@ -5,11 +5,18 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 
 namespace nubo::transfer {
 
 // Whether every entry of `path` below `root` is a safe name (nothing leads outside `root`).
 bool isInsideRoot(const QString& root, const QString& path);
+
+// Makes what was written through `fd` durable: a file's bytes and size, or a folder's entries.
+// False with errno set when the disk did not take it.
+bool syncToDisk(int fd);
+// Tests see every call of syncToDisk, on the thread that makes it, before the sync.
+void setSyncWatcherForTesting(std::function<void(int fd)> watcher);
 
 // Opens the folder that holds `path` (which must lie inside `root`, the folder the user chose):
 // from the root one entry at a time, each a real folder opened without following a link

@@ -1,5 +1,7 @@
 #include "transfer/TransferErrors.h"
 
+#include "foundation/DisplayText.h"
+
 #include <cerrno>
 
 namespace nubo::transfer {
@@ -41,35 +43,14 @@ BWError transferError(int code, const QString& detail) {
 }
 
 BWError localWriteError(const QString& path, int err) {
+    // Said for a write: what is missing is the folder written into, what is refused is writing.
     QString cause;
-    switch (err) {
-    case ENOSPC:
-    case EDQUOT:
-        cause = QStringLiteral("磁盘空间不足");
-        break;
-    case EACCES:
-    case EPERM:
+    if (err == EACCES || err == EPERM)
         cause = QStringLiteral("没有写入权限");
-        break;
-    case EROFS:
-        cause = QStringLiteral("磁盘为只读");
-        break;
-    case EFBIG: // past the file system's (or the process's) largest file
-        cause = QStringLiteral("文件过大，磁盘无法保存");
-        break;
-    case ENAMETOOLONG:
-        cause = QStringLiteral("文件名过长");
-        break;
-    case EEXIST:
-    case ENOTEMPTY:
-        cause = QStringLiteral("已存在同名文件");
-        break;
-    case ENOENT:
+    else if (err == ENOENT)
         cause = QStringLiteral("文件夹不存在");
-        break;
-    default:
-        break;
-    }
+    else
+        cause = text::systemErrorCause(err);
     BWError e = transferError(kErrLocalWrite, path);
     if (cause.isEmpty())
         return e;

@@ -8,10 +8,20 @@
 #include "transport/JobOpenInfoLists.h"
 
 #include <QObject>
+#include <atomic>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <utility>
 
 namespace nubo::transfer {
+
+// Tests hold a report here, on the thread that sends it, inside the proxy's gate.
+using RelayHook = std::function<void()>;
+inline std::atomic<const RelayHook*>& relayHookForTesting() {
+    static std::atomic<const RelayHook*> hook{nullptr};
+    return hook;
+}
 
 // What the upload and the download proxies share: the engine's commands and counts, the open-info
 // lists kept on the main thread, the observer calls about jobs and the answers to a sync
@@ -99,14 +109,17 @@ protected:
         NUBO_ASSERT_MAIN_THREAD();
         KZBackgroundThread::shared().run([this] {
             Engine::shared().setListener(
-                [this](TransferEngine::Event e, const QList<TransferEngine::JobView>& jobs) {
-                    runOn(this, [this, e, jobs] { engineEvent(e, jobs); });
+                [this, gate = m_gate](TransferEngine::Event e, const QList<TransferEngine::JobView>& jobs) {
+                    gate->pass([&] { runOn(this, [this, e, jobs] { engineEvent(e, jobs); }); });
                 });
         });
     }
 
     ~TransferMgrProxy() override {
         NUBO_ASSERT_MAIN_THREAD();
+        // The sync manager reports on its own thread, from a copy of its listener that outlives
+        // the clearing below: a report under way is waited for, and later ones are turned away.
+        m_gate->close();
         // Work queued on the background thread refers to this proxy: it runs first, then the
         // listeners go; what it queued back here is dropped with the object.
         KZBackgroundThread::shared().runAndWaitOrHere([] {
@@ -178,10 +191,35 @@ protected:
     mutable Lists m_lists;
 
 private:
+    // Lets the listeners' calls through until the proxy ends; ending waits for a call inside.
+    class Gate {
+    public:
+        template <class F> void pass(F&& f) {
+            if (!m_open)
+                return;
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (!m_open)
+                return;
+            if (const RelayHook* hook = relayHookForTesting().load())
+                (*hook)();
+            f();
+        }
+        void close() {
+            m_open = false; // before the wait: a call that starts now does nothing
+            std::lock_guard<std::mutex> lock(m_mutex);
+        }
+
+    private:
+        std::atomic<bool> m_open{true};
+        std::mutex m_mutex;
+    };
+
     template <class... A> std::function<void(A...)> relay(const std::function<void(Delegate*, A...)>& f) {
         if (!f)
             return {};
-        return [this, f](A... a) { runOn(this, [=, this] { notify([&](Delegate* o) { f(o, a...); }); }); };
+        return [this, gate = m_gate, f](A... a) {
+            gate->pass([&] { runOn(this, [=, this] { notify([&](Delegate* o) { f(o, a...); }); }); });
+        };
     }
 
     static void onEngine(const std::function<void(Engine&)>& f) {
@@ -222,6 +260,8 @@ private:
     }
 
     const Calls m_calls;
+    // Held by the listeners too: they may be called after the proxy is gone.
+    const std::shared_ptr<Gate> m_gate = std::make_shared<Gate>();
     CommandWatcher m_watcher;
     bool m_reading = false;
     int m_pendingUnfinished = 0, m_pendingFinished = 0;

@@ -452,3 +452,44 @@ TEST_F(Changes, AStoredTreeInADamagedFileIsDroppedAndFetchedAgain) {
     ASSERT_EQ(told.size(), 1);
     EXPECT_EQ(told[0].refetched, QStringList({"cloud_file", "cloud_file_cursor"}));
 }
+
+TEST_F(Changes, AnEmptiedStoredTreeIsToldAndFetchedAgain) {
+    ASSERT_TRUE(signOut());
+    takeDatabaseRescues();
+    const QStringList files = QDir(m_data.path()).entryList({"*_*.db"}, QDir::Files);
+    ASSERT_EQ(files.size(), 1);
+    const QString dbPath = m_data.filePath(files[0]);
+    ASSERT_TRUE(QFile(dbPath).resize(0));
+
+    login();
+    EXPECT_EQ(names(list(0, "/").files), QStringList({"Docs", "Other"}));
+    const QList<DatabaseRescue> told = takeDatabaseRescues();
+    ASSERT_EQ(told.size(), 1);
+    EXPECT_EQ(told[0].file, dbPath);
+    EXPECT_TRUE(told[0].unreadable);
+}
+
+// The service was reset or replaced (its change log ends before this copy's cursor): what it no
+// longer has must not stay listed, and the pages reload.
+TEST_F(Changes, AServiceBehindTheStoredTreeIsFetchedAgainWhole) {
+    ASSERT_TRUE(signOut());
+    ServiceFixture reset;
+    reset.mkdir("/Fresh");
+    reset.putFile("/Fresh/new.txt", "n");
+    reset.installAsShared();
+    recorder.changes.clear();
+
+    login();
+    EXPECT_EQ(names(list(0, "/").files), QStringList({"Fresh"}));
+    EXPECT_EQ(list(deep, "/Docs/Old/Deep").kind, "RequestFileListFail");
+    const qint64 fresh = reset.service().nodeByPath("/Fresh").value.nid;
+    EXPECT_EQ(names(list(fresh, "/Fresh").files), QStringList({"new.txt"}));
+    ASSERT_TRUE(waitUntil([&] { return !recorder.changes.isEmpty(); }));
+    EXPECT_TRUE(recorder.changes.last().needReset);
+
+    // The copy now follows the new service: its next change arrives as a change.
+    reset.mkdir("/Fresh/Later");
+    incr();
+    EXPECT_EQ(names(changesOf(fresh)), QStringList({"Later"}));
+    ASSERT_TRUE(signOut()); // before the service it holds goes with its folder
+}

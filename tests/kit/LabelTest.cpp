@@ -53,3 +53,27 @@ TEST(Label, RedrawsEveryChangeOfTextLooksAndWidth) {
     EXPECT_NE(narrow.copy(0, 0, 60, 20), wide.copy(0, 0, 60, 20));
     EXPECT_TRUE(label.displayedLines(60).value(0).endsWith(QChar(0x2026)));
 }
+
+// A label knows when its text does not show whole: cut with an ellipsis, lines left out, or a
+// clipped line; a wrapped text that shows in all its lines is whole.
+TEST(Label, KnowsWhenItsTextDoesNotShowWhole) {
+    Label label;
+    label.resize(120, 40);
+    label.setText(QStringLiteral("short"));
+    EXPECT_FALSE(label.isTruncated());
+    const QString longText = QStringLiteral("https://share.example.invalid/s/0123456789abcdefghij");
+    label.setText(longText);
+    EXPECT_TRUE(label.isTruncated());
+    label.setLineBreakMode(kit::LineBreakMode::Clip);
+    EXPECT_TRUE(label.isTruncated());
+
+    label.setLineBreakMode(kit::LineBreakMode::CharWrap);
+    label.setNumberOfLines(0);
+    EXPECT_FALSE(label.isTruncated());
+    EXPECT_EQ(label.displayedLines(label.width()).join(QString()), longText);
+    label.setNumberOfLines(1);
+    EXPECT_TRUE(label.isTruncated());
+    EXPECT_TRUE(label.fullTextToolTip().isEmpty()); // only when asked for
+    label.setShowsFullTextInToolTip(true);
+    EXPECT_EQ(label.fullTextToolTip(), longText);
+}

@@ -1,6 +1,7 @@
 #include "kit/Pasteboard.h"
 #include "kit/IndexSet.h"
 #include "kit/Label.h"
+#include "support/Printers.h"
 
 #include <QClipboard>
 #include <QDataStream>
@@ -55,6 +56,38 @@ TEST(Pasteboard, ReadsFilesThatFileManagersCopied) {
 
     pb.setString(QStringLiteral("file:///not/a/copy"));
     EXPECT_TRUE(pb.readFileURLs().isEmpty());
+}
+
+// Whatever another program wrote, a drop and a paste name only clean absolute local paths: the
+// root however written, a folder with a trailing slash by its own name, nothing relative.
+TEST(Pasteboard, FileLinksAreReadAsCleanAbsoluteLocalPaths) {
+    auto* mime = new QMimeData;
+    mime->setData(QStringLiteral("text/uri-list"), "file:///\r\n"
+                                                   "file:////\r\n"
+                                                   "file:///home/u/dir/\r\n"
+                                                   "file:///home//u/./a%20b/../c.txt\r\n"
+                                                   "file://localhost/tmp/x\r\n"
+                                                   "file:/tmp/y\r\n"
+                                                   "file:relative.txt\r\n"
+                                                   "file:./here\r\n"
+                                                   "file:../up\r\n"
+                                                   "file://otherhost/etc/passwd\r\n"
+                                                   "file:///tmp/a%00b\r\n"
+                                                   "file://\r\n");
+    const QStringList expected{"/", "/", "/home/u/dir", "/home/u/c.txt", "/tmp/x", "/tmp/y"};
+    EXPECT_EQ(Pasteboard::localPathsFromMimeData(mime), expected); // the drop
+
+    QGuiApplication::clipboard()->setMimeData(mime); // the paste
+    QStringList pasted;
+    for (const QUrl& url : Pasteboard::general().readFileURLs())
+        pasted << url.toLocalFile();
+    EXPECT_EQ(pasted, expected);
+
+    mime = new QMimeData;
+    mime->setData(QStringLiteral("x-special/gnome-copied-files"), "copy\nfile:relative\nfile:///tmp/z/");
+    QGuiApplication::clipboard()->setMimeData(mime);
+    EXPECT_EQ(Pasteboard::general().readFileURLs(),
+              QList<QUrl>{QUrl::fromLocalFile(QStringLiteral("/tmp/z"))});
 }
 
 TEST(IndexSet, MergesRangesAndShiftsLikeRowEdits) {

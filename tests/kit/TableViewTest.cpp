@@ -151,6 +151,30 @@ TEST_F(Fixture, SelectionExtendsOrReplaces) {
     EXPECT_EQ(table->selectedRowIndexes(), IndexSet(4));
 }
 
+// A reload is a new list: the row numbers selected before name other records now, so none of
+// them stays selected (a list carries its own choice over by record), and the delegate hears of it.
+TEST_F(Fixture, AReloadSelectsNothingAndSaysSo) {
+    source.rows = 6;
+    table->reloadData();
+    table->setAllowsMultipleSelection(true);
+    table->selectRowIndexes(IndexSet{1, 4}, false);
+    const int changesBefore = source.selectionChanges;
+    table->reloadData(); // the same number of rows
+    EXPECT_TRUE(table->selectedRowIndexes().isEmpty());
+    EXPECT_FALSE(table->rowViewAtRow(1, false)->isSelected());
+    EXPECT_EQ(source.selectionChanges, changesBefore + 1);
+    table->reloadData(); // nothing selected: no change to tell
+    EXPECT_EQ(source.selectionChanges, changesBefore + 1);
+
+    // Shift-click ranges start afresh: no anchor left from the old rows.
+    table->selectRowIndexes(IndexSet(2), false);
+    source.rows = 3;
+    table->reloadData();
+    QTest::mouseClick(window.windowHandle(), Qt::LeftButton, Qt::ShiftModifier,
+                      table->mapTo(&window, rowCenter(1)));
+    EXPECT_EQ(table->selectedRowIndexes(), IndexSet(1));
+}
+
 TEST_F(Fixture, InsertionAndRemovalKeepTheOtherRowsSelected) {
     source.rows = 6;
     table->reloadData();

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QScreen>
 #include <QTest>
+#include <QWindow>
 #include <gtest/gtest.h>
 
 using namespace kit;
@@ -77,7 +78,11 @@ TEST(Window, TellsItsDelegateOfResizesAndSheetsEndWithTheirCode) {
     w.beginSheet(&sheet, [&](int c) { code = c; });
     EXPECT_EQ(w.attachedSheet(), &sheet);
     EXPECT_TRUE(sheet.isVisible());
-    EXPECT_EQ(sheet.bottom(), w.bottom()); // hangs from the parent's upper edge
+    // A dialog of the parent: tied to it, centred on it, no minimise or maximise button.
+    EXPECT_EQ(sheet.frame().center(), w.frame().center());
+    EXPECT_EQ(sheet.windowHandle()->transientParent(), w.windowHandle());
+    EXPECT_EQ(sheet.windowType(), Qt::Dialog);
+    EXPECT_FALSE(sheet.windowFlags() & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint));
     w.endSheet(&sheet, 7);
     EXPECT_EQ(code, 7);
     EXPECT_FALSE(sheet.isVisible());
@@ -146,6 +151,43 @@ TEST(Window, FirstResponderStartsAndEndsTextEditing) {
 
     // A view that does not accept is refused.
     EXPECT_FALSE(w.makeFirstResponder(w.contentView()));
+}
+
+// An Escape that the field's delegate does not take reaches the window; Return and Tab stay the
+// field's.
+TEST(TextField, AnUntakenEscapeReachesTheWindow) {
+    class Recorder : public QObject, public TextFieldDelegate, public WindowDelegate {
+    public:
+        QStringList calls;
+        bool takesEscape = false;
+        void controlTextDidEndEditing(TextField*) override { calls << QStringLiteral("end"); }
+        bool controlDoCommand(TextField*, TextCommand c) override {
+            if (c == TextCommand::Cancel && takesEscape)
+                calls << QStringLiteral("field");
+            return c == TextCommand::Cancel && takesEscape;
+        }
+        void windowCancel(Window*) override { calls << QStringLiteral("window"); }
+    };
+    Window w;
+    w.resize(300, 100);
+    auto* field = new TextField(QRectF(10, 10, 200, 24));
+    w.contentView()->addSubview(field);
+    Recorder rec;
+    field->setDelegate(&rec);
+    w.setDelegate(&rec);
+    w.show();
+    QApplication::setActiveWindow(&w);
+
+    w.makeFirstResponder(field);
+    QTest::keyClick(field->editor(), Qt::Key_Tab);
+    QTest::keyClick(field->editor(), Qt::Key_Escape);
+    EXPECT_EQ(rec.calls, QStringList{QStringLiteral("window")});
+    EXPECT_TRUE(field->isEditing());
+    rec.takesEscape = true;
+    QTest::keyClick(field->editor(), Qt::Key_Escape);
+    QTest::keyClick(field->editor(), Qt::Key_Return);
+    EXPECT_EQ(rec.calls,
+              (QStringList{QStringLiteral("window"), QStringLiteral("field"), QStringLiteral("end")}));
 }
 
 TEST(TextField, AFormatterCanRejectAnEdit) {

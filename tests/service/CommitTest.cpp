@@ -406,7 +406,12 @@ TEST(BlobStore, ABackgroundSyncThatFailedFailsTheNextSync) {
     ASSERT_TRUE(f.open(QIODevice::WriteOnly));
     f.write("x");
     f.close();
-    EXPECT_EQ(blobs.sync({sha1}).code(), kCloudErrorStorage);
+    const BWError failed = blobs.sync({sha1});
+    EXPECT_EQ(failed.code(), kCloudErrorStorage);
+    // The cause in the user's words first, then the folder and the system's text for support.
+    EXPECT_TRUE(failed.localizedDescription().startsWith(
+        QStringLiteral("存储失败：磁盘读写出错（%1：").arg(dir.filePath(QStringLiteral("blocks")))))
+        << failed.localizedDescription().toStdString();
     EXPECT_FALSE(blobs.sync({sha1}));
 
     // A block written again after a failed background sync is a new copy: nothing to report.

@@ -99,6 +99,51 @@ TEST_F(Share, NodeStaysLinkedWhileAnotherLinkRemains) {
     EXPECT_EQ(s.createShare({}).error.code(), kCloudErrorInvalidArgument);
 }
 
+// Deleting a node, or a folder above it, lapses every working link of it in the same step: the
+// invalid list shows them as cancelled, and a node that stays loses a lapsed link's flag.
+TEST_F(Share, DeletingANodeLapsesItsLinks) {
+    fx.mkdir(QStringLiteral("/docs/deep"));
+    ServiceNode inner = fx.putFile(QStringLiteral("/docs/deep/a.txt"), "a");
+    ServiceNode single = fx.putFile(QStringLiteral("/b.txt"), "b");
+    ServiceNode kept = fx.putFile(QStringLiteral("/c.txt"), "c");
+    ServiceNode other = fx.putFile(QStringLiteral("/docsx.txt"), "d"); // a name that sorts among /docs/
+    const auto link = [&](const QList<qint64>& nids) {
+        return s.createShare(nids).value.value(QStringLiteral("shorturl")).toString();
+    };
+    const QString ofInner = link({inner.nid});
+    const QString ofFolder = link({s.nodeByPath(QStringLiteral("/docs")).value.nid});
+    const QString ofTwo = link({single.nid, kept.nid});
+    const QString ofOther = link({other.nid});
+    const auto statusOf = [&](const QString& shortUrl) -> QString {
+        for (const QVariant& v : s.listShares(0, 100).value)
+            if (v.toMap().value(QStringLiteral("shorturl")).toString() == shortUrl)
+                return v.toMap().value(QStringLiteral("status_desc")).toString() + u'/' +
+                       v.toMap().value(QStringLiteral("status")).toString();
+        return QStringLiteral("missing");
+    };
+
+    ASSERT_FALSE(s.remove({s.nodeByPath(QStringLiteral("/docs")).value.nid}));
+    EXPECT_EQ(statusOf(ofInner), QStringLiteral("已取消/1"));
+    EXPECT_EQ(statusOf(ofFolder), QStringLiteral("已取消/1"));
+    EXPECT_EQ(statusOf(ofOther), QStringLiteral("/0"));
+
+    const qint64 v = s.currentVersion().value;
+    ASSERT_FALSE(s.remove({single.nid}));
+    EXPECT_EQ(statusOf(ofTwo), QStringLiteral("已取消/1"));
+    EXPECT_FALSE(s.node(kept.nid).value.isLink);
+    bool keptReported = false;
+    for (const auto& n : s.fetchChanges(v, 100).value.nodes)
+        keptReported = keptReported || (n.nid == kept.nid && !n.isLink);
+    EXPECT_TRUE(keptReported);
+
+    // An upload that replaces a shared file sends the old one to the recycle bin too.
+    const QString ofReplaced = link({other.nid});
+    ASSERT_TRUE(
+        s.uploadSmallFile(0, QStringLiteral("docsx.txt"), "new", test::ServiceFixture::sha1("new"), true)
+            .ok());
+    EXPECT_EQ(statusOf(ofReplaced), QStringLiteral("已取消/1"));
+}
+
 TEST_F(Share, PagesOfExactlyAThousand) {
     ServiceNode f = fx.putFile(QStringLiteral("/f.txt"), "x");
     for (int i = 0; i < 1000; ++i)

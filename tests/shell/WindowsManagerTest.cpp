@@ -20,12 +20,16 @@
 #include "support/ShellReset.h"
 
 #include "foundation/SingletonT.h"
+#include "kit/Application.h"
+#include "storage/DataPaths.h"
 #include "storage/SystemConfig.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QTranslator>
 #include <QWindow>
 #include <gtest/gtest.h>
 
@@ -282,6 +286,39 @@ TEST_F(WindowsManagerFixture, HomeWindowRoadsGoThroughTheRouter) {
     NetworkMonitor::getInstance()->setNetworkPausedForTesting(std::nullopt);
 }
 
+// A question is a dialog of the window that asked it, or of the home window when asked from
+// none; its title bar carries its bold text when it has no title of its own.
+TEST_F(WindowsManagerFixture, AQuestionBelongsToTheWindowThatAsksItOrElseToTheHomeWindow) {
+    FakeHome home;
+    home.window()->setFrame(QRectF(20, 30, 500, 400));
+    wm.showWindow(&home);
+    Recorder other;
+    other.window()->setFrame(QRectF(300, 100, 460, 420));
+    wm.showWindow(&other);
+    ASSERT_TRUE(waitUntil([&] { return other.window()->isVisible(); }));
+    for (KZBaseWindowController* asker :
+         {static_cast<KZBaseWindowController*>(&other), static_cast<KZBaseWindowController*>(nullptr)}) {
+        SCOPED_TRACE(asker ? "asked from a window" : "asked from none");
+        QPointer<KZAlertController> alert = KZAlertController::alertControllerWithTitle(
+            QStringLiteral("确定要删除吗？"), QStringLiteral("说明"));
+        alert->addAction(KZAlertAction(QStringLiteral("取消"), KZAlertActionStyleCancel));
+        if (asker)
+            asker->presentWindowController(alert);
+        else
+            wm.presentWindowController(alert);
+        ASSERT_TRUE(waitUntil([&] { return wm.modalWindow() == alert->window(); }));
+        kit::Window* parent = asker ? other.window() : home.window();
+        EXPECT_EQ(alert->window()->windowHandle()->transientParent(), parent->windowHandle());
+        const QPointF offset = alert->window()->frame().center() - parent->frame().center();
+        EXPECT_LE(offset.manhattanLength(), 2) << offset.x() << "," << offset.y();
+        EXPECT_EQ(alert->window()->windowTitle(), u"确定要删除吗？");
+        alert->cancel();
+        ASSERT_TRUE(waitUntil([&] { return alert.isNull(); }));
+    }
+    wm.closeWindow(&other);
+    wm.closeWindow(&home);
+}
+
 TEST_F(WindowsManagerFixture, TitleBarCloseTakesTheManagersRoad) {
     Recorder a;
     wm.showWindow(&a);
@@ -397,4 +434,71 @@ TEST_F(WindowsManagerFixture, PathPanelStartsInTheDownloadFolderAndCancelGivesNo
     dialog->reject();
     ASSERT_TRUE(waitUntil([&] { return answered; }));
     EXPECT_TRUE(got.isEmpty());
+}
+
+// The folder question opens in the download folder, made when it is the user's missing
+// Downloads folder, never where the last panel (an upload's) was left; a saved folder that is
+// gone opens at its parent.
+TEST_F(WindowsManagerFixture, PathPanelOpensInTheDownloadFolderNotWhereTheLastPanelWas) {
+    Recorder owner;
+    wm.showWindow(&owner);
+    auto dialogOf = [&] {
+        QFileDialog* dialog = nullptr;
+        EXPECT_TRUE(
+            waitUntil([&] { return (dialog = owner.window()->findChild<QFileDialog*>()) != nullptr; }));
+        return dialog;
+    };
+    auto answered = [&] { return owner.window()->findChild<QFileDialog*>() == nullptr; };
+    QTemporaryDir elsewhere;
+    wm.showOpenPanelInWindow(owner.window(), [](const QList<QUrl>&) {});
+    QFileDialog* upload = dialogOf();
+    ASSERT_TRUE(upload);
+    upload->setDirectory(elsewhere.path());
+    upload->reject();
+    ASSERT_TRUE(waitUntil(answered));
+
+    auto& config = nubo::SingletonT<nubo::SystemConfig>::instance();
+    const QString saved = config.getDownloadPath();
+    const QString downloads = nubo::paths::downloadsFolder();
+    QDir(downloads).removeRecursively();
+    config.setDownloadPath(downloads);
+    wm.showPathPanelInWindow(owner.window(), [](const QList<QUrl>&) {});
+    QFileDialog* question = dialogOf();
+    ASSERT_TRUE(question);
+    EXPECT_TRUE(QFileInfo(downloads).isDir());
+    EXPECT_EQ(QDir(question->directory()).canonicalPath(), QDir(downloads).canonicalPath());
+    question->reject();
+    ASSERT_TRUE(waitUntil(answered));
+
+    config.setDownloadPath(elsewhere.path() + QStringLiteral("/gone/deeper"));
+    wm.showPathPanelInWindow(owner.window(), [](const QList<QUrl>&) {});
+    question = dialogOf();
+    ASSERT_TRUE(question);
+    EXPECT_EQ(QDir(question->directory()).canonicalPath(), QDir(elsewhere.path()).canonicalPath());
+    EXPECT_FALSE(QFileInfo::exists(elsewhere.path() + QStringLiteral("/gone")));
+    question->reject();
+    ASSERT_TRUE(waitUntil(answered));
+    config.setDownloadPath(saved);
+    QDir(downloads).removeRecursively();
+}
+
+// With Qt's translations installed, the standard dialogs' own texts are Chinese.
+TEST_F(WindowsManagerFixture, StandardDialogsSpeakChineseOnceQtsTranslationsAreInstalled) {
+    QTranslator* translator =
+        kit::Application::installQtTranslations(QLocale(QLocale::Chinese, QLocale::China));
+    ASSERT_NE(translator, nullptr) << "Qt's translations are missing (scripts/setup installs them)";
+    Recorder owner;
+    wm.showWindow(&owner);
+    wm.showOpenPanelInWindow(owner.window(), [](const QList<QUrl>&) {});
+    QFileDialog* dialog = nullptr;
+    ASSERT_TRUE(waitUntil([&] { return (dialog = owner.window()->findChild<QFileDialog*>()) != nullptr; }));
+    EXPECT_EQ(dialog->labelText(QFileDialog::Accept), u"选取");
+    EXPECT_EQ(dialog->labelText(QFileDialog::Reject), u"取消");
+    EXPECT_EQ(dialog->labelText(QFileDialog::LookIn), QCoreApplication::translate("QFileDialog", "Look in:"));
+    EXPECT_NE(dialog->labelText(QFileDialog::LookIn), u"Look in:");
+    // A text Qt's own Chinese translation lacks: the type column of every folder.
+    EXPECT_EQ(QCoreApplication::translate("QAbstractFileIconProvider", "Folder"), u"文件夹");
+    dialog->reject();
+    QCoreApplication::removeTranslator(translator);
+    delete translator;
 }

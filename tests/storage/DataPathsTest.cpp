@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
@@ -66,4 +67,32 @@ TEST(DataFolder, AMoveCutShortAfterItsFirstStepFinishes) {
     ASSERT_TRUE(paths::moveNestedDataFolder(folder));
     EXPECT_EQ(read(folder + QStringLiteral("/system.db")), "db");
     EXPECT_FALSE(QFileInfo::exists(folder + QStringLiteral(".moving")));
+}
+
+// The default download folder is the one the desktop names (user-dirs.dirs, here a Chinese
+// name); only that folder is made when a download needs it.
+TEST(DownloadFolder, IsTheDesktopsDownloadsFolderAndOnlyItIsMade) {
+    const QString dirsFile = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                             QStringLiteral("/user-dirs.dirs");
+    ASSERT_FALSE(QFile::exists(dirsFile));
+    write(dirsFile, "# written by the desktop\nXDG_DOWNLOAD_DIR=\"$HOME/下载\"\n");
+    const QString downloads = QDir::homePath() + QStringLiteral("/下载");
+    EXPECT_EQ(paths::downloadsFolder(), downloads);
+    {
+        QTemporaryDir dir;
+        EXPECT_EQ(SystemConfig(dir.path()).getDownloadPath(), downloads);
+    }
+
+    const QString other = QDir::homePath() + QStringLiteral("/not-mounted/drive");
+    EXPECT_FALSE(paths::prepareDownloadFolder(other));
+    EXPECT_FALSE(QFileInfo::exists(QDir::homePath() + QStringLiteral("/not-mounted")));
+    EXPECT_FALSE(paths::prepareDownloadFolder(QString()));
+
+    ASSERT_FALSE(QFileInfo::exists(downloads));
+    EXPECT_TRUE(paths::prepareDownloadFolder(downloads + QStringLiteral("/")));
+    EXPECT_TRUE(QFileInfo(downloads).isDir());
+    EXPECT_TRUE(paths::prepareDownloadFolder(downloads)); // already there
+
+    QDir(downloads).removeRecursively();
+    QFile::remove(dirsFile);
 }

@@ -1,6 +1,7 @@
 // Damaged local databases: what can still be read is kept in the fresh file, and the user is
 // told once what was lost and where the damaged file went.
 #include "storage/DatabaseRescue.h"
+#include "foundation/LogFile.h"
 #include "storage/SystemConfig.h"
 #include "storage/UserDatabase.h"
 #include "support/DamagedDatabase.h"
@@ -113,12 +114,20 @@ TEST(DatabaseRescue, AFileWithNothingReadableIsToldSo) {
     ASSERT_TRUE(f.open(QIODevice::ReadWrite));
     f.write(QByteArray(100, '\x11')); // the header
     f.close();
+    log::startFileLog(dir.filePath(QStringLiteral("log")));
     SystemConfig config(dir.path());
     EXPECT_TRUE(config.wasRebuilt());
     EXPECT_EQ(config.getCloudFileSort(), 3);
     const QList<DatabaseRescue> told = takeDatabaseRescues();
     ASSERT_EQ(told.size(), 1);
     EXPECT_TRUE(told[0].unreadable);
+    // What the user is told is kept in the log for a report as well.
+    EXPECT_TRUE(log::flushFileLog(5000));
+    log::stopFileLog();
+    QFile logFile(dir.filePath(QStringLiteral("log/nubo.log")));
+    ASSERT_TRUE(logFile.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(
+        QString::fromUtf8(logFile.readAll()).contains(QStringLiteral("nubo.storage: ") + told[0].message()));
     // The settings file holds no transfers: only what it held is said to be lost.
     EXPECT_TRUE(told[0].message().contains(QStringLiteral("已无法读取（设置已丢失）")))
         << told[0].message().toStdString();
@@ -139,4 +148,48 @@ TEST(DatabaseRescue, AFileWithNothingReadableIsToldSo) {
         << userTold[0].message().toStdString();
     EXPECT_TRUE(userTold[0].message().contains(QStringLiteral("文件列表将从云端重新获取")))
         << userTold[0].message().toStdString();
+}
+
+// A file that is there but empty (a disk or a tool cut it to nothing) held something: it is
+// damage, told like any other, never taken for a first start.
+TEST(DatabaseRescue, AnEmptiedFileIsToldAsLostNotMadeAfreshInSilence) {
+    QTemporaryDir dir;
+    takeDatabaseRescues();
+    const QString system = dir.filePath(QStringLiteral("system.db"));
+    const QString user = dir.filePath(QStringLiteral("5_0.db"));
+    {
+        SystemConfig(dir.path()).setCloudFileSort(1);
+        auto udb = UserDatabase::open(dir.path(), QStringLiteral("5"), QStringLiteral("0"));
+        ASSERT_TRUE(udb.ok());
+    }
+    for (const QString& path : {system, user}) {
+        QFile f(path);
+        ASSERT_TRUE(f.resize(0)) << path.toStdString();
+    }
+
+    SystemConfig config(dir.path());
+    EXPECT_TRUE(config.wasRebuilt());
+    EXPECT_EQ(config.getCloudFileSort(), 3);
+    auto udb = UserDatabase::open(dir.path(), QStringLiteral("5"), QStringLiteral("0"));
+    ASSERT_TRUE(udb.ok()) << udb.error.localizedDescription().toStdString();
+    EXPECT_TRUE(udb.value->wasRebuilt());
+
+    const QList<DatabaseRescue> told = takeDatabaseRescues();
+    ASSERT_EQ(told.size(), 2);
+    EXPECT_EQ(told[0].file, system);
+    EXPECT_TRUE(told[0].message().contains(QStringLiteral("已无法读取（设置已丢失）")))
+        << told[0].message().toStdString();
+    EXPECT_EQ(told[1].file, user);
+    EXPECT_TRUE(told[1].message().contains(QStringLiteral("已无法读取（传输任务和设置已丢失）")))
+        << told[1].message().toStdString();
+    EXPECT_TRUE(told[1].message().contains(QStringLiteral("文件列表将从云端重新获取")))
+        << told[1].message().toStdString();
+    for (const QString& path : {system, user})
+        EXPECT_TRUE(QFile::exists(path + QStringLiteral(".corrupt"))) << path.toStdString();
+
+    // A file that is not there at all is a first start: nothing to tell.
+    auto fresh = UserDatabase::open(dir.path(), QStringLiteral("6"), QStringLiteral("0"));
+    ASSERT_TRUE(fresh.ok());
+    EXPECT_FALSE(fresh.value->wasRebuilt());
+    EXPECT_TRUE(takeDatabaseRescues().isEmpty());
 }

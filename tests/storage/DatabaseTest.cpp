@@ -2,6 +2,7 @@
 #include "foundation/SingletonT.h"
 #include "storage/DataPaths.h"
 #include "storage/SystemConfig.h"
+#include "support/DamagedDatabase.h"
 #include "support/EventLoop.h"
 
 #include <QDir>
@@ -81,6 +82,46 @@ TEST(Database, CorruptFileIsReportedAsCorrupt) {
     auto db = Database::open(path);
     ASSERT_FALSE(db.ok());
     EXPECT_EQ(db.error.code(), kStorageErrorCorrupt);
+}
+
+// A failure's text names its cause in the user's words; SQLite's own text (which the service
+// reads for "UNIQUE") and the statement follow it, never stand alone.
+TEST(Database, FailuresNameTheirCauseBeforeSQLitesOwnText) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("t.db"));
+    {
+        auto db = Database::open(path);
+        ASSERT_TRUE(db.ok());
+        ASSERT_FALSE(db.value->exec(QStringLiteral("CREATE TABLE u (x TEXT UNIQUE)")));
+        ASSERT_FALSE(db.value->exec(QStringLiteral("INSERT INTO u VALUES ('a')")));
+        const QString unique =
+            db.value->exec(QStringLiteral("INSERT INTO u VALUES ('a')")).localizedDescription();
+        EXPECT_TRUE(unique.startsWith(QStringLiteral("数据库记录冲突：UNIQUE constraint failed")))
+            << unique.toStdString();
+        const QString missing =
+            db.value->exec(QStringLiteral("SELECT * FROM missing")).localizedDescription();
+        EXPECT_TRUE(missing.startsWith(QStringLiteral("数据库操作失败：no such table")))
+            << missing.toStdString();
+        test::fillManyPages(*db.value, QStringLiteral("big"));
+    }
+    test::damageRootPage(path, QStringLiteral("big"));
+    Database::Options unchecked;
+    unchecked.checkIntegrity = false;
+    auto db = Database::open(path, unchecked);
+    ASSERT_TRUE(db.ok());
+    Query q = db.value->query(QStringLiteral("SELECT count(*) FROM big"));
+    EXPECT_FALSE(q.next());
+    EXPECT_EQ(q.error().code(), kStorageErrorCorrupt);
+    EXPECT_TRUE(q.error().localizedDescription().startsWith(
+        QStringLiteral("数据库已损坏：database disk image is malformed")))
+        << q.error().localizedDescription().toStdString();
+
+    const QString garbage = dir.filePath(QStringLiteral("garbage.db"));
+    writeGarbage(garbage);
+    auto bad = Database::open(garbage);
+    ASSERT_FALSE(bad.ok());
+    EXPECT_TRUE(bad.error.localizedDescription().startsWith(QStringLiteral("数据库已损坏：")))
+        << bad.error.localizedDescription().toStdString();
 }
 
 TEST(Database, ConcurrentWritersOnOneConnection) {

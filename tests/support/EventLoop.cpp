@@ -1,6 +1,9 @@
 #include "support/EventLoop.h"
 
+#include <QCloseEvent>
 #include <QThread>
+#include <QWidget>
+#include <QtTest/qtestspontaneevent.h>
 
 namespace nubo::test {
 
@@ -22,6 +25,12 @@ void drainEvents(int rounds) {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
+}
+
+void closeFromWindowManager(QWidget* window) {
+    QCloseEvent e;
+    QSpontaneKeyEvent::setSpontaneous(&e);
+    QCoreApplication::instance()->notify(window, &e); // sendEvent would clear the flag
 }
 
 } // namespace nubo::test

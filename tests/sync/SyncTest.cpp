@@ -8,6 +8,10 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace nubo;
 using namespace nubo::test;
 using namespace nubo::transfer;
@@ -37,12 +41,16 @@ TEST_F(TransferTest, UploadsATreeAndAnEmptyTree) {
     writeLocal(QStringLiteral("tree/sub/b.txt"), "B");
     QDir().mkpath(local.path() + QStringLiteral("/tree/empty"));
     QDir().mkpath(local.path() + QStringLiteral("/bare/inner"));
+    // A link to a file goes up as the file it points to, under the link's name.
+    ASSERT_TRUE(QFile::link(writeLocal(QStringLiteral("elsewhere/target.txt"), "T"),
+                            local.path() + QStringLiteral("/tree/link.txt")));
     up->uploadFileByDiskFile(local.path() + QStringLiteral("/tree"), CloudFileInfo::rootFile());
     up->uploadFileByDiskFile(local.path() + QStringLiteral("/bare"), CloudFileInfo::rootFile());
     ASSERT_TRUE(waitCloudIdle());
-    ASSERT_TRUE(waitUntil([&] { return rec.uploadFinishedList.size() == 2; }));
+    ASSERT_TRUE(waitUntil([&] { return rec.uploadFinishedList.size() == 3; }));
     EXPECT_EQ(cloudContent(svc, QStringLiteral("/tree/a.txt")), QByteArray("A"));
     EXPECT_EQ(cloudContent(svc, QStringLiteral("/tree/sub/b.txt")), QByteArray("B"));
+    EXPECT_EQ(cloudContent(svc, QStringLiteral("/tree/link.txt")), QByteArray("T"));
     EXPECT_TRUE(svc.service().nodeByPath(QStringLiteral("/tree/empty")).value.isDir);
     EXPECT_TRUE(svc.service().nodeByPath(QStringLiteral("/bare/inner")).value.isDir);
 
@@ -55,8 +63,8 @@ TEST_F(TransferTest, UploadsATreeAndAnEmptyTree) {
         EXPECT_EQ(s.type, KZCloudFileSyncTypeUpload);
     }
     ASSERT_EQ(successes.size(), 2);
-    EXPECT_EQ(successes[0].files, 2u); // two files and three folders
-    EXPECT_EQ(successes[0].ctrl, 5u);
+    EXPECT_EQ(successes[0].files, 3u); // three files and three folders
+    EXPECT_EQ(successes[0].ctrl, 6u);
     EXPECT_EQ(successes[1].files, 0u); // the empty tree still made its folders
     EXPECT_EQ(successes[1].ctrl, 2u);
     EXPECT_GE(completions, 1);
@@ -353,6 +361,57 @@ TEST_F(TransferTest, ALocalNameWithAControlCharacterFailsOnlyThatFileAndSaysWhic
                                          [](const auto& s) { return s.kind == QLatin1String("fail"); });
     ASSERT_NE(folderFail, rec.cloudSync.end());
     EXPECT_TRUE(folderFail->error.localizedDescription().contains(u"bad␛dir"));
+}
+
+// Names from old archives in another encoding cannot be cloud names (nor be read back from the
+// text Nubo keeps of a path): each is left out with a message that names it in its own bytes,
+// and a file whose name reads the same as one of them is still uploaded once.
+TEST_F(TransferTest, LocalNamesThatAreNotUtf8AreRefusedEachWithAMessage) {
+    writeLocal(QStringLiteral("tree/ok.txt"), "A");
+    writeLocal(QStringLiteral("tree/caf\uFFFD.txt"), "valid"); // what the bad name below reads as
+    const QByteArray tree = QFile::encodeName(local.path() + QStringLiteral("/tree"));
+    const QByteArray folder = tree + "/\xc4\xe3\xba\xc3"; // a name in another encoding
+    // The temporary folder cannot remove what it cannot name either.
+    const std::shared_ptr<void> removeRaw(nullptr, [&](void*) {
+        for (const char* f :
+             {"/caf\xe9.txt", "/\xc4\xe3\xba\xc3/inner.txt", "/bad\xff", "/sub/x\xfe\xfey.txt"})
+            ::unlink(QByteArray(tree + f).constData());
+        ::rmdir(folder.constData());
+    });
+    // Such names cannot be written through a QString: straight through the system instead.
+    const auto writeRaw = [](const QByteArray& path, const QByteArray& content) {
+        const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        ASSERT_GE(fd, 0) << path.constData();
+        ASSERT_EQ(::write(fd, content.constData(), size_t(content.size())), content.size());
+        ::close(fd);
+    };
+    writeRaw(tree + "/caf\xe9.txt", "latin-1");
+    ASSERT_EQ(::mkdir(folder.constData(), 0700), 0);
+    writeRaw(folder + "/inner.txt", "in it");
+    writeRaw(tree + "/bad\xff", "");
+    ASSERT_TRUE(QDir().mkpath(local.path() + QStringLiteral("/tree/sub")));
+    writeRaw(tree + "/sub/x\xfe\xfey.txt", "deeper");
+
+    up->uploadFileByDiskFile(local.path() + QStringLiteral("/tree"), CloudFileInfo::rootFile());
+    ASSERT_TRUE(waitCloudIdle());
+    ASSERT_TRUE(waitUploadsSettled());
+    EXPECT_EQ(childNames(svc.service(), QStringLiteral("/tree")),
+              (QStringList{QStringLiteral("caf\uFFFD.txt"), "ok.txt", "sub"}));
+    EXPECT_EQ(cloudContent(svc, QStringLiteral("/tree/caf\uFFFD.txt")), QByteArray("valid"));
+    EXPECT_TRUE(childNames(svc.service(), QStringLiteral("/tree/sub")).isEmpty());
+    QStringList refused;
+    for (const auto& s : rec.cloudSync)
+        if (s.kind == QLatin1String("fail"))
+            refused << s.error.localizedDescription();
+    QStringList expected;
+    for (const char* name : {"bad\\xFF", "caf\\xE9.txt", "sub/x\\xFE\\xFEy.txt", "\\xC4\\xE3\\xBA\\xC3"})
+        expected << QStringLiteral("“%1/tree/%2”：文件名不是 UTF-8 编码，无法上传")
+                        .arg(local.path(), QLatin1String(name));
+    refused.sort();
+    expected.sort();
+    EXPECT_EQ(refused, expected);
+    for (const auto& s : rec.cloudSync)
+        EXPECT_NE(s.kind, QStringLiteral("success")) << "a partial upload was reported as a success";
 }
 
 // A folder that cannot be listed must not pass for an empty one. Only a user without the

@@ -5,7 +5,11 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+#include <fcntl.h>
+#include <future>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace nubo;
 using namespace nubo::transfer;
@@ -51,6 +55,37 @@ TEST(BlockHasher, MissingOrChangedFileIsAnErrorAndCancelStops) {
     EXPECT_EQ(hashWhole(f.fileName(), kBlockSize * 3 - 1, whole).code(), kErrLocalChanged);
     EXPECT_EQ(hashBlocks(f.fileName(), d, [] { return true; }).code(), kErrCancelled);
     EXPECT_EQ(hashWhole(f.fileName(), kBlockSize * 3, whole, [] { return true; }).code(), kErrCancelled);
+}
+
+// What stands at the source's name is opened without waiting and without following a link: a
+// FIFO (nobody writing) and a link, even to a sound file, are a changed file, told at once.
+TEST(BlockHasher, AFifoOrALinkInPlaceOfTheFileIsAChangeToldAtOnce) {
+    QTemporaryDir dir;
+    const QString fifo = dir.path() + QStringLiteral("/fifo");
+    ASSERT_EQ(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+    QFile target(dir.path() + QStringLiteral("/target"));
+    ASSERT_TRUE(target.open(QIODevice::WriteOnly));
+    target.write(QByteArray(int(kBlockSize) + 1, 'x'));
+    target.close();
+    const QString link = dir.path() + QStringLiteral("/link");
+    ASSERT_TRUE(QFile::link(target.fileName(), link));
+    for (const QString& path : {fifo, link}) {
+        auto both = std::async(std::launch::async, [&] {
+            FileDigest d;
+            QByteArray whole;
+            return std::pair(hashBlocks(path, d).code(), hashWhole(path, kBlockSize + 1, whole).code());
+        });
+        if (both.wait_for(std::chrono::seconds(2)) != std::future_status::ready) {
+            ADD_FAILURE() << "waits on " << path.toStdString();
+            // Let the reader go: a writer that comes and goes ends its wait.
+            while (both.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
+                if (const int w = ::open(QFile::encodeName(fifo).constData(), O_WRONLY | O_NONBLOCK); w >= 0)
+                    ::close(w);
+        }
+        const auto [blocks, whole] = both.get();
+        EXPECT_EQ(blocks, kErrLocalChanged) << path.toStdString();
+        EXPECT_EQ(whole, kErrLocalChanged) << path.toStdString();
+    }
 }
 
 TEST(CloudPaths, SplitsJoinsAndRefusesEscapingNames) {

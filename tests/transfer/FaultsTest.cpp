@@ -6,17 +6,21 @@
 #include "support/DamagedDatabase.h"
 #include "transfer/KZDownloadMgr.h"
 #include "transfer/KZUploadMgr.h"
+#include "transfer/LocalTarget.h"
 #include "transfer/TransferErrors.h"
 
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdio>
 #include <fcntl.h>
 #include <memory>
+#include <mutex>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <thread>
@@ -111,6 +115,63 @@ TEST_F(TransferTest, ADownloadStoppedRightAfterItsRenameEndsFinished) {
     EXPECT_EQ(downloadStatus(path), KZTransportJobStatusFinished);
     EXPECT_EQ(readLocal(path), c);
     EXPECT_FALSE(QFileInfo::exists(local.path() + QStringLiteral("/.Download")));
+}
+
+// What reaches the disk, in order, before a download counts as finished: the partial file's
+// bytes before its rename, the folder's entry after it; a run that finds the file already in place
+// (an earlier one stopped right after its rename) syncs both before it ends finished.
+TEST_F(TransferTest, ADownloadIsOnTheDiskBeforeItIsFinished) {
+    const QByteArray c = ServiceFixture::randomBytes(3 * kBlock + 5, 43);
+    const ServiceNode n = svc.putFile(QStringLiteral("/d.bin"), c);
+    const QString folder = local.path() + QStringLiteral("/in");
+    const QString path = folder + QStringLiteral("/d.bin");
+    struct Sync {
+        QString what; // the synced file or folder
+        bool placed;  // whether the destination was there when it was synced
+    };
+    std::mutex mutex;
+    QList<Sync> syncs;
+    setSyncWatcherForTesting([&](int fd) {
+        const QString what = QFileInfo(QStringLiteral("/proc/self/fd/%1").arg(fd)).symLinkTarget();
+        std::lock_guard lock(mutex);
+        syncs.append({what, QFileInfo::exists(path)});
+    });
+    auto taken = [&] {
+        std::lock_guard lock(mutex);
+        return std::exchange(syncs, {});
+    };
+
+    addDownloads({KZDownloadMgr::makeJob(n, local.path(), path, false)});
+    ASSERT_TRUE(waitUntil([&] { return downloadStatus(path) == KZTransportJobStatusFinished; }));
+    QList<Sync> seen = taken();
+    ASSERT_EQ(seen.size(), 2);
+    EXPECT_TRUE(seen[0].what.startsWith(folder + QStringLiteral("/.Download/")))
+        << seen[0].what.toStdString();
+    EXPECT_FALSE(seen[0].placed);
+    EXPECT_EQ(seen[1].what, folder);
+    EXPECT_TRUE(seen[1].placed);
+    EXPECT_EQ(readLocal(path), c);
+
+    // Stopped right after the rename: the next start syncs what it finds in place.
+    KZBackgroundThread::shared().runAndWait([&] { KZDownloadMgr::shared().cancel(path); });
+    ASSERT_TRUE(QFile::remove(path));
+    {
+        StepOnce quit("placed", [] { quitFromWorker(KZDownloadMgr::shared()); });
+        addDownloads({KZDownloadMgr::makeJob(n, local.path(), path, false)});
+        ASSERT_TRUE(waitUntil([&] { return quit.fired(); }));
+        KZBackgroundThread::shared().runAndWait([] {}); // the sign-out has run
+    }
+    signOutTransfers();
+    taken();
+    ASSERT_FALSE(signInTransfers(svc.shared(), dbPath));
+    ASSERT_TRUE(waitDownloadsSettled());
+    EXPECT_EQ(downloadStatus(path), KZTransportJobStatusFinished);
+    seen = taken();
+    setSyncWatcherForTesting({});
+    ASSERT_EQ(seen.size(), 2);
+    EXPECT_EQ(seen[0].what, path);
+    EXPECT_EQ(seen[1].what, folder);
+    EXPECT_EQ(readLocal(path), c);
 }
 
 TEST_F(TransferTest, AnUploadStoppedAroundItsCommitLeavesNoOpenUpload) {
@@ -250,6 +311,60 @@ TEST_F(TransferTest, DownloadsNeverWriteThroughAFolderSwappedForALink) {
     EXPECT_EQ(entriesBelow(outside.path()).join(QLatin1Char('\n')).toStdString(), "");
 }
 
+// A FIFO put in place of a file being uploaded, after the job opened it and before the hashing
+// opens it again by name, must not hold the worker: the job fails as a changed file, and
+// quitting does not wait for a writer that never comes.
+TEST_F(TransferTest, AFifoSwappedInMidUploadFailsTheJobAndQuittingDoesNotWait) {
+    const QString source = writeLocal(QStringLiteral("big.bin"), ServiceFixture::randomBytes(3 * kBlock, 3));
+    const QByteArray sourceName = QFile::encodeName(source);
+    StepOnce swap("opened", [&] {
+        const QByteArray fifo = QFile::encodeName(local.path() + QStringLiteral("/fifo"));
+        ASSERT_EQ(::mkfifo(fifo.constData(), 0600), 0);
+        ASSERT_EQ(::rename(fifo.constData(), sourceName.constData()), 0);
+    });
+    // Whatever still waits on the FIFO after a while is let go, so that a stuck worker cannot
+    // hold the test for ever.
+    std::mutex mutex;
+    std::condition_variable cv;
+    bool quit = false;
+    std::thread releaser([&] {
+        std::unique_lock lock(mutex);
+        if (cv.wait_for(lock, std::chrono::seconds(3), [&] { return quit; }))
+            return;
+        while (!cv.wait_for(lock, std::chrono::milliseconds(50), [&] { return quit; }))
+            if (const int w = ::open(sourceName.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC); w >= 0)
+                ::close(w);
+    });
+    addUploads({KZUploadMgr::makeJob(source, QStringLiteral("/big.bin"), 3 * kBlock, false)});
+    ASSERT_TRUE(waitUntil([&] { return swap.fired(); }));
+    QElapsedTimer quitting;
+    quitting.start();
+    endTransfers();
+    const qint64 quitMs = quitting.elapsed();
+    {
+        std::lock_guard lock(mutex);
+        quit = true;
+        cv.notify_all();
+    }
+    releaser.join();
+    EXPECT_LT(quitMs, 1000);
+
+    // Started again, the job meets the FIFO at once and says that the file changed.
+    createTransferProxies();
+    up = KZUploadMgrProxy::shareUploadMgrProxy();
+    down = KZDownloadMgrProxy::shareDownloadMgrProxy();
+    ASSERT_FALSE(signInTransfers(svc.shared(), dbPath));
+    ASSERT_TRUE(waitUploadsSettled(5000));
+    KZBackgroundThread::shared().runAndWait([] {
+        const auto jobs = KZUploadMgr::shared().jobs();
+        ASSERT_EQ(jobs.size(), 1);
+        EXPECT_EQ(jobs[0].rec.status, KZTransportJobStatusError);
+        EXPECT_EQ(jobs[0].rec.error.code(), kErrLocalChanged);
+        EXPECT_EQ(jobs[0].rec.error.localizedDescription(), QStringLiteral("本地文件已被修改"));
+    });
+    EXPECT_FALSE(svc.service().nodeByPath(QStringLiteral("/big.bin")).ok());
+}
+
 TEST_F(TransferTest, CloudNamesThatAreNotOneLocalEntry) {
     // A name holding "/" (which the service itself refuses to create) is refused, not turned
     // into a folder and a file.
@@ -303,6 +418,8 @@ TEST_F(TransferTest, LocalWriteFailuresSayWhy) {
     EXPECT_EQ(localWriteError(QStringLiteral("/x"), ENAMETOOLONG).localizedDescription(),
               QStringLiteral("写入本地文件失败：文件名过长"));
     EXPECT_EQ(localWriteError(QStringLiteral("/x"), EIO).localizedDescription(),
+              QStringLiteral("写入本地文件失败：磁盘读写出错"));
+    EXPECT_EQ(localWriteError(QStringLiteral("/x"), EINVAL).localizedDescription(),
               QStringLiteral("写入本地文件失败"));
     EXPECT_EQ(localWriteError(QStringLiteral("/x"), EIO).code(), kErrLocalWrite);
 

@@ -3,6 +3,10 @@
 #include "sync/CloudFileSyncMgr.h"
 #include "transfer/KZUploadMgr.h"
 
+#include <QThread>
+#include <condition_variable>
+#include <mutex>
+
 namespace nubo::test {
 namespace {
 
@@ -59,6 +63,50 @@ TEST_F(TransferTest, EndingTheTransfersWithWorkPendingDropsItAndTheRecordsResume
     for (auto it = contents.cbegin(); it != contents.cend(); ++it)
         EXPECT_EQ(cloudContentOf(svc, it.key()), it.value()) << it.key().toStdString();
     EXPECT_FALSE(rec.uploadChanged.size() + rec.uploadFinishedList.size() == 0); // the fresh proxy reports
+}
+
+// The sync manager reports on its own thread from a copy of the proxy's listener: the proxy may
+// end while such a report is under way (quitting while a folder upload asks about a conflict).
+// Ending waits for it, and the report's second call, made after, goes nowhere.
+TEST_F(TransferTest, EndingTheUploadProxyWaitsForASyncReportUnderWayAndDropsLaterOnes) {
+    svc.mkdir(QStringLiteral("/dest/tree"));
+    writeLocal(QStringLiteral("tree/a"), QByteArray("a"));
+    std::mutex mutex;
+    std::condition_variable cv;
+    bool entered = false, ended = false, returnedBeforeEnd = false;
+    std::atomic<int> syncCalls{0};
+    const RelayHook hook = [&] {
+        if (QThread::currentThread()->objectName() != QLatin1String("CloudFileSyncMgr"))
+            return;
+        // The second call of the queue's thread: "waiting", before the question itself.
+        if (++syncCalls != 2)
+            return;
+        std::unique_lock lock(mutex);
+        entered = true;
+        cv.notify_all();
+        // Held until the proxy is gone, or for a while when ending waits for this call.
+        cv.wait_for(lock, std::chrono::milliseconds(250), [&] { return ended; });
+        returnedBeforeEnd = !ended;
+    };
+    relayHookForTesting() = &hook;
+    up->uploadFileByDiskFile(local.path() + QStringLiteral("/tree"), cloudFolder(QStringLiteral("/dest")));
+    {
+        std::unique_lock lock(mutex);
+        ASSERT_TRUE(cv.wait_for(lock, std::chrono::seconds(10), [&] { return entered; }));
+    }
+    SingletonT<KZUploadMgrProxy>::reset();
+    up = nullptr;
+    {
+        std::lock_guard lock(mutex);
+        ended = true;
+        cv.notify_all();
+    }
+    // The question is still being asked: stopping the operation waits until it has been.
+    CloudFileSyncMgr::shared().stopAll();
+    relayHookForTesting() = nullptr;
+    EXPECT_TRUE(returnedBeforeEnd);
+    EXPECT_EQ(syncCalls.load(), 2);
+    drainEvents();
 }
 
 } // namespace

@@ -34,6 +34,12 @@ KZFileOperateCellView::KZFileOperateCellView(QWidget* parent) : kit::View(parent
     m_rightArrowView->hide();
 }
 
+double KZFileOperateCellView::widthForTitle(const QString& title) {
+    // The title runs from its left inset to the arrow's place, which every row keeps.
+    return kTextLeft + std::ceil(QFontMetricsF(KZStyle::fontOfSize(14)).horizontalAdvance(title)) +
+           kArrowSide + kArrowRight;
+}
+
 void KZFileOperateCellView::layout() {
     const double h = height();
     const double lineWidth = std::max(0.0, width() - 2 * kLineInset);

@@ -14,6 +14,9 @@ public:
 
     explicit KZFileOperateCellView(QWidget* parent = nullptr);
 
+    // The cell width that shows `title` whole in the font the cell draws it with.
+    static double widthForTitle(const QString& title);
+
     KZLabel* titleLabel() const { return m_titleLabel; }
     kit::View* topLineView() const { return m_topLineView; }
     kit::View* bottomLineView() const { return m_bottomLineView; }

@@ -11,7 +11,7 @@ KZFileOperateMenuWindowContentView::KZFileOperateMenuWindowContentView(QWidget* 
 
 void KZFileOperateMenuWindowContentView::layout() {
     if (m_tableView)
-        m_tableView->setFrame(bounds().adjusted(1, kPadding, -1, -kPadding));
+        m_tableView->setFrame(bounds().adjusted(kBorder, kPadding, -kBorder, -kPadding));
 }
 
 kit::Window* KZFileOperateMenuWindowContentView::makeMenuWindow(kit::TableViewDataSource* dataSource,

@@ -12,6 +12,8 @@ class KZFileOperateMenuWindowContentView : public kit::View {
     Q_OBJECT
 public:
     static constexpr double kPadding = 8;
+    // The border, each side, around the table.
+    static constexpr double kBorder = 1;
 
     explicit KZFileOperateMenuWindowContentView(QWidget* parent = nullptr);
 

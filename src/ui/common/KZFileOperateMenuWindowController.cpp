@@ -84,9 +84,18 @@ void KZFileOperateMenuWindowController::updateFrameInWindow(kit::Window* parentW
     attach(parentWindow);
 }
 
+double KZFileOperateMenuWindowController::menuWidth() const {
+    double width = kWidth;
+    for (const KZFileOperateMenuItemPtr& item : m_dataArray)
+        if (item)
+            width = std::max(width, KZFileOperateCellView::widthForTitle(item->title()) +
+                                        2 * KZFileOperateMenuWindowContentView::kBorder);
+    return width;
+}
+
 void KZFileOperateMenuWindowController::updateFrameWithPoint(const QPointF& origin) {
     const double h = KZFileOperateMenuItem::menuHeightForItems(m_dataArray);
-    window()->setFrame(QRectF(origin.x(), origin.y(), kWidth, h));
+    window()->setFrame(QRectF(origin.x(), origin.y(), menuWidth(), h));
     window()->update();
 }
 

@@ -42,6 +42,8 @@ public:
 
     kit::TableView* tableView();
     const QList<KZFileOperateMenuItemPtr>& dataArray() const { return m_dataArray; }
+    // The menu's width: 110, or more when a title would not show whole.
+    double menuWidth() const;
     void setDataArray(const QList<KZFileOperateMenuItemPtr>& items);
     KZFileOperateMenuWindowDelegate* delegate() const { return m_delegate.get(); }
     void setDelegate(KZFileOperateMenuWindowDelegate* d) { m_delegate = d; }

@@ -157,8 +157,10 @@ void KZFileInfoItemView::makeWordsHighlight(const QString& searchText) {
     if (!m_fileInfo || searchText.isEmpty())
         return;
     kit::AttributedString text(m_fileInfo->name());
-    for (const auto& [start, length] : KZSearchHighlight::ranges(m_fileInfo->name(), searchText))
-        text.setColor(KZStyle::warningColor(), start, length);
+    // On the blue of a marked tile the hits' red would be unreadable: the name stays white.
+    if (!m_marked)
+        for (const auto& [start, length] : KZSearchHighlight::ranges(m_fileInfo->name(), searchText))
+            text.setColor(KZStyle::warningColor(), start, length);
     m_fileNameLabel->setAttributedText(text);
 }
 
@@ -246,6 +248,18 @@ void KZFileInfoItemView::unfocus() {
     m_fileNameLabel->setFrame(m_fileNameTextField->frame());
 }
 
+void KZFileInfoItemView::abandonEditing() {
+    if (!m_fileNameTextField || !m_fileNameTextField->isEditing())
+        return;
+    m_abandoning = true;
+    m_fileNameTextField->setStringValue(m_fileInfo ? m_fileInfo->name() : QString());
+    if (kit::Window* w = view()->kitWindow())
+        w->makeFirstResponder(nullptr);
+    else
+        m_fileNameTextField->resignFirstResponder();
+    m_abandoning = false;
+}
+
 void KZFileInfoItemView::didInputLimitedCharacter(KZLimitedCharactersFormatter*) {
     KZWindowsManager::shareInstance().showWarningToast(KZFileInfoCell::kLimitedCharacterWarning);
 }
@@ -265,6 +279,10 @@ void KZFileInfoItemView::controlTextDidChange(kit::TextField*) {
 }
 
 bool KZFileInfoItemView::controlDoCommand(kit::TextField*, kit::TextCommand command) {
+    if (command == kit::TextCommand::Cancel) { // Escape: the edit counts for nothing
+        abandonEditing();
+        return true;
+    }
     if (command != kit::TextCommand::InsertNewline)
         return false;
     if (kit::Window* w = view()->kitWindow())
@@ -273,9 +291,15 @@ bool KZFileInfoItemView::controlDoCommand(kit::TextField*, kit::TextCommand comm
 }
 
 void KZFileInfoItemView::controlTextDidEndEditing(kit::TextField*) {
+    auto* d = dynamic_cast<KZTextFieldDelegate*>(m_delegate.get());
+    if (m_abandoning) {
+        if (d)
+            d->textFieldDidAbandonEditing(this);
+        return;
+    }
     if (m_fileNameTextField->stringValue().trimmed().isEmpty())
         m_fileNameTextField->setStringValue(m_fileInfo ? m_fileInfo->name() : QString());
-    if (auto* d = dynamic_cast<KZTextFieldDelegate*>(m_delegate.get()))
+    if (d)
         d->textFieldDidResignFirstResponder(this);
 }
 
@@ -283,6 +307,7 @@ void KZFileInfoItemView::controlTextDidEndEditing(kit::TextField*) {
 
 void KZFileInfoItemView::applyLooks(bool marked) {
     view();
+    m_marked = marked;
     m_iconContainer->setCustomBackgroundColor(marked ? [] {
         QColor c = KZStyle::tabbarTintColor();
         c.setAlphaF(0.1);

@@ -82,6 +82,7 @@ public:
     QString textFieldContent() const override;
     void focus() override;
     void unfocus() override;
+    void abandonEditing() override;
 
     void setSelected(bool selected) override;
     void setHighlightState(kit::HighlightState state) override;
@@ -119,6 +120,8 @@ private:
     CloudFileInfoPtr m_fileInfo;
     QString m_highlightWords;
     bool m_draggingOutsideFiles = false;
+    bool m_marked = false; // selected or drop-target looks: white name on blue
+    bool m_abandoning = false;
     QSizeF m_labelSize;
     QHash<QString, QSizeF> m_labelSizeCache;
     qint64 m_reqID = 0;

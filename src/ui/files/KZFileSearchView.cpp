@@ -69,3 +69,10 @@ void KZFileSearchView::controlTextDidChange(kit::TextField* field) {
     if (auto* d = m_delegate.get())
         d->fileSearchViewControlTextDidChange(field);
 }
+
+bool KZFileSearchView::controlDoCommand(kit::TextField*, kit::TextCommand command) {
+    if (command != kit::TextCommand::Cancel)
+        return false;
+    clearText();
+    return true;
+}

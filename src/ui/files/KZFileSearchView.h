@@ -42,6 +42,8 @@ public:
     // kit::TextFieldDelegate
     void controlTextDidEndEditing(kit::TextField* field) override;
     void controlTextDidChange(kit::TextField* field) override;
+    // Escape does what the clear button does.
+    bool controlDoCommand(kit::TextField* field, kit::TextCommand command) override;
 
 private:
     KZTextFieldCell* m_textField = nullptr;

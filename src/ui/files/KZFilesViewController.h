@@ -34,6 +34,7 @@
 #include <QSet>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "shell/KZButton.h"
@@ -47,6 +48,7 @@ using KZFileListSortMode = qint32;
 class KZAlertController;
 class KZNewFolderNameGenerator;
 class KZChangeBatch;
+class KZFoldersWindowController;
 
 class KZFilesViewController : public KZBaseViewController,
                               public KZFilesPage,
@@ -209,6 +211,9 @@ public:
     // Placeholder rows of folders being created are never sent.
     bool createDir(const QString& path);
     bool uploadFiles(const QStringList& paths, const CloudFileInfoPtr& destFile);
+    // The file system's root is never uploaded: when `paths` hold it, tells the user and answers
+    // true (the whole request is refused).
+    bool refusedFileSystemRoot(const QStringList& paths);
     void downloadFiles(const QList<CloudFileInfoPtr>& files);
     bool downloadFiles(const QList<CloudFileInfoPtr>& files, const QString& path);
     bool deleteFiles(const QList<CloudFileInfoPtr>& files);
@@ -353,6 +358,12 @@ public:
     void didPressCmdA() override;
     // A name field ended editing: a new folder is created or a rename sent, and editing ends.
     void textFieldDidResignFirstResponder(KZTextFieldFocuse* sender) override;
+    // A name field was abandoned: nothing is sent; a new folder's placeholder row goes.
+    void textFieldDidAbandonEditing(KZTextFieldFocuse* sender) override;
+    // Whether a name field of the page is being edited; list replies and node changes wait
+    // until it closes.
+    bool isNameFieldOpen() const;
+    bool isWaitingForNameField() const { return !m_waitingForNameField.isEmpty(); }
     void folderCrumbsDidClickDirectoryPath(const QString& path) override;
     void fileRowViewDidClickCheckBox(KZFileRowView* rowView, KZCheckBoxButton* checkBox) override;
     void fileRowViewRightMouseUp(KZFileRowView* rowView, const kit::Event& event) override;
@@ -380,7 +391,8 @@ public:
     KZSearchOptionsView* searchOptionsView() const { return m_searchOptionsView; }
     double searchOptionsViewHeight() const { return m_searchOptionsViewHeight; }
     kit::View* centerView() const { return m_centerView; }
-    void searchFile(const CloudFileInfoPtr& fileInfo);
+    // Answers the request id (0 when nothing was sent).
+    qint64 searchFile(const CloudFileInfoPtr& fileInfo);
     void updateSearchView(const CloudFileInfoPtr& fileInfo, const CloudFileInfoPtr& preFileInfo);
     void checkSeachIntent(const CloudFileInfoPtr& fileInfo);
     // Drops the searches still out when they are all the page waits for; false when a list
@@ -490,9 +502,13 @@ public:
     // Fetches the files into a new private staging folder (with the download progress shown)
     // and answers their local paths once complete, for a file manager to copy where the user
     // dropped them. Waits on the event loop, at most `timeoutMs`.
+    // The drop target says only later whether it took them: until it does, their "已加入下载列表"
+    // waits, and a drop it did not take leaves neither the staged files nor their records.
     QStringList filesForDragOut(const QList<CloudFileInfoPtr>& files, int timeoutMs = 120000);
     // Where dragged-out files are staged; earlier stagings are removed when a new one starts.
     static QString dragOutStagingRoot();
+    // The staging of the drag-out whose drop target has not answered yet (empty when none).
+    QString pendingDragOutStaging() const { return m_dragOut.staging; }
 
 protected:
     void loadView() override;
@@ -519,13 +535,31 @@ private:
     // Whether the dragging location lies over a row (list) or an item (grid).
     bool isDraggingOverFile(const kit::DraggingInfo& info) const;
     bool acceptDrop(const kit::DraggingInfo& info, int index);
+    bool refusesRootDrag(const QStringList& names);
     void beginOwnDrag(int firstIndex);
     void endOwnDrag(kit::DragOperation operation);
     void showOperateMenu(const kit::Event& event, bool withModes);
+    void presentFolderPicker(KZFoldersWindowController* picker);
+    // The drop target of the drag-out staged in `staging` answered.
+    void dragOutTargetFinished(const QString& staging, bool taken);
+    // Shows what a drag-out's target took; or removes the staged files and their records.
+    void settleDragOut(bool taken);
     // The screen point under a toolbar item's view: its lower-left or lower-right corner.
     QPointF pointUnderToolBarItem(const KZFilesToolBarItemPtr& item, bool rightEdge) const;
     // Called with every reply (or failure) of a list request; true when none is left pending.
     bool settleListRequest(qint64 requestId);
+    // Shows a folder list or search result that the session answered.
+    void applyFileList(const CloudFileInfoPtr& cloudFile, const CloudFileList& fileList,
+                       KZBackForwardState backForward, const QVariantMap& userInfo, bool settled, bool rerun);
+    // Closes the context menu when `rows` are not the rows it was opened for.
+    void closeOperateMenuUnlessSelected(const kit::IndexSet& rows);
+    // Selects the rows of those nodes in the view shown and in the page.
+    void selectRowsOfNodes(const QSet<qint64>& nids);
+    // Keeps `apply` for when the open name field closes and answers true, or answers false when
+    // no name field is open.
+    bool waitForNameField(std::function<void()> apply);
+    // Runs what waited for the name field, in order, once the edit's own handling is over.
+    void resumeAfterNameField();
     // The sign-in failure the page shows in place of a list (the service's files cannot be read).
     BWError signInFailure() const;
 
@@ -547,6 +581,7 @@ private:
     // A cloud-side sync operation failed since the last completion: that batch is not "done".
     bool m_syncBatchFailed = false;
     bool m_searchRerunQueued = false;
+    QSet<qint64> m_searchReruns; // the searches sent again for changes, not yet answered
     // While a merge edits the table, its selection changes are taken once at the end.
     bool m_holdSelection = false;
     bool m_selectionHeld = false;
@@ -555,10 +590,22 @@ private:
     double m_searchOptionsViewHeight = 0.0;
     // The user changed the search text while a list was on its way: the last answer searches it.
     bool m_searchTextWaiting = false;
+    // Replies and changes that landed while a name field was open, in arrival order.
+    QList<std::function<void()>> m_waitingForNameField;
 
     // drag and drop
     CloudFileInfoPtr m_cloudDestFile;
     QString m_localDestPath;
+    // The files of a drag-out, staged while its drop target has not said whether it took them.
+    struct DragOut {
+        QString staging;
+        bool providing = false;            // still being fetched
+        std::optional<bool> taken;         // the target's answer, when it came while fetching
+        std::function<void()> queuedToast; // the downloads' "queued" message, shown once taken
+    };
+    DragOut m_dragOut;
+    // The drag over the page holds the root and the user was told so (once per drag).
+    bool m_toldRootRefused = false;
 
     // pop-up menus
     QPointer<KZFileOperateMenuWindowController> m_fileOperateMenu;

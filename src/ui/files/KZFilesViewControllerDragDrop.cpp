@@ -8,11 +8,6 @@
 
 namespace {
 
-// A drag holding the file system's root is refused whole, wherever in the list it stands.
-bool holdsRoot(const QStringList& names) {
-    return names.contains(QStringLiteral("/"));
-}
-
 void post(const QString& name) {
     nubo::NotificationCenter::defaultCenter().post(name);
 }
@@ -157,7 +152,7 @@ kit::DragOperation KZFilesViewController::tableViewValidateDrop(kit::TableView*,
     const QStringList names = info.localFileNames();
     const bool overRow = isDraggingOverFile(info);
     if (!names.isEmpty()) {
-        if (holdsRoot(names))
+        if (refusesRootDrag(names))
             return kit::DragOperation::None;
         if (m_files.isEmpty())
             return kit::DragOperation::Copy;
@@ -187,7 +182,7 @@ kit::DragOperation KZFilesViewController::collectionViewValidateDrop(kit::Collec
         return kit::DragOperation::None;
     const QStringList names = info.localFileNames();
     if (!names.isEmpty()) {
-        if (holdsRoot(names))
+        if (refusesRootDrag(names))
             return kit::DragOperation::None;
         if (!m_files.isEmpty())
             outsideFilesWillDragInApplictionFilesView(info);
@@ -210,6 +205,9 @@ kit::DragOperation KZFilesViewController::collectionViewValidateDrop(kit::Collec
 
 bool KZFilesViewController::acceptDrop(const kit::DraggingInfo& info, int index) {
     const QStringList names = info.localFileNames();
+    // Refused whole, wherever in the list it is dropped.
+    if (refusesRootDrag(names))
+        return false;
     if (index >= m_files.size() || index < 0) {
         m_cloudDestFile = m_fileInfo;
         if (!info.isFromNubo() && !names.isEmpty()) {
@@ -218,8 +216,6 @@ bool KZFilesViewController::acceptDrop(const kit::DraggingInfo& info, int index)
         }
         return !info.isFromNubo();
     }
-    if (holdsRoot(names))
-        return false;
     const CloudFileInfoPtr target = m_files.at(index);
     m_cloudDestFile = target->isDirectory() && isDraggingOverFile(info) ? target : m_fileInfo;
     if (info.isFromNubo())
@@ -239,11 +235,23 @@ bool KZFilesViewController::collectionViewAcceptDrop(kit::CollectionView*, const
     return acceptDrop(info, path.item);
 }
 
+// A drag holding the file system's root is refused whole; the user is told once per drag, not
+// at every move of the pointer.
+bool KZFilesViewController::refusesRootDrag(const QStringList& names) {
+    if (!names.contains(QStringLiteral("/")))
+        return false;
+    if (!m_toldRootRefused)
+        m_toldRootRefused = refusedFileSystemRoot(names);
+    return true;
+}
+
 // A drag that left (or ended elsewhere) takes the rows' outside-drag look with it.
 void KZFilesViewController::tableViewDraggingExited(kit::TableView*) {
+    m_toldRootRefused = false;
     post(KZFileRowView::kDidDropInApplication);
 }
 
 void KZFilesViewController::collectionViewDraggingExited(kit::CollectionView*) {
+    m_toldRootRefused = false;
     post(KZFileRowView::kDidDropInApplication);
 }

@@ -4,6 +4,9 @@
 // the user dropped them in.
 #include "ui/files/KZFilesViewController.h"
 
+#include "foundation/Dispatch.h"
+#include "kit/Drag.h"
+#include "shell/KZToast.h"
 #include "shell/KZWindowsManager.h"
 #include "transport/KZDownloadMgrProxy.h"
 
@@ -90,8 +93,16 @@ QStringList KZFilesViewController::filesForDragOut(const QList<CloudFileInfoPtr>
     if (chosen.isEmpty())
         return {};
     const QString staging = newStagingFolder(dragOutStagingRoot());
-    if (staging.isEmpty() || !downloadFiles(chosen, staging))
+    if (staging.isEmpty())
         return {};
+    m_dragOut = {staging, true, std::nullopt, {}};
+    kit::drag::whenDropTargetFinishes(this,
+                                      [this, staging](bool taken) { dragOutTargetFinished(staging, taken); });
+    if (!downloadFiles(chosen, staging)) {
+        m_dragOut = {};
+        QDir(staging).removeRecursively();
+        return {};
+    }
 
     KZWindowsManager::showDownloadMessageInBottomBarMiddleArea(QStringLiteral("正在准备下载文件..."));
     QPointer<KZFilesViewController> self(this);
@@ -120,5 +131,42 @@ QStringList KZFilesViewController::filesForDragOut(const QList<CloudFileInfoPtr>
         if (isComplete(f, local))
             out.append(local);
     }
+    if (self && m_dragOut.staging == staging) {
+        m_dragOut.providing = false;
+        // The target gave its answer while the files were on their way.
+        if (const std::optional<bool> taken = m_dragOut.taken) {
+            settleDragOut(*taken);
+            if (!*taken)
+                return {};
+        }
+    }
     return out;
+}
+
+void KZFilesViewController::dragOutTargetFinished(const QString& staging, bool taken) {
+    if (staging != m_dragOut.staging)
+        return;
+    if (m_dragOut.providing)
+        m_dragOut.taken = taken;
+    else
+        settleDragOut(taken);
+}
+
+void KZFilesViewController::settleDragOut(bool taken) {
+    const DragOut done = std::exchange(m_dragOut, {});
+    if (taken) {
+        if (done.queuedToast)
+            done.queuedToast();
+        return;
+    }
+    // A drop the target did not take leaves nothing: no download records, no staged files.
+    KZDownloadMgrProxy* proxy = KZDownloadMgrProxy::shareDownloadMgrProxy();
+    const QString prefix = done.staging + QLatin1Char('/');
+    for (const auto* list :
+         {&proxy->unFinishedDownloadJobOpenInfos(), &proxy->finishedDownloadJobOpenInfos()})
+        for (const KZDownloadJobOpenInfoPtr& job : QList(*list))
+            if (job && job->m_path.startsWith(prefix))
+                proxy->cancel(job->m_path);
+    // After the cancels, on the thread that runs them, so that no job writes there any more.
+    nubo::KZBackgroundThread::shared().run([staging = done.staging] { QDir(staging).removeRecursively(); });
 }

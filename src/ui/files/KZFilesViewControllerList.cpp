@@ -81,19 +81,33 @@ void KZFilesViewController::kzSessionRequestFileList(KZAbstractSession*, qint64 
     if (!cloudFile)
         return;
     view(); // the reply may come before the page was first shown
+    // Ending a name being typed would send it: the rows wait until the field closes.
+    const bool rerun = m_searchReruns.remove(requestId);
+    if (waitForNameField(
+            [=, this] { applyFileList(cloudFile, fileList, backForward, userInfo, settled, rerun); }))
+        return;
+    applyFileList(cloudFile, fileList, backForward, userInfo, settled, rerun);
+}
+
+void KZFilesViewController::applyFileList(const CloudFileInfoPtr& cloudFile, const CloudFileList& fileList,
+                                          KZBackForwardState backForward, const QVariantMap& userInfo,
+                                          bool settled, bool rerun) {
+    // A search run again for changes elsewhere keeps the hits the user chose, by node.
+    QSet<qint64> kept;
+    if (rerun)
+        for (const CloudFileInfoPtr& f : std::as_const(m_selectedFiles))
+            kept.insert(f->nid());
     updateSearchView(cloudFile, m_fileInfo);
     m_fileInfo = cloudFile;
     m_files = fileList;
     m_nodeIndexs.clear();
-    // The reload drops the rows of folders being named; their fields end without sending, before
-    // their cells are given other rows (an edit left open would then rename the wrong node).
+    // The reload drops the rows of folders being named.
     m_creatingFiles.clear();
-    if (m_isEditing)
-        if (kit::Window* window = viewWindow())
-            window->makeFirstResponder(nullptr);
     deselectAllRows();
     resortAllFileList();
     reloadData();
+    if (!kept.isEmpty())
+        selectRowsOfNodes(kept);
     refreshFolderCrumbs();
     refreshToolbarItemState();
     refreshHomeToolBarMessage();
@@ -113,7 +127,22 @@ void KZFilesViewController::kzSessionRequestFileList(KZAbstractSession*, qint64 
 void KZFilesViewController::kzSessionRequestFileListFail(KZAbstractSession*, qint64 requestId,
                                                          const QVariantMap&, const BWError& error) {
     settleListRequest(requestId);
+    m_searchReruns.remove(requestId);
     KZToast::showToastWithErrorMessage(view(), error.localizedDescription());
+}
+
+void KZFilesViewController::selectRowsOfNodes(const QSet<qint64>& nids) {
+    kit::IndexSet rows;
+    for (qsizetype i = 0; i < m_files.size() && rows.count() < nids.size(); ++i)
+        if (nids.contains(m_files.nid(i)))
+            rows.add(int(i));
+    // The list reports the change to the page; the grid does not.
+    if (filesContainerStyle() == KZFileListStyleGrid) {
+        m_collectionView->selectItems(kit::IndexPath::ofItems(rows), kit::ScrollPosition::None);
+        selectRowsAtIndexes(m_collectionView->selectionIndexes());
+    } else {
+        m_tableView->selectRowIndexes(rows, false);
+    }
 }
 
 bool KZFilesViewController::settleListRequest(qint64 requestId) {
@@ -286,6 +315,8 @@ void KZFilesViewController::checkSelectExpectFile(const QVariantMap& userInfo) {
     }
     if (index >= 0)
         selectExpectFile(index);
+    else // deleted or moved since the link to it was made: say so rather than select nothing
+        KZToast::showToastWithErrorMessage(view(), QStringLiteral("文件不存在或已被删除"));
 }
 
 void KZFilesViewController::selectExpectFile(int index) {

@@ -197,7 +197,7 @@ void KZFilesViewController::actionMoveFile() {
             return;
         self->moveFiles(files, dest);
     });
-    presentSheetModalWindowController(picker);
+    presentFolderPicker(picker);
 }
 
 void KZFilesViewController::actionCopyFile() {
@@ -210,7 +210,14 @@ void KZFilesViewController::actionCopyFile() {
         if (self && dest)
             self->copyFiles(files, dest);
     });
+    presentFolderPicker(picker);
+}
+
+void KZFilesViewController::presentFolderPicker(KZFoldersWindowController* picker) {
     presentSheetModalWindowController(picker);
+    // A picker releases itself when its window closes; one that could not be shown goes now.
+    if (!KZWindowsManager::shareInstance().isPresented(picker))
+        picker->deleteLater();
 }
 
 void KZFilesViewController::actionRenameFile() {
@@ -223,9 +230,52 @@ void KZFilesViewController::actionRenameFile() {
 
 // ---- end of in-place editing
 
+bool KZFilesViewController::isNameFieldOpen() const {
+    return isViewLoaded() && editingNameField(viewWindow()) != nullptr;
+}
+
+bool KZFilesViewController::waitForNameField(std::function<void()> apply) {
+    if (!isNameFieldOpen())
+        return false;
+    m_waitingForNameField.append(std::move(apply));
+    return true;
+}
+
+void KZFilesViewController::resumeAfterNameField() {
+    if (m_waitingForNameField.isEmpty())
+        return;
+    // Queued: the edit's cell is still inside its own end-of-editing call, and a reply may give
+    // it another row. What waits runs in order unless a field opened again meanwhile.
+    nubo::runOn(this, [this] {
+        while (!m_waitingForNameField.isEmpty() && !isNameFieldOpen())
+            m_waitingForNameField.takeFirst()();
+    });
+}
+
+void KZFilesViewController::textFieldDidAbandonEditing(KZTextFieldFocuse* sender) {
+    if (!sender)
+        return;
+    auto* source = dynamic_cast<KZFileViewDataSource*>(sender);
+    const CloudFileInfoPtr f = source ? source->fileInfo() : nullptr;
+    sender->unfocus();
+    m_isEditing = false;
+    // A folder that is never sent leaves no placeholder behind.
+    if (auto local = std::dynamic_pointer_cast<KZLocalFileInfo>(f);
+        local && m_creatingFiles.contains(local)) {
+        m_creatingFiles.removeAll(local);
+        if (const qsizetype row = m_files.indexOf(local.get()); row >= 0) {
+            m_files.removeAt(row);
+            deleteRowsAtIndexs(kit::IndexSet(int(row)));
+        }
+    }
+    resumeAfterNameField();
+}
+
 void KZFilesViewController::textFieldDidResignFirstResponder(KZTextFieldFocuse* sender) {
     if (!sender)
         return;
+    // Whatever the end of this edit sends, what waited for it comes after.
+    resumeAfterNameField();
     auto* source = dynamic_cast<KZFileViewDataSource*>(sender);
     const CloudFileInfoPtr f = source ? source->fileInfo() : nullptr;
     const QString text = sender->textFieldContent();

@@ -61,6 +61,12 @@ void KZFilesViewController::didKZSessionIncrNodeChanged(KZAbstractSession* sessi
                                                         const QList<CloudFileInfoPtr>& children) {
     if (!m_fileInfo)
         return;
+    // After the list replies that wait for an open name field, in the order they came (the
+    // session's digest of the change is only there now).
+    if (waitForNameField([this, nid, needReset, children] {
+            didKZSessionIncrNodeChanged(nullptr, nid, needReset, children);
+        }))
+        return;
     if (needReset) {
         resetCurrentFileList();
         return;
@@ -74,7 +80,7 @@ void KZFilesViewController::didKZSessionIncrNodeChanged(KZAbstractSession* sessi
         nubo::runOn(this, [this] {
             m_searchRerunQueued = false;
             if (m_fileInfo && m_fileInfo->isSearch())
-                reloadFiles();
+                m_searchReruns.insert(searchFile(m_fileInfo));
         });
         return;
     }

@@ -9,6 +9,7 @@
 #include "shell/KZBaseWindowController.h"
 #include "shell/KZRouter.h"
 #include "shell/KZToast.h"
+#include "shell/KZTools.h"
 #include "shell/KZWindowsManager.h"
 #include "storage/SystemConfig.h"
 
@@ -69,8 +70,16 @@ bool KZFilesViewController::createDir(const QString& path) {
     return true;
 }
 
+bool KZFilesViewController::refusedFileSystemRoot(const QStringList& paths) {
+    // Paths from other programs come here clean, so the root is always written "/".
+    if (!paths.contains(QStringLiteral("/")))
+        return false;
+    KZToast::showToastWithErrorMessage(view(), QStringLiteral("不能上传系统根目录“/”"));
+    return true;
+}
+
 bool KZFilesViewController::uploadFiles(const QStringList& paths, const CloudFileInfoPtr& destFile) {
-    if (refused(this, kPlan, {}))
+    if (refusedFileSystemRoot(paths) || refused(this, kPlan, {}))
         return false;
     if (paths.isEmpty() || !destFile)
         return false;
@@ -96,16 +105,12 @@ void KZFilesViewController::downloadFiles(const QList<CloudFileInfoPtr>& files) 
 }
 
 bool KZFilesViewController::downloadFiles(const QList<CloudFileInfoPtr>& files, const QString& path) {
-    if (path.isEmpty()) {
-        KZToast::showToastWithErrorMessage(view(), QStringLiteral("无效的下载路径"));
-        return false;
-    }
     // Checked here so that a folder that went or cannot be written is never reported as started.
-    const QFileInfo folder(path);
-    if (!folder.isDir() || !folder.isWritable()) {
-        KZToast::showToastWithErrorMessage(view(), QStringLiteral("下载路径不存在或无法写入：%1").arg(path));
+    if (const QString problem = KZTools::downloadFolderProblem(path); !problem.isEmpty()) {
+        KZToast::showToastWithErrorMessage(view(), problem);
         return false;
     }
+    const QFileInfo folder(path);
     const QList<CloudFileInfoPtr> chosen = operableFiles(files);
     if (chosen.isEmpty())
         return false;

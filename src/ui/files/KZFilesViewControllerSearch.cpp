@@ -25,13 +25,14 @@ void KZFilesViewController::layoutSearchViews(double width) {
                                       (48 - kSearchViewHeight) / 2, kSearchViewWidth, kSearchViewHeight));
 }
 
-void KZFilesViewController::searchFile(const CloudFileInfoPtr& fileInfo) {
+qint64 KZFilesViewController::searchFile(const CloudFileInfoPtr& fileInfo) {
     if (!fileInfo)
-        return;
+        return 0;
     const qint64 id = KZSessionProxy::shareSessionProxy()->searchFileListByFileInfo(
         fileInfo, fileInfo->searchKey(), m_fileListSortMode, this, {});
     m_pendingListRequests.insert(id);
     m_pendingSearches.insert(id);
+    return id;
 }
 
 bool KZFilesViewController::dropPendingSearches() {
@@ -40,6 +41,7 @@ bool KZFilesViewController::dropPendingSearches() {
     for (qint64 id : std::as_const(m_pendingSearches)) {
         KZSessionProxy::shareSessionProxy()->cancelSearchRequest(id);
         m_pendingListRequests.remove(id);
+        m_searchReruns.remove(id);
     }
     m_pendingSearches.clear();
     return true;

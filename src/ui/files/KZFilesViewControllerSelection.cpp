@@ -5,7 +5,24 @@
 #include "shell/KZMessageSet.h"
 #include "ui/files/KZFileInfoCell.h"
 
+void KZFilesViewController::closeOperateMenuUnlessSelected(const kit::IndexSet& rows) {
+    // A context menu acts on the selection it was opened for, never on another one.
+    if (!m_fileOperateMenu || !m_fileOperateMenu->isWindowLoaded() ||
+        !m_fileOperateMenu->window()->isVisible())
+        return;
+    bool same = rows.count() == m_selectedFiles.size();
+    if (same) {
+        QSet<qint64> selected;
+        for (const CloudFileInfoPtr& f : std::as_const(m_selectedFiles))
+            selected.insert(f->nid());
+        rows.forEach([&](int i) { same = same && selected.contains(m_files.nid(i)); });
+    }
+    if (!same)
+        m_fileOperateMenu->close();
+}
+
 void KZFilesViewController::deselectAllRows() {
+    closeOperateMenuUnlessSelected({});
     if (isViewLoaded()) {
         if (filesContainerStyle() == KZFileListStyleGrid)
             m_collectionView->deselectAll();
@@ -21,6 +38,7 @@ void KZFilesViewController::deselectAllRows() {
 }
 
 void KZFilesViewController::selectAllRows() {
+    closeOperateMenuUnlessSelected(kit::IndexSet::range(0, int(m_files.size())));
     if (isViewLoaded()) {
         if (filesContainerStyle() == KZFileListStyleGrid)
             m_collectionView->selectAll();
@@ -36,11 +54,12 @@ void KZFilesViewController::selectAllRows() {
 }
 
 void KZFilesViewController::selectRowsAtIndexes(const kit::IndexSet& indexes) {
+    const kit::IndexSet rows = indexes.intersectedWithRange(0, int(m_files.size()));
+    closeOperateMenuUnlessSelected(rows);
     for (const CloudFileInfoPtr& f : std::as_const(m_selectedFiles))
         f->setSelected(false);
     m_selectedFiles.clear();
-    const int count = int(m_files.size());
-    indexes.intersectedWithRange(0, count).forEach([this](int i) {
+    rows.forEach([this](int i) {
         const CloudFileInfoPtr& f = m_files.at(i);
         f->setSelected(true);
         m_selectedFiles.append(f);

@@ -8,8 +8,11 @@
 #include "shell/KZToast.h"
 #include "shell/KZWindowsManager.h"
 #include "sync/CloudFileSyncMgr.h"
+#include "sync/LocalFileSyncMgr.h"
 #include "sync/SyncOperationQueue.h"
 #include "transfer/TransferErrors.h"
+
+#include <QDir>
 
 using namespace nubo::transfer;
 
@@ -183,12 +186,25 @@ void KZFilesViewController::localFileSyncFail(const QString& operation, const BW
     KZToast::showToastWithErrorMessage(view(), error.localizedDescription());
 }
 
-void KZFilesViewController::localFileSyncSuccess(const QString&, quint64 filesCount, quint64 ctrlCount) {
+void KZFilesViewController::localFileSyncSuccess(const QString& operation, quint64 filesCount,
+                                                 quint64 ctrlCount) {
     KZWindowsManager::showDownloadMessageInBottomBarMiddleArea(QString());
-    if (filesCount != 0)
-        KZToast::showToast(view(), QStringLiteral("已加入下载列表"));
-    else if (ctrlCount != 0)
-        KZToast::showToastWithSucessMessage(view(), QStringLiteral("文件夹为空，已保存到本地"));
+    QPointer<KZFilesViewController> self(this);
+    auto toast = [self, filesCount, ctrlCount] {
+        if (!self)
+            return;
+        if (filesCount != 0)
+            KZToast::showToast(self->view(), QStringLiteral("已加入下载列表"));
+        else if (ctrlCount != 0)
+            KZToast::showToastWithSucessMessage(self->view(), QStringLiteral("文件夹为空，已保存到本地"));
+    };
+    // A drag-out's downloads are news only once its drop target took them.
+    if (!m_dragOut.staging.isEmpty() && QDir::cleanPath(LocalFileSyncMgr::downloadDestination(operation)) ==
+                                            QDir::cleanPath(m_dragOut.staging)) {
+        m_dragOut.queuedToast = toast;
+        return;
+    }
+    toast();
 }
 
 // ---- questions

@@ -74,6 +74,11 @@ KZFoldersWindowController::~KZFoldersWindowController() {
     proxy->getFolderListByNid(-999, QString(), -1, nullptr, {});
 }
 
+void KZFoldersWindowController::windowDidDisappear() {
+    KZBaseWindowController::windowDidDisappear();
+    deleteLater();
+}
+
 void KZFoldersWindowController::initData() {
     m_fileListSortMode = nubo::SingletonT<nubo::SystemConfig>::instance().getCloudFileSort();
     m_fileInfo = CloudFileInfo::rootFile();
@@ -150,6 +155,7 @@ void KZFoldersWindowController::initNavigationBarUI() {
     m_navigationBar->setCustomBackgroundColor(QColor(QStringLiteral("#F8F0F8")));
     m_navigationTitleLabel = new KZLabel(m_navigationBar);
     m_navigationTitleLabel->setText(QStringLiteral("请选择目录"));
+    window()->setTitle(m_navigationTitleLabel->text()); // the title bar says it too, not the program's name
     m_navigationTitleLabel->setTextColor(KZStyle::titleColor());
     m_navigationTitleLabel->setFont(KZStyle::fontOfSize(12));
     m_navigationTitleLabel->setTextAlignment(kit::TextAlignment::Center);
@@ -291,6 +297,7 @@ void KZFoldersWindowController::kzSessionRequestFileList(KZAbstractSession*, qin
                                                          KZBackForwardState backForward, const QVariantMap&) {
     if (!cloudFile)
         return;
+    endNameEdit();
     m_fileInfo = cloudFile;
     m_folderNameGenerator.scanFileNameForCreateDir(fileList);
     m_files.clear();
@@ -365,6 +372,20 @@ void KZFoldersWindowController::textFieldDidResignFirstResponder(KZTextFieldFocu
     createFolder(sender->textFieldContent());
 }
 
+void KZFoldersWindowController::textFieldDidAbandonEditing(KZTextFieldFocuse* sender) {
+    if (!sender)
+        return;
+    sender->unfocus();
+    withdrawLocalRows();
+}
+
+void KZFoldersWindowController::endNameEdit() {
+    if (!isWindowLoaded())
+        return;
+    if (KZTextFieldFocuse* field = editingNameField(window()))
+        field->abandonEditing();
+}
+
 void KZFoldersWindowController::createFolder(const QString& name) {
     if (KZUploadNameCheck::hasIllegalCharacter(name)) {
         // One path component only: "a/b" must never create "b" inside "a".
@@ -402,6 +423,11 @@ void KZFoldersWindowController::kzSessionRequestCreateDirFail(KZAbstractSession*
 }
 
 void KZFoldersWindowController::removeLocalFolders() {
+    endNameEdit();
+    withdrawLocalRows();
+}
+
+void KZFoldersWindowController::withdrawLocalRows() {
     int count = 0;
     while (count < m_files.size()) {
         auto* local = dynamic_cast<KZLocalFileInfo*>(m_files.at(count).get());

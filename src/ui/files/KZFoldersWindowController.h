@@ -91,6 +91,8 @@ public:
     void folderCrumbsDidClickDirectoryPath(const QString& path) override;
     // KZTextFieldDelegate
     void textFieldDidResignFirstResponder(KZTextFieldFocuse* sender) override;
+    // Nothing is sent; the local row being named goes.
+    void textFieldDidAbandonEditing(KZTextFieldFocuse* sender) override;
 
     // kit::TableViewDataSource / Delegate
     int numberOfRowsInTableView(kit::TableView*) override;
@@ -101,6 +103,8 @@ public:
 protected:
     void loadWindow() override;
     void windowDidLoad() override;
+    // The picker is made for one choice: it goes with its window, leaving the session.
+    void windowDidDisappear() override;
 
 private:
     void initData();
@@ -117,6 +121,11 @@ private:
     // Folders into the list in sort order, the row index rebuilt and the table told.
     void insertSorted(const QList<CloudFileInfoPtr>& added);
     void endNaming();
+    // Ends the name being typed, sending nothing: before the rows are replaced or the local row
+    // goes, so that no field stays open in a cell that then shows another folder.
+    void endNameEdit();
+    // Takes the local rows out of the list and the table.
+    void withdrawLocalRows();
 
     uint m_type = KZPickerOperationTypeMove;
     QSet<QString> m_opertatingFiles;

@@ -9,6 +9,7 @@
 #include "shell/KZRouter.h"
 #include "shell/KZStyle.h"
 #include "shell/KZToast.h"
+#include "shell/KZTools.h"
 #include "shell/KZWindowsManager.h"
 #include "storage/SystemConfig.h"
 #include "transport/KZDownloadMgrProxy.h"
@@ -31,7 +32,10 @@ public:
         : m_keys(std::move(keys)), m_onLayout(std::move(onLayout)) {
         setFocusPolicy(Qt::StrongFocus);
     }
-    void keyDown(const kit::Event& e) override { m_keys(e); }
+    void keyDown(const kit::Event& e) override {
+        kit::View::keyDown(e); // every key goes on to the window too (Escape closes it)
+        m_keys(e);
+    }
 
 protected:
     void layout() override { m_onLayout(); }
@@ -252,6 +256,10 @@ void KZImagesPreviewWindowController::keyDown(const kit::Event& event) {
         forwardButtonClicked();
 }
 
+void KZImagesPreviewWindowController::windowCancel(kit::Window*) {
+    closeWindow();
+}
+
 // The next angle comes from where the view stands now (its transform's a and b, truncated), and
 // the view is set to that absolute turn.
 void KZImagesPreviewWindowController::rotate(bool left) {
@@ -298,13 +306,11 @@ void KZImagesPreviewWindowController::downloadButtonClicked() {
 
 void KZImagesPreviewWindowController::startDownload(const CloudFileInfoPtr& file, const QString& folder) {
     // A folder that is not there or not writable is said at once, never reported as started.
-    const QFileInfo info(folder);
-    if (folder.isEmpty() || !info.isDir() || !info.isWritable()) {
-        KZToast::showToastWithErrorMessage(
-            window(), folder.isEmpty() ? QStringLiteral("无效的下载路径")
-                                       : QStringLiteral("下载路径不存在或无法写入：%1").arg(folder));
+    if (const QString problem = KZTools::downloadFolderProblem(folder); !problem.isEmpty()) {
+        KZToast::showToastWithErrorMessage(window(), problem);
         return;
     }
+    const QFileInfo info(folder);
     KZToast::showToast(window(), QStringLiteral("已加入传输列表..."));
     KZDownloadMgrProxy::shareDownloadMgrProxy()->downloadFileByCloudFile(file, info.absoluteFilePath());
 }

@@ -78,6 +78,8 @@ public:
     // KZBaseWindowController
     void windowWillAppear() override;
     void windowDidDisappear() override;
+    // Escape closes the preview.
+    void windowCancel(kit::Window* window) override;
     void windowDidEnterFullScreen(kit::Window* window) override;
     void windowDidExitFullScreen(kit::Window* window) override;
     void windowDidResize(kit::Window* window) override;

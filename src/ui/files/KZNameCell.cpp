@@ -58,6 +58,10 @@ void KZNameCell::unfocus() {
 }
 
 bool KZNameCell::controlDoCommand(kit::TextField*, kit::TextCommand command) {
+    if (command == kit::TextCommand::Cancel) { // Escape: the edit counts for nothing
+        abandonEditing();
+        return true;
+    }
     if (command != kit::TextCommand::InsertNewline)
         return false;
     // Return ends the edit by giving up the first responder; the field need do nothing more.
@@ -66,7 +70,24 @@ bool KZNameCell::controlDoCommand(kit::TextField*, kit::TextCommand command) {
     return true;
 }
 
+void KZNameCell::abandonEditing() {
+    if (!m_nameTextField->isEditing())
+        return;
+    m_abandoning = true;
+    m_nameTextField->setStringValue(m_fileInfo ? m_fileInfo->name() : QString());
+    if (kit::Window* w = kitWindow())
+        w->makeFirstResponder(nullptr);
+    else
+        m_nameTextField->resignFirstResponder();
+    m_abandoning = false;
+}
+
 void KZNameCell::controlTextDidEndEditing(kit::TextField*) {
+    if (m_abandoning) {
+        if (m_delegate)
+            m_delegate->textFieldDidAbandonEditing(this);
+        return;
+    }
     if (m_nameTextField->stringValue().trimmed().isEmpty())
         m_nameTextField->setStringValue(m_fileInfo ? m_fileInfo->name() : QString());
     if (m_delegate)

@@ -15,7 +15,8 @@ class KZTextFieldCell;
 // What the file list's and the folder picker's table cells share: a record's text in a label
 // that gives way to a name field for renaming or naming a new folder. The field refuses the
 // characters a name cannot hold; Return or leaving the field ends the edit, a blank entry is
-// put back to the record's name, and the delegate hears of it.
+// put back to the record's name, and the delegate hears of it. An abandoned edit ends with the
+// record's name and is told apart, so that nothing is sent for it; Escape abandons the edit.
 class KZNameCell : public kit::View,
                    public kit::TextFieldDelegate,
                    public KZLimitedCharactersFormatterDelegate,
@@ -29,6 +30,7 @@ public:
 
     QString textFieldContent() const override;
     void unfocus() override;
+    void abandonEditing() override;
 
     // kit::TextFieldDelegate
     void controlTextDidEndEditing(kit::TextField* field) override;
@@ -49,4 +51,5 @@ protected:
 private:
     nubo::Weak<KZTextFieldDelegate> m_delegate;
     std::shared_ptr<KZLimitedCharactersFormatter> m_formatter;
+    bool m_abandoning = false;
 };

@@ -6,6 +6,7 @@
 #include "foundation/NotificationCenter.h"
 #include "foundation/SafeAccess.h"
 #include "shell/KZRouter.h"
+#include "shell/KZWindowsManager.h"
 #include "ui/share/KZShareText.h"
 
 namespace {
@@ -139,6 +140,8 @@ void KZShareFilesViewController::viewWillDisappear() {
     KZShortcutKeysManager::shareInstance().removeShortcutKeysObserver(this);
     nubo::NotificationCenter::defaultCenter().removeObserver(this,
                                                              KZShareText::kShareFilesReloadNotification);
+    // The bar's text is the lists'; the page that comes next may have none of its own to show.
+    KZWindowsManager::showMessageInBottomBarRightArea(QString());
 }
 
 void KZShareFilesViewController::didPressCmdR() {

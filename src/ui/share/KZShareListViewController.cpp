@@ -1,5 +1,6 @@
 #include "ui/share/KZShareListViewController.h"
 
+#include "cloud/CloudErrors.h"
 #include "cloud/KZSessionProxy.h"
 #include "cloud/User.h"
 #include "foundation/SafeAccess.h"
@@ -10,6 +11,8 @@
 #include "shell/KZTools.h"
 #include "shell/KZWindowsManager.h"
 #include "ui/share/KZShareText.h"
+
+#include <QSet>
 
 namespace {
 
@@ -198,7 +201,15 @@ void KZShareListViewController::kzSessionRequestShareGetListFail(KZAbstractSessi
         m_refreshProgressIndicator->stopAnimation();
         m_refreshProgressIndicator->hide();
     }
-    KZToast::showToastWithErrorMessage(view(), error.localizedDescription());
+    // Not signed in because the service could not be opened: its reason is what helps.
+    const BWError why = signInFailure();
+    KZToast::showToastWithErrorMessage(
+        view(), (why && error.code() == nubo::cloudError::kNotSignedIn ? why : error).localizedDescription());
+    KZMessageSet::reloadMessageSet(view());
+}
+
+BWError KZShareListViewController::signInFailure() {
+    return KZSessionProxy::shareSessionProxy()->loginError();
 }
 
 void KZShareListViewController::setShareList(const QVariantList& shareList) {
@@ -273,8 +284,11 @@ void KZShareListViewController::tableViewSelectionDidChange(kit::TableView* tabl
 // ---- selection
 
 void KZShareListViewController::updateHeaderCheckBox() {
-    if (m_headerView)
-        m_headerView->setSelected(m_selectedShareInfos.size() == m_shareList.size());
+    if (!m_headerView)
+        return;
+    // Over no links there is nothing to select: the box is neither ticked nor offered.
+    m_headerView->setEnable(!m_shareList.isEmpty());
+    m_headerView->setSelected(!m_shareList.isEmpty() && m_selectedShareInfos.size() == m_shareList.size());
 }
 
 void KZShareListViewController::selectRowsAtIndexes(const kit::IndexSet& indexes) {
@@ -373,8 +387,11 @@ void KZShareListViewController::sendCancel(const QList<ShareInfoPtr>& links, con
 
 void KZShareListViewController::kzSessionRequestCancelShare(KZAbstractSession*, qint64 requestId,
                                                             const QVariantMap&) {
-    const QList<ShareInfoPtr> sent = m_cancelling.take(requestId);
-    m_shareList.removeIf([&](const ShareInfoPtr& s) { return sent.contains(s); });
+    // By link, not by record: a fetch answered meanwhile has replaced the records of these links.
+    QSet<QString> gone;
+    for (const ShareInfoPtr& s : m_cancelling.take(requestId))
+        gone.insert(s->shorturl());
+    m_shareList.removeIf([&](const ShareInfoPtr& s) { return gone.contains(s->shorturl()); });
     m_selectedShareInfos.clear();
     for (const auto& s : std::as_const(m_shareList))
         s->setSelected(false);
@@ -402,7 +419,9 @@ void KZShareListViewController::kzSessionRequestCancelShareFail(KZAbstractSessio
 
 void KZShareListViewController::refreshHomeToolBarMessage() {
     m_homeToolBarMessage = bottomBarText();
-    KZWindowsManager::showMessageInBottomBarRightArea(m_homeToolBarMessage);
+    // The bar belongs to the page on screen: a list changed while hidden leaves it alone.
+    if (isViewVisible())
+        KZWindowsManager::showMessageInBottomBarRightArea(m_homeToolBarMessage);
 }
 
 kit::AttributedString KZShareListViewController::overdueTitle() {
@@ -440,7 +459,11 @@ kit::AttributedString KZShareListViewController::titleForMessageSetView(QWidget*
 }
 
 kit::AttributedString KZShareListViewController::descriptionForMessageSetView(QWidget*) {
-    return User::isTotallyOverdue() ? kit::AttributedString() : emptyDescription();
+    if (User::isTotallyOverdue())
+        return {};
+    if (const BWError why = signInFailure(); why && m_shareList.isEmpty())
+        return KZMessageSetModules::unreadableShareListDescription(why.localizedDescription());
+    return emptyDescription();
 }
 
 kit::Image KZShareListViewController::imageForMessageSetView(QWidget*) {

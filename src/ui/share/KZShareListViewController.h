@@ -148,6 +148,8 @@ protected:
     kit::View* commonCell(const QString& column, const ShareInfoPtr& share);
 
 private:
+    // Why the session could not sign in (the service's database unreadable, say), or null.
+    static BWError signInFailure();
     void replaceShareList(const QList<ShareInfoPtr>& list);
     void updateHeaderCheckBox();
     // Makes the clicked row the selection unless it is selected already.

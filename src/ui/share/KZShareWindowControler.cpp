@@ -14,6 +14,7 @@
 
 #include <QRandomGenerator>
 #include <QVariantAnimation>
+#include <cmath>
 
 namespace {
 
@@ -21,6 +22,8 @@ const QString kExpireIdKey = QStringLiteral("expireId");
 constexpr double kRowLeft = 24;
 constexpr double kValueLeft = 102;
 constexpr double kRowHeight = 36;
+constexpr double kLinkRowTop = 20;
+constexpr int kLinkLines = 2;
 // The pop-up's frame from the bottom-left of the content view, and the band below the switch
 // through which the pointer may move onto it.
 const QRectF kPopupFrameFromBottom(102, 9, 100, 130);
@@ -98,10 +101,14 @@ void KZShareWindowControler::loadWindow() {
 
     const QColor title = KZStyle::titleColor();
     m_sharelinkLabel =
-        makeLabel(content, QRectF(kRowLeft, 20, 70, kRowHeight), QStringLiteral("分享链接"), title);
-    m_linkUrlLabelContainer = new kit::View(QRectF(kValueLeft, 20, 354, kRowHeight), content);
+        makeLabel(content, QRectF(kRowLeft, kLinkRowTop, 70, kRowHeight), QStringLiteral("分享链接"), title);
+    m_linkUrlLabelContainer = new kit::View(QRectF(kValueLeft, kLinkRowTop, 354, kRowHeight), content);
     m_linkUrlLabel = makeLabel(m_linkUrlLabelContainer, QRectF(12, 0, 330, kRowHeight), {}, title);
-    m_linkUrlLabel->setLineBreakMode(kit::LineBreakMode::TruncateMiddle);
+    // The link is what the user copies and reads out: it wraps onto a second line rather than
+    // losing its middle; a link longer still shows whole in a tooltip.
+    m_linkUrlLabel->setLineBreakMode(kit::LineBreakMode::WordWrap);
+    m_linkUrlLabel->setNumberOfLines(kLinkLines);
+    m_linkUrlLabel->setShowsFullTextInToolTip(true);
 
     m_extractionCodeLabel =
         makeLabel(content, QRectF(kRowLeft, 72, 70, kRowHeight), QStringLiteral("提取码"), title);
@@ -158,6 +165,10 @@ void KZShareWindowControler::windowDidDisappear() {
     deleteLater(); // each link gets a new window; this one is done
 }
 
+void KZShareWindowControler::windowCancel(kit::Window*) {
+    closeWindow();
+}
+
 void KZShareWindowControler::configureUI() {
     const QColor tint = KZStyle::tabbarTintColor();
     m_linkUrlLabelContainer->setCustomBackgroundColor(KZStyle::VCBackgroundColor());
@@ -180,10 +191,19 @@ void KZShareWindowControler::showLinkText() {
     m_linkUrlLabel->setText(KZShareText::linkText(*m_shareInfo));
     hiddenExtracationCode(m_shareInfo->password().isEmpty());
     m_extractionCodeTextField->setText(m_shareInfo->password());
-    KZShareLabelLayout::centreOnText(m_linkUrlLabel, 12, 0, m_linkUrlLabelContainer->width() - 24,
-                                     kRowHeight);
+    layoutLinkText();
     KZShareLabelLayout::centreOnText(m_extractionCodeTextField, 12, 0,
                                      m_extractionCodeContainer->width() - 24, kRowHeight);
+}
+
+void KZShareWindowControler::layoutLinkText() {
+    // The box grows about the caption's row for a second line, short of the code's row.
+    const double width = m_linkUrlLabelContainer->width() - 24;
+    const double textHeight = std::ceil(m_linkUrlLabel->sizeThatFits(QSizeF(width, 0)).height());
+    const double boxHeight = std::max(kRowHeight, textHeight + 8);
+    m_linkUrlLabelContainer->setFrame(QRectF(kValueLeft, kLinkRowTop + (kRowHeight - boxHeight) / 2,
+                                             m_linkUrlLabelContainer->width(), boxHeight));
+    m_linkUrlLabel->setFrame(QRectF(12, (boxHeight - textHeight) / 2, width, textHeight));
 }
 
 void KZShareWindowControler::reloadData() {

@@ -94,6 +94,8 @@ public:
     void kzSessionLoginJump(KZAbstractSession*, qint64, const QVariantMap&) override {}
     void kzSessionLoginJumpFail(KZAbstractSession*, qint64, const QVariantMap&,
                                 const BWError& error) override;
+    // Escape closes the window.
+    void windowCancel(kit::Window* window) override;
 
     // Views, for the page's own checks and tests.
     KZLabel* linkUrlLabel() const { return m_linkUrlLabel; }
@@ -122,6 +124,7 @@ protected:
 private:
     void configureUI();
     void showLinkText();
+    void layoutLinkText();
     void postReload();
 
     ShareInfoPtr m_shareInfo;

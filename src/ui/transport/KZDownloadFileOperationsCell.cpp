@@ -53,24 +53,24 @@ void KZDownloadFileOperationsCell::actionDeleteDownloadJob() {
 }
 
 void KZDownloadFileOperationsCell::actionLocationDownloadFile() {
-    locateJob(m_downloadJobInfo);
+    locateJob(m_downloadJobInfo, kitWindow());
 }
 
 void KZDownloadFileOperationsCell::deleteJob(const KZDownloadJobOpenInfoPtr& job) {
     KZTransportAlert::closeUserInfoWindow();
     // Only the record of a finished download goes: the downloaded file stays on disk.
     if (job)
-        askDelete(KZDownloadMgrProxy::shareDownloadMgrProxy(), job->m_path, job->m_status,
-                  QStringLiteral("下载文件"), QStringLiteral("文件还未下载到本地，确定要取消下载吗？"));
+        askDelete(KZDownloadMgrProxy::shareDownloadMgrProxy(), job, QStringLiteral("下载文件"),
+                  QStringLiteral("文件还未下载到本地，确定要取消下载吗？"));
 }
 
-void KZDownloadFileOperationsCell::locateJob(const KZDownloadJobOpenInfoPtr& job) {
+void KZDownloadFileOperationsCell::locateJob(const KZDownloadJobOpenInfoPtr& job, kit::Window* window) {
     KZTransportAlert::closeUserInfoWindow();
     if (!job)
         return;
     const QString path = job->m_path;
     if (job->m_status == KZTransportJobStatusFinished)
-        kit::workspace::selectFile(path);
+        revealLocalFile(path, window);
     else // the partial file is not the user's yet: open the folder it will land in
         kit::workspace::openFile(QFileInfo(path).absolutePath());
 }

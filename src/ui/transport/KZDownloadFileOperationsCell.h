@@ -29,9 +29,10 @@ public:
     void actionResumeDownloadJob();
     void actionDeleteDownloadJob();
     void actionLocationDownloadFile();
-    // What the delete and locate buttons do for `job` (nothing for a null job).
+    // What the delete and locate buttons do for `job` (nothing for a null job); a file to locate
+    // that is gone is said on `window`.
     static void deleteJob(const KZDownloadJobOpenInfoPtr& job);
-    static void locateJob(const KZDownloadJobOpenInfoPtr& job);
+    static void locateJob(const KZDownloadJobOpenInfoPtr& job, kit::Window* window);
 
 private:
     nubo::Weak<KZDownloadFileOperationsCellDelegate> m_delegate;

@@ -21,6 +21,9 @@ KZTransportFileProgressCell::KZTransportFileProgressCell(QWidget* parent)
     m_descriptionLabel->setTextColor(KZStyle::darkGray2Color());
     m_errorLabel->setFont(KZStyle::fontOfSize(12));
     m_errorLabel->setTextColor(KZStyle::warningColor());
+    // Errors (and a frozen download's wait text) can be longer than the column.
+    m_errorLabel->setShowsFullTextInToolTip(true);
+    m_descriptionLabel->setShowsFullTextInToolTip(true);
     m_completionLabel->setFont(KZStyle::fontOfSize(12));
     m_completionLabel->setTextColor(KZStyle::darkGray2Color());
     m_progressView->setFrameSize(QSizeF(180, kProgressHeight));

@@ -1,9 +1,12 @@
 #include "ui/transport/KZTransportOperationsCell.h"
 
 #include "kit/Image.h"
+#include "kit/OpenPanel.h"
 #include "shell/KZButton.h"
+#include "shell/KZToast.h"
 #include "ui/transport/KZTransportAlert.h"
 
+#include <QFileInfo>
 #include <QHash>
 
 namespace {
@@ -11,6 +14,14 @@ const char* const kImageProperty = "transportImage";
 } // namespace
 
 KZTransportOperationsCell::KZTransportOperationsCell(QWidget* parent) : kit::View(parent) {}
+
+void KZTransportOperationsCell::revealLocalFile(const QString& path, kit::Window* window) {
+    if (path.isEmpty() || !QFileInfo::exists(path)) {
+        KZToast::showToastWithErrorMessage(window, QStringLiteral("文件不存在，可能已被移动或删除"));
+        return;
+    }
+    kit::workspace::selectFile(path);
+}
 
 KZButton* KZTransportOperationsCell::buttonWithImage(const QString& image, std::function<void()> action) {
     auto* b = new KZButton(QRectF(0, 0, kButtonSide, kButtonSide), this);

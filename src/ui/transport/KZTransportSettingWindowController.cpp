@@ -1,5 +1,6 @@
 #include "ui/transport/KZTransportSettingWindowController.h"
 
+#include "foundation/DisplayText.h"
 #include "foundation/SingletonT.h"
 #include "kit/ImageView.h"
 #include "shell/KZButton.h"
@@ -12,7 +13,6 @@
 #include "storage/SystemConfig.h"
 
 #include <QEvent>
-#include <QFileInfo>
 #include <QStandardPaths>
 
 namespace {
@@ -78,6 +78,7 @@ void KZTransportSettingWindowController::windowDidLoad() {
     m_checkBoxButton->setInterval(8.0);
     m_checkBoxButton->setFont(KZStyle::fontOfSize(12.0));
     m_checkBoxButton->setTitleNormalColor(KZStyle::darkGray2Color());
+    m_checkBoxButton->sizeToFit();
 
     m_confirmButton = new KZButton(QRectF(332, 144, 84, 32), content);
     m_confirmButton->setTitle(QStringLiteral("确定"));
@@ -109,7 +110,7 @@ void KZTransportSettingWindowController::showPath() {
         return;
     const QString shown =
         m_path.isEmpty() ? QStandardPaths::writableLocation(QStandardPaths::DownloadLocation) : m_path;
-    m_folderPathLabel->setText(QFileInfo(shown).fileName());
+    m_folderPathLabel->setText(nubo::text::lastPathComponent(shown)); // the root shows as "/"
 }
 
 void KZTransportSettingWindowController::selectPathButtonClicked() {

@@ -229,9 +229,19 @@ void KZTransportViewController::feedbackClick() {
     KZTransportAlert::closeUserInfoWindow();
     if (KZTools::isNetworkPaused())
         return;
+    KZWindowsManager& windows = KZWindowsManager::shareInstance();
+    // One feedback window at a time: what the user began writing comes forward.
+    for (KZBaseWindowController* shown : windows.shownWindowControllers())
+        if (qobject_cast<FeedbackWindowController*>(shown)) {
+            kit::Window* w = shown->window();
+            w->setWindowState(w->windowState() & ~Qt::WindowMinimized);
+            windows.showWindow(shown);
+            w->makeKeyAndOrderFront();
+            return;
+        }
     if (auto* feedback =
             KZRouter::shareInstance().entityWithClass<KZBaseWindowController>(kFeedbackWindowClass))
-        KZWindowsManager::shareInstance().showWindow(feedback);
+        windows.showWindow(feedback);
 }
 
 bool KZTransportViewController::messageSetViewShouldDisplay(QWidget*) {

@@ -8,7 +8,6 @@
 #include "ui/transport/KZTransportListView.h"
 #include "ui/transport/KZTransportSelection.h"
 
-#include <QHash>
 #include <QSet>
 #include <algorithm>
 #include <vector>
@@ -152,14 +151,14 @@ void KZTransportedFilesViewController::merge() {
     }
     m_mergedUploads = m_uploadedJobs;
     m_mergedDownloads = m_downloadedJobs;
-    m_tranportedJobs.clear();
+    const QList<KZTransportedJob> before = std::exchange(m_tranportedJobs, {});
     m_tranportedJobs.reserve(m_uploadedJobs.size() + m_downloadedJobs.size());
     for (const auto& u : std::as_const(m_uploadedJobs))
         m_tranportedJobs.append({u, nullptr});
     for (const auto& d : std::as_const(m_downloadedJobs))
         m_tranportedJobs.append({nullptr, d});
     sortTranportedJobsByFinishedTime();
-    reloadData();
+    reloadData(before);
 }
 
 void KZTransportedFilesViewController::sortTranportedJobsByFinishedTime() {
@@ -177,22 +176,21 @@ void KZTransportedFilesViewController::sortTranportedJobsByFinishedTime() {
     m_tranportedJobs = std::move(sorted);
 }
 
-void KZTransportedFilesViewController::reloadData() {
-    // A previously selected record finds a row of its own kind only.
-    m_selectedJobs = KZTransportSelection::carriedOver(m_selectedJobs, m_tranportedJobs, [](const auto& j) {
-        return std::pair(j.isUpload(), j.selectionKey());
-    });
+void KZTransportedFilesViewController::reloadData(const QList<KZTransportedJob>& before) {
+    const auto id = [](const KZTransportedJob& j) { return j.identity(); };
+    // A record that is gone finds a new record of its own kind only.
+    const QList<KZTransportedJob> carried = KZTransportSelection::carriedOver(
+        m_selectedJobs, before, m_tranportedJobs, id,
+        [](const KZTransportedJob& j) { return std::pair(j.isUpload(), j.selectionKey()); });
     for (const KZTransportedJob& j : std::as_const(m_selectedJobs))
-        j.selected() = true;
+        j.selected() = false;
+    m_selectedJobs.clear();
+    if (kit::TableView* table = tableView()) {
+        // The reload selects nothing; selecting the carried rows rebuilds the selection.
+        table->reloadData();
+        table->selectRowIndexes(KZTransportSelection::rowsOf(carried, m_tranportedJobs, id), false);
+    }
     reloadUI();
-    kit::TableView* table = tableView();
-    if (!table)
-        return;
-    table->reloadData();
-    KZTransportSelection::selectLater<KZTransportedJob>(
-        this, kSelectionRestoreDelayMs, &m_restoreGeneration, m_selectedJobs, [this] { return tableView(); },
-        [this]() -> const QList<KZTransportedJob>& { return m_tranportedJobs; },
-        [](const KZTransportedJob& j) { return j.identity(); });
 }
 
 void KZTransportedFilesViewController::insertJob(const KZTransportedJob& job) {

@@ -17,7 +17,6 @@ class KZTransportedFilesViewController : public KZTransportListController,
     Q_OBJECT
 public:
     static inline const QString kClassName = QStringLiteral("KZTransportedFilesViewController");
-    static constexpr int kSelectionRestoreDelayMs = 10;
 
     explicit KZTransportedFilesViewController(QObject* parent = nullptr);
     ~KZTransportedFilesViewController() override;
@@ -68,7 +67,8 @@ private:
     void scheduleMerge();
     void merge();
     void sortTranportedJobsByFinishedTime();
-    void reloadData();
+    // Shows the merged rows, the selection carried over from the rows `before`.
+    void reloadData(const QList<KZTransportedJob>& before);
     void insertJob(const KZTransportedJob& job);
     void removeJob(const KZTransportedJob& job);
     int rowOf(const KZTransportedJob& job) const { return int(m_tranportedJobs.indexOf(job)); }
@@ -84,7 +84,6 @@ private:
     QList<KZUploadJobOpenInfoPtr> m_mergedUploads;
     QList<KZDownloadJobOpenInfoPtr> m_mergedDownloads;
     QList<KZTransportedJob> m_selectedJobs;
-    quint64 m_restoreGeneration = 0;
     bool m_mergePending = false;
     bool m_askingProxies = false; // answers now are merged once both proxies were asked
     bool m_mergeAsked = false;

@@ -204,9 +204,9 @@ void KZTransportedRowView::act(Part part) {
         break;
     case Part::Locate:
         if (job.upload)
-            KZUploadFileOperationsCell::locateJob(job.upload);
+            KZUploadFileOperationsCell::locateJob(job.upload, kitWindow());
         else
-            KZDownloadFileOperationsCell::locateJob(job.download);
+            KZDownloadFileOperationsCell::locateJob(job.download, kitWindow());
         break;
     case Part::None:
         break;

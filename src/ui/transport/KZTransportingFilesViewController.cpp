@@ -10,8 +10,6 @@
 #include "ui/transport/KZTransportListView.h"
 #include "ui/transport/KZTransportSelection.h"
 
-#include <QHash>
-
 using L = KZTransportListView;
 
 template <class T>
@@ -209,21 +207,21 @@ template <class T> void KZTransportingFilesViewController<T>::jobLeft(const JobP
 }
 
 template <class T> void KZTransportingFilesViewController<T>::replaceJobs(const QList<JobPtr>& jobs) {
-    m_jobs = jobs;
+    const auto id = [](const JobPtr& j) { return static_cast<const void*>(j.get()); };
+    const QList<JobPtr> before = std::exchange(m_jobs, jobs);
+    const QList<JobPtr> carried = KZTransportSelection::carriedOver(
+        m_selectedJobs, before, m_jobs, id, [](const JobPtr& j) { return T::selectionKey(*j); });
     m_changedJobs.clear();
-    m_selectedJobs = KZTransportSelection::carriedOver(m_selectedJobs, m_jobs,
-                                                       [](const JobPtr& j) { return T::selectionKey(*j); });
     for (const JobPtr& j : std::as_const(m_selectedJobs))
-        j->m_selected = true;
+        j->m_selected = false;
+    m_selectedJobs.clear();
+    m_selectedPauseJobs.clear();
+    if (kit::TableView* table = tableView()) {
+        // The reload selects nothing; selecting the carried rows rebuilds the selection sets.
+        table->reloadData();
+        table->selectRowIndexes(KZTransportSelection::rowsOf(carried, m_jobs, id), false);
+    }
     reloadUI();
-    kit::TableView* table = tableView();
-    if (!table)
-        return;
-    table->reloadData();
-    KZTransportSelection::selectLater<JobPtr>(
-        this, kSelectionRestoreDelayMs, &m_restoreGeneration, m_selectedJobs, [this] { return tableView(); },
-        [this]() -> const QList<JobPtr>& { return m_jobs; },
-        [](const JobPtr& j) { return static_cast<const void*>(j.get()); });
 }
 
 template <class T> void KZTransportingFilesViewController<T>::rowCommandSent() {

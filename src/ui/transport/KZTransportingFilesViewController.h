@@ -17,8 +17,6 @@ public:
     using Job = typename Traits::Job;
     using JobPtr = typename Traits::JobPtr;
 
-    // The delay before a replaced list selects its rows again, so the reloaded table has them.
-    static constexpr int kSelectionRestoreDelayMs = 10;
     // How often row changes and cell updates reach the screen while jobs report.
     static constexpr int kRefreshIntervalMs = 100;
 
@@ -110,7 +108,6 @@ private:
     QSet<QString> m_selectedPauseJobs;
     // Jobs that were running or waiting when the open delete question paused them.
     QList<JobPtr> m_activeJobs;
-    quint64 m_restoreGeneration = 0;
     bool m_batchOpen = false;
     QList<JobPtr> m_changedJobs; // cells to update at the end of the batch
 };

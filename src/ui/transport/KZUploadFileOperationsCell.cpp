@@ -1,6 +1,5 @@
 #include "ui/transport/KZUploadFileOperationsCell.h"
 
-#include "kit/OpenPanel.h"
 #include "shell/KZButton.h"
 #include "shell/KZWindowsManager.h"
 #include "transport/KZUploadMgrProxy.h"
@@ -49,22 +48,22 @@ void KZUploadFileOperationsCell::actionDeleteUploadJob() {
 }
 
 void KZUploadFileOperationsCell::actionLocationUploadFile() {
-    locateJob(m_uploadJobInfo);
+    locateJob(m_uploadJobInfo, kitWindow());
 }
 
 void KZUploadFileOperationsCell::deleteJob(const KZUploadJobOpenInfoPtr& job) {
     KZTransportAlert::closeUserInfoWindow();
     if (job)
-        askDelete(KZUploadMgrProxy::shareUploadMgrProxy(), job->m_path, qint32(job->m_status),
-                  QStringLiteral("上传文件"), QStringLiteral("文件还未上传到云盘，确定要取消上传吗？"));
+        askDelete(KZUploadMgrProxy::shareUploadMgrProxy(), job, QStringLiteral("上传文件"),
+                  QStringLiteral("文件还未上传到云盘，确定要取消上传吗？"));
 }
 
-void KZUploadFileOperationsCell::locateJob(const KZUploadJobOpenInfoPtr& job) {
+void KZUploadFileOperationsCell::locateJob(const KZUploadJobOpenInfoPtr& job, kit::Window* window) {
     KZTransportAlert::closeUserInfoWindow();
     if (!job)
         return;
     if (job->m_status == KZTransportJobStatusFinished)
         KZWindowsManager::shareInstance().setExpectFilePath(job->m_path);
     else
-        kit::workspace::selectFile(job->m_disk_path);
+        revealLocalFile(job->m_disk_path, window);
 }

@@ -29,9 +29,10 @@ public:
     void actionResumeUploadJob();
     void actionDeleteUploadJob();
     void actionLocationUploadFile();
-    // What the delete and locate buttons do for `job` (nothing for a null job).
+    // What the delete and locate buttons do for `job` (nothing for a null job); a file to locate
+    // that is gone is said on `window`.
     static void deleteJob(const KZUploadJobOpenInfoPtr& job);
-    static void locateJob(const KZUploadJobOpenInfoPtr& job);
+    static void locateJob(const KZUploadJobOpenInfoPtr& job, kit::Window* window);
 
 private:
     nubo::Weak<KZUploadFileOperationsCellDelegate> m_delegate;

@@ -4,6 +4,7 @@
 #include "ui/common/KZFileOperateCellView.h"
 #include "ui/common/KZFileOperateMenuWindowController.h"
 #include "ui/common/KZFileSortWindowController.h"
+#include "ui/common/MenuFits.h"
 
 #include <QGuiApplication>
 #include <QScreen>
@@ -97,6 +98,19 @@ TEST_F(MenuFixture, MenuHangsTenPointsAboveThePointAndTheMoreMenuFromIt) {
     EXPECT_TRUE(menu.window()->isVisible());
     EXPECT_EQ(menu.window()->frame(), QRectF(300, 450 - 97, 110, 97));
     EXPECT_EQ(menu.tableView()->numberOfRows(), 3);
+}
+
+// A title too long for 110 points widens the menu (short ones keep it at 110, above).
+TEST_F(MenuFixture, TheMenuIsWideEnoughForItsLongestTitle) {
+    const QString longest = QStringLiteral("打开文件位置位置位置");
+    menu.showInWindow(&parent, QPointF(40, 300),
+                      {item(QStringLiteral("下载"), KZFileOperateItemTypeDownload), Item::separatorItem(),
+                       item(longest, KZFileOperateItemTypeOpenLocation)});
+    EXPECT_GT(menu.window()->width(), KZFileOperateMenuWindowController::kWidth);
+    EXPECT_TRUE(nubo::test::menuShowsEveryTitleWhole(&menu));
+    // Hanging from the same point, only wider.
+    EXPECT_EQ(menu.window()->left(), 140);
+    EXPECT_EQ(menu.window()->bottom(), 100 + 300 + 10);
 }
 
 TEST_F(MenuFixture, MenusNearTheScreenEdgeStayOnScreen) {

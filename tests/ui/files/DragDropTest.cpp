@@ -120,6 +120,37 @@ TEST_F(DragDrop, LocalFilesGoIntoTheFolderUnderThePointerOrTheOpenFolder) {
     EXPECT_FALSE(dropAt(table, rowPoint(QStringLiteral("sub")), root.get()));
 }
 
+// Links written by other programs are taken by what they name: the file system's root, however
+// written, is refused with a message wherever it is dropped; a folder link that ends in a slash
+// is that folder; a relative link names no local file.
+TEST_F(DragDrop, TheRootIsRefusedWithAMessageAndOddLinksNameWhatTheySay) {
+    jump(QStringLiteral("/three"));
+    kit::TableView* table = page->tableView();
+    const auto linksMime = [](const QByteArray& links) {
+        auto* mime = new QMimeData;
+        mime->setData(QStringLiteral("text/uri-list"), links);
+        return std::unique_ptr<QMimeData>(mime);
+    };
+    for (const QByteArray& root :
+         {QByteArray("file:///"), QByteArray("file:////"), QByteArray("file:///tmp/..")}) {
+        const auto mime = linksMime(root + "\r\n");
+        EXPECT_FALSE(dropAt(table, rowPoint(QStringLiteral("sub")), mime.get())) << root.constData();
+        EXPECT_TRUE(waitForToast(QStringLiteral("不能上传系统根目录“/”"))) << root.constData();
+        EXPECT_FALSE(dropAt(table, belowLastRow(), mime.get())) << root.constData();
+        EXPECT_TRUE(waitForToast(QStringLiteral("不能上传系统根目录“/”"))) << root.constData();
+    }
+
+    const QString folder = QFileInfo(localFile(QStringLiteral("dropped/inner.txt"), "in")).path();
+    const auto slashed = linksMime(QUrl::fromLocalFile(folder).toEncoded() + "/\r\n");
+    EXPECT_TRUE(dropAt(table, belowLastRow(), slashed.get()));
+    EXPECT_TRUE(waitForNode(QStringLiteral("/three/dropped/inner.txt")));
+    EXPECT_FALSE(exists(QStringLiteral("/three/inner.txt")));
+
+    const auto relative = linksMime("file:inner.txt\r\n");
+    EXPECT_FALSE(dropAt(table, rowPoint(QStringLiteral("sub")), relative.get()));
+    EXPECT_FALSE(dropAt(table, belowLastRow(), relative.get()));
+}
+
 TEST_F(DragDrop, RowsHoveredByOutsideFilesLoseTheirLookWhenTheDragLeaves) {
     jump(QStringLiteral("/three"));
     kit::TableView* table = page->tableView();

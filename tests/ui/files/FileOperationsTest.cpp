@@ -27,12 +27,6 @@ protected:
         f.write(content);
         return p;
     }
-    static KZFoldersWindowController* presentedPicker() {
-        for (KZBaseWindowController* c : KZWindowsManager::shareInstance().presentedWindowControllers())
-            if (auto* p = qobject_cast<KZFoldersWindowController*>(c))
-                return p;
-        return nullptr;
-    }
     // Opens the picker with the command and confirms the folder at that path.
     void pickDestination(const std::function<void()>& command, const QString& path) {
         command();

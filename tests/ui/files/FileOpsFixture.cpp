@@ -2,6 +2,7 @@
 
 #include "foundation/SingletonT.h"
 #include "shell/KZButton.h"
+#include "shell/KZTextFieldCell.h"
 #include "shell/KZWindowsManager.h"
 #include "storage/DataPaths.h"
 #include "storage/SystemConfig.h"
@@ -10,6 +11,11 @@
 #include "transfer/KZDownloadMgr.h"
 #include "transfer/KZUploadMgr.h"
 #include "transport/TransferSession.h"
+#include "ui/files/KZFileSearchView.h"
+#include "ui/files/KZFoldersWindowController.h"
+
+#include <QLineEdit>
+#include <QTest>
 
 namespace nubo::test {
 
@@ -131,6 +137,31 @@ void FileOpsTest::select(const QStringList& names) {
         rows.add(i);
     }
     page->tableView()->selectRowIndexes(rows, false);
+}
+
+QStringList FileOpsTest::selectedNamesSorted() const {
+    QStringList names;
+    for (const auto& f : page->selectedFiles())
+        names.append(f->name());
+    names.sort();
+    return names;
+}
+
+void FileOpsTest::typeSearch(const QString& key) {
+    window->makeFirstResponder(page->fileSearchView()->textField());
+    QTest::keyClicks(page->fileSearchView()->textField()->editor(), key);
+    ASSERT_TRUE(
+        waitUntil([&] { return page->fileInfo()->isSearch() && page->fileInfo()->searchKey() == key; }));
+    ASSERT_TRUE(waitUntil([&] { return !page->isListRequestPending(); }));
+    window->makeFirstResponder(nullptr);
+    drainEvents();
+}
+
+KZFoldersWindowController* FileOpsTest::presentedPicker() {
+    for (KZBaseWindowController* c : KZWindowsManager::shareInstance().presentedWindowControllers())
+        if (auto* p = qobject_cast<KZFoldersWindowController*>(c))
+            return p;
+    return nullptr;
 }
 
 KZAlertController* FileOpsTest::presentedAlert() {

@@ -13,6 +13,8 @@
 #include "ui/files/KZFilesViewController.h"
 
 #include <QTemporaryDir>
+
+class KZFoldersWindowController;
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -38,6 +40,12 @@ protected:
     // Brings the service's changes into the session (and the open folder), as the refresh does.
     void refresh();
     void select(const QStringList& names);
+    // The names of the selected rows, sorted.
+    QStringList selectedNamesSorted() const;
+    // Types `key` into the search field as the user does and waits for its result.
+    void typeSearch(const QString& key);
+    // The folder picker the page presents, or null.
+    static KZFoldersWindowController* presentedPicker();
     // The alert the page presented last and still shows, or null.
     static KZAlertController* presentedAlert();
     static bool waitForAlert(KZAlertController** out, int ms = 5000);

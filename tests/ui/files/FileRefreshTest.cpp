@@ -22,13 +22,6 @@ protected:
         cell->nameTextField()->setStringValue(text);
         cell->nameTextField()->doCommand(kit::TextCommand::InsertNewline);
     }
-    QStringList selectedNames() const {
-        QStringList names;
-        for (const auto& f : page->selectedFiles())
-            names.append(f->name());
-        names.sort();
-        return names;
-    }
     qint64 nid(const QString& path) { return svc().service().nodeByPath(path).value.nid; }
 };
 
@@ -52,7 +45,7 @@ TEST_F(FileRefresh, ChangesMergeInOrderAndTheSelectionFollowsItsNodes) {
     refresh();
 
     EXPECT_EQ(rowNames(), (QStringList{"m", "n", "a.txt", "f.txt", "z.txt"}));
-    EXPECT_EQ(selectedNames(), (QStringList{"m", "z.txt"}));
+    EXPECT_EQ(selectedNamesSorted(), (QStringList{"m", "z.txt"}));
     EXPECT_EQ(page->tableView()->selectedRowIndexes(), (kit::IndexSet{0, 4}));
     EXPECT_EQ(page->homeToolBarMessage(), QStringLiteral("已选中2个文件"));
 

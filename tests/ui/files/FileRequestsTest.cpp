@@ -6,6 +6,7 @@
 #include "shell/KZBaseWindowController.h"
 #include "shell/KZRouter.h"
 #include "shell/KZWindowsManager.h"
+#include "storage/DataPaths.h"
 #include "storage/SystemConfig.h"
 #include "transport/KZDownloadMgrProxy.h"
 
@@ -213,4 +214,26 @@ TEST_F(FileRequests, DownloadFolderIsCheckedBeforeAnythingStarts) {
     nubo::test::drainEvents();
     EXPECT_EQ(downloadJobs(), before);
     EXPECT_FALSE(QFile::exists(s_local->path() + QStringLiteral("/a.txt")));
+}
+
+// A fresh account has no Downloads folder yet: the first download into the default makes it
+// (through the setting as through a drag's fallback), while any other missing folder is refused.
+TEST_F(FileRequests, AFirstDownloadMakesTheMissingDownloadsFolder) {
+    jump(QStringLiteral("/three"));
+    const QString downloads = nubo::paths::downloadsFolder();
+    ASSERT_TRUE(downloads.startsWith(QDir::homePath()));
+    QDir(downloads).removeRecursively();
+    auto& config = nubo::SingletonT<nubo::SystemConfig>::instance();
+    config.setDownloadPath(downloads);
+    select({QStringLiteral("a.txt")});
+    page->actionDownloadFile();
+    ASSERT_TRUE(
+        nubo::test::waitUntil([&] { return QFile::exists(downloads + QStringLiteral("/a.txt")); }, 15000))
+        << toasts->texts().join(u'|').toStdString();
+
+    const QString elsewhere = downloads + QStringLiteral("-elsewhere");
+    EXPECT_FALSE(page->downloadFiles({row(QStringLiteral("a.txt"))}, elsewhere));
+    EXPECT_TRUE(toastText().contains(elsewhere));
+    EXPECT_FALSE(QFileInfo::exists(elsewhere));
+    QDir(downloads).removeRecursively();
 }

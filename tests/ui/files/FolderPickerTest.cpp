@@ -1,6 +1,8 @@
 // The move/copy destination picker against the real session.
 #include "FileOpsFixture.h"
 
+#include "cloud/KZSession.h"
+#include "foundation/Dispatch.h"
 #include "kit/ImageView.h"
 #include "kit/TableView.h"
 #include "shell/KZButton.h"
@@ -13,6 +15,7 @@
 #include "ui/files/KZFoldersWindowController.h"
 
 #include <QLineEdit>
+#include <QPointer>
 #include <QTest>
 
 using namespace nubo::test;
@@ -36,14 +39,25 @@ protected:
             s_seeded = true;
         }
     }
-    void TearDown() override {
-        delete picker;
-        FileOpsTest::TearDown();
-    }
-    void open(uint type, const QList<CloudFileInfoPtr>& moving) {
-        picker = new KZFoldersWindowController(type, moving);
-        picker->window()->show();
+    // Opens the picker with the page's own command, for the rows of /pick named `moving` (a
+    // file by default: files are not recorded, so every folder is listed).
+    void open(uint type, const QStringList& moving = {QStringLiteral("file.txt")}) {
+        jump(QStringLiteral("/pick"));
+        select(moving);
+        if (type == KZPickerOperationTypeMove)
+            page->actionMoveFile();
+        else
+            page->actionCopyFile();
+        picker = presentedPicker();
+        ASSERT_NE(picker, nullptr);
         ASSERT_TRUE(waitUntil([&] { return !picker->files().isEmpty(); }));
+    }
+    // The folder the session keeps for the picker; -1 once a picker said it is gone.
+    static qint64 sessionPickerFolder() {
+        qint64 nid = 0;
+        nubo::KZBackgroundThread::shared().runAndWait(
+            [&] { nid = KZSession::sharedSession().pickerFolder(); });
+        return nid;
     }
     void go(const QString& path) {
         picker->folderCrumbsDidClickDirectoryPath(path);
@@ -59,13 +73,13 @@ protected:
         return qobject_cast<KZFolderInfoCell*>(picker->tableView()->viewAtColumn(0, row, false));
     }
     static inline bool s_seeded = false;
-    KZFoldersWindowController* picker = nullptr;
+    QPointer<KZFoldersWindowController> picker;
 };
 
 } // namespace
 
 TEST_F(FolderPicker, ConfirmingAtOnceGivesTheRootAndCancelGivesNothing) {
-    open(KZPickerOperationTypeCopy, {});
+    open(KZPickerOperationTypeCopy);
     EXPECT_EQ(picker->confirmButton()->title(), QStringLiteral("复制"));
     EXPECT_EQ(picker->navigationTitleLabel()->text(), QStringLiteral("请选择目录"));
     CloudFileInfoPtr chosen;
@@ -79,17 +93,36 @@ TEST_F(FolderPicker, ConfirmingAtOnceGivesTheRootAndCancelGivesNothing) {
     EXPECT_EQ(chosen->nid(), 0);
     EXPECT_EQ(chosen->path(), QStringLiteral("/"));
 
-    delete picker;
-    open(KZPickerOperationTypeMove, {});
+    ASSERT_TRUE(waitUntil([&] { return picker.isNull(); }));
+    open(KZPickerOperationTypeMove);
     EXPECT_EQ(picker->confirmButton()->title(), QStringLiteral("移动"));
     picker->setSelectFolderBlock([&](const CloudFileInfoPtr&) { ++calls; });
     picker->cancelButtonClicked();
     EXPECT_EQ(calls, 1);
 }
 
+// However its window closes, the picker goes with it: it leaves the session's observers and the
+// session forgets its folder, so closed pickers never pile up merging every change.
+TEST_F(FolderPicker, AClosedPickerIsReleasedAndTheSessionForgetsItsFolder) {
+    const QList<std::function<void(KZFoldersWindowController*)>> closings = {
+        [](KZFoldersWindowController* p) { p->cancelButtonClicked(); },
+        [](KZFoldersWindowController* p) { p->confirmButtonClicked(); },
+        [](KZFoldersWindowController* p) { p->window()->close(); }, // the title bar's button
+    };
+    for (int i = 0; i < closings.size(); ++i) {
+        open(i == 1 ? KZPickerOperationTypeMove : KZPickerOperationTypeCopy);
+        go(QStringLiteral("/pick/a"));
+        ASSERT_EQ(sessionPickerFolder(), picker->fileInfo()->nid());
+        picker->setSelectFolderBlock({});
+        closings[i](picker);
+        ASSERT_TRUE(waitUntil([&] { return picker.isNull(); })) << "closing " << i;
+        EXPECT_EQ(presentedPicker(), nullptr);
+        EXPECT_EQ(sessionPickerFolder(), -1) << "closing " << i;
+    }
+}
+
 TEST_F(FolderPicker, ListsFoldersOnlyAndHidesTheFoldersBeingMoved) {
-    open(KZPickerOperationTypeMove,
-         {cloud(QStringLiteral("/pick/a")), cloud(QStringLiteral("/pick/file.txt"))});
+    open(KZPickerOperationTypeMove, {QStringLiteral("a"), QStringLiteral("file.txt")});
     EXPECT_EQ(picker->opertatingFiles().size(), 1); // files are not recorded
     go(QStringLiteral("/pick"));
     EXPECT_EQ(names(), QStringList{QStringLiteral("b")});
@@ -106,7 +139,7 @@ TEST_F(FolderPicker, ListsFoldersOnlyAndHidesTheFoldersBeingMoved) {
 }
 
 TEST_F(FolderPicker, ANewFolderIsNamedInPlaceAndArrivesByTheMerge) {
-    open(KZPickerOperationTypeCopy, {});
+    open(KZPickerOperationTypeCopy);
     go(QStringLiteral("/pick/b"));
     ASSERT_TRUE(picker->files().isEmpty());
     picker->createFolderButtonClicked();
@@ -140,7 +173,7 @@ TEST_F(FolderPicker, ANewFolderIsNamedInPlaceAndArrivesByTheMerge) {
 }
 
 TEST_F(FolderPicker, ANameWithASlashNeverMakesANestedFolder) {
-    open(KZPickerOperationTypeCopy, {});
+    open(KZPickerOperationTypeCopy);
     go(QStringLiteral("/pick/a"));
     picker->createFolderButtonClicked();
     ASSERT_NE(nameCell(0), nullptr);
@@ -152,7 +185,7 @@ TEST_F(FolderPicker, ANameWithASlashNeverMakesANestedFolder) {
 }
 
 TEST_F(FolderPicker, ChangesOfOtherFoldersAreIgnoredAndAResetReloads) {
-    open(KZPickerOperationTypeCopy, {});
+    open(KZPickerOperationTypeCopy);
     go(QStringLiteral("/pick"));
     const QStringList before = names();
     auto stranger = CloudFileInfo::create();
@@ -168,6 +201,57 @@ TEST_F(FolderPicker, ChangesOfOtherFoldersAreIgnoredAndAResetReloads) {
     picker->didKZSessionIncrNodeChanged(nullptr, 0, true, {});
     ASSERT_TRUE(waitUntil([&] { return names() == before; }));
     EXPECT_FALSE(picker->isEditing());
+}
+
+// A name typed for a new folder ends, with nothing sent, whenever the rows it stood among are
+// replaced or its row is withdrawn: no field stays open over a reused cell that now shows
+// another folder, and the next new folder starts from its proposed name.
+TEST_F(FolderPicker, LeavingTheFolderOrAChangeEndsTheNameWithNothingSent) {
+    svc().mkdir(QStringLiteral("/leave/x/y"));
+    refresh();
+    open(KZPickerOperationTypeCopy);
+    go(QStringLiteral("/leave"));
+    go(QStringLiteral("/leave/x"));
+    const QList<QPair<const char*, std::function<void()>>> leavings = {
+        {"back", [&] { picker->actionGoback(); }},
+        {"forward", [&] { picker->actionGoForward(); }},
+        {"change",
+         [&] {
+             svc().mkdir(QStringLiteral("/leave/x/arrived"));
+             refresh();
+         }},
+        {"crumb", [&] { picker->folderCrumbsDidClickDirectoryPath(QStringLiteral("/leave")); }},
+    };
+    for (const auto& [what, leave] : leavings) {
+        const QString shown = picker->fileInfo()->path();
+        picker->createFolderButtonClicked();
+        KZFolderInfoCell* cell = nameCell(0);
+        ASSERT_NE(cell, nullptr) << what;
+        QLineEdit* editor = cell->nameTextField()->editor();
+        editor->selectAll();
+        editor->insert(QStringLiteral("归档"));
+        leave();
+        ASSERT_TRUE(waitUntil([&] { return !picker->isEditing(); })) << what;
+        EXPECT_EQ(editingNameField(picker->window()), nullptr) << what;
+        for (int row = 0; row < picker->files().size(); ++row)
+            if (KZFolderInfoCell* c = nameCell(row)) {
+                EXPECT_TRUE(c->nameTextField()->isHidden()) << what;
+                EXPECT_EQ(c->infoLabel()->text(), picker->files().at(row)->name()) << what;
+            }
+        for (const auto& f : picker->files())
+            EXPECT_FALSE(KZLocalFileInfo::isLocal(f.get())) << what;
+        drainEvents();
+        EXPECT_FALSE(exists(shown + QStringLiteral("/归档"))) << what;
+        EXPECT_FALSE(exists(picker->fileInfo()->fixedPath() + QStringLiteral("归档"))) << what;
+
+        // The next new folder proposes its own name; left unnamed, it goes again.
+        picker->createFolderButtonClicked();
+        ASSERT_NE(nameCell(0), nullptr);
+        EXPECT_TRUE(nameCell(0)->textFieldContent().startsWith(QStringLiteral("新建文件夹"))) << what;
+        nameCell(0)->abandonEditing();
+        EXPECT_FALSE(picker->isEditing());
+        EXPECT_FALSE(KZLocalFileInfo::isLocal(picker->files().value(0).get()));
+    }
 }
 
 TEST(FolderRowView, DrawsNoSelectionWhenTheTableHighlightsNothing) {

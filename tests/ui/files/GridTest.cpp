@@ -89,6 +89,31 @@ TEST(GridItem, LooksOfSelectionAndOfOutsideDrags) {
     EXPECT_EQ(item.view()->customBackgroundColor(), QColor(Qt::white));
 }
 
+// A search hit's red gives way to the white name of a selected (or drop-target) tile, which
+// sits on blue; the hits come back when the tile is plain again.
+TEST(GridItem, SearchHitsGiveWayToTheWhiteNameOfAMarkedTile) {
+    auto hitRuns = [](const KZFileInfoItemView& item) {
+        int n = 0;
+        for (const auto& run : item.fileNameLabel()->attributedText().runs())
+            n += run.color && *run.color == KZStyle::warningColor();
+        return n;
+    };
+    KZFileInfoItemView item;
+    item.setFileInfo(record(QStringLiteral("alpha report"), 1, 0, true));
+    item.makeWordsHighlight(QStringLiteral("alpha"));
+    EXPECT_EQ(hitRuns(item), 1);
+    item.setSelected(true);
+    EXPECT_EQ(hitRuns(item), 0);
+    EXPECT_EQ(item.fileNameLabel()->textColor(), QColor(Qt::white));
+    EXPECT_EQ(item.fileNameLabel()->text(), QStringLiteral("alpha report"));
+    item.setSelected(false);
+    EXPECT_EQ(hitRuns(item), 1);
+    item.setHighlightState(kit::HighlightState::AsDropTarget);
+    EXPECT_EQ(hitRuns(item), 0);
+    item.setHighlightState(kit::HighlightState::None);
+    EXPECT_EQ(hitRuns(item), 1);
+}
+
 TEST(GridItem, LateThumbnailForAFormerRecordIsIgnored) {
     KZFileInfoItemView item;
     item.setFileInfo(record(QStringLiteral("old.png"), 41, 1));

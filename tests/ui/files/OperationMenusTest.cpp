@@ -1,6 +1,7 @@
 // The file page's context and "more" menus, right clicks, the sort and display commands and
 // double clicks, against the real page, session, transfer engines and embedded service.
 #include "FileOpsFixture.h"
+#include "ui/common/MenuFits.h"
 
 #include "kit/Pasteboard.h"
 #include "kit/Window.h"
@@ -69,15 +70,6 @@ protected:
             }
         ADD_FAILURE() << "no entry " << title.toStdString();
     }
-    void typeSearch(const QString& key) {
-        window->makeFirstResponder(page->fileSearchView()->textField());
-        QTest::keyClicks(page->fileSearchView()->textField()->editor(), key);
-        ASSERT_TRUE(
-            waitUntil([&] { return page->fileInfo()->isSearch() && page->fileInfo()->searchKey() == key; }));
-        ASSERT_TRUE(waitUntil([&] { return !page->isListRequestPending(); }));
-        window->makeFirstResponder(nullptr);
-        drainEvents();
-    }
 };
 
 } // namespace
@@ -139,10 +131,64 @@ TEST_F(OperationMenus, RowMenusFollowTheSelection) {
     ASSERT_NE(row(QStringLiteral("b.txt")), nullptr);
     rightClickRow(QStringLiteral("b.txt"));
     EXPECT_EQ(menu(), split("打开文件位置 下载 - 重命名 - 历史版本 - 分享 - 删除"));
+    EXPECT_TRUE(menuShowsEveryTitleWhole(page->fileOperateMenu()));
     chooseInMenu(QStringLiteral("打开文件位置"));
     EXPECT_FALSE(menuShown());
     ASSERT_TRUE(waitUntil([&] { return page->fileInfo()->path() == QStringLiteral("/three"); }));
     ASSERT_TRUE(waitUntil([&] { return selectedNames() == QStringList{QStringLiteral("b.txt")}; }));
+}
+
+// A context menu opened for one selection never acts on another: any change of the selection
+// closes it first, in the list and in the grid; a change that keeps the selection leaves it open.
+TEST_F(OperationMenus, ASelectionChangeClosesTheContextMenu) {
+    jump(QStringLiteral("/three"));
+    QApplication::setActiveWindow(window);
+    rightClickRow(QStringLiteral("a.txt"));
+    ASSERT_TRUE(menuShown());
+    window->makeFirstResponder(page->tableView());
+    QTest::keyClick(window->windowHandle(), Qt::Key_Down);
+    EXPECT_EQ(selectedNames(), QStringList{QStringLiteral("b.txt")});
+    EXPECT_FALSE(menuShown());
+
+    rightClickRow(QStringLiteral("a.txt"));
+    ASSERT_TRUE(menuShown());
+    QTest::keyClick(window->windowHandle(), Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(page->selectedFiles().size(), page->files().size());
+    EXPECT_FALSE(menuShown());
+
+    // The merge gives a selected row a new record and selects it again: the same selection.
+    select({QStringLiteral("a.txt")});
+    rightClickRow(QStringLiteral("a.txt"));
+    ASSERT_TRUE(menuShown());
+    ASSERT_TRUE(svc()
+                    .service()
+                    .rename(svc().service().nodeByPath(QStringLiteral("/three/c.txt")).value.nid,
+                            QStringLiteral("c2.txt"))
+                    .ok());
+    refresh();
+    ASSERT_NE(row(QStringLiteral("c2.txt")), nullptr);
+    EXPECT_TRUE(menuShown());
+    EXPECT_EQ(selectedNames(), QStringList{QStringLiteral("a.txt")});
+    ASSERT_TRUE(svc()
+                    .service()
+                    .rename(svc().service().nodeByPath(QStringLiteral("/three/c2.txt")).value.nid,
+                            QStringLiteral("c.txt"))
+                    .ok());
+    refresh();
+
+    page->switcher()->setStyle(KZFileListStyleGrid);
+    page->collectionView()->selectItems(
+        {kit::IndexPath{0, int(page->files().indexOf(row(QStringLiteral("a.txt"))))}},
+        kit::ScrollPosition::None);
+    page->selectRowsAtIndexes(page->collectionView()->selectionIndexes());
+    page->fileOperateMenu()->showInWindow(window, QPointF(200, 200), page->getmoreOperationItems());
+    ASSERT_TRUE(menuShown());
+    page->didPressCmdA();
+    EXPECT_FALSE(menuShown());
+    page->fileOperateMenu()->showInWindow(window, QPointF(200, 200), page->getmoreOperationItems());
+    ASSERT_TRUE(menuShown());
+    page->deselectAllRows();
+    EXPECT_FALSE(menuShown());
 }
 
 TEST_F(OperationMenus, MenuEntriesRunTheirCommands) {

@@ -9,6 +9,7 @@
 #include "ui/files/KZFileInfoCell.h"
 
 #include <QClipboard>
+#include <QDir>
 #include <QFile>
 #include <QGuiApplication>
 #include <QLineEdit>
@@ -164,6 +165,47 @@ TEST_F(PasteboardCommands, LocalFilesOnThePasteboardAreUploadedAndTheCloudItemSt
     ASSERT_TRUE(waitForNode(QStringLiteral("/dest/pasted.txt")));
     EXPECT_FALSE(exists(QStringLiteral("/dest/c.txt")));
     EXPECT_NE(page->cloudFilesItemInPasteboard(), nullptr);
+}
+
+// Links written by other programs are taken by what they name: the file system's root, however
+// written, is refused with a message; a folder link that ends in a slash is that folder; a
+// relative link names no local file, so the paste falls to the cloud files beside it.
+TEST_F(PasteboardCommands, TheRootIsNeverPastedAndOddLinksNameWhatTheySay) {
+    jump(QStringLiteral("/dest"));
+    for (const QByteArray& root :
+         {QByteArray("file:///"), QByteArray("file:////"), QByteArray("file:///tmp/..")}) {
+        auto* mime = new QMimeData;
+        mime->setData(QStringLiteral("text/uri-list"), root + "\r\n");
+        QGuiApplication::clipboard()->setMimeData(mime);
+        page->pasteFileToCloud();
+        EXPECT_TRUE(waitForToast(QStringLiteral("不能上传系统根目录“/”"))) << root.constData();
+    }
+
+    const QString folder = s_local->path() + QStringLiteral("/slashed");
+    QDir().mkpath(folder);
+    QFile f(folder + QStringLiteral("/inner.txt"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write("in the folder");
+    f.close();
+    copyLocalFiles({folder + QStringLiteral("/")});
+    page->pasteFileToCloud();
+    EXPECT_TRUE(waitForNode(QStringLiteral("/dest/slashed/inner.txt")));
+    EXPECT_FALSE(exists(QStringLiteral("/dest/inner.txt")));
+    EXPECT_EQ(presentedAlert(), nullptr);
+
+    jump(QStringLiteral("/three"));
+    select({QStringLiteral("c.txt")});
+    page->copyFileToPasteboard();
+    const KZPasteboardItemPtr cloudItem = page->cloudFilesItemInPasteboard();
+    ASSERT_NE(cloudItem, nullptr);
+    auto* mime = new QMimeData;
+    kit::Pasteboard::writeItemsToMimeData(mime, kit::Pasteboard::kNuboItemsType,
+                                          {cloudItem->pasteboardPropertyList()});
+    mime->setData(QStringLiteral("text/uri-list"), "file:c.txt\r\n");
+    QGuiApplication::clipboard()->setMimeData(mime);
+    jump(QStringLiteral("/dest"));
+    page->pasteFileToCloud();
+    EXPECT_TRUE(waitForNode(QStringLiteral("/dest/c.txt")));
 }
 
 TEST_F(PasteboardCommands, SearchResultsAndForeignAccountsGetNothing) {

@@ -101,6 +101,16 @@ TEST_F(Preview, OneImageHasNoSteps) {
 
 // Stepping through 200 images with the arrow keys while every preview reply is slow: whatever
 // lands, the image on view is always the one of the current index.
+TEST_F(Preview, EscapeClosesThePreview) {
+    open(QStringLiteral("/three"), QStringLiteral("1.png"));
+    waitForImage();
+    key(Qt::Key_Right); // the arrows still step
+    EXPECT_EQ(preview->index(), 2);
+    key(Qt::Key_Escape);
+    ASSERT_TRUE(waitUntil([&] { return !preview || !preview->window()->isVisible(); }));
+    EXPECT_FALSE(KZWindowsManager::shareInstance().shownWindowControllers().contains(preview.data()));
+}
+
 TEST_F(Preview, SteppingWithSlowRepliesNeverShowsAnotherImage) {
     open(QStringLiteral("/many"), QStringLiteral("000.png"));
     waitForImage();

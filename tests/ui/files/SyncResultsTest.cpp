@@ -14,6 +14,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QTest>
+#include <QWindow>
 
 using namespace nubo::test;
 
@@ -153,19 +155,35 @@ TEST_F(SyncResults, ApplyToAllSettlesTheRestOfAnUpload) {
     EXPECT_TRUE(bar->upload.contains(QStringLiteral("正在准备上传文件...")));
 }
 
-TEST_F(SyncResults, AnAlertClosedByTheWindowManagerSkips) {
+// A same-name question is a dialog of the page's window without a close button; Escape, and
+// the window manager's own close, answer "跳过".
+TEST_F(SyncResults, AQuestionGivenUpSkips) {
     svc().putFile(QStringLiteral("/q4/x.txt"), "x");
     refresh();
     jump(QStringLiteral("/q4"));
-    page->copyFiles({row(QStringLiteral("x.txt"))}, cloud(QStringLiteral("/q4")));
-    KZAlertController* alert =
-        question(kFile, {QStringLiteral("保留两者"), QStringLiteral("替换"), QStringLiteral("跳过")});
-    ASSERT_NE(alert, nullptr);
-    alert->closeWindow(); // as the title bar's close would
-    ASSERT_TRUE(cloudIdle());
-    ASSERT_TRUE(waitForToast(QStringLiteral("任务完成")));
-    drainEvents();
-    EXPECT_EQ(page->files().size(), 1);
+    for (bool escape : {true, false}) {
+        SCOPED_TRACE(escape);
+        page->copyFiles({row(QStringLiteral("x.txt"))}, cloud(QStringLiteral("/q4")));
+        KZAlertController* alert =
+            question(kFile, {QStringLiteral("保留两者"), QStringLiteral("替换"), QStringLiteral("跳过")});
+        ASSERT_NE(alert, nullptr);
+        ASSERT_TRUE(waitUntil([&] { return alert->window()->isActiveWindow(); }));
+        kit::Window* w = alert->window();
+        EXPECT_EQ(w->windowType(), Qt::Dialog);
+        EXPECT_FALSE(w->windowFlags() & (Qt::WindowCloseButtonHint | Qt::WindowMinimizeButtonHint |
+                                         Qt::WindowMaximizeButtonHint));
+        EXPECT_EQ(w->windowHandle()->transientParent(), window->windowHandle());
+        EXPECT_EQ(w->windowTitle(), kFile);
+        if (escape)
+            QTest::keyClick(w->windowHandle(), Qt::Key_Escape);
+        else
+            closeFromWindowManager(w);
+        ASSERT_TRUE(cloudIdle());
+        ASSERT_TRUE(waitForToast(QStringLiteral("任务完成")));
+        EXPECT_EQ(presentedAlert(), nullptr);
+        drainEvents();
+        EXPECT_EQ(page->files().size(), 1);
+    }
 }
 
 TEST_F(SyncResults, AFailureShowsItsTextAndTheBatchIsNotDone) {

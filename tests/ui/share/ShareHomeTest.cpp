@@ -8,6 +8,7 @@
 #include "shell/KZRouter.h"
 #include "shell/KZWindowsManager.h"
 #include "support/ShellReset.h"
+#include "support/ToastRecord.h"
 #include "ui/files/KZFilesViewController.h"
 #include "ui/share/KZShareFilesViewController.h"
 
@@ -66,6 +67,39 @@ TEST_F(HomeShare, ALinksFolderOpensInTheFilePageWithTheItemSelected) {
         waitUntil([&] { return files->fileInfo()->path() == QStringLiteral("/docs/located"); }, 10000));
     ASSERT_TRUE(waitUntil([&] { return files->selectedFiles().size() == 1; }));
     EXPECT_EQ(files->selectedFiles().first()->name(), QStringLiteral("target.txt"));
+}
+
+// The shared file is deleted while its link is still listed: its location says the file is
+// gone instead of showing its folder with nothing selected, and the link is listed as lapsed.
+TEST_F(HomeShare, TheLocationOfADeletedFileSaysItIsGone) {
+    seedShares(0, [](int) { return 'v'; });
+    shareFile(QStringLiteral("/docs/gone/target.txt"));
+    s_service->putFile(QStringLiteral("/docs/gone/other.txt"), "other");
+    fetchChanges();
+    home->navigator()->selectIndex(1);
+    auto* page = dynamic_cast<KZShareFilesViewController*>(home->currentVisibleViewController());
+    ASSERT_NE(page, nullptr);
+    KZShareValidFilesViewController* list = page->validShareVC();
+    ASSERT_TRUE(waitUntil([&] { return list->shareList().size() == 1; }, 10000));
+
+    ASSERT_FALSE(service().remove({service().nodeByPath(QStringLiteral("/docs/gone/target.txt")).value.nid}));
+    fetchChanges();
+    nubo::test::ToastRecord toasts;
+    list->tableView()->selectRowIndexes(kit::IndexSet(0), false);
+    list->actionMenuItemLocationShare();
+    auto* files = dynamic_cast<KZFilesViewController*>(home->currentVisibleViewController());
+    ASSERT_NE(files, nullptr);
+    ASSERT_TRUE(toasts.waitFor(QStringLiteral("文件不存在或已被删除"), 10000));
+    EXPECT_EQ(files->fileInfo()->path(), QStringLiteral("/docs/gone"));
+    EXPECT_TRUE(files->selectedFiles().isEmpty());
+
+    home->navigator()->selectIndex(1);
+    ASSERT_TRUE(waitUntil([&] { return list->shareList().isEmpty(); }, 10000));
+    page->segmentControl()->selectSegmentAtIndex(1);
+    KZShareInvalidFilesViewController* invalid = page->invalidShareVC();
+    ASSERT_TRUE(waitUntil([&] { return invalid->shareList().size() == 1; }, 10000));
+    EXPECT_EQ(invalid->shareList().first()->name(), QStringLiteral("target.txt"));
+    EXPECT_EQ(invalid->shareList().first()->status_desc(), QStringLiteral("已取消"));
 }
 
 TEST(ShareLocation, RootLinksShowAllFilesAndOpenTheRoot) {

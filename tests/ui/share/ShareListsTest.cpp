@@ -2,6 +2,7 @@
 // pages of its list).
 #include "ShareFixture.h"
 #include "support/ToastRecord.h"
+#include "ui/common/MenuFits.h"
 
 #include "foundation/NotificationCenter.h"
 #include "kit/Pasteboard.h"
@@ -233,6 +234,49 @@ TEST_F(SharePage, ClearingDeletesEveryLapsedRecordAndLeavesTheUsersSelectionAlon
     EXPECT_EQ(invalid()->homeToolBarMessage(), QStringLiteral("共0个失效链接"));
 }
 
+// A cancel or a delete that succeeds while a list fetch is out: the fetch has already replaced
+// the rows with new records of the same links, and the links still leave the list.
+TEST_F(SharePage, LinksLeaveWhenTheirCancelSucceedsWhileAFetchIsOut) {
+    auto fetchHeldThen = [&](KZShareListViewController* list, const std::function<void()>& act) {
+        service().setHeld(nubo::ServiceOp::ListShares, true);
+        list->requestShareList();
+        ASSERT_TRUE(waitUntil([&] { return service().heldCalls(nubo::ServiceOp::ListShares) == 1; }));
+        act(); // queued behind the fetch: the fetch answers first, then the cancel
+        service().setHeld(nubo::ServiceOp::ListShares, false);
+    };
+    valid()->tableView()->selectRowIndexes(kit::IndexSet{0, 1}, false);
+    const QStringList sent = shortUrls(valid()->selectedShareInfos());
+    fetchHeldThen(valid(), [&] { valid()->cancelShare(); });
+    ASSERT_TRUE(toasts.waitFor(QStringLiteral("取消成功")));
+    settle(valid());
+    EXPECT_FALSE(shortUrls(valid()->shareList()).contains(sent[0]));
+    EXPECT_FALSE(shortUrls(valid()->shareList()).contains(sent[1]));
+    EXPECT_EQ(valid()->shareList().size(), kValid - 2);
+    EXPECT_EQ(valid()->tableView()->numberOfRows(), kValid - 2);
+    EXPECT_EQ(valid()->homeToolBarMessage(), QStringLiteral("共%1个有效链接").arg(kValid - 2));
+
+    showInvalidTab();
+    fetchHeldThen(invalid(), [&] { invalid()->clearShare(); });
+    ASSERT_TRUE(toasts.waitFor(QStringLiteral("删除成功")));
+    settle(invalid());
+    EXPECT_TRUE(invalid()->shareList().isEmpty());
+    EXPECT_EQ(invalid()->tableView()->numberOfRows(), 0);
+    EXPECT_EQ(invalid()->homeToolBarMessage(), QStringLiteral("共0个失效链接"));
+    // Over no links the select-all box is neither ticked nor offered.
+    EXPECT_FALSE(invalid()->tableHeaderView()->isSelected());
+    EXPECT_FALSE(invalid()->tableHeaderView()->isEnable());
+    invalid()->selectAllRows();
+    invalid()->deselectAllRows();
+    EXPECT_FALSE(invalid()->tableHeaderView()->isSelected());
+    // Links again: the box is offered again.
+    ASSERT_TRUE(service().cancelShare(QStringLiteral("seed1")).isNull());
+    page->didPressCmdR();
+    settle(invalid());
+    ASSERT_EQ(invalid()->shareList().size(), 1);
+    EXPECT_TRUE(invalid()->tableHeaderView()->isEnable());
+    EXPECT_FALSE(invalid()->tableHeaderView()->isSelected());
+}
+
 TEST_F(SharePage, CopyPutsTheExactLinkTextOnThePasteboard) {
     ASSERT_TRUE(service().setSharePassword(QStringLiteral("seed2499"), QStringLiteral("k9z2")).ok());
     page->didPressCmdR();
@@ -286,6 +330,7 @@ TEST_F(SharePage, MenusOfferWhatTheSelectionAllows) {
     EXPECT_EQ(shortUrls(valid()->selectedShareInfos()), QStringList{valid()->shareList().at(4)->shorturl()});
     EXPECT_EQ(titles(valid()), (QStringList{QStringLiteral("查看链接"), QStringLiteral("复制链接"),
                                             QStringLiteral("取消分享"), QStringLiteral("打开所在位置")}));
+    EXPECT_TRUE(nubo::test::menuShowsEveryTitleWhole(valid()->fileOperateMenu()));
     valid()->closeFileOperateMenu();
     valid()->tableView()->selectRowIndexes(kit::IndexSet{1, 2}, false);
     valid()->fileRowViewRightMouseUp(rowView(valid(), 2), click);

@@ -18,7 +18,9 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QSet>
+#include <QTest>
 #include <QUrlQuery>
+#include <QWindow>
 #include <array>
 
 using nubo::test::drainEvents;
@@ -82,6 +84,31 @@ TEST_F(ShareWindow, ShowsTheLinkAndItsDateAndTitle) {
     EXPECT_EQ(share->expire(), date);
     window->reloadData();
     EXPECT_EQ(share->expire(), date);
+}
+
+// The link with its code shows whole, wrapped in its box above the code's row, never cut in the
+// middle; only a link longer than two lines needs the tooltip.
+TEST_F(ShareWindow, TheWholeLinkShowsWrappedNeverCutInTheMiddle) {
+    KZLabel* label = window->linkUrlLabel();
+    auto* box = qobject_cast<kit::View*>(label->parentWidget());
+    ASSERT_TRUE(box);
+    const double codeRowTop = window->closeExtractionCodeView()->top();
+    for (const QString& link :
+         QStringList{share->linkurl(), share->linkurl() + QStringLiteral("/and/a/longer/path/0123456789")}) {
+        share->setLinkurl(link);
+        window->updatePwd(QStringLiteral("ab12"));
+        const QString text = link + QStringLiteral(" (提取码:ab12)");
+        ASSERT_EQ(label->text(), text);
+        EXPECT_FALSE(label->isTruncated()) << link.toStdString();
+        const QString shown = label->displayedLines(label->width()).join(QString()).remove(u' ');
+        EXPECT_EQ(shown, QString(text).remove(u' ')) << shown.toStdString();
+        EXPECT_TRUE(box->bounds().contains(label->frame())) << link.toStdString();
+        EXPECT_GE(box->top(), 0);
+        EXPECT_LT(box->bottom(), codeRowTop);
+    }
+    share->setLinkurl(share->linkurl().repeated(4));
+    window->updatePwd(QString());
+    EXPECT_EQ(label->fullTextToolTip(), share->linkurl());
 }
 
 TEST_F(ShareWindow, SwitchingTheCodeOnStoresItShowsItAndCopiesLinkWithCode) {
@@ -297,6 +324,17 @@ TEST_F(ShareWindow, RouterMakesTheWindowOnlyForALink) {
     KZWindowsManager::shareInstance().presentWindowController(made);
     ASSERT_TRUE(waitUntil([&] { return made && made->window()->isVisible(); }));
     made->closeWindow();
+    ASSERT_TRUE(waitUntil([&] { return made.isNull(); }));
+
+    // Escape closes it as well.
+    made = router.entityWithClass<KZShareWindowControler>(
+        KZShareWindowControler::kClassName,
+        {{KZShareWindowControler::kShareInfoParam, QVariant::fromValue(share)}});
+    ASSERT_NE(made, nullptr);
+    made->setPresenting(true);
+    KZWindowsManager::shareInstance().presentWindowController(made);
+    ASSERT_TRUE(waitUntil([&] { return made && made->window()->isActiveWindow(); }));
+    QTest::keyClick(made->window()->windowHandle(), Qt::Key_Escape);
     ASSERT_TRUE(waitUntil([&] { return made.isNull(); }));
 }
 

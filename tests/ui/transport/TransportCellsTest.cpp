@@ -7,12 +7,15 @@
 #include "shell/KZLabel.h"
 #include "shell/KZProgressView.h"
 #include "shell/KZStyle.h"
+#include "support/ToastRecord.h"
 #include "ui/transport/KZDownloadFileOperationsCell.h"
 #include "ui/transport/KZTransportFileProgressCell.h"
 #include "ui/transport/KZTransportListView.h"
 #include "ui/transport/KZUploadFileOperationsCell.h"
 
 #include <QDir>
+#include <QHelpEvent>
+#include <QToolTip>
 
 using namespace nubo::test;
 
@@ -107,6 +110,31 @@ TEST(TransportProgressCell, TextsAndPartsOfEveryStatus) {
     EXPECT_EQ(shown(cell), QStringLiteral("icon done"));
     EXPECT_EQ(cell.completionLabel()->text(), QStringLiteral("上传完成  -"));
     EXPECT_EQ(cell.iconImageView()->image().name(), QStringLiteral("transport_upload"));
+}
+
+// An error longer than the state column shows whole in a tooltip where the pointer rests; one
+// that fits needs none.
+TEST(TransportProgressCell, AnErrorThatDoesNotFitShowsWholeInATooltip) {
+    KZTransportFileProgressCell cell;
+    cell.setFrameSize(QSizeF(230, 44)); // the lists' state column
+    cell.setVisible(true);
+    auto failed = upload(4);
+    const QString whole = QStringLiteral("服务存储失败：数据库已损坏：database disk image is malformed "
+                                         "(INSERT INTO blocks (sha1, size) VALUES (?, ?))");
+    failed->m_error = BWError::application(1, whole);
+    cell.setUploadJobInfo(failed);
+    KZLabel* label = cell.errorLabel();
+    ASSERT_TRUE(label->isTruncated());
+    EXPECT_EQ(label->fullTextToolTip(), whole);
+    QHelpEvent rest(QEvent::ToolTip, QPoint(5, 5), label->mapToGlobal(QPoint(5, 5)));
+    QCoreApplication::sendEvent(label, &rest);
+    EXPECT_TRUE(QToolTip::text().contains(whole.toHtmlEscaped())) << QToolTip::text().toStdString();
+
+    failed->m_error = BWError::application(1, QStringLiteral("磁盘已满"));
+    cell.setUploadJobInfo(failed);
+    EXPECT_TRUE(label->fullTextToolTip().isEmpty());
+    QCoreApplication::sendEvent(label, &rest);
+    EXPECT_TRUE(nubo::test::waitUntil([] { return !QToolTip::isVisible(); }));
 }
 
 TEST(TransportProgressCell, DownloadTextsAndTheFrozenWait) {
@@ -276,6 +304,20 @@ TEST_F(TransportCellCommands, LocateShowsTheRightPlace) {
     up.setUploadJobInfo(job);
     up.showInFinderButton()->sendAction();
     EXPECT_EQ(opened.size(), 3);
+}
+
+// An upload whose source was deleted says so when asked to locate it, instead of a button that
+// does nothing (a finished download's record does the same, in the finished list's rows).
+TEST_F(TransportCellCommands, LocatingASourceThatIsGoneSaysSo) {
+    auto* up = new KZUploadFileOperationsCell;
+    showInWindow(up, QSizeF(120, 44));
+    nubo::test::ToastRecord toasts;
+    auto job = upload(2);
+    job->m_disk_path = localPath(QStringLiteral("deleted-source.txt"));
+    up->setUploadJobInfo(job);
+    up->showInFinderButton()->sendAction();
+    EXPECT_TRUE(toasts.waitFor(QStringLiteral("文件不存在，可能已被移动或删除")));
+    EXPECT_TRUE(opened.isEmpty());
 }
 
 TEST(TransportListView, BarButtonsOfAGoneControllerDoNothing) {

@@ -78,6 +78,20 @@ QStringList TransportTest::addUploadJobs(int count, qint64 size, const QString& 
     return paths;
 }
 
+void TransportTest::addUploadJobsOfOneFile(const QStringList& cloudPaths, qint64 size) {
+    svc.mkdir(QStringLiteral("/up"));
+    const QString disk = localPath(QStringLiteral("src/one"));
+    QDir().mkpath(QFileInfo(disk).path());
+    QFile f(disk);
+    EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(ServiceFixture::randomBytes(size, 7));
+    f.close();
+    QList<TransferJobRecord> jobs;
+    for (const QString& path : cloudPaths)
+        jobs << KZUploadMgr::makeJob(disk, path, size, false);
+    KZBackgroundThread::shared().runAndWait([&] { KZUploadMgr::shared().addJobs(jobs); });
+}
+
 QStringList TransportTest::addDownloadJobs(int count, qint64 size, const QString& prefix) {
     QList<TransferJobRecord> jobs;
     QStringList paths;

@@ -32,6 +32,8 @@ protected:
     // Upload jobs of local files of `size` bytes into "/up", straight through the engine; their
     // cloud paths in order.
     QStringList addUploadJobs(int count, qint64 size, const QString& prefix = QStringLiteral("f"));
+    // Upload jobs of one local file of `size` bytes, one to each cloud path (in "/up").
+    void addUploadJobsOfOneFile(const QStringList& cloudPaths, qint64 size);
     // Download jobs of cloud files of `size` bytes into the local folder; their local paths.
     QStringList addDownloadJobs(int count, qint64 size, const QString& prefix = QStringLiteral("d"));
     QString localPath(const QString& name) const { return local.path() + QLatin1Char('/') + name; }

@@ -28,6 +28,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QImage>
+#include <QTest>
 #include <atomic>
 
 using namespace nubo::test;
@@ -258,7 +259,7 @@ TEST_F(TransportPage, FeedbackNeedsTheNetworkAndIsKeptByTheService) {
     EXPECT_TRUE(waitUntil([&] { return !shownFeedback(); }));
 }
 
-TEST(EmbeddedFeedback, RefusesReportsOverTheLimits) {
+TEST(EmbeddedFeedback, KeepsReportsWithTheirLogsAndRefusesThemOverTheLimits) {
     ServiceFixture svc;
     nubo::FeedbackReport r;
     r.description = QStringLiteral("   ");
@@ -272,8 +273,28 @@ TEST(EmbeddedFeedback, RefusesReportsOverTheLimits) {
     EXPECT_FALSE(svc.service().submitFeedback(r).ok());
     EXPECT_TRUE(svc.service().feedbackReports().value.isEmpty());
     r.images = {QByteArray("img")};
+    // Logs: the log and its backup at most, each named and within a whole log file.
+    const nubo::FeedbackFile log{QStringLiteral("nubo.log"), QByteArray("line\n")};
+    r.logs = QList<nubo::FeedbackFile>(nubo::CloudService::kFeedbackMaxLogs + 1, log);
+    EXPECT_FALSE(svc.service().submitFeedback(r).ok());
+    r.logs = {{QString(), QByteArray("line\n")}};
+    EXPECT_FALSE(svc.service().submitFeedback(r).ok());
+    r.logs = {{QStringLiteral("nubo.log"), QByteArray(nubo::CloudService::kFeedbackMaxLogBytes + 1, 'x')}};
+    EXPECT_FALSE(svc.service().submitFeedback(r).ok());
+    EXPECT_TRUE(svc.service().feedbackReports().value.isEmpty());
+
+    r.logs = {{QStringLiteral("nubo.log.1"), QByteArray(nubo::CloudService::kFeedbackMaxLogBytes, 'x')}, log};
     EXPECT_TRUE(svc.service().submitFeedback(r).ok());
-    EXPECT_EQ(svc.service().feedbackReports().value.size(), 1);
+    r.logs.clear();
+    EXPECT_TRUE(svc.service().submitFeedback(r).ok());
+    const auto kept = svc.service().feedbackReports().value;
+    ASSERT_EQ(kept.size(), 2);
+    EXPECT_EQ(kept[0].images, QList<QByteArray>({"img"}));
+    EXPECT_EQ(kept[0].logs,
+              QList<nubo::FeedbackFile>(
+                  {{QStringLiteral("nubo.log.1"), QByteArray(nubo::CloudService::kFeedbackMaxLogBytes, 'x')},
+                   log}));
+    EXPECT_TRUE(kept[1].logs.isEmpty());
 }
 
 class TransportSettings : public ::testing::Test {
@@ -340,4 +361,46 @@ TEST_F(TransportSettings, SavesOnlyOnConfirmAndShowsWhatIsSaved) {
     EXPECT_EQ(fresh.getDownloadPath(), chosen);
     EXPECT_FALSE(fresh.getShouldSelectDownloadPath());
     EXPECT_FALSE(KZWindowsManager::shareInstance().isShown(controller));
+}
+
+// The root as the download folder is shown as "/", not as an empty label.
+TEST_F(TransportSettings, TheRootFolderShowsAsASlash) {
+    config().setDownloadPath(QStringLiteral("/"));
+    KZTransportSettingWindowController::registerWithRouter();
+    controller = new KZTransportSettingWindowController;
+    KZWindowsManager::shareInstance().showWindow(controller);
+    drainEvents();
+    EXPECT_EQ(controller->folderPathLabel()->text(), QStringLiteral("/"));
+    chooseFolder(QStringLiteral("/"));
+    EXPECT_EQ(controller->path(), QStringLiteral("/"));
+    EXPECT_EQ(controller->folderPathLabel()->text(), QStringLiteral("/"));
+}
+
+// The check box toggles on its box and its title, not on the empty row beside them.
+TEST_F(TransportSettings, TheCheckBoxTogglesOnlyOnItsBoxAndTitle) {
+    KZTransportSettingWindowController::registerWithRouter();
+    controller = new KZTransportSettingWindowController;
+    KZWindowsManager::shareInstance().showWindow(controller);
+    drainEvents();
+    kit::View* content = controller->window()->contentView();
+    KZCheckBoxButton* box = controller->checkBoxButton();
+    const QRectF frame = box->frame();
+    auto clickAt = [&](const QPointF& point) {
+        QWidget* target = content->childAt(point.toPoint());
+        if (!target)
+            target = content;
+        QTest::mouseClick(target, Qt::LeftButton, {}, target->mapFrom(content, point.toPoint()));
+        drainEvents(1);
+    };
+    ASSERT_FALSE(box->checked());
+    clickAt(QPointF(frame.left() + 7, frame.center().y())); // the box
+    EXPECT_TRUE(box->checked());
+    clickAt(QPointF(frame.right() - 10, frame.center().y())); // the end of the title
+    EXPECT_FALSE(box->checked());
+    // The row beside the title, up to the right edge of the controls above it.
+    for (double x : {frame.right() + 4, controller->selectPathButton()->frame().center().x(),
+                     controller->selectPathButton()->frame().right() - 2}) {
+        clickAt(QPointF(x, frame.center().y()));
+        EXPECT_FALSE(box->checked()) << x;
+    }
 }

@@ -131,7 +131,7 @@ TEST_F(TransportedList, UnchangedAnswersKeepTheRowsAndChangedOnesMerge) {
 }
 
 // Selected records are found again after a full update: uploads by local path, downloads by
-// destination, never one kind for the other, and by identity when the deferred selection runs.
+// destination, never one kind for the other.
 TEST_F(TransportedList, ReplacementKeepsTheSelectionOfEachKind) {
     showInWindow(list->view());
     settle(); // the proxies' own first answers land before the test's lists
@@ -149,7 +149,7 @@ TEST_F(TransportedList, ReplacementKeepsTheSelectionOfEachKind) {
     drainEvents();
     EXPECT_TRUE(up2->m_selected);
     EXPECT_FALSE(down->m_selected);
-    list->downloadCancel(other); // a row leaves before the deferred selection
+    list->downloadCancel(other); // a row leaves afterwards
     ASSERT_TRUE(waitUntil([&] { return list->tableView()->numberOfSelectedRows() == 1; }));
     EXPECT_EQ(list->tableView()->selectedRowIndexes(), kit::IndexSet(1));
     ASSERT_EQ(list->selectedJobs().size(), 1);
@@ -163,6 +163,53 @@ TEST_F(TransportedList, ReplacementKeepsTheSelectionOfEachKind) {
     selectAllWithHeader(false);
     EXPECT_TRUE(list->selectedJobs().isEmpty());
     EXPECT_FALSE(list->clearAllButton()->isHidden());
+}
+
+// Records ticked, then transfers finish while the tab is hidden: shown again, the rows are merged
+// and sorted anew and the ticked records are exactly the ones selected and cleared (of two
+// uploads of one file, the one ticked).
+TEST_F(TransportedList, AMergeKeepsExactlyTheTickedRecords) {
+    addUploadJobsOfOneFile({QStringLiteral("/up/a"), QStringLiteral("/up/b")}, 1000);
+    const QStringList downs = addDownloadJobs(1, 2000);
+    ASSERT_TRUE(
+        waitUploads({QStringLiteral("/up/a"), QStringLiteral("/up/b")}, KZTransportJobStatusFinished));
+    ASSERT_TRUE(waitDownloads(downs, KZTransportJobStatusFinished));
+    showInWindow(list->view());
+    ASSERT_TRUE(waitRows(3));
+    const auto rowOfPath = [&](const QString& path) {
+        for (int i = 0; i < list->tranportedJobs().size(); ++i)
+            if (list->tranportedJobs()[i].path() == path)
+                return i;
+        return -1;
+    };
+    kit::TableView* table = list->tableView();
+    clickRowCheckBox(table, rowOfPath(QStringLiteral("/up/b")));
+    clickRowCheckBox(table, rowOfPath(downs[0]));
+    const auto ids = [](const QList<KZTransportedJob>& jobs) {
+        QSet<const void*> out;
+        for (const auto& j : jobs)
+            out.insert(j.identity());
+        return out;
+    };
+    const QSet<const void*> ticked = ids(list->selectedJobs());
+    ASSERT_EQ(ticked.size(), 2);
+
+    list->view()->hide();
+    const QStringList late = addUploadJobs(1, 1000, QStringLiteral("late"));
+    ASSERT_TRUE(waitUploads(late, KZTransportJobStatusFinished));
+    list->view()->show();
+    ASSERT_TRUE(waitRows(4));
+    EXPECT_EQ(ids(list->selectedJobs()), ticked);
+    EXPECT_TRUE(table->selectedRowIndexes() ==
+                kit::IndexSet({rowOfPath(QStringLiteral("/up/b")), rowOfPath(downs[0])}));
+    EXPECT_FALSE(waitUntil([&] { return table->numberOfSelectedRows() != 2; }, 100));
+
+    takeUploadCommands();
+    takeDownloadCommands();
+    list->clearButton()->sendAction();
+    ASSERT_TRUE(answerAlert(QStringLiteral("清除")));
+    EXPECT_EQ(takeUploadCommands(), QStringList({QStringLiteral("cancel /up/b")}));
+    EXPECT_EQ(takeDownloadCommands(), QStringList({"cancel " + downs[0]}));
 }
 
 TEST_F(TransportedList, ClearsChosenRecordsAndEverythingKeepingTheFiles) {

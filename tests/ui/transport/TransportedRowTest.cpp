@@ -1,6 +1,7 @@
 // The finished list's drawn rows: they look exactly as the cell widgets they replace, and their
 // parts act as those widgets did.
 #include "TransportFixture.h"
+#include "support/ToastRecord.h"
 
 #include "kit/TableView.h"
 #include "kit/Window.h"
@@ -182,6 +183,14 @@ TEST_F(TransportedRowParts, ActOnReleaseInsideAndClicksElsewhereSelectTheRow) {
     using kit::workspace::FileAction;
     ASSERT_EQ(opened.size(), 1);
     EXPECT_EQ(opened[0], qMakePair(FileAction::Select, down.path()));
+    // Once the file was moved away, locate says so instead of doing nothing.
+    {
+        nubo::test::ToastRecord toasts;
+        ASSERT_TRUE(QFile::remove(down.path()));
+        clickAt(row(1), row(1)->rectOf(Part::Locate).center());
+        EXPECT_TRUE(toasts.waitFor(QStringLiteral("文件不存在，可能已被移动或删除")));
+        EXPECT_EQ(opened.size(), 1);
+    }
 
     // A press on delete released elsewhere does nothing; nor does it select the row.
     const QPoint del = row(0)->rectOf(Part::Delete).center().toPoint();

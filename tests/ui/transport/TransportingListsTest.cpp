@@ -12,6 +12,7 @@
 #include "shell/KZTableCheckboxHeaderView.h"
 #include "shell/KZWindowsManager.h"
 #include "ui/transport/KZDownloadingFilesViewController.h"
+#include "ui/transport/KZTransportListView.h"
 #include "ui/transport/KZUploadingFilesViewController.h"
 #include <QElapsedTimer>
 
@@ -40,6 +41,23 @@ template <class List> QStringList paths(const List& jobs) {
     for (const auto& j : jobs)
         out << j->m_path;
     return out;
+}
+
+// The rows whose check box shows ticked.
+QList<int> tickedRows(kit::TableView* table) {
+    QList<int> out;
+    for (int row : table->displayedRows())
+        if (table->rowViewAtRow(row, false)->isSelected())
+            out << row;
+    return out;
+}
+
+// The row's own delete button, as the user presses it.
+template <class Cell> void pressRowDelete(kit::TableView* table, int row) {
+    auto* cell = qobject_cast<Cell*>(
+        table->viewAtColumn(table->columnWithIdentifier(KZTransportListView::kOperationsColumn), row, false));
+    ASSERT_TRUE(cell);
+    cell->taskDeleteButton()->sendAction();
 }
 
 } // namespace
@@ -193,7 +211,7 @@ TEST_F(UploadingList, ConfirmedDeleteCancelsOnlyTheChosenJobs) {
     EXPECT_NE(uploadStatus(jobs[3]), 0);
 }
 
-// The deferred selection finds its jobs by identity, whatever rows came or went meanwhile.
+// New objects of the chosen jobs are found by local path, whatever rows go afterwards.
 TEST_F(UploadingList, ReplacementKeepsTheSelectionByJob) {
     show();
     const auto a = madeUpload(QStringLiteral("a"), 1), b = madeUpload(QStringLiteral("b"), 1),
@@ -204,7 +222,7 @@ TEST_F(UploadingList, ReplacementKeepsTheSelectionByJob) {
     EXPECT_TRUE(list->startButton()->isEnabled()); // c is paused
 
     // New objects of the same jobs (matched by local path), a duplicate path taking at most one
-    // old selection; then a row leaves before the deferred selection runs.
+    // old selection; then a row leaves.
     const auto a2 = madeUpload(QStringLiteral("a"), 1), b2 = madeUpload(QStringLiteral("b"), 1),
                c2 = madeUpload(QStringLiteral("c"), 1), c3 = madeUpload(QStringLiteral("c"), 1);
     list->didUpdateUnFinishedUploadJobOpenInfos({a2, b2, c2, c3});
@@ -214,6 +232,99 @@ TEST_F(UploadingList, ReplacementKeepsTheSelectionByJob) {
     ASSERT_TRUE(waitUntil([&] { return list->tableView()->numberOfSelectedRows() == 2; }));
     EXPECT_EQ(list->tableView()->selectedRowIndexes(), kit::IndexSet({0, 1}));
     EXPECT_EQ(list->selectedUploadJobs(), QList<KZUploadJobOpenInfoPtr>({b2, c2}));
+}
+
+// Each appearance replaces the list. The selection is then exactly the chosen jobs still there:
+// jobs that came, went or moved up while the tab was hidden neither join it nor leave it, none
+// is ticked without being counted, and what the buttons do follows it.
+TEST_F(UploadingList, AReplacementSelectsExactlyTheChosenJobsThatAreLeft) {
+    svc.service().setHeld(ServiceOp::PutBlock, true);
+    const QStringList f = addUploadJobs(4, 1000);
+    show();
+    ASSERT_TRUE(waitRows(4));
+    kit::TableView* table = list->tableView();
+    clickRowCheckBox(table, 1);
+    clickRowCheckBox(table, 2);
+    list->view()->hide();
+    KZUploadMgrProxy::shareUploadMgrProxy()->cancel(f[0]);
+    KZUploadMgrProxy::shareUploadMgrProxy()->cancel(f[1]); // a chosen job goes
+    const QStringList g = addUploadJobs(1, 1000, QStringLiteral("g"));
+    ASSERT_TRUE(waitUntil([&] { return uploadStatus(f[0]) == 0 && uploadStatus(f[1]) == 0; }));
+    settle(); // the proxy's lists have taken the changes
+    show();
+    ASSERT_TRUE(waitRows(3));
+    ASSERT_EQ(paths(list->uploadJobs()), QStringList({f[2], f[3], g[0]}));
+    const auto selectionIs = [&](const QStringList& chosen, const kit::IndexSet& rows) {
+        EXPECT_EQ(paths(list->selectedUploadJobs()), chosen);
+        EXPECT_TRUE(table->selectedRowIndexes() == rows);
+        EXPECT_EQ(tickedRows(table), rows.toList());
+        for (const auto& j : list->uploadJobs())
+            EXPECT_EQ(j->m_selected, chosen.contains(j->m_path)) << j->m_path.toStdString();
+    };
+    selectionIs({f[2]}, kit::IndexSet(0));
+    // Nothing joins it later either.
+    EXPECT_FALSE(waitUntil([&] { return table->numberOfSelectedRows() != 1; }, 100));
+    EXPECT_FALSE(list->deleteButton()->isHidden());
+    EXPECT_FALSE(list->tableHeaderView()->isSelected());
+    takeUploadCommands();
+    list->deleteButton()->sendAction();
+    ASSERT_TRUE(answerAlert(QStringLiteral("确定")));
+    EXPECT_EQ(takeUploadCommands(), QStringList({"pause " + f[2], "cancel " + f[2]}));
+    ASSERT_TRUE(waitRows(2));
+
+    // A list that shrinks below the chosen rows keeps them.
+    list->view()->hide();
+    const QStringList h = addUploadJobs(1, 1000, QStringLiteral("h"));
+    settle();
+    show();
+    ASSERT_TRUE(waitRows(3));
+    clickRowCheckBox(table, 1);
+    clickRowCheckBox(table, 2);
+    list->view()->hide();
+    KZUploadMgrProxy::shareUploadMgrProxy()->cancel(f[3]);
+    ASSERT_TRUE(waitUntil([&] { return uploadStatus(f[3]) == 0; }));
+    settle();
+    show();
+    ASSERT_TRUE(waitRows(2));
+    selectionIs({g[0], h[0]}, kit::IndexSet({0, 1}));
+    EXPECT_TRUE(list->tableHeaderView()->isSelected());
+}
+
+// Two jobs of one local file: the one the user chose stays chosen, not the first of the two.
+TEST_F(UploadingList, OfTwoJobsOfOneFileTheChosenOneStaysChosen) {
+    svc.service().setHeld(ServiceOp::PutBlock, true);
+    const QStringList both{QStringLiteral("/up/a"), QStringLiteral("/up/b")};
+    addUploadJobsOfOneFile(both, 1000);
+    show();
+    ASSERT_TRUE(waitRows(2));
+    clickRowCheckBox(list->tableView(), 1);
+    list->view()->hide();
+    show();
+    ASSERT_TRUE(waitRows(2));
+    EXPECT_EQ(paths(list->selectedUploadJobs()), QStringList({both[1]}));
+    EXPECT_TRUE(list->tableView()->selectedRowIndexes() == kit::IndexSet(1));
+    EXPECT_FALSE(list->uploadJobs()[0]->m_selected);
+}
+
+// A row's delete question pauses the job, which may still finish: "确定" then leaves the finished
+// job alone (a late success is kept) instead of deleting its record.
+TEST_F(UploadingList, ARowsDeleteConfirmedAfterTheJobFinishedKeepsIt) {
+    svc.service().setHeld(ServiceOp::PutBlock, true);
+    const QStringList jobs = addUploadJobs(1, 1000);
+    show();
+    ASSERT_TRUE(waitRows(1));
+    pressRowDelete<KZUploadFileOperationsCell>(list->tableView(), 0);
+    ASSERT_TRUE(presentedAlert());
+    ASSERT_TRUE(waitUploads(jobs, KZTransportJobStatusPaused));
+    KZUploadMgrProxy::shareUploadMgrProxy()->resume(jobs[0]);
+    svc.service().setHeld(ServiceOp::PutBlock, false);
+    ASSERT_TRUE(waitUploads(jobs, KZTransportJobStatusFinished));
+    takeUploadCommands();
+    ASSERT_TRUE(answerAlert(QStringLiteral("确定")));
+    EXPECT_EQ(takeUploadCommands(), QStringList());
+    settle();
+    EXPECT_EQ(uploadStatus(jobs[0]), KZTransportJobStatusFinished);
+    EXPECT_EQ(paths(KZUploadMgrProxy::shareUploadMgrProxy()->finishedUploadJobOpenInfos()), jobs);
 }
 
 TEST_F(UploadingList, ASelectedJobThatStopsOffersStartAtOnce) {
@@ -286,6 +397,25 @@ TEST_F(DownloadingList, AFrozenJobIsNeitherPausedNorResumed) {
     EXPECT_EQ(presentedAlert()->title(), QStringLiteral("文件还未下载到本地，确认要取消下载吗？"));
     ASSERT_TRUE(answerAlert(QStringLiteral("取消")));
     EXPECT_EQ(takeDownloadCommands(), QStringList({"resume /tmp/dl/r"}));
+}
+
+TEST_F(DownloadingList, ARowsDeleteConfirmedAfterTheJobFinishedKeepsIt) {
+    svc.service().setHeld(ServiceOp::ReadRange, true);
+    const QStringList jobs = addDownloadJobs(1, 3000);
+    showInWindow(list->view());
+    ASSERT_TRUE(waitUntil([&] { return list->downloadJobs().size() == 1 && !list->hasPendingRefresh(); }));
+    settle();
+    pressRowDelete<KZDownloadFileOperationsCell>(list->tableView(), 0);
+    ASSERT_TRUE(presentedAlert());
+    ASSERT_TRUE(waitDownloads(jobs, KZTransportJobStatusPaused));
+    KZDownloadMgrProxy::shareDownloadMgrProxy()->resume(jobs[0]);
+    svc.service().setHeld(ServiceOp::ReadRange, false);
+    ASSERT_TRUE(waitDownloads(jobs, KZTransportJobStatusFinished));
+    takeDownloadCommands();
+    ASSERT_TRUE(answerAlert(QStringLiteral("确定")));
+    EXPECT_EQ(takeDownloadCommands(), QStringList());
+    settle();
+    EXPECT_EQ(downloadStatus(jobs[0]), KZTransportJobStatusFinished);
 }
 
 TEST_F(UploadingList, EveryRowSelectedStaysSelectedAcrossAReplacement) {
