@@ -68,6 +68,11 @@ void forEachParallel(int n, const std::function<void(int)>& fn) {
         h.join();
 }
 
+// Whether `bytes` were read and are the block of that SHA-1 and size.
+bool isBlock(const Result<QByteArray>& bytes, const QString& sha1, qint64 size) {
+    return bytes.ok() && bytes.value.size() == size && Sha1::of(bytes.value) == sha1;
+}
+
 struct UploadRow {
     qint64 pid = 0;
     QString name;
@@ -232,13 +237,10 @@ BWError EmbeddedCloudService::recordBlockRow(const QString& sha1, qint64 size) {
 }
 
 Result<QByteArray> EmbeddedCloudService::readBlock(const QString& sha1, qint64 expectedSize) {
-    const auto sound = [&](const Result<QByteArray>& r) {
-        return r.ok() && r.value.size() == expectedSize && Sha1::of(r.value) == sha1;
-    };
     auto bytes = m_blobs->read(sha1);
-    if (sound(bytes))
+    if (isBlock(bytes, sha1, expectedSize))
         return bytes;
-    if (auto kept = blockBytesInDatabase(sha1); sound(kept))
+    if (auto kept = blockBytesInDatabase(sha1); isBlock(kept, sha1, expectedSize))
         return kept;
     return Result<QByteArray>::failure(corrupt(bytes.ok() ? sha1 : bytes.error.localizedDescription()));
 }
@@ -342,8 +344,7 @@ Result<ServiceNode> EmbeddedCloudService::commitUpload(const QString& uploadId, 
             if (m_blobs->isSound(sha1, sizes.at(k))) {
                 found[size_t(k)] = OnDisk;
                 progress->markOnDisk(sha1);
-            } else if (auto kept = blockBytesInDatabase(sha1);
-                       kept.ok() && kept.value.size() == sizes.at(k) && Sha1::of(kept.value) == sha1) {
+            } else if (isBlock(blockBytesInDatabase(sha1), sha1, sizes.at(k))) {
                 found[size_t(k)] = InDatabase;
             }
         });
