@@ -15,15 +15,20 @@ BWError CommitGroup::commit(const QStringList& blocks, const Write& write) {
     std::unique_lock<std::mutex> lock(m_mutex);
     m_waiting.push_back(&mine);
     ++m_pending;
+    m_changed.notify_all(); // a leader gathering its group counts the arrivals
     // A group may sync its blocks while the one before it writes its rows, no further ahead.
     m_changed.wait(lock, [&] { return mine.taken || (!m_syncing && m_synced < 2); });
     if (!mine.taken) {
-        // This thread leads every commit waiting, its own among them.
+        // This thread leads every commit waiting, its own among them. Fewer than the last group
+        // held are likely followed by the rest at once: one flush for all of them costs less than
+        // one each, so it waits for them a little.
+        m_syncing = true;
+        m_changed.wait_for(lock, kGather, [&] { return m_waiting.size() >= m_lastGroup; });
         std::vector<Pending*> group;
         group.swap(m_waiting);
         for (Pending* p : group)
             p->taken = true;
-        m_syncing = true;
+        m_lastGroup = group.size();
         lock.unlock();
         const BWError synced = syncBlocks(group);
         lock.lock();

@@ -191,7 +191,8 @@ BWError EmbeddedCloudService::createSchema() {
         " ctime INTEGER NOT NULL, mtime INTEGER NOT NULL);"
         "CREATE TABLE IF NOT EXISTS share_nodes (sid INTEGER NOT NULL, nid INTEGER NOT NULL,"
         " PRIMARY KEY (sid, nid)) WITHOUT ROWID;"
-        "CREATE INDEX IF NOT EXISTS share_nodes_nid ON share_nodes(nid);"));
+        "CREATE INDEX IF NOT EXISTS share_nodes_nid ON share_nodes(nid);"
+        "CREATE TABLE IF NOT EXISTS block_bytes (sha1 TEXT PRIMARY KEY, data BLOB NOT NULL);"));
     if (err)
         return err;
     Query has = m_db->query(QStringLiteral("SELECT 1 FROM account WHERE id = 0"));

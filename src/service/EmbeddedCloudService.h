@@ -20,7 +20,8 @@ class UploadProgress;
 // ("blocks") under its own folder. Calls from several threads are serialised on its database;
 // block bytes are written and renamed into place outside that lock. A file's blocks are synced
 // to the disk (and checked, where this process did not write them) before the row of the file
-// that points to them commits.
+// that points to them commits. The block of a file of one block is kept in the database
+// instead ("block_bytes"), so that it reaches the disk with the file's rows in one sync.
 class EmbeddedCloudService : public CloudService {
 public:
     // Opens (creating when needed) the service in `folder`. The structure of a file made before
@@ -136,7 +137,13 @@ private:
                            bool allowSelf);
     BWError insertCopy(const ServiceNode& src, qint64 pid, const QString& name, const QString& path,
                        qint64 version, qint64* newId);
+    // A block's bytes, checked against its size and SHA-1: from the store, else from the copy
+    // in the database (blocks of files of one block are kept there).
     Result<QByteArray> readBlock(const QString& sha1, qint64 expectedSize);
+    // The database's copy of a block; an error when it holds none.
+    Result<QByteArray> blockBytesInDatabase(const QString& sha1);
+    // Reads block `i` of an upload back (its size checked), from the store or the database.
+    std::function<Result<QByteArray>(int)> blockReader(quint64 size, const QStringList& blocks);
     // The block list of a file with content, checked to be whole and in order.
     Result<QStringList> fileBlocks(const ServiceNode& file);
     // This process's progress of an upload (made from its row on first use, which saves reading

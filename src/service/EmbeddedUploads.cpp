@@ -68,14 +68,9 @@ void forEachParallel(int n, const std::function<void(int)>& fn) {
         h.join();
 }
 
-// Reads block `i` of an upload back from the store.
-UploadProgress::ReadBlock blockReader(BlobStore& blobs, quint64 size, const QStringList& blocks) {
-    return [&blobs, size, blocks](int i) -> Result<QByteArray> {
-        auto bytes = blobs.read(blocks.at(i));
-        if (bytes.ok() && bytes.value.size() != blockSizeAt(size, i))
-            return Result<QByteArray>::failure(corrupt(blocks.at(i)));
-        return bytes;
-    };
+// Whether `bytes` were read and are the block of that SHA-1 and size.
+bool isBlock(const Result<QByteArray>& bytes, const QString& sha1, qint64 size) {
+    return bytes.ok() && bytes.value.size() == size && Sha1::of(bytes.value) == sha1;
 }
 
 struct UploadRow {
@@ -243,11 +238,30 @@ BWError EmbeddedCloudService::recordBlockRow(const QString& sha1, qint64 size) {
 
 Result<QByteArray> EmbeddedCloudService::readBlock(const QString& sha1, qint64 expectedSize) {
     auto bytes = m_blobs->read(sha1);
-    if (!bytes.ok())
-        return Result<QByteArray>::failure(corrupt(bytes.error.localizedDescription()));
-    if (bytes.value.size() != expectedSize || Sha1::of(bytes.value) != sha1)
-        return Result<QByteArray>::failure(corrupt(sha1));
-    return bytes;
+    if (isBlock(bytes, sha1, expectedSize))
+        return bytes;
+    if (auto kept = blockBytesInDatabase(sha1); isBlock(kept, sha1, expectedSize))
+        return kept;
+    return Result<QByteArray>::failure(corrupt(bytes.ok() ? sha1 : bytes.error.localizedDescription()));
+}
+
+Result<QByteArray> EmbeddedCloudService::blockBytesInDatabase(const QString& sha1) {
+    Query q = m_db->query(QStringLiteral("SELECT data FROM block_bytes WHERE sha1 = ?"));
+    q.bind(1, sha1);
+    if (q.next())
+        return {q.blob(0), {}};
+    return Result<QByteArray>::failure(q.error() ? storageFailure(q.error()) : corrupt(sha1));
+}
+
+UploadProgress::ReadBlock EmbeddedCloudService::blockReader(quint64 size, const QStringList& blocks) {
+    return [this, size, blocks](int i) -> Result<QByteArray> {
+        auto bytes = m_blobs->read(blocks.at(i));
+        if (!bytes.ok())
+            bytes = blockBytesInDatabase(blocks.at(i));
+        if (bytes.ok() && bytes.value.size() != blockSizeAt(size, i))
+            return Result<QByteArray>::failure(corrupt(blocks.at(i)));
+        return bytes;
+    };
 }
 
 Result<QString> EmbeddedCloudService::uploadPlacement(qint64 parentId, const QString& name,
@@ -308,7 +322,9 @@ Result<ServiceNode> EmbeddedCloudService::commitUpload(const QString& uploadId, 
     UploadProgress* progress = found.value.get();
     // Blocks this process has neither written nor checked (sent before a restart, or held for
     // another file) are checked on disk now. One that is missing or damaged loses its row, so
-    // that the next upload request asks for it again.
+    // that the next upload request asks for it again. One kept in the database (the block of a
+    // file of one block) is durable already.
+    QSet<QString> inDatabase;
     {
         QStringList unchecked;
         QList<qint64> sizes;
@@ -321,42 +337,55 @@ Result<ServiceNode> EmbeddedCloudService::commitUpload(const QString& uploadId, 
                 sizes.append(blockSizeAt(row.size, i));
             }
         }
-        std::vector<char> sound(size_t(unchecked.size()), 0);
+        enum : char { Damaged, OnDisk, InDatabase };
+        std::vector<char> found(size_t(unchecked.size()), Damaged);
         forEachParallel(int(unchecked.size()), [&](int k) {
-            sound[size_t(k)] = m_blobs->isSound(unchecked.at(k), sizes.at(k));
-            if (sound[size_t(k)])
-                progress->markOnDisk(unchecked.at(k));
+            const QString& sha1 = unchecked.at(k);
+            if (m_blobs->isSound(sha1, sizes.at(k))) {
+                found[size_t(k)] = OnDisk;
+                progress->markOnDisk(sha1);
+            } else if (isBlock(blockBytesInDatabase(sha1), sha1, sizes.at(k))) {
+                found[size_t(k)] = InDatabase;
+            }
         });
         QSet<QString> damaged;
-        for (int k = 0; k < unchecked.size(); ++k)
-            if (!sound[size_t(k)])
+        for (int k = 0; k < unchecked.size(); ++k) {
+            if (found[size_t(k)] == Damaged)
                 damaged.insert(unchecked.at(k));
+            else if (found[size_t(k)] == InDatabase)
+                inDatabase.insert(unchecked.at(k));
+        }
         if (!damaged.isEmpty()) {
             QVariantList missing;
             for (int i = 0; i < row.blocks.size(); ++i)
                 if (damaged.contains(row.blocks.at(i)))
                     missing.append(i);
             Query drop = m_db->query(QStringLiteral("DELETE FROM blocks WHERE sha1 = ?"));
+            Query dropBytes = m_db->query(QStringLiteral("DELETE FROM block_bytes WHERE sha1 = ?"));
             for (const QString& sha1 : damaged) {
                 if (BWError err = drop.bind(1, sha1).exec())
                     return R::failure(storageFailure(err));
+                if (BWError err = dropBytes.bind(1, sha1).exec())
+                    return R::failure(storageFailure(err));
                 drop.reset();
+                dropBytes.reset();
             }
             return R::failure(blocksMissing(missing));
         }
     }
     // The whole must also be the file that was declared. Most of it was hashed as the blocks
     // came in; what was not is read back here.
-    auto whole = progress->finish(blockReader(*m_blobs, row.size, row.blocks));
+    auto whole = progress->finish(blockReader(row.size, row.blocks));
     if (!whole.ok())
         return R::failure(whole.error);
     if (whole.value != declared)
         return R::failure(
             cloudError(kCloudErrorFileHashMismatch, QStringLiteral("文件校验失败，请重新上传")));
     // Every block reaches the disk before the row that points to it; the commits of uploads that
-    // finish together share one flush.
+    // finish together share one flush. A block kept in the database goes with the rows.
     QStringList distinct = row.blocks;
     distinct.removeDuplicates();
+    distinct.removeIf([&](const QString& sha1) { return inDatabase.contains(sha1); });
     Result<ServiceNode> created;
     BWError err = m_commits->commit(distinct, [&]() -> BWError {
         if (auto again = loadUpload(*m_db, uploadId); !again.ok())
@@ -432,20 +461,20 @@ Result<ServiceNode> EmbeddedCloudService::uploadSmallFile(qint64 parentId, const
     if (sha1.toLower() != actual)
         return R::failure(cloudError(kCloudErrorBlockHashMismatch, QStringLiteral("分块0校验失败")));
     const QStringList blocks = bytes.isEmpty() ? QStringList() : QStringList{actual};
-    if (!bytes.isEmpty()) {
-        if (BWError err = m_blobs->write(actual, bytes))
-            return R::failure(err);
-    }
     if (stopped && stopped())
         return R::failure(cloudError(kCloudErrorUploadStopped, QStringLiteral("上传已停止")));
-    // The block's row goes with the file's, after the group has synced the block: nothing
-    // between could lose track of it.
+    // The block goes into the database with the file's rows: one sync of the log makes them all
+    // durable, where a block file would cost a sync of its own (and of its folder) first.
     Result<ServiceNode> created;
-    BWError err = m_commits->commit(blocks, [&]() -> BWError {
+    BWError err = m_commits->commit({}, [&]() -> BWError {
         if (!blocks.isEmpty()) {
             Query row =
                 m_db->query(QStringLiteral("INSERT OR IGNORE INTO blocks (sha1, size) VALUES (?, ?)"));
             if (BWError e = row.bind(1, actual).bind(2, qint64(bytes.size())).exec())
+                return storageFailure(e);
+            Query kept =
+                m_db->query(QStringLiteral("INSERT OR IGNORE INTO block_bytes (sha1, data) VALUES (?, ?)"));
+            if (BWError e = kept.bind(1, actual).bind(2, bytes).exec())
                 return storageFailure(e);
         }
         created = insertCommittedFile(parentId, name, quint64(bytes.size()), actual, blocks, replaceExisting);
@@ -473,7 +502,7 @@ Result<std::shared_ptr<UploadProgress>> EmbeddedCloudService::uploadProgress(con
     auto& p = m_progress[uploadId];
     if (!p)
         p = std::make_shared<UploadProgress>(up.value.size, up.value.blocks,
-                                             blockReader(*m_blobs, up.value.size, up.value.blocks));
+                                             blockReader(up.value.size, up.value.blocks));
     return {p, {}};
 }
 

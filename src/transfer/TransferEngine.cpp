@@ -53,7 +53,7 @@ void WorkerContext::updateRecord(std::function<void(TransferJobRecord&)> change)
 }
 
 TransferEngine::TransferEngine(QString prefix) : m_prefix(std::move(prefix)) {
-    m_pool.setMaxThreadCount(2 * kMaxRunningSmall);
+    m_pool.setMaxThreadCount(2 * kMaxRunning);
     m_clock.start();
     m_ownContext = std::make_unique<BackgroundContext>();
     m_context = m_ownContext->get();
@@ -215,12 +215,6 @@ int TransferEngine::runningCount() const {
     return m_counts[KZTransportJobStatusRunning].load();
 }
 
-bool TransferEngine::hasRoom(const EngineJob& j, int running) {
-    if (running < kMaxRunning)
-        return true;
-    return running < kMaxRunningSmall && j.rec.size >= 0 && j.rec.size <= CloudService::kBlockSize;
-}
-
 void TransferEngine::countMove(int from, int to) {
     if (from >= 0 && from < 8)
         --m_counts[from];
@@ -307,12 +301,9 @@ void TransferEngine::schedule() {
     int running = runningCount();
     // The jobs before m_scanFrom wait for nothing: thousands of finished jobs are not walked
     // again each time one more finishes.
-    for (qsizetype i = m_scanFrom; i < m_jobs.size() && running < kMaxRunningSmall; ++i) {
+    for (qsizetype i = m_scanFrom; i < m_jobs.size() && running < kMaxRunning; ++i) {
         const EngineJobPtr j = m_jobs[i];
         if (j->rec.status == KZTransportJobStatusWaiting) {
-            // In adding order: a job that must wait for room holds back the ones after it.
-            if (!hasRoom(*j, running))
-                break;
             setStatus(*j, KZTransportJobStatusRunning);
             launch(j);
             emitJob(Event::Changed, *j);
@@ -505,7 +496,7 @@ void TransferEngine::resumeJob(const EngineJobPtr& j) {
     if (s != KZTransportJobStatusPaused && s != KZTransportJobStatusError)
         return;
     j->retries = 0;
-    if (hasRoom(*j, runningCount()) && !m_networkPaused) {
+    if (runningCount() < kMaxRunning && !m_networkPaused) {
         setStatus(*j, KZTransportJobStatusRunning);
         launch(j);
     } else {

@@ -71,11 +71,8 @@ public:
     // listens to one along with it.
     static constexpr bool kEndsOnBackgroundThread = true;
 
+    // Jobs in status 1 per direction, whatever their size.
     static constexpr int kMaxRunning = 5;
-    // Jobs of at most one block may run beyond that limit, up to this many in all: each spends
-    // most of its time waiting for its commit to reach the disk, and commits that wait together
-    // reach it in one flush.
-    static constexpr int kMaxRunningSmall = 128;
 
     enum class Event { Added, Changed, Finished, Cancelled, Error, Reset };
     struct JobView {
@@ -161,8 +158,6 @@ private:
     void emitEvent(Event e, const QList<JobView>& jobs);
     void emitJob(Event e, EngineJob& j) { emitEvent(e, {view(j)}); }
     int runningCount() const;
-    // Whether the job may start with `running` jobs running.
-    static bool hasRoom(const EngineJob& j, int running);
     // Counts by status: recounted after changes of the list, moved by status changes.
     void recount();
     void countMove(int from, int to);
@@ -182,9 +177,9 @@ private:
     std::shared_ptr<CloudService> m_service;
     std::unique_ptr<Database> m_db;
     std::unique_ptr<TransferJobTable> m_table;
-    QList<EngineJobPtr> m_jobs;           // in adding order
-    QHash<QString, EngineJobPtr> m_index; // the same jobs by key
-    qsizetype m_scanFrom = 0;             // no job before this index in m_jobs is waiting
+    QList<EngineJobPtr> m_jobs;                 // in adding order
+    QHash<QString, EngineJobPtr> m_index;       // the same jobs by key
+    qsizetype m_scanFrom = 0;                   // no job before this index in m_jobs is waiting
     QHash<qint64, TransferJobRecord> m_unsaved; // by id: the latest record of each changed job
     QList<qint64> m_uncleared;                  // finished jobs whose block rows are to go
     bool m_flushQueued = false;

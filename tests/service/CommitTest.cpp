@@ -227,6 +227,39 @@ TEST(UploadCommit, HeldBlocksLostBeforeTheCommitAreAskedForAgain) {
     EXPECT_FALSE(s.verifyContent());
 }
 
+// The block of a file of one block is kept in the database: after a restart it still serves
+// the file and a bigger file that holds the same bytes, which need not send it again.
+TEST(UploadCommit, ABlockKeptWithASmallFileServesLaterUploads) {
+    QTemporaryDir dir;
+    const QString folder = dir.path() + QStringLiteral("/service");
+    const QByteArray data = ServiceFixture::randomBytes(2 * B + 5, 25);
+    const QStringList blocks = ServiceFixture::blockHashes(data);
+    const QByteArray small = slice(data, 0, B);
+    qint64 smallId = 0;
+    {
+        auto first = EmbeddedCloudService::open(folder);
+        ASSERT_TRUE(first.ok());
+        auto made = first.value->uploadSmallFile(0, QStringLiteral("small.bin"), small, blocks[0], false);
+        ASSERT_TRUE(made.ok()) << made.error.localizedDescription().toStdString();
+        smallId = made.value.nid;
+    }
+    auto opened = EmbeddedCloudService::open(folder);
+    ASSERT_TRUE(opened.ok());
+    EmbeddedCloudService& s = *opened.value;
+    EXPECT_EQ(s.readRange(smallId, 0, quint64(B)).value, small);
+
+    auto up =
+        s.beginUpload(0, QStringLiteral("big.bin"), quint64(data.size()), ServiceFixture::sha1(data), blocks);
+    ASSERT_TRUE(up.ok());
+    EXPECT_EQ(up.value.present, (QList<bool>{true, false, false}));
+    for (int i = 1; i < blocks.size(); ++i)
+        ASSERT_FALSE(s.putBlock(up.value.uploadId, i, slice(data, i, B), blocks[i]));
+    auto node = s.commitUpload(up.value.uploadId);
+    ASSERT_TRUE(node.ok()) << node.error.localizedDescription().toStdString();
+    EXPECT_EQ(s.readRange(node.value.nid, 0, quint64(data.size())).value, data);
+    EXPECT_FALSE(s.verifyContent());
+}
+
 // A block held for another file and damaged since is written again from the bytes sent.
 TEST(UploadCommit, ABlockSentAgainRepairsADamagedCopy) {
     ServiceFixture fx;

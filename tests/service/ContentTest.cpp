@@ -170,15 +170,20 @@ TEST_F(Content, ASmallFileInOneCallIsCheckedAndCommittedLikeAnUpload) {
     EXPECT_EQ(fx.readAll(replaced.value.nid), next);
     EXPECT_EQ(s.node(made.value.nid).error.code(), kCloudErrorNotFound);
 
-    // An empty file has no block; a damaged copy under the block's name is written again.
+    // An empty file has no block. The block is kept with the file's rows: a damaged file under
+    // the block's name does not hide it.
     auto empty = s.uploadSmallFile(d.nid, QStringLiteral("e"), {}, ServiceFixture::sha1({}), false);
     ASSERT_TRUE(empty.ok());
     EXPECT_TRUE(s.blockSha1s(empty.value.nid).value.isEmpty());
-    QFile blob(s.folder() + QStringLiteral("/blocks/") + sha1.left(2) + QLatin1Char('/') + sha1);
-    ASSERT_TRUE(blob.open(QIODevice::ReadWrite));
+    const QString blobPath = s.folder() + QStringLiteral("/blocks/") + sha1.left(2) + QLatin1Char('/') + sha1;
+    ASSERT_TRUE(QDir().mkpath(QFileInfo(blobPath).path()));
+    QFile blob(blobPath);
+    ASSERT_TRUE(blob.open(QIODevice::WriteOnly));
     blob.write("XY");
     blob.close();
-    ASSERT_TRUE(s.uploadSmallFile(d.nid, QStringLiteral("s2.txt"), small, sha1, false).ok());
+    auto second = s.uploadSmallFile(d.nid, QStringLiteral("s2.txt"), small, sha1, false);
+    ASSERT_TRUE(second.ok());
+    EXPECT_EQ(fx.readAll(second.value.nid), small);
     EXPECT_FALSE(s.verifyContent());
 }
 

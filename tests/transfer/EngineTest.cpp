@@ -155,39 +155,93 @@ TEST_F(TransferTest, AHeldBackProgressReportIsSentWhenTheJobStalls) {
     EXPECT_EQ(info->m_progress, 1.0);
 }
 
-// Files of at most one block run beyond the five, up to the wider limit, in adding order: a big
-// file that must wait for room holds back the small ones after it.
-TEST_F(TransferTest, SmallFilesRunBeyondFiveInAddingOrder) {
+// Six files of at most one block each way, with the service holding their calls: five run in
+// adding order and the sixth waits, however small the files; so again after the network comes
+// back, and each finishes intact once the service lets them through.
+TEST_F(TransferTest, OneBlockFilesRunFiveAtATimeEachWay) {
     svc.mkdir(QStringLiteral("/up"));
-    svc.service().setHeld(ServiceOp::PutBlock, true);
-    QList<TransferJobRecord> jobs;
+    QList<TransferJobRecord> ups, downs;
     QList<QByteArray> contents;
-    auto add = [&](const QString& name, qint64 size) {
-        contents << ServiceFixture::randomBytes(size, quint32(contents.size() + 1));
-        jobs << KZUploadMgr::makeJob(writeLocal(name, contents.last()), QStringLiteral("/up/") + name, size,
-                                     false);
+    for (int i = 0; i < 6; ++i) {
+        contents << ServiceFixture::randomBytes(i == 0 ? kBlock : 100 + i, quint32(i + 1));
+        const QString name = QStringLiteral("s%1").arg(i);
+        ups << KZUploadMgr::makeJob(writeLocal(name, contents[i]), QStringLiteral("/up/") + name,
+                                    contents[i].size(), false);
+        const ServiceNode node = svc.putFile(QStringLiteral("/down/") + name, contents[i]);
+        downs << KZDownloadMgr::makeJob(node, local.path(), local.path() + QStringLiteral("/got/") + name,
+                                        false);
+    }
+    svc.service().setHeld(ServiceOp::PutBlock, true);
+    svc.service().setHeld(ServiceOp::ReadRange, true);
+    addUploads(ups);
+    addDownloads(downs);
+    TransferEngine& u = KZUploadMgr::shared();
+    TransferEngine& d = KZDownloadMgr::shared();
+    auto fiveRunEachWay = [&](const char* when) {
+        SCOPED_TRACE(when);
+        ASSERT_TRUE(waitUntil([&] {
+            return svc.service().heldCalls(ServiceOp::PutBlock) == 5 &&
+                   svc.service().heldCalls(ServiceOp::ReadRange) == 5 &&
+                   count(u, KZTransportJobStatusRunning) == 5 && count(d, KZTransportJobStatusRunning) == 5;
+        }));
+        drainEvents();
+        EXPECT_EQ(svc.service().heldCalls(ServiceOp::PutBlock), 5);
+        EXPECT_EQ(svc.service().heldCalls(ServiceOp::ReadRange), 5);
+        EXPECT_EQ(count(u, KZTransportJobStatusRunning), 5);
+        EXPECT_EQ(count(u, KZTransportJobStatusWaiting), 1);
+        EXPECT_EQ(count(d, KZTransportJobStatusRunning), 5);
+        EXPECT_EQ(count(d, KZTransportJobStatusWaiting), 1);
+        EXPECT_EQ(up->getRunningJobCount(), 5);
+        EXPECT_EQ(down->getRunningJobCount(), 5);
+        EXPECT_EQ(uploadStatus(ups[5].path), KZTransportJobStatusWaiting);
+        EXPECT_EQ(downloadStatus(downs[5].path), KZTransportJobStatusWaiting);
     };
-    add(QStringLiteral("big0"), 3 * kBlock);
-    add(QStringLiteral("big1"), kBlock + 1);
-    const int small = TransferEngine::kMaxRunningSmall + 3;
-    for (int i = 0; i < small; ++i)
-        add(QStringLiteral("s%1").arg(i), i == 0 ? kBlock : 100 + i);
-    add(QStringLiteral("big2"), 2 * kBlock);
-    add(QStringLiteral("s_last"), 10);
-    addUploads(jobs);
-    TransferEngine& e = KZUploadMgr::shared();
-    EXPECT_EQ(count(e, KZTransportJobStatusRunning), TransferEngine::kMaxRunningSmall);
-    EXPECT_EQ(uploadStatus(QStringLiteral("/up/big1")), KZTransportJobStatusRunning);
-    EXPECT_EQ(uploadStatus(QStringLiteral("/up/s0")), KZTransportJobStatusRunning); // exactly one block
-    EXPECT_EQ(uploadStatus(QStringLiteral("/up/s%1").arg(small - 1)), KZTransportJobStatusWaiting);
-    EXPECT_EQ(uploadStatus(QStringLiteral("/up/big2")), KZTransportJobStatusWaiting);
-    EXPECT_EQ(uploadStatus(QStringLiteral("/up/s_last")), KZTransportJobStatusWaiting);
+    fiveRunEachWay("added");
+
+    NetworkMonitor::getInstance()->setNetworkPausedForTesting(true);
+    ASSERT_TRUE(waitUntil([&] {
+        return count(u, KZTransportJobStatusPaused) == 5 && count(d, KZTransportJobStatusPaused) == 5;
+    }));
+    NetworkMonitor::getInstance()->setNetworkPausedForTesting(false);
+    fiveRunEachWay("network back");
 
     svc.service().setHeld(ServiceOp::PutBlock, false);
-    ASSERT_TRUE(waitUploadsSettled(30000));
-    EXPECT_EQ(count(e, KZTransportJobStatusFinished), int(jobs.size()));
-    for (int i = 0; i < jobs.size(); ++i)
-        EXPECT_EQ(cloudContentOf(svc, jobs[i].path), contents[i]) << qPrintable(jobs[i].path);
+    svc.service().setHeld(ServiceOp::ReadRange, false);
+    ASSERT_TRUE(waitUploadsSettled());
+    ASSERT_TRUE(waitDownloadsSettled());
+    EXPECT_EQ(count(u, KZTransportJobStatusFinished), 6);
+    EXPECT_EQ(count(d, KZTransportJobStatusFinished), 6);
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(cloudContentOf(svc, ups[i].path), contents[i]) << i;
+        EXPECT_EQ(readLocal(downs[i].path), contents[i]) << i;
+    }
+}
+
+// Jobs restored at sign-in start only up to the limit too.
+TEST_F(TransferTest, ARestartRunsFiveOneBlockFilesAtATime) {
+    svc.mkdir(QStringLiteral("/up"));
+    NetworkMonitor::getInstance()->setNetworkPausedForTesting(true); // nothing starts yet
+    QList<TransferJobRecord> ups;
+    for (int i = 0; i < 7; ++i) {
+        const QString name = QStringLiteral("r%1").arg(i);
+        ups << KZUploadMgr::makeJob(writeLocal(name, ServiceFixture::randomBytes(10, i)),
+                                    QStringLiteral("/up/") + name, 10, false);
+    }
+    addUploads(ups);
+    TransferEngine& u = KZUploadMgr::shared();
+    EXPECT_EQ(count(u, KZTransportJobStatusWaiting), 7);
+    signOutTransfers();
+    NetworkMonitor::getInstance()->setNetworkPausedForTesting(false);
+    svc.service().setHeld(ServiceOp::PutBlock, true);
+    ASSERT_FALSE(signInTransfers(svc.shared(), dbPath));
+    ASSERT_TRUE(waitUntil([&] { return svc.service().heldCalls(ServiceOp::PutBlock) == 5; }));
+    drainEvents();
+    EXPECT_EQ(svc.service().heldCalls(ServiceOp::PutBlock), 5);
+    EXPECT_EQ(count(u, KZTransportJobStatusRunning), 5);
+    EXPECT_EQ(count(u, KZTransportJobStatusWaiting), 2);
+    svc.service().setHeld(ServiceOp::PutBlock, false);
+    ASSERT_TRUE(waitUploadsSettled());
+    EXPECT_EQ(count(u, KZTransportJobStatusFinished), 7);
 }
 
 TEST_F(TransferTest, ErrorsPauseResumeAndRetry) {
@@ -509,9 +563,9 @@ TEST_F(TransferTest, JobRecordsWrittenATurnAtATimeStillFollowEveryChange) {
     QList<TransferJobRecord> done, held;
     for (int i = 0; i < 6; ++i) {
         const QString name = QStringLiteral("f%1").arg(i);
-        (i < 4 ? done : held)
-            << KZUploadMgr::makeJob(writeLocal(name, ServiceFixture::randomBytes(100 + i, quint32(i + 1))),
-                                    QStringLiteral("/up/") + name, 100 + i, false);
+        (i < 4 ? done : held) << KZUploadMgr::makeJob(
+            writeLocal(name, ServiceFixture::randomBytes(100 + i, quint32(i + 1))),
+            QStringLiteral("/up/") + name, 100 + i, false);
     }
     TransferEngine& e = KZUploadMgr::shared();
     addUploads(done);

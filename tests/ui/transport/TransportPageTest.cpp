@@ -19,6 +19,8 @@
 #include "storage/SystemConfig.h"
 #include "support/Images.h"
 #include "ui/feedback/FeedbackWindowController.h"
+#include "ui/transport/KZDownloadingFilesViewController.h"
+#include "ui/transport/KZTransportFileProgressCell.h"
 #include "ui/transport/KZTransportSettingWindowController.h"
 #include "ui/transport/KZTransportViewController.h"
 #include "ui/transport/KZUploadingFilesViewController.h"
@@ -27,6 +29,7 @@
 #include <QFileDialog>
 #include <QImage>
 #include <QTest>
+#include <atomic>
 
 using namespace nubo::test;
 using nubo::ServiceOp;
@@ -109,6 +112,63 @@ TEST_F(TransportPage, TitlesCountTheListsAndAppearanceChoosesTheTab) {
     settle();
     EXPECT_EQ(titles(), QStringList({"正在上传", "正在下载", "传输完成(4)"}));
     EXPECT_EQ(KZTransportViewController::titleForSegment(0, 3), QStringLiteral("正在上传(3)"));
+}
+
+// Six one-block jobs each way with the service holding their calls: five run and the sixth
+// waits, in both lists; the posted counts and the titles count all six (running plus waiting).
+TEST_F(TransportPage, SixSmallJobsEachWayShowFiveRunningAndOneWaiting) {
+    std::atomic<int> postedUp{-1}, postedDown{-1};
+    QObject listener;
+    nubo::NotificationCenter::defaultCenter().addObserver(
+        &listener, KZSession::kNotificationTransportJobCount, [&](const nubo::Notification& n) {
+            const QVariantMap counts = n.object.toMap();
+            postedUp = counts.value(KZSession::kUploadCountKey).toInt();
+            postedDown = counts.value(KZSession::kDownloadCountKey).toInt();
+        });
+    svc.service().setHeld(ServiceOp::ReadRange, true);
+    addDownloadJobs(6, 2000);
+    svc.service().setHeld(ServiceOp::PutBlock, true);
+    addUploadJobs(6, 1000);
+    ASSERT_TRUE(waitUntil([&] {
+        return svc.service().heldCalls(ServiceOp::PutBlock) == 5 &&
+               svc.service().heldCalls(ServiceOp::ReadRange) == 5;
+    }));
+    ASSERT_TRUE(waitTitles({"正在上传(6)", "正在下载(6)", "传输完成"}));
+    EXPECT_EQ(postedUp, 6);
+    EXPECT_EQ(postedDown, 6);
+    EXPECT_EQ(KZUploadMgrProxy::shareUploadMgrProxy()->getRunningJobCount(), 5);
+    EXPECT_EQ(KZUploadMgrProxy::shareUploadMgrProxy()->getWaitingJobCount(), 1);
+    EXPECT_EQ(KZDownloadMgrProxy::shareDownloadMgrProxy()->getRunningJobCount(), 5);
+    EXPECT_EQ(KZDownloadMgrProxy::shareDownloadMgrProxy()->getWaitingJobCount(), 1);
+
+    // What each list's state cells say, row by row.
+    const auto states = [&](KZTransportListController* list) {
+        QStringList out;
+        for (int row = 0; row < 6; ++row) {
+            QString said = QStringLiteral("no cell");
+            for (int column = 0; column < list->tableView()->numberOfColumns(); ++column)
+                if (auto* cell = dynamic_cast<KZTransportFileProgressCell*>(
+                        list->tableView()->viewAtColumn(column, row, false)))
+                    said = cell->descriptionLabel()->text();
+            out << said;
+        }
+        return out;
+    };
+    const auto fiveRunning = [](QStringList shown, const QString& waiting) {
+        const bool lastWaits = shown.takeLast() == waiting;
+        return lastWaits && !shown.contains(waiting);
+    };
+    page->segmentedControl()->selectSegmentAtIndex(0);
+    EXPECT_TRUE(waitUntil([&] { return fiveRunning(states(page->uploadingFilesController()), "等待上传"); }))
+        << states(page->uploadingFilesController()).join(u'|').toStdString();
+    page->segmentedControl()->selectSegmentAtIndex(1);
+    EXPECT_TRUE(waitUntil([&] {
+        return fiveRunning(states(page->downloadingFilesController()), "等待下载");
+    })) << states(page->downloadingFilesController()).join(u'|').toStdString();
+
+    svc.service().setHeld(ServiceOp::PutBlock, false);
+    svc.service().setHeld(ServiceOp::ReadRange, false);
+    ASSERT_TRUE(waitTitles({"正在上传", "正在下载", "传输完成(12)"}));
 }
 
 TEST_F(TransportPage, OverdueAccountsSeeTheCoverWithBuyForAdministrators) {

@@ -452,10 +452,10 @@ TEST_F(UploadingList, AHiddenListLeavesTheBottomBarAlone) {
 // Jobs finish from the top a few at a time while the rows are batched: the visible area must
 // keep showing rows, not only after the reports stop.
 TEST_F(UploadingList, RowsStayOnScreenWhileManyJobsReport) {
-    // Small files run many at once: slowed down, they finish over several refreshes whatever the
-    // machine's speed.
-    svc.service().setDelay(ServiceOp::PutBlock, 100);
-    addUploadJobs(800, 10);
+    // Five lanes of small files, each slowed down a little: several rows finish in every refresh,
+    // over several refreshes whatever the machine's speed.
+    svc.service().setDelay(ServiceOp::PutBlock, 10);
+    addUploadJobs(400, 10);
     show();
     kit::TableView* table = list->tableView();
     const auto rowsOnScreen = [table] {
