@@ -142,8 +142,10 @@ private:
     Result<QByteArray> readBlock(const QString& sha1, qint64 expectedSize);
     // The database's copy of a block; an error when it holds none.
     Result<QByteArray> blockBytesInDatabase(const QString& sha1);
-    // Reads block `i` of an upload back (its size checked), from the store or the database.
-    std::function<Result<QByteArray>(int)> blockReader(quint64 size, const QStringList& blocks);
+    // Reads block `i` of an upload back (its size checked), from the store or the database; the
+    // blocks `inDatabase` (whose files in the store were found unsound) from the database only.
+    std::function<Result<QByteArray>(int)> blockReader(quint64 size, const QStringList& blocks,
+                                                       const QSet<QString>& inDatabase = {});
     // The block list of a file with content, checked to be whole and in order.
     Result<QStringList> fileBlocks(const ServiceNode& file);
     // This process's progress of an upload (made from its row on first use, which saves reading

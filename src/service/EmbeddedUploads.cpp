@@ -253,10 +253,12 @@ Result<QByteArray> EmbeddedCloudService::blockBytesInDatabase(const QString& sha
     return Result<QByteArray>::failure(q.error() ? storageFailure(q.error()) : corrupt(sha1));
 }
 
-UploadProgress::ReadBlock EmbeddedCloudService::blockReader(quint64 size, const QStringList& blocks) {
-    return [this, size, blocks](int i) -> Result<QByteArray> {
-        auto bytes = m_blobs->read(blocks.at(i));
-        if (!bytes.ok())
+UploadProgress::ReadBlock EmbeddedCloudService::blockReader(quint64 size, const QStringList& blocks,
+                                                            const QSet<QString>& inDatabase) {
+    return [this, size, blocks, inDatabase](int i) -> Result<QByteArray> {
+        const bool kept = inDatabase.contains(blocks.at(i));
+        auto bytes = kept ? blockBytesInDatabase(blocks.at(i)) : m_blobs->read(blocks.at(i));
+        if (!bytes.ok() && !kept)
             bytes = blockBytesInDatabase(blocks.at(i));
         if (bytes.ok() && bytes.value.size() != blockSizeAt(size, i))
             return Result<QByteArray>::failure(corrupt(blocks.at(i)));
@@ -323,7 +325,8 @@ Result<ServiceNode> EmbeddedCloudService::commitUpload(const QString& uploadId, 
     // Blocks this process has neither written nor checked (sent before a restart, or held for
     // another file) are checked on disk now. One that is missing or damaged loses its row, so
     // that the next upload request asks for it again. One kept in the database (the block of a
-    // file of one block) is durable already.
+    // file of one block) is durable already, and is read from there, whatever lies in its place
+    // in the folder.
     QSet<QString> inDatabase;
     {
         QStringList unchecked;
@@ -375,7 +378,7 @@ Result<ServiceNode> EmbeddedCloudService::commitUpload(const QString& uploadId, 
     }
     // The whole must also be the file that was declared. Most of it was hashed as the blocks
     // came in; what was not is read back here.
-    auto whole = progress->finish(blockReader(row.size, row.blocks));
+    auto whole = progress->finish(blockReader(row.size, row.blocks, inDatabase));
     if (!whole.ok())
         return R::failure(whole.error);
     if (whole.value != declared)

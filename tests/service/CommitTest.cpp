@@ -260,6 +260,35 @@ TEST(UploadCommit, ABlockKeptWithASmallFileServesLaterUploads) {
     EXPECT_FALSE(s.verifyContent());
 }
 
+// A damaged file under the name of a block the database keeps (written by a version that kept
+// every block in the folder) neither fails nor blocks a bigger upload that holds the block.
+TEST(UploadCommit, ADamagedBlockFileBesideTheDatabasesCopyDoesNotFailTheCommit) {
+    ServiceFixture fx;
+    EmbeddedCloudService& s = fx.service();
+    const QByteArray data = ServiceFixture::randomBytes(2 * B + 5, 26);
+    const QStringList blocks = ServiceFixture::blockHashes(data);
+    ASSERT_TRUE(s.uploadSmallFile(0, QStringLiteral("small.bin"), slice(data, 0, B), blocks[0], false).ok());
+    for (const QByteArray& damage : {QByteArray("XY"), QByteArray(B, 'x')}) {
+        SCOPED_TRACE(damage.size());
+        const QString blob = blobPath(s, blocks[0]);
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(blob).path()));
+        QFile f(blob);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(damage);
+        f.close();
+
+        const QString name = QStringLiteral("big%1.bin").arg(damage.size());
+        auto up = s.beginUpload(0, name, quint64(data.size()), ServiceFixture::sha1(data), blocks);
+        ASSERT_TRUE(up.ok());
+        for (int i = 1; i < blocks.size(); ++i)
+            ASSERT_FALSE(s.putBlock(up.value.uploadId, i, slice(data, i, B), blocks[i]));
+        auto node = s.commitUpload(up.value.uploadId);
+        ASSERT_TRUE(node.ok()) << node.error.localizedDescription().toStdString();
+        EXPECT_EQ(s.readRange(node.value.nid, 0, quint64(data.size())).value, data);
+    }
+    EXPECT_FALSE(s.verifyContent());
+}
+
 // A block held for another file and damaged since is written again from the bytes sent.
 TEST(UploadCommit, ABlockSentAgainRepairsADamagedCopy) {
     ServiceFixture fx;
