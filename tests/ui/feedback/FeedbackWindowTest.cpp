@@ -23,31 +23,11 @@ using namespace nubo::test;
 using nubo::CloudService;
 using nubo::FeedbackFile;
 
-class FeedbackWindow : public TransportTest {
+class FeedbackWindow : public TransportPageTest {
 protected:
-    void SetUp() override {
-        TransportTest::SetUp();
-        KZTransportViewController::registerWithRouter();
-        page = std::make_unique<KZTransportViewController>();
-        showInWindow(page->view(), QSizeF(1000, 600));
-        settle();
-    }
     void TearDown() override {
         nubo::log::stopFileLog();
-        for (KZBaseWindowController* c : KZWindowsManager::shareInstance().shownWindowControllers())
-            c->closeWindow();
-        drainEvents();
-        qDeleteAll(windows);
-        windows.clear();
-        page.reset();
-        TransportTest::TearDown();
-    }
-    static QList<FeedbackWindowController*> shownFeedback() {
-        QList<FeedbackWindowController*> out;
-        for (KZBaseWindowController* c : KZWindowsManager::shareInstance().shownWindowControllers())
-            if (auto* f = qobject_cast<FeedbackWindowController*>(c))
-                out.append(f);
-        return out;
+        TransportPageTest::TearDown();
     }
     FeedbackWindowController* open() {
         page->feedbackButton()->sendAction();
@@ -79,7 +59,6 @@ protected:
         EXPECT_TRUE(waitUntil([&] { return svc.service().feedbackReports().value.size() == expectedCount; }));
         return svc.service().feedbackReports().value;
     }
-    std::unique_ptr<KZTransportViewController> page;
 };
 
 TEST_F(FeedbackWindow, CountsTheDescriptionAsTheUserTypesAndMarksItOverTheLimit) {

@@ -9,12 +9,15 @@
 #include "shell/KZAlertController.h"
 #include "shell/KZButton.h"
 #include "shell/KZCheckBoxButton.h"
+#include "shell/KZWindowsManager.h"
 #include "storage/Database.h"
 #include "support/ShellReset.h"
 #include "transfer/KZDownloadMgr.h"
 #include "transfer/KZUploadMgr.h"
 #include "transport/TransferSession.h"
+#include "ui/feedback/FeedbackWindowController.h"
 #include "ui/files/KZFileRowView.h"
+#include "ui/transport/KZTransportViewController.h"
 
 #include <QDir>
 #include <QFile>
@@ -219,6 +222,32 @@ void TransportTest::clickRowCheckBox(kit::TableView* table, int row) {
     ASSERT_TRUE(rv);
     // Every transfer row has its check box in the same place, drawn or as a widget.
     clickAt(rv, KZFileRowView::checkBoxRect(rv->bounds()).center());
+}
+
+void TransportPageTest::SetUp() {
+    TransportTest::SetUp();
+    KZTransportViewController::registerWithRouter();
+    page = std::make_unique<KZTransportViewController>();
+    window = showInWindow(page->view(), QSizeF(1000, 600));
+    settle();
+}
+
+void TransportPageTest::TearDown() {
+    for (FeedbackWindowController* feedback : shownFeedback())
+        feedback->closeWindow();
+    drainEvents();
+    qDeleteAll(windows);
+    windows.clear();
+    page.reset();
+    TransportTest::TearDown();
+}
+
+QList<FeedbackWindowController*> TransportPageTest::shownFeedback() {
+    QList<FeedbackWindowController*> out;
+    for (KZBaseWindowController* c : KZWindowsManager::shareInstance().shownWindowControllers())
+        if (auto* f = qobject_cast<FeedbackWindowController*>(c))
+            out.append(f);
+    return out;
 }
 
 } // namespace nubo::test

@@ -11,8 +11,11 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <memory>
 
+class FeedbackWindowController;
 class KZAlertController;
+class KZTransportViewController;
 namespace kit {
 class TableView;
 class View;
@@ -74,6 +77,19 @@ protected:
     QStringList uploadCommands, downloadCommands;
     QList<QPair<kit::workspace::FileAction, QString>> opened;
     QList<kit::Window*> windows;
+};
+
+// The transfer page in a window on top of TransportTest; its feedback windows close afterwards.
+class TransportPageTest : public TransportTest {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    // The feedback windows on screen.
+    static QList<FeedbackWindowController*> shownFeedback();
+
+    std::unique_ptr<KZTransportViewController> page;
+    kit::Window* window = nullptr;
 };
 
 } // namespace nubo::test

@@ -34,25 +34,8 @@
 using namespace nubo::test;
 using nubo::ServiceOp;
 
-class TransportPage : public TransportTest {
+class TransportPage : public TransportPageTest {
 protected:
-    void SetUp() override {
-        TransportTest::SetUp();
-        KZTransportViewController::registerWithRouter();
-        page = std::make_unique<KZTransportViewController>();
-        window = showInWindow(page->view(), QSizeF(1000, 600));
-        settle();
-    }
-    void TearDown() override {
-        for (KZBaseWindowController* c : KZWindowsManager::shareInstance().shownWindowControllers())
-            if (qobject_cast<FeedbackWindowController*>(c))
-                c->closeWindow();
-        drainEvents();
-        qDeleteAll(windows);
-        windows.clear();
-        page.reset();
-        TransportTest::TearDown();
-    }
     // Shows the page again, as the home window does when its tab is chosen.
     void reappear() {
         page->view()->hide();
@@ -70,8 +53,6 @@ protected:
         EXPECT_EQ(titles(), expected);
         return ok;
     }
-    std::unique_ptr<KZTransportViewController> page;
-    kit::Window* window = nullptr;
 };
 
 // Each title counts the rows its list shows, from set-up through every change; each appearance
@@ -207,22 +188,13 @@ TEST_F(TransportPage, OverdueAccountsSeeTheCoverWithBuyForAdministrators) {
     EXPECT_EQ(page->contentView()->alphaValue(), 1.0);
 }
 
-namespace {
-FeedbackWindowController* shownFeedback() {
-    for (KZBaseWindowController* c : KZWindowsManager::shareInstance().shownWindowControllers())
-        if (auto* f = qobject_cast<FeedbackWindowController*>(c))
-            return f;
-    return nullptr;
-}
-} // namespace
-
 TEST_F(TransportPage, FeedbackNeedsTheNetworkAndIsKeptByTheService) {
     NetworkMonitor::getInstance()->setNetworkPausedForTesting(true);
     page->feedbackButton()->sendAction();
-    EXPECT_FALSE(shownFeedback());
+    EXPECT_TRUE(shownFeedback().isEmpty());
     NetworkMonitor::getInstance()->setNetworkPausedForTesting(false);
     page->feedbackButton()->sendAction();
-    FeedbackWindowController* feedback = shownFeedback();
+    FeedbackWindowController* feedback = shownFeedback().value(0);
     ASSERT_TRUE(feedback);
 
     // Nothing is sent without a description, nor is a file that is no picture attached.
@@ -256,7 +228,7 @@ TEST_F(TransportPage, FeedbackNeedsTheNetworkAndIsKeptByTheService) {
     EXPECT_EQ(kept.images.first(), f.readAll());
     EXPECT_GT(kept.time, 0);
     // The window thanks the user and closes by itself.
-    EXPECT_TRUE(waitUntil([&] { return !shownFeedback(); }));
+    EXPECT_TRUE(waitUntil([&] { return shownFeedback().isEmpty(); }));
 }
 
 TEST(EmbeddedFeedback, KeepsReportsWithTheirLogsAndRefusesThemOverTheLimits) {
