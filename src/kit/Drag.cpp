@@ -19,6 +19,7 @@
 #include <QUrl>
 #include <QWidget>
 #include <cstdlib>
+#include <cstring>
 #include <xcb/xcb.h>
 
 namespace kit {
@@ -63,27 +64,26 @@ PendingFinish& pendingFinish() {
 }
 
 // Sees the XdndFinished messages that drop targets send to this program's drags (before Qt,
-// which does not pass the answer on). In XDND 5, bit 0 of the second word says whether the
-// target took the drop.
+// which does not pass the answer on).
 class FinishedFilter : public QAbstractNativeEventFilter {
 public:
-    explicit FinishedFilter(xcb_connection_t* c) {
-        static const char name[] = "XdndFinished";
-        xcb_intern_atom_reply_t* reply =
-            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, sizeof name - 1, name), nullptr);
-        m_atom = reply ? reply->atom : XCB_NONE;
-        free(reply);
-    }
+    explicit FinishedFilter(xcb_connection_t* c)
+        : m_connection(c), m_finished(atom("XdndFinished")), m_aware(atom("XdndAware")) {}
     bool nativeEventFilter(const QByteArray& type, void* message, qintptr*) override {
-        if (m_atom == XCB_NONE || type != "xcb_generic_event_t")
+        if (m_finished == XCB_NONE || type != "xcb_generic_event_t")
             return false;
         const auto* event = static_cast<const xcb_generic_event_t*>(message);
         if ((event->response_type & 0x7f) != XCB_CLIENT_MESSAGE)
             return false;
         const auto* msg = reinterpret_cast<const xcb_client_message_event_t*>(event);
-        if (msg->type == m_atom && msg->format == 32) {
-            const bool accepted = msg->data.data32[1] & 1;
-            qCDebug(lcKit, "drop target answered: %s", accepted ? "taken" : "not taken");
+        // Asked only while a drag waits for its answer, so a drag costs one round trip at most.
+        if (msg->type == m_finished && msg->format == 32 && pendingFinish().done) {
+            const std::array<quint32, 5> words{msg->data.data32[0], msg->data.data32[1], msg->data.data32[2],
+                                               msg->data.data32[3], msg->data.data32[4]};
+            const quint32 version = targetVersion(words[0]);
+            const bool accepted = dropTargetTookDrop(version, words);
+            qCDebug(lcKit, "drop target (version %u) answered: %s", version,
+                    accepted ? "taken" : "not taken");
             // Qt handles the message too; the answer is given once its handling is over.
             QTimer::singleShot(0, qApp, [accepted] { dropTargetFinished(accepted); });
         }
@@ -91,7 +91,31 @@ public:
     }
 
 private:
-    xcb_atom_t m_atom = XCB_NONE;
+    xcb_atom_t atom(const char* name) const {
+        xcb_intern_atom_reply_t* reply = xcb_intern_atom_reply(
+            m_connection, xcb_intern_atom(m_connection, 0, uint16_t(strlen(name)), name), nullptr);
+        const xcb_atom_t a = reply ? reply->atom : XCB_NONE;
+        free(reply);
+        return a;
+    }
+    // The protocol version the target window announces; 0 when it is gone or announces none
+    // (as a target behind a proxy window may), which counts as an old target.
+    quint32 targetVersion(xcb_window_t window) const {
+        if (m_aware == XCB_NONE)
+            return 0;
+        xcb_get_property_reply_t* reply = xcb_get_property_reply(
+            m_connection, xcb_get_property(m_connection, 0, window, m_aware, XCB_GET_PROPERTY_TYPE_ANY, 0, 1),
+            nullptr);
+        quint32 version = 0;
+        if (reply && reply->format == 32 && xcb_get_property_value_length(reply) >= 4)
+            version = *static_cast<const quint32*>(xcb_get_property_value(reply));
+        free(reply);
+        return version;
+    }
+
+    xcb_connection_t* m_connection;
+    xcb_atom_t m_finished;
+    xcb_atom_t m_aware;
 };
 
 void watchDropTargets() {
@@ -109,6 +133,13 @@ void watchDropTargets() {
 void whenDropTargetFinishes(const QObject* context, std::function<void(bool accepted)> done) {
     watchDropTargets();
     pendingFinish() = {context, std::move(done)};
+}
+
+bool dropTargetTookDrop(quint32 targetVersion, const std::array<quint32, 5>& words) {
+    // Bit 0 of the second word says "taken" only from version 5 on; an older target always sends
+    // 0 there, and its finishing means it is done with a drop it took (it may still be reading
+    // the files).
+    return targetVersion < 5 || (words[1] & 1);
 }
 
 void dropTargetFinished(bool accepted) {

@@ -4,6 +4,7 @@
 #include <QPointF>
 #include <QPointer>
 #include <QStringList>
+#include <array>
 #include <functional>
 #include <memory>
 
@@ -98,6 +99,9 @@ struct OwnDragHooks {
 void whenDropTargetFinishes(const QObject* context, std::function<void(bool accepted)> done);
 // Hands the target's answer to what was registered (the X11 event filter does; tests may).
 void dropTargetFinished(bool accepted);
+// Reads a target's XdndFinished message: its five data words, from a target that speaks
+// `targetVersion` of the protocol (0 when unknown).
+bool dropTargetTookDrop(quint32 targetVersion, const std::array<quint32, 5>& words);
 
 // Drags the rows or items `indexes` (pressed at `pressInWindow`, bottom-left origin) with their
 // writers, from start to end. No hook runs once `source` is destroyed. Nothing happens without writers.
