@@ -547,6 +547,14 @@ void TransferEngine::cancel(const QString& key) {
     }
 }
 
+void TransferEngine::cancelUnfinished(const QString& key) {
+    NUBO_ASSERT_BACKGROUND_THREAD();
+    if (EngineJobPtr j = find(key); j && j->rec.status != KZTransportJobStatusFinished) {
+        cancelJob(j);
+        schedule();
+    }
+}
+
 void TransferEngine::pauseAll() {
     NUBO_ASSERT_BACKGROUND_THREAD();
     const auto all = m_jobs;

@@ -100,7 +100,11 @@ public:
     QList<JobView> addJobs(QList<TransferJobRecord> records);
     void pause(const QString& key);
     void resume(const QString& key);
+    // Cancels a job, or deletes the record of a finished one.
     void cancel(const QString& key);
+    // Cancels a job that is still unfinished as this runs; a job finished meanwhile keeps its
+    // finish (the user chose to stop a transfer, not to drop its record).
+    void cancelUnfinished(const QString& key);
     void pauseAll();
     void resumeAll();
     void cancelAll();

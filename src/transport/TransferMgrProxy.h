@@ -59,6 +59,11 @@ public:
     void cancel(const QString& path) {
         command(QStringLiteral("cancel"), path, [=](Engine& m) { m.cancel(path); });
     }
+    // What a page sends to stop a job it saw unfinished: the job may finish before the engine
+    // gets this, and then stays finished.
+    void cancelUnfinished(const QString& path) {
+        command(QStringLiteral("cancelUnfinished"), path, [=](Engine& m) { m.cancelUnfinished(path); });
+    }
     void pauseAll() {
         command(QStringLiteral("pauseAll"), {}, [](Engine& m) { m.pauseAll(); });
     }

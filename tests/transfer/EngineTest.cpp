@@ -123,10 +123,12 @@ TEST_F(TransferTest, AtMostFiveRunAndPauseResumeCancelFollowTheRules) {
     ASSERT_TRUE(waitUploadsSettled(20000));
     EXPECT_EQ(count(e, KZTransportJobStatusFinished), 6);
 
-    // Finished jobs: pause and resume change nothing, cancel deletes the record.
+    // Finished jobs: pause, resume and a cancel of an unfinished job change nothing; cancel
+    // deletes the record.
     run([](TransferEngine& x) {
         x.pause(QStringLiteral("/up/f2"));
         x.resume(QStringLiteral("/up/f2"));
+        x.cancelUnfinished(QStringLiteral("/up/f2"));
     });
     EXPECT_EQ(uploadStatus(QStringLiteral("/up/f2")), KZTransportJobStatusFinished);
     run([](TransferEngine& x) { x.cancel(QStringLiteral("/up/f2")); });

@@ -55,7 +55,7 @@ protected:
             proxy, title, text, QStringLiteral("确定"), false,
             [proxy, path, unfinished] {
                 if (unfinished())
-                    proxy->cancel(path);
+                    proxy->cancelUnfinished(path);
             },
             [proxy, path, wasActive, unfinished] {
                 if (wasActive && unfinished())

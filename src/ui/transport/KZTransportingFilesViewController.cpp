@@ -350,7 +350,7 @@ template <class T> void KZTransportingFilesViewController<T>::deleteJobs(const Q
         return T::proxy()->cancelAll();
     for (const JobPtr& j : chosen)
         if (rowOf(j) >= 0)
-            T::proxy()->cancel(j->m_path);
+            T::proxy()->cancelUnfinished(j->m_path);
 }
 
 template <class T> void KZTransportingFilesViewController<T>::cancelDeleteJobs() {

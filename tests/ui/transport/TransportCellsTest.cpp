@@ -257,7 +257,7 @@ TEST_F(TransportCellCommands, DeleteQuestionsPauseAskAndResumeWhatRan) {
     up.setUploadJobInfo(upload(4));
     up.taskDeleteButton()->sendAction();
     ASSERT_TRUE(answerAlert(QStringLiteral("确定")));
-    EXPECT_EQ(takeUploadCommands(), QStringList({"cancel /up/a.txt"}));
+    EXPECT_EQ(takeUploadCommands(), QStringList({"cancelUnfinished /up/a.txt"}));
 
     KZDownloadFileOperationsCell down;
     down.setDownloadJobInfo(download(5));

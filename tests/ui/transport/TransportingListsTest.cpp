@@ -11,10 +11,14 @@
 #include "shell/KZMessageSet.h"
 #include "shell/KZTableCheckboxHeaderView.h"
 #include "shell/KZWindowsManager.h"
+#include "transfer/KZUploadMgr.h"
 #include "ui/transport/KZDownloadingFilesViewController.h"
 #include "ui/transport/KZTransportListView.h"
 #include "ui/transport/KZUploadingFilesViewController.h"
+
 #include <QElapsedTimer>
+#include <condition_variable>
+#include <mutex>
 
 using namespace nubo::test;
 using nubo::ServiceOp;
@@ -59,6 +63,41 @@ template <class Cell> void pressRowDelete(kit::TableView* table, int row) {
     ASSERT_TRUE(cell);
     cell->taskDeleteButton()->sendAction();
 }
+
+// Holds the upload proxy's report of the first finished upload on the engine's thread, inside the
+// proxy, until released: the job is finished in the engine while the pages still see it unfinished.
+class HeldFinishReport {
+public:
+    HeldFinishReport() { nubo::transfer::relayHookForTesting() = &m_hook; }
+    ~HeldFinishReport() {
+        release();
+        nubo::transfer::relayHookForTesting() = nullptr;
+        nubo::KZBackgroundThread::shared().runAndWait([] {}); // no call of the hook is left under way
+    }
+    bool waitHeld() {
+        return waitUntil([this] {
+            std::lock_guard lock(m_mutex);
+            return m_held;
+        });
+    }
+    void release() {
+        std::lock_guard lock(m_mutex);
+        m_released = true;
+        m_cv.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_cv;
+    bool m_held = false, m_released = false;
+    const nubo::transfer::RelayHook m_hook = [this] {
+        if (nubo::transfer::KZUploadMgr::shared().count(KZTransportJobStatusFinished) == 0)
+            return;
+        std::unique_lock lock(m_mutex);
+        m_held = true;
+        m_cv.wait_for(lock, std::chrono::seconds(20), [this] { return m_released; });
+    };
+};
 
 } // namespace
 
@@ -195,7 +234,7 @@ TEST_F(UploadingList, ConfirmedDeleteCancelsOnlyTheChosenJobs) {
     list->uploadFinished(list->uploadJobs()[0]); // finished while the question is open
     takeUploadCommands();
     ASSERT_TRUE(answerAlert(QStringLiteral("确定")));
-    EXPECT_EQ(takeUploadCommands(), QStringList({"cancel " + jobs[1]}));
+    EXPECT_EQ(takeUploadCommands(), QStringList({"cancelUnfinished " + jobs[1]}));
     EXPECT_TRUE(waitUntil([&] { return uploadStatus(jobs[1]) == 0; }));
     ASSERT_TRUE(waitRows(2));
 
@@ -269,7 +308,7 @@ TEST_F(UploadingList, AReplacementSelectsExactlyTheChosenJobsThatAreLeft) {
     takeUploadCommands();
     list->deleteButton()->sendAction();
     ASSERT_TRUE(answerAlert(QStringLiteral("确定")));
-    EXPECT_EQ(takeUploadCommands(), QStringList({"pause " + f[2], "cancel " + f[2]}));
+    EXPECT_EQ(takeUploadCommands(), QStringList({"pause " + f[2], "cancelUnfinished " + f[2]}));
     ASSERT_TRUE(waitRows(2));
 
     // A list that shrinks below the chosen rows keeps them.
@@ -325,6 +364,31 @@ TEST_F(UploadingList, ARowsDeleteConfirmedAfterTheJobFinishedKeepsIt) {
     settle();
     EXPECT_EQ(uploadStatus(jobs[0]), KZTransportJobStatusFinished);
     EXPECT_EQ(paths(KZUploadMgrProxy::shareUploadMgrProxy()->finishedUploadJobOpenInfos()), jobs);
+}
+
+// The same one step later: the job has finished in the engine but its report is still on the way,
+// so "确定" still sees it unfinished and sends its cancel. The engine then leaves the finished job.
+TEST_F(UploadingList, ARowsDeleteConfirmedAsTheJobFinishesKeepsIt) {
+    svc.service().setHeld(ServiceOp::PutBlock, true);
+    const QStringList jobs = addUploadJobs(1, 1000);
+    show();
+    ASSERT_TRUE(waitRows(1));
+    pressRowDelete<KZUploadFileOperationsCell>(list->tableView(), 0);
+    ASSERT_TRUE(presentedAlert());
+    ASSERT_TRUE(waitUploads(jobs, KZTransportJobStatusPaused));
+    {
+        HeldFinishReport held;
+        KZUploadMgrProxy::shareUploadMgrProxy()->resume(jobs[0]);
+        svc.service().setHeld(ServiceOp::PutBlock, false);
+        ASSERT_TRUE(held.waitHeld());
+        takeUploadCommands();
+        ASSERT_TRUE(answerAlert(QStringLiteral("确定")));
+        EXPECT_EQ(takeUploadCommands(), QStringList({"cancelUnfinished " + jobs[0]}));
+    }
+    settle();
+    EXPECT_EQ(uploadStatus(jobs[0]), KZTransportJobStatusFinished);
+    EXPECT_EQ(paths(KZUploadMgrProxy::shareUploadMgrProxy()->finishedUploadJobOpenInfos()), jobs);
+    EXPECT_TRUE(list->uploadJobs().isEmpty());
 }
 
 TEST_F(UploadingList, ASelectedJobThatStopsOffersStartAtOnce) {
