@@ -4,6 +4,7 @@
 
 #include <QFontMetricsF>
 #include <QPainter>
+#include <algorithm>
 
 namespace {
 constexpr qreal kSegmentGap = 32;
@@ -50,10 +51,15 @@ QRectF KZSegmentedControl::segmentFrame(int index) const {
         return {};
     // Widths use the bold font so that selecting a segment never moves its neighbours.
     const QFontMetricsF fm(KZStyle::boldFontOfSize(14));
+    qreal titles = 0;
+    for (const QString& t : m_titles)
+        titles += fm.horizontalAdvance(t);
+    // Counts in the titles can outgrow the room: the gaps give way first, so no title is cut.
+    const qreal gap = std::clamp((width() - titles) / qreal(m_titles.size()), 0.0, kSegmentGap);
     qreal x = 0;
     for (int i = 0; i < index; ++i)
-        x += fm.horizontalAdvance(m_titles[i]) + kSegmentGap;
-    return QRectF(x, 0, fm.horizontalAdvance(m_titles[index]) + kSegmentGap, height());
+        x += fm.horizontalAdvance(m_titles[i]) + gap;
+    return QRectF(x, 0, fm.horizontalAdvance(m_titles[index]) + gap, height());
 }
 
 QRectF KZSegmentedControl::indicatorFrame() const {

@@ -10,6 +10,7 @@
 #include "shell/KZTableCheckboxHeaderView.h"
 #include "support/Printers.h"
 
+#include <QFontMetricsF>
 #include <QLineEdit>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -67,6 +68,30 @@ TEST(SegmentedControl, SelectionRulesAndDelegateCalls) {
     control->updateTitle(QStringLiteral("上传(3)"), 1);
     control->updateTitle(QStringLiteral("x"), 9);
     EXPECT_EQ(control->titleAtIndex(1), u"上传(3)");
+}
+
+// Titles too long for the control with their full gaps keep their whole width: the gaps give way,
+// and the segments still fill the control in order.
+TEST(SegmentedControl, GapsGiveWayBeforeTitlesAreCut) {
+    KZSegmentedControl control;
+    for (int i = 0; i < 3; ++i)
+        control.insertTitle(QStringLiteral("传输完成(%1)").arg(99999 - i), i);
+    const QFontMetricsF bold(KZStyle::boldFontOfSize(14));
+    const qreal titles = 3 * bold.horizontalAdvance(control.titleAtIndex(0));
+    for (const qreal room : {titles + 200, titles + 30, titles}) {
+        control.setFrame(QRectF(0, 0, room, 40));
+        qreal x = 0;
+        for (int i = 0; i < 3; ++i) {
+            const QRectF frame = control.segmentFrame(i);
+            EXPECT_DOUBLE_EQ(frame.left(), x) << room << i;
+            EXPECT_GE(frame.width(), bold.horizontalAdvance(control.titleAtIndex(i))) << room << i;
+            x = frame.right();
+        }
+        EXPECT_LE(x, room + 0.01) << room;
+    }
+    // With room to spare, the gaps are the full 32 points.
+    control.setFrame(QRectF(0, 0, titles + 200, 40));
+    EXPECT_NEAR(control.segmentFrame(0).width(), bold.horizontalAdvance(control.titleAtIndex(0)) + 32, 0.01);
 }
 
 namespace {

@@ -118,8 +118,10 @@ void KZTransportViewController::viewDidLoad() {
 void KZTransportViewController::layoutPage() {
     const QRectF bounds = view()->bounds();
     m_contentView->setFrame(bounds);
-    m_segmentedControl->setFrame(QRectF(16, 6, 360, kBarHeight - 12));
     m_feedbackButton->setFrame(QRectF(bounds.width() - 16 - 96, (kBarHeight - 28) / 2, 96, 28));
+    // The tabs may take the bar up to the feedback button: their titles grow with the counts.
+    m_segmentedControl->setFrame(
+        QRectF(16, 6, std::max(0.0, m_feedbackButton->left() - 16 - 16), kBarHeight - 12));
     m_centerView->setFrame(
         QRectF(0, kBarHeight, bounds.width(), std::max(0.0, bounds.height() - kBarHeight)));
 }

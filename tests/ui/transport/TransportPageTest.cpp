@@ -14,6 +14,7 @@
 #include "shell/KZLabel.h"
 #include "shell/KZMessageSet.h"
 #include "shell/KZRouter.h"
+#include "shell/KZSegmentedControl.h"
 #include "shell/KZWindowsManager.h"
 #include "storage/DataPaths.h"
 #include "storage/SystemConfig.h"
@@ -27,6 +28,7 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFontMetricsF>
 #include <QImage>
 #include <QTest>
 #include <atomic>
@@ -93,6 +95,28 @@ TEST_F(TransportPage, TitlesCountTheListsAndAppearanceChoosesTheTab) {
     settle();
     EXPECT_EQ(titles(), QStringList({"正在上传", "正在下载", "传输完成(4)"}));
     EXPECT_EQ(KZTransportViewController::titleForSegment(0, 3), QStringLiteral("正在上传(3)"));
+}
+
+// Titles with five-digit counts show whole, in the font each is drawn with, on the narrowest page
+// the home window allows (its least width less the navigator), whichever tab is chosen.
+TEST_F(TransportPage, TitlesWithFiveDigitCountsShowWhole) {
+    page->view()->setFrame(QRectF(0, 0, 800 - 180, 600));
+    drainEvents();
+    KZSegmentedControl* control = page->segmentedControl();
+    for (int i = 0; i < 3; ++i)
+        control->updateTitle(KZTransportViewController::titleForSegment(i, 99999 - i), i);
+    EXPECT_FALSE(control->frame().intersects(page->feedbackButton()->frame()));
+    for (int selected : {0, 1, 2}) {
+        control->selectSegmentAtIndex(selected);
+        for (int i = 0; i < 3; ++i) {
+            const QRectF frame = control->segmentFrame(i);
+            EXPECT_GE(frame.left(), 0) << selected << i;
+            EXPECT_LE(frame.right(), control->width()) << selected << i;
+            EXPECT_LE(QFontMetricsF(control->segmentFont(i)).horizontalAdvance(control->titleAtIndex(i)),
+                      frame.width())
+                << selected << i;
+        }
+    }
 }
 
 // Six one-block jobs each way with the service holding their calls: five run and the sixth
