@@ -99,8 +99,8 @@ struct OwnDragHooks {
 void whenDropTargetFinishes(const QObject* context, std::function<void(bool accepted)> done);
 // Hands the target's answer to what was registered (the X11 event filter does; tests may).
 void dropTargetFinished(bool accepted);
-// Reads a target's XdndFinished message: its five data words, from a target that speaks
-// `targetVersion` of the protocol (0 when unknown).
+// Whether a drop target's XdndFinished message (its five data words) says it took the drop, for
+// a target that speaks `targetVersion` of the protocol (0 when unknown).
 bool dropTargetTookDrop(quint32 targetVersion, const std::array<quint32, 5>& words);
 
 // Drags the rows or items `indexes` (pressed at `pressInWindow`, bottom-left origin) with their
