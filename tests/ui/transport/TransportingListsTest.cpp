@@ -19,6 +19,7 @@
 #include <QElapsedTimer>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 
 using namespace nubo::test;
 using nubo::ServiceOp;
@@ -64,11 +65,13 @@ template <class Cell> void pressRowDelete(kit::TableView* table, int row) {
     cell->taskDeleteButton()->sendAction();
 }
 
-// Holds the upload proxy's report of the first finished upload on the engine's thread, inside the
+// Holds the upload proxy's report of the next upload to finish on the engine's thread, inside the
 // proxy, until released: the job is finished in the engine while the pages still see it unfinished.
 class HeldFinishReport {
 public:
-    HeldFinishReport() { nubo::transfer::relayHookForTesting() = &m_hook; }
+    HeldFinishReport() : m_finishedBefore(finishedUploads()) {
+        nubo::transfer::relayHookForTesting() = &m_hook;
+    }
     ~HeldFinishReport() {
         release();
         nubo::transfer::relayHookForTesting() = nullptr;
@@ -87,11 +90,15 @@ public:
     }
 
 private:
+    static int finishedUploads() {
+        return nubo::transfer::KZUploadMgr::shared().count(KZTransportJobStatusFinished);
+    }
+    const int m_finishedBefore;
     std::mutex m_mutex;
     std::condition_variable m_cv;
     bool m_held = false, m_released = false;
     const nubo::transfer::RelayHook m_hook = [this] {
-        if (nubo::transfer::KZUploadMgr::shared().count(KZTransportJobStatusFinished) == 0)
+        if (finishedUploads() == m_finishedBefore)
             return;
         std::unique_lock lock(m_mutex);
         m_held = true;
@@ -345,50 +352,41 @@ TEST_F(UploadingList, OfTwoJobsOfOneFileTheChosenOneStaysChosen) {
     EXPECT_FALSE(list->uploadJobs()[0]->m_selected);
 }
 
-// A row's delete question pauses the job, which may still finish: "确定" then leaves the finished
-// job alone (a late success is kept) instead of deleting its record.
-TEST_F(UploadingList, ARowsDeleteConfirmedAfterTheJobFinishedKeepsIt) {
-    svc.service().setHeld(ServiceOp::PutBlock, true);
-    const QStringList jobs = addUploadJobs(1, 1000);
+// A row's delete question pauses the job, which may still finish (a late success is kept): "确定"
+// then leaves the finished job and its record alone, whether its finish has reached the list
+// (nothing is sent) or is still on its way (the list still sees it unfinished and sends a cancel,
+// which the engine then ignores).
+TEST_F(UploadingList, ARowsDeleteConfirmedAsOrAfterTheJobFinishesKeepsIt) {
     show();
-    ASSERT_TRUE(waitRows(1));
-    pressRowDelete<KZUploadFileOperationsCell>(list->tableView(), 0);
-    ASSERT_TRUE(presentedAlert());
-    ASSERT_TRUE(waitUploads(jobs, KZTransportJobStatusPaused));
-    KZUploadMgrProxy::shareUploadMgrProxy()->resume(jobs[0]);
-    svc.service().setHeld(ServiceOp::PutBlock, false);
-    ASSERT_TRUE(waitUploads(jobs, KZTransportJobStatusFinished));
-    takeUploadCommands();
-    ASSERT_TRUE(answerAlert(QStringLiteral("确定")));
-    EXPECT_EQ(takeUploadCommands(), QStringList());
-    settle();
-    EXPECT_EQ(uploadStatus(jobs[0]), KZTransportJobStatusFinished);
-    EXPECT_EQ(paths(KZUploadMgrProxy::shareUploadMgrProxy()->finishedUploadJobOpenInfos()), jobs);
-}
-
-// The same one step later: the job has finished in the engine but its report is still on the way,
-// so "确定" still sees it unfinished and sends its cancel. The engine then leaves the finished job.
-TEST_F(UploadingList, ARowsDeleteConfirmedAsTheJobFinishesKeepsIt) {
-    svc.service().setHeld(ServiceOp::PutBlock, true);
-    const QStringList jobs = addUploadJobs(1, 1000);
-    show();
-    ASSERT_TRUE(waitRows(1));
-    pressRowDelete<KZUploadFileOperationsCell>(list->tableView(), 0);
-    ASSERT_TRUE(presentedAlert());
-    ASSERT_TRUE(waitUploads(jobs, KZTransportJobStatusPaused));
-    {
-        HeldFinishReport held;
+    QStringList finished;
+    for (const bool reportArrived : {true, false}) {
+        svc.service().setHeld(ServiceOp::PutBlock, true);
+        const QStringList jobs =
+            addUploadJobs(1, 1000, reportArrived ? QStringLiteral("a") : QStringLiteral("b"));
+        ASSERT_TRUE(waitRows(1));
+        pressRowDelete<KZUploadFileOperationsCell>(list->tableView(), 0);
+        ASSERT_TRUE(presentedAlert());
+        ASSERT_TRUE(waitUploads(jobs, KZTransportJobStatusPaused));
+        std::optional<HeldFinishReport> held;
+        if (!reportArrived)
+            held.emplace();
         KZUploadMgrProxy::shareUploadMgrProxy()->resume(jobs[0]);
         svc.service().setHeld(ServiceOp::PutBlock, false);
-        ASSERT_TRUE(held.waitHeld());
+        if (reportArrived)
+            ASSERT_TRUE(waitUploads(jobs, KZTransportJobStatusFinished));
+        else
+            ASSERT_TRUE(held->waitHeld());
         takeUploadCommands();
         ASSERT_TRUE(answerAlert(QStringLiteral("确定")));
-        EXPECT_EQ(takeUploadCommands(), QStringList({"cancelUnfinished " + jobs[0]}));
+        EXPECT_EQ(takeUploadCommands(),
+                  reportArrived ? QStringList() : QStringList({"cancelUnfinished " + jobs[0]}));
+        held.reset();
+        settle();
+        EXPECT_EQ(uploadStatus(jobs[0]), KZTransportJobStatusFinished) << reportArrived;
+        finished += jobs;
+        EXPECT_EQ(paths(KZUploadMgrProxy::shareUploadMgrProxy()->finishedUploadJobOpenInfos()), finished);
+        EXPECT_TRUE(list->uploadJobs().isEmpty());
     }
-    settle();
-    EXPECT_EQ(uploadStatus(jobs[0]), KZTransportJobStatusFinished);
-    EXPECT_EQ(paths(KZUploadMgrProxy::shareUploadMgrProxy()->finishedUploadJobOpenInfos()), jobs);
-    EXPECT_TRUE(list->uploadJobs().isEmpty());
 }
 
 TEST_F(UploadingList, ASelectedJobThatStopsOffersStartAtOnce) {
